@@ -1,0 +1,75 @@
+# Helpers every part uses, so that output places, warnings and visibility are
+# decided once.
+
+set(DOZO_WARNINGS -Wall -Wextra)
+
+# dozo_part(<name> <folder>): adds a part with its tests, benchmarks and fuzz
+# targets (tests/<name>, bench/<name>, fuzz/<name>) when the part is selected.
+macro(dozo_part name folder)
+  if("${name}" IN_LIST DOZO_PARTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt)
+    add_subdirectory(${folder})
+    if(BUILD_TESTING AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/${name}/CMakeLists.txt)
+      add_subdirectory(tests/${name})
+    endif()
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/bench/${name}/CMakeLists.txt)
+      add_subdirectory(bench/${name})
+    endif()
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/${name}/CMakeLists.txt)
+      add_subdirectory(fuzz/${name})
+    endif()
+  endif()
+endmacro()
+
+# A shared library of ours: hidden visibility, only the API marked for export.
+function(dozo_shared_library target)
+  add_library(${target} SHARED ${ARGN})
+  target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
+  set_target_properties(${target} PROPERTIES
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,--exclude-libs,ALL)
+  install(TARGETS ${target} LIBRARY DESTINATION ${DOZO_LIBDIR})
+endfunction()
+
+# A GoogleTest executable, one per part, placed in tests/ of the build tree so
+# bin/ holds only what we ship.
+function(dozo_test target)
+  add_executable(${target} ${ARGN})
+  target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main)
+  set_target_properties(${target} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DOZO_BUILD_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# A benchmark program: built with the rest, run only by scripts/bench.
+function(dozo_bench target)
+  add_executable(${target} ${ARGN})
+  target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
+  set_target_properties(${target} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
+
+# A fuzz target: with DOZO_FUZZ a libFuzzer binary; always a replay driver
+# that runs the committed corpus under CTest.
+function(dozo_fuzz target corpus_dir)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target}_replay ${F_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+  target_compile_options(${target}_replay PRIVATE ${DOZO_WARNINGS})
+  target_link_libraries(${target}_replay PRIVATE ${F_LIBS})
+  set_target_properties(${target}_replay PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  if(BUILD_TESTING)
+    add_test(NAME fuzz_replay.${target} COMMAND ${target}_replay ${corpus_dir})
+  endif()
+  if(DOZO_FUZZ)
+    add_executable(${target} ${F_SOURCES})
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${target} PRIVATE ${F_LIBS})
+    set_target_properties(${target} PROPERTIES
+      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  endif()
+endfunction()

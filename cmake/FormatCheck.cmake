@@ -1,0 +1,27 @@
+# Checks (or with -DFIX=ON rewrites) every C and C++ source against .clang-format.
+find_program(CLANG_FORMAT NAMES clang-format clang-format-14 REQUIRED)
+file(GLOB_RECURSE files
+  ${SOURCE_DIR}/transform/*.[ch] ${SOURCE_DIR}/transform/*.[ch]pp
+  ${SOURCE_DIR}/keyed/*.[ch] ${SOURCE_DIR}/keyed/*.[ch]pp
+  ${SOURCE_DIR}/contracts/*.[ch] ${SOURCE_DIR}/contracts/*.[ch]pp
+  ${SOURCE_DIR}/app/*.[ch] ${SOURCE_DIR}/app/*.[ch]pp
+  ${SOURCE_DIR}/components/*.[ch] ${SOURCE_DIR}/components/*.[ch]pp
+  ${SOURCE_DIR}/tests/*.[ch] ${SOURCE_DIR}/tests/*.[ch]pp
+  ${SOURCE_DIR}/bench/*.[ch] ${SOURCE_DIR}/bench/*.[ch]pp
+  ${SOURCE_DIR}/fuzz/*.[ch] ${SOURCE_DIR}/fuzz/*.[ch]pp)
+if(FIX)
+  execute_process(COMMAND ${CLANG_FORMAT} -i ${files})
+  return()
+endif()
+set(bad "")
+foreach(f IN LISTS files)
+  execute_process(COMMAND ${CLANG_FORMAT} --dry-run --Werror ${f}
+                  RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+  if(NOT rc EQUAL 0)
+    list(APPEND bad ${f})
+  endif()
+endforeach()
+if(bad)
+  list(JOIN bad "\n  " shown)
+  message(FATAL_ERROR "Not formatted (run: cmake --build build/default --target format):\n  ${shown}")
+endif()

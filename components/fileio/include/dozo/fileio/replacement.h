@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+
+#include "dozo/fileio/status.h"
+
+namespace dozo::fileio {
+
+// The result of an operation, written beside its destination and put in place
+// only once it is complete and durable. Until commit() succeeds the
+// destination is untouched; a Replacement destroyed without a commit leaves
+// no trace.
+//
+// The result lives in an unnamed temporary file (O_TMPFILE) where the file
+// system offers one, so a process killed mid-write leaves nothing behind; it is
+// given a name only for the instant before the rename.
+class Replacement {
+public:
+    Replacement() = default;
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+    ~Replacement();
+
+    // Prepares a result for destinationPath. A destination that is a symbolic
+    // link is resolved, so the file it points at is what gets replaced.
+    // Status::destinationReadOnly for an existing destination without write
+    // permission (also for root: a file with no write bit is read-only);
+    // Status::destinationCreate when its folder takes no new file.
+    Status open(const char* destinationPath);
+
+    // Status::write on any failure, including a full disk.
+    Status write(const void* data, std::size_t n);
+
+    // Makes the result durable, gives it the destination's permission bits (or
+    // the default mode for a new file) and atomically renames it over the
+    // destination. Status::replace (or Status::write for a failed flush) when
+    // that cannot be done; the destination is then as it was.
+    Status commit(unsigned extraModeBits = 0);
+
+    // Drops the result; the destination stays as it was.
+    void discard();
+
+    // File descriptor of the result, for callers that need to seek or use it
+    // directly.
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    int dirFd_ = -1;
+    std::string target_;    // resolved destination path
+    std::string tempName_;  // named temporary (fallback when O_TMPFILE is unavailable)
+    bool destinationExists_ = false;
+    unsigned mode_ = 0;
+    unsigned uid_ = 0, gid_ = 0;
+};
+
+// The caller-named scratch file of the library calls. It is created (or
+// truncated) up front, so an unusable work path is reported before anything
+// else happens, and removed when the call ends.
+class WorkFile {
+public:
+    WorkFile() = default;
+    WorkFile(const WorkFile&) = delete;
+    WorkFile& operator=(const WorkFile&) = delete;
+    ~WorkFile();
+
+    // mustNotBe names the files of the call (source, destination): a work path
+    // that is one of them is refused rather than truncated.
+    Status create(const char* path, std::initializer_list<const char*> mustNotBe = {});
+    // Keeps the (empty) work file in place when the object goes away.
+    void keep() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+}  // namespace dozo::fileio

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace dozo::fileio {
+
+// The system calls through which every byte is written or made durable. Tests
+// replace entries to inject faults (a full disk, a failing fsync or rename);
+// production code never touches this table.
+struct SysCalls {
+    ssize_t (*pread)(int fd, void* buf, size_t n, off_t offset);
+    ssize_t (*write)(int fd, const void* buf, size_t n);
+    int (*fsync)(int fd);
+    int (*renameat)(int oldDirFd, const char* oldName, int newDirFd, const char* newName);
+};
+
+SysCalls& sysCalls();
+
+}  // namespace dozo::fileio
