@@ -1,0 +1,189 @@
+#include "rivo.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "crypto.h"
+#include "dozo/fileio/replacement.h"
+#include "format.h"
+#include "stub_blob.h"
+
+namespace dozo::rivo {
+namespace {
+
+// Default Argon2id cost: 3 passes over 256 MiB.
+constexpr std::uint32_t kOpsDefault = 3;
+constexpr std::uint32_t kMemKibDefault = 256 * 1024;
+static_assert(kOpsDefault * std::uint64_t{kMemKibDefault} <= kWorkKibMax);
+
+// Chunks sealed per read, so reads and writes stay large while every
+// message stays one chunk.
+constexpr std::size_t kChunksPerBlock = 16;
+
+int fromStatus(fileio::Status s) {
+    switch (s) {
+        case fileio::Status::ok:
+            return RIVO_OK;
+        case fileio::Status::write:
+            return RIVO_E_WRITE;
+        case fileio::Status::replace:
+            return RIVO_E_REPLACE;
+        default:
+            return RIVO_E_DESTINATION;
+    }
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Opens only a regular file; O_NONBLOCK keeps a FIFO from hanging the call.
+int openSource(const char* path, struct stat& st) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return fd;
+}
+
+bool readFully(int fd, std::uint8_t* buffer, std::size_t n, std::uint64_t offset) {
+    while (n > 0) {
+        const ssize_t got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        buffer += got;
+        n -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+std::string baseName(const char* path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const auto slash = p.find_last_of('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// Test-only: DOZO_RIVO_TEST_KDF=fast writes the cheapest cost the stub
+// accepts, so a test suite does not spend a second per package. The cost is
+// stored in the header like any other, so packages stay valid.
+void chooseCost(Header& h) {
+    const char* mode = std::getenv("DOZO_RIVO_TEST_KDF");
+    if (mode != nullptr && std::strcmp(mode, "fast") == 0) {
+        h.opslimit = kOpsMin;
+        h.memlimitKib = 8 * 1024;
+    } else {
+        h.opslimit = kOpsDefault;
+        h.memlimitKib = kMemKibDefault;
+    }
+}
+
+int checkPassword(const char* password) {
+    if (password == nullptr || *password == '\0') return RIVO_E_PASSWORD;
+    const std::size_t n = std::strlen(password);
+    // Every way the stub reads a password ends at a newline.
+    if (n > RIVO_PASSWORD_MAX || std::memchr(password, '\n', n) != nullptr) return RIVO_E_PASSWORD;
+    return RIVO_OK;
+}
+
+int writePackage(const char* sourcePath, const char* destinationPath, const char* password) {
+    struct stat st {};
+    Fd source(openSource(sourcePath, st));
+    if (source.get() < 0) return RIVO_E_SOURCE;
+
+    Metadata meta;
+    meta.size = static_cast<std::uint64_t>(st.st_size);
+    meta.mtimeSec = st.st_mtim.tv_sec;
+    meta.mtimeNsec = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
+    meta.mode = st.st_mode & 07777;
+    meta.name = baseName(sourcePath);
+    std::uint8_t metaPlain[kMetadataSize];
+    if (!encodeMetadata(meta, metaPlain)) return RIVO_E_SOURCE;
+
+    Header h;
+    chooseCost(h);
+    h.stubSize = stubSize();
+    h.sealedSize = sealedSizeFor(meta.size);
+    Keys keys;
+    if (!keys.valid()) return RIVO_E_CRYPTO;
+    randombytes_buf(h.salt, sizeof h.salt);
+    if (!keys.derive(password, std::strlen(password), h)) return RIVO_E_CRYPTO;
+    Sealer sealer;
+    sealer.start(keys, h);
+
+    std::uint8_t header[kHeaderSize];
+    encodeHeader(h, header);
+    std::uint8_t metaSealed[kSealedMetadataSize];
+    sealer.seal(metaPlain, kMetadataSize, header, kHeaderSize, meta.size == 0, metaSealed);
+
+    fileio::Replacement out;
+    if (fileio::Status s = out.open(destinationPath); s != fileio::Status::ok) return fromStatus(s);
+    fileio::Status s = out.write(dozo_rivo_stub_begin, stubSize());
+    if (s == fileio::Status::ok) s = out.write(header, kHeaderSize);
+    if (s == fileio::Status::ok) s = out.write(metaSealed, kSealedMetadataSize);
+    if (s != fileio::Status::ok) return fromStatus(s);
+
+    constexpr std::size_t blockSize = kChunksPerBlock * kChunkSize;
+    auto plain = std::make_unique_for_overwrite<std::uint8_t[]>(blockSize);
+    auto sealed = std::make_unique_for_overwrite<std::uint8_t[]>(kChunksPerBlock *
+                                                                 (kChunkSize + kTagOverhead));
+    for (std::uint64_t offset = 0; offset < meta.size;) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, meta.size - offset));
+        if (!readFully(source.get(), plain.get(), n, offset)) return RIVO_E_READ;
+        std::size_t sealedBytes = 0;
+        for (std::size_t at = 0; at < n; at += kChunkSize) {
+            const std::size_t len = std::min<std::size_t>(kChunkSize, n - at);
+            const bool last = offset + at + len == meta.size;
+            sealer.seal(plain.get() + at, len, nullptr, 0, last, sealed.get() + sealedBytes);
+            sealedBytes += len + kTagOverhead;
+        }
+        if (s = out.write(sealed.get(), sealedBytes); s != fileio::Status::ok) return fromStatus(s);
+        offset += n;
+    }
+    // A file that grew or shrank while we read it would be packed as a mix of
+    // two versions; refuse rather than pass that off as the user's file.
+    struct stat after {};
+    if (::fstat(source.get(), &after) != 0 || after.st_size != st.st_size) return RIVO_E_READ;
+
+    Trailer t{h.stubSize, kHeaderSize + h.sealedSize};
+    std::uint8_t trailer[kTrailerSize];
+    encodeTrailer(t, trailer);
+    if (s = out.write(trailer, kTrailerSize); s != fileio::Status::ok) return fromStatus(s);
+    return fromStatus(out.commit(0111));
+}
+
+}  // namespace
+}  // namespace dozo::rivo
+
+extern "C" int rivo(void* ownerWindow, const char* sourcePath, const char* destinationPath,
+                    const char* password) {
+    (void)ownerWindow;
+    if (sourcePath == nullptr || *sourcePath == '\0' || destinationPath == nullptr ||
+        *destinationPath == '\0')
+        return RIVO_E_ARGUMENT;
+    if (int rc = dozo::rivo::checkPassword(password); rc != RIVO_OK) return rc;
+    return dozo::rivo::writePackage(sourcePath, destinationPath, password);
+}

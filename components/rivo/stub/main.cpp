@@ -1,0 +1,185 @@
+// The front of every package: finds the payload at its own end, asks for the
+// password and restores the file.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <string>
+
+#include "exit_code.h"
+#include "messages.h"
+#include "password.h"
+#include "restore.h"
+
+using namespace dozo::rivo;
+
+namespace {
+
+constexpr const char* kVersion = "1.0";
+
+struct Options {
+    const char* outputDir = nullptr;
+    bool force = false;
+    bool testOnly = false;
+    bool info = false;
+    bool help = false;
+    bool version = false;
+    bool passwordStdin = false;
+    const char* passwordFile = nullptr;
+};
+
+void onSignal(int sig) {
+    restoreTerminal();
+    removePartialOutput();
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+// Accepts "--name VALUE" and "--name=VALUE".
+bool takeValue(const char* arg, const char* name, int& i, int argc, char** argv, const char*& value,
+               bool& missing) {
+    const std::size_t n = std::strlen(name);
+    if (std::strncmp(arg, name, n) != 0) return false;
+    if (arg[n] == '=') {
+        value = arg + n + 1;
+        return true;
+    }
+    if (arg[n] != '\0') return false;
+    if (i + 1 >= argc) {
+        missing = true;
+        return true;
+    }
+    value = argv[++i];
+    return true;
+}
+
+ExitCode parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        bool missing = false;
+        if (!std::strcmp(a, "-f") || !std::strcmp(a, "--force")) {
+            o.force = true;
+        } else if (!std::strcmp(a, "-t") || !std::strcmp(a, "--test")) {
+            o.testOnly = true;
+        } else if (!std::strcmp(a, "--info")) {
+            o.info = true;
+        } else if (!std::strcmp(a, "-h") || !std::strcmp(a, "--help")) {
+            o.help = true;
+        } else if (!std::strcmp(a, "--version")) {
+            o.version = true;
+        } else if (!std::strcmp(a, "--password-stdin")) {
+            o.passwordStdin = true;
+        } else if (takeValue(a, "-o", i, argc, argv, o.outputDir, missing) ||
+                   takeValue(a, "--output", i, argc, argv, o.outputDir, missing) ||
+                   takeValue(a, "--password-file", i, argc, argv, o.passwordFile, missing)) {
+            if (missing) {
+                fprintf(stderr, text(Msg::missingValue), a);
+                return kExitUsage;
+            }
+        } else {
+            fprintf(stderr, text(Msg::badOption), a);
+            return kExitUsage;
+        }
+    }
+    if (o.passwordStdin && o.passwordFile != nullptr) {
+        fputs(text(Msg::conflict), stderr);
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+// The file this program runs from: /proc first, then argv[0].
+std::string selfPath(const char* argv0) {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n > 0) return std::string(buffer, static_cast<std::size_t>(n));
+    return argv0;
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+ExitCode getPassword(const Options& o, const std::string& self, Password& pw) {
+    Got got;
+    if (o.passwordStdin) {
+        got = readLine(STDIN_FILENO, pw);
+    } else if (o.passwordFile != nullptr) {
+        const int fd = ::open(o.passwordFile, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        got = fd < 0 ? Got::error : readLine(fd, pw);
+        if (got == Got::error) {
+            fprintf(stderr, text(Msg::passwordFile), o.passwordFile, strerror(errno));
+            if (fd >= 0) ::close(fd);
+            return kExitIo;
+        }
+        ::close(fd);
+    } else {
+        const std::string base = self.substr(self.find_last_of('/') + 1);
+        char prompt[512];
+        snprintf(prompt, sizeof prompt, text(Msg::prompt), base.c_str());
+        got = askTerminal(prompt, pw);
+        if (got == Got::error) {
+            char dialog[512];
+            snprintf(dialog, sizeof dialog, text(Msg::dialogText), base.c_str());
+            got = askDesktop(text(Msg::dialogTitle), dialog, pw);
+        }
+        if (got == Got::error) {
+            fprintf(stderr, text(Msg::noTerminal), base.c_str(), self.c_str());
+            return kExitUsage;
+        }
+    }
+    if (got != Got::password) {
+        fputs(text(Msg::cancelled), stderr);
+        return kExitCancelled;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (ExitCode rc = parseOptions(argc, argv, o); rc != kExitOk) return rc;
+    const std::string self = selfPath(argc > 0 ? argv[0] : "");
+    if (o.help) {
+        printf(text(Msg::help), self.c_str());
+        return kExitOk;
+    }
+    if (o.version) {
+        printf(text(Msg::version), kVersion, unsigned{kFormatVersion});
+        return kExitOk;
+    }
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(sig, onSignal);
+
+    Package package;
+    if (ExitCode rc = openPackage(self.c_str(), package); rc != kExitOk) return rc;
+    if (o.info) {
+        printInfo(package);
+        return kExitOk;
+    }
+
+    RestoreOptions r;
+    r.force = o.force;
+    r.testOnly = o.testOnly;
+    r.dirPath = o.outputDir != nullptr ? o.outputDir : folderOf(self);
+    if (!o.testOnly) {
+        // Checked before the password, so a bad folder costs no key derivation.
+        r.dirFd = ::open(r.dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (r.dirFd < 0 || ::access(r.dirPath.c_str(), W_OK | X_OK) != 0) {
+            fprintf(stderr, text(Msg::outputDir), r.dirPath.c_str(), strerror(errno));
+            return kExitIo;
+        }
+    }
+
+    Password pw;
+    if (ExitCode rc = getPassword(o, self, pw); rc != kExitOk) return rc;
+    const ExitCode rc = restore(package, pw, r);
+    if (r.dirFd >= 0) ::close(r.dirFd);
+    return rc;
+}
