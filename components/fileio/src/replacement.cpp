@@ -36,11 +36,15 @@ std::string temporaryName(const std::string& base) {
     return "." + base + suffix;
 }
 
-bool procFdAvailable() { return ::access("/proc/self/fd", X_OK) == 0; }
+bool procFdAvailable() {
+    return ::access("/proc/self/fd", X_OK) == 0;
+}
 
 }  // namespace
 
-Replacement::~Replacement() { discard(); }
+Replacement::~Replacement() {
+    discard();
+}
 
 void Replacement::discard() {
     if (fd_ >= 0) ::close(fd_);
@@ -56,7 +60,7 @@ Status Replacement::open(const char* destinationPath) {
     if (destinationPath == nullptr || *destinationPath == '\0') return Status::destinationCreate;
 
     target_ = destinationPath;
-    struct stat st{};
+    struct stat st {};
     if (::lstat(destinationPath, &st) == 0 && S_ISLNK(st.st_mode)) {
         // Replace what the link points at, not the link itself. A dangling
         // link is simply replaced by the new file.
@@ -114,10 +118,12 @@ Status Replacement::write(const void* data, std::size_t n) {
 Status Replacement::commit(unsigned extraModeBits) {
     if (fd_ < 0) return Status::replace;
     if (destinationExists_) {
-        ::fchmod(fd_, mode_ | extraModeBits);
+        // Owner first: a change of owner clears the set-user-ID and
+        // set-group-ID bits, so the mode has to be given afterwards.
         if (::geteuid() == 0) (void)!::fchown(fd_, uid_, gid_);
+        ::fchmod(fd_, mode_ | extraModeBits);
     } else if (extraModeBits != 0) {
-        struct stat st{};
+        struct stat st {};
         if (::fstat(fd_, &st) == 0) ::fchmod(fd_, (st.st_mode & 07777) | extraModeBits);
     }
     if (sysCalls().fsync(fd_) != 0) {
@@ -154,25 +160,38 @@ Status Replacement::commit(unsigned extraModeBits) {
 }
 
 WorkFile::~WorkFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
+    if (path_.empty()) return;
+    // Only the file we created goes: when the work path was also the (then
+    // missing) destination, the result has since been renamed onto it.
+    struct stat st {};
+    if (::lstat(path_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_)
+        ::unlink(path_.c_str());
 }
 
 Status WorkFile::create(const char* path, std::initializer_list<const char*> mustNotBe) {
     if (path == nullptr || *path == '\0') return Status::workCreate;
-    struct stat work{};
+    struct stat work {};
     if (::stat(path, &work) == 0) {
         // Truncating the work file must never truncate the user's file.
         for (const char* other : mustNotBe) {
-            struct stat st{};
+            struct stat st {};
             if (other != nullptr && ::stat(other, &st) == 0 && st.st_dev == work.st_dev &&
                 st.st_ino == work.st_ino)
                 return Status::workCreate;
         }
+        // A FIFO or device at the work path is never ours to truncate or remove.
+        if (!S_ISREG(work.st_mode)) return Status::workCreate;
     }
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return Status::workCreate;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
+    if (!regular) return Status::workCreate;
     path_ = path;
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
     return Status::ok;
 }
 

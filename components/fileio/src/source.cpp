@@ -9,7 +9,9 @@
 
 namespace dozo::fileio {
 
-Source::~Source() { close(); }
+Source::~Source() {
+    close();
+}
 
 void Source::close() {
     if (fd_ >= 0) ::close(fd_);
@@ -19,9 +21,11 @@ void Source::close() {
 Status Source::open(const char* path) {
     close();
     if (path == nullptr || *path == '\0') return Status::sourceOpen;
-    fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK so that a FIFO given as the source is refused instead of
+    // blocking the call until some writer appears; regular files ignore it.
+    fd_ = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) return Status::sourceOpen;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         close();
         return Status::sourceOpen;

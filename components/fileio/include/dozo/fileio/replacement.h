@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <initializer_list>
 #include <string>
@@ -74,6 +76,8 @@ public:
 
 private:
     std::string path_;
+    dev_t dev_ = 0;
+    ino_t ino_ = 0;
 };
 
 }  // namespace dozo::fileio
