@@ -1,0 +1,99 @@
+#include "files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cassert>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+
+namespace dozo::test {
+
+Bytes readFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("cannot read " + path);
+    Bytes bytes;
+    unsigned char block[65536];
+    for (ssize_t got; (got = ::read(fd, block, sizeof block)) > 0;)
+        bytes.insert(bytes.end(), block, block + got);
+    ::close(fd);
+    return bytes;
+}
+
+void writeFile(const std::string& path, const Bytes& bytes, mode_t mode) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) throw std::runtime_error("cannot write " + path);
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        assert(put > 0);
+        done += static_cast<std::size_t>(put);
+    }
+    ::fchmod(fd, mode);
+    ::close(fd);
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return 0;
+    return st.st_mode & 07777;
+}
+
+std::set<std::string> listDir(const std::string& dir) {
+    std::set<std::string> names;
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return names;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.insert(name);
+    }
+    ::closedir(d);
+    return names;
+}
+
+Bytes randomBytes(std::size_t n, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes bytes(n);
+    for (auto& b : bytes) b = static_cast<unsigned char>(rng());
+    return bytes;
+}
+
+Bytes hex(const char* text) {
+    Bytes bytes;
+    for (char* end; *text != '\0'; text = end) {
+        const unsigned long v = std::strtoul(text, &end, 16);
+        if (end == text) break;
+        bytes.push_back(static_cast<unsigned char>(v));
+    }
+    return bytes;
+}
+
+int runInChild(const std::function<int()>& body, off_t fileSizeLimit) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (fileSizeLimit > 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
+                               static_cast<rlim_t>(fileSizeLimit)};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace dozo::test

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace dozo::test {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes readFile(const std::string& path);
+void writeFile(const std::string& path, const Bytes& bytes, mode_t mode = 0644);
+bool exists(const std::string& path);
+mode_t modeOf(const std::string& path);
+// Names in a folder, without "." and "..".
+std::set<std::string> listDir(const std::string& dir);
+// Deterministic pseudo-random bytes (every value 0..255 turns up).
+Bytes randomBytes(std::size_t n, std::uint32_t seed);
+Bytes hex(const char* text);  // "61 62 ff" -> {0x61, 0x62, 0xff}
+
+// Runs body in a forked child and returns its exit status (or 128 + signal).
+// fileSizeLimit > 0 caps the child's files with RLIMIT_FSIZE; SIGXFSZ is
+// ignored so that writes past the cap fail with EFBIG as on a full device.
+int runInChild(const std::function<int()>& body, off_t fileSizeLimit = 0);
+
+}  // namespace dozo::test

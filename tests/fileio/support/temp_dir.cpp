@@ -1,0 +1,32 @@
+#include "temp_dir.h"
+
+#include <stdlib.h>
+
+#include <cassert>
+#include <filesystem>
+#include <vector>
+
+namespace dozo::test {
+
+TempDir::TempDir() {
+    const char* base = ::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/dozo-test-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const char* made = ::mkdtemp(name.data());
+    assert(made != nullptr);
+    path_ = made;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Tests make folders read-only; give them back before removing.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+        if (it->is_directory(ignored) && !it->is_symlink(ignored))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+}  // namespace dozo::test
