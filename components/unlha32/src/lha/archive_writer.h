@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "lha/method.h"
+
+namespace unlha {
+
+struct EntryInfo {
+    std::string name;  // relative, '/'-separated, as the file system gives it; no trailing '/'
+    bool directory = false;
+    std::uint32_t mode = 0;  // st_mode (type and permission bits)
+    std::int64_t mtime = 0;  // seconds since the epoch
+    std::uint32_t uid = 0, gid = 0;
+};
+
+// Writes an LHA archive (level-2 headers) to a seekable file descriptor opened
+// for writing by the caller; the writer never closes it. Entries start at the
+// descriptor's offset when the writer is made.
+class ArchiveWriter {
+public:
+    explicit ArchiveWriter(int fd);
+
+    // Compresses `size` bytes read from inputFd (a regular file, read from its
+    // current offset) with `method`; stores -lh0- when compression does not
+    // shrink the data.
+    bool addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method);
+    bool addDirectory(const EntryInfo& entry);
+    bool finish();  // end-of-archive mark
+    const std::string& error() const { return error_; }
+
+    // Method actually used for the last file added (lh0 after a fallback).
+    Method lastMethod() const { return lastMethod_; }
+
+private:
+    bool fail(std::string message);
+    bool writeAll(std::span<const std::uint8_t> bytes);
+    bool writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes);
+    bool copyStored(int inputFd, std::int64_t inputStart, std::int64_t size, std::uint16_t* crc);
+
+    int fd_;
+    std::int64_t offset_ = 0;  // where the next entry goes
+    std::string error_;
+    Method lastMethod_ = Method::lh0;
+    bool finished_ = false;
+};
+
+}  // namespace unlha

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+#include <vector>
+
+namespace unlha {
+
+// MSB-first bit packer: LHA reads every code and count from the top bit down.
+class BitWriter {
+public:
+    void put(int n, std::uint32_t v) {
+        assert(n >= 0 && n <= 32);
+        assert(n == 32 || (v >> n) == 0);
+        acc_ = (acc_ << n) | v;
+        bits_ += n;
+        if (bits_ >= 32) {
+            bits_ -= 32;
+            const std::uint32_t w = static_cast<std::uint32_t>(acc_ >> bits_);
+            const std::size_t at = out_.size();
+            out_.resize(at + 4);
+            out_[at] = static_cast<std::uint8_t>(w >> 24);
+            out_[at + 1] = static_cast<std::uint8_t>(w >> 16);
+            out_[at + 2] = static_cast<std::uint8_t>(w >> 8);
+            out_[at + 3] = static_cast<std::uint8_t>(w);
+        }
+    }
+
+    // Moves every complete byte to the caller, keeping the partial one.
+    void takeBytes(std::vector<std::uint8_t>& dst) {
+        while (bits_ >= 8) {
+            bits_ -= 8;
+            out_.push_back(static_cast<std::uint8_t>(acc_ >> bits_));
+        }
+        dst.swap(out_);
+        out_.clear();
+    }
+
+    // Pads the last byte with zero bits; readers stop at the original size,
+    // and a whole spare byte would look like the start of another block.
+    void padToByte() {
+        if (bits_ & 7) put(8 - (bits_ & 7), 0);
+    }
+
+private:
+    std::uint64_t acc_ = 0;
+    int bits_ = 0;
+    std::vector<std::uint8_t> out_;
+};
+
+}  // namespace unlha

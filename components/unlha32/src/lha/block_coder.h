@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "lha/bit_writer.h"
+#include "lha/method.h"
+
+namespace unlha {
+
+// One parsed symbol: the literal/length code in the low 16 bits, and for a
+// match the position (distance - 1) in the high 16 bits.
+using Token = std::uint32_t;
+
+inline int positionCode(std::uint32_t pos) {
+    return pos == 0 ? 0 : 32 - __builtin_clz(pos);
+}
+
+// Writes one static-Huffman block: the symbol count, the three code tables
+// and the symbols. cFreq has kNumC entries, pFreq numP (both counted from tokens).
+void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
+                std::span<const std::uint32_t> pFreq, int pBits);
+
+}  // namespace unlha

@@ -1,0 +1,159 @@
+// The encoder on its own: every method, data shapes that exercise the block
+// coder's special cases, and decoding by libarchive as the reference.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "lha/crc16.h"
+#include "lha/encoder.h"
+#include "lha/huffman.h"
+#include "lha_test_util.h"
+
+using namespace lhatest;
+using unlha::Method;
+
+namespace {
+
+struct Shape {
+    const char* name;
+    Bytes data;
+};
+
+std::vector<Shape> shapes() {
+    Bytes runs;
+    for (int i = 0; i < 300000; ++i)
+        runs.push_back(static_cast<std::uint8_t>((i / 1000) & 1 ? 'a' : 'b'));
+    Bytes period;  // repeats just inside and just beyond each dictionary size
+    const Bytes unit = binaryData(70000, 3);
+    for (int k = 0; k < 3; ++k) period.insert(period.end(), unit.begin(), unit.begin() + 8190);
+    for (int k = 0; k < 3; ++k) period.insert(period.end(), unit.begin(), unit.begin() + 32767);
+    for (int k = 0; k < 3; ++k) period.insert(period.end(), unit.begin(), unit.end());
+    Bytes twoSymbols;
+    for (int i = 0; i < 5000; ++i) twoSymbols.push_back(i % 3 ? 'x' : 'y');
+    return {
+        {"one_byte", Bytes{'A'}},
+        {"no_matches",
+         [] {
+             Bytes b(256);
+             for (int i = 0; i < 256; ++i) b[i] = static_cast<std::uint8_t>(i * 7);
+             return b;
+         }()},
+        {"two_adjacent_bytes",
+         [] {
+             Bytes b(3000);
+             for (std::size_t i = 0; i < b.size(); ++i) b[i] = (i * 2654435761u >> 13) & 1;
+             return b;
+         }()},
+        {"three_same", Bytes(3, 'z')},
+        {"long_run", Bytes(1 << 20, 0)},
+        {"two_symbols", twoSymbols},
+        {"alternating_runs", runs},
+        {"text", textData(400000)},
+        {"random", binaryData(200000)},
+        {"ff_rich", ffRichData(150000)},
+        {"periodic", period},
+    };
+}
+
+class CodecRoundTrip : public ::testing::TestWithParam<Method> {};
+
+TEST_P(CodecRoundTrip, LibarchiveDecodesEveryShape) {
+    for (const auto& s : shapes()) {
+        SCOPED_TRACE(s.name);
+        const Bytes packed = unlha::compress(s.data, GetParam());
+        const auto entries = readArchive(wrapRaw(packed, s.data, GetParam()), nullptr);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_TRUE(entries[0].data == s.data) << "decoded " << entries[0].data.size() << " bytes";
+        EXPECT_EQ(unlha::compress(s.data, GetParam()), packed) << "not deterministic";
+    }
+}
+
+TEST_P(CodecRoundTrip, ChunkedWritesGiveTheSameStream) {
+    const Bytes data = textData(300000, 5);
+    Bytes chunked;
+    unlha::Encoder enc(GetParam(), [&](std::span<const std::uint8_t> b) {
+        chunked.insert(chunked.end(), b.begin(), b.end());
+        return true;
+    });
+    for (std::size_t at = 0; at < data.size(); at += 777)
+        ASSERT_TRUE(
+            enc.write(std::span(data).subspan(at, std::min<std::size_t>(777, data.size() - at))));
+    ASSERT_TRUE(enc.finish());
+    EXPECT_EQ(chunked, unlha::compress(data, GetParam()));
+    EXPECT_EQ(enc.compressedSize(), chunked.size());
+}
+
+TEST_P(CodecRoundTrip, SinkRefusalStopsTheEncoder) {
+    const Bytes data = binaryData(1 << 20);
+    int calls = 0;
+    unlha::Encoder enc(GetParam(), [&](std::span<const std::uint8_t>) { return ++calls < 2; });
+    enc.write(data);
+    EXPECT_FALSE(enc.finish());
+    EXPECT_EQ(calls, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, CodecRoundTrip,
+                         ::testing::Values(Method::lh5, Method::lh6, Method::lh7),
+                         [](const auto& info) {
+                             return std::string(unlha::params(info.param).id).substr(1, 3);
+                         });
+
+TEST(Codec, LargerDictionariesFindDistantRepeats) {
+    // 20 KiB of random data repeated: out of reach of -lh5-'s 8 KiB, within -lh6-'s 32 KiB.
+    Bytes data = binaryData(20000, 9);
+    data.insert(data.end(), data.begin(), data.end());
+    const auto lh5 = unlha::compress(data, Method::lh5).size();
+    const auto lh6 = unlha::compress(data, Method::lh6).size();
+    EXPECT_GT(lh5, 39000u);
+    EXPECT_LT(lh6, 21000u);
+}
+
+TEST(Crc16, MatchesTheReferenceCheckValue) {
+    const std::string s = "123456789";
+    EXPECT_EQ(unlha::crc16(0, {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}), 0xBB3D);
+    // Split input continues the same CRC.
+    const Bytes d = binaryData(1001);
+    EXPECT_EQ(unlha::crc16(unlha::crc16(0, std::span(d).first(333)), std::span(d).subspan(333)),
+              unlha::crc16(0, d));
+}
+
+TEST(Huffman, LengthsAreLimitedAndComplete) {
+    // Fibonacci weights force a degenerate tree far deeper than 16 levels.
+    std::vector<std::uint32_t> freq(40);
+    std::uint32_t a = 1, b = 1;
+    for (auto& f : freq) {
+        f = a;
+        const std::uint32_t c = a + b;
+        a = b;
+        b = c;
+    }
+    freq[5] = 0;
+    std::vector<std::uint8_t> lens(freq.size());
+    EXPECT_EQ(unlha::buildLengths(freq, 16, lens), 39);
+    double kraft = 0;
+    for (std::size_t i = 0; i < lens.size(); ++i) {
+        if (!freq[i]) {
+            EXPECT_EQ(lens[i], 0);
+            continue;
+        }
+        EXPECT_GE(lens[i], 1);
+        EXPECT_LE(lens[i], 16);
+        kraft += std::ldexp(1.0, -lens[i]);
+    }
+    EXPECT_DOUBLE_EQ(kraft, 1.0);
+    EXPECT_LE(lens[39], lens[0]) << "the most frequent symbol must not get a longer code";
+}
+
+TEST(Huffman, CanonicalCodesArePrefixFree) {
+    const std::vector<std::uint8_t> lens = {3, 3, 3, 3, 3, 2, 4, 4};
+    std::vector<std::uint16_t> codes(lens.size());
+    unlha::buildCodes(lens, codes);
+    for (std::size_t i = 0; i < lens.size(); ++i)
+        for (std::size_t j = 0; j < lens.size(); ++j) {
+            if (i == j || lens[i] > lens[j]) continue;
+            EXPECT_NE(codes[j] >> (lens[j] - lens[i]), codes[i]) << i << " prefixes " << j;
+        }
+    EXPECT_EQ(codes[5], 0b00);  // the shortest code is all zeros
+}
+
+}  // namespace
