@@ -1,0 +1,130 @@
+// rivo() itself: its result codes, and that a failure leaves nothing.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "rivo.h"
+#include "support.h"
+
+using namespace rivotest;
+
+namespace {
+
+class RivoLibrary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
+        writeFile(dir / "src.txt", randomBytes(100000, 1));
+    }
+    TempDir dir;
+};
+
+// Runs rivo() as an unprivileged user when the tests run as root, so that
+// permission bits mean what they mean for a user.
+int rivoAsUser(const fs::path& source, const fs::path& destination) {
+    if (::geteuid() != 0) return rivo(nullptr, source.c_str(), destination.c_str(), "pw");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(100);
+        ::_exit(rivo(nullptr, source.c_str(), destination.c_str(), "pw"));
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(RivoLibrary, MissingArgumentsAreErrorsNotCrashes) {
+    const std::string src = (dir / "src.txt").string(), dst = (dir / "out.exe").string();
+    const std::string longPassword(RIVO_PASSWORD_MAX + 1, 'p');
+    const struct {
+        const char *source, *destination, *password;
+        int want;
+    } cases[] = {
+        {nullptr, dst.c_str(), "pw", RIVO_E_ARGUMENT},
+        {"", dst.c_str(), "pw", RIVO_E_ARGUMENT},
+        {src.c_str(), nullptr, "pw", RIVO_E_ARGUMENT},
+        {src.c_str(), "", "pw", RIVO_E_ARGUMENT},
+        {src.c_str(), dst.c_str(), nullptr, RIVO_E_PASSWORD},
+        {src.c_str(), dst.c_str(), "", RIVO_E_PASSWORD},
+        {src.c_str(), dst.c_str(), "two\nlines", RIVO_E_PASSWORD},
+        {src.c_str(), dst.c_str(), longPassword.c_str(), RIVO_E_PASSWORD},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rivo(nullptr, c.source, c.destination, c.password), c.want);
+        EXPECT_EQ(entries(dir.path()), std::set<std::string>{"src.txt"});
+    }
+    const std::string longest(RIVO_PASSWORD_MAX, 'p');
+    EXPECT_EQ(rivo(reinterpret_cast<void*>(0x1234), src.c_str(), dst.c_str(), longest.c_str()),
+              RIVO_OK);
+}
+
+TEST_F(RivoLibrary, BadSourcesLeaveNothing) {
+    fs::create_directory(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);  // must not block the call
+    for (const char* name : {"missing", "folder", "fifo"}) {
+        EXPECT_EQ(rivo(nullptr, (dir / name).c_str(), (dir / "out.exe").c_str(), "pw"),
+                  RIVO_E_SOURCE)
+            << name;
+    }
+    ::chmod((dir / "src.txt").c_str(), 0);
+    ::chmod(dir.path().c_str(), 0777);
+    EXPECT_EQ(rivoAsUser(dir / "src.txt", dir / "out.exe"), RIVO_E_SOURCE);
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"fifo", "folder", "src.txt"}));
+}
+
+TEST_F(RivoLibrary, BadDestinationsLeaveNothing) {
+    fs::create_directory(dir / "locked");
+    fs::create_directory(dir / "folder");
+    const fs::path src = dir / "src.txt";
+    for (const fs::path& d :
+         {dir / "missing" / "out.exe", dir / "src.txt" / "out.exe", dir / "folder"}) {
+        EXPECT_EQ(rivo(nullptr, src.c_str(), d.c_str(), "pw"), RIVO_E_DESTINATION) << d;
+    }
+    ::chmod(src.c_str(), 0644);
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod((dir / "locked").c_str(), 0555);
+    EXPECT_EQ(rivoAsUser(src, dir / "locked" / "out.exe"), RIVO_E_DESTINATION);
+    EXPECT_TRUE(entries(dir / "locked").empty());
+    EXPECT_TRUE(entries(dir / "folder").empty());
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"folder", "locked", "src.txt"}));
+}
+
+TEST_F(RivoLibrary, ReplacesAnExistingDestinationWhole) {
+    const fs::path out = dir / "out.exe";
+    writeFile(out, {'o', 'l', 'd'});
+    ASSERT_EQ(rivo(nullptr, (dir / "src.txt").c_str(), out.c_str(), "pw"), RIVO_OK);
+    EXPECT_GT(fs::file_size(out), 100000u);
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"out.exe", "src.txt"}));
+    EXPECT_EQ(openPackage(out, "pw", {"-t"}).exitCode, 0);
+}
+
+TEST_F(RivoLibrary, SourceAsItsOwnDestinationBecomesItsPackage) {
+    // The save dialog proposes a target that already ends in ".exe" as its own
+    // output name; the package must still hold the whole original.
+    const fs::path self = dir / "tool.exe";
+    const Bytes content = randomBytes(200000, 3);
+    writeFile(self, content);
+    ASSERT_EQ(rivo(nullptr, self.c_str(), self.c_str(), "pw"), RIVO_OK);
+    fs::create_directory(dir / "out");
+    const RunResult r = openPackage(self, "pw", {"-o", (dir / "out").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "out" / "tool.exe"), content);
+}
+
+TEST_F(RivoLibrary, EachPackageHasItsOwnSaltAndKeys) {
+    const fs::path src = dir / "src.txt";
+    ASSERT_EQ(rivo(nullptr, src.c_str(), (dir / "a.exe").c_str(), "pw"), RIVO_OK);
+    ASSERT_EQ(rivo(nullptr, src.c_str(), (dir / "b.exe").c_str(), "pw"), RIVO_OK);
+    const Bytes a = readFile(dir / "a.exe"), b = readFile(dir / "b.exe");
+    ASSERT_EQ(a.size(), b.size());
+    const std::size_t stub = stubOf(a).size();
+    // Identical stub, different everything after the fixed header fields.
+    EXPECT_TRUE(std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(stub), b.begin()));
+    std::size_t same = 0;
+    for (std::size_t i = stub + 32; i < a.size() - 32; ++i) same += a[i] == b[i];
+    EXPECT_LT(same, (a.size() - stub) / 100);
+}
+
+}  // namespace

@@ -1,0 +1,272 @@
+// Packages made by the real library and opened by running them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include "rivo.h"
+#include "support.h"
+
+using namespace rivotest;
+
+namespace {
+
+class RivoPackage : public ::testing::Test {
+protected:
+    void SetUp() override { ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1); }
+
+    fs::path pack(const std::string& name, const Bytes& content, const char* password = "pw") {
+        const fs::path source = dir / name;
+        writeFile(source, content);
+        const fs::path package = dir / (name + ".exe");
+        EXPECT_EQ(rivo(nullptr, source.c_str(), package.c_str(), password), RIVO_OK);
+        return package;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(RivoPackage, RoundTripsAtChunkEdges) {
+    for (std::size_t size : {0u, 1u, 65535u, 65536u, 65537u, 3u * 1024 * 1024 + 5}) {
+        SCOPED_TRACE(size);
+        const Bytes content = randomBytes(size, static_cast<unsigned>(size));
+        const fs::path package = pack("f" + std::to_string(size), content);
+        EXPECT_EQ(fs::status(package).permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
+
+        const fs::path out = dir / ("out" + std::to_string(size));
+        fs::create_directory(out);
+        const RunResult r = openPackage(package, "pw", {"-o", out});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(entries(out), std::set<std::string>{"f" + std::to_string(size)});
+        EXPECT_EQ(readFile(out / ("f" + std::to_string(size))), content);
+    }
+}
+
+TEST_F(RivoPackage, RestoresNextToItselfWithNameModeAndTime) {
+    const std::string name = "日本語の名前 (1).txt";
+    const Bytes content = randomBytes(1000, 1);
+    writeFile(dir / name, content);
+    ::chmod((dir / name).c_str(), 0640);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {1234567890, 123456789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / name).c_str(), times, 0), 0);
+    const fs::path sub = dir / "sub";
+    fs::create_directory(sub);
+    const fs::path package = sub / "pkg.exe";
+    ASSERT_EQ(rivo(nullptr, (dir / name).c_str(), package.c_str(), "pw"), RIVO_OK);
+
+    const RunResult r = openPackage(package, "pw");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(entries(sub), (std::set<std::string>{"pkg.exe", name}));
+    EXPECT_EQ(readFile(sub / name), content);
+    struct stat st {};
+    ASSERT_EQ(::stat((sub / name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+}
+
+TEST_F(RivoPackage, PasswordIsOpaqueBytesWithSpacesKept) {
+    const Bytes content = randomBytes(5000, 2);
+    const std::string password = "  パス word\t\r ";
+    const fs::path package = pack("x", content, password.c_str());
+    fs::remove(dir / "x");
+    for (const std::string& wrong :
+         std::vector<std::string>{"パス word", "  パス word\t ", password + " "}) {
+        const RunResult r = openPackage(package, wrong);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "x"));
+    const RunResult r = openPackage(package, password);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "x"), content);
+}
+
+TEST_F(RivoPackage, WrongPasswordWritesNothing) {
+    const fs::path package = pack("secret.txt", randomBytes(200000, 3), "right");
+    fs::remove(dir / "secret.txt");
+    const auto before = entries(dir);
+    const RunResult r = openPackage(package, "wrong");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Wrong password"), std::string::npos) << r.err;
+    EXPECT_EQ(entries(dir), before);
+}
+
+TEST_F(RivoPackage, DefaultCostPackagesOpen) {
+    ::unsetenv("DOZO_RIVO_TEST_KDF");
+    const Bytes content = randomBytes(70000, 4);
+    const fs::path package = pack("slow", content);
+    const RunResult info = run(package, {"--info"});
+    ASSERT_EQ(info.exitCode, 0);
+    EXPECT_NE(info.out.find("3 passes, 262144 KiB"), std::string::npos) << info.out;
+    fs::remove(dir / "slow");
+    const RunResult r = openPackage(package, "pw");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "slow"), content);
+}
+
+TEST_F(RivoPackage, ExistingFileNeedsForceAndSymlinksAreNeverFollowed) {
+    const Bytes content = randomBytes(100, 5);
+    const fs::path package = pack("data", content);
+    const Bytes victim = {'v', 'i', 'c', 't', 'i', 'm'};
+
+    // The source itself is still there: refused, left alone.
+    writeFile(dir / "data", victim);
+    RunResult r = openPackage(package, "pw");
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_EQ(readFile(dir / "data"), victim);
+
+    // A link at the name: without -f refused, with -f the link itself is replaced.
+    fs::remove(dir / "data");
+    writeFile(dir / "victim", victim);
+    fs::create_symlink("victim", dir / "data");
+    r = openPackage(package, "pw");
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir / "data"));
+    r = openPackage(package, "pw", {"-f"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(fs::is_symlink(dir / "data"));
+    EXPECT_EQ(readFile(dir / "data"), content);
+    EXPECT_EQ(readFile(dir / "victim"), victim);
+
+    // A dangling link is an entry too.
+    fs::remove(dir / "data");
+    fs::create_symlink("nowhere/else", dir / "data");
+    EXPECT_EQ(openPackage(package, "pw").exitCode, 4);
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+
+    // -f onto a directory fails without touching it.
+    fs::remove(dir / "data");
+    fs::create_directory(dir / "data");
+    writeFile(dir / "data" / "inside", victim);
+    r = openPackage(package, "pw", {"-f"});
+    EXPECT_EQ(r.exitCode, 5) << r.err;
+    EXPECT_EQ(readFile(dir / "data" / "inside"), victim);
+    EXPECT_EQ(entries(dir), (std::set<std::string>{"data", "data.exe", "victim"}));
+}
+
+TEST_F(RivoPackage, TestModeAndInfoWriteNothing) {
+    const Bytes content = randomBytes(300000, 6);
+    const fs::path package = pack("t.bin", content);
+    fs::remove(dir / "t.bin");
+    const auto before = entries(dir);
+
+    RunResult r = openPackage(package, "pw", {"--test"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("300000"), std::string::npos) << r.out;
+    EXPECT_EQ(openPackage(package, "nope", {"-t"}).exitCode, 1);
+
+    r = run(package, {"--info"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Content size:     300000 bytes"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Package size:     " + std::to_string(fs::file_size(package))),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(entries(dir), before);
+}
+
+TEST_F(RivoPackage, PasswordSources) {
+    const Bytes content = randomBytes(10, 7);
+    const fs::path package = pack("p", content, "line one");
+    fs::remove(dir / "p");
+    const fs::path out = dir / "out";
+    fs::create_directory(out);
+
+    // First line only; only the newline is stripped.
+    writeFile(dir / "pwfile", Bytes{'l', 'i', 'n', 'e', ' ', 'o', 'n', 'e', '\n', 'x', '\n'});
+    RunResult r = run(package, {"--password-file", (dir / "pwfile").string(), "-t"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = run(package, {"--password-file=" + (dir / "missing").string()});
+    EXPECT_EQ(r.exitCode, 5);
+    r = run(package, {"--password-stdin", "-o", out.string()}, RunOptions::input("line one"));
+    EXPECT_EQ(r.exitCode, 0) << r.err;  // no newline at the end of input
+    EXPECT_EQ(readFile(out / "p"), content);
+    r = run(package, {"--password-stdin", "-t"}, RunOptions::input(""));
+    EXPECT_EQ(r.exitCode, 6);
+    r = run(package, {"--password-stdin", "-t"}, RunOptions::input(std::string(5000, 'a') + "\n"));
+    EXPECT_EQ(r.exitCode, 1);
+}
+
+TEST_F(RivoPackage, WithoutTerminalOrDesktopItExplains) {
+    const fs::path package = pack("q", randomBytes(10, 8));
+    fs::remove(dir / "q");
+    // The child runs in a new session: there is no /dev/tty to prompt on.
+    RunResult r = run(package, {});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--password-stdin"), std::string::npos) << r.err;
+    r = run(package, {}, RunOptions::environment({{"LANG", "ja_JP.UTF-8"}}));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("パスワードで保護されたパッケージです"), std::string::npos) << r.err;
+    // A desktop session without any dialog program on PATH: still explained.
+    r = run(package, {},
+            RunOptions::environment({{"DISPLAY", ":99"}, {"PATH", dir.path().string()}}));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(fs::exists(dir / "q"));
+}
+
+TEST_F(RivoPackage, AsksThroughZenityInADesktopSession) {
+    const Bytes content = randomBytes(10, 9);
+    const fs::path package = pack("z", content, "from dialog");
+    fs::remove(dir / "z");
+    const fs::path bin = dir / "bin";
+    fs::create_directory(bin);
+    const std::string script = "#!/bin/sh\necho \"$@\" > \"" + (dir / "args").string() +
+                               "\"\n[ -f \"" + (dir / "cancel").string() +
+                               "\" ] && exit 1\necho 'from dialog'\n";
+    writeFile(bin / "zenity", Bytes(script.begin(), script.end()));
+    fs::permissions(bin / "zenity", fs::perms::owner_all);
+    const RunOptions desktop =
+        RunOptions::environment({{"DISPLAY", ":99"}, {"PATH", bin.string() + ":/usr/bin:/bin"}});
+
+    RunResult r = run(package, {}, desktop);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "z"), content);
+    const Bytes args = readFile(dir / "args");
+    EXPECT_NE(std::string(args.begin(), args.end()).find("--password"), std::string::npos);
+
+    fs::remove(dir / "z");
+    writeFile(dir / "cancel", {});
+    r = run(package, {}, desktop);
+    EXPECT_EQ(r.exitCode, 6);
+    EXPECT_FALSE(fs::exists(dir / "z"));
+}
+
+TEST_F(RivoPackage, OptionsAndMessages) {
+    const fs::path package = pack("m", randomBytes(10, 10));
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::string inOut, inErr;
+    } cases[] = {
+        {{"--help"}, 0, "--password-stdin", ""},
+        {{"--version"}, 0, "format 1", ""},
+        {{"--bogus"}, 2, "", "--bogus"},
+        {{"extra"}, 2, "", "extra"},
+        {{"-o"}, 2, "", "-o"},
+        {{"--password-stdin", "--password-file", "x"}, 2, "", "--password-file"},
+        {{"-o", "/nonexistent/folder", "--password-stdin"}, 5, "", "/nonexistent/folder"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(package, c.args, RunOptions::input("pw\n"));
+        EXPECT_EQ(r.exitCode, c.code) << c.args[0];
+        EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    }
+    const RunResult ja =
+        run(package, {"--help"}, RunOptions::environment({{"LC_ALL", "ja_JP.UTF-8"}}));
+    EXPECT_NE(ja.out.find("使い方"), std::string::npos);
+    // LC_ALL decides over LANG.
+    const RunResult en =
+        run(package, {"--help"}, RunOptions::environment({{"LC_ALL", "C"}, {"LANG", "ja_JP"}}));
+    EXPECT_NE(en.out.find("Usage"), std::string::npos);
+}
+
+TEST_F(RivoPackage, TheBareStubHoldsNoPackage) {
+    const Bytes package = readFile(pack("b", randomBytes(10, 11)));
+    writeFile(dir / "stub", stubOf(package));
+    fs::permissions(dir / "stub", fs::perms::owner_all);
+    const RunResult r = openPackage(dir / "stub", "pw");
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("holds no package"), std::string::npos) << r.err;
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+#include "support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+#include "crypto.h"
+
+namespace rivotest {
+
+TempDir::TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "rivo-test-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp");
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests take permissions away; give them back so everything can go.
+    for (auto it = fs::recursive_directory_iterator(path_, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+Bytes readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + p.string());
+    return Bytes{std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const fs::path& p, const Bytes& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + p.string());
+}
+
+Bytes randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    Bytes b(n);
+    for (auto& x : b) x = static_cast<std::uint8_t>(gen());
+    return b;
+}
+
+std::set<std::string> entries(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+static std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(in), {}};
+}
+
+RunResult run(const fs::path& program, const std::vector<std::string>& args,
+              const RunOptions& options) {
+    TempDir io;
+    writeFile(io / "in", Bytes(options.stdinText.begin(), options.stdinText.end()));
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork");
+    if (pid == 0) {
+        ::setsid();
+        const int in = ::open((io / "in").c_str(), O_RDONLY);
+        const int out = ::open((io / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL", "LC_MESSAGES"})
+            ::unsetenv(name);
+        for (const auto& [k, v] : options.env) ::setenv(k.c_str(), v.c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    RunResult r;
+    int status = 0;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(options.guardSeconds);
+    for (;;) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            r.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (WIFEXITED(status) && !r.timedOut) r.exitCode = WEXITSTATUS(status);
+    r.out = slurp(io / "out");
+    r.err = slurp(io / "err");
+    return r;
+}
+
+RunResult openPackage(const fs::path& package, const std::string& password,
+                      std::vector<std::string> extraArgs, RunOptions options) {
+    extraArgs.insert(extraArgs.begin(), "--password-stdin");
+    options.stdinText = password + "\n";
+    return run(package, extraArgs, options);
+}
+
+Bytes stubOf(const Bytes& package) {
+    using namespace dozo::rivo;
+    Trailer t;
+    if (parseTrailer(package.data() + package.size() - kTrailerSize, package.size(), t) !=
+        ParseError::none)
+        throw std::runtime_error("not a package");
+    return Bytes(package.begin(), package.begin() + static_cast<std::ptrdiff_t>(t.payloadOffset));
+}
+
+Bytes craftPackage(const Bytes& stub, const Craft& c) {
+    using namespace dozo::rivo;
+    Header h;
+    h.opslimit = c.opslimit;
+    h.memlimitKib = c.memlimitKib;
+    h.stubSize = stub.size();
+    h.sealedSize = sealedSizeFor(c.content.size());
+    randombytes_buf(h.salt, sizeof h.salt);
+    Keys keys;
+    if (!keys.derive(c.password.data(), c.password.size(), h)) throw std::runtime_error("derive");
+    Sealer sealer;
+    sealer.start(keys, h);
+
+    Bytes pkg = stub;
+    std::uint8_t header[kHeaderSize];
+    encodeHeader(h, header);
+    pkg.insert(pkg.end(), header, header + kHeaderSize);
+
+    const std::size_t chunks = chunkCountFor(c.content.size());
+    const std::size_t finalAt = c.finalAt < 0 ? chunks : static_cast<std::size_t>(c.finalAt);
+    std::uint8_t meta[kMetadataSize];
+    if (!encodeMetadata(c.meta, meta)) throw std::runtime_error("metadata");
+    std::uint8_t sealed[kChunkSize + kTagOverhead];
+    sealer.seal(meta, kMetadataSize, header, kHeaderSize, finalAt == 0, sealed);
+    pkg.insert(pkg.end(), sealed, sealed + kSealedMetadataSize);
+    for (std::size_t i = 0; i < chunks; ++i) {
+        const std::size_t at = i * kChunkSize;
+        const std::size_t n = std::min<std::size_t>(kChunkSize, c.content.size() - at);
+        sealer.seal(c.content.data() + at, n, nullptr, 0, finalAt == i + 1, sealed);
+        pkg.insert(pkg.end(), sealed, sealed + n + kTagOverhead);
+    }
+    std::uint8_t trailer[kTrailerSize];
+    encodeTrailer(Trailer{stub.size(), kHeaderSize + h.sealedSize}, trailer);
+    pkg.insert(pkg.end(), trailer, trailer + kTrailerSize);
+    return pkg;
+}
+
+}  // namespace rivotest

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "format.h"
+
+namespace rivotest {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under the system temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    operator const fs::path&() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+Bytes readFile(const fs::path& p);
+void writeFile(const fs::path& p, const Bytes& bytes);
+Bytes randomBytes(std::size_t n, unsigned seed);
+// Every entry of a folder, hidden ones included.
+std::set<std::string> entries(const fs::path& dir);
+
+struct RunResult {
+    int exitCode = -1;  // -1 when killed by a signal or by the guard
+    bool timedOut = false;
+    std::string out, err;
+};
+
+struct RunOptions {
+    std::string stdinText;
+    std::map<std::string, std::string> env;  // set in the child (on top of a clean base)
+    // Generous: only there so a hung child fails the test instead of the suite.
+    int guardSeconds = 120;
+
+    static RunOptions input(std::string text) {
+        RunOptions o;
+        o.stdinText = std::move(text);
+        return o;
+    }
+    static RunOptions environment(std::map<std::string, std::string> env) {
+        RunOptions o;
+        o.env = std::move(env);
+        return o;
+    }
+};
+
+// Runs program in a new session (so it has no controlling terminal), with
+// DISPLAY, WAYLAND_DISPLAY and the locale variables cleared unless set in env.
+RunResult run(const fs::path& program, const std::vector<std::string>& args,
+              const RunOptions& options = {});
+
+// Runs a package with --password-stdin and the given password.
+RunResult openPackage(const fs::path& package, const std::string& password,
+                      std::vector<std::string> extraArgs = {}, RunOptions options = {});
+
+// Builds a package from parts, sealing with the real crypto code: lets tests
+// write what rivo() never would (hostile names, misplaced final tags, costs).
+struct Craft {
+    dozo::rivo::Metadata meta;
+    Bytes content;
+    std::string password = "pw";
+    std::uint32_t opslimit = 1;
+    std::uint32_t memlimitKib = 8 * 1024;
+    // Index of the message (0 = metadata) that gets the final tag; -1: the last.
+    int finalAt = -1;
+};
+Bytes craftPackage(const Bytes& stub, const Craft& c);
+
+// The stub bytes, taken from a real package.
+Bytes stubOf(const Bytes& package);
+
+}  // namespace rivotest

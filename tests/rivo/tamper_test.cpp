@@ -1,0 +1,230 @@
+// Damaged, truncated, reordered and hostile packages: each is refused with
+// the right exit code and leaves nothing behind.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+
+#include "rivo.h"
+#include "support.h"
+
+using namespace rivotest;
+using namespace dozo::rivo;
+
+namespace {
+
+constexpr std::size_t kSealedChunk = kChunkSize + kTagOverhead;
+
+class RivoTamper : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
+        content = randomBytes(3 * kChunkSize + 100, 42);  // three full chunks and a short one
+        writeFile(dir / "plain.bin", content);
+        ASSERT_EQ(rivo(nullptr, (dir / "plain.bin").c_str(), (dir / "good.exe").c_str(), "pw"),
+                  RIVO_OK);
+        fs::remove(dir / "plain.bin");
+        good = readFile(dir / "good.exe");
+        stub = stubOf(good);
+        fs::create_directory(dir / "out");
+    }
+
+    // Writes a variant as an executable package, runs it, and checks that
+    // nothing appeared in the output folder.
+    RunResult tryPackage(const Bytes& bytes, const std::string& password = "pw",
+                         std::vector<std::string> args = {}) {
+        const fs::path p = dir / "variant.exe";
+        writeFile(p, bytes);
+        fs::permissions(p, fs::perms::owner_all);
+        args.insert(args.end(), {"-o", (dir / "out").string()});
+        return openPackage(p, password, args);
+    }
+
+    std::size_t payload() const { return stub.size(); }
+    std::size_t chunkAt(std::size_t i) const {
+        return payload() + kHeaderSize + kSealedMetadataSize + i * kSealedChunk;
+    }
+
+    TempDir dir;
+    Bytes content, good, stub;
+};
+
+TEST_F(RivoTamper, TheUntouchedPackageOpens) {
+    const RunResult r = tryPackage(good);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "out" / "plain.bin"), content);
+}
+
+TEST_F(RivoTamper, EveryRegionIsCovered) {
+    const std::size_t h = payload();
+    const std::size_t end = good.size();
+    const struct {
+        const char* region;
+        std::size_t offset;
+        int code;
+    } cases[] = {
+        {"header magic", h + 0, 3},
+        {"header version", h + 8, 3},
+        {"header flags", h + 12, 3},
+        {"kdf algorithm", h + 16, 3},
+        {"opslimit", h + 20, 1},  // a different cost derives a different key
+        {"memlimit", h + 25, 1},
+        {"chunk size", h + 29, 3},
+        {"salt", h + 32, 1},
+        {"stream header", h + 48, 3},
+        {"key check", h + 72, 1},
+        {"sealed size", h + 104, 3},
+        {"stub size", h + 112, 3},
+        {"reserved", h + 127, 3},
+        {"metadata", h + kHeaderSize + 40, 3},
+        {"metadata tag", h + kHeaderSize + kSealedMetadataSize - 1, 3},
+        {"chunk 0", chunkAt(0) + 5, 3},
+        {"chunk 1", chunkAt(1) + kSealedChunk / 2, 3},
+        {"chunk 2 tag", chunkAt(3) - 1, 3},
+        {"last chunk", end - kTrailerSize - 1, 3},
+        {"trailer offset", end - kTrailerSize, 3},
+        {"trailer size", end - kTrailerSize + 8, 3},
+        {"trailer version", end - kTrailerSize + 16, 3},
+        {"trailer reserved", end - kTrailerSize + 21, 3},
+        {"trailer magic", end - 1, 3},
+    };
+    for (const auto& c : cases) {
+        Bytes bad = good;
+        bad[c.offset] ^= 0x02;  // keeps a cost of 1 pass in bounds (3), unlike 0
+        const RunResult r = tryPackage(bad);
+        EXPECT_EQ(r.exitCode, c.code) << c.region << ": " << r.err;
+        EXPECT_TRUE(entries(dir / "out").empty()) << c.region;
+    }
+}
+
+TEST_F(RivoTamper, TruncatedAppendedAndSwappedAreRefused) {
+    std::vector<std::pair<std::string, Bytes>> variants;
+    const std::size_t payloadBytes = good.size() - payload();
+    for (std::size_t cut : {std::size_t{1}, kTrailerSize, kTrailerSize + 1, payloadBytes / 2,
+                            payloadBytes - kHeaderSize, payloadBytes}) {
+        variants.emplace_back("cut " + std::to_string(cut),
+                              Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut)));
+    }
+    Bytes appended = good;
+    appended.push_back(0);
+    variants.emplace_back("one byte appended", appended);
+    Bytes doubled = good;
+    doubled.insert(doubled.end(), good.end() - kTrailerSize, good.end());
+    variants.emplace_back("trailer appended again", doubled);
+
+    // Whole chunks dropped, with the trailer (and then the header too) fixed
+    // up to match: the sizes agree, only authentication can tell.
+    Bytes shorter(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(chunkAt(2)));
+    std::uint8_t trailer[kTrailerSize];
+    encodeTrailer(Trailer{payload(), chunkAt(2) - payload()}, trailer);
+    shorter.insert(shorter.end(), trailer, trailer + kTrailerSize);
+    variants.emplace_back("last two chunks dropped, trailer fixed", shorter);
+    const std::uint64_t sealed = chunkAt(2) - payload() - kHeaderSize;
+    for (int i = 0; i < 8; ++i)
+        shorter[payload() + 104 + i] = static_cast<std::uint8_t>(sealed >> (8 * i));
+    variants.emplace_back("last two chunks dropped, header fixed", shorter);
+
+    Bytes swapped = good;
+    std::memcpy(swapped.data() + chunkAt(0), good.data() + chunkAt(1), kSealedChunk);
+    std::memcpy(swapped.data() + chunkAt(1), good.data() + chunkAt(0), kSealedChunk);
+    variants.emplace_back("chunks 0 and 1 swapped", swapped);
+
+    Bytes repeated = good;
+    std::memcpy(repeated.data() + chunkAt(1), good.data() + chunkAt(0), kSealedChunk);
+    variants.emplace_back("chunk 0 repeated", repeated);
+
+    for (const auto& [what, bytes] : variants) {
+        const RunResult r = tryPackage(bytes);
+        EXPECT_EQ(r.exitCode, 3) << what << ": " << r.err;
+        EXPECT_TRUE(entries(dir / "out").empty()) << what;
+    }
+}
+
+TEST_F(RivoTamper, CutInsideTheProgramWritesNothing) {
+    // The program itself is broken then; the kernel may refuse or kill it,
+    // but it must never report success or leave a file.
+    const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(payload() / 2));
+    const RunResult r = tryPackage(cut);
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(entries(dir / "out").empty());
+}
+
+TEST_F(RivoTamper, FinalTagMustBeOnTheLastChunkOnly) {
+    Craft c;
+    c.meta.name = "f";
+    c.content = randomBytes(2 * kChunkSize + 1, 1);
+    c.meta.size = c.content.size();
+    for (int finalAt : {0, 1, 2, 99}) {
+        c.finalAt = finalAt;  // 99: no chunk carries it
+        const RunResult r = tryPackage(craftPackage(stub, c));
+        EXPECT_EQ(r.exitCode, 3) << finalAt << ": " << r.err;
+        EXPECT_TRUE(entries(dir / "out").empty()) << finalAt;
+    }
+    c.finalAt = -1;
+    EXPECT_EQ(tryPackage(craftPackage(stub, c)).exitCode, 0);
+}
+
+TEST_F(RivoTamper, StoredSizeMustMatchTheContent) {
+    Craft c;
+    c.meta.name = "f";
+    c.content = randomBytes(1000, 2);
+    c.meta.size = 999;
+    const RunResult r = tryPackage(craftPackage(stub, c));
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_TRUE(entries(dir / "out").empty());
+}
+
+TEST_F(RivoTamper, HostileStoredNamesLandInTheOutputFolder) {
+    const struct {
+        std::string stored, lands;
+    } cases[] = {
+        {"../../x", ".._.._x"},
+        {"/tmp/abs", "_tmp_abs"},
+        {"sub/dir", "sub_dir"},
+        {"..", "rivo-restored"},
+        {"line\nbreak\x1b[31m", "line_break_[31m"},
+    };
+    for (const auto& c : cases) {
+        Craft craft;
+        craft.meta.name = c.stored;
+        craft.content = {1, 2, 3};
+        craft.meta.size = 3;
+        craft.meta.mode = 06755;  // set-id bits are never restored
+        const RunResult r = tryPackage(craftPackage(stub, craft));
+        ASSERT_EQ(r.exitCode, 0) << c.stored << ": " << r.err;
+        EXPECT_EQ(entries(dir / "out"), std::set<std::string>{c.lands}) << c.stored;
+        EXPECT_EQ(fs::status(dir / "out" / c.lands).permissions(), static_cast<fs::perms>(0755));
+        fs::remove(dir / "out" / c.lands);
+    }
+    EXPECT_EQ(entries(dir), (std::set<std::string>{"good.exe", "out", "variant.exe"}));
+}
+
+TEST_F(RivoTamper, HugeKeyDerivationCostIsRefusedBeforeDeriving) {
+    const std::size_t h = payload();
+    const struct {
+        const char* what;
+        std::uint32_t ops, memKib;
+    } cases[] = {
+        {"4 TiB of memory", 3, 0xffffffffu},
+        {"2^32-1 passes", 0xffffffffu, 8192},
+        {"both", 0xffffffffu, 0xffffffffu},
+        {"just over the work bound", 5, 1024 * 1024},
+        {"zero passes", 0, 8192},
+    };
+    for (const auto& c : cases) {
+        Bytes bad = good;
+        for (int i = 0; i < 4; ++i) {
+            bad[h + 20 + i] = static_cast<std::uint8_t>(c.ops >> (8 * i));
+            bad[h + 24 + i] = static_cast<std::uint8_t>(c.memKib >> (8 * i));
+        }
+        const RunResult r = tryPackage(bad);
+        EXPECT_FALSE(r.timedOut) << c.what;
+        EXPECT_EQ(r.exitCode, 3) << c.what << ": " << r.err;
+        EXPECT_NE(r.err.find("key-derivation cost"), std::string::npos) << r.err;
+        // --info still describes it without deriving anything.
+        const RunResult info = run(dir / "variant.exe", {"--info"});
+        EXPECT_EQ(info.exitCode, 0) << c.what;
+    }
+}
+
+}  // namespace
