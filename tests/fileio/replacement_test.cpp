@@ -1,0 +1,178 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "dozo/fileio/replacement.h"
+#include "fault.h"
+#include "files.h"
+#include "temp_dir.h"
+
+namespace dozo::test {
+namespace {
+
+using fileio::Replacement;
+using fileio::Status;
+
+Status replace(const std::string& path, const Bytes& content, unsigned extraModeBits = 0) {
+    Replacement r;
+    if (Status s = r.open(path.c_str()); s != Status::ok) return s;
+    if (Status s = r.write(content.data(), content.size()); s != Status::ok) return s;
+    return r.commit(extraModeBits);
+}
+
+TEST(Replacement, CreatesANewFileWithTheDefaultMode) {
+    TempDir dir;
+    const mode_t mask = ::umask(022);
+    EXPECT_EQ(replace(dir / "new", hex("01 02")), Status::ok);
+    EXPECT_EQ(replace(dir / "exe", hex("03"), 0100), Status::ok);
+    ::umask(mask);
+    EXPECT_EQ(readFile(dir / "new"), hex("01 02"));
+    EXPECT_EQ(modeOf(dir / "new"), 0644u);
+    EXPECT_EQ(modeOf(dir / "exe"), 0744u);
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"new", "exe"}));
+}
+
+TEST(Replacement, KeepsThePermissionBitsOfTheDestination) {
+    for (mode_t mode : {0600u, 0640u, 0755u, 02750u, 04755u}) {
+        SCOPED_TRACE(mode);
+        TempDir dir;
+        writeFile(dir / "f", hex("00"));
+        ASSERT_EQ(::chmod((dir / "f").c_str(), mode), 0);
+        EXPECT_EQ(replace(dir / "f", hex("aa bb")), Status::ok);
+        EXPECT_EQ(readFile(dir / "f"), hex("aa bb"));
+        EXPECT_EQ(modeOf(dir / "f"), mode);
+    }
+}
+
+TEST(Replacement, RefusesDestinationsItMayNotWrite) {
+    TempDir dir;
+    writeFile(dir / "ro", hex("01"), 0444);
+    ::mkdir((dir / "folder").c_str(), 0755);
+    writeFile(dir / "plain", hex("02"));
+    struct Case {
+        std::string path;
+        Status status;
+    };
+    const Case cases[] = {
+        {dir / "ro", Status::destinationReadOnly},  // no write bit: read-only even for root
+        {dir / "folder", Status::destinationReadOnly}, {dir / "none/f", Status::destinationCreate},
+        {dir / "plain/f", Status::destinationCreate},  {"", Status::destinationCreate},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(replace(c.path, hex("ff")), c.status);
+    }
+    EXPECT_EQ(readFile(dir / "ro"), hex("01"));
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"ro", "folder", "plain"}));
+}
+
+TEST(Replacement, ReplacesWhatASymbolicLinkPointsAt) {
+    TempDir dir;
+    writeFile(dir / "target", hex("01"), 0600);
+    ASSERT_EQ(::symlink("target", (dir / "link").c_str()), 0);
+    EXPECT_EQ(replace(dir / "link", hex("02")), Status::ok);
+    EXPECT_EQ(readFile(dir / "target"), hex("02"));
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    ASSERT_EQ(::symlink("gone", (dir / "dangling").c_str()), 0);
+    EXPECT_EQ(replace(dir / "dangling", hex("03")), Status::ok);
+    EXPECT_EQ(readFile(dir / "dangling"), hex("03"));
+}
+
+TEST(Replacement, UncommittedResultLeavesNoTrace) {
+    TempDir dir;
+    writeFile(dir / "f", hex("01 02 03"));
+    {
+        Replacement r;
+        ASSERT_EQ(r.open((dir / "f").c_str()), Status::ok);
+        ASSERT_EQ(r.write("xyz", 3), Status::ok);
+    }
+    {
+        Replacement r;
+        ASSERT_EQ(r.open((dir / "new").c_str()), Status::ok);
+        ASSERT_EQ(r.write("xyz", 3), Status::ok);
+        r.discard();
+        EXPECT_EQ(r.commit(), Status::replace);
+    }
+    EXPECT_EQ(readFile(dir / "f"), hex("01 02 03"));
+    EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
+}
+
+TEST(Replacement, RetriesInterruptedAndPartialWrites) {
+    TempDir dir;
+    const Bytes data = randomBytes(10000, 1);
+    Fault fault;
+    static int calls;
+    calls = 0;
+    fault.calls().write = [](int fd, const void* buf, size_t n) -> ssize_t {
+        if (calls++ % 3 == 0) {
+            errno = EINTR;
+            return -1;
+        }
+        return ::write(fd, buf, n < 999 ? n : 999);
+    };
+    EXPECT_EQ(replace(dir / "f", data), Status::ok);
+    EXPECT_EQ(readFile(dir / "f"), data);
+}
+
+// Each failure at the last steps must leave the destination as it was and
+// nothing beside it.
+TEST(Replacement, FailuresLeaveTheDestinationAsItWas) {
+    struct Case {
+        const char* what;
+        void (*inject)(fileio::SysCalls&);
+        Status status;
+    };
+    const Case cases[] = {
+        {"disk full",
+         [](fileio::SysCalls& c) {
+             c.write = [](int, const void*, size_t) -> ssize_t {
+                 errno = ENOSPC;
+                 return -1;
+             };
+         },
+         Status::write},
+        {"write returns nothing",
+         [](fileio::SysCalls& c) {
+             c.write = [](int, const void*, size_t) -> ssize_t { return 0; };
+         },
+         Status::write},
+        {"fsync fails",
+         [](fileio::SysCalls& c) {
+             c.fsync = [](int) {
+                 errno = EIO;
+                 return -1;
+             };
+         },
+         Status::write},
+        {"rename fails",
+         [](fileio::SysCalls& c) {
+             c.renameat = [](int, const char*, int, const char*) {
+                 errno = EXDEV;
+                 return -1;
+             };
+         },
+         Status::replace},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const Bytes original = randomBytes(3000, 2);
+        writeFile(dir / "f", original, 0640);
+        {
+            Fault fault;
+            c.inject(fault.calls());
+            EXPECT_EQ(replace(dir / "f", randomBytes(5000, 3)), c.status);
+            EXPECT_EQ(replace(dir / "new", randomBytes(5000, 3)), c.status);
+        }
+        EXPECT_EQ(readFile(dir / "f"), original);
+        EXPECT_EQ(modeOf(dir / "f"), 0640u);
+        EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
+    }
+}
+
+}  // namespace
+}  // namespace dozo::test
