@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -73,6 +74,10 @@ Bytes ffRichData(std::size_t size) {
 }
 
 std::vector<ReadEntry> readArchive(const Bytes& archive, const char* hdrcharset) {
+    // libarchive converts names to the locale's charset; the test runner's
+    // default "C" locale holds no Japanese.
+    static const bool utf8Locale = std::setlocale(LC_ALL, "C.UTF-8") != nullptr;
+    EXPECT_TRUE(utf8Locale);
     std::vector<ReadEntry> entries;
     struct archive* a = archive_read_new();
     archive_read_support_format_lha(a);

@@ -1,5 +1,6 @@
 #include "lha/block_coder.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 
@@ -94,7 +95,7 @@ struct Table {
 }  // namespace
 
 void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
-                std::span<const std::uint32_t> pFreq, int pBits) {
+                std::span<const std::uint32_t> pFreq, int pBits, BlockLengths* lengths) {
     assert(!tokens.empty() && tokens.size() <= kMaxBlockSymbols);
     assert(cFreq.size() == kNumC);
     out.put(16, static_cast<std::uint32_t>(tokens.size()));
@@ -124,6 +125,11 @@ void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const s
         out.put(pBits, 0);
     } else
         writePtLens(out, std::span<const std::uint8_t>(p.lens).first(pFreq.size()), pBits, -1);
+
+    if (lengths) {
+        lengths->c = c.lens;
+        std::copy_n(p.lens.begin(), lengths->p.size(), lengths->p.begin());
+    }
 
     for (const Token tok : tokens) {
         const int sym = tok & 0xFFFF;

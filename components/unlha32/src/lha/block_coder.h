@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -16,9 +17,15 @@ inline int positionCode(std::uint32_t pos) {
     return pos == 0 ? 0 : 32 - __builtin_clz(pos);
 }
 
+// Code lengths a block was written with (0 for symbols it does not use).
+struct BlockLengths {
+    std::array<std::uint8_t, kNumC> c{};
+    std::array<std::uint8_t, 17> p{};
+};
+
 // Writes one static-Huffman block: the symbol count, the three code tables
 // and the symbols. cFreq has kNumC entries, pFreq numP (both counted from tokens).
 void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
-                std::span<const std::uint32_t> pFreq, int pBits);
+                std::span<const std::uint32_t> pFreq, int pBits, BlockLengths* lengths = nullptr);
 
 }  // namespace unlha
