@@ -1,0 +1,85 @@
+#include "KeyedPanel.h"
+
+#include "PanelControls.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace dozo {
+
+using panel_controls::buddyLabel;
+using panel_controls::named;
+
+KeyedPanel::KeyedPanel(ShellContext& shell, QWidget* parent) : QWidget(parent), m_shell(shell) {
+    setObjectName(QStringLiteral("KeyedPanel"));
+    createControls();
+}
+
+void KeyedPanel::createControls() {
+    lstVov = named(new QListWidget(this), "lstVov");
+    lstVov->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Label5 = buddyLabel("Label5", QStringLiteral("対象ファイル(&T)："), lstVov, this);
+
+    Frame2 = named(new QGroupBox(QStringLiteral("暗号/復号化形式"), this), "Frame2");
+    Picture2 = named(new QWidget(Frame2), "Picture2");
+    VovTypeGroup = named(new QButtonGroup(this), "VovTypeGroup");
+    VovType[0] = named(new QRadioButton(QStringLiteral("VovBC&MKC"), Picture2), "VovType_0");
+    VovType[0]->setToolTip(QStringLiteral("Rudadu算術式暗号化"));
+    VovType[0]->setChecked(true);
+    VovTypeGroup->addButton(VovType[0], 0);
+    auto* options = new QVBoxLayout(Picture2);
+    options->setContentsMargins(0, 0, 0, 0);
+    options->addWidget(VovType[0]);
+    auto* frameLayout = new QVBoxLayout(Frame2);
+    frameLayout->setContentsMargins(6, 2, 6, 4);
+    frameLayout->addWidget(Picture2);
+
+    cmdVovAdd = named(new QPushButton(QStringLiteral("参照(&B)..."), this), "cmdVovAdd");
+    cmdVovAdd->setToolTip(QStringLiteral("暗号化するファイルをダイアログから選択します。"));
+    cmdVovDel = named(new QPushButton(QStringLiteral("解除(&E)"), this), "cmdVovDel");
+    cmdVovClear = named(new QPushButton(QStringLiteral("クリア(&L)"), this), "cmdVovClear");
+    cmdVovClear->setToolTip(QStringLiteral("リスト内の全項目を削除します"));
+    txtKey = named(new QLineEdit(QString::fromLatin1(kDefaultKey), this), "txtKey");
+    txtKey->setMaxLength(kKeyMaxLength);
+    Label6 = buddyLabel("Label6", QStringLiteral("暗号化キー(&K)："), txtKey, this);
+    cmdVovEnc = named(new QPushButton(QStringLiteral("処理開始(&S)..."), this), "cmdVovEnc");
+    cmdVovEnc->setToolTip(QStringLiteral("暗号化処理を開始します"));
+    VovPrg = named(new QProgressBar(this), "VovPrg");
+    VovPrg->setRange(0, 100);
+    VovPrg->setValue(0);
+    VovPrg->setTextVisible(false);
+    VovPrg->setFixedHeight(14);
+
+    QWidget* previous = lstVov;
+    for (QWidget* next : {static_cast<QWidget*>(VovType[0]), static_cast<QWidget*>(cmdVovAdd),
+                          static_cast<QWidget*>(cmdVovDel), static_cast<QWidget*>(cmdVovClear),
+                          static_cast<QWidget*>(txtKey), static_cast<QWidget*>(cmdVovEnc)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(cmdVovAdd);
+    buttons->addWidget(cmdVovDel);
+    buttons->addWidget(cmdVovClear);
+    buttons->addStretch();
+
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(Label6);
+    keyRow->addWidget(txtKey, 1);
+
+    auto* layout = new QGridLayout(this);
+    layout->setVerticalSpacing(4);
+    layout->addWidget(Label5, 0, 0);
+    layout->addWidget(lstVov, 1, 0);
+    layout->addWidget(Frame2, 2, 0);
+    layout->addLayout(keyRow, 3, 0);
+    layout->addLayout(buttons, 1, 1, 2, 1);
+    layout->addWidget(cmdVovEnc, 3, 1);
+    layout->addWidget(VovPrg, 4, 0, 1, 2);
+    layout->setRowStretch(1, 1);
+    layout->setColumnStretch(0, 1);
+}
+
+}  // namespace dozo

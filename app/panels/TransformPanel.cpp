@@ -1,0 +1,105 @@
+#include "TransformPanel.h"
+
+#include "PanelControls.h"
+
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+namespace dozo {
+
+using panel_controls::buddyLabel;
+using panel_controls::named;
+
+namespace {
+
+struct Method {
+    const char* caption;
+    const char* toolTip;
+};
+
+constexpr Method kMethods[TransformPanel::kMethodCount] = {
+    {"FileEncryption&A", "Rudadu算術式暗号化"},
+    {"FileEncryption&C", "Rudadu転置式暗号化"},
+    {"FileEncryption&LC", "Rudadu論理転置式暗号化"},
+    {"FileEncryptionLC&R", "Rudadu論理転換式暗号化"},
+    {"FileEncryptionLC&B", "Rudadu論理転置否定式２点間バイナリ補正暗号化"},
+    {"FileEncryptionLC&RB", "Rudadu論理転換否定式２点間バイナリ補正暗号化"},
+    {"&i-CLOL", "i-CLOL"},
+};
+
+}  // namespace
+
+TransformPanel::TransformPanel(ShellContext& shell, QWidget* parent)
+    : QWidget(parent), m_shell(shell) {
+    setObjectName(QStringLiteral("TransformPanel"));
+    createControls();
+}
+
+void TransformPanel::createControls() {
+    IFN = named(new QListWidget(this), "IFN");
+    IFN->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Label4 = buddyLabel("Label4", QStringLiteral("対象ファイル(&T)："), IFN, this);
+
+    Frame1 = named(new QGroupBox(QStringLiteral("暗号化/復号形式"), this), "Frame1");
+    Picture1 = named(new QWidget(Frame1), "Picture1");
+    EncTypeGroup = named(new QButtonGroup(this), "EncTypeGroup");
+    auto* options = new QGridLayout(Picture1);
+    options->setContentsMargins(0, 0, 0, 0);
+    options->setVerticalSpacing(2);
+    for (int i = 0; i < kMethodCount; ++i) {
+        auto* option = new QRadioButton(QString::fromUtf8(kMethods[i].caption), Picture1);
+        option->setObjectName(QStringLiteral("EncType_%1").arg(i));
+        option->setToolTip(QString::fromUtf8(kMethods[i].toolTip));
+        EncTypeGroup->addButton(option, i);
+        // Two columns, filled row by row.
+        options->addWidget(option, i / 2, i % 2);
+        EncType[i] = option;
+    }
+    EncType[0]->setChecked(true);
+    auto* frameLayout = new QVBoxLayout(Frame1);
+    frameLayout->setContentsMargins(6, 2, 6, 4);
+    frameLayout->addWidget(Picture1);
+
+    BR2 = named(new QPushButton(QStringLiteral("参照(&B)..."), this), "BR2");
+    BR2->setToolTip(QStringLiteral("暗号化するファイルをダイアログから選択します。"));
+    Del2 = named(new QPushButton(QStringLiteral("解除(&E)"), this), "Del2");
+    CmdCL = named(new QPushButton(QStringLiteral("クリア(&L)"), this), "CmdCL");
+    CmdCL->setToolTip(QStringLiteral("リスト内の全項目を削除します"));
+    cmdEnc = named(new QPushButton(QStringLiteral("処理開始(&S)..."), this), "cmdEnc");
+    cmdEnc->setToolTip(QStringLiteral("暗号化処理を開始します"));
+    Prg1 = named(new QProgressBar(this), "Prg1");
+    Prg1->setRange(0, 100);
+    Prg1->setValue(0);
+    Prg1->setTextVisible(false);
+    Prg1->setFixedHeight(14);
+
+    QWidget* previous = IFN;
+    for (QWidget* next : {static_cast<QWidget*>(EncType[0]), static_cast<QWidget*>(EncType[1]),
+                          static_cast<QWidget*>(EncType[2]), static_cast<QWidget*>(EncType[3]),
+                          static_cast<QWidget*>(EncType[4]), static_cast<QWidget*>(EncType[5]),
+                          static_cast<QWidget*>(EncType[6]), static_cast<QWidget*>(BR2),
+                          static_cast<QWidget*>(Del2), static_cast<QWidget*>(CmdCL),
+                          static_cast<QWidget*>(cmdEnc)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(BR2);
+    buttons->addWidget(Del2);
+    buttons->addWidget(CmdCL);
+    buttons->addStretch();
+    buttons->addWidget(cmdEnc);
+
+    auto* layout = new QGridLayout(this);
+    layout->setVerticalSpacing(4);
+    layout->addWidget(Label4, 0, 0);
+    layout->addWidget(IFN, 1, 0);
+    layout->addWidget(Frame1, 2, 0);
+    layout->addLayout(buttons, 1, 1, 2, 1);
+    layout->addWidget(Prg1, 3, 0, 1, 2);
+    layout->setRowStretch(1, 1);
+    layout->setColumnStretch(0, 1);
+}
+
+}  // namespace dozo

@@ -1,0 +1,28 @@
+#include "AppDirectories.h"
+
+#include <QDir>
+#include <QtGlobal>
+
+namespace dozo {
+
+namespace {
+
+QString withTrailingSlash(QString dir) {
+    if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
+    return dir;
+}
+
+}  // namespace
+
+AppDirectories AppDirectories::resolve(const QString& applicationDir,
+                                       const QString& systemOverride) {
+    AppDirectories dirs;
+    dirs.application = QDir::cleanPath(QDir(applicationDir).absolutePath());
+    QString system = systemOverride;
+    if (system.isEmpty()) system = qEnvironmentVariable("DOZO_SYSTEM_DIR");
+    if (system.isEmpty()) system = dirs.application + QStringLiteral("/../lib/dozo");
+    dirs.system = withTrailingSlash(QDir::cleanPath(QDir(system).absolutePath()));
+    return dirs;
+}
+
+}  // namespace dozo

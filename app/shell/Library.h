@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <mutex>
+
+namespace dozo {
+
+// One library of ours or a component, bound by its bare name ("Rozu32" is the
+// file libRozu32.so). It is loaded at the first lookup of an export, from the
+// first of the search folders that holds the file, else by the dynamic
+// loader's own search; always by full path when a folder holds it, because a
+// RUNPATH of the executable does not apply to dlopen called from inside Qt.
+// A file that cannot be loaded, or lacks an export, makes the lookup fail with
+// the reason on standard error; it never ends the program.
+class Library {
+public:
+    Library(QString name, QStringList searchFolders);
+    ~Library();
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    static QString fileNameFor(const QString& name);
+
+    const QString& name() const { return m_name; }
+    QString fileName() const { return fileNameFor(m_name); }
+
+    // nullptr when the library or the export is missing. Safe to call from
+    // the worker thread of a long run.
+    void* symbol(const char* exportName);
+
+    template <typename Fn>
+    Fn* function(const char* exportName) {
+        return reinterpret_cast<Fn*>(symbol(exportName));
+    }
+
+    bool isLoaded() const;
+    QString loadedPath() const;
+    QString errorText() const;
+
+private:
+    bool loadLocked();
+    void fail(const QString& reason);
+
+    QString m_name;
+    QStringList m_searchFolders;
+    mutable std::mutex m_mutex;
+    void* m_handle = nullptr;
+    bool m_loadTried = false;
+    QString m_loadedPath;
+    QString m_error;
+    QHash<QByteArray, void*> m_symbols;
+};
+
+}  // namespace dozo

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <type_traits>
+
+namespace dozo {
+
+// Runs one long library call (or a batch of them) off the window's thread
+// while the window keeps repainting. For the whole run the window takes no
+// input: mouse, keyboard, wheel and drop events meant for it are thrown away
+// (not postponed: a click made during a run must not fire afterwards) and
+// close requests are refused. The window's enablement timer is stopped for
+// the run through busyChanged().
+class LongRun : public QObject {
+    Q_OBJECT
+public:
+    // Hands work on the worker thread a way back to the window's thread.
+    class Progress {
+    public:
+        explicit Progress(LongRun& run) : m_run(&run) {}
+        // Runs `onGuiThread` on the window's thread, in posting order and
+        // before run() returns.
+        void post(std::function<void()> onGuiThread) const;
+
+    private:
+        LongRun* m_run;
+    };
+
+    explicit LongRun(QWidget* window);
+    ~LongRun() override;
+
+    bool busy() const { return m_busy; }
+
+    // Runs `work(progress)` on a worker thread and returns its result once it
+    // has finished; an exception thrown by the work is rethrown here. Runs do
+    // not nest: the window takes no command while one is under way.
+    template <typename Work>
+    auto run(Work&& work) -> std::invoke_result_t<Work&, Progress&> {
+        using Result = std::invoke_result_t<Work&, Progress&>;
+        if constexpr (std::is_void_v<Result>) {
+            runErased([&](Progress& progress) { work(progress); });
+        } else {
+            std::optional<Result> result;
+            runErased([&](Progress& progress) { result.emplace(work(progress)); });
+            return std::move(*result);
+        }
+    }
+
+    void runErased(const std::function<void(Progress&)>& work);
+
+signals:
+    void busyChanged(bool busy);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool belongsToWindow(QObject* object) const;
+
+    QPointer<QWidget> m_window;
+    bool m_busy = false;
+};
+
+}  // namespace dozo

@@ -1,0 +1,90 @@
+#include "QtUiServices.h"
+
+#include "AppInfo.h"
+#include "FileFilter.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QUrl>
+
+namespace dozo {
+
+QtUiServices::QtUiServices(QWidget* owner) : m_owner(owner) {}
+
+UiServices::Answer QtUiServices::messageBox(const QString& text, const QString& title,
+                                            Buttons buttons, Icon icon) {
+    QMessageBox box(m_owner);
+    box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kAppTitle) : title);
+    box.setText(text);
+    switch (icon) {
+        case Icon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case Icon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+    }
+    // Qt's own button texts follow the translation that happens to be
+    // installed; the Japanese texts are what this program's users expect.
+    if (buttons == Buttons::YesNo) {
+        QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? Answer::Yes : Answer::No;
+    }
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+    return Answer::Ok;
+}
+
+std::optional<QString> QtUiServices::fileDialog(bool save, const QString& title,
+                                                const QString& filter,
+                                                const QString& proposedName) {
+    QFileDialog dialog(m_owner, title);
+    dialog.setNameFilter(toQtFilter(filter));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!proposedName.isEmpty()) dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtUiServices::openFileDialog(const QString& title, const QString& filter,
+                                                    const QString& proposedName) {
+    return fileDialog(false, title, filter, proposedName);
+}
+
+std::optional<QString> QtUiServices::saveFileDialog(const QString& title, const QString& filter,
+                                                    const QString& proposedName) {
+    return fileDialog(true, title, filter, proposedName);
+}
+
+std::optional<QString> QtUiServices::browseFolder(const QString& prompt) {
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, prompt);
+    if (folder.isEmpty()) return std::nullopt;
+    return folder;
+}
+
+void QtUiServices::openDocument(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtUiServices::startProgram(const QString& path) {
+    return !path.isEmpty() && QProcess::startDetached(path, {});
+}
+
+}  // namespace dozo

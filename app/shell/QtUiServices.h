@@ -1,0 +1,33 @@
+#pragma once
+
+#include "UiServices.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace dozo {
+
+// The real dialogs, owned by (and centred on) the given window.
+class QtUiServices : public UiServices {
+public:
+    explicit QtUiServices(QWidget* owner = nullptr);
+    void setOwner(QWidget* owner) { m_owner = owner; }
+
+    Answer messageBox(const QString& text, const QString& title, Buttons buttons,
+                      Icon icon) override;
+    std::optional<QString> openFileDialog(const QString& title, const QString& filter,
+                                          const QString& proposedName) override;
+    std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
+                                          const QString& proposedName) override;
+    std::optional<QString> browseFolder(const QString& prompt) override;
+    void openDocument(const QString& path) override;
+    bool startProgram(const QString& path) override;
+
+private:
+    std::optional<QString> fileDialog(bool save, const QString& title, const QString& filter,
+                                      const QString& proposedName);
+
+    QPointer<QWidget> m_owner;
+};
+
+}  // namespace dozo

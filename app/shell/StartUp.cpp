@@ -1,0 +1,78 @@
+#include "StartUp.h"
+
+#include "AppInfo.h"
+#include "LibraryExports.h"
+#include "VersionText.h"
+
+#include <dozo/contracts/unlha32.h>
+#include <QDir>
+#include <QFileInfo>
+
+namespace dozo {
+
+namespace {
+
+struct Found {
+    bool present = false;
+    std::int32_t version = 0;
+};
+
+// Finds the file, then asks the library for its version. A file that is
+// there but cannot be bound counts as absent; Library says why on stderr.
+template <typename Fn>
+Found query(Library& library, const QStringList& folders, const char* versionExport,
+            bool sixteenBit) {
+    bool onDisk = false;
+    for (const QString& folder : folders)
+        onDisk = onDisk || StartUp::isPresent(folder, library.fileName());
+    if (!onDisk) return {};
+    Fn* getVersion = library.function<Fn>(versionExport);
+    if (!getVersion) return {};
+    const int raw = getVersion();
+    // The archiver and the transform library answer in 16 bits; whatever
+    // the upper half of the register holds is not part of the answer.
+    return {true, sixteenBit ? static_cast<std::int32_t>(static_cast<std::int16_t>(raw))
+                             : static_cast<std::int32_t>(raw)};
+}
+
+}  // namespace
+
+QString StartUp::lastArgument(const QStringList& arguments) {
+    return arguments.isEmpty() ? QString() : arguments.last();
+}
+
+bool StartUp::isPresent(const QString& folder, const QString& fileName) {
+    return QFileInfo(QDir(folder).filePath(fileName)).isFile();
+}
+
+QString StartUp::caption() {
+    return windowCaption(QString::fromLatin1(kAppTitle), kVersionMajor, kVersionMinor);
+}
+
+void StartUp::run(const StartUpOptions& options, const AppDirectories& dirs,
+                  LibraryBinding& libraries, WindowState& state) {
+    state.TFN = lastArgument(options.arguments);
+    state.SysDir = dirs.system;
+
+    const Found unlha = query<UnlhaGetVersionFn>(libraries.unlha32(), {dirs.system},
+                                                 contracts::kUnlhaGetVersion, true);
+    state.LHAEx = unlha.present ? kPresent : kAbsent;
+    state.UNLHAVer = unlha.version;
+    state.UNLHAV = unlha.present ? versionText(unlha.version) : QString();
+
+    const Found razu = query<RazuGetVersionFn>(libraries.rozu32(), {dirs.system, dirs.application},
+                                               exports::kRazuGetVersion, true);
+    state.RazuEx = razu.present ? kPresent : kAbsent;
+    state.RazuVer = razu.version;
+    state.RazuV = razu.present ? versionText(razu.version) : QString();
+
+    const Found vov = query<VovGetVersionFn>(libraries.vod32(), {dirs.system, dirs.application},
+                                             exports::kVovGetVersion, false);
+    state.VovEx = vov.present ? kPresent : kAbsent;
+    state.VovVer = vov.version;
+    state.VovV = vov.present ? versionText(vov.version) : QString();
+
+    state.ET = 0;
+}
+
+}  // namespace dozo

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "AppDirectories.h"
+#include "LibraryBinding.h"
+#include "WindowState.h"
+
+#include <QStringList>
+
+namespace dozo {
+
+// What the window needs to run its start-up.
+struct StartUpOptions {
+    QStringList arguments;   // the command line without the program name
+    QString applicationDir;  // empty: the folder of the running executable
+    QString systemDir;       // empty: $DOZO_SYSTEM_DIR or <app>/../lib/dozo
+};
+
+// The start-up sequence without its effects on controls: reads the command
+// line, records the system directory, finds the three libraries and their
+// versions, and resets ET. The window then mirrors the result on its
+// controls (target field, menu items, frames, caption).
+class StartUp {
+public:
+    static void run(const StartUpOptions& options, const AppDirectories& dirs,
+                    LibraryBinding& libraries, WindowState& state);
+
+    // The arguments arrive already split by the caller, so the last one is
+    // taken whole: a path with spaces must stay one path.
+    static QString lastArgument(const QStringList& arguments);
+
+    // An ordinary file (or a link to one) named `fileName` in `folder`.
+    static bool isPresent(const QString& folder, const QString& fileName);
+
+    static QString caption();
+};
+
+}  // namespace dozo

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace dozo {
+
+// Everything the application asks of the user goes through here, so that the
+// window can be driven by tests that answer in advance. Filters are written
+// as "text|pattern" pairs; the Qt implementation converts them.
+class UiServices {
+public:
+    enum class Buttons { Ok, YesNo };
+    enum class Icon { None, Information, Question, Error };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~UiServices() = default;
+
+    // A box dismissed without a button counts as No for Yes/No boxes.
+    virtual Answer messageBox(const QString& text, const QString& title, Buttons buttons,
+                              Icon icon) = 0;
+
+    // nullopt when cancelled.
+    virtual std::optional<QString> openFileDialog(const QString& title, const QString& filter,
+                                                  const QString& proposedName) = 0;
+    virtual std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
+                                                  const QString& proposedName) = 0;
+    virtual std::optional<QString> browseFolder(const QString& prompt) = 0;
+
+    virtual void openDocument(const QString& path) = 0;
+    // true when the program was started.
+    virtual bool startProgram(const QString& path) = 0;
+};
+
+}  // namespace dozo

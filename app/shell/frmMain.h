@@ -1,0 +1,83 @@
+#pragma once
+
+#include "AppDirectories.h"
+#include "LibraryBinding.h"
+#include "LongRun.h"
+#include "MainMenu.h"
+#include "QtUiServices.h"
+#include "ShellContext.h"
+#include "StartUp.h"
+#include "WindowState.h"
+#include "WorkDirectory.h"
+
+#include <QMainWindow>
+#include <QTabWidget>
+#include <QTimer>
+#include <memory>
+
+namespace dozo {
+
+class PackagePanel;
+class ArchivePanel;
+class TransformPanel;
+class KeyedPanel;
+
+// The main window: four panels on a tab control, the menu bar, the 10 ms
+// timer, the shared window state and the libraries. Start-up runs in the
+// constructor, before the window is first shown.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // `ui` answers every message box and dialog; nullptr means the real Qt
+    // dialogs. When given, it must outlive the window.
+    explicit frmMain(const StartUpOptions& options = {}, UiServices* ui = nullptr,
+                     QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    void setUiServices(UiServices* ui);
+    UiServices& ui() { return m_shell.ui(); }
+
+    WindowState& state() { return m_state; }
+    ShellContext& shell() { return m_shell; }
+    LibraryBinding& libraries() { return m_libraries; }
+    LongRun& longRun() { return *m_longRun; }
+    const AppDirectories& directories() const { return m_dirs; }
+    const WorkDirectory& workDirectory() const { return m_work; }
+
+    MainMenu& menu() { return *m_menu; }
+    QTabWidget* SSTab1() const { return m_tabs; }
+    // Ticks every 10 ms from creation; stopped only while a long run holds
+    // the window.
+    QTimer* Tmr() const { return m_timer; }
+    PackagePanel* packagePanel() const { return m_package; }
+    ArchivePanel* archivePanel() const { return m_archive; }
+    TransformPanel* transformPanel() const { return m_transform; }
+    KeyedPanel* keyedPanel() const { return m_keyed; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void connectMenus();
+    void applyStartUp();
+    void fixGeometry();
+
+    AppDirectories m_dirs;
+    WorkDirectory m_work;
+    WindowState m_state;
+    LibraryBinding m_libraries;
+    QtUiServices m_qtUi;
+    LongRun* m_longRun;
+    ShellContext m_shell;
+
+    std::unique_ptr<MainMenu> m_menu;
+    QTabWidget* m_tabs = nullptr;
+    QTimer* m_timer = nullptr;
+    PackagePanel* m_package = nullptr;
+    ArchivePanel* m_archive = nullptr;
+    TransformPanel* m_transform = nullptr;
+    KeyedPanel* m_keyed = nullptr;
+};
+
+}  // namespace dozo

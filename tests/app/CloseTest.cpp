@@ -1,0 +1,99 @@
+// Every way of closing the window asks "終了しますか" first; No keeps the
+// window as it was.
+#include "ScriptedUiServices.h"
+#include "TestFolders.h"
+
+#include <frmMain.h>
+#include <panels/ArchivePanel.h>
+#include <panels/PackagePanel.h>
+
+#include <gtest/gtest.h>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QTest>
+#include <functional>
+
+namespace {
+
+using Answer = dozo::UiServices::Answer;
+
+struct CloseRoute {
+    const char* name;
+    std::function<void(dozo::frmMain&)> request;
+};
+
+class CloseTest : public testing::TestWithParam<CloseRoute> {
+protected:
+    void expectQuestionAsked() {
+        ASSERT_EQ(ui.calls().size(), 1u);
+        const auto& call = ui.calls().front();
+        EXPECT_EQ(call.kind, ScriptedUiServices::Kind::MessageBox);
+        EXPECT_EQ(call.text.toStdString(), "終了しますか");
+        EXPECT_EQ(call.title.toStdString(), "Vuvurazir");
+        EXPECT_EQ(call.buttons, dozo::UiServices::Buttons::YesNo);
+        EXPECT_EQ(call.icon, dozo::UiServices::Icon::Question);
+    }
+
+    TestFolders folders;
+    ScriptedUiServices ui;
+};
+
+TEST_P(CloseTest, NoKeepsTheWindowAndItsContents) {
+    dozo::frmMain window(folders.options({"/tmp/target.bin"}), &ui);
+    window.show();
+    window.SSTab1()->setCurrentIndex(1);
+    window.archivePanel()->FL->addItem("/tmp/listed.txt");
+    window.packagePanel()->PASS->setText("secret");
+    ui.answerMessage(Answer::No);
+
+    GetParam().request(window);
+
+    expectQuestionAsked();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.SSTab1()->currentIndex(), 1);
+    EXPECT_EQ(window.archivePanel()->FL->count(), 1);
+    EXPECT_EQ(window.packagePanel()->PASS->text().toStdString(), "secret");
+    EXPECT_EQ(window.state().TFN.toStdString(), "/tmp/target.bin");
+    EXPECT_TRUE(window.Tmr()->isActive());
+}
+
+TEST_P(CloseTest, YesClosesTheWindow) {
+    dozo::frmMain window(folders.options(), &ui);
+    window.show();
+    ui.answerMessage(Answer::Yes);
+
+    GetParam().request(window);
+
+    expectQuestionAsked();
+    EXPECT_FALSE(window.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, CloseTest,
+    testing::Values(CloseRoute{"ExitMenuItem",
+                               [](dozo::frmMain& w) { w.menu().mnuExit->trigger(); }},
+                    // What the title-bar button and the window menu deliver.
+                    CloseRoute{"WindowSystemClose",
+                               [](dozo::frmMain& w) {
+                                   QCloseEvent event;
+                                   event.setAccepted(true);
+                                   QCoreApplication::sendEvent(w.windowHandle(), &event);
+                               }},
+                    CloseRoute{"CloseCall", [](dozo::frmMain& w) { w.close(); }}),
+    [](const testing::TestParamInfo<CloseRoute>& info) { return std::string(info.param.name); });
+
+TEST(CloseDuringLongRunTest, RefusedWithoutAsking) {
+    TestFolders folders;
+    ScriptedUiServices ui;  // nothing scripted: asking would fail the test
+    dozo::frmMain window(folders.options(), &ui);
+    window.show();
+    bool closed = true;
+    window.longRun().run([&](dozo::LongRun::Progress& progress) {
+        progress.post([&] { closed = window.close(); });
+    });
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(ui.calls().empty());
+}
+
+}  // namespace

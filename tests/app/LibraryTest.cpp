@@ -1,0 +1,74 @@
+// Binding by name: which file is loaded, and what a broken one does.
+#include "TestFolders.h"
+
+#include <Library.h>
+#include <LibraryExports.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+
+namespace {
+
+using Place = TestFolders::Place;
+using Variant = TestFolders::Variant;
+
+QStringList searchOrder(const TestFolders& f) {
+    return {f.applicationDir(), f.systemDir()};
+}
+
+TEST(LibraryTest, ApplicationDirectoryComesBeforeSystemDirectory) {
+    TestFolders f;
+    f.install("Rozu32", Variant::Good, Place::System);
+    f.install("Rozu32", Variant::Good, Place::Application);
+    dozo::Library lib("Rozu32", searchOrder(f));
+    EXPECT_FALSE(lib.isLoaded()) << "nothing is loaded before the first call";
+    ASSERT_NE(lib.function<RazuGetVersionFn>("RazuGetVersion"), nullptr);
+    EXPECT_EQ(lib.loadedPath(), QDir(f.applicationDir()).filePath("libRozu32.so"));
+}
+
+TEST(LibraryTest, SystemDirectoryWhenTheApplicationDirectoryHasNone) {
+    TestFolders f;
+    f.install("Vod32", Variant::Good, Place::System);
+    dozo::Library lib("Vod32", searchOrder(f));
+    auto* version = lib.function<VovGetVersionFn>("VovGetVersion");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version(), 101);
+    EXPECT_EQ(lib.loadedPath(), QDir(f.systemDir()).filePath("libVod32.so"));
+}
+
+TEST(LibraryTest, MissingEverywhereFailsWithAReason) {
+    TestFolders f;
+    dozo::Library lib("Rozu32", searchOrder(f));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lib.symbol("RazuGetVersion"), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("libRozu32.so"), std::string::npos) << err;
+    EXPECT_FALSE(lib.isLoaded());
+    EXPECT_FALSE(lib.errorText().isEmpty());
+}
+
+TEST(LibraryTest, AMissingExportFailsOnlyThatLookup) {
+    TestFolders f;
+    f.install("Rozu32", Variant::Good, Place::System);
+    dozo::Library lib("Rozu32", searchOrder(f));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lib.symbol("FileEncryptionA"), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("FileEncryptionA"), std::string::npos) << err;
+    EXPECT_NE(lib.symbol("RazuGetVersion"), nullptr);
+}
+
+TEST(LibraryTest, AFileThatIsNotALibraryIsRefusedWithoutFallingThrough) {
+    TestFolders f;
+    f.install("Rozu32", Variant::NotElf, Place::Application);
+    f.install("Rozu32", Variant::Good, Place::System);
+    dozo::Library lib("Rozu32", searchOrder(f));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lib.symbol("RazuGetVersion"), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(QDir(f.applicationDir()).filePath("libRozu32.so").toStdString()),
+              std::string::npos)
+        << err;
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// A long run keeps the window painting but deaf: input made during the run is
+// thrown away, progress reaches the window's thread, the result comes back.
+#include "ScriptedUiServices.h"
+#include "TestFolders.h"
+
+#include <frmMain.h>
+#include <panels/ArchivePanel.h>
+#include <panels/PackagePanel.h>
+#include <panels/TransformPanel.h>
+
+#include <gtest/gtest.h>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <QUrl>
+#include <stdexcept>
+
+namespace {
+
+class LongRunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<dozo::frmMain>(folders.options(), &ui);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    TestFolders folders;
+    ScriptedUiServices ui;
+    std::unique_ptr<dozo::frmMain> window;
+};
+
+TEST_F(LongRunTest, ResultAndProgressComeBackInOrderOnTheWindowThread) {
+    std::vector<int> steps;
+    std::vector<bool> busyDuringProgress;
+    QThread* workThread = nullptr;
+    QThread* progressThread = nullptr;
+    const int result = window->longRun().run([&](dozo::LongRun::Progress& progress) {
+        workThread = QThread::currentThread();
+        for (int i = 1; i <= 5; ++i) {
+            progress.post([&, i] {
+                steps.push_back(i);
+                busyDuringProgress.push_back(window->longRun().busy());
+                progressThread = QThread::currentThread();
+            });
+        }
+        return 42;
+    });
+    EXPECT_EQ(result, 42);
+    EXPECT_EQ(steps, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(busyDuringProgress, std::vector<bool>(5, true));
+    EXPECT_NE(workThread, window->thread()) << "the work must leave the window's thread free";
+    EXPECT_EQ(progressThread, window->thread());
+    EXPECT_FALSE(window->longRun().busy());
+}
+
+TEST_F(LongRunTest, ProgressMovesABarWhileTheWorkWaits) {
+    QProgressBar* bar = window->transformPanel()->Prg1;
+    bar->setMaximum(3);
+    std::vector<int> seen;
+    window->longRun().run([&](dozo::LongRun::Progress& progress) {
+        for (int i = 1; i <= 3; ++i) {
+            progress.post([bar, i, &seen] {
+                bar->setValue(i);
+                seen.push_back(bar->value());
+            });
+        }
+    });
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(bar->value(), 3);
+}
+
+TEST_F(LongRunTest, InputDuringTheRunIsSwallowedNotPostponed) {
+    QPushButton* button = window->packagePanel()->BR;
+    QLineEdit* field = window->packagePanel()->TFile;
+    QSignalSpy clicks(button, &QPushButton::clicked);
+    QSignalSpy menuHits(window->menu().mnuFileOpen, &QAction::triggered);
+    bool dropAccepted = true;
+    window->longRun().run([&](dozo::LongRun::Progress& progress) {
+        progress.post([&] {
+            QTest::mouseClick(button, Qt::LeftButton);
+            field->setFocus();
+            QTest::keyClicks(field, "typed");
+            QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
+
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile("/tmp/dropped.txt")});
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(field, &drop);
+            dropAccepted = drop.isAccepted();
+        });
+    });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicks.count(), 0);
+    EXPECT_EQ(menuHits.count(), 0);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_FALSE(dropAccepted);
+
+    // Afterwards the window listens again.
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(clicks.count(), 1);
+    QTest::keyClicks(field, "x");
+    EXPECT_EQ(field->text().toStdString(), "x");
+}
+
+TEST_F(LongRunTest, OtherWindowsStillTakeInput) {
+    QPushButton other("other");
+    other.show();
+    QSignalSpy clicks(&other, &QPushButton::clicked);
+    window->longRun().run([&](dozo::LongRun::Progress& progress) {
+        progress.post([&] { QTest::mouseClick(&other, Qt::LeftButton); });
+    });
+    EXPECT_EQ(clicks.count(), 1);
+}
+
+TEST_F(LongRunTest, TheTimerRestsDuringTheRun) {
+    bool activeDuringRun = true;
+    window->longRun().run([&](dozo::LongRun::Progress& progress) {
+        progress.post([&] { activeDuringRun = window->Tmr()->isActive(); });
+    });
+    EXPECT_FALSE(activeDuringRun);
+    EXPECT_TRUE(window->Tmr()->isActive());
+}
+
+TEST_F(LongRunTest, AnExceptionOfTheWorkReachesTheCaller) {
+    EXPECT_THROW(window->longRun().run([](dozo::LongRun::Progress&) -> int {
+        throw std::runtime_error("disk full");
+    }),
+                 std::runtime_error);
+    EXPECT_FALSE(window->longRun().busy());
+    EXPECT_TRUE(window->Tmr()->isActive());
+    QSignalSpy clicks(window->packagePanel()->BR, &QPushButton::clicked);
+    QTest::mouseClick(window->packagePanel()->BR, Qt::LeftButton);
+    EXPECT_EQ(clicks.count(), 1) << "input must be back after a failed run";
+}
+
+TEST_F(LongRunTest, RunsDoNotNest) {
+    bool refused = false;
+    window->longRun().run([&](dozo::LongRun::Progress& progress) {
+        progress.post([&] {
+            try {
+                window->longRun().run([](dozo::LongRun::Progress&) {});
+            } catch (const std::logic_error&) {
+                refused = true;
+            }
+        });
+    });
+    EXPECT_TRUE(refused);
+}
+
+}  // namespace

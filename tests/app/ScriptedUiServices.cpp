@@ -1,0 +1,109 @@
+#include "ScriptedUiServices.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* kindName(ScriptedUiServices::Kind kind) {
+    using Kind = ScriptedUiServices::Kind;
+    switch (kind) {
+        case Kind::MessageBox:
+            return "message box";
+        case Kind::OpenFile:
+            return "open dialog";
+        case Kind::SaveFile:
+            return "save dialog";
+        case Kind::BrowseFolder:
+            return "folder browser";
+        case Kind::OpenDocument:
+            return "open document";
+        case Kind::StartProgram:
+            return "start program";
+    }
+    return "?";
+}
+
+}  // namespace
+
+ScriptedUiServices::~ScriptedUiServices() {
+    if (!m_queue.empty()) {
+        ADD_FAILURE() << m_queue.size()
+                      << " scripted answer(s) never asked for; the first is for a "
+                      << kindName(m_queue.front().kind);
+    }
+}
+
+void ScriptedUiServices::answerMessage(Answer answer) {
+    m_queue.push_back({Kind::MessageBox, answer, std::nullopt, false});
+}
+
+void ScriptedUiServices::answerOpenFile(std::optional<QString> path) {
+    m_queue.push_back({Kind::OpenFile, Answer::Ok, std::move(path), false});
+}
+
+void ScriptedUiServices::answerSaveFile(std::optional<QString> path) {
+    m_queue.push_back({Kind::SaveFile, Answer::Ok, std::move(path), false});
+}
+
+void ScriptedUiServices::answerFolder(std::optional<QString> folder) {
+    m_queue.push_back({Kind::BrowseFolder, Answer::Ok, std::move(folder), false});
+}
+
+void ScriptedUiServices::answerStartProgram(bool started) {
+    m_queue.push_back({Kind::StartProgram, Answer::Ok, std::nullopt, started});
+}
+
+std::optional<ScriptedUiServices::Queued> ScriptedUiServices::take(const Call& call) {
+    m_calls.push_back(call);
+    if (m_queue.empty()) {
+        ADD_FAILURE() << "Unexpected " << kindName(call.kind) << " with nothing scripted: \""
+                      << call.text.toStdString() << "\" titled \"" << call.title.toStdString()
+                      << "\"";
+        return std::nullopt;
+    }
+    Queued next = m_queue.front();
+    m_queue.pop_front();
+    if (next.kind != call.kind) {
+        ADD_FAILURE() << "Scripted a " << kindName(next.kind) << " but got a "
+                      << kindName(call.kind) << ": \"" << call.text.toStdString() << "\"";
+        return std::nullopt;
+    }
+    return next;
+}
+
+dozo::UiServices::Answer ScriptedUiServices::messageBox(const QString& text, const QString& title,
+                                                        Buttons buttons, Icon icon) {
+    const auto answer = take({Kind::MessageBox, text, title, buttons, icon, {}, {}});
+    if (answer) return answer->answer;
+    return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+}
+
+std::optional<QString> ScriptedUiServices::openFileDialog(const QString& title,
+                                                          const QString& filter,
+                                                          const QString& proposedName) {
+    const auto answer =
+        take({Kind::OpenFile, {}, title, Buttons::Ok, Icon::None, filter, proposedName});
+    return answer ? answer->path : std::nullopt;
+}
+
+std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
+                                                          const QString& filter,
+                                                          const QString& proposedName) {
+    const auto answer =
+        take({Kind::SaveFile, {}, title, Buttons::Ok, Icon::None, filter, proposedName});
+    return answer ? answer->path : std::nullopt;
+}
+
+std::optional<QString> ScriptedUiServices::browseFolder(const QString& prompt) {
+    const auto answer = take({Kind::BrowseFolder, prompt, {}, Buttons::Ok, Icon::None, {}, {}});
+    return answer ? answer->path : std::nullopt;
+}
+
+void ScriptedUiServices::openDocument(const QString& path) {
+    m_calls.push_back({Kind::OpenDocument, path, {}, Buttons::Ok, Icon::None, {}, {}});
+}
+
+bool ScriptedUiServices::startProgram(const QString& path) {
+    const auto answer = take({Kind::StartProgram, path, {}, Buttons::Ok, Icon::None, {}, {}});
+    return answer && answer->started;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <UiServices.h>
+
+#include <QString>
+#include <deque>
+#include <optional>
+#include <vector>
+
+// Answers every dialog from a queue filled by the test beforehand and records
+// what the application asked. A call with nothing queued, or with an answer
+// of the wrong kind at the head of the queue, fails the running test; so does
+// an answer left unused when the services are destroyed.
+class ScriptedUiServices : public dozo::UiServices {
+public:
+    enum class Kind { MessageBox, OpenFile, SaveFile, BrowseFolder, OpenDocument, StartProgram };
+
+    struct Call {
+        Kind kind;
+        QString text;   // message text, folder prompt, document or program path
+        QString title;  // message or dialog title
+        Buttons buttons = Buttons::Ok;
+        Icon icon = Icon::None;
+        QString filter;
+        QString proposedName;
+    };
+
+    ~ScriptedUiServices() override;
+
+    void answerMessage(Answer answer);
+    void answerOpenFile(std::optional<QString> path);
+    void answerSaveFile(std::optional<QString> path);
+    void answerFolder(std::optional<QString> folder);
+    void answerStartProgram(bool started);
+
+    const std::vector<Call>& calls() const { return m_calls; }
+    std::size_t pending() const { return m_queue.size(); }
+
+    Answer messageBox(const QString& text, const QString& title, Buttons buttons,
+                      Icon icon) override;
+    std::optional<QString> openFileDialog(const QString& title, const QString& filter,
+                                          const QString& proposedName) override;
+    std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
+                                          const QString& proposedName) override;
+    std::optional<QString> browseFolder(const QString& prompt) override;
+    void openDocument(const QString& path) override;
+    bool startProgram(const QString& path) override;
+
+private:
+    struct Queued {
+        Kind kind;
+        Answer answer = Answer::Ok;
+        std::optional<QString> path;
+        bool started = false;
+    };
+
+    // The queued answer for `call`, or nullopt (after failing the test).
+    std::optional<Queued> take(const Call& call);
+
+    std::deque<Queued> m_queue;
+    std::vector<Call> m_calls;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <StartUp.h>
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A throw-away application directory and system directory for one test.
+// DOZO_SYSTEM_DIR points at the system directory while the object lives.
+class TestFolders {
+public:
+    enum class Variant {
+        Good,        // answers its version (from DOZO_FAKE_*_VERSION)
+        NoExport,    // loads, but lacks the version query
+        Unresolved,  // needs a symbol nothing provides
+        NotElf,      // a text file with the library's name
+    };
+    enum class Place { System, Application };
+
+    TestFolders();
+    ~TestFolders();
+
+    QString applicationDir() const;
+    QString systemDir() const;
+
+    // Puts a library named like the real one ("Rozu32" -> libRozu32.so).
+    void install(const QString& name, Variant variant, Place place);
+
+    dozo::StartUpOptions options(const QStringList& arguments = {}) const;
+
+    // The library built by this project, or empty when it is not built.
+    static QString builtLibrary(const QString& name);
+
+private:
+    QTemporaryDir m_root;
+    QByteArray m_previousSystemDir;
+    bool m_hadSystemDir;
+};
