@@ -42,6 +42,7 @@ private:
 // final tag.
 class Sealer {
 public:
+    ~Sealer() { sodium_memzero(&state_, sizeof state_); }
     // Fills h.streamHeader; h.keyCheck is set from keys.
     void start(const Keys& keys, Header& h);
     void seal(const std::uint8_t* in, std::size_t n, const std::uint8_t* ad, std::size_t adLength,

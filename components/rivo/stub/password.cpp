@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -26,12 +27,15 @@ std::string findOnPath(const char* name) {
     if (path == nullptr) return {};
     for (const char* p = path;; ++p) {
         const char* end = std::strchr(p, ':');
-        std::string dir(p, end ? static_cast<std::size_t>(end - p) : std::strlen(p));
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + name;
+        const int length = static_cast<int>(end ? end - p : static_cast<long>(std::strlen(p)));
+        char candidate[4096];
+        // An empty PATH entry means the current folder.
+        if (length == 0)
+            std::snprintf(candidate, sizeof candidate, "./%s", name);
+        else
+            std::snprintf(candidate, sizeof candidate, "%.*s/%s", length, p, name);
         struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
+        if (::stat(candidate, &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate, X_OK) == 0)
             return candidate;
         if (end == nullptr) break;
         p = end;
@@ -116,8 +120,10 @@ Got askTerminal(const char* prompt, Password& out) {
     quiet = gSaved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
-    (void)!::write(fd, prompt, std::strlen(prompt));
+    // Echo goes off before the prompt shows, so nothing typed after the
+    // prompt can be echoed or flushed away.
     gEchoOff = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
+    (void)!::write(fd, prompt, std::strlen(prompt));
     const Got got = readLine(fd, out);
     if (gEchoOff) {
         ::tcsetattr(fd, TCSAFLUSH, &gSaved);

@@ -1,0 +1,121 @@
+// The password prompt on a real pseudo-terminal: the package as a user
+// starts it from a shell.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "rivo.h"
+#include "support.h"
+
+using namespace rivotest;
+
+namespace {
+
+struct Session {
+    int master = -1;
+    pid_t pid = -1;
+    std::string seen;  // everything the terminal showed
+
+    explicit Session(const fs::path& program) {
+        pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"})
+                ::unsetenv(name);
+            ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~Session() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (master >= 0) ::close(master);
+    }
+
+    // Reads until text appears or the terminal closes; the guard only keeps a
+    // hung child from hanging the suite.
+    bool waitFor(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (seen.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            char buffer[256];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            seen.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    void type(const std::string& text) {
+        ASSERT_EQ(::write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    int exitStatus() {
+        waitFor("\x01never");  // drain until the terminal closes
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+        return status;
+    }
+};
+
+class RivoTerminal : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
+        content = randomBytes(5000, 1);
+        writeFile(dir / "note.txt", content);
+        ASSERT_EQ(rivo(nullptr, (dir / "note.txt").c_str(), (dir / "note.exe").c_str(), "s3cret"),
+                  RIVO_OK);
+        fs::remove(dir / "note.txt");
+    }
+    TempDir dir;
+    Bytes content;
+};
+
+TEST_F(RivoTerminal, PromptsWithEchoOff) {
+    Session s(dir / "note.exe");
+    ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    termios t{};
+    ASSERT_EQ(::tcgetattr(s.master, &t), 0);
+    EXPECT_EQ(t.c_lflag & ECHO, 0u);
+    s.type("s3cret\n");
+    const int status = s.exitStatus();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
+    EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
+    EXPECT_EQ(readFile(dir / "note.txt"), content);
+}
+
+TEST_F(RivoTerminal, WrongPasswordOnTheTerminal) {
+    Session s(dir / "note.exe");
+    ASSERT_TRUE(s.waitFor("Password for")) << s.seen;
+    s.type("guess\n");
+    const int status = s.exitStatus();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(s.seen.find("Wrong password"), std::string::npos) << s.seen;
+    EXPECT_EQ(entries(dir), std::set<std::string>{"note.exe"});
+}
+
+TEST_F(RivoTerminal, InterruptAtThePromptGivesTheEchoBack) {
+    Session s(dir / "note.exe");
+    ASSERT_TRUE(s.waitFor("Password for")) << s.seen;
+    s.type("\x03");  // Ctrl-C
+    const int status = s.exitStatus();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    termios t{};
+    ASSERT_EQ(::tcgetattr(s.master, &t), 0);
+    EXPECT_NE(t.c_lflag & ECHO, 0u);
+    EXPECT_EQ(entries(dir), std::set<std::string>{"note.exe"});
+}
+
+}  // namespace
