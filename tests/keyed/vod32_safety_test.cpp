@@ -110,6 +110,15 @@ TEST(Vod32, ExistingWorkFileIsOverwrittenAndRemoved) {
     EXPECT_NE(readFile(folder.dir / "f"), folder.original);
 }
 
+TEST(Vod32, SourceEndingBeforeItsSizeIsAReadError) {
+    const std::string source = fileThatReadsShort();
+    if (source.empty()) GTEST_SKIP() << "no sysfs attribute to read";
+    Folder folder;
+    EXPECT_EQ(folder.run(source.c_str(), (folder.dir / "Temp.$$$").c_str(), "key"), VOD32_E_READ);
+    EXPECT_EQ(readFile(folder.dir / "f"), folder.original);
+    EXPECT_EQ(listDir(folder.dir.path()), std::set<std::string>{"f"});
+}
+
 // A real kernel write failure (EFBIG past the file size limit) part-way
 // through the result, as a full disk would give.
 TEST(Vod32, WriteFailureLeavesTheDestinationByteIdentical) {

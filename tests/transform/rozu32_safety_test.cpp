@@ -150,6 +150,21 @@ TEST(Rozu32, InPlaceKeepsModeAndReplacesTheLinkTarget) {
     EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
+TEST(Rozu32, SourceEndingBeforeItsSizeIsAReadError) {
+    const std::string source = fileThatReadsShort();
+    if (source.empty()) GTEST_SKIP() << "no sysfs attribute to read";
+    TempDir dir;
+    writeFile(dir / "out", hex("01 02 03"));
+    for (const auto& m : methods()) {
+        SCOPED_TRACE(m.name);
+        EXPECT_EQ(
+            m.call(nullptr, source.c_str(), (dir / "out").c_str(), (dir / "Temp.$$$").c_str()),
+            ROZU32_E_READ);
+        EXPECT_EQ(readFile(dir / "out"), hex("01 02 03"));
+        EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"out"});
+    }
+}
+
 // A real kernel write failure: the file size limit makes write() fail with
 // EFBIG part-way through the result, as a full disk would.
 TEST(Rozu32, WriteFailureLeavesTheDestinationByteIdentical) {

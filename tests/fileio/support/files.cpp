@@ -79,6 +79,17 @@ Bytes hex(const char* text) {
     return bytes;
 }
 
+std::string fileThatReadsShort() {
+    for (const char* path : {"/sys/devices/system/cpu/online", "/sys/kernel/profiling",
+                             "/sys/kernel/mm/transparent_hugepage/enabled"}) {
+        struct stat st {};
+        if (::stat(path, &st) == 0 && S_ISREG(st.st_mode) && ::access(path, R_OK) == 0 &&
+            static_cast<std::size_t>(st.st_size) > readFile(path).size())
+            return path;
+    }
+    return {};
+}
+
 int runInChild(const std::function<int()>& body, off_t fileSizeLimit) {
     std::fflush(nullptr);
     const pid_t pid = ::fork();

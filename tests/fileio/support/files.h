@@ -22,6 +22,11 @@ std::set<std::string> listDir(const std::string& dir);
 Bytes randomBytes(std::size_t n, std::uint32_t seed);
 Bytes hex(const char* text);  // "61 62 ff" -> {0x61, 0x62, 0xff}
 
+// A kernel file that claims more bytes than it gives (a sysfs attribute: its
+// size says 4096, a read yields a few bytes), so reading it to its stated
+// end is a real read error. Empty when the system has none.
+std::string fileThatReadsShort();
+
 // Runs body in a forked child and returns its exit status (or 128 + signal).
 // fileSizeLimit > 0 caps the child's files with RLIMIT_FSIZE; SIGXFSZ is
 // ignored so that writes past the cap fail with EFBIG as on a full device.
