@@ -126,6 +126,10 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     chooseCost(h);
     h.stubSize = stubSize();
     h.sealedSize = sealedSizeFor(meta.size);
+    // The destination first: a folder that takes no file should not cost a
+    // second of key derivation.
+    fileio::Replacement out;
+    if (fileio::Status s = out.open(destinationPath); s != fileio::Status::ok) return fromStatus(s);
     Keys keys;
     if (!keys.valid()) return RIVO_E_CRYPTO;
     randombytes_buf(h.salt, sizeof h.salt);
@@ -138,8 +142,6 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     std::uint8_t metaSealed[kSealedMetadataSize];
     sealer.seal(metaPlain, kMetadataSize, header, kHeaderSize, meta.size == 0, metaSealed);
 
-    fileio::Replacement out;
-    if (fileio::Status s = out.open(destinationPath); s != fileio::Status::ok) return fromStatus(s);
     fileio::Status s = out.write(dozo_rivo_stub_begin, stubSize());
     if (s == fileio::Status::ok) s = out.write(header, kHeaderSize);
     if (s == fileio::Status::ok) s = out.write(metaSealed, kSealedMetadataSize);

@@ -162,7 +162,8 @@ Package::~Package() {
 
 ExitCode openPackage(const char* path, Package& p) {
     p.path = path;
-    p.fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    p.fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    if (p.fd < 0) p.fd = ::open(path, O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (p.fd < 0 || ::fstat(p.fd, &st) != 0) {
         fprintf(stderr, text(Msg::readFailed), path, strerror(errno));

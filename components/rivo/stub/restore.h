@@ -20,7 +20,9 @@ struct Package {
     ~Package();
 };
 
-// Opens and checks trailer and header; prints why when it fails.
+// Opens and checks trailer and header; prints why when it fails. path names
+// the package in messages; it is opened through /proc/self/exe when that
+// exists, so the file read is the very file that runs.
 ExitCode openPackage(const char* path, Package& p);
 // Prints format and sizes; needs no password.
 void printInfo(const Package& p);
