@@ -171,10 +171,12 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
         packageBytes += sealedBytes;
         offset += n;
     }
-    // A file that grew or shrank while we read it would be packed as a mix of
-    // two versions; refuse rather than pass that off as the user's file.
+    // A file written to while we read it would be packed as a mix of two
+    // versions; refuse rather than pass that off as the user's file.
     struct stat after {};
-    if (::fstat(source.get(), &after) != 0 || after.st_size != st.st_size) return RIVO_E_READ;
+    if (::fstat(source.get(), &after) != 0 || after.st_size != st.st_size ||
+        after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)
+        return RIVO_E_READ;
 
     Trailer t{h.stubSize, kHeaderSize + h.sealedSize};
     std::uint8_t trailer[kTrailerSize];
