@@ -1,0 +1,103 @@
+// LHA archiver library: packs files into LHA archives and extracts them, called
+// by the application through four plain C exports.
+//
+// Strings are NUL-terminated and owned by the caller; paths are in the file
+// system's own encoding. The library allocates nothing that the caller frees
+// and keeps no state between calls (settings are re-read from the settings file
+// on every call). Calls may come from any thread; the settings dialog runs on
+// the thread of the QApplication.
+//
+// Command lines accepted by Unlha (Q stands for one double quote):
+//
+//   u -a1 -r2 Q archive Q Q @listfile Q   pack the files named in the list file
+//   u -a1 Q archive Q Q file Q             pack one file
+//   x -a1 Q archive Q Q destination Q      extract into destination
+//
+// A trailing "\" or "/" of the destination belongs to the path and escapes
+// nothing. "u" creates the archive or updates it: new names are added, an entry
+// whose file on disk is newer is replaced, every other entry is kept. The new
+// archive is written beside the old one and renamed into place, so a failed run
+// leaves an existing archive as it was.
+//
+// Result codes of Unlha:
+//
+// | Code | Name                     | Meaning |
+// |------|--------------------------|--------------------------------------------------------------|
+// |    0 | UNLHA_OK                 | success | |    1 | UNLHA_ERROR_COMMAND      | not one of the
+// accepted command lines (also a NULL argument) | |    2 | UNLHA_ERROR_ARCHIVE_OPEN | the archive
+// cannot be opened or read                         | |    3 | UNLHA_ERROR_NOT_ARCHIVE  | not an LHA
+// archive, or a damaged or unsupported header       | |    4 | UNLHA_ERROR_DATA         | damaged
+// entry data: CRC mismatch, truncation, size mismatch  | |    5 | UNLHA_ERROR_UNSAFE_ENTRY | an
+// entry was refused: absolute or ".." name, drive letter,   | |      |                          |
+// UNC-like name, link or device entry, or a destination path   | |      | | that passes through a
+// symbolic link; other entries extracted | |    6 | UNLHA_ERROR_SKIPPED      | existing files were
+// kept (overwriting is off in the settings)| |      |                          | and those entries
+// not extracted; every other entry extracted | |    7 | UNLHA_ERROR_INPUT        | a file or list
+// file to pack is missing or unreadable, or two | |      |                          | inputs would
+// be stored under the same name                   | |    8 | UNLHA_ERROR_WRITE        | the archive
+// or an extracted file cannot be written           | |    9 | UNLHA_ERROR_NO_GUI       |
+// UnlhaConfigDialog called without a QApplication              | |   10 | UNLHA_CANCELLED |
+// UnlhaConfigDialog closed without saving                      | |   11 | UNLHA_ERROR_INTERNAL |
+// out of memory or another unexpected failure                  | |   12 | UNLHA_ERROR_SETTINGS |
+// the settings file cannot be written                          |
+//
+// When several problems occur in one extraction the first one found decides the
+// code. For every non-zero result a one-line reason is written to standard
+// error and, when outputSize > 0, into output (NUL-terminated, cut to fit); on
+// success output receives an empty string. output is never touched beyond
+// outputSize bytes, and not at all when outputSize is 0.
+#pragma once
+
+#if defined(_WIN32)
+#define UNLHA_API __declspec(dllexport)
+#elif defined(__GNUC__)
+#define UNLHA_API __attribute__((visibility("default")))
+#else
+#define UNLHA_API
+#endif
+
+enum {
+    UNLHA_OK = 0,
+    UNLHA_ERROR_COMMAND = 1,
+    UNLHA_ERROR_ARCHIVE_OPEN = 2,
+    UNLHA_ERROR_NOT_ARCHIVE = 3,
+    UNLHA_ERROR_DATA = 4,
+    UNLHA_ERROR_UNSAFE_ENTRY = 5,
+    UNLHA_ERROR_SKIPPED = 6,
+    UNLHA_ERROR_INPUT = 7,
+    UNLHA_ERROR_WRITE = 8,
+    UNLHA_ERROR_NO_GUI = 9,
+    UNLHA_CANCELLED = 10,
+    UNLHA_ERROR_INTERNAL = 11,
+    UNLHA_ERROR_SETTINGS = 12,
+};
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Version in hundredths (100 is 1.00); never 0.
+UNLHA_API int UnlhaGetVersion(void);
+
+// Runs one command line; ownerWindow is accepted and ignored. Returns one of the
+// codes above.
+UNLHA_API int Unlha(void* ownerWindow, const char* commandLine, char* output,
+                    unsigned long outputSize);
+
+// Non-zero when path is an LHA archive whose every header is valid (entry data
+// is not decoded); 0 for a missing, empty, truncated or non-LHA file. Every mode
+// performs the same full check.
+UNLHA_API int UnlhaCheckArchive(const char* path, int mode);
+
+// Shows the settings dialog (compression method, overwriting on extraction) as
+// a modal window of the running QApplication and saves the choice for the
+// current user in $XDG_CONFIG_HOME/dozo/unlha32.conf (default
+// ~/.config/dozo/unlha32.conf). options and mode are accepted and ignored.
+// UNLHA_OK when saved, UNLHA_CANCELLED when closed without saving,
+// UNLHA_ERROR_NO_GUI without a QApplication, UNLHA_ERROR_SETTINGS when the file
+// cannot be written.
+UNLHA_API int UnlhaConfigDialog(void* ownerWindow, char* options, int mode);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,34 @@
+#include "command.h"
+
+#include <vector>
+
+#include "command_line.h"
+#include "extract.h"
+#include "list_file.h"
+#include "pack.h"
+#include "settings.h"
+
+namespace unlha32 {
+
+Outcome runCommand(const char* commandLine) {
+    if (commandLine == nullptr) return failure(UNLHA_ERROR_COMMAND, "コマンドラインがありません");
+    Command command;
+    std::string reason;
+    if (!parseCommandLine(commandLine, command, reason))
+        return failure(UNLHA_ERROR_COMMAND, reason);
+
+    const Settings settings = loadSettings();
+    if (command.kind == Command::Kind::extract)
+        return extractArchive(command.archive.c_str(), command.argument, settings.overwrite);
+
+    std::vector<std::string> inputs;
+    if (command.argumentIsList) {
+        if (!readListFile(command.argument, inputs, reason))
+            return failure(UNLHA_ERROR_INPUT, reason);
+    } else {
+        inputs.push_back(command.argument);
+    }
+    return packArchive(command.archive, inputs, command.recurse, settings.method);
+}
+
+}  // namespace unlha32

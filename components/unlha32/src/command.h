@@ -1,0 +1,10 @@
+#pragma once
+
+#include "outcome.h"
+
+namespace unlha32 {
+
+// Parses and runs one command line with the user's current settings.
+Outcome runCommand(const char* commandLine);
+
+}  // namespace unlha32

@@ -1,0 +1,49 @@
+#include "entry_name.h"
+
+namespace unlha32 {
+namespace {
+
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+bool isAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+}  // namespace
+
+bool splitEntryName(std::string_view name, std::vector<std::string>& parts, std::string& reason) {
+    parts.clear();
+    if (name.empty()) {
+        reason = "名前のない項目";
+        return false;
+    }
+    if (isSeparator(name[0])) {
+        reason = name.size() > 1 && isSeparator(name[1]) ? "UNC形式の名前" : "絶対パスの名前";
+        return false;
+    }
+    if (name.size() >= 2 && isAsciiLetter(name[0]) && name[1] == ':') {
+        reason = "ドライブ名付きの名前";
+        return false;
+    }
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = start;
+        while (end < name.size() && !isSeparator(name[end])) ++end;
+        const std::string_view part = name.substr(start, end - start);
+        if (part == "..") {
+            reason = "「..」を含む名前";
+            return false;
+        }
+        if (!part.empty() && part != ".") parts.emplace_back(part);
+        start = end + 1;
+    }
+    if (parts.empty()) {
+        reason = "名前のない項目";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace unlha32

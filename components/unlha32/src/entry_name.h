@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace unlha32 {
+
+// Splits a stored name into the path components it is extracted under. Both '/'
+// and '\' separate (archives from DOS-family systems use '\'); empty and "."
+// components are dropped. False with a reason for a name that could lead
+// outside the destination: absolute, UNC-like ("//host", "\\host"), with a drive
+// letter ("C:") or a ".." component, or empty.
+bool splitEntryName(std::string_view name, std::vector<std::string>& parts, std::string& reason);
+
+}  // namespace unlha32

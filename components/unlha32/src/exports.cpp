@@ -1,0 +1,65 @@
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "check.h"
+#include "command.h"
+#include "config_dialog.h"
+#include "unlha32.h"
+
+namespace {
+
+// Version 1.00.
+constexpr int kVersion = 100;
+
+// Copies text into the caller's buffer without passing outputSize and without
+// cutting a UTF-8 sequence in two.
+void putReason(const std::string& text, char* output, unsigned long outputSize) {
+    if (output == nullptr || outputSize == 0) return;
+    std::size_t n = std::min<std::size_t>(text.size(), outputSize - 1);
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(output, text.data(), n);
+    output[n] = '\0';
+}
+
+}  // namespace
+
+extern "C" UNLHA_API int UnlhaGetVersion(void) {
+    return kVersion;
+}
+
+extern "C" UNLHA_API int Unlha(void* /*ownerWindow*/, const char* commandLine, char* output,
+                               unsigned long outputSize) {
+    unlha32::Outcome outcome;
+    try {
+        outcome = unlha32::runCommand(commandLine);
+    } catch (const std::bad_alloc&) {
+        outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, "メモリが足りません");
+    } catch (const std::exception& e) {
+        outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, std::string("内部エラー: ") + e.what());
+    } catch (...) {
+        outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, "内部エラー");
+    }
+    if (outcome.failed()) unlha32::warn(outcome.reason);
+    putReason(outcome.failed() ? outcome.reason : std::string(), output, outputSize);
+    return outcome.code;
+}
+
+extern "C" UNLHA_API int UnlhaCheckArchive(const char* path, int /*mode*/) {
+    if (path == nullptr) return 0;
+    try {
+        return unlha32::checkArchive(path) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+extern "C" UNLHA_API int UnlhaConfigDialog(void* /*ownerWindow*/, char* /*options*/, int /*mode*/) {
+    try {
+        return unlha32::showConfigDialog();
+    } catch (...) {
+        return UNLHA_ERROR_INTERNAL;
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "outcome.h"
+#include "settings.h"
+
+namespace unlha32 {
+
+// Creates archivePath or updates it: inputs whose stored name is new are added,
+// an entry whose input is newer than it is replaced, every other entry is kept.
+// A plain file is stored under its own name; with recurse a folder is stored
+// with everything under it, named relative to the folder's parent, one entry per
+// folder. The result is written beside the archive and renamed into place, so
+// on any failure an existing archive stays as it was.
+Outcome packArchive(const std::string& archivePath, const std::vector<std::string>& inputs,
+                    bool recurse, Compression method);
+
+}  // namespace unlha32

@@ -1,0 +1,104 @@
+#include "settings.h"
+
+#include <errno.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "dozo/fileio/replacement.h"
+
+namespace unlha32 {
+namespace {
+
+std::string homeDirectory() {
+    if (const char* home = ::getenv("HOME"); home != nullptr && *home != '\0') return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
+        return pw->pw_dir;
+    return ".";
+}
+
+std::string configHome() {
+    // A relative XDG_CONFIG_HOME is invalid by the base directory rules.
+    if (const char* xdg = ::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') return xdg;
+    return homeDirectory() + "/.config";
+}
+
+std::string trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(" \t\r");
+    return s.substr(first, last - first + 1);
+}
+
+bool makeDirectories(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) return true;
+    }
+}
+
+}  // namespace
+
+const char* methodName(Compression method) {
+    switch (method) {
+        case Compression::lh6:
+            return "lh6";
+        case Compression::lh7:
+            return "lh7";
+        case Compression::lh5:
+            break;
+    }
+    return "lh5";
+}
+
+std::string settingsPath() {
+    return configHome() + "/dozo/unlha32.conf";
+}
+
+Settings loadSettings() {
+    Settings settings;
+    std::ifstream in(settingsPath());
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string key = trim(line.substr(0, eq));
+        const std::string value = trim(line.substr(eq + 1));
+        if (key == "method") {
+            if (value == "lh5") settings.method = Compression::lh5;
+            if (value == "lh6") settings.method = Compression::lh6;
+            if (value == "lh7") settings.method = Compression::lh7;
+        } else if (key == "overwrite") {
+            if (value == "true" || value == "1") settings.overwrite = true;
+            if (value == "false" || value == "0") settings.overwrite = false;
+        }
+    }
+    return settings;
+}
+
+bool saveSettings(const Settings& settings, std::string& reason) {
+    const std::string path = settingsPath();
+    if (!makeDirectories(path.substr(0, path.rfind('/')))) {
+        reason = "設定フォルダーを作れません: " + path;
+        return false;
+    }
+    const std::string text = std::string("# UNLHA32 settings\nmethod=") +
+                             methodName(settings.method) +
+                             "\noverwrite=" + (settings.overwrite ? "true" : "false") + "\n";
+    dozo::fileio::Replacement file;
+    dozo::fileio::Status status = file.open(path.c_str());
+    if (status == dozo::fileio::Status::ok) status = file.write(text.data(), text.size());
+    if (status == dozo::fileio::Status::ok) status = file.commit();
+    if (status != dozo::fileio::Status::ok) {
+        reason = "設定ファイルを書けません: " + path + " (" + dozo::fileio::describe(status) + ")";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace unlha32

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace unlha32 {
+
+enum class Compression { lh5, lh6, lh7 };
+
+struct Settings {
+    Compression method = Compression::lh5;
+    bool overwrite = false;  // extraction replaces existing files
+};
+
+const char* methodName(Compression method);  // "lh5", "lh6", "lh7"
+
+// $XDG_CONFIG_HOME/dozo/unlha32.conf, or ~/.config/dozo/unlha32.conf.
+std::string settingsPath();
+
+// Defaults for a missing file; unknown keys and unreadable values are ignored,
+// so a damaged file never stops packing or extraction.
+Settings loadSettings();
+
+// Writes the file as a whole (creating its folder), never leaving it half
+// written. False with a reason when it cannot be written.
+bool saveSettings(const Settings& settings, std::string& reason);
+
+}  // namespace unlha32

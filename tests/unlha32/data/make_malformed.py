@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""Builds the small malformed LHA archives of tests/unlha32/data/malformed.
+
+Each archive is either made from hand-built headers (stored, -lh0- data) or
+derived from seed-lh5.lzh, a valid level-2 -lh5- archive of three files and a
+folder written by `jlha -c2o5 seed-lh5.lzh fox.txt sub empty`. Run from any
+folder:
+
+    python3 tests/unlha32/data/make_malformed.py
+
+The output is deterministic; commit the .lzh files it writes. What each one
+must do to the extractor is listed in tests/unlha32/test_malformed.cpp.
+"""
+
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "malformed")
+MTIME = 1_600_000_000  # fixed, so the files do not change between runs
+
+
+def crc16(data, crc=0):
+    """CRC-16 of LHA (reflected 0x8005, start 0)."""
+    for byte in data:
+        crc ^= byte
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return crc
+
+
+def dos_time(t=MTIME):
+    import time
+    tm = time.gmtime(t)
+    date = ((tm.tm_year - 1980) << 9) | (tm.tm_mon << 5) | tm.tm_mday
+    clock = (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec // 2)
+    return struct.pack("<HH", clock, date)
+
+
+def level0(name, data, method=b"-lh0-", orig=None, crc=None, unix_mode=None):
+    """Level-0 header; unix_mode adds the 12-byte 'U' extension."""
+    orig = len(data) if orig is None else orig
+    crc = crc16(data) if crc is None else crc
+    body = method + struct.pack("<II", len(data), orig) + dos_time() + b"\x20\x00"
+    body += bytes([len(name)]) + name + struct.pack("<H", crc)
+    if unix_mode is not None:
+        body += b"U\x00" + struct.pack("<IHHH", MTIME, unix_mode, 0, 0)
+    return bytes([len(body), sum(body) & 0xFF]) + body + data
+
+
+def ext(kind, payload):
+    return bytes([kind]) + payload
+
+
+def level2(name, data, method=b"-lh0-", orig=None, crc=None, dirname=None, unix_mode=None,
+           extra=(), header_crc=True, break_header_crc=False, size_fixup=0):
+    """Level-2 header with a header-CRC extension; names in the filename and
+    directory extensions ('/' becomes 0xFF in the directory)."""
+    orig = len(data) if orig is None else orig
+    crc = crc16(data) if crc is None else crc
+    exts = []
+    if header_crc:
+        exts.append(ext(0x00, b"\x00\x00"))
+    exts.append(ext(0x01, name))
+    if dirname is not None:
+        exts.append(ext(0x02, dirname.replace(b"/", b"\xff") + b"\xff"))
+    if unix_mode is not None:
+        exts.append(ext(0x50, struct.pack("<H", unix_mode)))
+    exts.extend(extra)
+    chain = b""
+    for e in exts:
+        chain += struct.pack("<H", len(e) + 2) + e
+    chain += b"\x00\x00"
+    fixed = method + struct.pack("<IIi", len(data), orig, MTIME) + b"\x20\x02"
+    fixed += struct.pack("<H", crc) + b"U"
+    size = 2 + len(fixed) + len(chain)
+    header = bytearray(struct.pack("<H", size + size_fixup) + fixed + chain)
+    if header_crc:
+        # The CRC extension is the first one: right after the first size field.
+        at = 2 + len(fixed) + 2 + 1
+        value = crc16(bytes(header))
+        if break_header_crc:
+            value ^= 0x5A5A
+        header[at:at + 2] = struct.pack("<H", value)
+    return bytes(header) + data
+
+
+def archive(*entries):
+    return b"".join(entries) + b"\x00"
+
+
+def seed():
+    with open(os.path.join(HERE, "seed-lh5.lzh"), "rb") as f:
+        return f.read()
+
+
+def first_data_offset(data):
+    """Offset of the first entry's compressed data in a level-2 archive."""
+    return struct.unpack_from("<H", data, 0)[0]
+
+
+def corrupt_huffman(fill):
+    """Overwrites the first entry's Huffman table area, keeping the header."""
+    data = bytearray(seed())
+    start = first_data_offset(data)
+    data[start + 2:start + 12] = bytes([fill]) * 10
+    return bytes(data)
+
+
+def lying_lh5_size():
+    """The first entry declares a much larger original size than its data holds."""
+    data = bytearray(seed())
+    struct.pack_into("<I", data, 11, 5_000_000)
+    # Re-seal the level-2 header CRC so only the size lies.
+    size = struct.unpack_from("<H", data, 0)[0]
+    header = bytearray(data[:size])
+    pos = 24
+    while True:
+        next_size = struct.unpack_from("<H", header, pos)[0]
+        if next_size == 0:
+            break
+        if header[pos + 2] == 0x00:
+            crc_at = pos + 3
+        pos += next_size
+    header[crc_at:crc_at + 2] = b"\x00\x00"
+    header[crc_at:crc_at + 2] = struct.pack("<H", crc16(bytes(header)))
+    data[:size] = header
+    return bytes(data)
+
+
+TEXT = b"This entry should never reach the disk.\n"
+GOOD = b"A good entry.\n"
+
+
+def cases():
+    s = seed()
+    yield "truncated-header", s[:15]
+    yield "truncated-data", s[:first_data_offset(s) + 20]
+    yield "bad-header-crc", archive(level2(b"file.txt", TEXT, break_header_crc=True))
+    bad_sum = bytearray(archive(level0(b"file.txt", TEXT)))
+    bad_sum[1] ^= 0xFF
+    yield "bad-header-sum-level0", bytes(bad_sum)
+    yield "bad-data-crc", archive(level2(b"file.txt", TEXT, crc=crc16(TEXT) ^ 0x1234))
+    yield "lying-size-larger", archive(level2(b"file.txt", TEXT, orig=len(TEXT) + 1000))
+    yield "lying-size-smaller", archive(level2(b"file.txt", TEXT, orig=5))
+    yield "lying-size-lh5", lying_lh5_size()
+    yield "ext-header-overrun", archive(level2(b"file.txt", TEXT, extra=[b"\x7f" + b"\x00" * 4],
+                                               size_fixup=-6))
+    yield "ext-header-tiny", archive(
+        level2(b"file.txt", TEXT, header_crc=False)[:24] + b"\x01\x00" + b"\x00" * 8)
+    yield "huffman-ff", corrupt_huffman(0xFF)
+    yield "huffman-00", corrupt_huffman(0x00)
+    yield "dotdot", archive(level2(b"evil.txt", TEXT, dirname=b".."))
+    yield "dotdot-nested", archive(level2(b"evil.txt", TEXT, dirname=b"a/../.."))
+    yield "dotdot-level0", archive(level0(b"..\\evil.txt", TEXT))
+    yield "absolute", archive(level2(b"unlha32-absolute-evil.txt", TEXT, dirname=b"/tmp"))
+    yield "absolute-level0", archive(level0(b"\\tmp\\unlha32-absolute-evil.txt", TEXT))
+    yield "drive-letter", archive(level0(b"C:\\evil.txt", TEXT))
+    yield "drive-letter-relative", archive(level0(b"C:evil.txt", TEXT))
+    yield "unc-backslash", archive(level0(b"\\\\server\\share\\evil.txt", TEXT))
+    yield "unc-slash", archive(level2(b"evil.txt", TEXT, dirname=b"//server/share"))
+    yield "symlink", archive(level2(b"link|/tmp", b"", unix_mode=0o120777))
+    yield "symlink-then-file", archive(
+        level2(b"link|..", b"", unix_mode=0o120777),
+        level2(b"evil.txt", TEXT, dirname=b"link"))
+    yield "good-then-dotdot", archive(level2(b"good.txt", GOOD), level2(b"evil.txt", TEXT,
+                                                                       dirname=b".."))
+    yield "good-then-bad-crc", archive(level2(b"good.txt", GOOD),
+                                       level2(b"bad.txt", TEXT, crc=0xBEEF))
+    yield "not-lha", b"PK\x03\x04 this is something else entirely" + bytes(64)
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    for name, data in cases():
+        with open(os.path.join(OUT, name + ".lzh"), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,79 @@
+#pragma once
+// The real libunlha32.so, loaded from the build tree by full path as the
+// application loads it, and the small things every test of it needs.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace unlhatest {
+
+namespace fs = std::filesystem;
+
+struct Library {
+    int (*getVersion)();
+    int (*unlha)(void* owner, const char* commandLine, char* output, unsigned long outputSize);
+    int (*checkArchive)(const char* path, int mode);
+    int (*configDialog)(void* owner, char* options, int mode);
+};
+
+// Fails the calling test (ASSERT) when the library or an export is missing.
+const Library& library();
+
+struct Result {
+    int code;
+    std::string reason;  // what the library put into the output buffer
+};
+
+// Calls Unlha with a roomy output buffer.
+Result run(const std::string& commandLine);
+
+// Q + path + Q, as the application quotes arguments.
+std::string arg(const fs::path& path);
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+// Points XDG_CONFIG_HOME at a fresh folder for the test's lifetime, so no test
+// reads or changes the user's settings.
+class ConfigHome {
+public:
+    ConfigHome();
+    ~ConfigHome();
+    fs::path settingsFile() const { return dir_.path() / "dozo" / "unlha32.conf"; }
+    // Writes the settings file directly.
+    void write(const std::string& text) const;
+
+private:
+    TempDir dir_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+using Bytes = std::vector<std::uint8_t>;
+Bytes readBytes(const fs::path& path);
+void writeBytes(const fs::path& path, const Bytes& data);
+void writeText(const fs::path& path, const std::string& text);
+Bytes sampleText(std::size_t size, unsigned seed = 1);
+Bytes sampleBinary(std::size_t size, unsigned seed = 1);
+void setMtime(const fs::path& path, std::int64_t seconds);
+std::int64_t mtimeOf(const fs::path& path);
+
+// Every path below root, relative and sorted; folders end in '/'.
+std::vector<std::string> listTree(const fs::path& root);
+
+// Runs a shell command; its exit status.
+int shell(const std::string& command);
+
+}  // namespace unlhatest

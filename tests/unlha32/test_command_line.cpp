@@ -1,0 +1,129 @@
+// The exports as the application calls them: version, command-line forms, the
+// output buffer contract and the archive check.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "library.h"
+#include "unlha32.h"
+
+namespace unlhatest {
+namespace {
+
+TEST(Exports, VersionIsNonZeroAndFitsSixteenBits) {
+    const int version = library().getVersion();
+    EXPECT_GT(version, 0);
+    EXPECT_LT(version, 32768);
+}
+
+TEST(CommandLine, RefusesEverythingButTheThreeForms) {
+    TempDir dir;
+    writeText(dir / "a.txt", "a");
+    const std::string arc = arg(dir / "a.lzh");
+    const std::string file = arg(dir / "a.txt");
+    const struct {
+        std::string line;
+        const char* why;
+    } cases[] = {
+        {"", "empty"},
+        {"   ", "blank"},
+        {"a -a1 " + arc + " " + file, "unknown command"},
+        {"U -a1 " + arc + " " + file, "commands are lower case"},
+        {"u " + arc + " " + file, "missing -a1"},
+        {"u -a1 " + arc, "no file"},
+        {"u -a1 " + arc + " " + file + " " + file, "two files"},
+        {"u -a1 -x " + arc + " " + file, "unknown switch"},
+        {"x -a1 -r2 " + arc + " " + arg(dir.path()), "-r2 with extract"},
+        {"x -a1 " + arc, "no destination"},
+        {"x -a1 " + arc + " \"" + dir.path().string(), "unterminated quote"},
+        {"u -a1 " + arc + " \"@\"", "empty list name"},
+        {"u -a1 \"\" " + file, "empty archive name"},
+    };
+    for (const auto& c : cases) {
+        const Result r = run(c.line);
+        EXPECT_EQ(r.code, UNLHA_ERROR_COMMAND) << c.why;
+        EXPECT_FALSE(r.reason.empty()) << c.why;
+    }
+    EXPECT_FALSE(fs::exists(dir / "a.lzh"));
+    EXPECT_EQ(library().unlha(nullptr, nullptr, nullptr, 0), UNLHA_ERROR_COMMAND);
+}
+
+TEST(OutputBuffer, SizeZeroIsNeverWritten) {
+    char output[8];
+    std::memset(output, 'Q', sizeof output);
+    EXPECT_EQ(library().unlha(nullptr, "bogus", output, 0), UNLHA_ERROR_COMMAND);
+    for (char c : output) EXPECT_EQ(c, 'Q');
+    // A NULL buffer with a size of 0 is what a careful caller may pass too.
+    EXPECT_EQ(library().unlha(nullptr, "bogus", nullptr, 0), UNLHA_ERROR_COMMAND);
+}
+
+TEST(OutputBuffer, ReasonIsCutToFitAndTerminated) {
+    for (unsigned long size : {1ul, 2ul, 5ul, 7ul, 16ul}) {
+        char output[32];
+        std::memset(output, 'Q', sizeof output);
+        EXPECT_EQ(library().unlha(nullptr, "bogus command", output, size), UNLHA_ERROR_COMMAND);
+        const std::size_t length = ::strnlen(output, size);
+        ASSERT_LT(length, size) << "not terminated within " << size;
+        for (std::size_t i = size; i < sizeof output; ++i)
+            ASSERT_EQ(output[i], 'Q') << "byte " << i << " written with size " << size;
+        // The reason is Japanese: a cut never splits a UTF-8 sequence.
+        std::size_t i = 0;
+        while (i < length) {
+            const auto lead = static_cast<unsigned char>(output[i]);
+            const std::size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            ASSERT_LE(i + n, length) << "split sequence with size " << size;
+            i += n;
+        }
+    }
+}
+
+TEST(OutputBuffer, SuccessLeavesAnEmptyString) {
+    TempDir dir;
+    writeText(dir / "a.txt", "hello");
+    ConfigHome config;
+    const Result r = run("u -a1 " + arg(dir / "a.lzh") + " " + arg(dir / "a.txt"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    EXPECT_EQ(r.reason, "");
+}
+
+TEST(CheckArchive, AcceptsOnlyWholeArchives) {
+    TempDir dir;
+    ConfigHome config;
+    writeBytes(dir / "data.bin", sampleText(20000));
+    ASSERT_EQ(run("u -a1 " + arg(dir / "good.lzh") + " " + arg(dir / "data.bin")).code, UNLHA_OK);
+    const Bytes good = readBytes(dir / "good.lzh");
+    ASSERT_GT(good.size(), 100u);
+
+    writeBytes(dir / "empty.lzh", {});
+    writeText(dir / "text.lzh", "this is not an archive at all, just some words\n");
+    writeBytes(dir / "header-cut.lzh", Bytes(good.begin(), good.begin() + 20));
+    writeBytes(dir / "data-cut.lzh", Bytes(good.begin(), good.end() - 40));
+    writeBytes(dir / "lone-end-mark.lzh", Bytes{0});
+
+    EXPECT_NE(library().checkArchive((dir / "good.lzh").c_str(), 1), 0);
+    for (const char* name : {"missing.lzh", "empty.lzh", "text.lzh", "header-cut.lzh",
+                             "data-cut.lzh", "lone-end-mark.lzh"})
+        EXPECT_EQ(library().checkArchive((dir / name).c_str(), 1), 0) << name;
+    EXPECT_EQ(library().checkArchive(dir.path().c_str(), 1), 0) << "a folder";
+    EXPECT_EQ(library().checkArchive(nullptr, 1), 0);
+}
+
+TEST(CheckArchive, ReadsEveryHeaderNotOnlyTheFirst) {
+    TempDir dir;
+    ConfigHome config;
+    fs::create_directories(dir / "tree");
+    writeBytes(dir / "tree" / "one.txt", sampleText(3000, 1));
+    writeBytes(dir / "tree" / "two.txt", sampleText(3000, 2));
+    ASSERT_EQ(run("u -a1 -r2 " + arg(dir / "two.lzh") + " " + arg(dir / "tree")).code, UNLHA_OK);
+    Bytes bytes = readBytes(dir / "two.lzh");
+    // The last header's level-2 CRC covers its whole header; damage its name.
+    const std::string last = "two.txt";
+    auto at = std::search(bytes.begin(), bytes.end(), last.begin(), last.end());
+    ASSERT_NE(at, bytes.end());
+    *at = 'T';
+    writeBytes(dir / "two.lzh", bytes);
+    EXPECT_EQ(library().checkArchive((dir / "two.lzh").c_str(), 1), 0);
+}
+
+}  // namespace
+}  // namespace unlhatest

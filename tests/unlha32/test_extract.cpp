@@ -1,0 +1,190 @@
+// Extraction as the application runs it: archives written by jlha (a real peer)
+// at every method and header level come back byte for byte; existing files,
+// planted links, modes, times and destination spellings.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "library.h"
+#include "unlha32.h"
+
+namespace unlhatest {
+namespace {
+
+// The tree every interop archive holds: text, incompressible and 0xFF-rich
+// data, an empty file, nested and empty folders.
+void makeTree(const fs::path& root) {
+    fs::create_directories(root / "docs" / "deep" / "deeper");
+    fs::create_directories(root / "empty-folder");
+    writeBytes(root / "text.txt", sampleText(300000, 7));
+    writeBytes(root / "random.bin", sampleBinary(70000, 3));
+    writeBytes(root / "ff.bin", Bytes(40000, 0xFF));
+    writeBytes(root / "empty.dat", {});
+    writeBytes(root / "docs" / "readme.txt", sampleText(1000, 2));
+    writeBytes(root / "docs" / "deep" / "deeper" / "leaf.txt", sampleText(50000, 5));
+}
+
+void expectSameFiles(const fs::path& expected, const fs::path& actual) {
+    ASSERT_EQ(listTree(expected), listTree(actual));
+    for (const std::string& rel : listTree(expected)) {
+        if (rel.back() == '/') continue;
+        EXPECT_TRUE(readBytes(expected / rel) == readBytes(actual / rel)) << rel;
+    }
+}
+
+struct JlhaCase {
+    const char* method;  // jlha's o5/o6/o7, or z for stored
+    int level;
+};
+
+class JlhaInterop : public ::testing::TestWithParam<JlhaCase> {};
+
+TEST_P(JlhaInterop, ExtractsByteIdentical) {
+    const JlhaCase c = GetParam();
+    TempDir dir;
+    ConfigHome config;
+    makeTree(dir / "src");
+    const fs::path archive = dir / "peer.lzh";
+    const std::string option = std::string("-c") + std::to_string(c.level) +
+                               (c.method[0] == 'z' ? "z" : std::string("o") + c.method);
+    ASSERT_EQ(shell("cd " + arg(dir / "src") + " && jlha " + option + " " + arg(archive) +
+                    " text.txt random.bin ff.bin empty.dat docs empty-folder >/dev/null 2>&1"),
+              0);
+    ASSERT_NE(library().checkArchive(archive.c_str(), 1), 0);
+    // The header names the method we asked jlha for.
+    const Bytes bytes = readBytes(archive);
+    ASSERT_GT(bytes.size(), 21u);
+    EXPECT_EQ(bytes[20], c.level);
+
+    const Result r = run("x -a1 " + arg(archive) + " " + arg((dir / "out").string() + "\\"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    expectSameFiles(dir / "src", dir / "out");
+}
+
+INSTANTIATE_TEST_SUITE_P(MethodsAndLevels, JlhaInterop,
+                         ::testing::Values(JlhaCase{"5", 0}, JlhaCase{"5", 1}, JlhaCase{"5", 2},
+                                           JlhaCase{"6", 0}, JlhaCase{"6", 1}, JlhaCase{"6", 2},
+                                           JlhaCase{"7", 0}, JlhaCase{"7", 1}, JlhaCase{"7", 2},
+                                           JlhaCase{"z", 2}),
+                         [](const auto& info) {
+                             return std::string(info.param.method[0] == 'z' ? "lh0" : "lh") +
+                                    (info.param.method[0] == 'z' ? "" : info.param.method) +
+                                    "_level" + std::to_string(info.param.level);
+                         });
+
+class Extract : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeText(dir / "a.txt", "alpha\n");
+        fs::create_directories(dir / "d" / "sub");
+        writeText(dir / "d" / "b.txt", "bravo\n");
+        writeText(dir / "d" / "sub" / "c.txt", "charlie\n");
+        ASSERT_EQ(
+            shell("cd " + arg(dir.path()) + " && jlha -c2 sample.lzh a.txt d >/dev/null 2>&1"), 0);
+        archive = dir / "sample.lzh";
+    }
+
+    Result extractTo(const fs::path& destination) {
+        return run("x -a1 " + arg(archive) + " " + arg(destination));
+    }
+
+    TempDir dir;
+    ConfigHome config;
+    fs::path archive;
+};
+
+TEST_F(Extract, DestinationSpellings) {
+    // The application ends the destination with '\'; '/' and none work too, and
+    // a missing destination is created.
+    const struct {
+        const char* folder;
+        const char* suffix;
+    } cases[] = {{"backslash", "\\"}, {"slash", "/"}, {"plain", ""}};
+    for (const auto& c : cases) {
+        const fs::path out = dir / c.folder;
+        const Result r = extractTo(out.string() + c.suffix);
+        ASSERT_EQ(r.code, UNLHA_OK) << c.folder << ": " << r.reason;
+        EXPECT_EQ(listTree(out),
+                  (std::vector<std::string>{"a.txt", "d/", "d/b.txt", "d/sub/", "d/sub/c.txt"}))
+            << c.folder;
+    }
+}
+
+TEST_F(Extract, ExistingFilesAreKeptUnlessTheSettingSaysOtherwise) {
+    const fs::path out = dir / "out";
+    fs::create_directories(out / "d");
+    writeText(out / "a.txt", "mine\n");
+
+    Result r = extractTo(out.string() + "/");
+    EXPECT_EQ(r.code, UNLHA_ERROR_SKIPPED);
+    EXPECT_NE(r.reason.find("1"), std::string::npos) << r.reason;
+    EXPECT_EQ(readBytes(out / "a.txt"), (Bytes{'m', 'i', 'n', 'e', '\n'}));
+    // Everything else was still extracted.
+    EXPECT_EQ(readBytes(out / "d" / "sub" / "c.txt"), readBytes(dir / "d" / "sub" / "c.txt"));
+
+    config.write("overwrite=true\n");
+    r = extractTo(out.string() + "/");
+    EXPECT_EQ(r.code, UNLHA_OK) << r.reason;
+    EXPECT_EQ(readBytes(out / "a.txt"), readBytes(dir / "a.txt"));
+}
+
+TEST_F(Extract, PlantedSymlinkFolderIsNotFollowed) {
+    const fs::path out = dir / "out";
+    const fs::path outside = dir / "outside";
+    fs::create_directories(out);
+    fs::create_directories(outside);
+    fs::create_directory_symlink(outside, out / "d");
+    config.write("overwrite=true\n");
+
+    const Result r = extractTo(out);
+    EXPECT_EQ(r.code, UNLHA_ERROR_UNSAFE_ENTRY) << r.reason;
+    EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_TRUE(fs::is_symlink(out / "d"));
+    EXPECT_EQ(readBytes(out / "a.txt"), readBytes(dir / "a.txt"));
+}
+
+TEST_F(Extract, PlantedSymlinkFileIsReplacedNotWrittenThrough) {
+    const fs::path out = dir / "out";
+    const fs::path victim = dir / "victim.txt";
+    writeText(victim, "precious\n");
+    fs::create_directories(out);
+    fs::create_symlink(victim, out / "a.txt");
+
+    // Without overwriting the link stays; with it the link itself is replaced.
+    EXPECT_EQ(extractTo(out).code, UNLHA_ERROR_SKIPPED);
+    EXPECT_TRUE(fs::is_symlink(out / "a.txt"));
+    config.write("overwrite=true\n");
+    EXPECT_EQ(extractTo(out).code, UNLHA_OK);
+    EXPECT_FALSE(fs::is_symlink(out / "a.txt"));
+    EXPECT_EQ(readBytes(out / "a.txt"), readBytes(dir / "a.txt"));
+    EXPECT_EQ(readBytes(victim), (Bytes{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's', '\n'}));
+}
+
+TEST_F(Extract, FolderWhereAFileBelongsIsAnError) {
+    const fs::path out = dir / "out";
+    fs::create_directories(out / "a.txt");
+    config.write("overwrite=true\n");
+    const Result r = extractTo(out);
+    EXPECT_EQ(r.code, UNLHA_ERROR_WRITE) << r.reason;
+    EXPECT_TRUE(fs::is_directory(out / "a.txt"));
+    EXPECT_TRUE(fs::exists(out / "d" / "sub" / "c.txt"));
+}
+
+TEST_F(Extract, MissingAndForeignArchives) {
+    EXPECT_EQ(run("x -a1 " + arg(dir / "none.lzh") + " " + arg(dir / "out")).code,
+              UNLHA_ERROR_ARCHIVE_OPEN);
+    writeText(dir / "plain.txt", "not an archive\n");
+    EXPECT_EQ(run("x -a1 " + arg(dir / "plain.txt") + " " + arg(dir / "out2")).code,
+              UNLHA_ERROR_NOT_ARCHIVE);
+    EXPECT_FALSE(fs::exists(dir / "out2") && !fs::is_empty(dir / "out2"));
+}
+
+TEST_F(Extract, UnwritableDestinationIsAnError) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+    const fs::path locked = dir / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(extractTo(locked / "out").code, UNLHA_ERROR_WRITE);
+}
+
+}  // namespace
+}  // namespace unlhatest

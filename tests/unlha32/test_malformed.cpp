@@ -1,0 +1,102 @@
+// Damaged and hostile archives. The files in data/malformed are built by
+// data/make_malformed.py (run `python3 tests/unlha32/data/make_malformed.py`
+// and commit its output): hand-made headers with stored data, and variants of
+// data/seed-lh5.lzh, a valid jlha archive. Each must give its error code, write
+// nothing outside the destination and leave no partial file; the entries that
+// are sound are still extracted.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "library.h"
+#include "unlha32.h"
+
+namespace unlhatest {
+namespace {
+
+struct Case {
+    const char* file;
+    int code;
+    std::vector<std::string> tree;  // what the destination holds afterwards
+    bool headerDamaged;             // UnlhaCheckArchive must refuse it
+};
+
+const Case kCases[] = {
+    {"truncated-header", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"truncated-data", UNLHA_ERROR_DATA, {}, true},
+    {"bad-header-crc", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"bad-header-sum-level0", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"bad-data-crc", UNLHA_ERROR_DATA, {}, false},
+    {"lying-size-larger", UNLHA_ERROR_DATA, {}, false},
+    {"lying-size-smaller", UNLHA_ERROR_DATA, {}, false},
+    {"lying-size-lh5", UNLHA_ERROR_DATA, {}, false},
+    {"ext-header-overrun", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"ext-header-tiny", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"huffman-ff", UNLHA_ERROR_DATA, {}, false},
+    {"huffman-00", UNLHA_ERROR_DATA, {}, false},
+    {"dotdot", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"dotdot-nested", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"dotdot-level0", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"absolute", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"absolute-level0", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"drive-letter", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"drive-letter-relative", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"unc-backslash", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"unc-slash", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    {"symlink", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
+    // The link is refused, so "link" becomes an ordinary folder inside.
+    {"symlink-then-file", UNLHA_ERROR_UNSAFE_ENTRY, {"link/", "link/evil.txt"}, false},
+    {"good-then-dotdot", UNLHA_ERROR_UNSAFE_ENTRY, {"good.txt"}, false},
+    {"good-then-bad-crc", UNLHA_ERROR_DATA, {"good.txt"}, false},
+    {"not-lha", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+};
+
+class Malformed : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Malformed, FailsCleanlyInsideTheDestination) {
+    const Case& c = GetParam();
+    const fs::path archive =
+        fs::path(UNLHA32_TEST_DATA) / "malformed" / (std::string(c.file) + ".lzh");
+    ASSERT_TRUE(fs::exists(archive)) << archive;
+    TempDir dir;
+    ConfigHome config;
+    config.write("overwrite=true\n");
+    // The destination sits two levels down so "../" and "../../" land in
+    // folders the test watches.
+    const fs::path watched = dir / "watched";
+    const fs::path destination = watched / "inner" / "dest";
+    fs::create_directories(destination);
+
+    const Result r = run("x -a1 " + arg(archive) + " " + arg(destination.string() + "\\"));
+    EXPECT_EQ(r.code, c.code) << r.reason;
+    EXPECT_FALSE(r.reason.empty());
+    std::vector<std::string> expected{"inner/", "inner/dest/"};
+    for (const auto& p : c.tree) expected.push_back("inner/dest/" + p);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listTree(watched), expected);
+    EXPECT_FALSE(fs::exists("/tmp/unlha32-absolute-evil.txt"));
+    EXPECT_FALSE(fs::exists(fs::path("/tmp") / "evil.txt"));
+
+    EXPECT_EQ(library().checkArchive(archive.c_str(), 1) == 0, c.headerDamaged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](const auto& info) {
+    std::string name = info.param.file;
+    for (char& ch : name)
+        if (ch == '-') ch = '_';
+    return name;
+});
+
+TEST(MalformedSeed, IsSoundItself) {
+    const fs::path seed = fs::path(UNLHA32_TEST_DATA) / "seed-lh5.lzh";
+    TempDir dir;
+    ConfigHome config;
+    const Result r = run("x -a1 " + arg(seed) + " " + arg(dir / "out"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    EXPECT_EQ(listTree(dir / "out"),
+              (std::vector<std::string>{"empty", "fox.txt", "sub/", "sub/inner.txt"}));
+    EXPECT_NE(library().checkArchive(seed.c_str(), 1), 0);
+}
+
+}  // namespace
+}  // namespace unlhatest

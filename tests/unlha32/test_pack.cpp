@@ -1,0 +1,230 @@
+// Packing and updating through the library: the list file as the application
+// writes it, recursion, stored names, updates that keep, add and replace
+// entries, and failures that leave an existing archive as it was.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "library.h"
+#include "unlha32.h"
+
+namespace unlhatest {
+namespace {
+
+class Pack : public ::testing::Test {
+protected:
+    // Extracts archive into a fresh folder and returns its tree.
+    std::vector<std::string> contents(const fs::path& archive, const fs::path& out) {
+        const Result r = run("x -a1 " + arg(archive) + " " + arg(out.string() + "\\"));
+        EXPECT_EQ(r.code, UNLHA_OK) << r.reason;
+        return listTree(out);
+    }
+
+    Result packList(const fs::path& archive, const std::string& listText) {
+        writeText(dir / "LPF.tmp", listText);
+        return run("u -a1 -r2 " + arg(archive) + " " + arg("@" + (dir / "LPF.tmp").string()));
+    }
+
+    TempDir dir;
+    ConfigHome config;
+};
+
+TEST_F(Pack, ListFileAsTheApplicationWritesIt) {
+    // One line, names joined by single spaces with no quoting, then CR LF; the
+    // names hold spaces and Japanese.
+    fs::create_directories(dir / "in" / "my folder" / "empty");
+    writeBytes(dir / "in" / "report 2024.txt", sampleText(5000, 1));
+    writeBytes(dir / "in" / "書類.bin", sampleBinary(3000, 2));
+    writeBytes(dir / "in" / "my folder" / "inside file.txt", sampleText(7000, 3));
+    const std::string line = (dir / "in" / "report 2024.txt").string() + " " +
+                             (dir / "in" / "書類.bin").string() + " " +
+                             (dir / "in" / "my folder").string() + "\r\n";
+    const Result r = packList(dir / "out.lzh", line);
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+
+    EXPECT_EQ(
+        contents(dir / "out.lzh", dir / "x"),
+        (std::vector<std::string>{"my folder/", "my folder/empty/", "my folder/inside file.txt",
+                                  "report 2024.txt", "書類.bin"}));
+    EXPECT_EQ(readBytes(dir / "x" / "書類.bin"), readBytes(dir / "in" / "書類.bin"));
+    EXPECT_EQ(readBytes(dir / "x" / "my folder" / "inside file.txt"),
+              readBytes(dir / "in" / "my folder" / "inside file.txt"));
+}
+
+TEST_F(Pack, ListFileQuotedAndOnePerLine) {
+    writeText(dir / "one two.txt", "1 2\n");
+    writeText(dir / "three.txt", "3\n");
+    writeText(dir / "four.txt", "4\n");
+    const Result r = packList(dir / "out.lzh", "\"" + (dir / "one two.txt").string() + "\" " +
+                                                   (dir / "three.txt").string() + "\n" +
+                                                   (dir / "four.txt").string() + "\n\n");
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    EXPECT_EQ(contents(dir / "out.lzh", dir / "x"),
+              (std::vector<std::string>{"four.txt", "one two.txt", "three.txt"}));
+}
+
+TEST_F(Pack, FoldersKeepTheirTimesAndFilesTheirModes) {
+    fs::create_directories(dir / "tree" / "sub");
+    writeText(dir / "tree" / "sub" / "run.sh", "#!/bin/sh\n");
+    fs::permissions(dir / "tree" / "sub" / "run.sh", fs::perms(0750));
+    setMtime(dir / "tree" / "sub" / "run.sh", 1500000000);
+    setMtime(dir / "tree" / "sub", 1400000000);
+    setMtime(dir / "tree", 1300000000);
+    ASSERT_EQ(run("u -a1 -r2 " + arg(dir / "t.lzh") + " " + arg(dir / "tree")).code, UNLHA_OK);
+
+    contents(dir / "t.lzh", dir / "x");
+    EXPECT_EQ(mtimeOf(dir / "x" / "tree" / "sub" / "run.sh"), 1500000000);
+    EXPECT_EQ(mtimeOf(dir / "x" / "tree" / "sub"), 1400000000);
+    EXPECT_EQ(mtimeOf(dir / "x" / "tree"), 1300000000);
+    EXPECT_EQ(fs::status(dir / "x" / "tree" / "sub" / "run.sh").permissions() & fs::perms::all,
+              fs::perms(0750));
+}
+
+TEST_F(Pack, PlainFileIsStoredUnderItsNameOnly) {
+    fs::create_directories(dir / "a" / "b");
+    writeText(dir / "a" / "b" / "deep.txt", "deep\n");
+    ASSERT_EQ(run("u -a1 " + arg(dir / "one.lzh") + " " + arg(dir / "a" / "b" / "deep.txt")).code,
+              UNLHA_OK);
+    EXPECT_EQ(contents(dir / "one.lzh", dir / "x"), (std::vector<std::string>{"deep.txt"}));
+}
+
+TEST_F(Pack, UpdateAddsReplacesNewerAndKeepsTheRest) {
+    writeText(dir / "keep.txt", "keep v1\n");
+    writeText(dir / "newer.txt", "newer v1\n");
+    writeText(dir / "older.txt", "older v1\n");
+    for (const char* name : {"keep.txt", "newer.txt", "older.txt"})
+        setMtime(dir / name, 1600000000);
+    ASSERT_EQ(
+        packList(dir / "u.lzh", (dir / "keep.txt").string() + " " + (dir / "newer.txt").string() +
+                                    " " + (dir / "older.txt").string() + "\r\n")
+            .code,
+        UNLHA_OK);
+
+    writeText(dir / "newer.txt", "newer v2\n");
+    setMtime(dir / "newer.txt", 1700000000);
+    writeText(dir / "older.txt", "older v2\n");
+    setMtime(dir / "older.txt", 1500000000);
+    writeText(dir / "added.txt", "added\n");
+    fs::remove(dir / "keep.txt");
+    const Result r =
+        packList(dir / "u.lzh", (dir / "newer.txt").string() + " " + (dir / "older.txt").string() +
+                                    " " + (dir / "added.txt").string() + "\r\n");
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+
+    EXPECT_EQ(contents(dir / "u.lzh", dir / "x"),
+              (std::vector<std::string>{"added.txt", "keep.txt", "newer.txt", "older.txt"}));
+    auto text = [&](const char* name) {
+        const Bytes b = readBytes(dir / "x" / name);
+        return std::string(b.begin(), b.end());
+    };
+    EXPECT_EQ(text("keep.txt"), "keep v1\n");
+    EXPECT_EQ(text("newer.txt"), "newer v2\n");
+    EXPECT_EQ(text("older.txt"), "older v1\n");
+    EXPECT_EQ(text("added.txt"), "added\n");
+}
+
+TEST_F(Pack, UpdateKeepsTheMethodOfKeptEntries) {
+    // jlha writes -lh7-; our update (default -lh5-) must not re-encode it
+    // under another method.
+    writeBytes(dir / "big.txt", sampleText(50000, 9));
+    ASSERT_EQ(shell("cd " + arg(dir.path()) + " && jlha -c2o7 peer.lzh big.txt >/dev/null 2>&1"),
+              0);
+    writeText(dir / "new.txt", "new\n");
+    ASSERT_EQ(run("u -a1 " + arg(dir / "peer.lzh") + " " + arg(dir / "new.txt")).code, UNLHA_OK);
+    const Bytes bytes = readBytes(dir / "peer.lzh");
+    ASSERT_GT(bytes.size(), 7u);
+    EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 7), "-lh7-");
+    contents(dir / "peer.lzh", dir / "x");
+    EXPECT_EQ(readBytes(dir / "x" / "big.txt"), readBytes(dir / "big.txt"));
+}
+
+TEST_F(Pack, FailuresLeaveTheExistingArchiveAsItWas) {
+    writeText(dir / "a.txt", "a\n");
+    ASSERT_EQ(run("u -a1 " + arg(dir / "arc.lzh") + " " + arg(dir / "a.txt")).code, UNLHA_OK);
+    const Bytes before = readBytes(dir / "arc.lzh");
+
+    fs::create_directories(dir / "other");
+    writeText(dir / "other" / "a.txt", "other a\n");
+    const struct {
+        std::string list;
+        int code;
+    } cases[] = {
+        {(dir / "missing.txt").string() + "\r\n", UNLHA_ERROR_INPUT},
+        {(dir / "a.txt").string() + " " + (dir / "other" / "a.txt").string() + "\r\n",
+         UNLHA_ERROR_INPUT},
+        {"", UNLHA_ERROR_INPUT},
+    };
+    for (const auto& c : cases) {
+        const Result r = packList(dir / "arc.lzh", c.list);
+        EXPECT_EQ(r.code, c.code) << c.list;
+        EXPECT_FALSE(r.reason.empty());
+        EXPECT_EQ(readBytes(dir / "arc.lzh"), before) << c.list;
+    }
+    EXPECT_EQ(
+        run("u -a1 -r2 " + arg(dir / "arc.lzh") + " " + arg("@" + (dir / "nolist").string())).code,
+        UNLHA_ERROR_INPUT);
+
+    // An existing file that is not an archive is never replaced by one.
+    writeText(dir / "notes.lzh", "my notes, not an archive\n");
+    const Bytes notes = readBytes(dir / "notes.lzh");
+    EXPECT_EQ(run("u -a1 " + arg(dir / "notes.lzh") + " " + arg(dir / "a.txt")).code,
+              UNLHA_ERROR_NOT_ARCHIVE);
+    EXPECT_EQ(readBytes(dir / "notes.lzh"), notes);
+
+    // A damaged archive is not silently rewritten without its damaged entry.
+    Bytes damaged = before;
+    damaged[damaged.size() - 3] ^= 0xFF;
+    writeBytes(dir / "damaged.lzh", damaged);
+    writeText(dir / "b.txt", "b\n");
+    EXPECT_NE(run("u -a1 " + arg(dir / "damaged.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK);
+    EXPECT_EQ(readBytes(dir / "damaged.lzh"), damaged);
+
+    // Nothing is left beside the archives.
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().rfind(".arc", 0), std::string::npos) << e.path();
+}
+
+TEST_F(Pack, ArchiveInsideThePackedFolderIsNotPackedIntoItself) {
+    fs::create_directories(dir / "tree");
+    writeText(dir / "tree" / "a.txt", "a\n");
+    ASSERT_EQ(run("u -a1 -r2 " + arg(dir / "tree" / "self.lzh") + " " + arg(dir / "tree")).code,
+              UNLHA_OK);
+    // Second run: the archive now exists inside the folder it packs.
+    ASSERT_EQ(run("u -a1 -r2 " + arg(dir / "tree" / "self.lzh") + " " + arg(dir / "tree")).code,
+              UNLHA_OK);
+    EXPECT_EQ(contents(dir / "tree" / "self.lzh", dir / "x"),
+              (std::vector<std::string>{"tree/", "tree/a.txt"}));
+}
+
+struct MethodCase {
+    const char* setting;
+    const char* header;
+};
+
+class PackMethod : public ::testing::TestWithParam<MethodCase> {};
+
+TEST_P(PackMethod, SettingChoosesTheMethod) {
+    TempDir dir;
+    ConfigHome config;
+    if (GetParam().setting[0] != '\0')
+        config.write(std::string("method=") + GetParam().setting + "\n");
+    writeBytes(dir / "text.txt", sampleText(100000, 4));
+    ASSERT_EQ(run("u -a1 " + arg(dir / "m.lzh") + " " + arg(dir / "text.txt")).code, UNLHA_OK);
+    const Bytes bytes = readBytes(dir / "m.lzh");
+    ASSERT_GT(bytes.size(), 7u);
+    EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 7), GetParam().header);
+    ASSERT_EQ(run("x -a1 " + arg(dir / "m.lzh") + " " + arg(dir / "x")).code, UNLHA_OK);
+    EXPECT_EQ(readBytes(dir / "x" / "text.txt"), readBytes(dir / "text.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, PackMethod,
+                         ::testing::Values(MethodCase{"", "-lh5-"}, MethodCase{"lh5", "-lh5-"},
+                                           MethodCase{"lh6", "-lh6-"}, MethodCase{"lh7", "-lh7-"},
+                                           MethodCase{"lh9", "-lh5-"}),
+                         [](const auto& info) {
+                             return std::string(info.param.setting[0] ? info.param.setting
+                                                                      : "default");
+                         });
+
+}  // namespace
+}  // namespace unlhatest
