@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,6 +173,62 @@ TEST(Replacement, FailuresLeaveTheDestinationAsItWas) {
         EXPECT_EQ(modeOf(dir / "f"), 0640u);
         EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
     }
+}
+
+// Where the file system has no unnamed temporary files, the result is written
+// under a hidden name beside the destination instead.
+void withoutUnnamedTemporaries(fileio::SysCalls& calls) {
+    calls.openat = [](int dirFd, const char* name, int flags, mode_t mode) {
+        if ((flags & O_TMPFILE) == O_TMPFILE) {
+            errno = EOPNOTSUPP;
+            return -1;
+        }
+        return ::openat(dirFd, name, flags, mode);
+    };
+}
+
+TEST(Replacement, NamedTemporaryFallbackLeavesNothingBehind) {
+    TempDir dir;
+    writeFile(dir / "f", hex("01"), 0640);
+    Fault fault;
+    withoutUnnamedTemporaries(fault.calls());
+    EXPECT_EQ(replace(dir / "f", hex("02 03")), Status::ok);
+    EXPECT_EQ(readFile(dir / "f"), hex("02 03"));
+    EXPECT_EQ(modeOf(dir / "f"), 0640u);
+    fault.calls().renameat = [](int, const char*, int, const char*) {
+        errno = EIO;
+        return -1;
+    };
+    EXPECT_EQ(replace(dir / "f", hex("04")), Status::replace);
+    EXPECT_EQ(readFile(dir / "f"), hex("02 03"));
+    EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
+}
+
+TEST(Replacement, NamedTemporaryOfADeadProcessIsRemovedByTheNextResult) {
+    TempDir dir;
+    writeFile(dir / "f", hex("01"));
+    Fault fault;
+    withoutUnnamedTemporaries(fault.calls());
+    // The child dies mid-write, as under kill -9: no destructor runs.
+    runInChild([&] {
+        Replacement r;
+        if (r.open((dir / "f").c_str()) != Status::ok) return 1;
+        (void)r.write("partial", 7);
+        ::_exit(0);
+        return 0;
+    });
+    ASSERT_EQ(listDir(dir.path()).size(), 2u);
+    // Temporaries of live processes (init, this one) are not ours to remove.
+    const std::string live1 = ".f.dozo-1-0",
+                      live2 = ".f.dozo-" + std::to_string(::getpid()) + "-99";
+    writeFile(dir / live1, hex("00"));
+    writeFile(dir / live2, hex("00"));
+    writeFile(dir / ".other.dozo-999999999-0", hex("00"));
+
+    EXPECT_EQ(replace(dir / "f", hex("02")), Status::ok);
+    EXPECT_EQ(readFile(dir / "f"), hex("02"));
+    EXPECT_EQ(listDir(dir.path()),
+              (std::set<std::string>{"f", live1, live2, ".other.dozo-999999999-0"}));
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "dozo/fileio/replacement.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +36,30 @@ std::string temporaryName(const std::string& base) {
     std::snprintf(suffix, sizeof suffix, ".dozo-%ld-%u", static_cast<long>(::getpid()),
                   counter.fetch_add(1));
     return "." + base + suffix;
+}
+
+// Named temporaries are only used where the file system has no unnamed ones,
+// and a process killed while writing one leaves it behind. The next result
+// for the same destination removes those whose process is gone.
+void removeStaleTemporaries(int dirFd, const std::string& base) {
+    const int fd = ::dup(dirFd);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return;
+    }
+    const std::string prefix = "." + base + ".dozo-";
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || *end != '-' || pid == ::getpid()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        ::unlinkat(dirFd, name.c_str(), 0);
+    }
+    ::closedir(dir);
 }
 
 bool procFdAvailable() {
@@ -90,10 +116,13 @@ Status Replacement::open(const char* destinationPath) {
     dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0) return Status::destinationCreate;
 
-    if (procFdAvailable()) fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (procFdAvailable())
+        fd_ = sysCalls().openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd_ < 0) {
+        removeStaleTemporaries(dirFd_, base);
         tempName_ = temporaryName(base);
-        fd_ = ::openat(dirFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = sysCalls().openat(dirFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                0666);
         if (fd_ < 0) {
             tempName_.clear();
             discard();

@@ -14,6 +14,8 @@ struct SysCalls {
     ssize_t (*write)(int fd, const void* buf, size_t n);
     int (*fsync)(int fd);
     int (*renameat)(int oldDirFd, const char* oldName, int newDirFd, const char* newName);
+    // Opens the result file beside the destination (O_TMPFILE or a named one).
+    int (*openat)(int dirFd, const char* name, int flags, mode_t mode);
 };
 
 SysCalls& sysCalls();
