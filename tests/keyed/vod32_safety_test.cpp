@@ -73,8 +73,10 @@ TEST(Vod32, NullKeyIsAnEmptyKey) {
 TEST(Vod32, UnusableWorkPathChangesNothing) {
     Folder folder;
     writeFile(folder.dir / "plain", hex("00"));
-    const std::string cases[] = {folder.dir / "none/Temp.$$$", folder.dir / "plain/Temp.$$$",
-                                 "/proc/Temp.$$$", folder.dir / "f", ""};
+    std::vector<std::string> cases = {folder.dir / "none/Temp.$$$", folder.dir / "plain/Temp.$$$",
+                                      folder.dir / "f", ""};
+    // A folder nobody may create files in, root included.
+    if (exists("/proc/self")) cases.push_back("/proc/Temp.$$$");
     for (const std::string& work : cases) {
         SCOPED_TRACE(work);
         EXPECT_EQ(folder.run((folder.dir / "f").c_str(), work.c_str(), "key"), VOD32_E_WORK_FILE);
