@@ -71,6 +71,47 @@ INSTANTIATE_TEST_SUITE_P(MethodsAndLevels, JlhaInterop,
                                     "_level" + std::to_string(info.param.level);
                          });
 
+struct NamedCase {
+    const char* file;   // in data/valid, made by data/make_malformed.py
+    const char* entry;  // the path it must extract to
+};
+
+TEST(ExtractNames, CodePage932AndMarkedUtf8) {
+    const NamedCase cases[] = {
+        {"cp932-level0", "表示/ソース.txt"},
+        {"cp932-level2", "フォルダ/書類.txt"},
+        {"utf8-codepage", "日本語.txt"},
+    };
+    for (const NamedCase& c : cases) {
+        TempDir dir;
+        ConfigHome config;
+        const fs::path archive =
+            fs::path(UNLHA32_TEST_DATA) / "valid" / (std::string(c.file) + ".lzh");
+        const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "out"));
+        ASSERT_EQ(r.code, UNLHA_OK) << c.file << ": " << r.reason;
+        const std::string good = "A good entry.\n";
+        EXPECT_EQ(readBytes(dir / "out" / c.entry), Bytes(good.begin(), good.end())) << c.file;
+    }
+}
+
+TEST(ExtractNames, ModeWithoutSpecialBitsAndTime) {
+    // Modes are restored through the umask, as any extraction by a user does.
+    ::umask(022);
+    TempDir dir;
+    ConfigHome config;
+    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "valid" / "cp932-level2.lzh";
+    ASSERT_EQ(run("x -a1 " + arg(archive) + " " + arg(dir / "out")).code, UNLHA_OK);
+    const fs::path file = dir / "out" / "フォルダ" / "書類.txt";
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms(0640));
+    EXPECT_EQ(mtimeOf(file), 1600000000);
+
+    const fs::path setuid = fs::path(UNLHA32_TEST_DATA) / "valid" / "setuid.lzh";
+    ASSERT_EQ(run("x -a1 " + arg(setuid) + " " + arg(dir / "out")).code, UNLHA_OK);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "out" / "tool").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+}
+
 class Extract : public ::testing::Test {
 protected:
     void SetUp() override {

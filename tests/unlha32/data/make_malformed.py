@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Builds the small malformed LHA archives of tests/unlha32/data/malformed.
+"""Builds the small hand-made LHA archives of tests/unlha32/data: the
+malformed ones in malformed/ and, in valid/, sound ones whose names are in code
+page 932 or marked as UTF-8 by the code-page extension.
 
 Each archive is either made from hand-built headers (stored, -lh0- data) or
 derived from seed-lh5.lzh, a valid level-2 -lh5- archive of three files and a
@@ -17,6 +19,7 @@ import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "malformed")
+VALID = os.path.join(HERE, "valid")
 MTIME = 1_600_000_000  # fixed, so the files do not change between runs
 
 
@@ -170,11 +173,28 @@ def cases():
     yield "not-lha", b"PK\x03\x04 this is something else entirely" + bytes(64)
 
 
-def main():
-    os.makedirs(OUT, exist_ok=True)
-    for name, data in cases():
-        with open(os.path.join(OUT, name + ".lzh"), "wb") as f:
+def valid_cases():
+    sjis = lambda text: text.encode("cp932")
+    # Level 0 separates with '\\'; the second bytes of "表" and "ソ" are 0x5C
+    # too and must not split the name.
+    yield "cp932-level0", archive(level0(sjis("表示\\ソース.txt"), GOOD))
+    yield "cp932-level2", archive(level2(sjis("書類.txt"), GOOD, dirname=sjis("フォルダ"),
+                                         unix_mode=0o100640))
+    yield "setuid", archive(level2(b"tool", GOOD, unix_mode=0o106755))
+    yield "utf8-codepage", archive(level2("日本語.txt".encode("utf-8"), GOOD,
+                                          extra=[ext(0x46, struct.pack("<I", 65001))]))
+
+
+def write_all(folder, items):
+    os.makedirs(folder, exist_ok=True)
+    for name, data in items:
+        with open(os.path.join(folder, name + ".lzh"), "wb") as f:
             f.write(data)
+
+
+def main():
+    write_all(OUT, cases())
+    write_all(VALID, valid_cases())
 
 
 if __name__ == "__main__":
