@@ -43,11 +43,14 @@ double toSeconds(const timeval& t) {
 Measure once(const std::function<int()>& body);
 
 // Best (by wall time) of kRuns runs of body in a child process: wall time,
-// and that child's CPU time and peak memory.
+// and that child's CPU time and peak memory. prepare runs untimed before each.
 constexpr int kRuns = 3;
-Measure inChild(const std::function<int()>& body) {
+Measure inChild(
+    const std::function<int()>& body, const std::function<void()>& prepare = [] {}) {
+    prepare();
     Measure best = once(body);
     for (int i = 1; i < kRuns && best.exitCode == 0; ++i) {
+        prepare();
         const Measure m = once(body);
         if (m.exitCode != 0 || m.seconds < best.seconds) best = m;
     }
@@ -69,25 +72,28 @@ Measure once(const std::function<int()>& body) {
     return m;
 }
 
-Measure program(const std::vector<std::string>& argv, const std::string& input,
-                bool cheapKdf = false) {
-    return inChild([&] {
-        int fds[2];
-        if (::pipe(fds) != 0) return 126;
-        if (::write(fds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
-            return 126;
-        ::close(fds[1]);
-        ::dup2(fds[0], 0);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        if (cheapKdf) ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        return 127;
-    });
+Measure program(
+    const std::vector<std::string>& argv, const std::string& input, bool cheapKdf = false,
+    const std::function<void()>& prepare = [] {}) {
+    return inChild(
+        [&] {
+            int fds[2];
+            if (::pipe(fds) != 0) return 126;
+            if (::write(fds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+                return 126;
+            ::close(fds[1]);
+            ::dup2(fds[0], 0);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            if (cheapKdf) ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
+            std::vector<char*> args;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            ::execvp(args[0], args.data());
+            return 127;
+        },
+        prepare);
 }
 
 Measure pack(const fs::path& input, const fs::path& package, bool cheapKdf) {
@@ -196,15 +202,16 @@ int main(int argc, char** argv) {
 
     if (onPath("7zz")) {
         const fs::path archive = dir / "input.7z";
+        // Each run starts from nothing: 7zz would otherwise update the archive in place.
         row("7zz a -p -mx=0",
             program({"7zz", "a", std::string("-p") + kPassword, "-mx=0", archive.string(),
                      input.string()},
-                    ""),
+                    "", false, [&] { fs::remove(archive); }),
             mib);
         row("7zz x -p",
-            program({"7zz", "x", std::string("-p") + kPassword, "-o" + (dir / "7z-out").string(),
-                     archive.string()},
-                    ""),
+            program({"7zz", "x", "-y", std::string("-p") + kPassword,
+                     "-o" + (dir / "7z-out").string(), archive.string()},
+                    "", false, [&] { fs::remove_all(dir / "7z-out"); }),
             mib);
     } else {
         std::printf("7zz not found: skipped\n");
