@@ -40,8 +40,11 @@ function(dozo_test target)
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main)
   set_target_properties(${target} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # One variable per property: a list-valued ENVIRONMENT would be split into
+  # separate properties on its way through test discovery.
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DOZO_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+               ENVIRONMENT_MODIFICATION "DOZO_BUILD_DIR=set:${CMAKE_BINARY_DIR}")
 endfunction()
 
 # A benchmark program: built with the rest, run only by scripts/bench.
