@@ -31,6 +31,11 @@ std::vector<Shape> shapes() {
     Bytes twoSymbols;
     for (int i = 0; i < 5000; ++i) twoSymbols.push_back(i % 3 ? 'x' : 'y');
     return {
+        // Streams shorter than 64 bits once failed in libarchive.
+        {"byte_0", Bytes{0}},
+        {"byte_1", Bytes{1}},
+        {"bytes_0_1", Bytes{0, 1}},
+        {"twenty_same", Bytes(20, 'a')},
         {"one_byte", Bytes{'A'}},
         {"no_matches",
          [] {

@@ -129,39 +129,40 @@ protected:
         const Tree src = sourceTree();
         for (const auto& d : src.dirs) fs::create_directories(dir_->path() / "in" / d);
         for (const auto& [n, data] : src.files) writeFile(dir_->path() / "in" / n, data);
-        for (Method m : {Method::lh0, Method::lh5, Method::lh6, Method::lh7}) {
-            const fs::path arc = archivePath(m);
-            const int fd = ::open(arc.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ASSERT_GE(fd, 0);
-            unlha::ArchiveWriter w(fd);
-            // Parents before children, as a packer walking the tree adds them.
-            for (const auto& d : src.dirs) {
-                struct stat st;
-                ASSERT_EQ(::stat((dir_->path() / "in" / d).c_str(), &st), 0);
-                ASSERT_TRUE(
-                    w.addDirectory({d, true, st.st_mode, st.st_mtime, st.st_uid, st.st_gid}))
-                    << w.error();
-            }
-            for (const auto& [n, data] : src.files) {
-                const fs::path p = dir_->path() / "in" / n;
-                struct stat st;
-                ASSERT_EQ(::stat(p.c_str(), &st), 0);
-                const int in = ::open(p.c_str(), O_RDONLY);
-                ASSERT_TRUE(w.addFile({n, false, st.st_mode, st.st_mtime, st.st_uid, st.st_gid}, in,
-                                      st.st_size, m))
-                    << w.error();
-                ::close(in);
-            }
-            ASSERT_TRUE(w.finish()) << w.error();
-            ::close(fd);
-        }
     }
     static void TearDownTestSuite() {
         delete dir_;
         dir_ = nullptr;
     }
-    static fs::path archivePath(Method m) {
-        return dir_->path() / (std::string("out") + unlha::params(m).id + ".lzh");
+
+    // Written on first use: CTest runs each case in its own process.
+    static fs::path archive(Method m) {
+        const fs::path arc = dir_->path() / (std::string("out") + unlha::params(m).id + ".lzh");
+        if (fs::exists(arc)) return arc;
+        const Tree src = sourceTree();
+        const int fd = ::open(arc.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        EXPECT_GE(fd, 0);
+        unlha::ArchiveWriter w(fd);
+        // Parents before children, as a packer walking the tree adds them.
+        for (const auto& d : src.dirs) {
+            struct stat st;
+            EXPECT_EQ(::stat((dir_->path() / "in" / d).c_str(), &st), 0);
+            EXPECT_TRUE(w.addDirectory({d, true, st.st_mode, st.st_mtime, st.st_uid, st.st_gid}))
+                << w.error();
+        }
+        for (const auto& [n, data] : src.files) {
+            const fs::path p = dir_->path() / "in" / n;
+            struct stat st;
+            EXPECT_EQ(::stat(p.c_str(), &st), 0);
+            const int in = ::open(p.c_str(), O_RDONLY);
+            EXPECT_TRUE(w.addFile({n, false, st.st_mode, st.st_mtime, st.st_uid, st.st_gid}, in,
+                                  st.st_size, m))
+                << w.error();
+            ::close(in);
+        }
+        EXPECT_TRUE(w.finish()) << w.error();
+        ::close(fd);
+        return arc;
     }
     static TempDir* dir_;
 };
@@ -171,7 +172,7 @@ TempDir* InteropWrite::dir_ = nullptr;
 TEST_P(InteropWrite, PeerTestsAndExtractsByteIdentically) {
     const auto& [peer, method] = GetParam();
     if (::access(peer.program, X_OK) != 0) GTEST_SKIP() << peer.program << " is not installed";
-    const fs::path arc = archivePath(method);
+    const fs::path arc = archive(method);
     const fs::path dest = dir_->path() / (std::string("x-") + peer.name + unlha::params(method).id);
     fs::create_directories(dest);
     std::string out;

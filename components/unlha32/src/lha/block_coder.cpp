@@ -47,8 +47,9 @@ int usedLength(std::span<const std::uint8_t> lens) {
 // Lengths of the small tables: 0..6 in three bits, longer ones as 111 followed
 // by (len - 7) ones and a zero. After `special` entries a two-bit count of
 // following zero lengths (at most three) may be skipped.
-void writePtLens(BitWriter& out, std::span<const std::uint8_t> lens, int nBits, int special) {
-    const int n = usedLength(lens);
+void writePtLens(BitWriter& out, std::span<const std::uint8_t> lens, int nBits, int special,
+                 int minCount = 0) {
+    const int n = std::max(usedLength(lens), minCount);
     out.put(nBits, n);
     int i = 0;
     while (i < n) {
@@ -95,7 +96,7 @@ struct Table {
 }  // namespace
 
 void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
-                std::span<const std::uint32_t> pFreq, int pBits, BlockLengths* lengths) {
+                std::span<const std::uint32_t> pFreq, int pBits, bool last, BlockLengths* lengths) {
     assert(!tokens.empty() && tokens.size() <= kMaxBlockSymbols);
     assert(cFreq.size() == kNumC);
     out.put(16, static_cast<std::uint32_t>(tokens.size()));
@@ -110,7 +111,10 @@ void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const s
         walkCLens(cLens, n, [&](int sym, int, int) { ++tFreq[sym]; });
         Table t;
         t.build(tFreq);
-        writePtLens(out, std::span<const std::uint8_t>(t.lens).first(kNumT), kTBits, 3);
+        // libarchive refuses to start a block unless 64 bits remain or are
+        // already buffered; zero-length entries lengthen a short last block.
+        writePtLens(out, std::span<const std::uint8_t>(t.lens).first(kNumT), kTBits, 3,
+                    last ? kNumT : 0);
         out.put(kCBits, n);
         walkCLens(cLens, n, [&](int sym, int extraBits, int extra) {
             t.put(out, sym);

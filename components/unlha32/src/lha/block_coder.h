@@ -25,7 +25,9 @@ struct BlockLengths {
 
 // Writes one static-Huffman block: the symbol count, the three code tables
 // and the symbols. cFreq has kNumC entries, pFreq numP (both counted from tokens).
+// The last block of a stream is never shorter than 64 bits.
 void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
-                std::span<const std::uint32_t> pFreq, int pBits, BlockLengths* lengths = nullptr);
+                std::span<const std::uint32_t> pFreq, int pBits, bool last,
+                BlockLengths* lengths = nullptr);
 
 }  // namespace unlha

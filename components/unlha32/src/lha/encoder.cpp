@@ -231,11 +231,11 @@ struct Encoder::State {
         if (tokens.size() >= static_cast<std::size_t>(tune.blockSymbols)) flushBlock();
     }
 
-    void flushBlock() {
+    void flushBlock(bool last = false) {
         if (tokens.empty()) return;
         BlockLengths lengths;
         writeBlock(bits, tokens, cFreq, std::span<const std::uint32_t>(pFreq).first(mp.numP),
-                   mp.pBits, &lengths);
+                   mp.pBits, last, &lengths);
         prices.update(lengths, cFreq, mp.numP);
         tokens.clear();
         cFreq.fill(0);
@@ -320,7 +320,7 @@ bool Encoder::write(std::span<const std::uint8_t> data) {
 bool Encoder::finish() {
     State& s = *s_;
     s.parse(true);
-    s.flushBlock();
+    s.flushBlock(true);
     s.bits.padToByte();
     s.emit();
     return !s.failed;
