@@ -228,6 +228,13 @@ TEST_F(RivoPackage, AsksThroughZenityInADesktopSession) {
     r = run(package, {}, desktop);
     EXPECT_EQ(r.exitCode, 6);
     EXPECT_FALSE(fs::exists(dir / "z"));
+
+    // A dialog that cannot show (no display) is not a Cancel: explain instead.
+    const std::string broken = "#!/bin/sh\nexit 255\n";
+    writeFile(bin / "zenity", Bytes(broken.begin(), broken.end()));
+    r = run(package, {}, desktop);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--password-stdin"), std::string::npos) << r.err;
 }
 
 TEST_F(RivoPackage, OptionsAndMessages) {

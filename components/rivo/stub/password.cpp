@@ -68,8 +68,11 @@ Got runDialog(const std::string& program, const char* const argv[], Password& ou
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    // Cancel (or a dialog that could not start) gives a non-zero status.
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return Got::none;
+    // Both dialogs exit 1 on Cancel; anything else non-zero means the dialog
+    // never showed (no display, a crash), so the caller explains instead.
+    if (!WIFEXITED(status)) return Got::error;
+    if (WEXITSTATUS(status) == 1) return Got::none;
+    if (WEXITSTATUS(status) != 0) return Got::error;
     return got;
 }
 
@@ -142,7 +145,7 @@ Got askDesktop(const char* title, const char* text, Password& out) {
     if (const std::string zenity = findOnPath("zenity"); !zenity.empty()) {
         const std::string titleArg = std::string("--title=") + title;
         const char* const argv[] = {"zenity", "--password", titleArg.c_str(), nullptr};
-        return runDialog(zenity, argv, out);
+        if (const Got got = runDialog(zenity, argv, out); got != Got::error) return got;
     }
     if (const std::string kdialog = findOnPath("kdialog"); !kdialog.empty()) {
         const char* const argv[] = {"kdialog", "--title", title, "--password", text, nullptr};
