@@ -1,6 +1,8 @@
 // rivo() itself: its result codes, and that a failure leaves nothing.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -89,6 +91,36 @@ TEST_F(RivoLibrary, BadDestinationsLeaveNothing) {
     EXPECT_TRUE(entries(dir / "locked").empty());
     EXPECT_TRUE(entries(dir / "folder").empty());
     EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"folder", "locked", "src.txt"}));
+}
+
+// A full disk, for both writers: a tiny file system mounted in a private
+// mount namespace of a child, so nothing outside the test ever sees it.
+TEST_F(RivoLibrary, FullDiskLeavesNothing) {
+    const fs::path small = dir / "small";
+    fs::create_directory(small);
+    const fs::path package = dir / "big.exe";
+    writeFile(dir / "big.bin", randomBytes(2 << 20, 9));
+    ASSERT_EQ(rivo(nullptr, (dir / "big.bin").c_str(), package.c_str(), "pw"), RIVO_OK);
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1500k") != 0)
+            ::_exit(77);
+        if (rivo(nullptr, (dir / "big.bin").c_str(), (small / "big.exe").c_str(), "pw") !=
+            RIVO_E_WRITE)
+            ::_exit(1);
+        if (!entries(small).empty()) ::_exit(2);
+        if (openPackage(package, "pw", {"-o", small.string()}).exitCode != 5) ::_exit(3);
+        if (!entries(small).empty()) ::_exit(4);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot mount a small file system here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1, 2: rivo(); 3, 4: the stub";
 }
 
 TEST_F(RivoLibrary, ReplacesAnExistingDestinationWhole) {
