@@ -1,8 +1,12 @@
 // Packages made by the real library and opened by running them.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "rivo.h"
 #include "support.h"
@@ -265,6 +269,36 @@ TEST_F(RivoPackage, OptionsAndMessages) {
     const RunResult en =
         run(package, {"--help"}, RunOptions::environment({{"LC_ALL", "C"}, {"LANG", "ja_JP"}}));
     EXPECT_NE(en.out.find("Usage"), std::string::npos);
+}
+
+// Without /proc the stub finds itself through argv[0] and writes through a
+// hidden named temporary instead of an unnamed one; it must still leave only
+// the finished file. /proc is hidden in a private mount namespace of a child.
+TEST_F(RivoPackage, WorksWithoutProc) {
+    const Bytes content = randomBytes(100000, 12);
+    const fs::path package = pack("np", content);
+    fs::remove(dir / "np");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", "/proc", "tmpfs", 0, "size=64k") != 0)
+            ::_exit(77);
+        const std::set<std::string> done{"np", "np.exe"};
+        if (openPackage(package, "nope").exitCode != 1 ||
+            entries(dir) != std::set<std::string>{"np.exe"})
+            ::_exit(1);
+        if (openPackage(package, "pw").exitCode != 0 || entries(dir) != done) ::_exit(2);
+        if (openPackage(package, "pw").exitCode != 4 || entries(dir) != done) ::_exit(3);
+        writeFile(dir / "np", {});
+        if (openPackage(package, "pw", {"-f"}).exitCode != 0 || entries(dir) != done) ::_exit(4);
+        ::_exit(readFile(dir / "np") == content ? 0 : 5);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot hide /proc here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(RivoPackage, TheBareStubHoldsNoPackage) {
