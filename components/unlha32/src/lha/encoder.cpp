@@ -16,22 +16,24 @@ namespace {
 constexpr int kLookahead = kMaxMatch + 4;
 constexpr int kNil = -1;
 
+// Optimal parsing works on chunks of this many positions: long enough that
+// few matches are cut at a chunk end, short enough to keep the tables in cache.
+constexpr int kChunk = 4096;
+constexpr int kMaxCandidates = 24;
+
 struct Tuning {
-    int maxChain;  // candidates examined per position
-    int goodLen;   // a previous match this long earns a shorter search
-    int niceLen;   // stop searching at a match this long
-    int lazyLen;   // do not look for a better match after one this long
+    int maxChain;  // chain positions examined per position
+    int niceLen;   // a match this long is taken without looking inside it
     int blockSymbols;
 };
 
 Tuning tuning(Method m) {
     switch (m) {
         case Method::lh6:
-            return {48, 16, 128, 64, 1 << 15};
         case Method::lh7:
-            return {64, 16, 128, 64, 1 << 15};
+            return {16, 48, 1 << 15};
         default:
-            return {32, 16, 128, 48, 1 << 15};
+            return {12, 48, 1 << 15};
     }
 }
 
@@ -66,7 +68,6 @@ struct Prices {
     std::array<int, 256> lit{};
     std::array<int, kMaxMatch + 1> len{};
     std::array<int, 17> pos{};
-    int avgLit = 8 * kScale;
 
     Prices() {
         lit.fill(8 * kScale);
@@ -74,20 +75,12 @@ struct Prices {
         for (int p = 0; p < 17; ++p) pos[p] = (4 + std::max(0, p - 1)) * kScale;
     }
 
-    void update(const BlockLengths& b, std::span<const std::uint32_t> cFreq, int numP) {
+    void update(const BlockLengths& b, int numP) {
         auto price = [](int bits, int unused) { return (bits ? bits : unused) * kScale; };
-        std::uint64_t sum = 0, count = 0;
-        for (int i = 0; i < 256; ++i) {
-            lit[i] = price(b.c[i], 12);
-            sum += std::uint64_t{cFreq[i]} * lit[i];
-            count += cFreq[i];
-        }
-        if (count) avgLit = static_cast<int>(sum / count);
+        for (int i = 0; i < 256; ++i) lit[i] = price(b.c[i], 12);
         for (int l = kMinMatch; l <= kMaxMatch; ++l) len[l] = price(b.c[256 + l - kMinMatch], 12);
         for (int p = 0; p < numP; ++p) pos[p] = price(b.p[p], 8) + std::max(0, p - 1) * kScale;
     }
-
-    int match(int l, int dist) const { return len[l] + pos[positionCode(dist - 1)]; }
 };
 
 }  // namespace
@@ -108,10 +101,9 @@ struct Encoder::State {
     std::vector<int> head4, head3, prev;
     int cur = 0, end = 0;
 
-    // Lazy-matching state: a match found at cur - 1 still waiting to be
-    // compared with the one at cur.
-    bool pending = false;
-    int prevLen = 0, prevDist = 0, prevGain = 0;
+    std::vector<std::uint32_t> price;
+    std::vector<std::uint16_t> fromLen;
+    std::vector<int> fromDist, path;
 
     std::vector<Token> tokens;
     std::array<std::uint32_t, kNumC> cFreq{};
@@ -136,6 +128,10 @@ struct Encoder::State {
         head3.assign(std::size_t{1} << kHash3Bits, kNil);
         prev.assign(dictSize, kNil);
         tokens.reserve(tune.blockSymbols);
+        price.resize(kChunk + 1);
+        fromLen.resize(kChunk + 1);
+        fromDist.resize(kChunk + 1);
+        path.reserve(kChunk);
     }
 
     std::uint32_t hash4(int pos) const {
@@ -161,50 +157,32 @@ struct Encoder::State {
         insert(pos, &c4, &c3);
     }
 
-    // Bits saved by coding [cur, cur+len) as a match instead of literals.
-    int gain(int len, int dist) const {
-        int lits = 0;
-        if (len <= 4) {
-            for (int i = 0; i < len; ++i) lits += prices.lit[buf[cur + i]];
-        } else {
-            lits = len * prices.avgLit;
-        }
-        return lits - prices.match(len, dist);
-    }
+    struct Candidate {
+        int len, dist;
+    };
 
-    // Most profitable match at `cur`, walking the four-byte chain from cand4
-    // and trying the nearest three-byte candidate.
-    int search(int cand4, int cand3, int maxLen, int* dist, int* bestGain) const {
-        const int minPos = cur - maxDist;
-        const std::uint8_t* s = &buf[cur];
-        int bestLen = kMinMatch - 1, found = 0;
-        *bestGain = 0;
-        if (cand3 >= minPos && cand3 >= 0 && maxLen >= kMinMatch) {
+    // Matches at `pos` of strictly increasing length (and distance): the
+    // nearest three-byte one, then whatever the four-byte chain improves on.
+    int findMatches(int pos, int cand4, int cand3, int maxLen, Candidate* out) const {
+        const int minPos = pos - maxDist;
+        const std::uint8_t* s = &buf[pos];
+        int n = 0, bestLen = kMinMatch - 1;
+        if (cand3 >= minPos && cand3 >= 0) {
             const int len = matchLength(s, &buf[cand3], maxLen);
             if (len >= kMinMatch) {
-                const int g = gain(len, cur - cand3);
+                out[n++] = {len, pos - cand3};
                 bestLen = len;
-                if (g > 0) {
-                    found = len;
-                    *dist = cur - cand3;
-                    *bestGain = g;
-                }
             }
         }
-        int chain = prevLen >= tune.goodLen ? tune.maxChain >> 2 : tune.maxChain;
-        int cand = cand4;
-        while (cand >= minPos && cand >= 0 && bestLen < maxLen) {
+        int chain = tune.maxChain;
+        for (int cand = cand4; cand >= minPos && cand >= 0 && bestLen < maxLen;) {
             const std::uint8_t* m = &buf[cand];
             if (m[bestLen] == s[bestLen] && load32(m) == load32(s)) {
                 const int len = matchLength(s, m, maxLen);
                 if (len > bestLen) {
-                    const int g = gain(len, cur - cand);
                     bestLen = len;
-                    if (g > *bestGain) {
-                        found = len;
-                        *dist = cur - cand;
-                        *bestGain = g;
-                    }
+                    if (n == kMaxCandidates) --n;
+                    out[n++] = {len, pos - cand};
                     if (len >= tune.niceLen) break;
                 }
             }
@@ -213,7 +191,65 @@ struct Encoder::State {
             if (next >= cand) break;
             cand = next;
         }
-        return found;
+        return n;
+    }
+
+    // Cheapest coding of [cur, cur + n) under the current prices, found by a
+    // shortest-path pass over the positions; matches stop at the chunk end.
+    void parseChunk(int n) {
+        constexpr std::uint32_t kInf = 0xFFFFFFFF;
+        std::fill(price.begin(), price.begin() + n + 1, kInf);
+        price[0] = 0;
+        Candidate cands[kMaxCandidates];
+        for (int i = 0; i < n; ++i) {
+            const int pos = cur + i;
+            int cand4 = kNil, cand3 = kNil;
+            if (pos + 4 <= end) insert(pos, &cand4, &cand3);
+            const std::uint32_t base = price[i];
+            const std::uint32_t lit = base + prices.lit[buf[pos]];
+            if (lit < price[i + 1]) {
+                price[i + 1] = lit;
+                fromLen[i + 1] = 1;
+            }
+            const int maxLen = std::min(kMaxMatch, n - i);
+            if (maxLen < kMinMatch) continue;
+            const int found = findMatches(pos, cand4, cand3, maxLen, cands);
+            int l = kMinMatch;
+            for (int k = 0; k < found; ++k) {
+                const int posPrice = prices.pos[positionCode(cands[k].dist - 1)];
+                for (; l <= cands[k].len; ++l) {
+                    const std::uint32_t p = base + posPrice + prices.len[l];
+                    if (p < price[i + l]) {
+                        price[i + l] = p;
+                        fromLen[i + l] = static_cast<std::uint16_t>(l);
+                        fromDist[i + l] = cands[k].dist;
+                    }
+                }
+            }
+            if (found && cands[found - 1].len >= tune.niceLen) {
+                // Inside a long match nothing cheaper is likely; only index it.
+                const int skip = cands[found - 1].len;
+                for (int j = 1; j < skip; ++j)
+                    if (pos + j + 4 <= end) insert(pos + j);
+                i += skip - 1;
+            }
+        }
+        int at = n;
+        path.clear();
+        while (at > 0) {
+            path.push_back(at);
+            at -= fromLen[at];
+        }
+        int start = 0;
+        for (auto it = path.rbegin(); it != path.rend(); ++it) {
+            const int stop = *it;
+            if (stop - start == 1)
+                literal(buf[cur + start]);
+            else
+                match(stop - start, fromDist[stop]);
+            start = stop;
+        }
+        cur += n;
     }
 
     void literal(int byte) {
@@ -236,7 +272,7 @@ struct Encoder::State {
         BlockLengths lengths;
         writeBlock(bits, tokens, cFreq, std::span<const std::uint32_t>(pFreq).first(mp.numP),
                    mp.pBits, last, &lengths);
-        prices.update(lengths, cFreq, mp.numP);
+        prices.update(lengths, mp.numP);
         tokens.clear();
         cFreq.fill(0);
         pFreq.fill(0);
@@ -250,37 +286,15 @@ struct Encoder::State {
         if (!sink(outBytes)) failed = true;
     }
 
+    // Chunks start at fixed offsets and only when a whole chunk (and the
+    // look-ahead) is buffered, so output never depends on how the input was
+    // split into writes.
     void parse(bool last) {
-        const int limit = last ? end : end - kLookahead;
-        while (cur < limit && !failed) {
+        while (!failed) {
             const int avail = end - cur;
-            const int maxLen = std::min(kMaxMatch, avail);
-            int len = 0, dist = 0, g = 0;
-            if (avail >= kMinMatch) {
-                int cand4, cand3;
-                insert(cur, &cand4, &cand3);
-                if (prevLen < tune.lazyLen) len = search(cand4, cand3, maxLen, &dist, &g);
-            }
-            if (prevLen >= kMinMatch && (len == 0 || g <= prevGain)) {
-                match(prevLen, prevDist);
-                const int stop = cur - 1 + prevLen;
-                for (int p = cur + 1; p < stop; ++p)
-                    if (p + kMinMatch <= end) insert(p);
-                cur = stop;
-                pending = false;
-                prevLen = 0;
-            } else {
-                if (pending) literal(buf[cur - 1]);
-                pending = true;
-                prevLen = len;
-                prevDist = dist;
-                prevGain = g;
-                ++cur;
-            }
-        }
-        if (last && pending) {
-            literal(buf[cur - 1]);
-            pending = false;
+            if (!last && avail < kChunk + kLookahead) break;
+            if (avail == 0) break;
+            parseChunk(std::min(kChunk, avail));
         }
     }
 
