@@ -11,9 +11,10 @@ namespace dozo {
 Library::Library(QString name, QStringList searchFolders)
     : m_name(std::move(name)), m_searchFolders(std::move(searchFolders)) {}
 
-Library::~Library() {
-    if (m_handle) dlclose(m_handle);
-}
+// The library stays mapped until the program ends: code of a component can
+// outlive its binding (a settings dialog it created, a handler it installed
+// with Qt), and unmapping that code under a live object would crash.
+Library::~Library() = default;
 
 QString Library::fileNameFor(const QString& name) {
     return QStringLiteral("lib%1.so").arg(name);

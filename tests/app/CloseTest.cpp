@@ -22,7 +22,11 @@ struct CloseRoute {
     std::function<void(dozo::frmMain&)> request;
 };
 
-class CloseTest : public testing::TestWithParam<CloseRoute> {
+void PrintTo(const CloseRoute& r, std::ostream* os) {
+    *os << r.name;
+}
+
+class AppClose : public testing::TestWithParam<CloseRoute> {
 protected:
     void expectQuestionAsked() {
         ASSERT_EQ(ui.calls().size(), 1u);
@@ -38,7 +42,7 @@ protected:
     ScriptedUiServices ui;
 };
 
-TEST_P(CloseTest, NoKeepsTheWindowAndItsContents) {
+TEST_P(AppClose, NoKeepsTheWindowAndItsContents) {
     dozo::frmMain window(folders.options({"/tmp/target.bin"}), &ui);
     window.show();
     window.SSTab1()->setCurrentIndex(1);
@@ -57,7 +61,7 @@ TEST_P(CloseTest, NoKeepsTheWindowAndItsContents) {
     EXPECT_TRUE(window.Tmr()->isActive());
 }
 
-TEST_P(CloseTest, YesClosesTheWindow) {
+TEST_P(AppClose, YesClosesTheWindow) {
     dozo::frmMain window(folders.options(), &ui);
     window.show();
     ui.answerMessage(Answer::Yes);
@@ -69,7 +73,7 @@ TEST_P(CloseTest, YesClosesTheWindow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Routes, CloseTest,
+    Routes, AppClose,
     testing::Values(CloseRoute{"ExitMenuItem",
                                [](dozo::frmMain& w) { w.menu().mnuExit->trigger(); }},
                     // What the title-bar button and the window menu deliver.
@@ -82,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CloseRoute{"CloseCall", [](dozo::frmMain& w) { w.close(); }}),
     [](const testing::TestParamInfo<CloseRoute>& info) { return std::string(info.param.name); });
 
-TEST(CloseDuringLongRunTest, RefusedWithoutAsking) {
+TEST(AppCloseDuringLongRun, RefusedWithoutAsking) {
     TestFolders folders;
     ScriptedUiServices ui;  // nothing scripted: asking would fail the test
     dozo::frmMain window(folders.options(), &ui);

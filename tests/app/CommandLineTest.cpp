@@ -15,9 +15,13 @@ struct CommandLineCase {
     const char* target;
 };
 
-class CommandLineTest : public testing::TestWithParam<CommandLineCase> {};
+void PrintTo(const CommandLineCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
-TEST_P(CommandLineTest, LastArgumentIsTheTarget) {
+class AppCommandLine : public testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(AppCommandLine, LastArgumentIsTheTarget) {
     TestFolders folders;
     ScriptedUiServices ui;
     dozo::frmMain window(folders.options(GetParam().arguments), &ui);
@@ -27,7 +31,7 @@ TEST_P(CommandLineTest, LastArgumentIsTheTarget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Arguments, CommandLineTest,
+    Arguments, AppCommandLine,
     testing::Values(
         CommandLineCase{"None", {}, ""}, CommandLineCase{"One", {"/tmp/a.txt"}, "/tmp/a.txt"},
         CommandLineCase{"Several", {"/tmp/a.txt", "/tmp/b.txt"}, "/tmp/b.txt"},

@@ -21,7 +21,7 @@
 
 namespace {
 
-class WindowTest : public testing::Test {
+class AppWindow : public testing::Test {
 protected:
     void SetUp() override {
         // With every library present, so that nothing is disabled by start-up.
@@ -108,7 +108,7 @@ QString captionOf(QWidget* w) {
     return {};
 }
 
-TEST_F(WindowTest, EveryControlHasItsKindCaptionToolTipAndTab) {
+TEST_F(AppWindow, EveryControlHasItsKindCaptionToolTipAndTab) {
     for (const ControlRow& row : kControls) {
         SCOPED_TRACE(row.name);
         QWidget* w = control(row.name);
@@ -124,7 +124,7 @@ TEST_F(WindowTest, EveryControlHasItsKindCaptionToolTipAndTab) {
     }
 }
 
-TEST_F(WindowTest, TabsAndWindowShape) {
+TEST_F(AppWindow, TabsAndWindowShape) {
     QTabWidget* tabs = control<QTabWidget>("SSTab1");
     ASSERT_NE(tabs, nullptr);
     ASSERT_EQ(tabs->count(), 4);
@@ -147,7 +147,7 @@ TEST_F(WindowTest, TabsAndWindowShape) {
     EXPECT_LE(client.height(), 296 * 3 / 2);
 }
 
-TEST_F(WindowTest, InitialStates) {
+TEST_F(AppWindow, InitialStates) {
     EXPECT_EQ(control<QLineEdit>("PASS")->maxLength(), 100);
     EXPECT_EQ(control<QLineEdit>("PASS")->echoMode(), QLineEdit::Normal);
     QLineEdit* key = control<QLineEdit>("txtKey");
@@ -196,7 +196,7 @@ TEST_F(WindowTest, InitialStates) {
     EXPECT_EQ(window->state().ETVov, 0);
 }
 
-TEST_F(WindowTest, EncTypeOptionsInTwoColumnsRowByRow) {
+TEST_F(AppWindow, EncTypeOptionsInTwoColumnsRowByRow) {
     window->SSTab1()->setCurrentIndex(2);
     window->show();
     for (int i = 0; i < 7; ++i) {
@@ -223,7 +223,7 @@ struct FocusOrderRow {
     std::vector<std::string> order;
 };
 
-TEST_F(WindowTest, TabOrderFollowsTheInventory) {
+TEST_F(AppWindow, TabOrderFollowsTheInventory) {
     const FocusOrderRow rows[] = {
         {0, {"TFile", "BR", "PASS", "LHAEnc", "Enc"}},
         {1, {"FL", "cmdDelete", "cmdClear", "cmdCompress", "cmdDevelop"}},
@@ -257,7 +257,7 @@ struct AccessKeyRow {
     const char* buddy;
 };
 
-TEST_F(WindowTest, LabelAccessKeysFocusTheirField) {
+TEST_F(AppWindow, LabelAccessKeysFocusTheirField) {
     const AccessKeyRow rows[] = {
         {0, Qt::Key_T, "Label1", "TFile"},  {0, Qt::Key_P, "Label2", "PASS"},
         {1, Qt::Key_L, "Label3", "FL"},     {2, Qt::Key_T, "Label4", "IFN"},
@@ -316,7 +316,7 @@ QWidget* containerOf(QAction* action) {
     return nullptr;
 }
 
-TEST_F(WindowTest, MenuTreeInOrder) {
+TEST_F(AppWindow, MenuTreeInOrder) {
     std::map<std::string, std::vector<std::string>> expectedChildren;
     for (const MenuRow& row : kMenu) {
         SCOPED_TRACE(row.name);

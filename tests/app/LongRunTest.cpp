@@ -19,7 +19,7 @@
 
 namespace {
 
-class LongRunTest : public testing::Test {
+class AppLongRun : public testing::Test {
 protected:
     void SetUp() override {
         window = std::make_unique<dozo::frmMain>(folders.options(), &ui);
@@ -33,7 +33,7 @@ protected:
     std::unique_ptr<dozo::frmMain> window;
 };
 
-TEST_F(LongRunTest, ResultAndProgressComeBackInOrderOnTheWindowThread) {
+TEST_F(AppLongRun, ResultAndProgressComeBackInOrderOnTheWindowThread) {
     std::vector<int> steps;
     std::vector<bool> busyDuringProgress;
     QThread* workThread = nullptr;
@@ -57,7 +57,7 @@ TEST_F(LongRunTest, ResultAndProgressComeBackInOrderOnTheWindowThread) {
     EXPECT_FALSE(window->longRun().busy());
 }
 
-TEST_F(LongRunTest, ProgressMovesABarWhileTheWorkWaits) {
+TEST_F(AppLongRun, ProgressMovesABarWhileTheWorkWaits) {
     QProgressBar* bar = window->transformPanel()->Prg1;
     bar->setMaximum(3);
     std::vector<int> seen;
@@ -73,7 +73,7 @@ TEST_F(LongRunTest, ProgressMovesABarWhileTheWorkWaits) {
     EXPECT_EQ(bar->value(), 3);
 }
 
-TEST_F(LongRunTest, InputDuringTheRunIsSwallowedNotPostponed) {
+TEST_F(AppLongRun, InputDuringTheRunIsSwallowedNotPostponed) {
     QPushButton* button = window->packagePanel()->BR;
     QLineEdit* field = window->packagePanel()->TFile;
     QSignalSpy clicks(button, &QPushButton::clicked);
@@ -106,7 +106,7 @@ TEST_F(LongRunTest, InputDuringTheRunIsSwallowedNotPostponed) {
     EXPECT_EQ(field->text().toStdString(), "x");
 }
 
-TEST_F(LongRunTest, OtherWindowsStillTakeInput) {
+TEST_F(AppLongRun, OtherWindowsStillTakeInput) {
     QPushButton other("other");
     other.show();
     QSignalSpy clicks(&other, &QPushButton::clicked);
@@ -116,7 +116,7 @@ TEST_F(LongRunTest, OtherWindowsStillTakeInput) {
     EXPECT_EQ(clicks.count(), 1);
 }
 
-TEST_F(LongRunTest, TheTimerRestsDuringTheRun) {
+TEST_F(AppLongRun, TheTimerRestsDuringTheRun) {
     bool activeDuringRun = true;
     window->longRun().run([&](dozo::LongRun::Progress& progress) {
         progress.post([&] { activeDuringRun = window->Tmr()->isActive(); });
@@ -125,7 +125,7 @@ TEST_F(LongRunTest, TheTimerRestsDuringTheRun) {
     EXPECT_TRUE(window->Tmr()->isActive());
 }
 
-TEST_F(LongRunTest, AnExceptionOfTheWorkReachesTheCaller) {
+TEST_F(AppLongRun, AnExceptionOfTheWorkReachesTheCaller) {
     EXPECT_THROW(window->longRun().run([](dozo::LongRun::Progress&) -> int {
         throw std::runtime_error("disk full");
     }),
@@ -137,7 +137,7 @@ TEST_F(LongRunTest, AnExceptionOfTheWorkReachesTheCaller) {
     EXPECT_EQ(clicks.count(), 1) << "input must be back after a failed run";
 }
 
-TEST_F(LongRunTest, RunsDoNotNest) {
+TEST_F(AppLongRun, RunsDoNotNest) {
     bool refused = false;
     window->longRun().run([&](dozo::LongRun::Progress& progress) {
         progress.post([&] {

@@ -1,6 +1,6 @@
 // Not a test: writes docs/screenshots/tab0.png ... tab3.png. Disabled by
 // default; regenerate with
-//   build/app/tests/app_tests --gtest_also_run_disabled_tests --gtest_filter='*Screenshots*'
+//   build/app/tests/app_tests --gtest_also_run_disabled_tests --gtest_filter="*AppScreenshots*"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(DISABLED_Screenshots, WriteEveryTab) {
+TEST(DISABLED_AppScreenshots, WriteEveryTab) {
     TestFolders folders;
     for (const char* name : {"unlha32", "Rozu32", "Vod32"}) {
         const QString built = TestFolders::builtLibrary(name);

@@ -37,7 +37,11 @@ const char* libName(Lib lib) {
     return lib == Lib::Unlha ? "unlha32" : lib == Lib::Rozu ? "Rozu32" : "Vod32";
 }
 
-class StartUpTest : public testing::TestWithParam<StartUpCase> {
+void PrintTo(const StartUpCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class AppStartUp : public testing::TestWithParam<StartUpCase> {
 protected:
     void TearDown() override {
         qunsetenv("DOZO_FAKE_UNLHA_VERSION");
@@ -46,7 +50,7 @@ protected:
     }
 };
 
-TEST_P(StartUpTest, RecordsPresenceVersionAndEnablesItsCommands) {
+TEST_P(AppStartUp, RecordsPresenceVersionAndEnablesItsCommands) {
     const StartUpCase& c = GetParam();
     TestFolders folders;
     if (c.variant) folders.install(libName(c.lib), *c.variant, c.place);
@@ -123,7 +127,7 @@ TEST_P(StartUpTest, RecordsPresenceVersionAndEnablesItsCommands) {
 const auto kNone = std::optional<Variant>{};
 
 INSTANTIATE_TEST_SUITE_P(
-    Libraries, StartUpTest,
+    Libraries, AppStartUp,
     testing::Values(
         StartUpCase{"UnlhaInSystem", Lib::Unlha, Variant::Good, Place::System, "267", true, 267,
                     "2.67", nullptr},
@@ -164,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The libraries this project builds, found where an installed program finds
 // them: the system directory.
-TEST(StartUpWithBuiltLibrariesTest, FindsTheRealLibrariesAndTheirVersions) {
+TEST(AppStartUpWithBuiltLibraries, FindsTheRealLibrariesAndTheirVersions) {
     const QString rozu = TestFolders::builtLibrary("Rozu32");
     const QString vod = TestFolders::builtLibrary("Vod32");
     const QString unlha = TestFolders::builtLibrary("unlha32");

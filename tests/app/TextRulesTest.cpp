@@ -19,20 +19,24 @@ struct VersionCase {
     const char* text;
 };
 
-class VersionTextTest : public testing::TestWithParam<VersionCase> {};
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << c.number;
+}
 
-TEST_P(VersionTextTest, HundredthsWithTwoDecimals) {
+class AppVersionText : public testing::TestWithParam<VersionCase> {};
+
+TEST_P(AppVersionText, HundredthsWithTwoDecimals) {
     EXPECT_EQ(dozo::versionText(GetParam().number).toStdString(), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Numbers, VersionTextTest,
+    Numbers, AppVersionText,
     testing::Values(VersionCase{111, "1.11"}, VersionCase{5, "0.05"}, VersionCase{1234, "12.34"},
                     VersionCase{101, "1.01"}, VersionCase{0, "0.00"}, VersionCase{100, "1.00"},
                     VersionCase{267, "2.67"}, VersionCase{-1, "-0.01"}, VersionCase{-250, "-2.50"},
                     VersionCase{INT_MIN, "-21474836.48"}, VersionCase{INT_MAX, "21474836.47"}));
 
-TEST(CaptionTest, MajorDotMinorInTwoDigits) {
+TEST(AppCaption, MajorDotMinorInTwoDigits) {
     EXPECT_EQ(dozo::windowCaption("Vuvurazir", 2, 20).toStdString(), "Vuvurazir V2.20");
     EXPECT_EQ(dozo::windowCaption("Vuvurazir", 2, 5).toStdString(), "Vuvurazir V2.05");
     EXPECT_EQ(dozo::windowCaption("Vuvurazir", 10, 123).toStdString(), "Vuvurazir V10.123");
@@ -44,14 +48,18 @@ struct FilterCase {
     const char* qt;
 };
 
-class FileFilterTest : public testing::TestWithParam<FilterCase> {};
+void PrintTo(const FilterCase& c, std::ostream* os) {
+    *os << '"' << c.paired << '"';
+}
 
-TEST_P(FileFilterTest, PairsBecomeQtFilters) {
+class AppFileFilter : public testing::TestWithParam<FilterCase> {};
+
+TEST_P(AppFileFilter, PairsBecomeQtFilters) {
     EXPECT_EQ(dozo::toQtFilter(QString::fromUtf8(GetParam().paired)).toStdString(), GetParam().qt);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Filters, FileFilterTest,
+    Filters, AppFileFilter,
     testing::Values(FilterCase{"全てのファイル (*.*)|*.*", "全てのファイル (*.*) (*)"},
                     FilterCase{"LHA書庫 (*.lzh)|*.lzh", "LHA書庫 (*.lzh) (*.lzh)"},
                     FilterCase{"実行可能ファイル (*.exe)|*.exe",
@@ -80,7 +88,7 @@ TEST(AppDirectoriesTest, SystemDirectoryBesideBinUnlessOverridden) {
     }
 }
 
-TEST(WorkDirectoryTest, ApplicationDirectoryWhenWritable) {
+TEST(AppWorkDirectory, ApplicationDirectoryWhenWritable) {
     QTemporaryDir app;
     const dozo::WorkDirectory work(app.path());
     EXPECT_EQ(work.path(), QDir(app.path()).absolutePath());
@@ -89,7 +97,7 @@ TEST(WorkDirectoryTest, ApplicationDirectoryWhenWritable) {
     EXPECT_EQ(work.listFile(), work.path() + "/TMP/LPF.tmp");
 }
 
-TEST(WorkDirectoryTest, CacheFolderWhenTheApplicationDirectoryIsUnusable) {
+TEST(AppWorkDirectory, CacheFolderWhenTheApplicationDirectoryIsUnusable) {
     QTemporaryDir root;
     const dozo::WorkDirectory work(root.filePath("does-not-exist"));
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
