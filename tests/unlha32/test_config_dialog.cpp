@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <thread>
 
 #include "library.h"
 #include "unlha32.h"
@@ -100,6 +101,38 @@ TEST(ConfigDialog, SavedChoiceDrivesTheNextCommands) {
     });
     EXPECT_EQ(cancelled, UNLHA_CANCELLED);
     EXPECT_EQ(fileText(config.settingsFile()), saved);
+}
+
+TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
+    // The application runs library calls off its window thread.
+    int argc = 1;
+    char name[] = "unlha32_tests";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    ConfigHome config;
+
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&poll] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        poll.stop();
+        EXPECT_EQ(dialog->thread(), QApplication::instance()->thread());
+        if (auto* overwrite = dialog->findChild<QCheckBox*>("overwrite"))
+            overwrite->setChecked(true);
+        dialog->accept();
+    });
+    poll.start(1);
+
+    int result = -1;
+    std::thread worker([&result, &app] {
+        char options[1] = {'\0'};
+        result = library().configDialog(nullptr, options, 0);
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    app.exec();
+    worker.join();
+    EXPECT_EQ(result, UNLHA_OK);
+    EXPECT_NE(fileText(config.settingsFile()).find("overwrite=true"), std::string::npos);
 }
 
 }  // namespace

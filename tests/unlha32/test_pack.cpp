@@ -3,6 +3,8 @@
 // entries, and failures that leave an existing archive as it was.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "library.h"
@@ -78,6 +80,24 @@ TEST_F(Pack, FoldersKeepTheirTimesAndFilesTheirModes) {
     EXPECT_EQ(mtimeOf(dir / "x" / "tree"), 1300000000);
     EXPECT_EQ(fs::status(dir / "x" / "tree" / "sub" / "run.sh").permissions() & fs::perms::all,
               fs::perms(0750));
+}
+
+TEST_F(Pack, LinksLoopsAndSpecialFilesInATree) {
+    // A loop back to the top, a dangling link and a FIFO must neither hang nor
+    // fail the pack; a link to a file brings the file's data.
+    fs::create_directories(dir / "tree" / "sub");
+    writeText(dir / "tree" / "sub" / "real.txt", "real\n");
+    fs::create_directory_symlink("..", dir / "tree" / "sub" / "loop");
+    fs::create_symlink("nowhere", dir / "tree" / "dangling");
+    fs::create_symlink("sub/real.txt", dir / "tree" / "alias.txt");
+    ASSERT_EQ(::mkfifo((dir / "tree" / "pipe").c_str(), 0600), 0);
+
+    const Result r = run("u -a1 -r2 " + arg(dir / "t.lzh") + " " + arg(dir / "tree"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    EXPECT_EQ(
+        contents(dir / "t.lzh", dir / "x"),
+        (std::vector<std::string>{"tree/", "tree/alias.txt", "tree/sub/", "tree/sub/real.txt"}));
+    EXPECT_EQ(readBytes(dir / "x" / "tree" / "alias.txt"), (Bytes{'r', 'e', 'a', 'l', '\n'}));
 }
 
 TEST_F(Pack, PlainFileIsStoredUnderItsNameOnly) {
