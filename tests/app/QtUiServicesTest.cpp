@@ -1,0 +1,172 @@
+// The real dialogs behind the UI services: Japanese buttons, the title, the
+// icon, and the filter and proposed name handed to the file dialog. Each
+// dialog is answered from inside its own event loop, as a user would.
+#include <QtUiServices.h>
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+
+namespace {
+
+using Answer = dozo::UiServices::Answer;
+using Buttons = dozo::UiServices::Buttons;
+using Icon = dozo::UiServices::Icon;
+
+// Runs `act` on the modal dialog once its event loop has started.
+template <typename Dialog>
+void whenShown(std::function<void(Dialog*)> act) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [act] {
+            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr) << "no modal dialog is showing";
+            act(dialog);
+        },
+        Qt::QueuedConnection);
+}
+
+struct BoxCase {
+    const char* name;
+    Buttons buttons;
+    Icon icon;
+    const char* press;  // button text to click; nullptr: press Escape
+    QStringList expectedButtons;
+    QMessageBox::Icon expectedIcon;
+    Answer expectedAnswer;
+};
+
+void PrintTo(const BoxCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class AppQtUiServicesBox : public testing::TestWithParam<BoxCase> {};
+
+TEST_P(AppQtUiServicesBox, ShowsJapaneseButtonsAndReturnsTheAnswer) {
+    const BoxCase& c = GetParam();
+    QWidget owner;
+    owner.show();
+    dozo::QtUiServices ui(&owner);
+    QStringList buttons;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        for (QAbstractButton* b : box->buttons()) buttons << b->text();
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        if (!c.press) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            return;
+        }
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == QString::fromUtf8(c.press)) QTest::mouseClick(b, Qt::LeftButton);
+        }
+    });
+    const Answer answer = ui.messageBox("終了しますか", "Vuvurazir", c.buttons, c.icon);
+    buttons.sort();
+    QStringList expected = c.expectedButtons;
+    expected.sort();
+    EXPECT_EQ(buttons, expected);
+    EXPECT_EQ(title.toStdString(), "Vuvurazir");
+    EXPECT_EQ(text.toStdString(), "終了しますか");
+    EXPECT_EQ(icon, c.expectedIcon);
+    EXPECT_EQ(answer, c.expectedAnswer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, AppQtUiServicesBox,
+                         testing::Values(BoxCase{"Yes",
+                                                 Buttons::YesNo,
+                                                 Icon::Question,
+                                                 "はい",
+                                                 {"はい", "いいえ"},
+                                                 QMessageBox::Question,
+                                                 Answer::Yes},
+                                         BoxCase{"No",
+                                                 Buttons::YesNo,
+                                                 Icon::Question,
+                                                 "いいえ",
+                                                 {"はい", "いいえ"},
+                                                 QMessageBox::Question,
+                                                 Answer::No},
+                                         BoxCase{"EscapeIsNo",
+                                                 Buttons::YesNo,
+                                                 Icon::Question,
+                                                 nullptr,
+                                                 {"はい", "いいえ"},
+                                                 QMessageBox::Question,
+                                                 Answer::No},
+                                         BoxCase{"OkWithError",
+                                                 Buttons::Ok,
+                                                 Icon::Error,
+                                                 "OK",
+                                                 {"OK"},
+                                                 QMessageBox::Critical,
+                                                 Answer::Ok},
+                                         BoxCase{"OkWithInformation",
+                                                 Buttons::Ok,
+                                                 Icon::Information,
+                                                 "OK",
+                                                 {"OK"},
+                                                 QMessageBox::Information,
+                                                 Answer::Ok},
+                                         BoxCase{"OkWithoutIcon",
+                                                 Buttons::Ok,
+                                                 Icon::None,
+                                                 nullptr,
+                                                 {"OK"},
+                                                 QMessageBox::NoIcon,
+                                                 Answer::Ok}),
+                         [](const testing::TestParamInfo<BoxCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(AppQtUiServicesFileDialog, OpenShowsTitleAndConvertedFilterAndReturnsTheChoice) {
+    QTemporaryDir dir;
+    const QString chosen = dir.filePath("data.txt");
+    QFile file(chosen);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QWidget owner;
+    dozo::QtUiServices ui(&owner);
+    QString title;
+    QStringList filters;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        dialog->selectFile(chosen);
+        static_cast<QDialog*>(dialog)->accept();  // the Open button's own path
+    });
+    const auto path = ui.openFileDialog("追加するファイル", "全てのファイル (*.*)|*.*", {});
+    EXPECT_EQ(title.toStdString(), "追加するファイル");
+    EXPECT_EQ(filters, QStringList{"全てのファイル (*.*) (*)"});
+    ASSERT_TRUE(path.has_value());
+    EXPECT_EQ(*path, chosen);
+}
+
+TEST(AppQtUiServicesFileDialog, SaveProposesTheNameAndCancelGivesNothing) {
+    QTemporaryDir dir;
+    const QString proposed = dir.filePath("report.exe");
+    QWidget owner;
+    dozo::QtUiServices ui(&owner);
+    QStringList selected;
+    bool saving = false;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        selected = dialog->selectedFiles();
+        saving = dialog->acceptMode() == QFileDialog::AcceptSave;
+        dialog->reject();
+    });
+    const auto path =
+        ui.saveFileDialog("暗号化後のファイル名", "実行可能ファイル (*.exe)|*.exe", proposed);
+    EXPECT_TRUE(saving);
+    EXPECT_EQ(selected, QStringList{proposed});
+    EXPECT_FALSE(path.has_value());
+}
+
+}  // namespace
