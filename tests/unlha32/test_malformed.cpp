@@ -87,6 +87,18 @@ INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](co
     return name;
 });
 
+TEST(MalformedAfterKeptFile, DamageDecidesTheCode) {
+    // A file kept because overwriting is off must not hide the damage after it.
+    TempDir dir;
+    ConfigHome config;
+    fs::create_directories(dir / "dest");
+    writeText(dir / "dest" / "good.txt", "mine\n");
+    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "malformed" / "good-then-bad-crc.lzh";
+    const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "dest"));
+    EXPECT_EQ(r.code, UNLHA_ERROR_DATA) << r.reason;
+    EXPECT_EQ(listTree(dir / "dest"), (std::vector<std::string>{"good.txt"}));
+}
+
 TEST(MalformedSeed, IsSoundItself) {
     const fs::path seed = fs::path(UNLHA32_TEST_DATA) / "seed-lh5.lzh";
     TempDir dir;

@@ -42,10 +42,10 @@
 // the settings file cannot be written                          |
 //
 // When several problems occur in one extraction the first one found decides the
-// code. For every non-zero result a one-line reason is written to standard
-// error and, when outputSize > 0, into output (NUL-terminated, cut to fit); on
-// success output receives an empty string. output is never touched beyond
-// outputSize bytes, and not at all when outputSize is 0.
+// code; kept files (6) only when nothing else went wrong. For every non-zero result a one-line
+// reason is written to standard error and, when outputSize > 0, into output (NUL-terminated, cut to
+// fit); on success output receives an empty string. output is never touched beyond outputSize
+// bytes, and not at all when outputSize is 0.
 #pragma once
 
 #if defined(_WIN32)

@@ -110,7 +110,8 @@ private:
     Fd root_;
     std::set<std::string> created_;  // folders this run made, by joined path
     std::vector<DirectoryTimes> directoryTimes_;
-    Outcome first_;
+    Outcome first_;         // the first problem other than a kept file
+    Outcome firstSkipped_;  // the first kept file
     int problems_ = 0;
     int skipped_ = 0;
 };
@@ -118,11 +119,14 @@ private:
 void Extractor::problem(int code, const std::string& line) {
     assert(code != UNLHA_OK);
     warn(line);
-    if (!first_.failed()) first_ = failure(code, line);
-    if (code == UNLHA_ERROR_SKIPPED)
+    // A kept file must not hide damage found after it.
+    if (code == UNLHA_ERROR_SKIPPED) {
+        if (!firstSkipped_.failed()) firstSkipped_ = failure(code, line);
         ++skipped_;
-    else
+    } else {
+        if (!first_.failed()) first_ = failure(code, line);
         ++problems_;
+    }
 }
 
 bool Extractor::skipData() {
@@ -160,15 +164,14 @@ Outcome Extractor::run(const std::string& rawDestination) {
         }
         if (extractEntry(entry) == Step::stop) break;
     }
-    if (entries == 0 && !first_.failed())
-        problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
+    if (entries == 0 && problems_ == 0) problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
     applyDirectoryTimes();
 
-    if (!first_.failed()) return {};
+    if (problems_ == 0 && skipped_ == 0) return {};
     if (problems_ == 0) {
         return failure(UNLHA_ERROR_SKIPPED, std::to_string(skipped_) +
                                                 "個の既存ファイルを上書きせずに残しました (" +
-                                                first_.reason + ")");
+                                                firstSkipped_.reason + ")");
     }
     if (problems_ + skipped_ == 1) return first_;
     return failure(first_.code, std::to_string(problems_ + skipped_) +
@@ -256,7 +259,9 @@ void Extractor::removeCreated(const std::vector<std::string>& createdNow) {
 class Temporary {
 public:
     Temporary(int dir, const std::string& leaf) : dir_(dir) {
-        fd_.reset(::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        // Naming an unnamed file later goes through /proc.
+        if (::access("/proc/self/fd", X_OK) == 0)
+            fd_.reset(::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
         if (fd_.get() >= 0) return;
         static std::atomic<unsigned> counter{0};
         for (int attempt = 0; attempt < 16 && fd_.get() < 0; ++attempt) {
