@@ -17,35 +17,44 @@
 // nothing. "u" creates the archive or updates it: new names are added, an entry
 // whose file on disk is newer is replaced, every other entry is kept. The new
 // archive is written beside the old one and renamed into place, so a failed run
-// leaves an existing archive as it was.
+// leaves an existing archive as it was. A file is stored under its own name;
+// with -r2 a folder brings itself and everything below it, one entry per folder,
+// named relative to the folder's parent (without -r2, only its own entry).
+// The list file holds names separated by spaces (a name with spaces is read as
+// the shortest run that names an existing file), in double quotes, or one a line.
 //
-// Result codes of Unlha:
+// Result codes:
 //
-// | Code | Name                     | Meaning |
-// |------|--------------------------|--------------------------------------------------------------|
-// |    0 | UNLHA_OK                 | success | |    1 | UNLHA_ERROR_COMMAND      | not one of the
-// accepted command lines (also a NULL argument) | |    2 | UNLHA_ERROR_ARCHIVE_OPEN | the archive
-// cannot be opened or read                         | |    3 | UNLHA_ERROR_NOT_ARCHIVE  | not an LHA
-// archive, or a damaged or unsupported header       | |    4 | UNLHA_ERROR_DATA         | damaged
-// entry data: CRC mismatch, truncation, size mismatch  | |    5 | UNLHA_ERROR_UNSAFE_ENTRY | an
-// entry was refused: absolute or ".." name, drive letter,   | |      |                          |
-// UNC-like name, link or device entry, or a destination path   | |      | | that passes through a
-// symbolic link; other entries extracted | |    6 | UNLHA_ERROR_SKIPPED      | existing files were
-// kept (overwriting is off in the settings)| |      |                          | and those entries
-// not extracted; every other entry extracted | |    7 | UNLHA_ERROR_INPUT        | a file or list
-// file to pack is missing or unreadable, or two | |      |                          | inputs would
-// be stored under the same name                   | |    8 | UNLHA_ERROR_WRITE        | the archive
-// or an extracted file cannot be written           | |    9 | UNLHA_ERROR_NO_GUI       |
-// UnlhaConfigDialog called without a QApplication              | |   10 | UNLHA_CANCELLED |
-// UnlhaConfigDialog closed without saving                      | |   11 | UNLHA_ERROR_INTERNAL |
-// out of memory or another unexpected failure                  | |   12 | UNLHA_ERROR_SETTINGS |
-// the settings file cannot be written                          |
+// clang-format off
+// | Code | Name                     | Meaning                                                    |
+// |------|--------------------------|------------------------------------------------------------|
+// |    0 | UNLHA_OK                 | success                                                    |
+// |    1 | UNLHA_ERROR_COMMAND      | not one of the accepted command lines (or a NULL line)     |
+// |    2 | UNLHA_ERROR_ARCHIVE_OPEN | the archive to extract is missing or cannot be opened      |
+// |    3 | UNLHA_ERROR_NOT_ARCHIVE  | not an LHA archive, or a damaged or unsupported header;    |
+// |      |                          | for "u" also an existing file that is no archive           |
+// |    4 | UNLHA_ERROR_DATA         | damaged entry data: CRC mismatch, truncation, a size that  |
+// |      |                          | differs from the header's                                  |
+// |    5 | UNLHA_ERROR_UNSAFE_ENTRY | an entry was refused (absolute or ".." name, drive letter, |
+// |      |                          | UNC-like name, link or device entry, or a path through a   |
+// |      |                          | symbolic link in the destination); the others extracted    |
+// |    6 | UNLHA_ERROR_SKIPPED      | existing files were kept (overwriting is off in the        |
+// |      |                          | settings) and those entries not extracted; all others were |
+// |    7 | UNLHA_ERROR_INPUT        | a file or list file to pack is missing or unreadable, the  |
+// |      |                          | list is empty, or two inputs would get the same name       |
+// |    8 | UNLHA_ERROR_WRITE        | the archive or an extracted file cannot be written         |
+// |    9 | UNLHA_ERROR_NO_GUI       | UnlhaConfigDialog called without a QApplication            |
+// |   10 | UNLHA_CANCELLED          | UnlhaConfigDialog closed without saving                    |
+// |   11 | UNLHA_ERROR_INTERNAL     | out of memory or another unexpected failure                |
+// |   12 | UNLHA_ERROR_SETTINGS     | the settings file cannot be written                        |
+// clang-format on
 //
-// When several problems occur in one extraction the first one found decides the
-// code; kept files (6) only when nothing else went wrong. For every non-zero result a one-line
-// reason is written to standard error and, when outputSize > 0, into output (NUL-terminated, cut to
-// fit); on success output receives an empty string. output is never touched beyond outputSize
-// bytes, and not at all when outputSize is 0.
+// When an extraction meets several problems, the first one decides the code;
+// kept files (6) decide it only when nothing else went wrong. For every non-zero
+// result a one-line reason goes to standard error and, when outputSize > 0,
+// into output (NUL-terminated, cut to fit); on success output receives an empty
+// string. output is never written beyond outputSize bytes, and not at all when
+// outputSize is 0.
 #pragma once
 
 #if defined(_WIN32)
