@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
+#include "lha/bit_writer.h"
 #include "lha/crc16.h"
 #include "lha/encoder.h"
 #include "lha/header.h"
@@ -17,6 +20,49 @@ constexpr std::size_t kChunk = 1 << 18;
 
 std::string sysError(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Large files are compressed in segments of this size, each seeded with the
+// dictionary's worth of data before it, so that both cores can work. The cut
+// depends on the size alone: the archive is the same whatever the machine.
+constexpr std::int64_t kSegment = 1 << 20;
+
+struct Segment {
+    std::int64_t offset = 0, length = 0;
+    std::vector<std::uint8_t> input;  // history, then the segment
+    std::size_t history = 0;
+    std::vector<std::uint8_t> packed;
+    std::uint32_t tail = 0;
+    int tailBits = 0;
+    std::string error;
+};
+
+void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool last, Segment& seg) {
+    const std::int64_t from = seg.offset - static_cast<std::int64_t>(seg.history);
+    seg.input.resize(seg.history + static_cast<std::size_t>(seg.length));
+    std::size_t done = 0;
+    while (done < seg.input.size()) {
+        const ssize_t n = ::pread(inputFd, seg.input.data() + done, seg.input.size() - done,
+                                  inputStart + from + static_cast<std::int64_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            seg.error = sysError("cannot read input");
+            return;
+        }
+        if (n == 0) {
+            seg.error = "input file shrank while being archived";
+            return;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    Encoder enc(method, [&](std::span<const std::uint8_t> b) {
+        seg.packed.insert(seg.packed.end(), b.begin(), b.end());
+        return true;
+    });
+    const std::span<const std::uint8_t> all(seg.input);
+    enc.prime(all.first(seg.history));
+    enc.write(all.subspan(seg.history));
+    enc.finishSegment(last, &seg.tail, &seg.tailBits);
 }
 
 }  // namespace
@@ -81,6 +127,7 @@ bool ArchiveWriter::addDirectory(const EntryInfo& entry) {
 }
 
 bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method) {
+    error_.clear();
     if (finished_) return fail("archive already finished");
     if (size < 0) return fail("negative file size for " + entry.name);
     EntryInfo file = entry;
@@ -101,39 +148,11 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
     std::uint16_t crc = 0;
     bool stored = method == Method::lh0 || size == 0;
     if (!stored) {
-        // Compressed output that reaches the input size is abandoned at once:
-        // the data is then stored, so a file never grows by more than its header.
-        bool tooBig = false;
-        bool writeFailed = false;
-        Encoder enc(method, [&](std::span<const std::uint8_t> bytes) {
-            if (static_cast<std::int64_t>(offset_ - dataAt + bytes.size()) >= size) {
-                tooBig = true;
-                return false;
-            }
-            if (!writeAll(bytes)) {
-                writeFailed = true;
-                return false;
-            }
-            return true;
-        });
-        std::vector<std::uint8_t> chunk(kChunk);
-        std::int64_t done = 0;
-        while (done < size && !tooBig) {
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::int64_t>(kChunk, size - done));
-            const ssize_t n = ::pread(inputFd, chunk.data(), want, inputStart + done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return fail(sysError("cannot read input"));
-            if (n == 0) return fail("input file shrank while being archived: " + entry.name);
-            const auto got = std::span<const std::uint8_t>(chunk).first(n);
-            crc = crc16(crc, got);
-            enc.write(got);
-            if (writeFailed) return false;
-            done += n;
-        }
-        if (!tooBig) enc.finish();
-        if (writeFailed) return false;
-        if (tooBig) {
+        const bool fits = size < 2 * kSegment
+                              ? compressWhole(inputFd, inputStart, size, method, &crc)
+                              : compressSegments(inputFd, inputStart, size, method, &crc);
+        if (!error_.empty()) return false;
+        if (!fits) {
             stored = true;
             offset_ = dataAt;
         }
@@ -148,6 +167,78 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
     // Leaves the input where a sequential reader would expect it.
     ::lseek(inputFd, inputStart + size, SEEK_SET);
     lastMethod_ = method;
+    return true;
+}
+
+// Compressed output that reaches the input size is abandoned at once: the
+// data is then stored, so a file never grows by more than its header.
+bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int64_t size,
+                                  Method method, std::uint16_t* crc) {
+    const std::int64_t dataAt = offset_;
+    bool tooBig = false;
+    Encoder enc(method, [&](std::span<const std::uint8_t> bytes) {
+        if (offset_ - dataAt + static_cast<std::int64_t>(bytes.size()) >= size) {
+            tooBig = true;
+            return false;
+        }
+        return writeAll(bytes);
+    });
+    std::vector<std::uint8_t> chunk(kChunk);
+    std::int64_t done = 0;
+    *crc = 0;
+    while (done < size && !tooBig) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::int64_t>(kChunk, size - done));
+        const ssize_t n = ::pread(inputFd, chunk.data(), want, inputStart + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(sysError("cannot read input"));
+        if (n == 0) return fail("input file shrank while being archived");
+        const auto got = std::span<const std::uint8_t>(chunk).first(n);
+        *crc = crc16(*crc, got);
+        if (!enc.write(got) && !tooBig) return false;
+        done += n;
+    }
+    if (!tooBig && !enc.finish() && !tooBig) return false;
+    return !tooBig;
+}
+
+bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::int64_t size,
+                                     Method method, std::uint16_t* crc) {
+    const std::int64_t dataAt = offset_;
+    const std::int64_t dict = std::int64_t{1} << params(method).dictBits;
+    const std::int64_t count = (size + kSegment - 1) / kSegment;
+    const int workers = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    BitJoiner joiner;
+    std::vector<std::uint8_t> out;
+    *crc = 0;
+    for (std::int64_t first = 0; first < count; first += workers) {
+        const std::int64_t n = std::min<std::int64_t>(workers, count - first);
+        std::vector<Segment> segs(static_cast<std::size_t>(n));
+        for (std::int64_t i = 0; i < n; ++i) {
+            Segment& seg = segs[static_cast<std::size_t>(i)];
+            seg.offset = (first + i) * kSegment;
+            seg.length = std::min(kSegment, size - seg.offset);
+            seg.history = static_cast<std::size_t>(std::min(dict, seg.offset));
+        }
+        {
+            std::vector<std::jthread> threads;
+            for (std::int64_t i = 1; i < n; ++i)
+                threads.emplace_back([&, i] {
+                    compressSegment(inputFd, inputStart, method, first + i == count - 1,
+                                    segs[static_cast<std::size_t>(i)]);
+                });
+            compressSegment(inputFd, inputStart, method, first == count - 1, segs[0]);
+        }
+        for (Segment& seg : segs) {
+            if (!seg.error.empty()) return fail(seg.error);
+            *crc = crc16(*crc, std::span<const std::uint8_t>(seg.input).subspan(seg.history));
+            out.clear();
+            joiner.append(seg.packed, seg.tail, seg.tailBits, out);
+            if (first + n == count && &seg == &segs.back()) joiner.finish(out);
+            if (offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size) return false;
+            if (!writeAll(out)) return false;
+        }
+    }
     return true;
 }
 

@@ -39,6 +39,12 @@ private:
     bool fail(std::string message);
     bool writeAll(std::span<const std::uint8_t> bytes);
     bool writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes);
+    // Both write the compressed data at the current end and return false when
+    // it would not be smaller than the input (error() stays empty then).
+    bool compressWhole(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
+                       std::uint16_t* crc);
+    bool compressSegments(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
+                          std::uint16_t* crc);
     bool copyStored(int inputFd, std::int64_t inputStart, std::int64_t size, std::uint16_t* crc);
 
     int fd_;

@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace unlha {
@@ -36,6 +37,12 @@ public:
         out_.clear();
     }
 
+    // The bits of an incomplete last byte (after takeBytes), right-aligned.
+    int pendingCount() const { return bits_; }
+    std::uint32_t pendingValue() const {
+        return static_cast<std::uint32_t>(acc_) & ((1u << bits_) - 1);
+    }
+
     // Pads the last byte with zero bits; readers stop at the original size,
     // and a whole spare byte would look like the start of another block.
     void padToByte() {
@@ -46,6 +53,47 @@ private:
     std::uint64_t acc_ = 0;
     int bits_ = 0;
     std::vector<std::uint8_t> out_;
+};
+
+}  // namespace unlha
+
+namespace unlha {
+
+// Joins bit streams that do not end on byte boundaries (segments compressed
+// apart), emitting whole bytes.
+class BitJoiner {
+public:
+    void append(std::span<const std::uint8_t> bytes, std::uint32_t tail, int tailBits,
+                std::vector<std::uint8_t>& out) {
+        if (bits_ == 0) {
+            out.insert(out.end(), bytes.begin(), bytes.end());
+        } else {
+            for (const std::uint8_t b : bytes) {
+                const std::uint32_t v = carry_ << 8 | b;
+                out.push_back(static_cast<std::uint8_t>(v >> bits_));
+                carry_ = v & ((1u << bits_) - 1);
+            }
+        }
+        assert(tailBits < 8);
+        carry_ = carry_ << tailBits | tail;
+        bits_ += tailBits;
+        if (bits_ >= 8) {
+            bits_ -= 8;
+            out.push_back(static_cast<std::uint8_t>(carry_ >> bits_));
+            carry_ &= (1u << bits_) - 1;
+        }
+    }
+
+    // Zero bits up to the byte boundary.
+    void finish(std::vector<std::uint8_t>& out) {
+        if (bits_) out.push_back(static_cast<std::uint8_t>(carry_ << (8 - bits_)));
+        bits_ = 0;
+        carry_ = 0;
+    }
+
+private:
+    std::uint32_t carry_ = 0;
+    int bits_ = 0;
 };
 
 }  // namespace unlha

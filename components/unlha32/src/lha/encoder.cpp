@@ -331,6 +331,25 @@ bool Encoder::write(std::span<const std::uint8_t> data) {
     return !s.failed;
 }
 
+void Encoder::prime(std::span<const std::uint8_t> history) {
+    State& s = *s_;
+    assert(s.end == 0 && history.size() <= static_cast<std::size_t>(s.dictSize));
+    std::memcpy(s.buf.data(), history.data(), history.size());
+    s.end = static_cast<int>(history.size());
+    for (int p = 0; p + 4 <= s.end; ++p) s.insert(p);
+    s.cur = s.end;
+}
+
+bool Encoder::finishSegment(bool last, std::uint32_t* tail, int* tailBits) {
+    State& s = *s_;
+    s.parse(true);
+    s.flushBlock(last);
+    s.emit();
+    *tail = s.bits.pendingValue();
+    *tailBits = s.bits.pendingCount();
+    return !s.failed;
+}
+
 bool Encoder::finish() {
     State& s = *s_;
     s.parse(true);

@@ -23,8 +23,17 @@ public:
     Encoder(const Encoder&) = delete;
     Encoder& operator=(const Encoder&) = delete;
 
+    // Makes `history` (at most the dictionary size) the data before the first
+    // write, available to matches but not encoded. Only before any write.
+    void prime(std::span<const std::uint8_t> history);
+
     bool write(std::span<const std::uint8_t> data);
     bool finish();
+
+    // Ends a segment of a stream compressed in pieces: completes its blocks
+    // but leaves the last bits (fewer than 8) to the caller instead of padding.
+    // `last` marks the segment that ends the stream.
+    bool finishSegment(bool last, std::uint32_t* tail, int* tailBits);
 
     std::uint64_t compressedSize() const;
 
