@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "../dialogs/AppIcon.h"
+#include "../dialogs/MenuCommands.h"
 #include "../panels/ArchivePanel.h"
 #include "../panels/KeyedPanel.h"
 #include "../panels/PackagePanel.h"
@@ -43,6 +45,7 @@ frmMain::frmMain(const StartUpOptions& options, UiServices* ui, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::CustomizeWindowHint);
+    setWindowIcon(AppIcon::icon());
 
     createControls();
     connectMenus();
@@ -96,6 +99,8 @@ void frmMain::createControls() {
 void frmMain::connectMenus() {
     // A menu twin of a button connects to the same handler as the button.
     connect(m_menu->mnuExit, &QAction::triggered, this, &QWidget::close);
+    // Settings, version boxes, Read Me and the About box.
+    new MenuCommands(m_shell, *m_menu, this);
 }
 
 void frmMain::applyStartUp() {

@@ -1,0 +1,74 @@
+#include "MenuCommands.h"
+
+#include "QtUiServices.h"
+
+#include <dozo/contracts/unlha32.h>
+
+#include <QFileInfo>
+
+namespace dozo {
+
+MenuCommands::MenuCommands(ShellContext& shell, MainMenu& menu, QObject* parent)
+    : QObject(parent), m_shell(shell) {
+    setObjectName(QStringLiteral("MenuCommands"));
+    connect(menu.mnuLHASet, &QAction::triggered, this, &MenuCommands::mnuLHASet_Click);
+    connect(menu.mnuLHAVer, &QAction::triggered, this, &MenuCommands::mnuLHAVer_Click);
+    connect(menu.mnuRazuVer, &QAction::triggered, this, &MenuCommands::mnuRazuVer_Click);
+    connect(menu.mnuVovVer, &QAction::triggered, this, &MenuCommands::mnuVovVer_Click);
+    connect(menu.mnuReadMe, &QAction::triggered, this, &MenuCommands::mnuReadMe_Click);
+    connect(menu.mnuAbout, &QAction::triggered, this, &MenuCommands::mnuAbout_Click);
+}
+
+void MenuCommands::mnuLHASet_Click() {
+    // A library without the export is not reported here: the reason is
+    // already on standard error, and the settings report no failures.
+    auto* configDialog =
+        m_shell.libraries().unlha32().function<UnlhaConfigDialogFn>(contracts::kUnlhaConfigDialog);
+    if (!configDialog) return;
+    // The option text is empty, but the export takes it writable: a zeroed
+    // buffer leaves room should the archiver write its options back.
+    char options[1024] = {};
+    configDialog(m_shell.ownerHandle(), options, 0);
+}
+
+void MenuCommands::showVersionBox(VersionBox::Library library) {
+    const VersionBox box = VersionBox::of(library, m_shell.state());
+    m_shell.ui().messageBox(box.text, box.title, UiServices::Buttons::Ok, UiServices::Icon::None);
+}
+
+void MenuCommands::mnuLHAVer_Click() {
+    showVersionBox(VersionBox::Library::Unlha32);
+}
+
+void MenuCommands::mnuRazuVer_Click() {
+    showVersionBox(VersionBox::Library::Rozu32);
+}
+
+void MenuCommands::mnuVovVer_Click() {
+    showVersionBox(VersionBox::Library::Vod32);
+}
+
+void MenuCommands::mnuReadMe_Click() {
+    // A missing Read Me is not worth a message: the desktop would only
+    // complain about a file that is not there.
+    const QString path = m_shell.directories().application + QStringLiteral("/ReadMe.txt");
+    if (QFileInfo(path).isFile()) m_shell.ui().openDocument(path);
+}
+
+void MenuCommands::mnuAbout_Click() {
+    if (m_about) {
+        m_about->setWindowState(m_about->windowState() & ~Qt::WindowMinimized);
+        m_about->show();
+        m_about->raise();
+        m_about->activateWindow();
+        return;
+    }
+    // The real dialogs belong to the box that asks; services a test put in
+    // place are handed on, since the window's own real ones die with it.
+    UiServices* ui = &m_shell.ui();
+    if (dynamic_cast<QtUiServices*>(ui)) ui = nullptr;
+    m_about = new frmAbout(ui);
+    m_about->show();
+}
+
+}  // namespace dozo

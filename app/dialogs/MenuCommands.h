@@ -1,0 +1,38 @@
+#pragma once
+
+#include "MainMenu.h"
+#include "ShellContext.h"
+#include "VersionBox.h"
+#include "frmAbout.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace dozo {
+
+// The menu items of the main window that belong to no panel: the archiver's
+// settings, the three version boxes, Read Me and the About box. Lives as a
+// child of the window; the About box it opens does not.
+class MenuCommands : public QObject {
+    Q_OBJECT
+public:
+    MenuCommands(ShellContext& shell, MainMenu& menu, QObject* parent);
+
+    // The open About box, or nullptr.
+    frmAbout* about() const { return m_about; }
+
+    void mnuLHASet_Click();
+    void mnuLHAVer_Click();
+    void mnuRazuVer_Click();
+    void mnuVovVer_Click();
+    void mnuReadMe_Click();
+    void mnuAbout_Click();
+
+private:
+    void showVersionBox(VersionBox::Library library);
+
+    ShellContext& m_shell;
+    QPointer<frmAbout> m_about;
+};
+
+}  // namespace dozo

@@ -1,0 +1,184 @@
+#include "frmAbout.h"
+
+#include "AppIcon.h"
+#include "AppInfo.h"
+#include "SysInfo.h"
+
+#include <QHBoxLayout>
+#include <QLayout>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace dozo {
+
+namespace {
+
+// The client area the box was designed for: 382 x 237 pixels at 96 dpi.
+constexpr int kClientWidth = 382;
+constexpr int kClientHeight = 237;
+// The shadow sits 4 pixels right of and below the title.
+constexpr int kShadowOffset = 4;
+
+QFont serifFont(qreal pointSize, bool bold) {
+    QFont font;
+    // Whichever of these is installed; every Linux desktop has at least one.
+    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("DejaVu Serif"), QStringLiteral("serif")});
+    font.setStyleHint(QFont::Serif);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+QFrame* lineOf(QWidget* parent, const char* name, const QColor& colour) {
+    auto* line = new QFrame(parent);
+    line->setObjectName(QLatin1String(name));
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, colour);
+    line->setPalette(palette);
+    return line;
+}
+
+}  // namespace
+
+frmAbout::frmAbout(UiServices* ui) : QDialog(nullptr), m_qtUi(this), m_ui(ui ? ui : &m_qtUi) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    // Fixed dialog frame: a close button, no minimize or maximize.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    createControls();
+    Form_Load();
+    fixGeometry();
+}
+
+QString frmAbout::versionText(int major, int minor) {
+    return QStringLiteral("Version %1.%2").arg(major).arg(minor, 2, 10, QLatin1Char('0'));
+}
+
+void frmAbout::createControls() {
+    picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setFixedSize(32, 32);
+    picIcon->setPixmap(AppIcon::small());
+
+    // Both title labels overlap inside one box; the shadow is made first so
+    // the title is drawn over it.
+    auto* titleBox = new QWidget(this);
+    titleBox->setObjectName(QStringLiteral("titleBox"));
+    lblTitle[1] = new QLabel(titleBox);
+    lblTitle[0] = new QLabel(titleBox);
+    const QColor colours[2] = {QColor(64, 64, 0), QColor(128, 128, 128)};
+    for (int i = 0; i < 2; ++i) {
+        lblTitle[i]->setObjectName(QStringLiteral("lblTitle_%1").arg(i));
+        lblTitle[i]->setFont(serifFont(20.25, true));
+        lblTitle[i]->setAutoFillBackground(false);
+        setTextColour(lblTitle[i], colours[i]);
+    }
+
+    lblVersion = new QLabel(QStringLiteral("Version"), this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    lblVersion->setFont(serifFont(18, false));
+    lblDescription = new QLabel(QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの説明"), this);
+    lblDescription->setObjectName(QStringLiteral("lblDescription"));
+
+    Line1[0] = lineOf(this, "Line1_0", QColor(128, 128, 128));
+    Line1[1] = lineOf(this, "Line1_1", Qt::white);
+
+    lblDisclaimer = new QLabel(this);
+    lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
+    lblDisclaimer->setWordWrap(true);
+    lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblDisclaimer->setMinimumSize(258, 69);
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    for (QPushButton* button : {cmdOK, cmdSysInfo}) button->setMinimumWidth(84);
+
+    // Escape reaches QDialog::reject, which closes the box like OK does.
+    connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(4);
+    texts->addWidget(titleBox);
+    texts->addWidget(lblVersion);
+    texts->addWidget(lblDescription);
+    texts->addStretch();
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(12);
+    top->addWidget(picIcon, 0, Qt::AlignTop);
+    top->addLayout(texts, 1);
+
+    auto* etched = new QVBoxLayout;
+    etched->setSpacing(0);
+    etched->addWidget(Line1[0]);
+    etched->addWidget(Line1[1]);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdSysInfo);
+    buttons->addStretch();
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(lblDisclaimer, 1);
+    bottom->addLayout(buttons);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 12);
+    layout->setSpacing(10);
+    layout->addLayout(top, 1);
+    layout->addLayout(etched);
+    layout->addLayout(bottom);
+
+    // OK has the focus first, so Enter closes the box straight away.
+    setTabOrder(cmdOK, cmdSysInfo);
+    cmdOK->setFocus();
+}
+
+void frmAbout::Form_Load() {
+    const QString title = QString::fromLatin1(kAppTitle);
+    setWindowTitle(title + QStringLiteral(" のバージョン情報"));
+    lblVersion->setText(versionText(kVersionMajor, kVersionMinor));
+    for (QLabel* label : lblTitle) {
+        label->setText(title);
+        label->adjustSize();
+    }
+    lblTitle[0]->move(0, 0);
+    lblTitle[1]->move(kShadowOffset, kShadowOffset);
+    QWidget* titleBox = lblTitle[0]->parentWidget();
+    titleBox->setFixedSize(lblTitle[0]->size() + QSize(kShadowOffset, kShadowOffset));
+    lblDescription->setText(QStringLiteral(" ファイル暗号化ツールです。"));
+}
+
+void frmAbout::cmdSysInfo_Click() {
+    // Whatever happens, the box stays open.
+    StartSysInfo(m_store, *m_ui);
+}
+
+void frmAbout::fixGeometry() {
+    // The designed size, scaled for screens above 96 dpi, but never smaller
+    // than the texts need in the installed fonts.
+    qreal scale = 1.0;
+    if (const QScreen* s = screen()) scale = qMax<qreal>(1.0, s->logicalDotsPerInch() / 96.0);
+    const QSize needed = layout()->minimumSize();
+    setFixedSize(qMax(qRound(kClientWidth * scale), needed.width()),
+                 qMax(qRound(kClientHeight * scale), needed.height()));
+}
+
+}  // namespace dozo

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "QtUiServices.h"
+#include "SystemInfoStore.h"
+#include "UiServices.h"
+
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace dozo {
+
+// The About box: an independent, modeless window without an owner, so the
+// program keeps running while it is open and ends only when it and the main
+// window are both closed. It is destroyed when closed.
+class frmAbout : public QDialog {
+    Q_OBJECT
+public:
+    // `ui` answers the system information button's message; nullptr means the
+    // real message box, owned by this box. When given, it must outlive the box.
+    explicit frmAbout(UiServices* ui = nullptr);
+
+    // "Version <major>.<minor as 00>".
+    static QString versionText(int major, int minor);
+
+    QLabel* picIcon;
+    // Member 0 is the title, member 1 its shadow behind it.
+    QLabel* lblTitle[2];
+    QLabel* lblVersion;
+    QLabel* lblDescription;
+    // Member 0 the shadow line, member 1 the highlight below it.
+    QFrame* Line1[2];
+    QLabel* lblDisclaimer;
+    QPushButton* cmdOK;
+    QPushButton* cmdSysInfo;
+
+private:
+    void createControls();
+    void Form_Load();
+    void cmdSysInfo_Click();
+    void fixGeometry();
+
+    QtUiServices m_qtUi;
+    UiServices* m_ui;
+    SystemInfoStore m_store;
+};
+
+}  // namespace dozo

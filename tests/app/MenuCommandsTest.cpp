@@ -1,0 +1,208 @@
+// The menu items of the main window that belong to no panel: the three
+// version boxes, the archiver's settings and Read Me.
+#include "ScriptedUiServices.h"
+#include "TestFolders.h"
+
+#include <Library.h>
+#include <VersionBox.h>
+#include <VersionText.h>
+#include <frmMain.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+using Kind = ScriptedUiServices::Kind;
+using Answer = dozo::UiServices::Answer;
+
+struct VersionTextCase {
+    const char* library;
+    std::int32_t version;
+    const char* expected;
+};
+
+class VersionBoxText : public testing::TestWithParam<VersionTextCase> {};
+
+TEST_P(VersionBoxText, JoinsNameFullWidthHyphenAndVersion) {
+    const VersionTextCase& c = GetParam();
+    EXPECT_EQ(dozo::VersionBox::textFor(c.library, dozo::versionText(c.version)).toStdString(),
+              c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, VersionBoxText,
+    testing::Values(VersionTextCase{"UNLHA32.DLL", 267, "UNLHA32.DLL \xEF\xBC\x8D Ver 2.67"},
+                    VersionTextCase{"Rozu32.DLL", 111, "Rozu32.DLL \xEF\xBC\x8D Ver 1.11"},
+                    VersionTextCase{"Vod32.DLL", 5, "Vod32.DLL \xEF\xBC\x8D Ver 0.05"}));
+
+TEST(VersionBoxText, UsesTheFullWidthHyphenBetweenSingleSpaces) {
+    const QString text = dozo::VersionBox::textFor("UNLHA32.DLL", "2.67");
+    EXPECT_EQ(text.mid(11, 3), QString(QStringLiteral(" ") + QChar(0xFF0D) + " "));
+    EXPECT_FALSE(text.contains(QChar('-')));
+}
+
+// Each version item of the running window, with all three stand-in
+// libraries installed and answering their own versions.
+struct VersionItemCase {
+    const char* name;
+    QAction* dozo::MainMenu::*item;
+    const char* text;
+    const char* title;
+};
+
+class VersionItems : public testing::TestWithParam<VersionItemCase> {
+protected:
+    void SetUp() override {
+        qputenv("DOZO_FAKE_UNLHA_VERSION", "267");
+        qputenv("DOZO_FAKE_RAZU_VERSION", "111");
+        qputenv("DOZO_FAKE_VOV_VERSION", "1234");
+        folders.install("unlha32", TestFolders::Variant::Good, TestFolders::Place::System);
+        folders.install("Rozu32", TestFolders::Variant::Good, TestFolders::Place::System);
+        folders.install("Vod32", TestFolders::Variant::Good, TestFolders::Place::System);
+    }
+    void TearDown() override {
+        qunsetenv("DOZO_FAKE_UNLHA_VERSION");
+        qunsetenv("DOZO_FAKE_RAZU_VERSION");
+        qunsetenv("DOZO_FAKE_VOV_VERSION");
+    }
+
+    TestFolders folders;
+    ScriptedUiServices ui;
+};
+
+TEST_P(VersionItems, ShowPlainBoxWithNameAndVersion) {
+    const VersionItemCase& c = GetParam();
+    dozo::frmMain window(folders.options(), &ui);
+    QAction* item = window.menu().*c.item;
+    ASSERT_TRUE(item->isEnabled());
+    ui.answerMessage(Answer::Ok);
+
+    item->trigger();
+
+    ASSERT_EQ(ui.calls().size(), 1u);
+    const auto& call = ui.calls().front();
+    EXPECT_EQ(call.kind, Kind::MessageBox);
+    EXPECT_EQ(call.text.toStdString(), c.text);
+    EXPECT_EQ(call.title.toStdString(), c.title);
+    EXPECT_EQ(call.buttons, dozo::UiServices::Buttons::Ok);
+    EXPECT_EQ(call.icon, dozo::UiServices::Icon::None);
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, VersionItems,
+                         testing::Values(VersionItemCase{"Archiver", &dozo::MainMenu::mnuLHAVer,
+                                                         "UNLHA32.DLL \xEF\xBC\x8D Ver 2.67",
+                                                         "UNLHA32.DLLのバージョン情報"},
+                                         VersionItemCase{"Transform", &dozo::MainMenu::mnuRazuVer,
+                                                         "Rozu32.DLL \xEF\xBC\x8D Ver 1.11",
+                                                         "Rozu32.DLLのバージョン情報"},
+                                         VersionItemCase{"Keyed", &dozo::MainMenu::mnuVovVer,
+                                                         "Vod32.DLL \xEF\xBC\x8D Ver 12.34",
+                                                         "Vod32.DLLのバージョン情報"}),
+                         [](const testing::TestParamInfo<VersionItemCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct FakeConfigCall {
+    int count;
+    void* owner;
+    bool optionsGiven;
+    char options[64];
+    int mode;
+};
+
+TEST(ArchiverSettings, CallsConfigDialogWithWindowEmptyOptionsAndModeZero) {
+    TestFolders folders;
+    const QString source = QDir(QStringLiteral(DOZO_TEST_LIBS))
+                               .filePath("config/" + dozo::Library::fileNameFor("unlha32"));
+    ASSERT_TRUE(
+        QFile::copy(source, folders.systemDir() + "/" + dozo::Library::fileNameFor("unlha32")))
+        << source.toStdString();
+    ScriptedUiServices ui;  // the settings report nothing of their own
+    dozo::frmMain window(folders.options(), &ui);
+    ASSERT_TRUE(window.menu().mnuLHASet->isEnabled());
+    using LastCallFn = const FakeConfigCall*();
+    auto* lastCall = window.libraries().unlha32().function<LastCallFn>("DozoFakeConfigLastCall");
+    ASSERT_NE(lastCall, nullptr);
+    ASSERT_EQ(lastCall()->count, 0);
+
+    window.menu().mnuLHASet->trigger();
+
+    const FakeConfigCall& call = *lastCall();
+    EXPECT_EQ(call.count, 1);
+    EXPECT_EQ(call.owner, static_cast<void*>(static_cast<QWidget*>(&window)));
+    EXPECT_TRUE(call.optionsGiven);
+    EXPECT_STREQ(call.options, "");
+    EXPECT_EQ(call.mode, 0);
+    EXPECT_TRUE(ui.calls().empty());
+}
+
+TEST(ArchiverSettings, ArchiverWithoutTheExportDoesNothing) {
+    // The stand-in answers its version, so the item is enabled, but it has no
+    // settings dialog to call.
+    TestFolders folders;
+    folders.install("unlha32", TestFolders::Variant::Good, TestFolders::Place::System);
+    ScriptedUiServices ui;
+    dozo::frmMain window(folders.options(), &ui);
+    ASSERT_TRUE(window.menu().mnuLHASet->isEnabled());
+    testing::internal::CaptureStderr();
+    window.menu().mnuLHASet->trigger();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("UnlhaConfigDialog"), std::string::npos) << err;
+    EXPECT_TRUE(ui.calls().empty());
+}
+
+enum class ReadMe { File, Missing, Directory };
+
+class ReadMeItem : public testing::TestWithParam<ReadMe> {};
+
+TEST_P(ReadMeItem, OpensTheFileBesideTheProgramOrStaysSilent) {
+    TestFolders folders;
+    const QString path = folders.applicationDir() + "/ReadMe.txt";
+    if (GetParam() == ReadMe::File) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("読んでください\n");
+    } else if (GetParam() == ReadMe::Directory) {
+        ASSERT_TRUE(QDir().mkpath(path));
+    }
+    ScriptedUiServices ui;
+    dozo::frmMain window(folders.options(), &ui);
+
+    window.menu().mnuReadMe->trigger();
+
+    if (GetParam() == ReadMe::File) {
+        ASSERT_EQ(ui.calls().size(), 1u);
+        EXPECT_EQ(ui.calls().front().kind, Kind::OpenDocument);
+        EXPECT_EQ(ui.calls().front().text.toStdString(), path.toStdString());
+    } else {
+        EXPECT_TRUE(ui.calls().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadMeItem,
+                         testing::Values(ReadMe::File, ReadMe::Missing, ReadMe::Directory),
+                         [](const testing::TestParamInfo<ReadMe>& info) {
+                             return std::string(info.param == ReadMe::File      ? "File"
+                                                : info.param == ReadMe::Missing ? "Missing"
+                                                                                : "Directory");
+                         });
+
+// The build tree holds the Read Me where the program looks for it.
+TEST(ReadMeShipped, BesideTheBuiltProgramAndCoversEveryTab) {
+    QString buildDir = qEnvironmentVariable("DOZO_BUILD_DIR");
+    if (buildDir.isEmpty()) buildDir = QStringLiteral(DOZO_BINARY_DIR);
+    QFile built(buildDir + "/bin/ReadMe.txt");
+    QFile source(QStringLiteral(DOZO_SOURCE_DIR) + "/app/resources/ReadMe.txt");
+    ASSERT_TRUE(built.open(QIODevice::ReadOnly)) << built.fileName().toStdString();
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray text = built.readAll();
+    EXPECT_EQ(text, source.readAll());
+    const QString readMe = QString::fromUtf8(text);
+    for (const char* tab : {"RIVO暗号化", "複数ファイル圧縮", "Rozu32", "Zurozid", "Temp.$$$"}) {
+        EXPECT_TRUE(readMe.contains(QString::fromUtf8(tab))) << tab;
+    }
+}
+
+}  // namespace
