@@ -2,7 +2,10 @@
 // output buffer contract and the archive check.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "library.h"
 #include "unlha32.h"
@@ -14,6 +17,26 @@ TEST(Exports, VersionIsNonZeroAndFitsSixteenBits) {
     const int version = library().getVersion();
     EXPECT_GT(version, 0);
     EXPECT_LT(version, 32768);
+}
+
+TEST(Exports, ExactlyTheFourFunctions) {
+    const char* buildDir = std::getenv("DOZO_BUILD_DIR");
+    const std::string so =
+        std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) + "/lib/dozo/libunlha32.so";
+    FILE* pipe = ::popen(("nm -D --defined-only " + arg(so) + " 2>/dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::set<std::string> names;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        char type = 0;
+        char name[400];
+        if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 && type != 'A' && type != 'B' &&
+            type != 'D')
+            names.insert(name);
+    }
+    ASSERT_EQ(::pclose(pipe), 0) << "nm failed";
+    EXPECT_EQ(names, (std::set<std::string>{"Unlha", "UnlhaCheckArchive", "UnlhaConfigDialog",
+                                            "UnlhaGetVersion"}));
 }
 
 TEST(CommandLine, RefusesEverythingButTheThreeForms) {
