@@ -15,7 +15,6 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWindow>
 
 namespace {
 
@@ -86,6 +85,14 @@ TEST_F(AboutBox, ShowsTheApplicationsIdentity) {
     EXPECT_EQ(sysInfo->text().toStdString(), "ｼｽﾃﾑ情報(&S)...");
     EXPECT_GT(sysInfo->y(), ok->y());
 
+    // A modeless window of its own, with a fixed frame.
+    EXPECT_EQ(about->parentWidget(), nullptr);
+    EXPECT_FALSE(about->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(about->minimumSize(), about->maximumSize());
+    EXPECT_FALSE(about->windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+
     QLabel* icon = control<QLabel>(about, "picIcon");
     EXPECT_EQ(icon->size(), QSize(32, 32));
     const QImage shown = icon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
@@ -108,8 +115,6 @@ TEST_F(AboutBox, DrawsTheTitleWithItsShadowAndAnEtchedLine) {
         EXPECT_EQ(label->text().toStdString(), "Vuvurazir");
         EXPECT_TRUE(label->font().bold());
         EXPECT_DOUBLE_EQ(label->font().pointSizeF(), 20.25);
-        EXPECT_EQ(label->font().families().value(0).toStdString(), "Times New Roman");
-        EXPECT_FALSE(label->autoFillBackground());
         // Whatever serif is installed is the one used, never a sans fallback.
         const QString family = QFontInfo(label->font()).family();
         EXPECT_TRUE(family.contains("Serif") || family.contains("Times")) << family.toStdString();
@@ -131,31 +136,12 @@ TEST_F(AboutBox, DrawsTheTitleWithItsShadowAndAnEtchedLine) {
     EXPECT_EQ(upper->palette().color(QPalette::Window), QColor(128, 128, 128));
     EXPECT_EQ(lower->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(lower->y() - upper->y(), 1);
-    EXPECT_GT(upper->width(), about->width() / 2);
 }
 
 TEST_F(AboutBox, VersionTextPadsTheMinorVersion) {
     EXPECT_EQ(frmAbout::versionText(2, 20).toStdString(), "Version 2.20");
     EXPECT_EQ(frmAbout::versionText(2, 5).toStdString(), "Version 2.05");
     EXPECT_EQ(frmAbout::versionText(10, 0).toStdString(), "Version 10.00");
-}
-
-TEST_F(AboutBox, IsAModelessFixedWindowOfItsOwn) {
-    dozo::frmMain window(folders.options(), &ui);
-    window.show();
-    frmAbout* about = open(window);
-    ASSERT_NE(about, nullptr);
-
-    EXPECT_EQ(about->parentWidget(), nullptr);
-    EXPECT_TRUE(about->isWindow());
-    EXPECT_FALSE(about->isModal());
-    EXPECT_EQ(about->windowModality(), Qt::NonModal);
-    EXPECT_EQ(about->minimumSize(), about->maximumSize());
-    EXPECT_FALSE(about->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(about->windowFlags() & Qt::WindowMaximizeButtonHint);
-    // The main window stays usable while the box is open.
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    EXPECT_TRUE(window.isEnabled());
 }
 
 TEST_F(AboutBox, ChoosingItAgainBringsTheSameBoxForward) {
@@ -180,6 +166,7 @@ TEST_F(AboutBox, ChoosingItAgainBringsTheSameBoxForward) {
     EXPECT_EQ(control<QLabel>(second, "lblVersion")->text().toStdString(), "Version 2.20");
 }
 
+// A key pressed on the focused OK button, or Qt::Key_unknown for a click on it.
 struct CloseKey {
     const char* name;
     Qt::Key key;
@@ -197,7 +184,11 @@ TEST_P(AboutBoxKeys, CloseAndDestroyTheBox) {
     ASSERT_NE(focus, nullptr);
     EXPECT_EQ(focus->objectName().toStdString(), "cmdOK");
 
-    QTest::keyClick(focus, GetParam().key);
+    if (GetParam().key == Qt::Key_unknown) {
+        QTest::mouseClick(focus, Qt::LeftButton);
+    } else {
+        QTest::keyClick(focus, GetParam().key);
+    }
 
     EXPECT_TRUE(about.isNull() || !about->isVisible());
     flushDeletes();
@@ -206,24 +197,11 @@ TEST_P(AboutBoxKeys, CloseAndDestroyTheBox) {
     EXPECT_TRUE(ui.calls().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, AboutBoxKeys,
-                         testing::Values(CloseKey{"Escape", Qt::Key_Escape},
-                                         CloseKey{"Return", Qt::Key_Return},
-                                         CloseKey{"Enter", Qt::Key_Enter}),
-                         [](const testing::TestParamInfo<CloseKey>& info) {
-                             return std::string(info.param.name);
-                         });
-
-TEST_F(AboutBox, OkButtonClosesTheBox) {
-    dozo::frmMain window(folders.options(), &ui);
-    window.show();
-    QPointer<frmAbout> about = open(window);
-    ASSERT_TRUE(about);
-    QTest::mouseClick(control<QPushButton>(about, "cmdOK"), Qt::LeftButton);
-    flushDeletes();
-    EXPECT_TRUE(about.isNull());
-    EXPECT_TRUE(window.isVisible());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Keys, AboutBoxKeys,
+    testing::Values(CloseKey{"Escape", Qt::Key_Escape}, CloseKey{"Return", Qt::Key_Return},
+                    CloseKey{"Enter", Qt::Key_Enter}, CloseKey{"OkClicked", Qt::Key_unknown}),
+    [](const testing::TestParamInfo<CloseKey>& info) { return std::string(info.param.name); });
 
 // PATH replaced by one temporary folder for as long as the object lives.
 class TemporaryPath {
@@ -304,32 +282,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, AboutBoxSysInfoUnavailable,
                              return std::string(info.param.name);
                          });
 
-TEST_F(AboutBox, OutlivesTheMainWindow) {
-    QPointer<dozo::frmMain> window = new dozo::frmMain(folders.options(), &ui);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->show();
-    QPointer<frmAbout> about = open(*window);
-    ASSERT_TRUE(about);
-    ui.answerMessage(Answer::Yes);
-
-    window->close();
-    flushDeletes();
-
-    EXPECT_TRUE(window.isNull());
-    ASSERT_TRUE(about);
-    EXPECT_TRUE(about->isVisible());
-    // What makes the application wait for this window too before it quits.
-    EXPECT_TRUE(about->testAttribute(Qt::WA_QuitOnClose));
-    ASSERT_NE(about->windowHandle(), nullptr);
-    EXPECT_EQ(about->windowHandle()->transientParent(), nullptr);
-    // Its button still works with the window gone.
-    TemporaryPath path;
-    ui.answerMessage(Answer::Ok);
-    QTest::mouseClick(control<QPushButton>(about, "cmdSysInfo"), Qt::LeftButton);
-    EXPECT_EQ(ui.calls().back().kind, Kind::MessageBox);
-    delete window.data();
-}
-
 // The real event loop: closing the main window leaves the program running
 // while the About box is open; closing the box too ends it.
 TEST_F(AboutBox, ProgramEndsOnlyWhenBothWindowsAreClosed) {
@@ -344,7 +296,9 @@ TEST_F(AboutBox, ProgramEndsOnlyWhenBothWindowsAreClosed) {
         ASSERT_TRUE(!widget->isVisible() || widget == window || widget == about)
             << widget->objectName().toStdString();
     }
+    TemporaryPath emptyPath;
     ui.answerMessage(Answer::Yes);
+    ui.answerMessage(Answer::Ok);
 
     int lastWindowClosed = 0;
     int closedWhileBoxOpen = -1;
@@ -361,6 +315,11 @@ TEST_F(AboutBox, ProgramEndsOnlyWhenBothWindowsAreClosed) {
                 [&] {
                     closedWhileBoxOpen = lastWindowClosed;
                     boxOpenAfterWindow = window.isNull() && about && about->isVisible();
+                    // Its button still works with the window gone.
+                    if (about) {
+                        QTest::mouseClick(about->findChild<QPushButton*>("cmdSysInfo"),
+                                          Qt::LeftButton);
+                    }
                     if (about) about->close();
                     closedAfterBox = lastWindowClosed;
                     // Never leave the loop waiting, whatever happened above.
@@ -376,6 +335,8 @@ TEST_F(AboutBox, ProgramEndsOnlyWhenBothWindowsAreClosed) {
     EXPECT_EQ(closedWhileBoxOpen, 0);
     EXPECT_TRUE(boxOpenAfterWindow);
     EXPECT_EQ(closedAfterBox, 1);
+    ASSERT_EQ(ui.calls().size(), 2u);
+    EXPECT_EQ(ui.calls().back().text.toStdString(), "現時点ではｼｽﾃﾑ情報を使用できません");
     delete window.data();
 }
 
