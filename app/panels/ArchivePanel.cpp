@@ -1,7 +1,13 @@
 #include "ArchivePanel.h"
 
+#include "AppInfo.h"
+#include "ArchiveCommands.h"
+#include "FileDropFilter.h"
 #include "PanelControls.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -10,9 +16,23 @@ namespace dozo {
 using panel_controls::buddyLabel;
 using panel_controls::named;
 
+namespace {
+
+constexpr const char* kAborted = "エラー発生。処理を中断します。";
+constexpr const char* kArchiveDialogTitle = "書庫ファイル名";
+constexpr const char* kArchiveFilter = "LHA書庫 (*.lzh)|*.lzh";
+constexpr const char* kQuoteInPath = "「\"」を含むパスは書庫の処理に使えません。";
+
+QString title() {
+    return QString::fromLatin1(kAppTitle);
+}
+
+}  // namespace
+
 ArchivePanel::ArchivePanel(ShellContext& shell, QWidget* parent) : QWidget(parent), m_shell(shell) {
     setObjectName(QStringLiteral("ArchivePanel"));
     createControls();
+    connectCommands();
 }
 
 void ArchivePanel::createControls() {
@@ -44,6 +64,149 @@ void ArchivePanel::createControls() {
     bottomRow->addWidget(cmdCompress);
     bottomRow->addWidget(cmdDevelop);
     layout->addLayout(bottomRow);
+}
+
+void ArchivePanel::connectCommands() {
+    connect(cmdDelete, &QPushButton::clicked, this, &ArchivePanel::cmdDelete_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &ArchivePanel::cmdClear_Click);
+    connect(cmdCompress, &QPushButton::clicked, this, &ArchivePanel::cmdCompress_Click);
+    connect(cmdDevelop, &QPushButton::clicked, this, &ArchivePanel::cmdDevelop_Click);
+    FileDropFilter::install(FL, [this](const QStringList& paths) { FL_OLEDragDrop(paths); });
+}
+
+void ArchivePanel::showError(const QString& reason) {
+    QString text = QString::fromUtf8(kAborted);
+    if (!reason.isEmpty()) text += QStringLiteral("\r\n") + reason;
+    m_shell.ui().messageBox(text, title(), UiServices::Buttons::Ok, UiServices::Icon::Error);
+}
+
+void ArchivePanel::showInformation(const QString& text) {
+    m_shell.ui().messageBox(text, title(), UiServices::Buttons::Ok, UiServices::Icon::Information);
+}
+
+void ArchivePanel::FL_OLEDragDrop(const QStringList& paths) {
+    FL->addItems(paths);
+}
+
+void ArchivePanel::cmdDelete_Click() {
+    // Removing from the end keeps the indices of the selected entries still
+    // to go valid; the survivors keep their order.
+    int removed = 0;
+    for (int i = FL->count() - 1; i >= 0; --i) {
+        if (FL->item(i)->isSelected()) {
+            delete FL->takeItem(i);
+            ++removed;
+        }
+    }
+    showInformation(QString::number(removed) + QStringLiteral("個のファイルを解除しました。"));
+}
+
+void ArchivePanel::cmdClear_Click() {
+    const auto answer =
+        m_shell.ui().messageBox(QStringLiteral("全ての項目を解除しますか？"), title(),
+                                UiServices::Buttons::YesNo, UiServices::Icon::Question);
+    if (answer == UiServices::Answer::Yes) FL->clear();
+}
+
+void ArchivePanel::cmdCompress_Click() {
+    const std::optional<QString> chosen = m_shell.ui().saveFileDialog(
+        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), QString());
+    if (!chosen) return;
+    const QString archive = *chosen;
+
+    QStringList entries;
+    entries.reserve(FL->count());
+    for (int i = 0; i < FL->count(); ++i) entries.append(FL->item(i)->text());
+
+    const WorkDirectory& work = m_shell.work();
+    if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(work.listFile()) ||
+        !ArchiveCommands::isListable(entries)) {
+        showError(QString::fromUtf8(kQuoteInPath));
+        return;
+    }
+    QDir().mkpath(work.listFolder());
+    // A list that cannot be written would leave the archiver a stale one
+    // from an earlier failed pack, which packs the wrong files.
+    QFile list(work.listFile());
+    const QByteArray text = ArchiveCommands::listText(entries);
+    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate) || list.write(text) != text.size() ||
+        !list.flush()) {
+        showError(QStringLiteral("リストファイルを書き込めません: ") + work.listFile());
+        return;
+    }
+    list.close();
+
+    const QByteArray command = ArchiveCommands::packListCommand(archive, work.listFile());
+    const ArchiverCall::Outcome outcome = runArchiver(command);
+    if (outcome.failed()) {
+        // The list stays for the next pack to reuse.
+        showError(outcome.reason);
+        return;
+    }
+    QFile::remove(work.listFile());
+    QDir().rmdir(work.listFolder());
+    showInformation(QStringLiteral("圧縮完了！"));
+}
+
+void ArchivePanel::cmdDevelop_Click() {
+    const std::optional<QString> chosen = m_shell.ui().openFileDialog(
+        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), QString());
+    if (!chosen) return;
+    L1->setText(*chosen);
+    const QString archive = L1->text();
+
+    // Without a chosen folder there is nowhere sensible to unpack to; the
+    // process's current folder is not a place the user picked.
+    const std::optional<QString> folder =
+        m_shell.ui().browseFolder(QStringLiteral("展開するディレクトリを選択してください。"));
+    if (!folder) return;
+
+    L1->setText(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
+    const QString destination = ArchiveCommands::unpackDestination(*folder, L1->text());
+    if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(destination)) {
+        showError(QString::fromUtf8(kQuoteInPath));
+        return;
+    }
+    QDir().mkdir(*folder + QLatin1Char('/') + L1->text());
+
+    ArchiverCall call(m_shell.libraries().unlha32());
+    const int checked =
+        archiverPresent()
+            ? m_shell.longRun().run([&](LongRun::Progress&) { return call.checkArchive(archive); })
+            : ArchiverCall::kUnavailable;
+    if (checked == ArchiverCall::kUnavailable) {
+        showError(ArchiverCall::reasonFor(ArchiverCall::kUnavailable));
+        return;
+    }
+    if (checked == 0) {
+        m_shell.ui().messageBox(QStringLiteral("【") + archive + QStringLiteral("】は\r\n") +
+                                    QStringLiteral("展開可能な書庫ファイルではありません。"),
+                                title(), UiServices::Buttons::Ok, UiServices::Icon::Error);
+        return;
+    }
+
+    const ArchiverCall::Outcome outcome =
+        runArchiver(ArchiveCommands::extractCommand(archive, destination));
+    if (outcome.failed()) {
+        showError(outcome.reason);
+        return;
+    }
+    showInformation(QStringLiteral("展開完了！"));
+}
+
+bool ArchivePanel::archiverPresent() const {
+    return m_shell.state().UNLHAVer != 0;
+}
+
+ArchiverCall::Outcome ArchivePanel::runArchiver(const QByteArray& command) {
+    // A version of 0 means no archiver was found: calling on regardless would
+    // report a pack that never happened as done.
+    if (!archiverPresent()) {
+        return {ArchiverCall::kUnavailable, ArchiverCall::reasonFor(ArchiverCall::kUnavailable)};
+    }
+    ArchiverCall call(m_shell.libraries().unlha32());
+    void* owner = m_shell.ownerHandle();
+    return m_shell.longRun().run([&](LongRun::Progress&) { return call.run(owner, command); });
 }
 
 }  // namespace dozo

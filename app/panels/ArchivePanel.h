@@ -1,10 +1,12 @@
 #pragma once
 
 #include "../shell/ShellContext.h"
+#include "ArchiverCall.h"
 
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStringList>
 #include <QWidget>
 
 namespace dozo {
@@ -15,6 +17,14 @@ class ArchivePanel : public QWidget {
     Q_OBJECT
 public:
     explicit ArchivePanel(ShellContext& shell, QWidget* parent = nullptr);
+
+    // The commands of the panel, one per control event.
+    void cmdDelete_Click();
+    void cmdClear_Click();
+    void cmdCompress_Click();
+    void cmdDevelop_Click();
+    // Appends the dropped paths in their order; folders and duplicates too.
+    void FL_OLEDragDrop(const QStringList& paths);
 
     QLabel* Label3;
     QListWidget* FL;
@@ -30,6 +40,12 @@ protected:
 
 private:
     void createControls();
+    void connectCommands();
+    void showError(const QString& reason);
+    void showInformation(const QString& text);
+    bool archiverPresent() const;
+    // Runs one archiver command off the window's thread.
+    ArchiverCall::Outcome runArchiver(const QByteArray& command);
 };
 
 }  // namespace dozo

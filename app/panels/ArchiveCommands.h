@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace dozo {
+
+// The texts the archive and package panels hand to the archiver: the list
+// file and the three command lines, and the names derived for an unpack.
+// Paths go to the archiver in the file system's own encoding.
+class ArchiveCommands {
+public:
+    // One line: the entries joined by single spaces, then CR LF. An entry
+    // holding a space is quoted, since the archiver would otherwise have to
+    // guess where it ends.
+    static QByteArray listText(const QStringList& entries);
+
+    // u -a1 -r2 "archive" "@listFile"
+    static QByteArray packListCommand(const QString& archive, const QString& listFile);
+    // x -a1 "archive" "destination"
+    static QByteArray extractCommand(const QString& archive, const QString& destination);
+    // u -a1 "archive" "file"
+    static QByteArray packFileCommand(const QString& archive, const QString& file);
+
+    // The archiver's command lines have no escape for a double quote, so a
+    // path holding one cannot be passed whole.
+    static bool isQuotable(const QString& path);
+    // True when every entry can be written to the list file unambiguously.
+    static bool isListable(const QStringList& entries);
+
+    // The title cut before its first "."; the whole title when it has no "."
+    // before some other character, so there is always a folder to create.
+    static QString unpackFolderName(const QString& title);
+    // prefix "/" name "/": the archiver reads the trailing "/" as part of the
+    // folder.
+    static QString unpackDestination(const QString& chosenFolder, const QString& folderName);
+};
+
+}  // namespace dozo

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Library.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace dozo {
+
+// The archiver's two working exports, called with a real output buffer so
+// that a failure comes back with the archiver's own reason. Safe to use on
+// the worker thread of a long run.
+class ArchiverCall {
+public:
+    struct Outcome {
+        int code = 0;
+        QString reason;  // empty on success
+        bool failed() const { return code != 0; }
+    };
+
+    // Returned when the library or its export cannot be reached; it is not
+    // one of the archiver's own codes.
+    static constexpr int kUnavailable = -1;
+
+    explicit ArchiverCall(Library& unlha32) : m_library(unlha32) {}
+
+    Outcome run(void* owner, const QByteArray& commandLine);
+    // Nonzero when `archive` can be extracted; kUnavailable without the
+    // library.
+    int checkArchive(const QString& archive);
+
+    // The reason to show when the archiver gives none of its own.
+    static QString reasonFor(int code);
+
+private:
+    Library& m_library;
+};
+
+}  // namespace dozo

@@ -1,0 +1,349 @@
+// The archive panel on the real window with the real archiver: the list,
+// packing through the list file, unpacking into a folder named after the
+// archive, and what the user is told.
+#include "RealLibraryWindow.h"
+
+#include <panels/ArchivePanel.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+using Answer = dozo::UiServices::Answer;
+using Icon = dozo::UiServices::Icon;
+using Kind = ScriptedUiServices::Kind;
+
+const QString kAborted = QStringLiteral("エラー発生。処理を中断します。");
+
+class AppArchivePanel : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
+        env.window().SSTab1()->setCurrentIndex(1);
+        FL = env.window().findChild<QListWidget*>(QStringLiteral("FL"));
+        ASSERT_NE(FL, nullptr);
+    }
+
+    void click(const char* name) {
+        auto* button = env.window().findChild<QPushButton*>(QLatin1String(name));
+        ASSERT_NE(button, nullptr) << name;
+        ASSERT_TRUE(button->isEnabled()) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    QStringList entries() const {
+        QStringList list;
+        for (int i = 0; i < FL->count(); ++i) list.append(FL->item(i)->text());
+        return list;
+    }
+
+    // Files with the given names and contents in a fresh folder; their paths.
+    QStringList makeFiles(const QString& folder, const QList<QPair<QString, QByteArray>>& files) {
+        QDir().mkpath(env.scratch(folder));
+        QStringList paths;
+        for (const auto& [name, bytes] : files) {
+            paths.append(env.scratch(folder + "/" + name));
+            RealLibraryWindow::writeAll(paths.last(), bytes);
+        }
+        return paths;
+    }
+
+    // Drops `paths` and packs them into `archive`; the message shown.
+    ScriptedUiServices::Call pack(const QStringList& paths, const QString& archive) {
+        FL->clear();
+        RealLibraryWindow::drop(FL, paths);
+        env.ui().answerSaveFile(archive);
+        env.ui().answerMessage(Answer::Ok);
+        click("cmdCompress");
+        return env.ui().calls().back();
+    }
+
+    ScriptedUiServices::Call unpack(const QString& archive, const QString& folder) {
+        env.ui().answerOpenFile(archive);
+        env.ui().answerFolder(folder);
+        env.ui().answerMessage(Answer::Ok);
+        click("cmdDevelop");
+        return env.ui().calls().back();
+    }
+
+    QString listFile() { return env.window().workDirectory().listFile(); }
+    QString listFolder() { return env.window().workDirectory().listFolder(); }
+
+    RealLibraryWindow env;
+    QListWidget* FL = nullptr;
+};
+
+TEST_F(AppArchivePanel, DropAppendsEveryPathInOrderKeepingDuplicates) {
+    RealLibraryWindow::drop(FL, {"/d/one", "/d/two", "/d/three"});
+    RealLibraryWindow::drop(FL, {"/d/two"});
+    EXPECT_EQ(entries(), (QStringList{"/d/one", "/d/two", "/d/three", "/d/two"}));
+    EXPECT_TRUE(env.ui().calls().empty());
+}
+
+struct RemoveCase {
+    const char* name;
+    std::vector<int> selected;  // 1-based, as the user counts them
+    QStringList left;
+    const char* message;
+};
+
+class AppArchiveRemove : public AppArchivePanel, public testing::WithParamInterface<RemoveCase> {};
+
+TEST_P(AppArchiveRemove, RemovesTheSelectedAndCountsThem) {
+    RealLibraryWindow::drop(FL, {"/f1", "/f2", "/f3", "/f4", "/f5", "/f6"});
+    FL->clearSelection();
+    for (std::size_t i = 0; i < GetParam().selected.size(); ++i) {
+        QListWidgetItem* item = FL->item(GetParam().selected[i] - 1);
+        QTest::mouseClick(FL->viewport(), Qt::LeftButton,
+                          i == 0 ? Qt::NoModifier : Qt::ControlModifier,
+                          FL->visualItemRect(item).center());
+    }
+    ASSERT_EQ(FL->selectedItems().size(), static_cast<qsizetype>(GetParam().selected.size()));
+    env.ui().answerMessage(Answer::Ok);
+    click("cmdDelete");
+    EXPECT_EQ(entries(), GetParam().left);
+    const auto& shown = env.ui().calls().back();
+    EXPECT_EQ(shown.text, QString::fromUtf8(GetParam().message));
+    EXPECT_EQ(shown.title, "Vuvurazir");
+    EXPECT_EQ(shown.icon, Icon::Information);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Selections, AppArchiveRemove,
+    testing::Values(RemoveCase{"None",
+                               {},
+                               {"/f1", "/f2", "/f3", "/f4", "/f5", "/f6"},
+                               "0個のファイルを解除しました。"},
+                    RemoveCase{"FirstThirdFourth",
+                               {1, 3, 4},
+                               {"/f2", "/f5", "/f6"},
+                               "3個のファイルを解除しました。"},
+                    RemoveCase{"All", {6, 1, 2, 3, 4, 5}, {}, "6個のファイルを解除しました。"}),
+    [](const testing::TestParamInfo<RemoveCase>& info) { return std::string(info.param.name); });
+
+TEST_F(AppArchivePanel, ClearAsksFirstAndKeepsEverythingOnNo) {
+    RealLibraryWindow::drop(FL, {"/a", "/b"});
+    env.ui().answerMessage(Answer::No);
+    click("cmdClear");
+    EXPECT_EQ(entries(), (QStringList{"/a", "/b"}));
+    const auto& asked = env.ui().calls().back();
+    EXPECT_EQ(asked.text, QStringLiteral("全ての項目を解除しますか？"));
+    EXPECT_EQ(asked.buttons, dozo::UiServices::Buttons::YesNo);
+    EXPECT_EQ(asked.icon, Icon::Question);
+
+    env.ui().answerMessage(Answer::Yes);
+    click("cmdClear");
+    EXPECT_EQ(FL->count(), 0);
+    // Yes on an empty list shows nothing more than the question.
+    env.ui().answerMessage(Answer::Yes);
+    click("cmdClear");
+    EXPECT_EQ(env.ui().calls().size(), 3u);
+}
+
+TEST_F(AppArchivePanel, PackedFilesComeBackByteForByteThroughLhasaAndOurUnpack) {
+    QByteArray big;
+    for (int i = 0; i < 200000; ++i) big.append(static_cast<char>((i * 7919) >> 3));
+    const QList<QPair<QString, QByteArray>> files = {
+        {"alpha.txt", "alpha\nbeta\n"}, {"with space.bin", big}, {"empty", ""}};
+    const QStringList paths = makeFiles("src", files);
+    const QString archive = env.scratch("packed.lzh");
+
+    const auto done = pack(paths, archive);
+    EXPECT_EQ(done.text, QStringLiteral("圧縮完了！"));
+    EXPECT_EQ(done.icon, Icon::Information);
+    EXPECT_FALSE(QFile::exists(listFile()));
+    EXPECT_FALSE(QFileInfo::exists(listFolder()));
+    EXPECT_EQ(entries(), paths) << "the list stays after a pack";
+
+    if (!RealLibraryWindow::lhasa().isEmpty()) {
+        QDir().mkpath(env.scratch("bylhasa"));
+        QByteArray out;
+        ASSERT_EQ(
+            RealLibraryWindow::runProgram(RealLibraryWindow::lhasa(),
+                                          {"xqfw=" + env.scratch("bylhasa"), archive}, {}, &out),
+            0)
+            << out.toStdString();
+        for (const auto& [name, bytes] : files) {
+            EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("bylhasa/" + name)), bytes)
+                << name.toStdString();
+        }
+    }
+
+    QDir().mkpath(env.scratch("ours"));
+    const auto unpacked = unpack(archive, env.scratch("ours"));
+    EXPECT_EQ(unpacked.text, QStringLiteral("展開完了！"));
+    for (const auto& [name, bytes] : files) {
+        EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("ours/packed/" + name)), bytes)
+            << name.toStdString();
+    }
+}
+
+struct ListFileCase {
+    const char* name;
+    QStringList names;
+    const char* expected;  // with %1 for the source folder
+};
+
+class AppArchiveListFile : public AppArchivePanel,
+                           public testing::WithParamInterface<ListFileCase> {};
+
+// The list file is only left behind by a failed pack, so a pack into a folder
+// that does not exist shows what was written.
+TEST_P(AppArchiveListFile, FailedPackLeavesTheExactListWhichTheNextPackReuses) {
+    QList<QPair<QString, QByteArray>> files;
+    for (const QString& name : GetParam().names) files.append({name, name.toUtf8()});
+    const QStringList paths = makeFiles("src", files);
+
+    const auto failed = pack(paths, env.scratch("missing/folder/out.lzh"));
+    EXPECT_TRUE(failed.text.startsWith(kAborted + "\r\n")) << failed.text.toStdString();
+    EXPECT_GT(failed.text.size(), kAborted.size() + 2) << "the archiver's reason is missing";
+    EXPECT_EQ(failed.icon, Icon::Error);
+    EXPECT_EQ(RealLibraryWindow::readAll(listFile()),
+              QString::fromUtf8(GetParam().expected).arg(env.scratch("src")).toUtf8());
+    EXPECT_FALSE(QFileInfo::exists(env.scratch("missing")));
+
+    // A stale longer list must not survive into the next one.
+    RealLibraryWindow::writeAll(listFile(), QByteArray(4096, 'x'));
+    const auto done = pack(paths, env.scratch("out.lzh"));
+    EXPECT_EQ(done.text, QStringLiteral("圧縮完了！"));
+    EXPECT_FALSE(QFileInfo::exists(listFolder()));
+    QDir().mkpath(env.scratch("check"));
+    EXPECT_EQ(unpack(env.scratch("out.lzh"), env.scratch("check")).text,
+              QStringLiteral("展開完了！"));
+    for (const QString& name : GetParam().names) {
+        EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("check/out/" + name)), name.toUtf8());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, AppArchiveListFile,
+    testing::Values(ListFileCase{"One", {"one.txt"}, "%1/one.txt\r\n"},
+                    ListFileCase{"Two", {"one.txt", "two.txt"}, "%1/one.txt %1/two.txt\r\n"},
+                    ListFileCase{"TwoWithASpace",
+                                 {"my file.txt", "two.txt"},
+                                 "\"%1/my file.txt\" %1/two.txt\r\n"}),
+    [](const testing::TestParamInfo<ListFileCase>& info) { return std::string(info.param.name); });
+
+TEST_F(AppArchivePanel, UnpacksIntoAFolderNamedUpToTheFirstDot) {
+    const QStringList paths = makeFiles("src", {{"inside.txt", "payload"}});
+    ASSERT_EQ(pack(paths, env.scratch("data.backup.lzh")).text, QStringLiteral("圧縮完了！"));
+    QDir().mkpath(env.scratch("dest"));
+
+    const auto done = unpack(env.scratch("data.backup.lzh"), env.scratch("dest"));
+    EXPECT_EQ(done.text, QStringLiteral("展開完了！"));
+    EXPECT_EQ(done.icon, Icon::Information);
+    EXPECT_EQ(env.window().archivePanel()->L1->text(), "data");
+    EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("dest/data/inside.txt")), "payload");
+    const auto& browse = env.ui().calls().at(env.ui().calls().size() - 2);
+    EXPECT_EQ(browse.kind, Kind::BrowseFolder);
+    EXPECT_EQ(browse.text, QStringLiteral("展開するディレクトリを選択してください。"));
+    const auto& open = env.ui().calls().at(env.ui().calls().size() - 3);
+    EXPECT_EQ(open.title, QStringLiteral("書庫ファイル名"));
+    EXPECT_EQ(open.filter, QStringLiteral("LHA書庫 (*.lzh)|*.lzh"));
+}
+
+TEST_F(AppArchivePanel, ANonArchiveIsNamedAndItsFolderStaysEmpty) {
+    const QStringList paths = makeFiles("src", {{"notes.txt", "just text, no archive\n"}});
+    QDir().mkpath(env.scratch("dest"));
+    const auto refused = unpack(paths.first(), env.scratch("dest"));
+    EXPECT_EQ(refused.text, QStringLiteral("【") + paths.first() +
+                                QStringLiteral("】は\r\n展開可能な書庫ファイルではありません。"));
+    EXPECT_EQ(refused.icon, Icon::Error);
+    const QDir folder(env.scratch("dest/notes"));
+    EXPECT_TRUE(folder.exists());
+    EXPECT_TRUE(folder.isEmpty());
+}
+
+TEST_F(AppArchivePanel, DamagedArchiveDataIsReportedWithTheArchiversReason) {
+    QByteArray text;
+    for (int i = 0; i < 5000; ++i) text += "line " + QByteArray::number(i) + "\n";
+    const QStringList paths = makeFiles("src", {{"big.txt", text}});
+    const QString archive = env.scratch("damaged.lzh");
+    ASSERT_EQ(pack(paths, archive).text, QStringLiteral("圧縮完了！"));
+    QByteArray bytes = RealLibraryWindow::readAll(archive);
+    ASSERT_GT(bytes.size(), 200);
+    // The headers stay intact, the compressed data does not.
+    for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 16; ++i) bytes[i] = ~bytes[i];
+    RealLibraryWindow::writeAll(archive, bytes);
+
+    QDir().mkpath(env.scratch("dest"));
+    const auto failed = unpack(archive, env.scratch("dest"));
+    EXPECT_TRUE(failed.text.startsWith(kAborted + "\r\n")) << failed.text.toStdString();
+    EXPECT_GT(failed.text.size(), kAborted.size() + 2);
+    EXPECT_EQ(failed.icon, Icon::Error);
+    EXPECT_FALSE(QFile::exists(env.scratch("dest/damaged/big.txt")));
+}
+
+struct OverwriteCase {
+    const char* name;
+    bool overwrite;
+    bool replaced;
+};
+
+class AppArchiveExistingFolder : public AppArchivePanel,
+                                 public testing::WithParamInterface<OverwriteCase> {};
+
+TEST_P(AppArchiveExistingFolder, FilesAreReplacedOnlyWhenTheArchiverIsSetToOverwrite) {
+    env.setArchiverOverwrite(GetParam().overwrite);
+    const QStringList paths = makeFiles("src", {{"kept.txt", "from the archive"}});
+    ASSERT_EQ(pack(paths, env.scratch("set.lzh")).text, QStringLiteral("圧縮完了！"));
+    QDir().mkpath(env.scratch("dest/set"));
+    RealLibraryWindow::writeAll(env.scratch("dest/set/kept.txt"), "edited by the user");
+
+    const auto shown = unpack(env.scratch("set.lzh"), env.scratch("dest"));
+    if (GetParam().replaced) {
+        EXPECT_EQ(shown.text, QStringLiteral("展開完了！"));
+        EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("dest/set/kept.txt")), "from the archive");
+    } else {
+        EXPECT_TRUE(shown.text.startsWith(kAborted + "\r\n")) << shown.text.toStdString();
+        EXPECT_EQ(shown.icon, Icon::Error);
+        EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("dest/set/kept.txt")),
+                  "edited by the user");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, AppArchiveExistingFolder,
+                         testing::Values(OverwriteCase{"Keep", false, false},
+                                         OverwriteCase{"Overwrite", true, true}),
+                         [](const testing::TestParamInfo<OverwriteCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(AppArchivePanel, CancelledDialogsCreateNothingAndSayNothing) {
+    const QStringList paths = makeFiles("src", {{"a.txt", "a"}});
+    RealLibraryWindow::drop(FL, paths);
+    const QString cwd = QDir::currentPath();
+    QDir().mkpath(env.scratch("cwd"));
+    ASSERT_TRUE(QDir::setCurrent(env.scratch("cwd")));
+
+    env.ui().answerSaveFile(std::nullopt);
+    click("cmdCompress");
+    EXPECT_FALSE(QFileInfo::exists(listFolder()));
+
+    env.ui().answerOpenFile(std::nullopt);
+    click("cmdDevelop");
+
+    // With the folder browser cancelled nothing is unpacked anywhere, not even
+    // into the current folder.
+    ASSERT_EQ(pack(paths, env.scratch("x.lzh")).text, QStringLiteral("圧縮完了！"));
+    env.ui().answerOpenFile(env.scratch("x.lzh"));
+    env.ui().answerFolder(std::nullopt);
+    click("cmdDevelop");
+    EXPECT_TRUE(QDir(env.scratch("cwd")).isEmpty());
+    QDir::setCurrent(cwd);
+
+    // Every dialog opened with an empty name, and only the pack spoke.
+    int messages = 0;
+    for (const auto& call : env.ui().calls()) {
+        EXPECT_TRUE(call.proposedName.isEmpty());
+        if (call.kind == Kind::MessageBox) ++messages;
+    }
+    EXPECT_EQ(messages, 1);
+}
+
+}  // namespace

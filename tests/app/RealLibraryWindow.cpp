@@ -1,0 +1,101 @@
+#include "RealLibraryWindow.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+RealLibraryWindow::RealLibraryWindow()
+    : m_previousConfigHome(qgetenv("XDG_CONFIG_HOME")),
+      m_hadConfigHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+    // The user's own archiver settings must not decide what a test sees.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    // Packages built with the cheapest key derivation the package accepts.
+    qputenv("DOZO_RIVO_TEST_KDF", "fast");
+    for (const char* name : {"unlha32", "rivo"}) {
+        const QString built = TestFolders::builtLibrary(QLatin1String(name));
+        if (built.isEmpty()) {
+            m_reason = QStringLiteral("lib%1.so is not built").arg(QLatin1String(name));
+            return;
+        }
+        const QString target = m_folders.systemDir() + "/" + QFileInfo(built).fileName();
+        if (!QFile::copy(built, target)) {
+            m_reason = QStringLiteral("cannot copy ") + built;
+            return;
+        }
+    }
+    m_window = std::make_unique<dozo::frmMain>(m_folders.options(), &m_ui);
+    m_window->show();
+}
+
+RealLibraryWindow::~RealLibraryWindow() {
+    m_window.reset();
+    qunsetenv("DOZO_RIVO_TEST_KDF");
+    if (m_hadConfigHome) {
+        qputenv("XDG_CONFIG_HOME", m_previousConfigHome);
+    } else {
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+QString RealLibraryWindow::scratch(const QString& name) const {
+    return name.isEmpty() ? m_scratch.path() : m_scratch.filePath(name);
+}
+
+void RealLibraryWindow::setArchiverOverwrite(bool overwrite) {
+    QDir(m_config.path()).mkpath(QStringLiteral("dozo"));
+    writeAll(m_config.filePath(QStringLiteral("dozo/unlha32.conf")),
+             QByteArray("method=lh5\noverwrite=") + (overwrite ? "true" : "false") + "\n");
+}
+
+void RealLibraryWindow::drop(QWidget* target, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls.append(QUrl::fromLocalFile(path));
+    data.setUrls(urls);
+    ASSERT_TRUE(data.hasFormat(QStringLiteral("text/uri-list")));
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    ASSERT_TRUE(enter.isAccepted()) << "the drag was refused";
+    QDropEvent dropEvent(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropEvent);
+    ASSERT_TRUE(dropEvent.isAccepted()) << "the drop was refused";
+}
+
+QByteArray RealLibraryWindow::readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read " << path.toStdString();
+        return {};
+    }
+    return file.readAll();
+}
+
+void RealLibraryWindow::writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+int RealLibraryWindow::runProgram(const QString& program, const QStringList& arguments,
+                                  const QByteArray& input, QByteArray* output) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted()) return -1;
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    if (output) *output = process.readAll();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QString RealLibraryWindow::lhasa() {
+    return QStandardPaths::findExecutable(QStringLiteral("lhasa"));
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ScriptedUiServices.h"
+#include "TestFolders.h"
+
+#include <frmMain.h>
+
+#include <QByteArray>
+#include <QMimeData>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class QWidget;
+
+// The real main window, shown offscreen, with the project's own archiver and
+// package libraries in its system directory and a scratch folder for the
+// files a test works on. The archiver's settings and the package library's
+// key derivation are pointed at test values while the object lives.
+class RealLibraryWindow {
+public:
+    RealLibraryWindow();
+    ~RealLibraryWindow();
+
+    // False (with a reason) when the libraries are not built.
+    bool ready() const { return m_reason.isEmpty(); }
+    const QString& reason() const { return m_reason; }
+
+    dozo::frmMain& window() { return *m_window; }
+    ScriptedUiServices& ui() { return m_ui; }
+    QString systemDir() const { return m_folders.systemDir(); }
+    // A folder of its own for the test's files.
+    QString scratch(const QString& name = {}) const;
+
+    // Writes the archiver's settings file: existing files kept or replaced.
+    void setArchiverOverwrite(bool overwrite);
+
+    // Delivers a drop of `paths` as text/uri-list to `target`.
+    static void drop(QWidget* target, const QStringList& paths);
+
+    static QByteArray readAll(const QString& path);
+    static void writeAll(const QString& path, const QByteArray& bytes);
+    // Runs `program` with `arguments`; its exit code, or -1 when it cannot
+    // be started. Standard output and error go to `output`.
+    static int runProgram(const QString& program, const QStringList& arguments,
+                          const QByteArray& input = {}, QByteArray* output = nullptr);
+    // lhasa's program, or empty when it is not installed.
+    static QString lhasa();
+
+private:
+    TestFolders m_folders;
+    QTemporaryDir m_scratch;
+    QTemporaryDir m_config;
+    QByteArray m_previousConfigHome;
+    bool m_hadConfigHome;
+    ScriptedUiServices m_ui;
+    std::unique_ptr<dozo::frmMain> m_window;
+    QString m_reason;
+};
