@@ -1,7 +1,16 @@
 #include "PackagePanel.h"
 
+#include "AppInfo.h"
+#include "ArchiveCommands.h"
+#include "ArchiverCall.h"
+#include "FileDropFilter.h"
+#include "PackageCall.h"
+#include "PackageNames.h"
 #include "PanelControls.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -11,9 +20,29 @@ using panel_controls::buddyLabel;
 using panel_controls::etchedLine;
 using panel_controls::named;
 
+namespace {
+
+QString title() {
+    return QString::fromLatin1(kAppTitle);
+}
+
+// Both paths name the same file: through links when both exist, else by
+// their absolute spelling.
+bool sameFile(const QString& a, const QString& b) {
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists()) {
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    }
+    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
+}
+
+}  // namespace
+
 PackagePanel::PackagePanel(ShellContext& shell, QWidget* parent) : QWidget(parent), m_shell(shell) {
     setObjectName(QStringLiteral("PackagePanel"));
     createControls();
+    connectCommands();
 }
 
 void PackagePanel::createControls() {
@@ -61,6 +90,145 @@ void PackagePanel::createControls() {
     bottomRow->addWidget(LHAEnc);
     bottomRow->addWidget(Enc);
     layout->addLayout(bottomRow);
+}
+
+void PackagePanel::connectCommands() {
+    connect(BR, &QPushButton::clicked, this, &PackagePanel::BR_Click);
+    connect(Enc, &QPushButton::clicked, this, &PackagePanel::Enc_Click);
+    connect(LHAEnc, &QPushButton::clicked, this, &PackagePanel::LHAEnc_Click);
+    FileDropFilter::install(TFile, [this](const QStringList& paths) { TFile_OLEDragDrop(paths); });
+}
+
+void PackagePanel::showError(const QString& text) {
+    m_shell.ui().messageBox(text, title(), UiServices::Buttons::Ok, UiServices::Icon::Error);
+}
+
+void PackagePanel::showAborted(const QString& reason) {
+    showError(QStringLiteral("エラー発生。処理を中断します。\r\n") + reason);
+}
+
+void PackagePanel::showCompleted() {
+    m_shell.ui().messageBox(QStringLiteral("暗号化が完了しました。"), title(),
+                            UiServices::Buttons::Ok, UiServices::Icon::Information);
+}
+
+void PackagePanel::BR_Click() {
+    const std::optional<QString> chosen =
+        m_shell.ui().openFileDialog(QStringLiteral("暗号化するファイル"),
+                                    QStringLiteral("全てのファイル (*.*)|*.*"), QString());
+    if (!chosen) return;
+    m_shell.state().TFN = *chosen;
+    TFile->setText(m_shell.state().TFN);
+}
+
+void PackagePanel::TFile_OLEDragDrop(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    m_shell.state().TFN = paths.constFirst();
+    TFile->setText(m_shell.state().TFN);
+}
+
+bool PackagePanel::targetIsUsable() {
+    // The commands work on TFN, which only Browse, a drop or the command line
+    // set: a path merely typed into TFile would otherwise be packaged as
+    // nothing at all.
+    const QString& target = m_shell.state().TFN;
+    if (target.isEmpty()) {
+        showError(
+            QStringLiteral("暗号化するファイルが指定されていません。\r\n"
+                           "「参照」ボタンで選択するか、ファイルをドロップしてください。"));
+        return false;
+    }
+    const QFileInfo info(target);
+    if (!info.isFile() || !info.isReadable()) {
+        showError(QStringLiteral("【") + target + QStringLiteral("】は\r\n") +
+                  QStringLiteral("読み込めるファイルではありません。"));
+        return false;
+    }
+    return true;
+}
+
+bool PackagePanel::encrypt(bool thenArchive) {
+    if (!targetIsUsable()) return false;
+    const auto answer =
+        m_shell.ui().messageBox(QStringLiteral("暗号化しますか"), title(),
+                                UiServices::Buttons::YesNo, UiServices::Icon::Question);
+    if (answer != UiServices::Answer::Yes) return false;
+
+    WindowState& state = m_shell.state();
+    const std::optional<QString> chosen = m_shell.ui().saveFileDialog(
+        QStringLiteral("暗号化後のファイル名"), QStringLiteral("実行可能ファイル (*.exe)|*.exe"),
+        PackageNames::proposedExecutableName(state.TFN));
+    if (!chosen) return false;
+    state.EFN = *chosen;
+
+    // The package replaces whatever is at its destination: written over the
+    // target, it would take the only plain copy of the user's file with it.
+    if (sameFile(state.EFN, state.TFN)) {
+        showAborted(QStringLiteral("暗号化するファイルと同じ名前では保存できません。"));
+        return false;
+    }
+    if (thenArchive) {
+        // Checked before the package is built: an archive named like the
+        // executable would be packed into itself and then deleted with it,
+        // and one named like the target would rewrite the target.
+        const QString archive = PackageNames::archiveName(state.EFN);
+        if (sameFile(archive, state.EFN) || sameFile(archive, state.TFN)) {
+            showAborted(QStringLiteral("【") + archive +
+                        QStringLiteral("】には書庫を作成できません。"));
+            return false;
+        }
+        if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(state.EFN)) {
+            showAborted(QStringLiteral("「\"」を含むパスは書庫の処理に使えません。"));
+            return false;
+        }
+    }
+
+    PackageCall call(m_shell.libraries().rivo());
+    void* owner = m_shell.ownerHandle();
+    const QString source = state.TFN;
+    const QString destination = state.EFN;
+    const QString password = PASS->text();
+    const int result = m_shell.longRun().run(
+        [&](LongRun::Progress&) { return call.run(owner, source, destination, password); });
+    if (result != 0) {
+        showAborted(PackageCall::reasonFor(result));
+        return false;
+    }
+    return true;
+}
+
+void PackagePanel::Enc_Click() {
+    if (!encrypt(false)) return;
+    showCompleted();
+}
+
+void PackagePanel::LHAEnc_Click() {
+    if (!encrypt(true)) return;
+    WindowState& state = m_shell.state();
+    state.SFN = PackageNames::archiveName(state.EFN);
+
+    // Without an archiver the executable must stay: deleting it would leave
+    // neither a package nor an archive.
+    if (state.UNLHAVer == 0) {
+        showAborted(ArchiverCall::reasonFor(ArchiverCall::kUnavailable));
+        return;
+    }
+    ArchiverCall call(m_shell.libraries().unlha32());
+    void* owner = m_shell.ownerHandle();
+    const QByteArray command = ArchiveCommands::packFileCommand(state.SFN, state.EFN);
+    const ArchiverCall::Outcome outcome =
+        m_shell.longRun().run([&](LongRun::Progress&) { return call.run(owner, command); });
+    if (outcome.failed()) {
+        showAborted(outcome.reason);
+        return;
+    }
+
+    QFile executable(state.EFN);
+    if (!executable.remove()) {
+        showError(QStringLiteral("【") + state.EFN +
+                  QStringLiteral("】を削除できませんでした。\r\n") + executable.errorString());
+    }
+    showCompleted();
 }
 
 }  // namespace dozo

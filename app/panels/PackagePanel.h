@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QWidget>
 
 namespace dozo {
@@ -17,6 +18,13 @@ public:
     static constexpr int kPasswordMaxLength = 100;
 
     explicit PackagePanel(ShellContext& shell, QWidget* parent = nullptr);
+
+    // The commands of the panel; the menu twins run the same ones.
+    void BR_Click();
+    void Enc_Click();
+    void LHAEnc_Click();
+    // Takes the first dropped path as the target.
+    void TFile_OLEDragDrop(const QStringList& paths);
 
     QLabel* Label1;
     QLineEdit* TFile;
@@ -33,6 +41,15 @@ protected:
 
 private:
     void createControls();
+    void connectCommands();
+    // Steps shared by both package commands, up to a complete package at
+    // EFN; false when the command ends there. `thenArchive` also refuses an
+    // archive name that cannot be used, before any work is done.
+    bool encrypt(bool thenArchive);
+    bool targetIsUsable();
+    void showError(const QString& text);
+    void showAborted(const QString& reason);
+    void showCompleted();
 };
 
 }  // namespace dozo

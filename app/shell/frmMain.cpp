@@ -101,6 +101,9 @@ void frmMain::connectMenus() {
     connect(m_menu->mnuExit, &QAction::triggered, this, &QWidget::close);
     // Settings, version boxes, Read Me and the About box.
     new MenuCommands(m_shell, *m_menu, this);
+    connect(m_menu->mnuFileOpen, &QAction::triggered, m_package, &PackagePanel::BR_Click);
+    connect(m_menu->mnuEncryption, &QAction::triggered, m_package, &PackagePanel::Enc_Click);
+    connect(m_menu->mnuLHAEnc, &QAction::triggered, m_package, &PackagePanel::LHAEnc_Click);
 }
 
 void frmMain::applyStartUp() {

@@ -1,0 +1,361 @@
+// The package panel on the real window with the real package library and
+// archiver: packages that really restore their target, the archive that
+// holds them, and what the user is told when something fails.
+#include "RealLibraryWindow.h"
+
+#include <panels/PackageCall.h>
+#include <panels/PackagePanel.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+using Answer = dozo::UiServices::Answer;
+using Icon = dozo::UiServices::Icon;
+using Kind = ScriptedUiServices::Kind;
+
+const QString kAborted = QStringLiteral("エラー発生。処理を中断します。");
+const QString kDone = QStringLiteral("暗号化が完了しました。");
+
+class AppPackagePanel : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
+        env.window().SSTab1()->setCurrentIndex(0);
+        TFile = env.window().findChild<QLineEdit*>(QStringLiteral("TFile"));
+        PASS = env.window().findChild<QLineEdit*>(QStringLiteral("PASS"));
+        ASSERT_NE(TFile, nullptr);
+        ASSERT_NE(PASS, nullptr);
+    }
+
+    void click(const char* name) {
+        auto* button = env.window().findChild<QPushButton*>(QLatin1String(name));
+        ASSERT_NE(button, nullptr) << name;
+        ASSERT_TRUE(button->isEnabled()) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // A target file, chosen through Browse.
+    QString browseTarget(const QString& name, const QByteArray& bytes) {
+        const QString path = env.scratch(name);
+        RealLibraryWindow::writeAll(path, bytes);
+        env.ui().answerOpenFile(path);
+        click("BR");
+        return path;
+    }
+
+    void typePassword(const QString& password) {
+        PASS->clear();
+        QTest::keyClicks(PASS, password);
+        EXPECT_EQ(PASS->text(), password);
+    }
+
+    // Runs the package at `package` with `password` on standard input; the
+    // restored folder's file `name`, or nullopt when the package refused.
+    std::optional<QByteArray> restore(const QString& package, const QByteArray& password,
+                                      const QString& name) {
+        const QString out = env.scratch("restored");
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QFile::setPermissions(package, QFile::permissions(package) | QFile::ExeOwner);
+        QByteArray output;
+        const int code = RealLibraryWindow::runProgram(package, {"--password-stdin", "-o", out},
+                                                       password + "\n", &output);
+        if (code != 0) return std::nullopt;
+        return RealLibraryWindow::readAll(out + "/" + name);
+    }
+
+    std::vector<ScriptedUiServices::Call> messages() {
+        std::vector<ScriptedUiServices::Call> shown;
+        for (const auto& call : env.ui().calls()) {
+            if (call.kind == Kind::MessageBox) shown.push_back(call);
+        }
+        return shown;
+    }
+
+    RealLibraryWindow env;
+    QLineEdit* TFile = nullptr;
+    QLineEdit* PASS = nullptr;
+};
+
+QByteArray sampleBytes() {
+    QByteArray bytes;
+    for (int i = 0; i < 150000; ++i) bytes.append(static_cast<char>(i * 31 + (i >> 9)));
+    return bytes;
+}
+
+TEST_F(AppPackagePanel, BrowseSetsTargetAndTypingAfterwardsLeavesTargetAsBrowsed) {
+    const QString target = browseTarget("report.txt", "report");
+    const auto& browse = env.ui().calls().back();
+    EXPECT_EQ(browse.title, QStringLiteral("暗号化するファイル"));
+    EXPECT_EQ(browse.filter, QStringLiteral("全てのファイル (*.*)|*.*"));
+    EXPECT_EQ(TFile->text(), target);
+    EXPECT_EQ(env.window().state().TFN, target);
+
+    TFile->clear();
+    QTest::keyClicks(TFile, "/somewhere/else.txt");
+    EXPECT_EQ(env.window().state().TFN, target);
+
+    // The commands work on the browsed target.
+    typePassword("pw");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(std::nullopt);
+    click("Enc");
+    EXPECT_EQ(env.ui().calls().back().proposedName, env.scratch("report.exe"));
+
+    // A cancelled browse changes nothing; the menu item runs the same command.
+    env.ui().answerOpenFile(std::nullopt);
+    env.window().menu().mnuFileOpen->trigger();
+    EXPECT_EQ(env.window().state().TFN, target);
+    EXPECT_EQ(env.ui().calls().back().title, QStringLiteral("暗号化するファイル"));
+}
+
+TEST_F(AppPackagePanel, DropOnTheTargetFieldTakesOnlyTheFirstPath) {
+    RealLibraryWindow::drop(TFile, {"/d/first.txt", "/d/second.txt", "/d/third.txt"});
+    EXPECT_EQ(TFile->text(), "/d/first.txt");
+    EXPECT_EQ(env.window().state().TFN, "/d/first.txt");
+}
+
+TEST_F(AppPackagePanel, AnsweringNoEndsBeforeAnyDialog) {
+    browseTarget("report.txt", "report");
+    typePassword("pw");
+    env.ui().answerMessage(Answer::No);
+    click("Enc");
+    const auto& asked = env.ui().calls().back();
+    EXPECT_EQ(asked.text, QStringLiteral("暗号化しますか"));
+    EXPECT_EQ(asked.buttons, dozo::UiServices::Buttons::YesNo);
+    EXPECT_EQ(asked.icon, Icon::Question);
+    EXPECT_EQ(env.ui().calls().size(), 2u) << "only Browse and the question";
+    EXPECT_EQ(QDir(env.scratch()).entryList(QDir::Files), QStringList{"report.txt"});
+}
+
+struct ProposalCase {
+    const char* name;
+    const char* target;  // relative to the scratch folder
+    const char* proposed;
+};
+
+class AppPackageProposal : public AppPackagePanel,
+                           public testing::WithParamInterface<ProposalCase> {};
+
+TEST_P(AppPackageProposal, SaveDialogProposesTheTargetWithExe) {
+    browseTarget(GetParam().target, "x");
+    typePassword("pw");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(std::nullopt);
+    click("Enc");
+    const auto& save = env.ui().calls().back();
+    EXPECT_EQ(save.kind, Kind::SaveFile);
+    EXPECT_EQ(save.title, QStringLiteral("暗号化後のファイル名"));
+    EXPECT_EQ(save.filter, QStringLiteral("実行可能ファイル (*.exe)|*.exe"));
+    EXPECT_EQ(save.proposedName, env.scratch(GetParam().proposed));
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, AppPackageProposal,
+                         testing::Values(ProposalCase{"Txt", "report.txt", "report.exe"},
+                                         ProposalCase{"Jpeg", "photo.jpeg", "photo..exe"},
+                                         ProposalCase{"Exe", "tool.exe", "tool.exe"}),
+                         [](const testing::TestParamInfo<ProposalCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(AppPackagePanel, ATargetShorterThanFourCharactersProposesNoName) {
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(env.scratch()));
+    RealLibraryWindow::writeAll("a.b", "short");
+    env.window().state().TFN = "a.b";
+    TFile->setText("a.b");
+    typePassword("pw");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(std::nullopt);
+    click("Enc");
+    QDir::setCurrent(cwd);
+    EXPECT_TRUE(env.ui().calls().back().proposedName.isEmpty());
+}
+
+// The password goes as typed, spaces at both ends included: the package
+// opens with exactly that text and not with its trimmed form.
+TEST_F(AppPackagePanel, EncryptBuildsAPackageThatRestoresTheTarget) {
+    const QByteArray bytes = sampleBytes();
+    const QString target = browseTarget("report.txt", bytes);
+    typePassword("  pass word ");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerMessage(Answer::Ok);
+    env.window().menu().mnuEncryption->trigger();
+
+    const auto shown = messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown.back().text, kDone);
+    EXPECT_EQ(shown.back().icon, Icon::Information);
+    EXPECT_EQ(env.window().state().EFN, env.scratch("report.exe"));
+    EXPECT_EQ(RealLibraryWindow::readAll(target), bytes) << "the target is never changed";
+
+    EXPECT_EQ(restore(env.scratch("report.exe"), "  pass word ", "report.txt"), bytes);
+    EXPECT_EQ(restore(env.scratch("report.exe"), "pass word", "report.txt"), std::nullopt);
+}
+
+TEST_F(AppPackagePanel, EncryptAndArchiveLeavesOnlyAnArchiveHoldingThePackage) {
+    const QByteArray bytes = sampleBytes();
+    browseTarget("report.txt", bytes);
+    typePassword("secret");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerMessage(Answer::Ok);
+    click("LHAEnc");
+
+    ASSERT_EQ(messages().back().text, kDone);
+    EXPECT_EQ(env.window().state().SFN, env.scratch("report.lzh"));
+    EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
+    ASSERT_TRUE(QFile::exists(env.scratch("report.lzh")));
+
+    if (RealLibraryWindow::lhasa().isEmpty()) GTEST_SKIP() << "lhasa is not installed";
+    QByteArray listing;
+    ASSERT_EQ(RealLibraryWindow::runProgram(RealLibraryWindow::lhasa(),
+                                            {"l", env.scratch("report.lzh")}, {}, &listing),
+              0);
+    EXPECT_TRUE(listing.contains("report.exe")) << listing.toStdString();
+    QDir().mkpath(env.scratch("unpacked"));
+    ASSERT_EQ(RealLibraryWindow::runProgram(
+                  RealLibraryWindow::lhasa(),
+                  {"xqfw=" + env.scratch("unpacked"), env.scratch("report.lzh")}),
+              0);
+    EXPECT_EQ(restore(env.scratch("unpacked/report.exe"), "secret", "report.txt"), bytes);
+}
+
+TEST_F(AppPackagePanel, ArchiverFailureKeepsTheExecutableAndSaysWhy) {
+    browseTarget("report.txt", "report");
+    typePassword("secret");
+    // Not an archive: the archiver refuses to update it and leaves it alone.
+    RealLibraryWindow::writeAll(env.scratch("report.lzh"), "not an archive at all");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerMessage(Answer::Ok);
+    env.window().menu().mnuLHAEnc->trigger();
+
+    const auto shown = messages();
+    ASSERT_EQ(shown.size(), 2u) << "no completion after the error";
+    EXPECT_TRUE(shown.back().text.startsWith(kAborted + "\r\n")) << shown.back().text.toStdString();
+    EXPECT_GT(shown.back().text.size(), kAborted.size() + 2);
+    EXPECT_EQ(shown.back().icon, Icon::Error);
+    EXPECT_TRUE(QFile::exists(env.scratch("report.exe")));
+    EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("report.lzh")), "not an archive at all");
+    EXPECT_EQ(restore(env.scratch("report.exe"), "secret", "report.txt"), "report");
+}
+
+struct RefusalCase {
+    const char* name;
+    bool archive;  // Encrypt and archive rather than Encrypt
+    const char* saveAs;
+};
+
+class AppPackageFailure : public AppPackagePanel,
+                          public testing::WithParamInterface<RefusalCase> {};
+
+// A package that cannot be written is an error with its reason, and Encrypt
+// and archive stops there.
+TEST_P(AppPackageFailure, PackageLibraryErrorIsShownWithItsReason) {
+    browseTarget("report.txt", "report");
+    typePassword("secret");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch(GetParam().saveAs));
+    env.ui().answerMessage(Answer::Ok);
+    click(GetParam().archive ? "LHAEnc" : "Enc");
+
+    const auto shown = messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown.back().text, kAborted + "\r\n" + dozo::PackageCall::reasonFor(5));
+    EXPECT_EQ(shown.back().icon, Icon::Error);
+    EXPECT_EQ(QDir(env.scratch()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList{"report.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, AppPackageFailure,
+    testing::Values(RefusalCase{"Encrypt", false, "missing/report.exe"},
+                    RefusalCase{"EncryptAndArchive", true, "missing/report.exe"}),
+    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+
+TEST_F(AppPackagePanel, UnloadablePackageLibraryIsAnErrorNotACompletion) {
+    browseTarget("report.txt", "report");
+    typePassword("secret");
+    // A file of the library's name that is no library: the process may hold
+    // the real one already, so a missing file would be found there.
+    ASSERT_TRUE(QFile::remove(env.systemDir() + "/librivo.so"));
+    RealLibraryWindow::writeAll(env.systemDir() + "/librivo.so", "not a shared library\n");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerMessage(Answer::Ok);
+    testing::internal::CaptureStderr();
+    click("Enc");
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(messages().back().text, kAborted + "\r\n" + dozo::PackageCall::reasonFor(-1));
+    EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
+}
+
+// Only Browse, a drop or the command line set the target: a path merely
+// typed into the field, or one naming no readable file, is refused before
+// anything is asked.
+TEST_F(AppPackagePanel, UnusableTargetIsRefusedBeforeAnythingIsAsked) {
+    typePassword("secret");
+    QTest::keyClicks(TFile, env.scratch("typed.txt"));
+    env.ui().answerMessage(Answer::Ok);
+    click("Enc");
+    ASSERT_EQ(env.ui().calls().size(), 1u);
+    EXPECT_EQ(env.ui().calls().back().icon, Icon::Error);
+    EXPECT_TRUE(env.ui().calls().back().text.contains(QStringLiteral("指定されていません")));
+
+    RealLibraryWindow::drop(TFile, {env.scratch("gone.txt")});
+    QDir().mkpath(env.scratch("folder"));
+    for (const QString& target : {env.scratch("gone.txt"), env.scratch("folder")}) {
+        env.window().state().TFN = target;
+        env.ui().answerMessage(Answer::Ok);
+        click("LHAEnc");
+        EXPECT_EQ(env.ui().calls().back().kind, Kind::MessageBox);
+        EXPECT_TRUE(env.ui().calls().back().text.contains(target)) << target.toStdString();
+    }
+    EXPECT_EQ(env.ui().calls().size(), 3u);
+}
+
+// Saving the package over its own target would replace the only plain copy;
+// an archive named like the executable would be packed into itself and then
+// deleted with it.
+TEST_F(AppPackagePanel, NamesThatWouldDestroyTheTargetOrTheArchiveAreRefused) {
+    const QString target = browseTarget("tool.exe", "the user's own program");
+    typePassword("secret");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(target);
+    env.ui().answerMessage(Answer::Ok);
+    click("Enc");
+    EXPECT_TRUE(messages().back().text.startsWith(kAborted));
+    EXPECT_EQ(RealLibraryWindow::readAll(target), "the user's own program");
+
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch("out.lzh"));
+    env.ui().answerMessage(Answer::Ok);
+    click("LHAEnc");
+    EXPECT_TRUE(messages().back().text.startsWith(kAborted));
+    EXPECT_FALSE(QFile::exists(env.scratch("out.lzh")));
+}
+
+// The archive name rule is kept as users know it: "package" archives as
+// "pac.lzh".
+TEST_F(AppPackagePanel, AnOutputNameWithoutExeStillLosesFourCharacters) {
+    browseTarget("report.txt", "report");
+    typePassword("secret");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch("package"));
+    env.ui().answerMessage(Answer::Ok);
+    click("LHAEnc");
+    EXPECT_EQ(messages().back().text, kDone);
+    EXPECT_EQ(env.window().state().SFN, env.scratch("pac.lzh"));
+    EXPECT_TRUE(QFile::exists(env.scratch("pac.lzh")));
+    EXPECT_FALSE(QFile::exists(env.scratch("package")));
+}
+
+}  // namespace

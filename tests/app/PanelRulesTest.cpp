@@ -1,0 +1,145 @@
+// The texts the archive and package panels hand to the archiver and the
+// names they derive, checked without a window.
+#include <panels/ArchiveCommands.h>
+#include <panels/ArchiverCall.h>
+#include <panels/PackageCall.h>
+#include <panels/PackageNames.h>
+
+#include <gtest/gtest.h>
+#include <QSet>
+
+namespace {
+
+using dozo::ArchiveCommands;
+using dozo::PackageNames;
+
+struct ListCase {
+    const char* name;
+    QStringList entries;
+    QByteArray text;
+};
+
+class AppArchiveListText : public testing::TestWithParam<ListCase> {};
+
+TEST_P(AppArchiveListText, OneLineJoinedBySpacesEndingInCrLf) {
+    EXPECT_EQ(ArchiveCommands::listText(GetParam().entries), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, AppArchiveListText,
+    testing::Values(ListCase{"One", {"/d/a.txt"}, "/d/a.txt\r\n"},
+                    ListCase{"Two", {"/d/a.txt", "/d/b.bin"}, "/d/a.txt /d/b.bin\r\n"},
+                    ListCase{"DuplicatesKept", {"/d/a", "/d/a", "/e"}, "/d/a /d/a /e\r\n"},
+                    // Only an entry with a space is quoted; its neighbours stay bare.
+                    ListCase{"SpaceQuoted",
+                             {"/d/x", "/d/my file.txt", "/d/y"},
+                             "/d/x \"/d/my file.txt\" /d/y\r\n"},
+                    ListCase{"NonAsciiInFileSystemEncoding",
+                             {QStringLiteral("/d/日本語.txt")},
+                             QByteArray("/d/\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt\r\n")},
+                    ListCase{"Empty", {}, "\r\n"}),
+    [](const testing::TestParamInfo<ListCase>& info) { return std::string(info.param.name); });
+
+TEST(AppArchiveCommandLines, QuotedPathsAndSpacesExactlyAsTheArchiverReadsThem) {
+    EXPECT_EQ(ArchiveCommands::packListCommand("/out/a b.lzh", "/app/TMP/LPF.tmp"),
+              "u -a1 -r2 \"/out/a b.lzh\" \"@/app/TMP/LPF.tmp\"");
+    EXPECT_EQ(ArchiveCommands::extractCommand("/in/x.lzh", "/dest/x/"),
+              "x -a1 \"/in/x.lzh\" \"/dest/x/\"");
+    EXPECT_EQ(ArchiveCommands::packFileCommand("/out/report.lzh", "/out/report.exe"),
+              "u -a1 \"/out/report.lzh\" \"/out/report.exe\"");
+    // A name without an extension goes to the archiver as typed.
+    EXPECT_EQ(ArchiveCommands::packListCommand("/out/noext", "/l"),
+              "u -a1 -r2 \"/out/noext\" \"@/l\"");
+}
+
+TEST(AppArchiveCommandLines, PathsThatCannotBeQuotedAreRecognised) {
+    EXPECT_TRUE(ArchiveCommands::isQuotable("/a b/c"));
+    EXPECT_FALSE(ArchiveCommands::isQuotable("/a\"b"));
+    EXPECT_TRUE(ArchiveCommands::isListable({"/a", "/b c", "/d\"e"}));
+    EXPECT_FALSE(ArchiveCommands::isListable({"/a", "/b \"c"}));
+    EXPECT_FALSE(ArchiveCommands::isListable({"\"a"}));
+}
+
+struct FolderCase {
+    const char* title;
+    const char* folder;
+};
+
+class AppUnpackFolderName : public testing::TestWithParam<FolderCase> {};
+
+TEST_P(AppUnpackFolderName, TitleUpToItsFirstDot) {
+    EXPECT_EQ(ArchiveCommands::unpackFolderName(QString::fromUtf8(GetParam().title)).toStdString(),
+              GetParam().folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Titles, AppUnpackFolderName,
+                         testing::Values(FolderCase{"data.backup.lzh", "data"},
+                                         FolderCase{"data.lzh", "data"},
+                                         FolderCase{"noextension", "noextension"},
+                                         FolderCase{".lzh", ".lzh"}, FolderCase{"写真.lzh", "写真"},
+                                         FolderCase{"a b.c.lzh", "a b"}));
+
+TEST(AppUnpackDestination, EndsWithTheFolderAndASeparator) {
+    EXPECT_EQ(ArchiveCommands::unpackDestination("/home/u/out", "data").toStdString(),
+              "/home/u/out/data/");
+    // The separator is appended without a check, as for a drive root.
+    EXPECT_EQ(ArchiveCommands::unpackDestination("/", "data").toStdString(), "//data/");
+}
+
+struct NameCase {
+    const char* input;
+    const char* output;
+};
+
+class AppProposedExecutableName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(AppProposedExecutableName, LastFourCharactersBecomeExe) {
+    EXPECT_EQ(
+        PackageNames::proposedExecutableName(QString::fromUtf8(GetParam().input)).toStdString(),
+        GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, AppProposedExecutableName,
+                         testing::Values(NameCase{"/work/report.txt", "/work/report.exe"},
+                                         NameCase{"/work/photo.jpeg", "/work/photo..exe"},
+                                         NameCase{"/work/tool.exe", "/work/tool.exe"},
+                                         NameCase{"/work/README", "/work/RE.exe"},
+                                         NameCase{"abcd", ".exe"}, NameCase{"abc", ""},
+                                         NameCase{"", ""},
+                                         NameCase{"/作業/報告書.txt", "/作業/報告書.exe"}));
+
+class AppArchiveName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(AppArchiveName, LastFourCharactersBecomeLzh) {
+    EXPECT_EQ(PackageNames::archiveName(QString::fromUtf8(GetParam().input)).toStdString(),
+              GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Executables, AppArchiveName,
+                         testing::Values(NameCase{"/out/report.exe", "/out/report.lzh"},
+                                         // Kept as users have always seen it.
+                                         NameCase{"/out/package", "/out/pac.lzh"},
+                                         NameCase{"/out/x.lzh", "/out/x.lzh"},
+                                         NameCase{"ab", ".lzh"}));
+
+TEST(AppLibraryReasons, EveryDocumentedCodeHasItsOwnJapaneseReason) {
+    QSet<QString> rivo;
+    for (int code = -1; code <= 8; ++code) {
+        if (code == 0) continue;
+        const QString reason = dozo::PackageCall::reasonFor(code);
+        EXPECT_FALSE(reason.isEmpty()) << code;
+        rivo.insert(reason);
+    }
+    EXPECT_EQ(rivo.size(), 9) << "two codes share a reason";
+    EXPECT_TRUE(dozo::PackageCall::reasonFor(42).contains("42"));
+
+    QSet<QString> unlha;
+    for (int code = -1; code <= 8; ++code) {
+        if (code == 0) continue;
+        unlha.insert(dozo::ArchiverCall::reasonFor(code));
+    }
+    EXPECT_EQ(unlha.size(), 9);
+    EXPECT_TRUE(dozo::ArchiverCall::reasonFor(11).contains("11"));
+}
+
+}  // namespace
