@@ -1,9 +1,18 @@
 #include "KeyedPanel.h"
 
+#include "../shell/AppInfo.h"
+#include "../shell/LibraryExports.h"
+#include "FailureReason.h"
+#include "FileBatch.h"
+#include "FileDropFilter.h"
+#include "FileListCommands.h"
 #include "PanelControls.h"
+#include "VovKey.h"
 
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace dozo {
@@ -14,6 +23,88 @@ using panel_controls::named;
 KeyedPanel::KeyedPanel(ShellContext& shell, QWidget* parent) : QWidget(parent), m_shell(shell) {
     setObjectName(QStringLiteral("KeyedPanel"));
     createControls();
+    connectCommands();
+}
+
+void KeyedPanel::connectCommands() {
+    connect(cmdVovAdd, &QPushButton::clicked, this, &KeyedPanel::cmdVovAdd_Click);
+    connect(cmdVovDel, &QPushButton::clicked, this, &KeyedPanel::cmdVovDel_Click);
+    connect(cmdVovClear, &QPushButton::clicked, this, &KeyedPanel::cmdVovClear_Click);
+    connect(cmdVovEnc, &QPushButton::clicked, this, &KeyedPanel::cmdVovEnc_Click);
+    connect(VovTypeGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) VovType_Click(id);
+    });
+    FileDropFilter::install(lstVov,
+                            [this](const QStringList& paths) { lstVov_OLEDragDrop(paths); });
+}
+
+void KeyedPanel::cmdVovAdd_Click() {
+    FileListCommands::add(m_shell.ui(), lstVov);
+}
+
+void KeyedPanel::cmdVovDel_Click() {
+    FileListCommands::removeSelected(lstVov);
+}
+
+void KeyedPanel::cmdVovClear_Click() {
+    FileListCommands::clear(m_shell.ui(), lstVov);
+}
+
+void KeyedPanel::VovType_Click(int index) {
+    m_shell.state().ETVov = static_cast<std::uint8_t>(index);
+}
+
+void KeyedPanel::lstVov_OLEDragDrop(const QStringList& paths) {
+    for (const QString& path : paths) {
+        lstVov->addItem(path);
+        const QList<QListWidgetItem*> same =
+            lstVov->findItems(path, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!same.isEmpty()) same.first()->setSelected(true);
+    }
+}
+
+void KeyedPanel::cmdVovEnc_Click() {
+    if (m_shell.longRun().busy()) return;
+    // An empty box gets its initial key back and that is the key of the run;
+    // a key of spaces is a key like any other.
+    if (txtKey->text().isEmpty()) txtKey->setText(QString::fromLatin1(kDefaultKey));
+    QString refusal;
+    const std::optional<QByteArray> key = VovKey::encode(txtKey->text(), &refusal);
+    if (!key) {
+        m_shell.ui().messageBox(refusal, QString::fromLatin1(kAppTitle), UiServices::Buttons::Ok,
+                                UiServices::Icon::Error);
+        return;
+    }
+
+    const QStringList paths = FileListCommands::entries(lstVov);
+    // An empty list would turn the bar into a busy indicator.
+    if (!paths.isEmpty()) VovPrg->setMaximum(static_cast<int>(paths.size()));
+
+    VovBCMKCFn* keyStream =
+        m_shell.state().ETVov == 0
+            ? m_shell.libraries().vod32().function<VovBCMKCFn>(exports::kVovBCMKC)
+            : nullptr;
+    const QByteArray work = QFile::encodeName(m_shell.work().workFile());
+    void* owner = m_shell.ownerHandle();
+    const QPointer<QProgressBar> bar = VovPrg;
+
+    const BatchOutcome outcome = m_shell.longRun().run([&](LongRun::Progress& progress) {
+        return FileBatch::run(
+            paths,
+            [&](const QByteArray& path) {
+                if (!keyStream) return FailureReason::kUnavailable;
+                return static_cast<int>(keyStream(owner, path.constData(), path.constData(),
+                                                  work.constData(), key->constData()));
+            },
+            &FailureReason::forKeyed,
+            [&](int done) {
+                progress.post([bar, done] {
+                    if (bar) bar->setValue(done);
+                });
+            });
+    });
+    FileListCommands::showOutcome(m_shell.ui(), outcome);
+    VovPrg->setValue(0);
 }
 
 void KeyedPanel::createControls() {

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 
@@ -25,6 +26,18 @@ public:
     static constexpr int kKeyMaxLength = 255;
 
     explicit KeyedPanel(ShellContext& shell, QWidget* parent = nullptr);
+
+    // The commands of the panel, one per control event.
+    void cmdVovAdd_Click();
+    void cmdVovDel_Click();
+    void cmdVovClear_Click();
+    void VovType_Click(int index);
+    // Keys every listed file in place with the key of txtKey, off the
+    // window's thread. A key code page 932 cannot hold is refused before any
+    // file is touched.
+    void cmdVovEnc_Click();
+    // Appends each dropped path and selects the first entry with its text.
+    void lstVov_OLEDragDrop(const QStringList& paths);
 
     QLabel* Label5;
     QListWidget* lstVov;
@@ -46,6 +59,7 @@ protected:
 
 private:
     void createControls();
+    void connectCommands();
 };
 
 }  // namespace dozo

@@ -1,8 +1,15 @@
 #include "TransformPanel.h"
 
+#include "../shell/LibraryExports.h"
+#include "FailureReason.h"
+#include "FileBatch.h"
+#include "FileDropFilter.h"
+#include "FileListCommands.h"
 #include "PanelControls.h"
 
+#include <QFile>
 #include <QGridLayout>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace dozo {
@@ -33,6 +40,76 @@ TransformPanel::TransformPanel(ShellContext& shell, QWidget* parent)
     : QWidget(parent), m_shell(shell) {
     setObjectName(QStringLiteral("TransformPanel"));
     createControls();
+    connectCommands();
+}
+
+void TransformPanel::connectCommands() {
+    connect(BR2, &QPushButton::clicked, this, &TransformPanel::BR2_Click);
+    connect(Del2, &QPushButton::clicked, this, &TransformPanel::Del2_Click);
+    connect(CmdCL, &QPushButton::clicked, this, &TransformPanel::CmdCL_Click);
+    connect(cmdEnc, &QPushButton::clicked, this, &TransformPanel::cmdEnc_Click);
+    // Toggled rather than clicked: arrow keys move the choice too.
+    connect(EncTypeGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) EncType_Click(id);
+    });
+    FileDropFilter::install(IFN, [this](const QStringList& paths) { IFN_OLEDragDrop(paths); });
+}
+
+void TransformPanel::BR2_Click() {
+    FileListCommands::add(m_shell.ui(), IFN);
+}
+
+void TransformPanel::Del2_Click() {
+    FileListCommands::removeSelected(IFN);
+}
+
+void TransformPanel::CmdCL_Click() {
+    FileListCommands::clear(m_shell.ui(), IFN);
+}
+
+void TransformPanel::EncType_Click(int index) {
+    m_shell.state().ET = static_cast<std::uint8_t>(index);
+}
+
+void TransformPanel::IFN_OLEDragDrop(const QStringList& paths) {
+    IFN->addItems(paths);
+}
+
+void TransformPanel::cmdEnc_Click() {
+    if (m_shell.longRun().busy()) return;
+    const QStringList paths = FileListCommands::entries(IFN);
+    // An empty list would turn the bar into a busy indicator.
+    if (!paths.isEmpty()) Prg1->setMaximum(static_cast<int>(paths.size()));
+
+    const std::uint8_t method = m_shell.state().ET;
+    FileEncryptionFn* encrypt = method < kMethodCount
+                                    ? m_shell.libraries().rozu32().function<FileEncryptionFn>(
+                                          exports::kTransformMethods[method])
+                                    : nullptr;
+    const QByteArray work = QFile::encodeName(m_shell.work().workFile());
+    void* owner = m_shell.ownerHandle();
+    const QPointer<QProgressBar> bar = Prg1;
+
+    // One work file serves the whole run, which is safe because the library
+    // removes it before returning and only ever renames a complete result
+    // over the file: no failure leaves a file's only copy in the work file.
+    const BatchOutcome outcome = m_shell.longRun().run([&](LongRun::Progress& progress) {
+        return FileBatch::run(
+            paths,
+            [&](const QByteArray& path) {
+                if (!encrypt) return FailureReason::kUnavailable;
+                return static_cast<int>(
+                    encrypt(owner, path.constData(), path.constData(), work.constData()));
+            },
+            &FailureReason::forTransform,
+            [&](int done) {
+                progress.post([bar, done] {
+                    if (bar) bar->setValue(done);
+                });
+            });
+    });
+    FileListCommands::showOutcome(m_shell.ui(), outcome);
+    Prg1->setValue(0);
 }
 
 void TransformPanel::createControls() {

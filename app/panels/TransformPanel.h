@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 
@@ -21,6 +22,17 @@ public:
     static constexpr int kMethodCount = 7;
 
     explicit TransformPanel(ShellContext& shell, QWidget* parent = nullptr);
+
+    // The commands of the panel, one per control event.
+    void BR2_Click();
+    void Del2_Click();
+    void CmdCL_Click();
+    void EncType_Click(int index);
+    // Runs the method of ET on every listed file, each in place, off the
+    // window's thread; the closing message names every file that failed.
+    void cmdEnc_Click();
+    // Appends the dropped paths in their order; folders and duplicates too.
+    void IFN_OLEDragDrop(const QStringList& paths);
 
     QLabel* Label4;
     QListWidget* IFN;
@@ -40,6 +52,7 @@ protected:
 
 private:
     void createControls();
+    void connectCommands();
 };
 
 }  // namespace dozo

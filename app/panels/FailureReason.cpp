@@ -1,0 +1,112 @@
+#include "FailureReason.h"
+
+#include <QFileInfo>
+
+namespace dozo {
+
+namespace {
+
+// The result codes as rozu32.h and vod32.h document them. The application
+// never includes the libraries' headers: it binds them by name at run time.
+namespace rozu32 {
+constexpr int kSource = 1;
+constexpr int kWorkFile = 2;
+constexpr int kRead = 3;
+constexpr int kWrite = 4;
+constexpr int kReadOnly = 5;
+constexpr int kReplace = 6;
+}  // namespace rozu32
+
+namespace vod32 {
+constexpr int kSource = 1;
+constexpr int kWorkFile = 2;
+constexpr int kKeyTooLong = 3;
+constexpr int kKeyEmpty = 4;
+constexpr int kRead = 5;
+constexpr int kWrite = 6;
+constexpr int kReadOnly = 7;
+constexpr int kReplace = 8;
+}  // namespace vod32
+
+QString workFile() {
+    return QStringLiteral("作業ファイルを作成できません");
+}
+QString readFailed() {
+    return QStringLiteral("読み込み中にエラーが発生しました");
+}
+QString writeFailed() {
+    return QStringLiteral("書き込みに失敗しました（ディスクの空き不足など）");
+}
+QString readOnly() {
+    return QStringLiteral("読み取り専用です");
+}
+QString replaceFailed() {
+    return QStringLiteral("ファイルを置き換えられません（フォルダーに書き込めません）");
+}
+QString unavailable() {
+    return QStringLiteral("ライブラリを呼び出せません");
+}
+
+}  // namespace
+
+QString FailureReason::forTransform(int code, const QString& path) {
+    switch (code) {
+        case kUnavailable:
+            return unavailable();
+        case rozu32::kSource:
+            return cannotOpen(path);
+        case rozu32::kWorkFile:
+            return workFile();
+        case rozu32::kRead:
+            return readFailed();
+        case rozu32::kWrite:
+            return writeFailed();
+        case rozu32::kReadOnly:
+            return readOnly();
+        case rozu32::kReplace:
+            return replaceFailed();
+        default:
+            return unknown(code);
+    }
+}
+
+QString FailureReason::forKeyed(int code, const QString& path) {
+    switch (code) {
+        case kUnavailable:
+            return unavailable();
+        case vod32::kSource:
+            return cannotOpen(path);
+        case vod32::kWorkFile:
+            return workFile();
+        case vod32::kKeyTooLong:
+            return QStringLiteral("暗号化キーが長すぎます");
+        case vod32::kKeyEmpty:
+            return QStringLiteral("暗号化キーが空です");
+        case vod32::kRead:
+            return readFailed();
+        case vod32::kWrite:
+            return writeFailed();
+        case vod32::kReadOnly:
+            return readOnly();
+        case vod32::kReplace:
+            return replaceFailed();
+        default:
+            return unknown(code);
+    }
+}
+
+QString FailureReason::cannotOpen(const QString& path) {
+    if (path.isEmpty()) return QStringLiteral("パスが空です");
+    const QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("ファイルが見つかりません");
+    if (info.isDir()) return QStringLiteral("フォルダーです");
+    if (!info.isFile()) return QStringLiteral("通常のファイルではありません");
+    if (!info.isReadable()) return QStringLiteral("読み取りの権限がありません");
+    return QStringLiteral("ファイルを開けません");
+}
+
+QString FailureReason::unknown(int code) {
+    return QStringLiteral("エラーが発生しました（コード %1）").arg(code);
+}
+
+}  // namespace dozo
