@@ -6,6 +6,8 @@
 #include "../panels/KeyedPanel.h"
 #include "../panels/PackagePanel.h"
 #include "../panels/TransformPanel.h"
+#include "../timer/EnablementTick.h"
+#include "../timer/WindowDrop.h"
 #include "AppInfo.h"
 
 #include <QCloseEvent>
@@ -94,6 +96,8 @@ void frmMain::createControls() {
             m_timer->start();
         }
     });
+    new EnablementTick(*this);
+    new WindowDrop(*this);
 }
 
 void frmMain::connectMenus() {

@@ -1,0 +1,23 @@
+#include "WindowDrop.h"
+
+#include "../panels/FileDropFilter.h"
+#include "../panels/PackagePanel.h"
+#include "frmMain.h"
+
+namespace dozo {
+
+WindowDrop::WindowDrop(frmMain& window) : QObject(&window), m_window(window) {
+    setObjectName(QStringLiteral("WindowDrop"));
+    // Children that do not take drops leave them to the nearest ancestor that
+    // does, which is the window: that is its surface.
+    FileDropFilter::install(&window, [this](const QStringList& paths) { dropped(paths); });
+}
+
+void WindowDrop::dropped(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    const QString& first = paths.first();
+    m_window.packagePanel()->TFile->setText(first);
+    m_window.state().TFN = first;
+}
+
+}  // namespace dozo

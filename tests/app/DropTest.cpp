@@ -1,0 +1,124 @@
+// Drops as the desktop sends them (text/uri-list): on the window's surface,
+// on the transform and keyed lists, and the drag-over answer of the three
+// targets that only take file lists.
+#include "PanelTestWindow.h"
+
+#include <panels/ArchivePanel.h>
+#include <panels/KeyedPanel.h>
+#include <panels/PackagePanel.h>
+#include <panels/TransformPanel.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QTabWidget>
+
+namespace {
+
+QStringList texts(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out.append(list->item(i)->text());
+    return out;
+}
+
+class AppDrop : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"one.txt", "two words.bin", "三.dat"}) {
+            files.append(app.writeFile(QString::fromUtf8(name), "x"));
+        }
+        folder = app.filePath(QStringLiteral("folder"));
+        QDir().mkpath(folder);
+    }
+
+    PanelTestWindow app;
+    QStringList files;
+    QString folder;
+};
+
+TEST_F(AppDrop, OnTheWindowSurfaceTheFirstPathBecomesTheTarget) {
+    dozo::frmMain& w = app.window();
+    app.showTab(2);
+    const auto data = FileDrops::fileList(files);
+    EXPECT_TRUE(FileDrops::drop(&w, data.get()));
+    EXPECT_EQ(w.packagePanel()->TFile->text(), files[0]);
+    EXPECT_EQ(w.state().TFN, files[0]);
+    EXPECT_EQ(w.SSTab1()->currentIndex(), 2) << "the visible tab stays";
+    EXPECT_EQ(w.transformPanel()->IFN->count(), 0);
+}
+
+TEST_F(AppDrop, OnTheTransformListAppendsInOrderAndLeavesTheTarget) {
+    dozo::frmMain& w = app.window();
+    app.showTab(2);
+    QListWidget* list = w.transformPanel()->IFN;
+    list->addItem(QStringLiteral("/already"));
+    ASSERT_TRUE(
+        FileDrops::drop(list->viewport(), FileDrops::fileList(files + QStringList{folder}).get()));
+    EXPECT_EQ(texts(list), QStringList{"/already"} + files + QStringList{folder});
+    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+    EXPECT_TRUE(w.state().TFN.isEmpty());
+
+    // Text that is no file list is refused and adds nothing.
+    EXPECT_FALSE(FileDrops::drop(list->viewport(),
+                                 FileDrops::plainText(QStringLiteral("/etc/passwd")).get()));
+    EXPECT_EQ(list->count(), 5);
+}
+
+TEST_F(AppDrop, OnTheKeyedListAppendsAndSelectsTheFirstEntryOfEachPath) {
+    dozo::frmMain& w = app.window();
+    app.showTab(3);
+    QListWidget* list = w.keyedPanel()->lstVov;
+    list->addItem(files[1]);
+    ASSERT_TRUE(FileDrops::drop(list->viewport(), FileDrops::fileList(files).get()));
+    EXPECT_EQ(texts(list), QStringList{files[1]} + files);
+    // The entry listed before the drop is the first with the second path, so
+    // it is the one selected; the later duplicate is not.
+    std::vector<bool> selected;
+    for (int i = 0; i < list->count(); ++i) selected.push_back(list->item(i)->isSelected());
+    EXPECT_EQ(selected, (std::vector<bool>{true, true, false, true}));
+    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+}
+
+// Copy for a list of local files, no drop for anything else: the window's
+// surface, TFile and FL, and the two lists that only take file lists too.
+TEST_F(AppDrop, DragOverOffersCopyOnlyForFileLists) {
+    dozo::frmMain& w = app.window();
+    struct Target {
+        const char* name;
+        QWidget* widget;
+        int tab;
+    };
+    const Target targets[] = {
+        {"window", &w, 0},
+        {"TFile", w.packagePanel()->TFile, 0},
+        {"FL", w.archivePanel()->FL->viewport(), 1},
+        {"IFN", w.transformPanel()->IFN->viewport(), 2},
+        {"lstVov", w.keyedPanel()->lstVov->viewport(), 3},
+    };
+    auto remote = std::make_unique<QMimeData>();
+    remote->setUrls({QUrl(QStringLiteral("https://example.org/file.bin"))});
+    struct Payload {
+        const char* name;
+        const QMimeData* data;
+        Qt::DropAction effect;
+    };
+    const auto local = FileDrops::fileList(files);
+    const auto text = FileDrops::plainText(files[0]);
+    const Payload payloads[] = {
+        {"LocalFiles", local.get(), Qt::CopyAction},
+        {"PlainText", text.get(), Qt::IgnoreAction},
+        {"RemoteUrl", remote.get(), Qt::IgnoreAction},
+    };
+    for (const Target& t : targets) {
+        app.showTab(t.tab);
+        for (const Payload& p : payloads) {
+            SCOPED_TRACE(std::string(t.name) + " " + p.name);
+            EXPECT_EQ(FileDrops::dragOver(t.widget, p.data), p.effect);
+        }
+    }
+    // A refused drop on the surface changes nothing.
+    EXPECT_FALSE(FileDrops::drop(&w, text.get()));
+    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+    EXPECT_TRUE(w.state().TFN.isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,249 @@
+// The keyed panel over the real Vod32: keys in code page 932, the empty box
+// refilled, keys refused before any file is touched, and failures reported.
+#include "PanelTestWindow.h"
+
+#include <panels/CodePage932.h>
+#include <panels/KeyedPanel.h>
+#include <panels/VovKey.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+using Kind = ScriptedUiServices::Kind;
+using Answer = dozo::UiServices::Answer;
+using Icon = dozo::UiServices::Icon;
+
+constexpr int kKeyedTab = 3;
+
+QByteArray patterned(int size, int seed) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed * 17) ^ (i >> 7));
+    return bytes;
+}
+
+TEST(AppCodePage932, ConvertsWhatTheCodePageHoldsAndRefusesTheRest) {
+    struct Case {
+        const char* name;
+        QString text;
+        std::optional<QByteArray> bytes;
+    };
+    const Case cases[] = {
+        {"Kanji", QStringLiteral("暗号"), QByteArray("\x88\xC3\x8D\x86")},
+        {"Ascii", QStringLiteral("key 1"), QByteArray("key 1")},
+        {"HalfWidthKana", QStringLiteral("ｱ"), QByteArray("\xB1")},
+        {"Empty", QString(), QByteArray()},
+        {"NecSpecial", QStringLiteral("①"), QByteArray("\x87\x40")},
+        {"FullWidthTilde", QStringLiteral("～"), QByteArray("\x81\x60")},
+        // Outside the code page: refused, never replaced by "?".
+        {"SurrogatePairKanji", QStringLiteral("𠮷"), std::nullopt},
+        {"Emoji", QStringLiteral("a😀"), std::nullopt},
+        {"Hangul", QStringLiteral("한"), std::nullopt},
+        {"LoneSurrogate", QString(QChar(0xD800)), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(dozo::toCodePage932(c.text), c.bytes);
+    }
+}
+
+TEST(AppVovKey, RefusesWhatTheLibraryCouldNotTakeAsTyped) {
+    QString refusal;
+    EXPECT_EQ(dozo::VovKey::encode(QStringLiteral("暗号"), &refusal),
+              QByteArray("\x88\xC3\x8D\x86"));
+    EXPECT_EQ(dozo::VovKey::encode(QString(255, QChar(u'x')), &refusal), QByteArray(255, 'x'));
+    // 127 kanji are 254 bytes, 128 are 256: one more than the library takes.
+    EXPECT_TRUE(dozo::VovKey::encode(QString(127, QChar(u'暗')), &refusal));
+    EXPECT_FALSE(dozo::VovKey::encode(QString(128, QChar(u'暗')), &refusal));
+    EXPECT_TRUE(refusal.contains(QStringLiteral("長すぎます"))) << refusal.toStdString();
+
+    EXPECT_FALSE(dozo::VovKey::encode(QStringLiteral("ab𠮷c"), &refusal));
+    EXPECT_TRUE(refusal.contains(QStringLiteral("「𠮷」"))) << refusal.toStdString();
+    // A NUL would cut the key short inside the library.
+    EXPECT_FALSE(dozo::VovKey::encode(QStringLiteral("ab") + QChar(u'\0') + "c", &refusal));
+    EXPECT_FALSE(dozo::VovKey::encode(QString(), &refusal));
+}
+
+class AppKeyedPanel : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!app.missingLibrary().isEmpty()) {
+            GTEST_SKIP() << app.missingLibrary().toStdString() << " is not built";
+        }
+        panel = app.window().keyedPanel();
+        app.showTab(kKeyedTab);
+    }
+
+    QStringList writeFiles(const std::vector<int>& sizes, std::vector<QByteArray>& originals) {
+        QStringList paths;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            originals.push_back(patterned(sizes[i], static_cast<int>(i) + 3));
+            paths.append(app.writeFile(QStringLiteral("keyed%1.bin").arg(i), originals.back()));
+        }
+        return paths;
+    }
+
+    void clickRun() {
+        app.tick();
+        ASSERT_TRUE(panel->cmdVovEnc->isEnabled());
+        QTest::mouseClick(panel->cmdVovEnc, Qt::LeftButton);
+    }
+
+    const ScriptedUiServices::Call& lastCall() { return app.ui().calls().back(); }
+
+    PanelTestWindow app;
+    dozo::KeyedPanel* panel = nullptr;
+};
+
+// The key reaches the library in code page 932; a second run restores.
+TEST_F(AppKeyedPanel, KeysEveryFileAsTheLibraryDoesAndASecondRunRestores) {
+    DirectLibrary direct(QStringLiteral("Vod32"));
+    struct KeyCase {
+        const char* name;
+        QString typed;
+        QByteArray bytes;
+    };
+    const KeyCase keys[] = {
+        {"Kanji", QStringLiteral("暗号"), QByteArray("\x88\xC3\x8D\x86")},
+        {"Spaces", QStringLiteral("   "), QByteArray("   ")},
+        {"Longest", QString(255, QChar(u'k')), QByteArray(255, 'k')},
+        {"MixedWidth", QStringLiteral("ｶﾅ鍵key"),
+         QByteArray("\xB6\xC5\x8C\xAE"
+                    "key")},
+    };
+    std::vector<QByteArray> originals;
+    const QStringList paths = writeFiles({0, 1, 255, 256, 70000}, originals);
+    panel->lstVov_OLEDragDrop(paths);
+    for (const KeyCase& k : keys) {
+        SCOPED_TRACE(k.name);
+        panel->txtKey->clear();
+        // Typed where the test's key events can carry the characters.
+        if (k.typed == QString::fromLatin1(k.typed.toLatin1())) {
+            QTest::keyClicks(panel->txtKey, k.typed);
+        } else {
+            panel->txtKey->setText(k.typed);
+        }
+        ASSERT_EQ(panel->txtKey->text(), k.typed);
+
+        QSignalSpy steps(panel->VovPrg, &QProgressBar::valueChanged);
+        app.ui().answerMessage(Answer::Ok);
+        clickRun();
+        for (std::size_t i = 0; i < originals.size(); ++i) {
+            EXPECT_EQ(PanelTestWindow::readFile(paths[static_cast<int>(i)]),
+                      direct.keyed(k.bytes, originals[i]));
+        }
+        EXPECT_EQ(lastCall().text, QStringLiteral("処理が完了しました。"));
+        EXPECT_EQ(lastCall().icon, Icon::Information);
+        std::vector<int> seen;
+        for (const auto& args : steps) seen.push_back(args.at(0).toInt());
+        EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5, 0}));
+
+        app.ui().answerMessage(Answer::Ok);
+        clickRun();
+        for (std::size_t i = 0; i < originals.size(); ++i) {
+            EXPECT_EQ(PanelTestWindow::readFile(paths[static_cast<int>(i)]), originals[i]);
+        }
+    }
+    EXPECT_EQ(panel->lstVov->count(), 5);
+    EXPECT_EQ(panel->VovPrg->value(), 0);
+    EXPECT_FALSE(QFile::exists(app.window().workDirectory().workFile()));
+}
+
+TEST_F(AppKeyedPanel, AnEmptyKeyBoxIsRefilledAndThatKeyUsed) {
+    DirectLibrary direct(QStringLiteral("Vod32"));
+    const QString initial = panel->txtKey->text();
+    ASSERT_EQ(initial.size(), 1);
+    ASSERT_TRUE(initial[0].isDigit());
+    std::vector<QByteArray> originals;
+    const QStringList paths = writeFiles({100, 3000}, originals);
+    panel->lstVov_OLEDragDrop(paths);
+    panel->txtKey->clear();
+
+    app.ui().answerMessage(Answer::Ok);
+    clickRun();
+    EXPECT_EQ(panel->txtKey->text(), initial);
+    for (std::size_t i = 0; i < originals.size(); ++i) {
+        EXPECT_EQ(PanelTestWindow::readFile(paths[static_cast<int>(i)]),
+                  direct.keyed(initial.toLatin1(), originals[i]));
+    }
+}
+
+// Refused keys: a message, and not one file touched, not even its time.
+TEST_F(AppKeyedPanel, AKeyTheCodePageCannotHoldIsRefusedBeforeAnyFile) {
+    std::vector<QByteArray> originals;
+    const QStringList paths = writeFiles({10, 20}, originals);
+    const QDateTime stamp = QFileInfo(paths[0]).lastModified();
+    panel->lstVov_OLEDragDrop(paths);
+    for (const QString& key :
+         {QStringLiteral("𠮷"), QStringLiteral("pass😀"), QString(128, QChar(u'鍵'))}) {
+        SCOPED_TRACE(key.toStdString());
+        panel->txtKey->setText(key);
+        QSignalSpy steps(panel->VovPrg, &QProgressBar::valueChanged);
+        app.ui().answerMessage(Answer::Ok);
+        clickRun();
+        EXPECT_EQ(lastCall().kind, Kind::MessageBox);
+        EXPECT_EQ(lastCall().icon, Icon::Error);
+        EXPECT_EQ(lastCall().title, QStringLiteral("Vuvurazir"));
+        EXPECT_TRUE(lastCall().text.contains(QStringLiteral("ファイルは変更されていません")));
+        EXPECT_EQ(steps.count(), 0);
+        EXPECT_EQ(panel->txtKey->text(), key) << "the key is left for the user to correct";
+        for (std::size_t i = 0; i < originals.size(); ++i) {
+            EXPECT_EQ(PanelTestWindow::readFile(paths[static_cast<int>(i)]), originals[i]);
+        }
+        EXPECT_EQ(QFileInfo(paths[0]).lastModified(), stamp);
+        EXPECT_FALSE(QFile::exists(app.window().workDirectory().workFile()));
+    }
+}
+
+TEST_F(AppKeyedPanel, MissingAndReadOnlyFilesAreReportedAndTheOthersKeyed) {
+    DirectLibrary direct(QStringLiteral("Vod32"));
+    const QByteArray first = patterned(4000, 1);
+    const QByteArray locked = patterned(4001, 2);
+    const QByteArray last = patterned(4002, 3);
+    const QString firstPath = app.writeFile(QStringLiteral("first"), first);
+    const QString missing = app.filePath(QStringLiteral("not-there"));
+    const QString lockedPath = app.writeFile(QStringLiteral("locked"), locked);
+    ASSERT_TRUE(QFile::setPermissions(lockedPath, QFile::ReadOwner));
+    const QString lastPath = app.writeFile(QStringLiteral("last"), last);
+    panel->lstVov_OLEDragDrop({firstPath, missing, lockedPath, lastPath});
+    panel->txtKey->setText(QStringLiteral("鍵"));
+
+    app.ui().answerMessage(Answer::Ok);
+    clickRun();
+    const QByteArray key = *dozo::toCodePage932(QStringLiteral("鍵"));
+    EXPECT_EQ(PanelTestWindow::readFile(firstPath), direct.keyed(key, first));
+    EXPECT_EQ(PanelTestWindow::readFile(lastPath), direct.keyed(key, last));
+    EXPECT_EQ(PanelTestWindow::readFile(lockedPath), locked);
+    EXPECT_EQ(lastCall().icon, dozo::UiServices::Icon::Error);
+    const QString text = lastCall().text;
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("4 個のファイルのうち 2 個を処理できませんでした。")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(missing + QStringLiteral("\n    ファイルが見つかりません")));
+    EXPECT_TRUE(text.contains(lockedPath + QStringLiteral("\n    読み取り専用です")));
+    EXPECT_EQ(panel->lstVov->count(), 4);
+    QFile::setPermissions(lockedPath, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+TEST_F(AppKeyedPanel, AddUsesTheOpenDialogAndTheMethodOptionSetsETVov) {
+    app.ui().answerOpenFile(QStringLiteral("/k/one"));
+    app.ui().answerOpenFile(std::nullopt);
+    QTest::mouseClick(panel->cmdVovAdd, Qt::LeftButton);
+    QTest::mouseClick(panel->cmdVovAdd, Qt::LeftButton);
+    ASSERT_EQ(panel->lstVov->count(), 1);
+    EXPECT_EQ(panel->lstVov->item(0)->text(), QStringLiteral("/k/one"));
+    for (const auto& call : app.ui().calls()) {
+        EXPECT_EQ(call.title, QStringLiteral("追加するファイル"));
+        EXPECT_EQ(call.filter, QStringLiteral("全てのファイル (*.*)|*.*"));
+        EXPECT_TRUE(call.proposedName.isEmpty());
+    }
+    QTest::mouseClick(panel->VovType[0], Qt::LeftButton);
+    EXPECT_EQ(app.window().state().ETVov, 0);
+}
+
+}  // namespace
