@@ -230,20 +230,4 @@ TEST_F(AppKeyedPanel, MissingAndReadOnlyFilesAreReportedAndTheOthersKeyed) {
     QFile::setPermissions(lockedPath, QFile::ReadOwner | QFile::WriteOwner);
 }
 
-TEST_F(AppKeyedPanel, AddUsesTheOpenDialogAndTheMethodOptionSetsETVov) {
-    app.ui().answerOpenFile(QStringLiteral("/k/one"));
-    app.ui().answerOpenFile(std::nullopt);
-    QTest::mouseClick(panel->cmdVovAdd, Qt::LeftButton);
-    QTest::mouseClick(panel->cmdVovAdd, Qt::LeftButton);
-    ASSERT_EQ(panel->lstVov->count(), 1);
-    EXPECT_EQ(panel->lstVov->item(0)->text(), QStringLiteral("/k/one"));
-    for (const auto& call : app.ui().calls()) {
-        EXPECT_EQ(call.title, QStringLiteral("追加するファイル"));
-        EXPECT_EQ(call.filter, QStringLiteral("全てのファイル (*.*)|*.*"));
-        EXPECT_TRUE(call.proposedName.isEmpty());
-    }
-    QTest::mouseClick(panel->VovType[0], Qt::LeftButton);
-    EXPECT_EQ(app.window().state().ETVov, 0);
-}
-
 }  // namespace

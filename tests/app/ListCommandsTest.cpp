@@ -1,5 +1,5 @@
-// Remove and clear, the same on the transform and the keyed list: driven by
-// real clicks on the controls found by name.
+// Add, remove and clear, the same on the transform and the keyed list:
+// driven by real clicks on the controls found by name.
 #include "PanelTestWindow.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +17,14 @@ struct ListPanel {
     const char* name;
     int tab;
     const char* list;
+    const char* add;
     const char* remove;
     const char* clear;
 };
 
 const ListPanel kPanels[] = {
-    {"Transform", 2, "IFN", "Del2", "CmdCL"},
-    {"Keyed", 3, "lstVov", "cmdVovDel", "cmdVovClear"},
+    {"Transform", 2, "IFN", "BR2", "Del2", "CmdCL"},
+    {"Keyed", 3, "lstVov", "cmdVovAdd", "cmdVovDel", "cmdVovClear"},
 };
 
 struct RemoveCase {
@@ -81,6 +82,24 @@ protected:
     PanelTestWindow app;
     QListWidget* list = nullptr;
 };
+
+TEST_P(AppListCommands, AddAppendsTheChosenFileAndCancelAddsNothing) {
+    app.ui().answerOpenFile(QStringLiteral("/data/one.bin"));
+    app.ui().answerOpenFile(std::nullopt);
+    app.ui().answerOpenFile(QStringLiteral("/a"));
+    for (int i = 0; i < 3; ++i) QTest::mouseClick(button(GetParam().add), Qt::LeftButton);
+
+    // Duplicates are listed again.
+    EXPECT_EQ(texts(), kEntries + QStringList({"/data/one.bin", "/a"}));
+    ASSERT_EQ(app.ui().calls().size(), 3u);
+    for (const auto& call : app.ui().calls()) {
+        EXPECT_EQ(call.kind, ScriptedUiServices::Kind::OpenFile);
+        EXPECT_EQ(call.title, QStringLiteral("追加するファイル"));
+        EXPECT_EQ(call.filter, QStringLiteral("全てのファイル (*.*)|*.*"));
+        // Every dialog starts with an empty name, whatever was chosen before.
+        EXPECT_TRUE(call.proposedName.isEmpty());
+    }
+}
 
 TEST_P(AppListCommands, RemoveTakesExactlyTheSelectedEntries) {
     for (const RemoveCase& c : kRemoveCases) {

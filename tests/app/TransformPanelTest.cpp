@@ -78,24 +78,6 @@ protected:
     dozo::TransformPanel* panel = nullptr;
 };
 
-TEST_F(AppTransformPanel, AddAppendsTheChosenFileAndCancelAddsNothing) {
-    app.ui().answerOpenFile(QStringLiteral("/data/one.bin"));
-    app.ui().answerOpenFile(std::nullopt);
-    app.ui().answerOpenFile(QStringLiteral("/data/one.bin"));
-    for (int i = 0; i < 3; ++i) QTest::mouseClick(panel->BR2, Qt::LeftButton);
-
-    // The same file twice is listed twice.
-    EXPECT_EQ(entries(panel->IFN), (QStringList{"/data/one.bin", "/data/one.bin"}));
-    ASSERT_EQ(app.ui().calls().size(), 3u);
-    for (const auto& call : app.ui().calls()) {
-        EXPECT_EQ(call.kind, Kind::OpenFile);
-        EXPECT_EQ(call.title, QStringLiteral("追加するファイル"));
-        EXPECT_EQ(call.filter, QStringLiteral("全てのファイル (*.*)|*.*"));
-        // Every dialog starts with an empty name, whatever was chosen before.
-        EXPECT_TRUE(call.proposedName.isEmpty());
-    }
-}
-
 TEST_F(AppTransformPanel, MethodOptionSetsET) {
     for (int i : {3, 6, 0, 5}) {
         choose(i);
@@ -195,17 +177,6 @@ INSTANTIATE_TEST_SUITE_P(Methods, AppTransformMethod, testing::Range(0, 7),
                          [](const testing::TestParamInfo<int>& info) {
                              return std::string(dozo::exports::kTransformMethods[info.param]);
                          });
-
-TEST_F(AppTransformPanel, AFileListedTwiceEndsAsItWas) {
-    const QByteArray original = patterned(999, 7);
-    const QString path = app.writeFile(QStringLiteral("twice.bin"), original);
-    panel->IFN_OLEDragDrop({path, path});
-    choose(5);
-    app.ui().answerMessage(Answer::Ok);
-    clickRun();
-    EXPECT_EQ(PanelTestWindow::readFile(path), original);
-    EXPECT_EQ(lastMessage().text, QStringLiteral("処理が完了しました。"));
-}
 
 // Missing, read-only and folder entries fail with their reason; every other
 // file is still transformed, and the one that failed is exactly as it was.
