@@ -4,6 +4,7 @@
 #include "PanelTestWindow.h"
 
 #include <LibraryExports.h>
+#include <panels/BatchOutcome.h>
 #include <panels/TransformPanel.h>
 
 #include <gtest/gtest.h>
@@ -40,6 +41,20 @@ QStringList entries(const QListWidget* list) {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i) texts.append(list->item(i)->text());
     return texts;
+}
+
+// A run over a thousand missing files still gives a box that fits on the
+// screen: the count is exact, the list is cut short and says how many more.
+TEST(AppBatchOutcome, NamesAtMostAScreenfulOfFailedFiles) {
+    dozo::BatchOutcome outcome(1000);
+    for (int i = 0; i < 400; ++i) outcome.addFailure(QStringLiteral("/f%1").arg(i), "r");
+    const QString text = outcome.message();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("1000 個のファイルのうち 400 個")));
+    EXPECT_TRUE(text.contains(QStringLiteral("/f14\n    r")));
+    EXPECT_FALSE(text.contains(QStringLiteral("/f15\n")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("ほか 385 個のファイル")));
+    EXPECT_LT(text.count(QChar(u'\n')), 40);
+    EXPECT_EQ(dozo::BatchOutcome(3).message(), QStringLiteral("処理が完了しました。"));
 }
 
 class AppTransformPanel : public testing::Test {
