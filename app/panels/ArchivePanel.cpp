@@ -170,15 +170,15 @@ void ArchivePanel::cmdDevelop_Click() {
     QDir().mkdir(*folder + QLatin1Char('/') + L1->text());
 
     ArchiverCall call(m_shell.libraries().unlha32());
-    const int checked =
+    const std::optional<bool> extractable =
         archiverPresent()
             ? m_shell.longRun().run([&](LongRun::Progress&) { return call.checkArchive(archive); })
-            : ArchiverCall::kUnavailable;
-    if (checked == ArchiverCall::kUnavailable) {
+            : std::nullopt;
+    if (!extractable) {
         showError(ArchiverCall::reasonFor(ArchiverCall::kUnavailable));
         return;
     }
-    if (checked == 0) {
+    if (!*extractable) {
         m_shell.ui().messageBox(QStringLiteral("【") + archive + QStringLiteral("】は\r\n") +
                                     QStringLiteral("展開可能な書庫ファイルではありません。"),
                                 title(), UiServices::Buttons::Ok, UiServices::Icon::Error);

@@ -26,10 +26,10 @@ ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLi
     return {code, reason};
 }
 
-int ArchiverCall::checkArchive(const QString& archive) {
+std::optional<bool> ArchiverCall::checkArchive(const QString& archive) {
     auto* check = m_library.function<UnlhaCheckArchiveFn>(contracts::kUnlhaCheckArchive);
-    if (!check) return kUnavailable;
-    return check(QFile::encodeName(archive).constData(), 1);
+    if (!check) return std::nullopt;
+    return check(QFile::encodeName(archive).constData(), 1) != 0;
 }
 
 QString ArchiverCall::reasonFor(int code) {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace dozo {
 
@@ -25,9 +26,8 @@ public:
     explicit ArchiverCall(Library& unlha32) : m_library(unlha32) {}
 
     Outcome run(void* owner, const QByteArray& commandLine);
-    // Nonzero when `archive` can be extracted; kUnavailable without the
-    // library.
-    int checkArchive(const QString& archive);
+    // Whether `archive` can be extracted; nullopt without the library.
+    std::optional<bool> checkArchive(const QString& archive);
 
     // The reason to show when the archiver gives none of its own.
     static QString reasonFor(int code);

@@ -229,6 +229,19 @@ INSTANTIATE_TEST_SUITE_P(
                                  "\"%1/my file.txt\" %1/two.txt\r\n"}),
     [](const testing::TestParamInfo<ListFileCase>& info) { return std::string(info.param.name); });
 
+// With no list file the archiver would be handed a missing or stale one and
+// pack the wrong files; the pack stops before the archiver instead.
+TEST_F(AppArchivePanel, AListFileThatCannotBeWrittenStopsThePack) {
+    RealLibraryWindow::writeAll(listFolder(), "a file where the list folder belongs");
+    const QStringList paths = makeFiles("src", {{"a.txt", "a"}});
+    const auto failed = pack(paths, env.scratch("out.lzh"));
+    EXPECT_TRUE(failed.text.startsWith(kAborted + "\r\n")) << failed.text.toStdString();
+    EXPECT_TRUE(failed.text.contains(listFile())) << failed.text.toStdString();
+    EXPECT_EQ(failed.icon, Icon::Error);
+    EXPECT_FALSE(QFile::exists(env.scratch("out.lzh")));
+    EXPECT_EQ(RealLibraryWindow::readAll(listFolder()), "a file where the list folder belongs");
+}
+
 TEST_F(AppArchivePanel, UnpacksIntoAFolderNamedUpToTheFirstDot) {
     const QStringList paths = makeFiles("src", {{"inside.txt", "payload"}});
     ASSERT_EQ(pack(paths, env.scratch("data.backup.lzh")).text, QStringLiteral("圧縮完了！"));
