@@ -1,12 +1,9 @@
 // The texts the archive and package panels hand to the archiver and the
 // names they derive, checked without a window.
 #include <panels/ArchiveCommands.h>
-#include <panels/ArchiverCall.h>
-#include <panels/PackageCall.h>
 #include <panels/PackageNames.h>
 
 #include <gtest/gtest.h>
-#include <QSet>
 
 namespace {
 
@@ -121,25 +118,5 @@ INSTANTIATE_TEST_SUITE_P(Executables, AppArchiveName,
                                          NameCase{"/out/package", "/out/pac.lzh"},
                                          NameCase{"/out/x.lzh", "/out/x.lzh"},
                                          NameCase{"ab", ".lzh"}));
-
-TEST(AppLibraryReasons, EveryDocumentedCodeHasItsOwnJapaneseReason) {
-    QSet<QString> rivo;
-    for (int code = -1; code <= 8; ++code) {
-        if (code == 0) continue;
-        const QString reason = dozo::PackageCall::reasonFor(code);
-        EXPECT_FALSE(reason.isEmpty()) << code;
-        rivo.insert(reason);
-    }
-    EXPECT_EQ(rivo.size(), 9) << "two codes share a reason";
-    EXPECT_TRUE(dozo::PackageCall::reasonFor(42).contains("42"));
-
-    QSet<QString> unlha;
-    for (int code = -1; code <= 8; ++code) {
-        if (code == 0) continue;
-        unlha.insert(dozo::ArchiverCall::reasonFor(code));
-    }
-    EXPECT_EQ(unlha.size(), 9);
-    EXPECT_TRUE(dozo::ArchiverCall::reasonFor(11).contains("11"));
-}
 
 }  // namespace

@@ -1,14 +1,13 @@
 #include "RealLibraryWindow.h"
 
+#include "FileDrops.h"
+
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QDir>
-#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QUrl>
 
 RealLibraryWindow::RealLibraryWindow()
     : m_previousConfigHome(qgetenv("XDG_CONFIG_HOME")),
@@ -54,18 +53,9 @@ void RealLibraryWindow::setArchiverOverwrite(bool overwrite) {
 }
 
 void RealLibraryWindow::drop(QWidget* target, const QStringList& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& path : paths) urls.append(QUrl::fromLocalFile(path));
-    data.setUrls(urls);
-    ASSERT_TRUE(data.hasFormat(QStringLiteral("text/uri-list")));
-    const QPointF at(target->width() / 2.0, target->height() / 2.0);
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    ASSERT_TRUE(enter.isAccepted()) << "the drag was refused";
-    QDropEvent dropEvent(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &dropEvent);
-    ASSERT_TRUE(dropEvent.isAccepted()) << "the drop was refused";
+    const auto data = FileDrops::fileList(paths);
+    ASSERT_EQ(FileDrops::dragOver(target, data.get()), Qt::CopyAction) << "the drag was refused";
+    FileDrops::drop(target, data.get());
 }
 
 QByteArray RealLibraryWindow::readAll(const QString& path) {

@@ -6,7 +6,6 @@
 #include <frmMain.h>
 
 #include <QByteArray>
-#include <QMimeData>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
