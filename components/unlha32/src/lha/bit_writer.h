@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <span>
@@ -17,13 +18,7 @@ public:
         bits_ += n;
         if (bits_ >= 32) {
             bits_ -= 32;
-            const std::uint32_t w = static_cast<std::uint32_t>(acc_ >> bits_);
-            const std::size_t at = out_.size();
-            out_.resize(at + 4);
-            out_[at] = static_cast<std::uint8_t>(w >> 24);
-            out_[at + 1] = static_cast<std::uint8_t>(w >> 16);
-            out_[at + 2] = static_cast<std::uint8_t>(w >> 8);
-            out_[at + 3] = static_cast<std::uint8_t>(w);
+            word(static_cast<std::uint32_t>(acc_ >> bits_));
         }
     }
 
@@ -31,10 +26,12 @@ public:
     void takeBytes(std::vector<std::uint8_t>& dst) {
         while (bits_ >= 8) {
             bits_ -= 8;
-            out_.push_back(static_cast<std::uint8_t>(acc_ >> bits_));
+            byte(static_cast<std::uint8_t>(acc_ >> bits_));
         }
+        out_.resize(len_);
         dst.swap(out_);
         out_.clear();
+        len_ = 0;
     }
 
     // The bits of an incomplete last byte (after takeBytes), right-aligned.
@@ -50,8 +47,28 @@ public:
     }
 
 private:
+    // The vector only grows, in doubling steps; len_ counts the bytes in it,
+    // so a word costs no per-call resize.
+    void reserve(std::size_t n) {
+        if (len_ + n > out_.size()) out_.resize(std::max<std::size_t>(4096, 2 * out_.size()));
+    }
+    void word(std::uint32_t w) {
+        reserve(4);
+        std::uint8_t* p = out_.data() + len_;
+        p[0] = static_cast<std::uint8_t>(w >> 24);
+        p[1] = static_cast<std::uint8_t>(w >> 16);
+        p[2] = static_cast<std::uint8_t>(w >> 8);
+        p[3] = static_cast<std::uint8_t>(w);
+        len_ += 4;
+    }
+    void byte(std::uint8_t b) {
+        reserve(1);
+        out_[len_++] = b;
+    }
+
     std::uint64_t acc_ = 0;
     int bits_ = 0;
+    std::size_t len_ = 0;
     std::vector<std::uint8_t> out_;
 };
 

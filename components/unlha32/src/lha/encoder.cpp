@@ -16,24 +16,29 @@ namespace {
 constexpr int kLookahead = kMaxMatch + 4;
 constexpr int kNil = -1;
 
-// Optimal parsing works on chunks of this many positions: long enough that
-// few matches are cut at a chunk end, short enough to keep the tables in cache.
+// The parser takes the input in chunks of this many positions, each started
+// only once the chunk and its look-ahead are buffered.
 constexpr int kChunk = 4096;
-constexpr int kMaxCandidates = 24;
 
 struct Tuning {
-    int maxChain;  // chain positions examined per position
-    int niceLen;   // a match this long is taken without looking inside it
+    int maxChain;  // chain positions examined per search
+    int niceLen;   // a match this long ends the search
+    int lazyLen;   // a match this long is taken without trying the next byte
+    int goodLen;   // past this, the next byte gets a quarter of the search
+    int lazy2Len;  // a match shorter than this is also tried two bytes on
+    int indexLen;  // interior positions of longer matches are only partly indexed
     int blockSymbols;
 };
 
+// Deeper chains pay for themselves only with the larger dictionaries. Blocks
+// of 16K symbols follow changes in the data better than longer ones.
 Tuning tuning(Method m) {
     switch (m) {
         case Method::lh6:
         case Method::lh7:
-            return {16, 48, 1 << 15};
+            return {16, 48, 32, 8, 8, 32, 1 << 14};
         default:
-            return {12, 48, 1 << 15};
+            return {12, 48, 32, 8, 8, 32, 1 << 14};
     }
 }
 
@@ -68,6 +73,7 @@ struct Prices {
     std::array<int, 256> lit{};
     std::array<int, kMaxMatch + 1> len{};
     std::array<int, 17> pos{};
+    int avgLit = 8 * kScale;
 
     Prices() {
         lit.fill(8 * kScale);
@@ -75,7 +81,13 @@ struct Prices {
         for (int p = 0; p < 17; ++p) pos[p] = (4 + std::max(0, p - 1)) * kScale;
     }
 
-    void update(const BlockLengths& b, int numP) {
+    void update(const BlockLengths& b, int numP, std::span<const std::uint32_t> cFreq) {
+        std::uint64_t bits = 0, count = 0;
+        for (int i = 0; i < 256; ++i) {
+            bits += std::uint64_t{cFreq[i]} * b.c[i];
+            count += cFreq[i];
+        }
+        if (count) avgLit = static_cast<int>(bits * kScale / count);
         auto price = [](int bits, int unused) { return (bits ? bits : unused) * kScale; };
         for (int i = 0; i < 256; ++i) lit[i] = price(b.c[i], 12);
         for (int l = kMinMatch; l <= kMaxMatch; ++l) len[l] = price(b.c[256 + l - kMinMatch], 12);
@@ -95,17 +107,11 @@ struct Encoder::State {
     int dictSize, mask, maxDist;
     int bufSize;
     std::vector<std::uint8_t> buf;
-    // Chains link positions with the same four-byte hash; three-byte matches
-    // only come from the most recent position with the same three bytes (the
-    // nearest is the only one worth its price).
-    std::vector<int> head4, head3, prev;
+    std::vector<int> headC, head4, head3, prev;
     int cur = 0, end = 0;
 
-    std::vector<std::uint32_t> price;
-    std::vector<std::uint16_t> fromLen;
-    std::vector<int> fromDist, path;
-
-    std::vector<Token> tokens;
+    std::vector<Token> tokens;  // sized for a block; nTokens are in use
+    int nTokens = 0;
     std::array<std::uint32_t, kNumC> cFreq{};
     std::array<std::uint32_t, 17> pFreq{};
     Prices prices;
@@ -114,6 +120,11 @@ struct Encoder::State {
 
     static constexpr int kHash4Bits = 16;
     static constexpr int kHash3Bits = 14;
+    static constexpr int kChainBits = 16;
+    // The chain links positions with the same six bytes: walking it finds long
+    // matches in few steps. Four- and three-byte matches come from the most
+    // recent position with those bytes, the only ones short enough to pay.
+    static constexpr int kChainBytes = 6;
 
     State(Method m, Sink s) : mp(params(m)), tune(tuning(m)), sink(std::move(s)) {
         assert(m != Method::lh0);
@@ -122,18 +133,20 @@ struct Encoder::State {
         // A distance equal to the whole dictionary would name the very byte a
         // ring-buffer decoder is about to overwrite; stay one short of it.
         maxDist = dictSize - 1;
-        bufSize = 2 * dictSize + (1 << 18);
+        bufSize = 2 * dictSize + (1 << 20);
         buf.assign(bufSize + kLookahead + 16, 0);
+        headC.assign(std::size_t{1} << kChainBits, kNil);
         head4.assign(std::size_t{1} << kHash4Bits, kNil);
         head3.assign(std::size_t{1} << kHash3Bits, kNil);
         prev.assign(dictSize, kNil);
-        tokens.reserve(tune.blockSymbols);
-        price.resize(kChunk + 1);
-        fromLen.resize(kChunk + 1);
-        fromDist.resize(kChunk + 1);
-        path.reserve(kChunk);
+        tokens.resize(tune.blockSymbols);
     }
 
+    std::uint32_t hashChain(int pos) const {
+        constexpr int shift = 64 - 8 * kChainBytes;
+        return static_cast<std::uint32_t>(((load64(&buf[pos]) << shift) * 0x9E3779B97F4A7C15ull) >>
+                                          (64 - kChainBits));
+    }
     std::uint32_t hash4(int pos) const {
         return (load32(&buf[pos]) * 2654435761u) >> (32 - kHash4Bits);
     }
@@ -141,48 +154,73 @@ struct Encoder::State {
         return ((load32(&buf[pos]) << 8) * 2654435761u) >> (32 - kHash3Bits);
     }
 
-    // Callers guarantee four readable bytes (the buffer is padded); a hash
-    // over bytes past `end` only costs a missed match near the very end.
-    void insert(int pos, int* cand4, int* cand3) {
-        const std::uint32_t h4 = hash4(pos), h3 = hash3(pos);
-        *cand4 = head4[h4];
-        *cand3 = head3[h3];
-        head4[h4] = pos;
-        head3[h3] = pos;
-        prev[pos & mask] = *cand4;
-    }
-
-    void insert(int pos) {
-        int c4, c3;
-        insert(pos, &c4, &c3);
-    }
-
-    struct Candidate {
-        int len, dist;
+    struct Heads {
+        int chain = kNil, four = kNil, three = kNil;
     };
 
-    // Matches at `pos` of strictly increasing length (and distance): the
-    // nearest three-byte one, then whatever the four-byte chain improves on.
-    int findMatches(int pos, int cand4, int cand3, int maxLen, Candidate* out) const {
+    // Hashes only whole bytes before `end`: what lies past it is stale and
+    // would make the output depend on how the input was written.
+    Heads insert(int pos) {
+        Heads h;
+        if (pos + 4 > end) return h;
+        const std::uint32_t h4 = hash4(pos), h3 = hash3(pos);
+        h.four = head4[h4];
+        h.three = head3[h3];
+        head4[h4] = pos;
+        head3[h3] = pos;
+        if (pos + kChainBytes <= end) {
+            const std::uint32_t hc = hashChain(pos);
+            h.chain = headC[hc];
+            headC[hc] = pos;
+            prev[pos & mask] = h.chain;
+        }
+        return h;
+    }
+
+    struct Match {
+        int len = 0, dist = 0;
+    };
+    Match carried;
+    bool haveCarried = false;
+
+    // Best match at `pos` (inserting it): the nearest three- and four-byte
+    // ones, then whatever the chain improves on. Only a longer match replaces
+    // the best, and only if it saves more bits; ties keep the nearer.
+    Match search(int pos, int chainLimit) {
+        const int maxLen = std::min(kMaxMatch, end - pos);
+        if (maxLen < kMinMatch) return {};
+        const Heads h = insert(pos);
+        const int cand3 = h.three, cand4 = h.four;
         const int minPos = pos - maxDist;
         const std::uint8_t* s = &buf[pos];
-        int n = 0, bestLen = kMinMatch - 1;
+        Match best;
+        int bestLen = kMinMatch - 1;
         if (cand3 >= minPos && cand3 >= 0) {
             const int len = matchLength(s, &buf[cand3], maxLen);
-            if (len >= kMinMatch) {
-                out[n++] = {len, pos - cand3};
-                bestLen = len;
+            if (len >= kMinMatch) best = {bestLen = len, pos - cand3};
+        }
+        const std::uint32_t head = load32(s);
+        int bestScore = best.len ? score(best) : 0;
+        int chain = chainLimit;
+        if (cand4 >= minPos && cand4 >= 0 && cand4 != cand3) {
+            const int len = matchLength(s, &buf[cand4], maxLen);
+            if (len > bestLen) {
+                best = {bestLen = len, pos - cand4};
+                bestScore = score(best);
             }
         }
-        int chain = tune.maxChain;
-        for (int cand = cand4; cand >= minPos && cand >= 0 && bestLen < maxLen;) {
+        for (int cand = h.chain; cand >= minPos && cand >= 0 && bestLen < maxLen;) {
             const std::uint8_t* m = &buf[cand];
-            if (m[bestLen] == s[bestLen] && load32(m) == load32(s)) {
+            if (m[bestLen] == s[bestLen] && load32(m) == head) {
                 const int len = matchLength(s, m, maxLen);
                 if (len > bestLen) {
                     bestLen = len;
-                    if (n == kMaxCandidates) --n;
-                    out[n++] = {len, pos - cand};
+                    const Match found{len, pos - cand};
+                    const int sc = score(found);
+                    if (sc > bestScore || !best.len) {
+                        best = found;
+                        bestScore = sc;
+                    }
                     if (len >= tune.niceLen) break;
                 }
             }
@@ -191,89 +229,104 @@ struct Encoder::State {
             if (next >= cand) break;
             cand = next;
         }
-        return n;
+        return best;
     }
 
-    // Cheapest coding of [cur, cur + n) under the current prices, found by a
-    // shortest-path pass over the positions; matches stop at the chunk end.
+    // Under the prices of the last block, whether a match codes its bytes in
+    // fewer bits than literals would; only short far matches ever lose.
+    int matchPrice(const Match& m) const {
+        return prices.len[m.len] + prices.pos[positionCode(m.dist - 1)];
+    }
+    // Bits saved against literals of the average price: longer is not better
+    // when the extra byte costs more distance bits than it saves.
+    int score(const Match& m) const { return m.len * prices.avgLit - matchPrice(m); }
+    bool worthIt(const Match& m, int pos) const {
+        if (m.len < kMinMatch) return false;
+        if (m.len >= 8) return true;
+        int lits = 0;
+        for (int i = 0; i < m.len; ++i) lits += prices.lit[buf[pos + i]];
+        return matchPrice(m) < lits;
+    }
+
+    // Lazy matching: a match is deferred by one byte when the next position
+    // starts a better one. Matches may run past the chunk into the
+    // look-ahead; `carried` holds a match already found at `cur`.
     void parseChunk(int n) {
-        constexpr std::uint32_t kInf = 0xFFFFFFFF;
-        std::fill(price.begin(), price.begin() + n + 1, kInf);
-        price[0] = 0;
-        Candidate cands[kMaxCandidates];
-        for (int i = 0; i < n; ++i) {
-            const int pos = cur + i;
-            int cand4 = kNil, cand3 = kNil;
-            if (pos + 4 <= end) insert(pos, &cand4, &cand3);
-            const std::uint32_t base = price[i];
-            const std::uint32_t lit = base + prices.lit[buf[pos]];
-            if (lit < price[i + 1]) {
-                price[i + 1] = lit;
-                fromLen[i + 1] = 1;
+        const int stop = cur + n;
+        int pos = cur;
+        while (pos < stop) {
+            Match m = haveCarried ? carried : search(pos, tune.maxChain);
+            haveCarried = false;
+            if (!worthIt(m, pos)) {
+                literal(buf[pos]);
+                ++pos;
+                continue;
             }
-            const int maxLen = std::min(kMaxMatch, n - i);
-            if (maxLen < kMinMatch) continue;
-            const int found = findMatches(pos, cand4, cand3, maxLen, cands);
-            int l = kMinMatch;
-            for (int k = 0; k < found; ++k) {
-                const int posPrice = prices.pos[positionCode(cands[k].dist - 1)];
-                for (; l <= cands[k].len; ++l) {
-                    const std::uint32_t p = base + posPrice + prices.len[l];
-                    if (p < price[i + l]) {
-                        price[i + l] = p;
-                        fromLen[i + l] = static_cast<std::uint16_t>(l);
-                        fromDist[i + l] = cands[k].dist;
+            if (m.len < tune.lazyLen && pos + 1 < end) {
+                const Match next =
+                    search(pos + 1, m.len >= tune.goodLen ? tune.maxChain / 4 : tune.maxChain);
+                if (next.len > m.len && score(next) > score(m) && worthIt(next, pos + 1)) {
+                    literal(buf[pos]);
+                    ++pos;
+                    carried = next;
+                    haveCarried = true;
+                    continue;
+                }
+                int indexed = pos + 2;
+                if (m.len < tune.lazy2Len && pos + 2 < end) {
+                    const Match next2 = search(pos + 2, tune.maxChain);
+                    ++indexed;
+                    if (next2.len > m.len && score(next2) > score(m) && worthIt(next2, pos + 2)) {
+                        literal(buf[pos]);
+                        literal(buf[pos + 1]);
+                        pos += 2;
+                        carried = next2;
+                        haveCarried = true;
+                        continue;
                     }
                 }
+                match(m.len, m.dist);
+                indexRange(indexed, pos + m.len);
+            } else {
+                match(m.len, m.dist);
+                indexRange(pos + 1, pos + m.len);
             }
-            if (found && cands[found - 1].len >= tune.niceLen) {
-                // Inside a long match nothing cheaper is likely; only index it.
-                const int skip = cands[found - 1].len;
-                for (int j = 1; j < skip; ++j)
-                    if (pos + j + 4 <= end) insert(pos + j);
-                i += skip - 1;
-            }
+            pos += m.len;
         }
-        int at = n;
-        path.clear();
-        while (at > 0) {
-            path.push_back(at);
-            at -= fromLen[at];
+        cur = pos;
+    }
+
+    // Positions inside a match are only indexed, never searched.
+    void indexRange(int from, int to) {
+        if (to - from > tune.indexLen) {
+            for (int p = from; p < from + 4; ++p) insert(p);
+            from = to - 4;
         }
-        int start = 0;
-        for (auto it = path.rbegin(); it != path.rend(); ++it) {
-            const int stop = *it;
-            if (stop - start == 1)
-                literal(buf[cur + start]);
-            else
-                match(stop - start, fromDist[stop]);
-            start = stop;
-        }
-        cur += n;
+        for (int p = from; p < to; ++p) insert(p);
     }
 
     void literal(int byte) {
-        tokens.push_back(static_cast<Token>(byte));
+        tokens[nTokens++] = static_cast<Token>(byte);
         ++cFreq[byte];
-        if (tokens.size() >= static_cast<std::size_t>(tune.blockSymbols)) flushBlock();
+        if (nTokens == tune.blockSymbols) flushBlock();
     }
 
     void match(int len, int dist) {
         const int sym = 256 + len - kMinMatch;
         const std::uint32_t pos = static_cast<std::uint32_t>(dist - 1);
-        tokens.push_back(static_cast<Token>(sym) | pos << 16);
+        tokens[nTokens++] = static_cast<Token>(sym) | pos << 16;
         ++cFreq[sym];
         ++pFreq[positionCode(pos)];
-        if (tokens.size() >= static_cast<std::size_t>(tune.blockSymbols)) flushBlock();
+        if (nTokens == tune.blockSymbols) flushBlock();
     }
 
     void flushBlock(bool last = false) {
-        if (tokens.empty()) return;
+        if (nTokens == 0) return;
         BlockLengths lengths;
-        writeBlock(bits, tokens, cFreq, std::span<const std::uint32_t>(pFreq).first(mp.numP),
-                   mp.pBits, last, &lengths);
-        prices.update(lengths, mp.numP);
-        tokens.clear();
+        writeBlock(bits, std::span<const Token>(tokens).first(nTokens), cFreq,
+                   std::span<const std::uint32_t>(pFreq).first(mp.numP), mp.pBits, last, &lengths);
+        prices.update(lengths, mp.numP, cFreq);
+        nTokens = 0;
         cFreq.fill(0);
         pFreq.fill(0);
         emit();
@@ -309,6 +362,7 @@ struct Encoder::State {
         auto rebase = [shift](std::vector<int>& v) {
             for (int& x : v) x = x >= shift ? x - shift : kNil;
         };
+        rebase(headC);
         rebase(head4);
         rebase(head3);
         rebase(prev);
@@ -336,7 +390,7 @@ void Encoder::prime(std::span<const std::uint8_t> history) {
     assert(s.end == 0 && history.size() <= static_cast<std::size_t>(s.dictSize));
     std::memcpy(s.buf.data(), history.data(), history.size());
     s.end = static_cast<int>(history.size());
-    for (int p = 0; p + 4 <= s.end; ++p) s.insert(p);
+    for (int p = 0; p < s.end; ++p) s.insert(p);
     s.cur = s.end;
 }
 
