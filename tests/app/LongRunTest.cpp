@@ -99,7 +99,8 @@ TEST_F(AppLongRun, InputDuringTheRunIsSwallowedNotPostponed) {
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_FALSE(dropAccepted);
 
-    // Afterwards the window listens again.
+    // Afterwards the window listens again: the click opens the browse dialog.
+    ui.answerOpenFile(std::nullopt);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicks.count(), 1);
     QTest::keyClicks(field, "x");
@@ -133,6 +134,7 @@ TEST_F(AppLongRun, AnExceptionOfTheWorkReachesTheCaller) {
     EXPECT_FALSE(window->longRun().busy());
     EXPECT_TRUE(window->Tmr()->isActive());
     QSignalSpy clicks(window->packagePanel()->BR, &QPushButton::clicked);
+    ui.answerOpenFile(std::nullopt);
     QTest::mouseClick(window->packagePanel()->BR, Qt::LeftButton);
     EXPECT_EQ(clicks.count(), 1) << "input must be back after a failed run";
 }
