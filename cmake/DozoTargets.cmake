@@ -42,7 +42,7 @@ function(dozo_test target)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   # One variable per property: a list-valued ENVIRONMENT would be split into
   # separate properties on its way through test discovery.
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                ENVIRONMENT_MODIFICATION "DOZO_BUILD_DIR=set:${CMAKE_BINARY_DIR}")
 endfunction()
