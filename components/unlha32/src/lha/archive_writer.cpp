@@ -35,9 +35,12 @@ struct Segment {
     std::uint32_t tail = 0;
     int tailBits = 0;
     std::string error;
+    EncoderMemory memory;
 };
 
 void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool last, Segment& seg) {
+    seg.packed.clear();
+    seg.error.clear();
     const std::int64_t from = seg.offset - static_cast<std::int64_t>(seg.history);
     seg.input.resize(seg.history + static_cast<std::size_t>(seg.length));
     std::size_t done = 0;
@@ -55,10 +58,13 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
         }
         done += static_cast<std::size_t>(n);
     }
-    Encoder enc(method, [&](std::span<const std::uint8_t> b) {
-        seg.packed.insert(seg.packed.end(), b.begin(), b.end());
-        return true;
-    });
+    Encoder enc(
+        method,
+        [&](std::span<const std::uint8_t> b) {
+            seg.packed.insert(seg.packed.end(), b.begin(), b.end());
+            return true;
+        },
+        &seg.memory);
     const std::span<const std::uint8_t> all(seg.input);
     enc.prime(all.first(seg.history));
     enc.write(all.subspan(seg.history));
@@ -67,7 +73,16 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
 
 }  // namespace
 
-ArchiveWriter::ArchiveWriter(int fd) : fd_(fd) {
+// One segment per worker, reused batch after batch and file after file: fresh
+// megabytes for each segment cost more in page faults than the compressing.
+struct ArchiveWriter::Workspace {
+    std::vector<Segment> segments;
+    EncoderMemory whole;
+};
+
+ArchiveWriter::~ArchiveWriter() = default;
+
+ArchiveWriter::ArchiveWriter(int fd) : fd_(fd), work_(std::make_unique<Workspace>()) {
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     offset_ = at < 0 ? 0 : at;
     if (at < 0) error_ = sysError("archive is not seekable");
@@ -176,13 +191,16 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
                                   Method method, std::uint16_t* crc) {
     const std::int64_t dataAt = offset_;
     bool tooBig = false;
-    Encoder enc(method, [&](std::span<const std::uint8_t> bytes) {
-        if (offset_ - dataAt + static_cast<std::int64_t>(bytes.size()) >= size) {
-            tooBig = true;
-            return false;
-        }
-        return writeAll(bytes);
-    });
+    Encoder enc(
+        method,
+        [&](std::span<const std::uint8_t> bytes) {
+            if (offset_ - dataAt + static_cast<std::int64_t>(bytes.size()) >= size) {
+                tooBig = true;
+                return false;
+            }
+            return writeAll(bytes);
+        },
+        &work_->whole);
     std::vector<std::uint8_t> chunk(kChunk);
     std::int64_t done = 0;
     *crc = 0;
@@ -213,7 +231,9 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
     *crc = 0;
     for (std::int64_t first = 0; first < count; first += workers) {
         const std::int64_t n = std::min<std::int64_t>(workers, count - first);
-        std::vector<Segment> segs(static_cast<std::size_t>(n));
+        auto& pool = work_->segments;
+        if (pool.size() < static_cast<std::size_t>(n)) pool.resize(static_cast<std::size_t>(n));
+        const std::span<Segment> segs = std::span(pool).first(static_cast<std::size_t>(n));
         for (std::int64_t i = 0; i < n; ++i) {
             Segment& seg = segs[static_cast<std::size_t>(i)];
             seg.offset = (first + i) * kSegment;

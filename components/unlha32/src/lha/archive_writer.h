@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ struct EntryInfo {
 class ArchiveWriter {
 public:
     explicit ArchiveWriter(int fd);
+    ~ArchiveWriter();
 
     // Compresses `size` bytes read from inputFd (a regular file, read from its
     // current offset) with `method`; stores -lh0- when compression does not
@@ -52,6 +54,9 @@ private:
     std::string error_;
     Method lastMethod_ = Method::lh0;
     bool finished_ = false;
+    // Buffers for compressing, kept from one file to the next.
+    struct Workspace;
+    std::unique_ptr<Workspace> work_;
 };
 
 }  // namespace unlha

@@ -30,15 +30,16 @@ struct Tuning {
     int blockSymbols;
 };
 
-// Deeper chains pay for themselves only with the larger dictionaries. Blocks
+// The larger dictionaries walk shorter chains: their candidates are spread
+// over more memory, and each step costs cache misses for little gain. Blocks
 // of 16K symbols follow changes in the data better than longer ones.
 Tuning tuning(Method m) {
     switch (m) {
         case Method::lh6:
         case Method::lh7:
-            return {16, 48, 32, 8, 8, 32, 1 << 14};
+            return {8, 48, 32, 8, 6, 32, 1 << 14};
         default:
-            return {12, 48, 32, 8, 8, 32, 1 << 14};
+            return {12, 48, 32, 8, 6, 32, 1 << 14};
     }
 }
 
@@ -106,11 +107,17 @@ struct Encoder::State {
 
     int dictSize, mask, maxDist;
     int bufSize;
-    std::vector<std::uint8_t> buf;
-    std::vector<int> headC, head4, head3, prev;
+    EncoderMemory own;
+    EncoderMemory& memory;
+    std::vector<std::uint8_t>& buf;
+    std::vector<int>& prev;
+    std::vector<Token>& tokens;  // sized for a block; nTokens are in use
+    // The three hash heads share one allocation.
+    int* headC;
+    int* head4;
+    int* head3;
     int cur = 0, end = 0;
 
-    std::vector<Token> tokens;  // sized for a block; nTokens are in use
     int nTokens = 0;
     std::array<std::uint32_t, kNumC> cFreq{};
     std::array<std::uint32_t, 17> pFreq{};
@@ -126,7 +133,14 @@ struct Encoder::State {
     // recent position with those bytes, the only ones short enough to pay.
     static constexpr int kChainBytes = 6;
 
-    State(Method m, Sink s) : mp(params(m)), tune(tuning(m)), sink(std::move(s)) {
+    State(Method m, Sink s, EncoderMemory* mem)
+        : mp(params(m)),
+          tune(tuning(m)),
+          sink(std::move(s)),
+          memory(mem ? *mem : own),
+          buf(memory.window),
+          prev(memory.prev),
+          tokens(memory.tokens) {
         assert(m != Method::lh0);
         dictSize = 1 << mp.dictBits;
         mask = dictSize - 1;
@@ -134,11 +148,16 @@ struct Encoder::State {
         // ring-buffer decoder is about to overwrite; stay one short of it.
         maxDist = dictSize - 1;
         bufSize = 2 * dictSize + (1 << 20);
-        buf.assign(bufSize + kLookahead + 16, 0);
-        headC.assign(std::size_t{1} << kChainBits, kNil);
-        head4.assign(std::size_t{1} << kHash4Bits, kNil);
-        head3.assign(std::size_t{1} << kHash3Bits, kNil);
-        prev.assign(dictSize, kNil);
+        // Bytes past `end` are never part of a match or a hash, so whatever
+        // an earlier encoder left in the window does not matter.
+        buf.resize(bufSize + kLookahead + 16);
+        constexpr int kHeads = (1 << kChainBits) + (1 << kHash4Bits) + (1 << kHash3Bits);
+        memory.heads.assign(kHeads, kNil);
+        headC = memory.heads.data();
+        head4 = headC + (1 << kChainBits);
+        head3 = head4 + (1 << kHash4Bits);
+        // Chain links are only followed from heads set by this encoder.
+        prev.resize(dictSize);
         tokens.resize(tune.blockSymbols);
     }
 
@@ -359,17 +378,16 @@ struct Encoder::State {
         std::memmove(buf.data(), buf.data() + shift, end - shift);
         cur -= shift;
         end -= shift;
-        auto rebase = [shift](std::vector<int>& v) {
+        auto rebase = [shift](std::span<int> v) {
             for (int& x : v) x = x >= shift ? x - shift : kNil;
         };
-        rebase(headC);
-        rebase(head4);
-        rebase(head3);
+        rebase(memory.heads);
         rebase(prev);
     }
 };
 
-Encoder::Encoder(Method method, Sink sink) : s_(std::make_unique<State>(method, std::move(sink))) {}
+Encoder::Encoder(Method method, Sink sink, EncoderMemory* memory)
+    : s_(std::make_unique<State>(method, std::move(sink), memory)) {}
 Encoder::~Encoder() = default;
 
 bool Encoder::write(std::span<const std::uint8_t> data) {

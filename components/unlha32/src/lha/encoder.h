@@ -10,6 +10,16 @@
 
 namespace unlha {
 
+// The large buffers an encoder works in. Handing the same one to encoders
+// that run one after another (never two at once) spares allocating, zeroing
+// and faulting in a few megabytes for each; what it holds between encoders
+// never affects their output.
+struct EncoderMemory {
+    std::vector<std::uint8_t> window;
+    std::vector<int> heads, prev;
+    std::vector<std::uint32_t> tokens;
+};
+
 // Streaming LZSS + static-Huffman encoder for -lh5-, -lh6- and -lh7-. Memory
 // is bounded by the method's dictionary plus a fixed read-ahead, whatever the
 // input size. Compressed bytes go to the sink as blocks complete; a sink that
@@ -18,7 +28,7 @@ class Encoder {
 public:
     using Sink = std::function<bool(std::span<const std::uint8_t>)>;
 
-    Encoder(Method method, Sink sink);
+    Encoder(Method method, Sink sink, EncoderMemory* memory = nullptr);
     ~Encoder();
     Encoder(const Encoder&) = delete;
     Encoder& operator=(const Encoder&) = delete;
