@@ -324,3 +324,35 @@ TEST_F(Writer, LargeFilesSplitIntoSegmentsStillDecodeExactly) {
 }
 
 }  // namespace
+
+namespace {
+
+// The writer keeps its buffers from file to file; nothing an earlier file left
+// in them may change how a later one is compressed.
+TEST_F(Writer, EarlierFilesDoNotChangeLaterOnes) {
+    const Bytes first = binaryData(5 << 19, 31);
+    const Bytes big = textData(5 << 19, 32);
+    const Bytes small = textData(300000, 33);
+    unlha::ArchiveWriter w(fd_);
+    ASSERT_TRUE(add(w, "first.bin", first, Method::lh7)) << w.error();
+    ASSERT_TRUE(add(w, "big.txt", big, Method::lh5)) << w.error();
+    ASSERT_TRUE(add(w, "small.txt", small, Method::lh6)) << w.error();
+    ASSERT_TRUE(w.finish());
+    const Bytes all = contents(fd_);
+
+    const int fresh = ::memfd_create("fresh", 0);
+    unlha::ArchiveWriter w2(fresh);
+    ASSERT_TRUE(add(w2, "big.txt", big, Method::lh5)) << w2.error();
+    ASSERT_TRUE(add(w2, "small.txt", small, Method::lh6)) << w2.error();
+    ASSERT_TRUE(w2.finish());
+    const Bytes alone = contents(fresh);
+    ::close(fresh);
+
+    const auto headers = parseHeaders(all);
+    ASSERT_EQ(headers.size(), 3u);
+    const std::size_t skip = headers[0].size + headers[0].packed;
+    ASSERT_EQ(all.size() - skip, alone.size());
+    EXPECT_TRUE(std::equal(alone.begin(), alone.end(), all.begin() + static_cast<long>(skip)));
+}
+
+}  // namespace
