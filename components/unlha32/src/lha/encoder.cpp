@@ -31,15 +31,15 @@ struct Tuning {
 };
 
 // The larger dictionaries walk shorter chains: their candidates are spread
-// over more memory, and each step costs cache misses for little gain. Blocks
+// over more memory, and each step costs more cache misses. Blocks
 // of 16K symbols follow changes in the data better than longer ones.
 Tuning tuning(Method m) {
     switch (m) {
         case Method::lh6:
         case Method::lh7:
-            return {8, 48, 32, 8, 6, 32, 1 << 14};
-        default:
             return {12, 48, 32, 8, 6, 32, 1 << 14};
+        default:
+            return {16, 48, 32, 8, 6, 32, 1 << 14};
     }
 }
 
@@ -112,9 +112,8 @@ struct Encoder::State {
     std::vector<std::uint8_t>& buf;
     std::vector<int>& prev;
     std::vector<Token>& tokens;  // sized for a block; nTokens are in use
-    // The three hash heads share one allocation.
+    // Both hash heads share one allocation.
     int* headC;
-    int* head4;
     int* head3;
     int cur = 0, end = 0;
 
@@ -125,12 +124,12 @@ struct Encoder::State {
     BitWriter bits;
     std::vector<std::uint8_t> outBytes;
 
-    static constexpr int kHash4Bits = 16;
     static constexpr int kHash3Bits = 14;
     static constexpr int kChainBits = 16;
     // The chain links positions with the same six bytes: walking it finds long
-    // matches in few steps. Four- and three-byte matches come from the most
-    // recent position with those bytes, the only ones short enough to pay.
+    // matches in few steps. Shorter ones come from the most recent position
+    // with the same three bytes; a far short match seldom pays for itself, and
+    // a second table for four bytes cost more time than it saved bits.
     static constexpr int kChainBytes = 6;
 
     State(Method m, Sink s, EncoderMemory* mem)
@@ -151,11 +150,10 @@ struct Encoder::State {
         // Bytes past `end` are never part of a match or a hash, so whatever
         // an earlier encoder left in the window does not matter.
         buf.resize(bufSize + kLookahead + 16);
-        constexpr int kHeads = (1 << kChainBits) + (1 << kHash4Bits) + (1 << kHash3Bits);
+        constexpr int kHeads = (1 << kChainBits) + (1 << kHash3Bits);
         memory.heads.assign(kHeads, kNil);
         headC = memory.heads.data();
-        head4 = headC + (1 << kChainBits);
-        head3 = head4 + (1 << kHash4Bits);
+        head3 = headC + (1 << kChainBits);
         // Chain links are only followed from heads set by this encoder.
         prev.resize(dictSize);
         tokens.resize(tune.blockSymbols);
@@ -166,15 +164,12 @@ struct Encoder::State {
         return static_cast<std::uint32_t>(((load64(&buf[pos]) << shift) * 0x9E3779B97F4A7C15ull) >>
                                           (64 - kChainBits));
     }
-    std::uint32_t hash4(int pos) const {
-        return (load32(&buf[pos]) * 2654435761u) >> (32 - kHash4Bits);
-    }
     std::uint32_t hash3(int pos) const {
         return ((load32(&buf[pos]) << 8) * 2654435761u) >> (32 - kHash3Bits);
     }
 
     struct Heads {
-        int chain = kNil, four = kNil, three = kNil;
+        int chain = kNil, three = kNil;
     };
 
     // Hashes only whole bytes before `end`: what lies past it is stale and
@@ -182,10 +177,8 @@ struct Encoder::State {
     Heads insert(int pos) {
         Heads h;
         if (pos + 4 > end) return h;
-        const std::uint32_t h4 = hash4(pos), h3 = hash3(pos);
-        h.four = head4[h4];
+        const std::uint32_t h3 = hash3(pos);
         h.three = head3[h3];
-        head4[h4] = pos;
         head3[h3] = pos;
         if (pos + kChainBytes <= end) {
             const std::uint32_t hc = hashChain(pos);
@@ -202,14 +195,14 @@ struct Encoder::State {
     Match carried;
     bool haveCarried = false;
 
-    // Best match at `pos` (inserting it): the nearest three- and four-byte
-    // ones, then whatever the chain improves on. Only a longer match replaces
+    // Best match at `pos` (inserting it): the nearest three-byte one, then
+    // whatever the chain improves on. Only a longer match replaces
     // the best, and only if it saves more bits; ties keep the nearer.
     Match search(int pos, int chainLimit) {
         const int maxLen = std::min(kMaxMatch, end - pos);
         if (maxLen < kMinMatch) return {};
         const Heads h = insert(pos);
-        const int cand3 = h.three, cand4 = h.four;
+        const int cand3 = h.three;
         const int minPos = pos - maxDist;
         const std::uint8_t* s = &buf[pos];
         Match best;
@@ -221,13 +214,6 @@ struct Encoder::State {
         const std::uint32_t head = load32(s);
         int bestScore = best.len ? score(best) : 0;
         int chain = chainLimit;
-        if (cand4 >= minPos && cand4 >= 0 && cand4 != cand3) {
-            const int len = matchLength(s, &buf[cand4], maxLen);
-            if (len > bestLen) {
-                best = {bestLen = len, pos - cand4};
-                bestScore = score(best);
-            }
-        }
         for (int cand = h.chain; cand >= minPos && cand >= 0 && bestLen < maxLen;) {
             const std::uint8_t* m = &buf[cand];
             if (m[bestLen] == s[bestLen] && load32(m) == head) {
