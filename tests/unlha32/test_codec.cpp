@@ -122,6 +122,18 @@ TEST(Crc16, MatchesTheReferenceCheckValue) {
               unlha::crc16(0, d));
 }
 
+TEST(Crc16, CombinedPiecesMatchTheWhole) {
+    const Bytes d = binaryData((1 << 20) + 4099, 5);
+    const std::span<const std::uint8_t> all(d);
+    for (std::size_t cut :
+         {std::size_t{0}, std::size_t{1}, std::size_t{4099}, d.size() - 1, d.size()}) {
+        SCOPED_TRACE(cut);
+        const auto a = all.first(cut), b = all.subspan(cut);
+        EXPECT_EQ(unlha::crc16Combine(unlha::crc16(0, a), unlha::crc16(0, b), b.size()),
+                  unlha::crc16(0, d));
+    }
+}
+
 TEST(Huffman, LengthsAreLimitedAndComplete) {
     // Fibonacci weights force a degenerate tree far deeper than 16 levels.
     std::vector<std::uint32_t> freq(40);

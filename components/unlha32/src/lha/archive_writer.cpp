@@ -34,6 +34,7 @@ struct Segment {
     std::vector<std::uint8_t> packed;
     std::uint32_t tail = 0;
     int tailBits = 0;
+    std::uint16_t crc = 0;  // of the segment alone
     std::string error;
     EncoderMemory memory;
 };
@@ -66,6 +67,7 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
         },
         &seg.memory);
     const std::span<const std::uint8_t> all(seg.input);
+    seg.crc = crc16(0, all.subspan(seg.history));
     enc.prime(all.first(seg.history));
     enc.write(all.subspan(seg.history));
     enc.finishSegment(last, &seg.tail, &seg.tailBits);
@@ -251,7 +253,7 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
         }
         for (Segment& seg : segs) {
             if (!seg.error.empty()) return fail(seg.error);
-            *crc = crc16(*crc, std::span<const std::uint8_t>(seg.input).subspan(seg.history));
+            *crc = crc16Combine(*crc, seg.crc, static_cast<std::uint64_t>(seg.length));
             out.clear();
             joiner.append(seg.packed, seg.tail, seg.tailBits, out);
             if (first + n == count && &seg == &segs.back()) joiner.finish(out);

@@ -85,10 +85,14 @@ public:
         if (bits_ == 0) {
             out.insert(out.end(), bytes.begin(), bytes.end());
         } else {
+            const std::size_t at = out.size();
+            out.resize(at + bytes.size());
+            std::uint8_t* o = out.data() + at;
+            const std::uint32_t keep = (1u << bits_) - 1;
             for (const std::uint8_t b : bytes) {
                 const std::uint32_t v = carry_ << 8 | b;
-                out.push_back(static_cast<std::uint8_t>(v >> bits_));
-                carry_ = v & ((1u << bits_) - 1);
+                *o++ = static_cast<std::uint8_t>(v >> bits_);
+                carry_ = v & keep;
             }
         }
         assert(tailBits < 8);

@@ -23,6 +23,16 @@ constexpr auto makeTables() {
 
 constexpr auto kTables = makeTables();
 
+// A linear map of CRC states, as the images of the sixteen single bits.
+using Operator = std::array<std::uint16_t, 16>;
+
+std::uint16_t apply(const Operator& op, std::uint16_t v) {
+    std::uint16_t r = 0;
+    for (int i = 0; v; ++i, v >>= 1)
+        if (v & 1) r ^= op[i];
+    return r;
+}
+
 }  // namespace
 
 std::uint16_t crc16(std::uint16_t crc, std::span<const std::uint8_t> data) {
@@ -38,6 +48,24 @@ std::uint16_t crc16(std::uint16_t crc, std::span<const std::uint8_t> data) {
     }
     while (n--) c = (c >> 8) ^ kTables[0][(c ^ *p++) & 0xFF];
     return static_cast<std::uint16_t>(c);
+}
+
+// With no final XOR the CRC is linear: running it over B from A's state is
+// running it over |B| zero bytes from that state, XOR the CRC of B alone.
+std::uint16_t crc16Combine(std::uint16_t crcA, std::uint16_t crcB, std::uint64_t lengthB) {
+    Operator op;  // one zero byte, then squared to 2, 4, 8... bytes
+    for (int i = 0; i < 16; ++i) {
+        const std::uint16_t c = static_cast<std::uint16_t>(1u << i);
+        op[i] = static_cast<std::uint16_t>((c >> 8) ^ kTables[0][c & 0xFF]);
+    }
+    std::uint16_t c = crcA;
+    for (; lengthB; lengthB >>= 1) {
+        if (lengthB & 1) c = apply(op, c);
+        Operator sq;
+        for (int i = 0; i < 16; ++i) sq[i] = apply(op, op[i]);
+        op = sq;
+    }
+    return static_cast<std::uint16_t>(c ^ crcB);
 }
 
 }  // namespace unlha
