@@ -2,6 +2,8 @@
 
 #include "../shell/AppInfo.h"
 
+#include <QPointer>
+
 namespace dozo {
 
 namespace {
@@ -43,6 +45,23 @@ void FileListCommands::clear(UiServices& ui, QListWidget* list) {
 void FileListCommands::showOutcome(UiServices& ui, const BatchOutcome& outcome) {
     ui.messageBox(outcome.message(), title(), UiServices::Buttons::Ok,
                   outcome.allSucceeded() ? UiServices::Icon::Information : UiServices::Icon::Error);
+}
+
+void FileListCommands::run(ShellContext& shell, const QListWidget* list, QProgressBar* bar,
+                           const FileBatch::Call& call, const FileBatch::Reason& reason) {
+    const QStringList paths = entries(list);
+    // An empty list would turn the bar into a busy indicator.
+    if (!paths.isEmpty()) bar->setMaximum(static_cast<int>(paths.size()));
+    const QPointer<QProgressBar> guarded = bar;
+    const BatchOutcome outcome = shell.longRun().run([&](LongRun::Progress& progress) {
+        return FileBatch::run(paths, call, reason, [&](int done) {
+            progress.post([guarded, done] {
+                if (guarded) guarded->setValue(done);
+            });
+        });
+    });
+    showOutcome(shell.ui(), outcome);
+    bar->setValue(0);
 }
 
 }  // namespace dozo

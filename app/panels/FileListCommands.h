@@ -1,9 +1,12 @@
 #pragma once
 
+#include "../shell/ShellContext.h"
 #include "../shell/UiServices.h"
 #include "BatchOutcome.h"
+#include "FileBatch.h"
 
 #include <QListWidget>
+#include <QProgressBar>
 #include <QStringList>
 
 namespace dozo {
@@ -25,6 +28,11 @@ public:
     // The information box "処理が完了しました。" when every file succeeded,
     // else an error box naming the files that failed.
     static void showOutcome(UiServices& ui, const BatchOutcome& outcome);
+
+    // A whole run: `call` once per entry of `list` off the window's thread,
+    // `bar` stepping 1..N, the closing message, then the bar back to 0.
+    static void run(ShellContext& shell, const QListWidget* list, QProgressBar* bar,
+                    const FileBatch::Call& call, const FileBatch::Reason& reason);
 };
 
 }  // namespace dozo

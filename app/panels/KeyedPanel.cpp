@@ -76,35 +76,21 @@ void KeyedPanel::cmdVovEnc_Click() {
         return;
     }
 
-    const QStringList paths = FileListCommands::entries(lstVov);
-    // An empty list would turn the bar into a busy indicator.
-    if (!paths.isEmpty()) VovPrg->setMaximum(static_cast<int>(paths.size()));
-
     VovBCMKCFn* keyStream =
         m_shell.state().ETVov == 0
             ? m_shell.libraries().vod32().function<VovBCMKCFn>(exports::kVovBCMKC)
             : nullptr;
     const QByteArray work = QFile::encodeName(m_shell.work().workFile());
     void* owner = m_shell.ownerHandle();
-    const QPointer<QProgressBar> bar = VovPrg;
 
-    const BatchOutcome outcome = m_shell.longRun().run([&](LongRun::Progress& progress) {
-        return FileBatch::run(
-            paths,
-            [&](const QByteArray& path) {
-                if (!keyStream) return FailureReason::kUnavailable;
-                return static_cast<int>(keyStream(owner, path.constData(), path.constData(),
-                                                  work.constData(), key->constData()));
-            },
-            &FailureReason::forKeyed,
-            [&](int done) {
-                progress.post([bar, done] {
-                    if (bar) bar->setValue(done);
-                });
-            });
-    });
-    FileListCommands::showOutcome(m_shell.ui(), outcome);
-    VovPrg->setValue(0);
+    FileListCommands::run(
+        m_shell, lstVov, VovPrg,
+        [&](const QByteArray& path) {
+            if (!keyStream) return FailureReason::kUnavailable;
+            return static_cast<int>(keyStream(owner, path.constData(), path.constData(),
+                                              work.constData(), key->constData()));
+        },
+        &FailureReason::forKeyed);
 }
 
 void KeyedPanel::createControls() {

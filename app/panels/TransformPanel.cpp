@@ -77,10 +77,6 @@ void TransformPanel::IFN_OLEDragDrop(const QStringList& paths) {
 
 void TransformPanel::cmdEnc_Click() {
     if (m_shell.longRun().busy()) return;
-    const QStringList paths = FileListCommands::entries(IFN);
-    // An empty list would turn the bar into a busy indicator.
-    if (!paths.isEmpty()) Prg1->setMaximum(static_cast<int>(paths.size()));
-
     const std::uint8_t method = m_shell.state().ET;
     FileEncryptionFn* encrypt = method < kMethodCount
                                     ? m_shell.libraries().rozu32().function<FileEncryptionFn>(
@@ -88,28 +84,18 @@ void TransformPanel::cmdEnc_Click() {
                                     : nullptr;
     const QByteArray work = QFile::encodeName(m_shell.work().workFile());
     void* owner = m_shell.ownerHandle();
-    const QPointer<QProgressBar> bar = Prg1;
 
     // One work file serves the whole run, which is safe because the library
     // removes it before returning and only ever renames a complete result
     // over the file: no failure leaves a file's only copy in the work file.
-    const BatchOutcome outcome = m_shell.longRun().run([&](LongRun::Progress& progress) {
-        return FileBatch::run(
-            paths,
-            [&](const QByteArray& path) {
-                if (!encrypt) return FailureReason::kUnavailable;
-                return static_cast<int>(
-                    encrypt(owner, path.constData(), path.constData(), work.constData()));
-            },
-            &FailureReason::forTransform,
-            [&](int done) {
-                progress.post([bar, done] {
-                    if (bar) bar->setValue(done);
-                });
-            });
-    });
-    FileListCommands::showOutcome(m_shell.ui(), outcome);
-    Prg1->setValue(0);
+    FileListCommands::run(
+        m_shell, IFN, Prg1,
+        [&](const QByteArray& path) {
+            if (!encrypt) return FailureReason::kUnavailable;
+            return static_cast<int>(
+                encrypt(owner, path.constData(), path.constData(), work.constData()));
+        },
+        &FailureReason::forTransform);
 }
 
 void TransformPanel::createControls() {
