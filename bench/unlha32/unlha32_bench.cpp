@@ -5,6 +5,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +26,15 @@ namespace {
 
 double secondsSince(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// CPU seconds (user + system) of this process or of its waited-for children:
+// on a shared machine they say more than the wall clock about the work done.
+double cpuSeconds(int who) {
+    struct rusage r;
+    ::getrusage(who, &r);
+    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * t.tv_usec; };
+    return s(r.ru_utime) + s(r.ru_stime);
 }
 
 bool have(const char* program) {
@@ -122,7 +132,8 @@ int main() {
     std::printf("corpus: %zu files, %.1f MiB (text, records, code-like binary)\n\n", files.size(),
                 static_cast<double>(total) / (1 << 20));
 
-    std::printf("%-6s %-10s %10s %14s %8s\n", "method", "packer", "seconds", "bytes", "ratio");
+    std::printf("%-6s %-10s %10s %10s %14s %8s\n", "method", "packer", "seconds", "cpu s", "bytes",
+                "ratio");
     std::string names;
     for (const auto& f : files) names += " " + f.name;
     fs::path lh5Archive;
@@ -131,25 +142,29 @@ int main() {
         const std::string id = unlha::params(m).id;
         const fs::path ours = root / ("ours" + id + ".lzh");
         const auto t0 = Clock::now();
+        const double c0 = cpuSeconds(RUSAGE_SELF);
         if (!packOurs(corpusDir, files, m, ours)) return 1;
         const double ourTime = secondsSince(t0);
+        const double ourCpu = cpuSeconds(RUSAGE_SELF) - c0;
         const auto ourSize = sizeOf(ours);
-        std::printf("%-6s %-10s %10.3f %14ju %7.2f%%\n", id.c_str(), "ours", ourTime, ourSize,
-                    100.0 * static_cast<double>(ourSize) / static_cast<double>(total));
+        std::printf("%-6s %-10s %10.3f %10.3f %14ju %7.2f%%\n", id.c_str(), "ours", ourTime, ourCpu,
+                    ourSize, 100.0 * static_cast<double>(ourSize) / static_cast<double>(total));
         if (m == unlha::Method::lh5) lh5Archive = ours;
         if (!have("/usr/bin/jlha")) {
             std::printf("%-6s %-10s   (not installed)\n", id.c_str(), "jlha");
             continue;
         }
         const fs::path theirs = root / ("jlha" + id + ".lzh");
+        const double jc0 = cpuSeconds(RUSAGE_CHILDREN);
         const double jt = runTimed("cd '" + corpusDir.string() + "' && jlha -ao" + digit + " '" +
                                    theirs.string() + "'" + names);
+        const double jc = cpuSeconds(RUSAGE_CHILDREN) - jc0;
         const auto js = sizeOf(theirs);
-        std::printf("%-6s %-10s %10.3f %14ju %7.2f%%\n", id.c_str(), "jlha", jt, js,
+        std::printf("%-6s %-10s %10.3f %10.3f %14ju %7.2f%%\n", id.c_str(), "jlha", jt, jc, js,
                     100.0 * static_cast<double>(js) / static_cast<double>(total));
         if (jt > 0)
-            std::printf("%-6s %-10s %9.1fx faster, size %+.2f%% against jlha\n", id.c_str(), "->",
-                        jt / ourTime,
+            std::printf("%-6s %-10s %9.1fx faster (%.1fx less CPU), size %+.2f%% against jlha\n",
+                        id.c_str(), "->", jt / ourTime, jc / ourCpu,
                         100.0 * (static_cast<double>(ourSize) - static_cast<double>(js)) /
                             static_cast<double>(js));
     }
