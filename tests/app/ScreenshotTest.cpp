@@ -1,6 +1,6 @@
 // Not a test: writes docs/screenshots/tab0.png ... tab3.png. Disabled by
 // default; regenerate with
-//   build/app/tests/app_tests --gtest_also_run_disabled_tests --gtest_filter="*AppScreenshots*"
+//   build/default/tests/app_tests --gtest_also_run_disabled_tests --gtest_filter="*AppScreenshots*"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
 namespace {
 
@@ -27,6 +28,8 @@ TEST(DISABLED_AppScreenshots, WriteEveryTab) {
     ScriptedUiServices ui;
     dozo::frmMain window(folders.options(), &ui);
     window.show();
+    // Let the enablement tick run so the pictures show the real button states.
+    QTest::qWait(50);
     const QDir out(QStringLiteral(DOZO_SOURCE_DIR "/docs/screenshots"));
     ASSERT_TRUE(out.exists());
     for (int tab = 0; tab < window.SSTab1()->count(); ++tab) {
