@@ -112,8 +112,8 @@ bool ArchiveWriter::writeAll(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-bool ArchiveWriter::copyStored(int inputFd, std::int64_t inputStart, std::int64_t size,
-                               std::uint16_t* crc) {
+bool ArchiveWriter::readInput(int inputFd, std::int64_t inputStart, std::int64_t size,
+                              std::uint16_t* crc, const Consume& consume) {
     std::vector<std::uint8_t> chunk(kChunk);
     std::int64_t done = 0;
     *crc = 0;
@@ -126,10 +126,16 @@ bool ArchiveWriter::copyStored(int inputFd, std::int64_t inputStart, std::int64_
         if (n == 0) return fail("input file shrank while being archived");
         const auto got = std::span<const std::uint8_t>(chunk).first(n);
         *crc = crc16(*crc, got);
-        if (!writeAll(got)) return false;
+        if (!consume(got)) return false;
         done += n;
     }
     return true;
+}
+
+bool ArchiveWriter::copyStored(int inputFd, std::int64_t inputStart, std::int64_t size,
+                               std::uint16_t* crc) {
+    return readInput(inputFd, inputStart, size, crc,
+                     [this](std::span<const std::uint8_t> got) { return writeAll(got); });
 }
 
 bool ArchiveWriter::addDirectory(const EntryInfo& entry) {
@@ -203,23 +209,13 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
             return writeAll(bytes);
         },
         &work_->whole);
-    std::vector<std::uint8_t> chunk(kChunk);
-    std::int64_t done = 0;
-    *crc = 0;
-    while (done < size && !tooBig) {
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::int64_t>(kChunk, size - done));
-        const ssize_t n = ::pread(inputFd, chunk.data(), want, inputStart + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail(sysError("cannot read input"));
-        if (n == 0) return fail("input file shrank while being archived");
-        const auto got = std::span<const std::uint8_t>(chunk).first(n);
-        *crc = crc16(*crc, got);
-        if (!enc.write(got) && !tooBig) return false;
-        done += n;
-    }
-    if (!tooBig && !enc.finish() && !tooBig) return false;
-    return !tooBig;
+    // A refused write ends the read early: either the output grew too big
+    // (no error: the caller stores the data instead) or the archive failed.
+    if (!readInput(inputFd, inputStart, size, crc,
+                   [&enc](std::span<const std::uint8_t> got) { return enc.write(got); }))
+        return false;
+    const bool finished = enc.finish();
+    return finished && !tooBig;
 }
 
 bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::int64_t size,

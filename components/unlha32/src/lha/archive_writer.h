@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -48,6 +49,11 @@ private:
     bool compressSegments(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
                           std::uint16_t* crc);
     bool copyStored(int inputFd, std::int64_t inputStart, std::int64_t size, std::uint16_t* crc);
+    // Feeds the input to `consume` in chunks, keeping its CRC. False on a read
+    // error (error() says why) or as soon as `consume` refuses.
+    using Consume = std::function<bool(std::span<const std::uint8_t>)>;
+    bool readInput(int inputFd, std::int64_t inputStart, std::int64_t size, std::uint16_t* crc,
+                   const Consume& consume);
 
     int fd_;
     std::int64_t offset_ = 0;  // where the next entry goes
