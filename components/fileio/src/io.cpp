@@ -7,6 +7,11 @@
 
 namespace dozo::fileio {
 
+void Fd::reset(int fd) {
+    if (fd_ >= 0 && fd_ != fd) ::close(fd_);
+    fd_ = fd;
+}
+
 ssize_t readFully(int fd, void* buffer, std::size_t n, off_t offset) {
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;

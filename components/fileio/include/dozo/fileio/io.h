@@ -3,8 +3,27 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <utility>
 
 namespace dozo::fileio {
+
+// An owned file descriptor, closed when it goes away.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    ~Fd() { reset(); }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset(int fd = -1);
+
+private:
+    int fd_;
+};
 
 // Offset argument meaning "at the file position", which then advances.
 inline constexpr off_t kAtPosition = -1;
