@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,12 +117,16 @@ TEST(Placement, SweepRemovesOnlyLeftoversOfDeadProcesses) {
         ".a.other-" + dead + "-1",
         ".a.dozo-" + dead,
         ".k.dozo-" + dead + "-1",  // the caller's own file
+        ".l.dozo-" + dead + "-1",  // held by a writer whose PID this namespace does not show
     };
     for (const auto& name : leftovers) writeFile(dir / name, hex("00"));
     for (const auto& name : others) writeFile(dir / name, hex("00"));
     const std::string folderName = ".d.dozo-" + dead + "-1", linkName = ".s.dozo-" + dead + "-1";
     ASSERT_EQ(::mkdir((dir / folderName).c_str(), 0755), 0);
     ASSERT_EQ(::symlink("a", (dir / linkName).c_str()), 0);
+
+    fileio::Fd held(::open((dir / (".l.dozo-" + dead + "-1")).c_str(), O_RDONLY));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
 
     Folder folder(dir.path());
     EXPECT_EQ(fileio::sweepLeftovers(folder.fd, ".k.dozo-" + dead + "-1"), 3);

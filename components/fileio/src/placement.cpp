@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dozo/fileio/io.h"
 #include "dozo/fileio/sys.h"
 
 namespace dozo::fileio {
@@ -111,6 +113,13 @@ mode_t processUmask() {
     return static_cast<mode_t>(mask & 0777);
 }
 
+// Held for the life of the temporary (the lock is on the file, whatever its
+// name), so that no sweep removes it while it is being written.
+int lockAgainstSweeps(int fd) {
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
+    return 0;
+}
+
 std::string procPath(int fd) {
     return "/proc/self/fd/" + std::to_string(fd);
 }
@@ -150,7 +159,7 @@ int Placement::create(int dirFd, std::string_view name, const PlacementOptions& 
     // Naming an unnamed file later goes through /proc.
     if (::access("/proc/self/fd", X_OK) == 0) {
         fd_ = sysCalls().openat(dirFd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, options.mode);
-        if (fd_ >= 0) return 0;
+        if (fd_ >= 0) return lockAgainstSweeps(fd_);
     }
     int error = EEXIST;
     for (int attempt = 0; attempt < 16 && error == EEXIST; ++attempt) {
@@ -159,7 +168,7 @@ int Placement::create(int dirFd, std::string_view name, const PlacementOptions& 
         slot_ = claimSlot(dirFd_, temporary_);
         fd_ = sysCalls().openat(dirFd_, temporary_.c_str(),
                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, options.mode);
-        if (fd_ >= 0) return 0;
+        if (fd_ >= 0) return lockAgainstSweeps(fd_);
         error = errno;
         temporary_.clear();
         releaseSlot(slot_);
@@ -252,8 +261,13 @@ int sweepLeftovers(int dirFd, std::string_view keep) {
         const pid_t pid = leftoverPid(name);
         // EPERM means the process lives under another user: not ours to judge.
         if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        // A writer in another PID namespace looks dead from here; its lock on
+        // the temporary says otherwise.
+        Fd file(::openat(dirFd, entry->d_name,
+                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat st {};
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            ::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
             continue;
         if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
     }

@@ -76,8 +76,8 @@ void removeNamedTemporaries() noexcept;
 
 // Removes from the folder the leftovers of processes that no longer exist:
 // regular files named exactly like our temporaries (either tag) whose PID is
-// gone. `keep` names an entry of the caller's that is never touched, however
-// it is named. Returns how many were removed.
+// gone and that no writer holds (each Placement locks its temporary). `keep` names an entry of the
+// caller's that is never touched, however it is named. Returns how many were removed.
 int sweepLeftovers(int dirFd, std::string_view keep = {});
 
 // The mode a file restored from stored permission bits gets: the process's
