@@ -230,19 +230,5 @@ TEST(Io, ResumesInterruptedAndShortTransfers) {
     EXPECT_EQ(errno, EIO);
 }
 
-TEST(Placement, RestoredModeAppliesTheUmaskAndDropsSpecialBits) {
-    struct Case {
-        mode_t mask, stored, expected;
-    };
-    const Case cases[] = {{077, 0666, 0600}, {022, 0666, 0644},  {022, 04755, 0755},
-                          {0, 07777, 0777},  {027, 02775, 0750}, {077, 01700, 0700}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << std::oct << c.mask << " " << c.stored);
-        const mode_t saved = ::umask(c.mask);
-        EXPECT_EQ(fileio::restoredMode(c.stored), c.expected);
-        ::umask(saved);
-    }
-}
-
 }  // namespace
 }  // namespace dozo::test
