@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -363,6 +364,47 @@ TEST_F(RivoPackage, WorksWithoutProc) {
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot hide /proc here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Without /proc the restored file has a hidden name while it is written; a
+// SIGTERM meanwhile must take it away with the program. The restore is
+// stopped as soon as that name shows, however long that takes.
+TEST_F(RivoPackage, TerminatedRestoreLeavesNothing) {
+    const fs::path package = pack("big", randomBytes(32 << 20, 14));
+    fs::remove(dir / "big");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", "/proc", "tmpfs", 0, "size=64k") != 0)
+            ::_exit(77);
+        int in[2];
+        if (::pipe(in) != 0) ::_exit(1);
+        const pid_t stub = ::fork();
+        if (stub == 0) {
+            ::dup2(in[0], 0);
+            ::close(in[1]);
+            ::execl(package.c_str(), package.c_str(), "--password-stdin", nullptr);
+            ::_exit(126);
+        }
+        if (::write(in[1], "pw\n", 3) != 3) ::_exit(1);
+        ::close(in[1]);
+        for (bool seen = false; !seen;) {
+            for (const auto& name : entries(dir)) seen = seen || name.starts_with(".big.dozo-");
+            if (!seen && ::waitpid(stub, nullptr, WNOHANG) == stub) ::_exit(78);
+        }
+        ::kill(stub, SIGTERM);
+        int status = 0;
+        ::waitpid(stub, &status, 0);
+        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGTERM) ::_exit(2);
+        ::_exit(entries(dir) == std::set<std::string>{"big.exe"} ? 0 : 3);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot hide /proc here";
+    if (WEXITSTATUS(status) == 78) GTEST_SKIP() << "the restore ended before it could be stopped";
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
