@@ -34,6 +34,7 @@ static int gKind = FAULT_NONE;
 static int gLogFd = -1;
 static long gCount;
 static int gReady;
+static int gNoTmpfile;
 
 __attribute__((constructor)) static void init(void) {
     const char* root = getenv("DOZO_FAULT_ROOT");
@@ -44,6 +45,7 @@ __attribute__((constructor)) static void init(void) {
     const char* at = getenv("DOZO_FAULT_AT");
     gAt = at != NULL ? atol(at) : 0;
     gKind = faultKindFromName(getenv("DOZO_FAULT_KIND"));
+    gNoTmpfile = getenv("DOZO_FAULT_NO_TMPFILE") != NULL;
     /* Raw system calls: our own bookkeeping must never count or fail. */
     gLogFd =
         (int)syscall(SYS_openat, AT_FDCWD, log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -145,6 +147,15 @@ FD_CALL(int, fallocate, (int fd, int mode, off_t at, off_t len), fd, gNoCount, 0
 FD_CALL(int, fallocate64, (int fd, int mode, off64_t at, off64_t len), fd, gNoCount, 0,
         (fd, mode, at, len))
 
+/* With DOZO_FAULT_NO_TMPFILE the root behaves like a file system without
+ * unnamed temporaries, so the named fallbacks are walked too. Not counted:
+ * it is the file system, not a fault. */
+static int refuseUnnamed(int flags) {
+    if (!gNoTmpfile || (flags & O_TMPFILE) != O_TMPFILE) return 0;
+    errno = EOPNOTSUPP;
+    return 1;
+}
+
 /* The open family takes a mode only with O_CREAT or O_TMPFILE. */
 static mode_t modeArg(int flags, va_list ap) {
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, int) : 0;
@@ -159,6 +170,7 @@ static mode_t modeArg(int flags, va_list ap) {
         const mode_t mode = modeArg(flags, ap);                 \
         va_end(ap);                                             \
         if (pathMatters(AT_FDCWD, path)) {                      \
+            if (refuseUnnamed(flags)) return -1;                \
             const int kind = decide(#name, 0);                  \
             if (kind != FAULT_NONE) return failWith(kind);      \
         }                                                       \
@@ -173,6 +185,7 @@ static mode_t modeArg(int flags, va_list ap) {
         const mode_t mode = modeArg(flags, ap);                 \
         va_end(ap);                                             \
         if (pathMatters(dirFd, path)) {                         \
+            if (refuseUnnamed(flags)) return -1;                \
             const int kind = decide(#name, 0);                  \
             if (kind != FAULT_NONE) return failWith(kind);      \
         }                                                       \

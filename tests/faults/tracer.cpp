@@ -54,6 +54,7 @@ struct Plan {
     int kind = FAULT_NONE;
     int logFd = -1;
     long count = 0;
+    bool noTmpfile = false;
 };
 
 std::string readLink(const std::string& link) {
@@ -135,6 +136,7 @@ int traceProgram(char** argv) {
     plan.root = root;
     if (const char* at = std::getenv("DOZO_FAULT_AT")) plan.at = std::atol(at);
     plan.kind = faultKindFromName(std::getenv("DOZO_FAULT_KIND"));
+    plan.noTmpfile = std::getenv("DOZO_FAULT_NO_TMPFILE") != nullptr;
     plan.logFd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (plan.logFd < 0) return 125;
 
@@ -183,6 +185,17 @@ int traceProgram(char** argv) {
         for (const Call& c : kCalls)
             if (static_cast<long>(info.entry.nr) == c.nr) call = &c;
         if (call == nullptr || !matters(plan, pid, *call, info.entry.args)) continue;
+        const int flagsArg = call->nr == SYS_openat ? 2 : call->nr == SYS_open ? 1 : -1;
+        if (plan.noTmpfile && flagsArg >= 0 &&
+            (static_cast<int>(info.entry.args[flagsArg]) & O_TMPFILE) == O_TMPFILE) {
+            // A file system without unnamed temporaries; not counted, as in the shim.
+            user_regs_struct regs{};
+            ::ptrace(PTRACE_GETREGS, pid, nullptr, &regs);
+            regs.orig_rax = static_cast<unsigned long long>(-1);
+            ::ptrace(PTRACE_SETREGS, pid, nullptr, &regs);
+            injectedErrno = EOPNOTSUPP;
+            continue;
+        }
         const long n = ++plan.count;
         const bool fire = n == plan.at && plan.kind != FAULT_NONE &&
                           (plan.kind != FAULT_SHORT || call->canBeShort);
