@@ -187,12 +187,25 @@ Outcome run(const Fixture& f, const Call& call, long at, const std::string& kind
     return o;
 }
 
-// The counted calls of the last run, one name a line; "!" marks the fault.
+// The counted calls of the last run, one a line: its name and path below the
+// root; "!" marks the fault.
 std::vector<std::string> readLog(const std::string& path) {
     std::vector<std::string> calls;
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) calls.push_back(line);
     return calls;
+}
+
+// The call's name alone: temporaries' names hold process ids, so only the
+// names make a sequence that repeats from run to run.
+std::string nameOf(const std::string& logged) {
+    return logged.substr(0, logged.find(' '));
+}
+
+std::vector<std::string> namesOf(const std::vector<std::string>& calls) {
+    std::vector<std::string> names;
+    for (const auto& c : calls) names.push_back(nameOf(c));
+    return names;
 }
 
 bool isTransfer(const std::string& call) {
@@ -255,12 +268,18 @@ protected:
     // run's package and restores (tests) with the password.
     bool packageComplete(const std::string& rel, const Node& node) {
         if (node.folder || node.bytes.size() != expected.at(rel).bytes.size()) return false;
+        if (node.bytes == lastPackage.bytes) return lastPackageComplete;
         Fixture check;
         const std::string copy = check.root + "/package";
         dozo::test::writeFile(copy, node.bytes, 0755);
-        return run(check, Call{{"trace", copy, "--password-stdin", "-t"}, true}, 0, "none", false)
-                   .code == 0;
+        lastPackage = node;
+        lastPackageComplete =
+            run(check, Call{{"trace", copy, "--password-stdin", "-t"}, true}, 0, "none", false)
+                .code == 0;
+        return lastPackageComplete;
     }
+    Node lastPackage;  // each run's package is judged twice: run it once
+    bool lastPackageComplete = false;
 
     // Every file is as it was or wholly the result; returns false otherwise.
     bool eachWholly(const Tree& after, const std::string& when) {
@@ -273,7 +292,7 @@ protected:
             const auto b = before.find(p);
             const auto e = expected.find(p);
             const bool absent = a == after.end();
-            if (absent ? b == before.end() || e == expected.end() : false) continue;
+            if (absent && (b == before.end() || e == expected.end())) continue;
             if (!absent && b != before.end() && a->second == b->second) continue;
             if (!absent && e != expected.end() &&
                 (p == GetParam().randomOutput ? packageComplete(p, a->second)
@@ -342,7 +361,8 @@ TEST_P(FaultMatrix, EveryCallEveryFault) {
         copyTree(f.start, f.root);
         fs::remove(f.log);
         run(f, call, 0, "none", true);
-        ASSERT_EQ(readLog(f.log), calls) << "the call sequence differs between clean runs";
+        ASSERT_EQ(namesOf(readLog(f.log)), namesOf(calls))
+            << "the call sequence differs between clean runs";
         if (entry.randomOutput.empty()) {
             ASSERT_EQ(snapshot(f.root), expected);
         }
@@ -350,7 +370,7 @@ TEST_P(FaultMatrix, EveryCallEveryFault) {
 
     long runs = 0, injected = 0, lost = 0;
     for (std::size_t n = 1; n <= calls.size(); ++n) {
-        for (const std::string& kind : faultsFor(calls[n - 1])) {
+        for (const std::string& kind : faultsFor(nameOf(calls[n - 1]))) {
             const std::string at = "call " + std::to_string(n) + " (" + calls[n - 1] + ") " + kind;
             copyTree(f.start, f.root);
             fs::remove(f.log);

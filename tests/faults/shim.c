@@ -35,6 +35,14 @@ static int gLogFd = -1;
 static long gCount;
 static int gReady;
 static int gNoTmpfile;
+static char gWhat[4096]; /* the path of the call being counted, for the log */
+
+/* Keeps the path below the root for the log line. */
+static int noteIfBelow(const char* path) {
+    if (!faultPathBelow(path, gRoot, gRootLen)) return 0;
+    snprintf(gWhat, sizeof gWhat, "%s", path[gRootLen] == '/' ? path + gRootLen + 1 : ".");
+    return 1;
+}
 
 __attribute__((constructor)) static void init(void) {
     const char* root = getenv("DOZO_FAULT_ROOT");
@@ -71,7 +79,7 @@ static int pathMatters(int dirFd, const char* path) {
         dir[n] = '\0';
         snprintf(full, sizeof full, "%s/%s", dir, path);
     }
-    return faultPathBelow(full, gRoot, gRootLen);
+    return noteIfBelow(full);
 }
 
 static int fdMatters(int fd) {
@@ -82,15 +90,15 @@ static int fdMatters(int fd) {
     const long n = syscall(SYS_readlinkat, AT_FDCWD, link, target, sizeof target - 1);
     if (n < 0) return 0;
     target[n] = '\0';
-    return faultPathBelow(target, gRoot, gRootLen);
+    return noteIfBelow(target);
 }
 
 /* Counts a call that matters and says what to do with it. */
 static int decide(const char* name, int canBeShort) {
     const long n = __atomic_add_fetch(&gCount, 1, __ATOMIC_SEQ_CST);
     const int fire = n == gAt && gKind != FAULT_NONE && (gKind != FAULT_SHORT || canBeShort);
-    char line[64];
-    const int len = snprintf(line, sizeof line, "%s%s\n", fire ? "!" : "", name);
+    char line[4200];
+    const int len = snprintf(line, sizeof line, "%s%s %s\n", fire ? "!" : "", name, gWhat);
     syscall(SYS_write, gLogFd, line, (size_t)len);
     if (!fire) return FAULT_NONE;
     if (gKind == FAULT_KILL) syscall(SYS_kill, getpid(), SIGKILL);

@@ -55,6 +55,7 @@ struct Plan {
     int logFd = -1;
     long count = 0;
     bool noTmpfile = false;
+    std::string what;  // the path of the call being counted, for the log
 };
 
 std::string readLink(const std::string& link) {
@@ -86,11 +87,13 @@ std::string readString(pid_t pid, std::uint64_t address) {
     return out;
 }
 
-bool below(const Plan& plan, const std::string& path) {
-    return faultPathBelow(path.c_str(), plan.root.c_str(), plan.root.size()) != 0;
+bool below(Plan& plan, const std::string& path) {
+    if (!faultPathBelow(path.c_str(), plan.root.c_str(), plan.root.size())) return false;
+    plan.what = path.size() > plan.root.size() ? path.substr(plan.root.size() + 1) : ".";
+    return true;
 }
 
-bool pathMatters(const Plan& plan, pid_t pid, const std::uint64_t* args, int dir, int path) {
+bool pathMatters(Plan& plan, pid_t pid, const std::uint64_t* args, int dir, int path) {
     if (path < 0) return false;
     std::string name = readString(pid, args[path]);
     if (name.empty()) return false;
@@ -103,7 +106,7 @@ bool pathMatters(const Plan& plan, pid_t pid, const std::uint64_t* args, int dir
     return below(plan, name);
 }
 
-bool matters(const Plan& plan, pid_t pid, const Call& call, const std::uint64_t* args) {
+bool matters(Plan& plan, pid_t pid, const Call& call, const std::uint64_t* args) {
     if (call.fd >= 0)
         return below(plan, readLink("/proc/" + std::to_string(pid) + "/fd/" +
                                     std::to_string(static_cast<int>(args[call.fd]))));
@@ -112,7 +115,7 @@ bool matters(const Plan& plan, pid_t pid, const Call& call, const std::uint64_t*
 }
 
 void logCall(const Plan& plan, const char* name, bool fired) {
-    const std::string line = std::string(fired ? "!" : "") + name + "\n";
+    const std::string line = std::string(fired ? "!" : "") + name + " " + plan.what + "\n";
     (void)!::write(plan.logFd, line.data(), line.size());
 }
 
