@@ -117,43 +117,53 @@ static size_t shortened(size_t count) {
     return count > 1 ? count / 2 : count;
 }
 
-#define FD_CALL(ret, name, params, fd, count, canShort, args) \
-    ret name params {                                         \
-        static __typeof__(&name) real;                        \
-        if (real == NULL) real = REAL(name);                  \
-        if (fdMatters(fd)) {                                  \
-            const int kind = decide(#name, canShort);         \
-            if (kind == FAULT_SHORT)                          \
-                count = shortened(count);                     \
-            else if (kind != FAULT_NONE)                      \
-                return failWith(kind);                        \
-        }                                                     \
-        return real args;                                     \
+/* A read or write: a short fault halves the count. */
+#define TRANSFER_CALL(ret, name, params, fd, count, args) \
+    ret name params {                                     \
+        static __typeof__(&name) real;                    \
+        if (real == NULL) real = REAL(name);              \
+        if (fdMatters(fd)) {                              \
+            const int kind = decide(#name, 1);            \
+            if (kind == FAULT_SHORT)                      \
+                count = shortened(count);                 \
+            else if (kind != FAULT_NONE)                  \
+                return failWith(kind);                    \
+        }                                                 \
+        return real args;                                 \
     }
 
-static size_t gNoCount;
+/* Any other call on a file descriptor. */
+#define FD_CALL(ret, name, params, fd, args)               \
+    ret name params {                                      \
+        static __typeof__(&name) real;                     \
+        if (real == NULL) real = REAL(name);               \
+        if (fdMatters(fd)) {                               \
+            const int kind = decide(#name, 0);             \
+            if (kind != FAULT_NONE) return failWith(kind); \
+        }                                                  \
+        return real args;                                  \
+    }
 
-FD_CALL(ssize_t, read, (int fd, void* buf, size_t n), fd, n, 1, (fd, buf, n))
-FD_CALL(ssize_t, write, (int fd, const void* buf, size_t n), fd, n, 1, (fd, buf, n))
-FD_CALL(ssize_t, pread, (int fd, void* buf, size_t n, off_t at), fd, n, 1, (fd, buf, n, at))
-FD_CALL(ssize_t, pread64, (int fd, void* buf, size_t n, off64_t at), fd, n, 1, (fd, buf, n, at))
-FD_CALL(ssize_t, pwrite, (int fd, const void* buf, size_t n, off_t at), fd, n, 1, (fd, buf, n, at))
-FD_CALL(ssize_t, pwrite64, (int fd, const void* buf, size_t n, off64_t at), fd, n, 1,
-        (fd, buf, n, at))
-FD_CALL(ssize_t, __read_chk, (int fd, void* buf, size_t n, size_t size), fd, n, 1,
-        (fd, buf, n, size))
-FD_CALL(ssize_t, __pread_chk, (int fd, void* buf, size_t n, off_t at, size_t size), fd, n, 1,
-        (fd, buf, n, at, size))
-FD_CALL(ssize_t, __pread64_chk, (int fd, void* buf, size_t n, off64_t at, size_t size), fd, n, 1,
-        (fd, buf, n, at, size))
-FD_CALL(int, fsync, (int fd), fd, gNoCount, 0, (fd))
-FD_CALL(int, fdatasync, (int fd), fd, gNoCount, 0, (fd))
-FD_CALL(int, ftruncate, (int fd, off_t len), fd, gNoCount, 0, (fd, len))
-FD_CALL(int, ftruncate64, (int fd, off64_t len), fd, gNoCount, 0, (fd, len))
-FD_CALL(int, fallocate, (int fd, int mode, off_t at, off_t len), fd, gNoCount, 0,
-        (fd, mode, at, len))
-FD_CALL(int, fallocate64, (int fd, int mode, off64_t at, off64_t len), fd, gNoCount, 0,
-        (fd, mode, at, len))
+TRANSFER_CALL(ssize_t, read, (int fd, void* buf, size_t n), fd, n, (fd, buf, n))
+TRANSFER_CALL(ssize_t, write, (int fd, const void* buf, size_t n), fd, n, (fd, buf, n))
+TRANSFER_CALL(ssize_t, pread, (int fd, void* buf, size_t n, off_t at), fd, n, (fd, buf, n, at))
+TRANSFER_CALL(ssize_t, pread64, (int fd, void* buf, size_t n, off64_t at), fd, n, (fd, buf, n, at))
+TRANSFER_CALL(ssize_t, pwrite, (int fd, const void* buf, size_t n, off_t at), fd, n,
+              (fd, buf, n, at))
+TRANSFER_CALL(ssize_t, pwrite64, (int fd, const void* buf, size_t n, off64_t at), fd, n,
+              (fd, buf, n, at))
+TRANSFER_CALL(ssize_t, __read_chk, (int fd, void* buf, size_t n, size_t size), fd, n,
+              (fd, buf, n, size))
+TRANSFER_CALL(ssize_t, __pread_chk, (int fd, void* buf, size_t n, off_t at, size_t size), fd, n,
+              (fd, buf, n, at, size))
+TRANSFER_CALL(ssize_t, __pread64_chk, (int fd, void* buf, size_t n, off64_t at, size_t size), fd, n,
+              (fd, buf, n, at, size))
+FD_CALL(int, fsync, (int fd), fd, (fd))
+FD_CALL(int, fdatasync, (int fd), fd, (fd))
+FD_CALL(int, ftruncate, (int fd, off_t len), fd, (fd, len))
+FD_CALL(int, ftruncate64, (int fd, off64_t len), fd, (fd, len))
+FD_CALL(int, fallocate, (int fd, int mode, off_t at, off_t len), fd, (fd, mode, at, len))
+FD_CALL(int, fallocate64, (int fd, int mode, off64_t at, off64_t len), fd, (fd, mode, at, len))
 
 /* With DOZO_FAULT_NO_TMPFILE the root behaves like a file system without
  * unnamed temporaries, so the named fallbacks are walked too. Not counted:
