@@ -1,0 +1,602 @@
+// Walks a fault over every file system call of one clean run of an entry
+// point: for each call N and each fault that call can meet (EIO, ENOSPC, a
+// short transfer, SIGKILL), the entry point runs again in a child from the
+// same starting folder with that fault at call N, then once more without
+// faults. After the faulted run every file must be as it was or wholly the
+// complete result, a result of 0 must mean the complete result, and after the
+// clean run no file may remain that is neither there before nor expected.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "files.h"
+#include "temp_dir.h"
+
+namespace fs = std::filesystem;
+using dozo::test::Bytes;
+
+namespace {
+
+// Packages derive their key over 256 MiB; the test cost makes it milliseconds,
+// so a package can be built and run hundreds of times. This is the only place
+// the suite asks for it.
+void useFastPackageKeys() {
+    ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
+}
+
+const char* const kPassword = "fault-pw";
+
+// One node of a folder tree: a folder, or a file's (or link's) bytes.
+struct Node {
+    bool folder = false;
+    Bytes bytes;
+    bool operator==(const Node&) const = default;
+};
+using Tree = std::map<std::string, Node>;  // relative path -> node
+
+void PrintTo(const Node& n, std::ostream* os) {
+    *os << (n.folder ? std::string("folder") : std::to_string(n.bytes.size()) + " bytes");
+}
+
+Tree snapshot(const std::string& root) {
+    Tree tree;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string rel = fs::relative(e.path(), root);
+        if (e.is_symlink()) {
+            const std::string target = fs::read_symlink(e.path());
+            tree[rel] = Node{false, Bytes(target.begin(), target.end())};
+        } else if (e.is_directory()) {
+            tree[rel] = Node{true, {}};
+        } else {
+            tree[rel] = Node{false, dozo::test::readFile(e.path())};
+        }
+    }
+    return tree;
+}
+
+// A copy of a tree that keeps modification times, which decide what an
+// archive update replaces and are stored in archives.
+void copyTree(const std::string& from, const std::string& to) {
+    fs::remove_all(to);
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    std::vector<fs::path> folders;
+    for (const auto& e : fs::recursive_directory_iterator(from)) {
+        const fs::path target = to / fs::relative(e.path(), from);
+        if (e.is_directory())
+            folders.push_back(e.path());
+        else if (!e.is_symlink())
+            fs::last_write_time(target, fs::last_write_time(e.path()));
+    }
+    folders.push_back(from);
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+        fs::last_write_time(to / fs::relative(*it, from), fs::last_write_time(*it));
+}
+
+void put(const std::string& path, const Bytes& bytes, int age) {
+    fs::create_directories(fs::path(path).parent_path());
+    dozo::test::writeFile(path, bytes);
+    // Fixed times, a day apart per unit of age, so every run sees the same ones.
+    fs::last_write_time(path,
+                        fs::file_time_type(std::chrono::seconds(1'700'000'000 - age * 86400)));
+}
+
+Bytes text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+std::string q(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+struct Outcome {
+    bool exited = false;
+    int code = 0;    // exit status when exited
+    int signal = 0;  // terminating signal otherwise
+    std::string describe() const {
+        return exited ? "result " + std::to_string(code) : "signal " + std::to_string(signal);
+    }
+};
+
+// The folder of one entry point: its starting tree, the tree it works in, its
+// settings and the log of counted calls.
+struct Fixture {
+    dozo::test::TempDir base;
+    std::string start = base / "start";
+    std::string root;  // canonical, as the shim compares it with /proc links
+    std::string config = base / "config";
+    std::string log = base / "calls.log";
+    std::string output = base / "output.txt";
+    std::string input = base / "stdin.txt";
+    Fixture() {
+        fs::create_directories(start);
+        fs::create_directories(base / "root");
+        fs::create_directories(config + "/dozo");
+        root = fs::canonical(base / "root");
+        dozo::test::writeFile(input, text(std::string(kPassword) + "\n"));
+    }
+};
+
+// What a run of the runner program is asked to do.
+struct Call {
+    std::vector<std::string> args;  // runner arguments
+    bool traced = false;            // a static program: faults through ptrace
+    bool named = false;             // no unnamed temporaries: the named fallbacks run
+};
+
+struct Entry {
+    std::string name;
+    // Writes the starting tree below f.start (and settings below f.config).
+    std::function<void(Fixture&)> prepare;
+    std::function<Call(const std::string& root)> call;
+    // The result file's bytes differ on every run (a package: fresh salt), so
+    // a file at this path is judged by running it, not by its bytes.
+    std::string randomOutput;
+    // Only reads: any injected error must give a non-zero result.
+    bool readOnly = false;
+    // A non-zero result promises the destination as it was.
+    bool failureLeavesBefore = false;
+    // Run as on a file system without unnamed temporaries (O_TMPFILE).
+    bool named = false;
+};
+
+void PrintTo(const Entry& e, std::ostream* os) {
+    *os << e.name;
+}
+
+Outcome run(const Fixture& f, const Call& call, long at, const std::string& kind, bool shim) {
+    std::vector<std::string> argv{FAULT_RUNNER};
+    argv.insert(argv.end(), call.args.begin(), call.args.end());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("DOZO_FAULT_ROOT", f.root.c_str(), 1);
+        ::setenv("DOZO_FAULT_LOG", f.log.c_str(), 1);
+        ::setenv("DOZO_FAULT_AT", std::to_string(at).c_str(), 1);
+        ::setenv("DOZO_FAULT_KIND", kind.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", f.config.c_str(), 1);
+        ::setenv("DOZO_BUILD_DIR", DOZO_BUILD_TREE, 1);
+        if (shim && !call.traced) ::setenv("LD_PRELOAD", FAULT_SHIM, 1);
+        if (!shim) ::unsetenv("DOZO_FAULT_LOG");
+        if (call.named) ::setenv("DOZO_FAULT_NO_TMPFILE", "1", 1);
+        const int in = ::open(f.input.c_str(), O_RDONLY);
+        const int out = ::open(f.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        std::vector<char*> raw;
+        for (auto& a : argv) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        ::execv(raw[0], raw.data());
+        std::_Exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Outcome o;
+    o.exited = WIFEXITED(status);
+    o.code = o.exited ? WEXITSTATUS(status) : 0;
+    o.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return o;
+}
+
+// The counted calls of the last run, one a line: its name and path below the
+// root; "!" marks the fault.
+std::vector<std::string> readLog(const std::string& path) {
+    std::vector<std::string> calls;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) calls.push_back(line);
+    return calls;
+}
+
+// The call's name alone: temporaries' names hold process ids, so only the
+// names make a sequence that repeats from run to run.
+std::string nameOf(const std::string& logged) {
+    return logged.substr(0, logged.find(' '));
+}
+
+std::vector<std::string> namesOf(const std::vector<std::string>& calls) {
+    std::vector<std::string> names;
+    for (const auto& c : calls) names.push_back(nameOf(c));
+    return names;
+}
+
+bool isTransfer(const std::string& call) {
+    return call.find("read") != std::string::npos || call.find("write") != std::string::npos;
+}
+
+bool canRunOutOfSpace(const std::string& call) {
+    return call.find("write") != std::string::npos || call.find("open") != std::string::npos ||
+           call == "fsync" || call == "fdatasync" || call.find("ftruncate") == 0 ||
+           call.find("fallocate") == 0 || call == "linkat";
+}
+
+std::vector<std::string> faultsFor(const std::string& call) {
+    std::vector<std::string> kinds{"eio", "kill"};
+    if (canRunOutOfSpace(call)) kinds.push_back("enospc");
+    if (isTransfer(call)) kinds.push_back("short");
+    return kinds;
+}
+
+std::string lastLine(const std::string& path) {
+    std::string last;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) last = line;
+    return last;
+}
+
+// Totals over the entry points run by this process, for the closing line.
+struct Totals {
+    long entries = 0, runs = 0, injected = 0, lost = 0;
+} totals;
+
+class Summary : public testing::Environment {
+public:
+    void TearDown() override {
+        if (totals.entries > 1)
+            std::printf(
+                "faults (%ld entry points): runs %ld, faults injected %ld, files lost %ld\n",
+                totals.entries, totals.runs, totals.injected, totals.lost);
+    }
+};
+
+class FaultMatrix : public testing::TestWithParam<Entry> {
+protected:
+    Fixture f;
+    Tree before, expected;
+    Call call;
+    int problems = 0;
+
+    void report(const std::string& what) {
+        // Enough detail to reproduce the first failures; the count says the rest.
+        if (++problems <= 25) ADD_FAILURE() << GetParam().name << ": " << what;
+    }
+
+    bool archive(const std::string& rel) const {
+        return rel.size() > 4 && rel.compare(rel.size() - 4, 4, ".lzh") == 0;
+    }
+
+    // A package left by a run is complete when it has the size of the clean
+    // run's package and restores (tests) with the password.
+    bool packageComplete(const std::string& rel, const Node& node) {
+        if (node.folder || node.bytes.size() != expected.at(rel).bytes.size()) return false;
+        if (node.bytes == lastPackage.bytes) return lastPackageComplete;
+        Fixture check;
+        const std::string copy = check.root + "/package";
+        dozo::test::writeFile(copy, node.bytes, 0755);
+        lastPackage = node;
+        lastPackageComplete =
+            run(check, Call{{"trace", copy, "--password-stdin", "-t"}, true}, 0, "none", false)
+                .code == 0;
+        return lastPackageComplete;
+    }
+    Node lastPackage;  // each run's package is judged twice: run it once
+    bool lastPackageComplete = false;
+
+    // Every file is as it was or wholly the result; returns false otherwise.
+    bool eachWholly(const Tree& after, const std::string& when) {
+        std::set<std::string> names;
+        for (const auto& [p, n] : before) names.insert(p);
+        for (const auto& [p, n] : expected) names.insert(p);
+        bool ok = true;
+        for (const std::string& p : names) {
+            const auto a = after.find(p);
+            const auto b = before.find(p);
+            const auto e = expected.find(p);
+            const bool absent = a == after.end();
+            if (absent && (b == before.end() || e == expected.end())) continue;
+            if (!absent && b != before.end() && a->second == b->second) continue;
+            if (!absent && e != expected.end() &&
+                (p == GetParam().randomOutput ? packageComplete(p, a->second)
+                                              : a->second == e->second))
+                continue;
+            report(when + ": " + p + (absent ? " is gone" : " is neither as before nor complete") +
+                   (archive(p) ? " (archive)" : ""));
+            ok = false;
+        }
+        return ok;
+    }
+
+    bool complete(const Tree& after) {
+        for (const auto& [p, e] : expected) {
+            const auto a = after.find(p);
+            if (a == after.end()) return false;
+            if (p == GetParam().randomOutput ? !packageComplete(p, a->second) : a->second != e)
+                return false;
+        }
+        for (const auto& [p, b] : before)
+            if (!expected.contains(p) && after.contains(p)) return false;
+        return true;
+    }
+
+    void strays(const Tree& after, const std::string& when) {
+        for (const auto& [p, n] : after)
+            if (!before.contains(p) && !expected.contains(p)) report(when + ": stray " + p);
+    }
+
+    void lhaReads(const Tree& tree, const std::string& which) {
+        for (const auto& [p, n] : tree)
+            if (archive(p)) {
+                const std::string cmd =
+                    std::string(LHA_PROGRAM) + " t '" + f.root + "/" + p + "' >/dev/null 2>&1";
+                if (std::system(cmd.c_str()) != 0) report(which + " archive " + p + " fails lha t");
+            }
+    }
+
+    // One clean run from the start: the calls to walk and the complete result.
+    std::vector<std::string> cleanRun() {
+        copyTree(f.start, f.root);
+        before = snapshot(f.root);
+        fs::remove(f.log);
+        const Outcome o = run(f, call, 0, "none", true);
+        EXPECT_TRUE(o.exited && o.code == 0)
+            << "clean run: " << o.describe() << ": " << lastLine(f.output);
+        expected = snapshot(f.root);
+        if (!GetParam().readOnly) {
+            EXPECT_NE(before, expected) << "the clean run changed nothing";
+        }
+        lhaReads(before, "starting");
+        lhaReads(expected, "resulting");
+        return readLog(f.log);
+    }
+};
+
+TEST_P(FaultMatrix, EveryCallEveryFault) {
+    const Entry& entry = GetParam();
+    entry.prepare(f);
+    call = entry.call(f.root);
+    call.named = entry.named;
+    const std::vector<std::string> calls = cleanRun();
+    ASSERT_FALSE(calls.empty()) << "no counted call: is the shim loaded?";
+    // The same start must give the same calls and bytes, or walking N means nothing.
+    {
+        copyTree(f.start, f.root);
+        fs::remove(f.log);
+        run(f, call, 0, "none", true);
+        ASSERT_EQ(namesOf(readLog(f.log)), namesOf(calls))
+            << "the call sequence differs between clean runs";
+        if (entry.randomOutput.empty()) {
+            ASSERT_EQ(snapshot(f.root), expected);
+        }
+    }
+
+    long runs = 0, injected = 0, lost = 0;
+    for (std::size_t n = 1; n <= calls.size(); ++n) {
+        for (const std::string& kind : faultsFor(nameOf(calls[n - 1]))) {
+            const std::string at = "call " + std::to_string(n) + " (" + calls[n - 1] + ") " + kind;
+            copyTree(f.start, f.root);
+            fs::remove(f.log);
+            const Outcome o = run(f, call, static_cast<long>(n), kind, true);
+            ++runs;
+            const std::vector<std::string> seen = readLog(f.log);
+            if (seen.size() >= n && seen[n - 1].starts_with("!")) ++injected;
+            const Tree after = snapshot(f.root);
+            const std::string when = at + ", " + o.describe();
+            if (!eachWholly(after, when)) ++lost;
+            if (o.exited && o.code == 125) report(when + ": runner failed: " + lastLine(f.output));
+            if (!o.exited && o.signal != SIGKILL) report(when + ": crashed");
+            if (o.exited && o.code == 0 && !complete(after))
+                report(when + ": result 0 but the result is not complete");
+            if (o.exited && o.code != 0 && entry.failureLeavesBefore && after != before) {
+                Tree kept = after;  // the work file may stay when its removal failed
+                std::erase_if(kept, [&](const auto& kv) { return !before.contains(kv.first); });
+                if (kept != before) report(when + ": failed but changed the destination");
+            }
+            if (entry.readOnly && o.exited && (kind == "eio" || kind == "enospc") && o.code == 0)
+                report(when + ": a read failed but the result is 0");
+            if (entry.readOnly && o.exited && kind == "short" && o.code != 0)
+                report(when + ": a short read was taken for a failure: " + lastLine(f.output));
+
+            // With no unknown name left there is nothing for a clean run to clean up.
+            const bool leftovers = std::any_of(after.begin(), after.end(), [&](const auto& kv) {
+                return !before.contains(kv.first) && !expected.contains(kv.first);
+            });
+            if (!leftovers) continue;
+            const Outcome again = run(f, call, 0, "none", true);
+            const Tree rerun = snapshot(f.root);
+            const std::string afterRerun = when + ", then a clean run (" + again.describe() + ")";
+            strays(rerun, afterRerun);
+        }
+    }
+    std::printf("faults %s: runs %ld, faults injected %ld, files lost %ld, failures %d\n",
+                entry.name.c_str(), runs, injected, lost, problems);
+    totals.entries += 1;
+    totals.runs += runs;
+    totals.injected += injected;
+    totals.lost += lost;
+    EXPECT_EQ(lost, 0);
+}
+
+// ---- The entry points and their starting folders --------------------------
+
+const char* const kMethods[] = {"FileEncryptionA",
+                                "FileEncryptionC",
+                                "FileEncryptionLC",
+                                "FileEncryptionLCR",
+                                "FileEncryptionLCB",
+                                "FileEncryptionLCRB",
+                                "i_CLOL"};
+
+// Odd length, so the pair swaps and the reversal meet their odd last byte.
+void dataFile(Fixture& f) {
+    put(f.start + "/data.bin", dozo::test::randomBytes(3001, 1), 3);
+}
+
+// Packs in a scratch copy of the start folder and keeps only the archive: the
+// archive's names and times are those of the start folder's files.
+void packInStart(Fixture& f, const std::string& archive, const std::vector<std::string>& names) {
+    Fixture scratch;
+    copyTree(f.start, scratch.root);
+    std::string list;
+    for (const auto& n : names) list += "\"" + scratch.root + "/" + n + "\"\n";
+    dozo::test::writeFile(scratch.root + "/list.txt", text(list));
+    const Outcome o = run(scratch,
+                          Call{{"unlha", "u -a1 -r2 \"" + scratch.root + "/out.lzh\" \"@" +
+                                             scratch.root + "/list.txt\""}},
+                          0, "none", false);
+    ASSERT_TRUE(o.exited && o.code == 0) << "making the starting archive: " << o.describe();
+    put(f.start + "/" + archive, dozo::test::readFile(scratch.root + "/out.lzh"), 2);
+}
+
+// Where the second entry's header starts: level-2 headers hold the method
+// ("-lh0-") two bytes in.
+std::size_t secondHeader(const Bytes& archive) {
+    std::size_t found = 0;
+    for (std::size_t i = 0; i + 5 <= archive.size(); ++i)
+        if (archive[i] == '-' && archive[i + 1] == 'l' && archive[i + 2] == 'h' &&
+            archive[i + 4] == '-' && ++found == 2)
+            return i - 2;
+    return 0;
+}
+
+// Three entries, the second header straddling offset 65536: readers fetch the
+// archive 64 KiB at a time, so a failed read lands inside a header, and the
+// third entry is what a reader that takes the failure for the end would lose.
+void archiveWithThreeEntries(Fixture& f) {
+    constexpr std::size_t kStraddle = 65536 - 12;
+    std::size_t size = 70 * 1024;
+    for (int pass = 0; pass < 2; ++pass) {
+        put(f.start + "/in/big.bin", dozo::test::randomBytes(size, 2), 5);
+        put(f.start + "/in/a.txt", text(std::string(2000, 'a') + "old\n"), 5);
+        put(f.start + "/in/z.txt", text("the last entry\n"), 5);
+        packInStart(f, "old.lzh", {"in/big.bin", "in/a.txt", "in/z.txt"});
+        // Incompressible data is stored: the header moves byte for byte with the size.
+        size = size + kStraddle - secondHeader(dozo::test::readFile(f.start + "/old.lzh"));
+    }
+    ASSERT_EQ(secondHeader(dozo::test::readFile(f.start + "/old.lzh")), kStraddle);
+    fs::remove_all(f.start + "/in");
+}
+
+std::vector<Entry> entries() {
+    std::vector<Entry> list;
+    for (const char* method : kMethods)
+        list.push_back(
+            {method, dataFile,
+             [method](const std::string& r) {
+                 return Call{{"rozu", method, r + "/data.bin", r + "/data.bin", r + "/work.tmp"}};
+             },
+             "", false, true});
+    list.push_back(
+        {"VovBCMKC",
+         [](Fixture& f) {
+             dataFile(f);
+             put(f.start + "/out.bin", text("an older result\n"), 4);
+         },
+         [](const std::string& r) {
+             return Call{{"vod", r + "/data.bin", r + "/out.bin", r + "/work.tmp", "key"}};
+         },
+         "", false, true});
+    list.push_back({"VovBCMKCL", dataFile,
+                    [](const std::string& r) {
+                        return Call{{"vodl", r + "/data.bin", r + "/work.tmp", "key"}};
+                    },
+                    "", false, true});
+    list.push_back({"UnlhaPackNew",
+                    [](Fixture& f) {
+                        put(f.start + "/src/a.txt", text(std::string(3000, 'x') + "\n"), 3);
+                        put(f.start + "/src/sub/b.bin", dozo::test::randomBytes(5000, 3), 3);
+                        put(f.start + "/src/sub/.keep", {}, 3);
+                        dozo::test::writeFile(f.start + "/list.txt",
+                                              text(q(f.root + "/src") + "\n"));
+                    },
+                    [](const std::string& r) {
+                        return Call{{"unlha", "u -a1 -r2 " + q(r + "/new.lzh") + " " +
+                                                  q("@" + r + "/list.txt")}};
+                    },
+                    ""});
+    list.push_back(
+        {"UnlhaPackIntoExisting",
+         [](Fixture& f) {
+             archiveWithThreeEntries(f);
+             put(f.start + "/c.txt", text("a new entry\n"), 1);
+         },
+         [](const std::string& r) {
+             return Call{{"unlha", "u -a1 " + q(r + "/old.lzh") + " " + q(r + "/c.txt")}};
+         },
+         ""});
+    list.push_back(
+        {"UnlhaUpdate",
+         [](Fixture& f) {
+             archiveWithThreeEntries(f);
+             put(f.start + "/a.txt", text(std::string(2000, 'a') + "new\n"), 1);
+         },
+         [](const std::string& r) {
+             return Call{{"unlha", "u -a1 " + q(r + "/old.lzh") + " " + q(r + "/a.txt")}};
+         },
+         ""});
+    list.push_back({"UnlhaExtractNew", archiveWithThreeEntries,
+                    [](const std::string& r) {
+                        return Call{{"unlha", "x -a1 " + q(r + "/old.lzh") + " " + q(r + "/out")}};
+                    },
+                    ""});
+    list.push_back({"UnlhaExtractOverwrite",
+                    [](Fixture& f) {
+                        archiveWithThreeEntries(f);
+                        put(f.start + "/out/big.bin", text("older big\n"), 9);
+                        put(f.start + "/out/a.txt", text("older a\n"), 9);
+                        dozo::test::writeFile(f.config + "/dozo/unlha32.conf",
+                                              text("overwrite=true\n"));
+                    },
+                    [](const std::string& r) {
+                        return Call{{"unlha", "x -a1 " + q(r + "/old.lzh") + " " + q(r + "/out")}};
+                    },
+                    ""});
+    list.push_back({"UnlhaCheckArchive", archiveWithThreeEntries,
+                    [](const std::string& r) {
+                        return Call{{"check", r + "/old.lzh"}};
+                    },
+                    "", true});
+    list.push_back({"RivoBuild",
+                    [](Fixture& f) { put(f.start + "/secret.txt", text("the only copy\n"), 3); },
+                    [](const std::string& r) {
+                        return Call{{"rivo", r + "/secret.txt", r + "/secret.exe", kPassword}};
+                    },
+                    "secret.exe"});
+    list.push_back({"PackageRestore",
+                    [](Fixture& f) {
+                        Fixture scratch;
+                        put(scratch.root + "/secret.txt", dozo::test::randomBytes(20000, 4), 3);
+                        const Outcome o = run(scratch,
+                                              Call{{"rivo", scratch.root + "/secret.txt",
+                                                    scratch.root + "/secret.exe", kPassword}},
+                                              0, "none", false);
+                        ASSERT_TRUE(o.exited && o.code == 0) << "making the package";
+                        dozo::test::writeFile(f.start + "/secret.exe",
+                                              dozo::test::readFile(scratch.root + "/secret.exe"),
+                                              0755);
+                    },
+                    [](const std::string& r) {
+                        return Call{{"trace", r + "/secret.exe", "--password-stdin"}, true};
+                    },
+                    ""});
+    // The named fallbacks of the writers that place files, walked as well.
+    for (const char* name : {"FileEncryptionA", "UnlhaUpdate", "UnlhaExtractNew",
+                             "UnlhaExtractOverwrite", "RivoBuild", "PackageRestore"}) {
+        Entry named =
+            *std::find_if(list.begin(), list.end(), [&](const Entry& e) { return e.name == name; });
+        named.name += "_NamedTemporaries";
+        named.named = true;
+        list.push_back(named);
+    }
+    return list;
+}
+
+INSTANTIATE_TEST_SUITE_P(EntryPoints, FaultMatrix, testing::ValuesIn(entries()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    useFastPackageKeys();
+    testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new Summary);
+    return RUN_ALL_TESTS();
+}
