@@ -329,6 +329,37 @@ TEST_F(RivoPackage, WorksWithoutProc) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+// A package's own file name, a folder and a file name given on the command
+// line all come from outside; none may drive the terminal the messages go to.
+TEST_F(RivoPackage, NamesReachTheTerminalEscaped) {
+    const std::string hostile = "evil\x1b]0;owned\x07\x1b[31m\x9b";
+    const fs::path package = pack(hostile, randomBytes(10, 13));
+    fs::remove(dir / hostile);
+    writeFile(dir / (hostile + ".stub"), stubOf(readFile(package)));
+    fs::permissions(dir / (hostile + ".stub"), fs::perms::owner_all);
+    const struct {
+        const char* what;
+        fs::path program;
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
+        {"no terminal", package, {}, 2},
+        {"output folder", package, {"--password-stdin", "-o", (dir / hostile).string()}, 5},
+        {"password file", package, {"--password-file", (dir / hostile).string()}, 5},
+        {"unknown option", package, {"--" + hostile}, 2},
+        {"not a package", dir / (hostile + ".stub"), {"--info"}, 3},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(c.program, c.args, RunOptions::input("pw\n"));
+        EXPECT_EQ(r.exitCode, c.code) << c.what << ": " << r.err;
+        for (const unsigned char b : r.err + r.out)
+            EXPECT_TRUE((b >= 0x20 && b != 0x7f && b != 0x9b) || b == '\n')
+                << c.what << ": " << r.err;
+        EXPECT_NE(r.err.find("evil\\x1b]0;owned\\x07\\x1b[31m\\x9b"), std::string::npos)
+            << c.what << ": " << r.err;
+    }
+}
+
 TEST_F(RivoPackage, TheBareStubHoldsNoPackage) {
     const Bytes package = readFile(pack("b", randomBytes(10, 11)));
     writeFile(dir / "stub", stubOf(package));

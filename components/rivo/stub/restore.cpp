@@ -13,6 +13,7 @@
 
 #include "../src/crypto.h"
 #include "messages.h"
+#include "self.h"
 
 namespace dozo::rivo {
 namespace {
@@ -54,6 +55,9 @@ ExitCode parseFailure(ParseError e, const char* path) {
     switch (e) {
         case ParseError::notPackage:
             fprintf(stderr, text(Msg::notPackage), path);
+            break;
+        case ParseError::extraData:
+            fprintf(stderr, text(Msg::extraData), path);
             break;
         case ParseError::unsupported:
             fputs(text(Msg::unsupported), stderr);
@@ -149,8 +153,8 @@ private:
 };
 
 ExitCode writeFailed(const RestoreOptions& o, const std::string& name, int error) {
-    const std::string shown = o.dirPath + "/" + name;
-    fprintf(stderr, text(Msg::writeFailed), shown.c_str(), strerror(error));
+    const std::string where = o.dirPath + "/" + shown(name);
+    fprintf(stderr, text(Msg::writeFailed), where.c_str(), strerror(error));
     return kExitIo;
 }
 
@@ -161,30 +165,32 @@ Package::~Package() {
 }
 
 ExitCode openPackage(const char* path, Package& p) {
-    p.path = path;
+    p.path = shown(path);
     p.fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
     if (p.fd < 0) p.fd = ::open(path, O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (p.fd < 0 || ::fstat(p.fd, &st) != 0) {
-        fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
+        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     p.fileSize = static_cast<std::uint64_t>(st.st_size);
     std::uint8_t trailer[kTrailerSize];
-    if (p.fileSize < kTrailerSize) return parseFailure(ParseError::notPackage, path);
+    if (p.fileSize < kTrailerSize) return parseFailure(ParseError::notPackage, p.path.c_str());
     if (!readAt(p.fd, trailer, kTrailerSize, p.fileSize - kTrailerSize)) {
-        fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
+        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     if (ParseError e = parseTrailer(trailer, p.fileSize, p.trailer); e != ParseError::none)
-        return parseFailure(e, path);
+        return parseFailure(whyNoTrailer(p.fd, p.fileSize, e), p.path.c_str());
     if (!readAt(p.fd, p.headerBytes, kHeaderSize, p.trailer.payloadOffset)) {
-        fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
+        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     ParseError e = parseHeader(p.headerBytes, p.header);
     if (e == ParseError::none) e = checkAgreement(p.trailer, p.header);
-    if (e != ParseError::none) return parseFailure(e, path);
+    // Before any prompt: a cost out of bounds is refused, never asked for.
+    if (e == ParseError::none) e = checkKdfCost(p.header);
+    if (e != ParseError::none) return parseFailure(e, p.path.c_str());
     return kExitOk;
 }
 
@@ -196,8 +202,6 @@ void printInfo(const Package& p) {
 }
 
 ExitCode restore(const Package& p, const Password& password, const RestoreOptions& o) {
-    if (ParseError e = checkKdfCost(p.header); e != ParseError::none)
-        return parseFailure(e, p.path.c_str());
     if (password.tooLong) {
         fputs(text(Msg::wrongPassword), stderr);
         return kExitWrongPassword;
@@ -234,7 +238,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     if (!o.testOnly && !o.force) {
         struct stat st {};
         if (::fstatat(o.dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + name).c_str());
+            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + shown(name)).c_str());
             return kExitExists;
         }
     }
@@ -274,7 +278,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     if (!final || written != meta.size) return parseFailure(ParseError::damaged, p.path.c_str());
 
     if (o.testOnly) {
-        printf(text(Msg::verified), name.c_str(), (unsigned long long)meta.size);
+        printf(text(Msg::verified), shown(name).c_str(), (unsigned long long)meta.size);
         return kExitOk;
     }
     // Permission bits only: set-id bits from a package are not ours to grant.
@@ -285,13 +289,13 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     if (::fsync(out.fd()) != 0) return writeFailed(o, name, errno);
     if (const int rc = out.place(name.c_str(), o.force); rc != 0) {
         if (rc == EEXIST) {
-            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + name).c_str());
+            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + shown(name)).c_str());
             return kExitExists;
         }
         return writeFailed(o, name, rc);
     }
     ::fsync(o.dirFd);
-    printf(text(Msg::restored), (o.dirPath + "/" + name).c_str());
+    printf(text(Msg::restored), (o.dirPath + "/" + shown(name)).c_str());
     return kExitOk;
 }
 
