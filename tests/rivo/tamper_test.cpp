@@ -164,7 +164,10 @@ TEST_F(RivoTamper, CutInsideTheProgramSaysDamaged) {
     // The program itself is broken then; whatever part of it is left, it
     // must say so, never crash, report success or leave a file.
     EXPECT_EQ(programSizeOf(stub.data(), stub.size()), stub.size());
-    for (const std::size_t keep : {payload() - 1}) {
+    // Cuts in the executable code, in the read-only data, in the data the
+    // kernel maps writable, and in the headers after all of them.
+    for (const std::size_t keep :
+         {std::size_t{16384}, payload() / 2, payload() - 20000, payload() - 1}) {
         const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(keep));
         for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"--info"}}) {
             const RunResult r = tryPackage(cut, "pw", args);

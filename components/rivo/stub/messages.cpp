@@ -1,13 +1,15 @@
 #include "messages.h"
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <initializer_list>
 #include <iterator>
 
 namespace dozo::rivo {
+
+RIVO_EARLY_DATA extern const char kJapaneseDamaged[] =
+    "パッケージが壊れているか不完全です。何も書き込んでいません。\n";
 
 const Translation kJapanese[] = {
     {Msg::help,
@@ -36,7 +38,7 @@ const Translation kJapanese[] = {
      "または --password-stdin か --password-file FILE でパスワードを渡してください。\n"},
     {Msg::cancelled, "パスワードが入力されませんでした。\n"},
     {Msg::wrongPassword, "パスワードが違います。\n"},
-    {Msg::damaged, "パッケージが壊れているか不完全です。何も書き込んでいません。\n"},
+    {Msg::damaged, kJapaneseDamaged},
     {Msg::notPackage, "%s にはパッケージが含まれていません。\n"},
     {Msg::extraData, "%s は壊れているか、末尾に余分なデータがあります。何も書き込んでいません。\n"},
     {Msg::unsupported, "このパッケージの形式には対応していません。\n"},
@@ -63,14 +65,6 @@ const Translation kJapanese[] = {
 const std::size_t kJapaneseCount = std::size(kJapanese);
 
 namespace {
-
-bool decideJapanese() {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return std::strncmp(value, "ja", 2) == 0;
-    }
-    return false;
-}
 
 // Length of the UTF-8 sequence at s (at most n bytes), 0 when it is not one.
 std::size_t utf8Length(const unsigned char* s, std::size_t n) {
@@ -103,8 +97,24 @@ std::size_t utf8Length(const unsigned char* s, std::size_t n) {
 
 }  // namespace
 
+bool japaneseLocale(char* const* envp) {
+    // No C library here: plain loops over the environment, three passes in
+    // order of precedence.
+    RIVO_EARLY_DATA static const char names[3][13] = {"LC_ALL=", "LC_MESSAGES=", "LANG="};
+    for (const char* name : names) {
+        for (char* const* e = envp; *e != nullptr; ++e) {
+            const char* v = *e;
+            const char* n = name;
+            while (*n != '\0' && *v == *n) ++v, ++n;
+            if (*n != '\0' || *v == '\0') continue;
+            return v[0] == 'j' && v[1] == 'a';
+        }
+    }
+    return false;
+}
+
 bool japanese() {
-    static const bool ja = decideJapanese();
+    static const bool ja = japaneseLocale(environ);
     return ja;
 }
 

@@ -4,6 +4,15 @@
 #include <string>
 #include <string_view>
 
+// Code and data that must work before the C library has started: placed at
+// the front of the program, so that they are there even when the rest of a
+// package's program part is cut off. See self.cpp.
+#define RIVO_EARLY_CODE __attribute__((section(".rivo_early"), used, no_stack_protector))
+#define RIVO_EARLY_DATA __attribute__((section(".rivo_early_data")))
+// The same for a text defined in this header (a section of its own: inline
+// variables live in groups that may not share a section with others).
+#define RIVO_EARLY_INLINE_DATA __attribute__((section(".rivo_early_data.inline")))
+
 namespace dozo::rivo {
 
 // Every text the program shows, in English; each is a printf format. The
@@ -36,7 +45,7 @@ struct Msg {
         "or give the password with --password-stdin or --password-file FILE.\n";
     static constexpr char cancelled[] = "No password entered.\n";
     static constexpr char wrongPassword[] = "Wrong password.\n";
-    static constexpr char damaged[] =
+    RIVO_EARLY_INLINE_DATA static constexpr char damaged[] =
         "The package is damaged or incomplete; nothing was written.\n";
     static constexpr char notPackage[] = "%s holds no package.\n";
     static constexpr char extraData[] =
@@ -74,6 +83,11 @@ struct Translation {
 // The Japanese texts, one per Msg text.
 extern const Translation kJapanese[];
 extern const std::size_t kJapaneseCount;
+extern const char kJapaneseDamaged[];  // Msg::damaged, for the early check
+
+// Whether the locale that decides messages (LC_ALL, else LC_MESSAGES, else
+// LANG) in envp starts with "ja". Runs before the C library has started.
+bool japaneseLocale(char* const* envp) RIVO_EARLY_CODE;
 
 // The text in the user's language: Japanese when the locale that decides
 // messages (LC_ALL, else LC_MESSAGES, else LANG) starts with "ja", else

@@ -1,8 +1,15 @@
 #include "self.h"
 
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+
+#include "exit_code.h"
+#include "messages.h"
 
 namespace dozo::rivo {
 
@@ -26,3 +33,78 @@ ParseError whyNoTrailer(int fd, std::uint64_t fileSize, ParseError trailerError)
 }
 
 }  // namespace dozo::rivo
+
+// A package cut short inside its program part. The kernel maps the program
+// from the file, and touching a page the file no longer has kills it, so
+// without this check such a package dies with a bare signal before it can
+// say anything. The program is linked so that nothing is needed from the
+// file past what was read at exec time except pages it touches (early.ld
+// gives the data segment its zeroes in the file instead of mapping them),
+// and the entry point below runs first, from the front of the program: it
+// compares the size of its own file with the end of its loaded segments and,
+// when the file is shorter, says the package is damaged and exits, before
+// the C library touches anything.
+namespace {
+
+using dozo::rivo::Msg;
+
+RIVO_EARLY_CODE inline long sys(long n, long a = 0, long b = 0, long c = 0) {
+    long r;
+    asm volatile("syscall" : "=a"(r) : "a"(n), "D"(a), "S"(b), "d"(c) : "rcx", "r11", "memory");
+    return r;
+}
+
+}  // namespace
+
+extern "C" {
+// Linker-defined: the ELF header, mapped at the start of the first segment.
+extern const Elf64_Ehdr __ehdr_start;
+
+RIVO_EARLY_CODE void rivo_early_check(long* sp) {
+    RIVO_EARLY_DATA static const char self[] = "/proc/self/exe";
+    const long fd = sys(SYS_open, reinterpret_cast<long>(self), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;  // no /proc: nothing to compare with
+    struct stat st;
+    const long rc = sys(SYS_fstat, fd, reinterpret_cast<long>(&st));
+    sys(SYS_close, fd);
+    if (rc != 0) return;
+    const auto* ph = reinterpret_cast<const Elf64_Phdr*>(
+        reinterpret_cast<const char*>(&__ehdr_start) + __ehdr_start.e_phoff);
+    std::uint64_t loadedEnd = 0;
+    for (unsigned i = 0; i < __ehdr_start.e_phnum; ++i)
+        if (ph[i].p_type == PT_LOAD && ph[i].p_offset + ph[i].p_filesz > loadedEnd)
+            loadedEnd = ph[i].p_offset + ph[i].p_filesz;
+    if (static_cast<std::uint64_t>(st.st_size) >= loadedEnd) return;
+
+    const long argc = sp[0];
+    char* const* envp = reinterpret_cast<char* const*>(sp + argc + 2);
+    const char* text =
+        dozo::rivo::japaneseLocale(envp) ? dozo::rivo::kJapaneseDamaged : Msg::damaged;
+    long length = 0;
+    // The empty asm keeps the compiler from turning the loop into a strlen
+    // call, which would go through a table the C library has not filled yet.
+    while (text[length] != '\0') {
+        asm("" : "+r"(length));
+        ++length;
+    }
+    sys(SYS_write, STDERR_FILENO, reinterpret_cast<long>(text), length);
+    sys(SYS_exit_group, dozo::rivo::kExitDamaged);
+}
+}
+
+// The entry point: runs the check on the stack the kernel prepared, then
+// hands over to the C library's own entry with every register it reads
+// (rdx, the stack) as it was.
+asm(R"(
+    .pushsection .rivo_early,"ax",@progbits
+    .globl rivo_entry
+    .type rivo_entry, @function
+rivo_entry:
+    mov %rdx, %r12
+    mov %rsp, %rdi
+    call rivo_early_check
+    mov %r12, %rdx
+    jmp _start
+    .size rivo_entry, .-rivo_entry
+    .popsection
+)");
