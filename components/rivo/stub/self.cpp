@@ -14,7 +14,8 @@
 namespace dozo::rivo {
 
 ParseError whyNoTrailer(int fd, std::uint64_t fileSize, ParseError trailerError) {
-    // One pread each: fd is a regular file, which reads whole or not at all.
+    // One pread each: a regular file reads short only at its end, and the
+    // sizes asked for stop there.
     std::uint8_t elf[4096];
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(sizeof elf, fileSize));
@@ -35,15 +36,13 @@ ParseError whyNoTrailer(int fd, std::uint64_t fileSize, ParseError trailerError)
 }  // namespace dozo::rivo
 
 // A package cut short inside its program part. The kernel maps the program
-// from the file, and touching a page the file no longer has kills it, so
-// without this check such a package dies with a bare signal before it can
-// say anything. The program is linked so that nothing is needed from the
-// file past what was read at exec time except pages it touches (early.ld
-// gives the data segment its zeroes in the file instead of mapping them),
-// and the entry point below runs first, from the front of the program: it
-// compares the size of its own file with the end of its loaded segments and,
-// when the file is shorter, says the package is damaged and exits, before
-// the C library touches anything.
+// from its file and kills it with a bare signal when exec must zero-fill, or
+// the program touches, a page the file no longer has. early.ld gives the data
+// segment its zeroes in the file, so exec needs nothing the cut removed, and
+// places the entry point below and its texts in the file's first page. It
+// runs before the C library starts: when the file is shorter than the end of
+// the loaded segments it says the package is damaged and exits, before
+// anything touches a missing page.
 namespace {
 
 using dozo::rivo::Msg;
