@@ -1,6 +1,7 @@
-// The stub's reading of untrusted bytes: trailer, header, cost bounds, and
-// the decrypted metadata record with its stored name. The input is taken as
-// a whole package image, and its first bytes also as a metadata record.
+// The stub's reading of untrusted bytes: its own program headers, trailer,
+// header, cost bounds, and the decrypted metadata record with its stored name. The input is taken
+// as a whole package image, and its first bytes also as a metadata record.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,20 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
+// What the stub reads of its own image when the trailer is missing.
+void programEnd(const std::uint8_t* data, std::size_t size) {
+    const std::uint64_t end = programSizeOf(data, size);
+    check(end == 0 || end >= 64);
+    const std::size_t after =
+        end != 0 && end < size ? std::min<std::size_t>(kHeaderSize, size - end) : 0;
+    const ParseError e = explainTrailerError(ParseError::notPackage, size, end,
+                                             data + std::min<std::size_t>(end, size), after);
+    check(e == ParseError::notPackage || e == ParseError::damaged || e == ParseError::extraData);
+    if (e == ParseError::extraData) check(after == kHeaderSize);
+}
+
 void package(const std::uint8_t* data, std::size_t size) {
+    programEnd(data, size);
     if (size < kTrailerSize) return;
     Trailer t;
     if (parseTrailer(data + size - kTrailerSize, size, t) != ParseError::none) return;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "files.h"
+#include "library.h"
 #include "rivo.h"
 #include "support.h"
 
@@ -19,8 +20,6 @@ namespace {
 
 class RivoPackage : public ::testing::Test {
 protected:
-    void SetUp() override { ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1); }
-
     fs::path pack(const std::string& name, const Bytes& content, const char* password = "pw") {
         const fs::path source = dir / name;
         writeFile(source, content);
@@ -161,17 +160,46 @@ TEST_F(RivoPackage, WrongPasswordWritesNothing) {
     EXPECT_EQ(entries(dir), before);
 }
 
-TEST_F(RivoPackage, DefaultCostPackagesOpen) {
+// The key cost is fixed when the library is built: the shipped library makes
+// full-cost packages whatever its caller's environment says, and only the
+// test build these tests link makes cheap ones.
+TEST_F(RivoPackage, OnlyTheTestBuildLowersTheKeyCost) {
+    ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
+    const dozo::test::Library shipped("librivo.so");
+    using Rivo = decltype(rivo);
+    const struct {
+        const char* build;
+        Rivo* make;
+        std::uint32_t ops, memKib;
+    } cases[] = {
+        {"shipped", shipped.get<Rivo>("rivo"), 3, 262144},
+        {"test", &rivo, 1, 8192},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.build);
+        const Bytes content = randomBytes(70000, 4);
+        writeFile(dir / "cost", content);
+        const fs::path package = dir / "cost.exe";
+        ASSERT_EQ(c.make(nullptr, (dir / "cost").c_str(), package.c_str(), "pw"), RIVO_OK);
+        const Bytes bytes = readFile(package);
+        dozo::rivo::Header h;
+        ASSERT_EQ(dozo::rivo::parseHeader(bytes.data() + stubOf(bytes).size(), h),
+                  dozo::rivo::ParseError::none);
+        EXPECT_EQ(h.opslimit, c.ops);
+        EXPECT_EQ(h.memlimitKib, c.memKib);
+        const RunResult info = run(package, {"--info"});
+        EXPECT_NE(
+            info.out.find(std::to_string(c.ops) + " passes, " + std::to_string(c.memKib) + " KiB"),
+            std::string::npos)
+            << info.out;
+        fs::remove(dir / "cost");
+        const RunResult r = openPackage(package, "pw");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(readFile(dir / "cost"), content);
+        fs::remove(dir / "cost");
+        fs::remove(package);
+    }
     ::unsetenv("DOZO_RIVO_TEST_KDF");
-    const Bytes content = randomBytes(70000, 4);
-    const fs::path package = pack("slow", content);
-    const RunResult info = run(package, {"--info"});
-    ASSERT_EQ(info.exitCode, 0);
-    EXPECT_NE(info.out.find("3 passes, 262144 KiB"), std::string::npos) << info.out;
-    fs::remove(dir / "slow");
-    const RunResult r = openPackage(package, "pw");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(readFile(dir / "slow"), content);
 }
 
 TEST_F(RivoPackage, ExistingFileNeedsForceAndSymlinksAreNeverFollowed) {
@@ -406,6 +434,37 @@ TEST_F(RivoPackage, TerminatedRestoreLeavesNothing) {
     if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot hide /proc here";
     if (WEXITSTATUS(status) == 78) GTEST_SKIP() << "the restore ended before it could be stopped";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A package's own file name, a folder and a file name given on the command
+// line all come from outside; none may drive the terminal the messages go to.
+TEST_F(RivoPackage, NamesReachTheTerminalEscaped) {
+    const std::string hostile = "evil\x1b]0;owned\x07\x1b[31m\x9b";
+    const fs::path package = pack(hostile, randomBytes(10, 13));
+    fs::remove(dir / hostile);
+    writeFile(dir / (hostile + ".stub"), stubOf(readFile(package)));
+    fs::permissions(dir / (hostile + ".stub"), fs::perms::owner_all);
+    const struct {
+        const char* what;
+        fs::path program;
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
+        {"no terminal", package, {}, 2},
+        {"output folder", package, {"--password-stdin", "-o", (dir / hostile).string()}, 5},
+        {"password file", package, {"--password-file", (dir / hostile).string()}, 5},
+        {"unknown option", package, {"--" + hostile}, 2},
+        {"not a package", dir / (hostile + ".stub"), {"--info"}, 3},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(c.program, c.args, RunOptions::input("pw\n"));
+        EXPECT_EQ(r.exitCode, c.code) << c.what << ": " << r.err;
+        for (const unsigned char b : r.err + r.out)
+            EXPECT_TRUE((b >= 0x20 && b != 0x7f && b != 0x9b) || b == '\n')
+                << c.what << ": " << r.err;
+        EXPECT_NE(r.err.find("evil\\x1b]0;owned\\x07\\x1b[31m\\x9b"), std::string::npos)
+            << c.what << ": " << r.err;
+    }
 }
 
 TEST_F(RivoPackage, TheBareStubHoldsNoPackage) {

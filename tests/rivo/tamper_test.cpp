@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "rivo.h"
 #include "support.h"
@@ -18,7 +19,6 @@ constexpr std::size_t kSealedChunk = kChunkSize + kTagOverhead;
 class RivoTamper : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
         content = randomBytes(3 * kChunkSize + 100, 42);  // three full chunks and a short one
         writeFile(dir / "plain.bin", content);
         ASSERT_EQ(rivo(nullptr, (dir / "plain.bin").c_str(), (dir / "good.exe").c_str(), "pw"),
@@ -98,19 +98,25 @@ TEST_F(RivoTamper, EveryRegionIsCovered) {
 }
 
 TEST_F(RivoTamper, TruncatedAppendedAndSwappedAreRefused) {
-    std::vector<std::pair<std::string, Bytes>> variants;
+    const std::string damaged = "damaged or incomplete", extra = "damaged or has extra data";
+    // Each variant with the words its refusal must use.
+    std::vector<std::tuple<std::string, Bytes, std::string>> variants;
     const std::size_t payloadBytes = good.size() - payload();
     for (std::size_t cut : {std::size_t{1}, kTrailerSize, kTrailerSize + 1, payloadBytes / 2,
-                            payloadBytes - kHeaderSize, payloadBytes}) {
+                            payloadBytes - kHeaderSize, payloadBytes - 1, payloadBytes}) {
         variants.emplace_back("cut " + std::to_string(cut),
-                              Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut)));
+                              Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut)),
+                              cut == payloadBytes ? "holds no package" : damaged);
     }
     Bytes appended = good;
     appended.push_back(0);
-    variants.emplace_back("one byte appended", appended);
+    variants.emplace_back("one byte appended", appended, extra);
     Bytes doubled = good;
     doubled.insert(doubled.end(), good.end() - kTrailerSize, good.end());
-    variants.emplace_back("trailer appended again", doubled);
+    variants.emplace_back("trailer appended again", doubled, extra);
+    Bytes twice = good;
+    twice.insert(twice.end(), good.begin(), good.end());
+    variants.emplace_back("package appended to itself", twice, extra);
 
     // Whole chunks dropped, with the trailer (and then the header too) fixed
     // up to match: the sizes agree, only authentication can tell.
@@ -118,35 +124,58 @@ TEST_F(RivoTamper, TruncatedAppendedAndSwappedAreRefused) {
     std::uint8_t trailer[kTrailerSize];
     encodeTrailer(Trailer{payload(), chunkAt(2) - payload()}, trailer);
     shorter.insert(shorter.end(), trailer, trailer + kTrailerSize);
-    variants.emplace_back("last two chunks dropped, trailer fixed", shorter);
+    variants.emplace_back("last two chunks dropped, trailer fixed", shorter, damaged);
     const std::uint64_t sealed = chunkAt(2) - payload() - kHeaderSize;
     for (int i = 0; i < 8; ++i)
         shorter[payload() + 104 + i] = static_cast<std::uint8_t>(sealed >> (8 * i));
-    variants.emplace_back("last two chunks dropped, header fixed", shorter);
+    variants.emplace_back("last two chunks dropped, header fixed", shorter, damaged);
 
     Bytes swapped = good;
     std::memcpy(swapped.data() + chunkAt(0), good.data() + chunkAt(1), kSealedChunk);
     std::memcpy(swapped.data() + chunkAt(1), good.data() + chunkAt(0), kSealedChunk);
-    variants.emplace_back("chunks 0 and 1 swapped", swapped);
+    variants.emplace_back("chunks 0 and 1 swapped", swapped, damaged);
 
     Bytes repeated = good;
     std::memcpy(repeated.data() + chunkAt(1), good.data() + chunkAt(0), kSealedChunk);
-    variants.emplace_back("chunk 0 repeated", repeated);
+    variants.emplace_back("chunk 0 repeated", repeated, damaged);
 
-    for (const auto& [what, bytes] : variants) {
+    for (const auto& [what, bytes, says] : variants) {
         const RunResult r = tryPackage(bytes);
         EXPECT_EQ(r.exitCode, 3) << what << ": " << r.err;
+        EXPECT_NE(r.err.find(says), std::string::npos) << what << ": " << r.err;
         EXPECT_TRUE(entries(dir / "out").empty()) << what;
+    }
+    // The same refusals in Japanese, and from --info.
+    const struct {
+        Bytes bytes;
+        std::string says;
+    } japanese[] = {{Bytes(good.begin(), good.end() - 1), "壊れているか不完全です"},
+                    {appended, "余分なデータ"}};
+    for (const auto& j : japanese) {
+        writeFile(dir / "variant.exe", j.bytes);
+        const RunResult r = run(dir / "variant.exe", {"--info"},
+                                RunOptions::environment({{"LANG", "ja_JP.UTF-8"}}));
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_NE(r.err.find(j.says), std::string::npos) << r.err;
     }
 }
 
-TEST_F(RivoTamper, CutInsideTheProgramWritesNothing) {
-    // The program itself is broken then; the kernel may refuse or kill it,
-    // but it must never report success or leave a file.
-    const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(payload() / 2));
-    const RunResult r = tryPackage(cut);
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_TRUE(entries(dir / "out").empty());
+TEST_F(RivoTamper, CutInsideTheProgramSaysDamaged) {
+    // The program itself is broken then; whatever part of it is left, it
+    // must say so, never crash, report success or leave a file.
+    EXPECT_EQ(programSizeOf(stub.data(), stub.size()), stub.size());
+    // Cuts in the executable code, in the read-only data, in the data the
+    // kernel maps writable, and in the headers after all of them.
+    for (const std::size_t keep :
+         {std::size_t{16384}, payload() / 2, payload() - 20000, payload() - 1}) {
+        const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(keep));
+        for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"--info"}}) {
+            const RunResult r = tryPackage(cut, "pw", args);
+            EXPECT_EQ(r.exitCode, 3) << keep << ": " << r.err;
+            EXPECT_NE(r.err.find("damaged or incomplete"), std::string::npos) << keep << r.err;
+            EXPECT_TRUE(entries(dir / "out").empty()) << keep;
+        }
+    }
 }
 
 TEST_F(RivoTamper, FinalTagMustBeOnTheLastChunkOnly) {
@@ -221,9 +250,15 @@ TEST_F(RivoTamper, HugeKeyDerivationCostIsRefusedBeforeDeriving) {
         EXPECT_FALSE(r.timedOut) << c.what;
         EXPECT_EQ(r.exitCode, 3) << c.what << ": " << r.err;
         EXPECT_NE(r.err.find("key-derivation cost"), std::string::npos) << r.err;
-        // --info still describes it without deriving anything.
-        const RunResult info = run(dir / "variant.exe", {"--info"});
-        EXPECT_EQ(info.exitCode, 0) << c.what;
+        // Refused before any password is asked for, and --info refuses it
+        // too instead of describing a cost no package of ours has.
+        for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"--info"}}) {
+            const RunResult early = run(dir / "variant.exe", args);
+            EXPECT_EQ(early.exitCode, 3) << c.what << ": " << early.err;
+            EXPECT_NE(early.err.find("key-derivation cost"), std::string::npos) << early.err;
+            EXPECT_EQ(early.err.find("password"), std::string::npos) << early.err;
+            EXPECT_EQ(early.out, "") << c.what;
+        }
     }
 }
 

@@ -5,11 +5,13 @@
 #include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "rivo.h"
 #include "support.h"
@@ -70,7 +72,6 @@ struct Session {
 class RivoTerminal : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
         content = randomBytes(5000, 1);
         writeFile(dir / "note.txt", content);
         ASSERT_EQ(rivo(nullptr, (dir / "note.txt").c_str(), (dir / "note.exe").c_str(), "s3cret"),
@@ -93,6 +94,25 @@ TEST_F(RivoTerminal, PromptsWithEchoOff) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
     EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
     EXPECT_EQ(readFile(dir / "note.txt"), content);
+}
+
+// While the program waits for the password, the buffer it will land in is
+// already locked into memory (kept out of swap).
+TEST_F(RivoTerminal, ThePasswordBufferIsLocked) {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_MEMLOCK, &limit);
+    if (::geteuid() != 0 && limit.rlim_cur < 64 * 1024) GTEST_SKIP() << "no locked memory allowed";
+    Session s(dir / "note.exe");
+    ASSERT_TRUE(s.waitFor("Password for")) << s.seen;
+    std::ifstream status("/proc/" + std::to_string(s.pid) + "/status");
+    std::string line;
+    long lockedKib = -1;
+    while (std::getline(status, line))
+        if (line.rfind("VmLck:", 0) == 0) lockedKib = std::stol(line.substr(6));
+    EXPECT_GT(lockedKib, 0);
+    s.type("s3cret\n");
+    const int status2 = s.exitStatus();
+    EXPECT_TRUE(WIFEXITED(status2) && WEXITSTATUS(status2) == 0) << s.seen;
 }
 
 TEST_F(RivoTerminal, WrongPasswordOnTheTerminal) {

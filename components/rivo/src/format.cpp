@@ -1,5 +1,6 @@
 #include "format.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -144,6 +145,53 @@ ParseError checkAgreement(const Trailer& t, const Header& h) {
     if (h.stubSize != t.payloadOffset || h.sealedSize != t.payloadSize - kHeaderSize)
         return ParseError::damaged;
     return ParseError::none;
+}
+
+std::uint64_t programSizeOf(const std::uint8_t* elf, std::size_t n) {
+    // ELF64 little-endian x86-64 header fields.
+    constexpr std::size_t kEhdrSize = 64;
+    if (n < kEhdrSize || std::memcmp(elf,
+                                     "\x7f"
+                                     "ELF\x02\x01",
+                                     6) != 0)
+        return 0;
+    const std::uint64_t phoff = get64(elf + 32), shoff = get64(elf + 40);
+    const std::uint64_t phentsize = get16(elf + 54), phnum = get16(elf + 56);
+    const std::uint64_t shentsize = get16(elf + 58), shnum = get16(elf + 60);
+    // 16-bit counts and sizes: no product below can wrap; offsets are capped.
+    constexpr std::uint64_t kCap = std::uint64_t{1} << 48;
+    if (phoff > kCap || shoff > kCap || phentsize < 56) return 0;
+    std::uint64_t end = std::max<std::uint64_t>(kEhdrSize, shoff + shentsize * shnum);
+    end = std::max(end, phoff + phentsize * phnum);
+    for (std::uint64_t i = 0; i < phnum; ++i) {
+        const std::uint64_t at = phoff + i * phentsize;
+        if (at + 56 > n) return 0;  // program headers beyond what was read
+        const std::uint8_t* ph = elf + at;
+        constexpr std::uint32_t kLoad = 1;
+        const std::uint64_t offset = get64(ph + 8), fileSize = get64(ph + 32);
+        if (get32(ph) != kLoad) continue;
+        if (offset > kCap || fileSize > kCap) return 0;
+        end = std::max(end, offset + fileSize);
+    }
+    return end;
+}
+
+ParseError explainTrailerError(ParseError trailerError, std::uint64_t fileSize,
+                               std::uint64_t programSize, const std::uint8_t* after,
+                               std::size_t afterSize) {
+    if (programSize == 0) return trailerError;
+    if (fileSize < programSize) return ParseError::damaged;
+    if (afterSize == 0 ||
+        std::memcmp(after + hMagic, kHeaderMagic, std::min<std::size_t>(8, afterSize)) != 0)
+        return trailerError;
+    if (afterSize < kHeaderSize) return ParseError::damaged;
+    // A header where the program ends: this is a package, cut short or with
+    // bytes after it. The header is not trusted beyond telling which.
+    const std::uint64_t sealed = get64(after + hSealed);
+    const std::uint64_t room = fileSize - programSize;
+    if (room >= kHeaderSize + kTrailerSize && sealed < room - kHeaderSize - kTrailerSize)
+        return ParseError::extraData;
+    return ParseError::damaged;
 }
 
 std::uint64_t chunkCountFor(std::uint64_t contentSize) {

@@ -69,6 +69,7 @@ enum class ParseError {
     unsupported,  // a newer format version
     damaged,      // ours, but the fields do not agree
     costTooHigh,  // key-derivation parameters outside the accepted bounds
+    extraData,    // a whole package with bytes after its end
 };
 
 void encodeHeader(const Header& h, std::uint8_t out[kHeaderSize]);
@@ -80,6 +81,20 @@ void encodeTrailer(const Trailer& t, std::uint8_t out[kTrailerSize]);
 ParseError parseTrailer(const std::uint8_t in[kTrailerSize], std::uint64_t fileSize, Trailer& t);
 // Trailer and header must describe the same payload.
 ParseError checkAgreement(const Trailer& t, const Header& h);
+
+// Where the program part of a file ends according to its ELF headers (the
+// first n bytes of the file): past its program headers, loaded segments and
+// section headers. 0 when the bytes hold no 64-bit ELF header.
+std::uint64_t programSizeOf(const std::uint8_t* elf, std::size_t n);
+
+// Tells apart why a file without a valid trailer is refused, from what lies
+// where its program part ends (programSize, 0 when unknown): a program cut
+// short, a package cut short or followed by extra bytes, or no package at
+// all. after holds the afterSize bytes found at programSize (the file's, up
+// to kHeaderSize).
+ParseError explainTrailerError(ParseError trailerError, std::uint64_t fileSize,
+                               std::uint64_t programSize, const std::uint8_t* after,
+                               std::size_t afterSize);
 
 // Sealed bytes for a content of the given size: the metadata message and
 // one message per chunk.

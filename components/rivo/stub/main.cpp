@@ -77,11 +77,11 @@ ExitCode parseOptions(int argc, char** argv, Options& o) {
                    takeValue(a, "--output", i, argc, argv, o.outputDir, missing) ||
                    takeValue(a, "--password-file", i, argc, argv, o.passwordFile, missing)) {
             if (missing) {
-                fprintf(stderr, text(Msg::missingValue), a);
+                fprintf(stderr, text(Msg::missingValue), shown(a).c_str());
                 return kExitUsage;
             }
         } else {
-            fprintf(stderr, text(Msg::badOption), a);
+            fprintf(stderr, text(Msg::badOption), shown(a).c_str());
             return kExitUsage;
         }
     }
@@ -114,13 +114,14 @@ ExitCode getPassword(const Options& o, const std::string& self, Password& pw) {
         const int fd = ::open(o.passwordFile, O_RDONLY | O_CLOEXEC | O_NOCTTY);
         got = fd < 0 ? Got::error : readLine(fd, pw);
         if (got == Got::error) {
-            fprintf(stderr, text(Msg::passwordFile), o.passwordFile, strerror(errno));
+            fprintf(stderr, text(Msg::passwordFile), shown(o.passwordFile).c_str(),
+                    strerror(errno));
             if (fd >= 0) ::close(fd);
             return kExitIo;
         }
         ::close(fd);
     } else {
-        const std::string base = self.substr(self.find_last_of('/') + 1);
+        const std::string base = shown(self.substr(self.find_last_of('/') + 1));
         char prompt[512];
         snprintf(prompt, sizeof prompt, text(Msg::prompt), base.c_str());
         got = askTerminal(prompt, pw);
@@ -130,7 +131,7 @@ ExitCode getPassword(const Options& o, const std::string& self, Password& pw) {
             got = askDesktop(text(Msg::dialogTitle), dialog, pw);
         }
         if (got == Got::error) {
-            fprintf(stderr, text(Msg::noTerminal), base.c_str(), self.c_str());
+            fprintf(stderr, text(Msg::noTerminal), base.c_str(), shown(self).c_str());
             return kExitUsage;
         }
     }
@@ -148,7 +149,7 @@ int main(int argc, char** argv) {
     if (ExitCode rc = parseOptions(argc, argv, o); rc != kExitOk) return rc;
     const std::string self = selfPath(argc > 0 ? argv[0] : "");
     if (o.help) {
-        printf(text(Msg::help), self.c_str());
+        printf(text(Msg::help), shown(self).c_str());
         return kExitOk;
     }
     if (o.version) {
@@ -167,11 +168,12 @@ int main(int argc, char** argv) {
     RestoreOptions r;
     r.force = o.force;
     r.testOnly = o.testOnly;
-    r.dirPath = o.outputDir != nullptr ? o.outputDir : folderOf(self);
+    const std::string dir = o.outputDir != nullptr ? o.outputDir : folderOf(self);
+    r.dirPath = shown(dir);  // for messages only: the folder is used through dirFd
     if (!o.testOnly) {
         // Checked before the password, so a bad folder costs no key derivation.
-        r.dirFd = ::open(r.dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (r.dirFd < 0 || ::access(r.dirPath.c_str(), W_OK | X_OK) != 0) {
+        r.dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (r.dirFd < 0 || ::access(dir.c_str(), W_OK | X_OK) != 0) {
             fprintf(stderr, text(Msg::outputDir), r.dirPath.c_str(), strerror(errno));
             return kExitIo;
         }

@@ -1,38 +1,104 @@
 #pragma once
 
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Code and data that must work before the C library has started: placed at
+// the front of the program, so that they are there even when the rest of a
+// package's program part is cut off. See self.cpp.
+#define RIVO_EARLY_CODE __attribute__((section(".rivo_early"), used, no_stack_protector))
+#define RIVO_EARLY_DATA __attribute__((section(".rivo_early_data")))
+// The same for a text defined in this header (a section of its own: inline
+// variables live in groups that may not share a section with others).
+#define RIVO_EARLY_INLINE_DATA __attribute__((section(".rivo_early_data.inline")))
+
 namespace dozo::rivo {
 
-enum class Msg {
-    help,
-    version,
-    prompt,
-    dialogTitle,
-    dialogText,
-    noTerminal,
-    cancelled,
-    wrongPassword,
-    damaged,
-    notPackage,
-    unsupported,
-    costTooHigh,
-    exists,
-    readFailed,
-    writeFailed,
-    outputDir,
-    passwordFile,
-    noMemory,
-    restored,
-    verified,
-    badOption,
-    missingValue,
-    conflict,
-    info,
-    count_,
+// Every text the program shows, in English; each is a printf format. The
+// English text is also the key of its translation, and text() carries
+// format_arg, so the compiler checks every call's arguments against it.
+struct Msg {
+    static constexpr char help[] =
+        "Usage: %s [options]\n"
+        "Restores the file protected inside this package, next to the package.\n"
+        "\n"
+        "  -o, --output DIR        restore into DIR instead\n"
+        "  -f, --force             replace an existing file of the same name\n"
+        "  -t, --test              check the package and the password, write nothing\n"
+        "      --info              show format and sizes (no password needed)\n"
+        "      --password-stdin    read the password from the first line of standard input\n"
+        "      --password-file F   read the password from the first line of file F\n"
+        "      --version           show the version\n"
+        "  -h, --help              show this help\n"
+        "\n"
+        "Exit codes: 0 done, 1 wrong password, 2 usage, 3 damaged or not a package,\n"
+        "4 output exists, 5 read/write error, 6 no password entered.\n";
+    static constexpr char version[] = "Dozo package %s (format %u)\n";
+    static constexpr char prompt[] = "Password for %s: ";
+    static constexpr char dialogTitle[] = "Dozo package";
+    static constexpr char dialogText[] = "Password for %s";
+    static constexpr char noTerminal[] =
+        "%s is a password-protected package.\n"
+        "Open a terminal and run it there:\n"
+        "  %s\n"
+        "or give the password with --password-stdin or --password-file FILE.\n";
+    static constexpr char cancelled[] = "No password entered.\n";
+    static constexpr char wrongPassword[] = "Wrong password.\n";
+    RIVO_EARLY_INLINE_DATA static constexpr char damaged[] =
+        "The package is damaged or incomplete; nothing was written.\n";
+    static constexpr char notPackage[] = "%s holds no package.\n";
+    static constexpr char extraData[] =
+        "%s is damaged or has extra data at its end; nothing was written.\n";
+    static constexpr char unsupported[] =
+        "This package uses a format this program does not know.\n";
+    static constexpr char costTooHigh[] =
+        "The package asks for a key-derivation cost beyond the accepted bounds; refused.\n";
+    static constexpr char exists[] = "%s already exists; use -f to replace it.\n";
+    static constexpr char readFailed[] = "Cannot read the package %s: %s\n";
+    static constexpr char writeFailed[] = "Cannot write %s: %s\n";
+    static constexpr char outputDir[] = "Cannot use the folder %s: %s\n";
+    static constexpr char passwordFile[] = "Cannot read the password file %s: %s\n";
+    static constexpr char noMemory[] = "Not enough memory to derive the key.\n";
+    static constexpr char restored[] = "Restored %s\n";
+    static constexpr char verified[] =
+        "The package is intact and the password is right (%s, %llu bytes).\n";
+    static constexpr char badOption[] = "Unknown option or argument: %s (see --help)\n";
+    static constexpr char missingValue[] = "Option %s needs a value (see --help)\n";
+    static constexpr char conflict[] =
+        "Give at most one of --password-stdin and --password-file.\n";
+    static constexpr char info[] =
+        "Format version:   %u\n"
+        "Package size:     %llu bytes\n"
+        "Program size:     %llu bytes\n"
+        "Payload size:     %llu bytes\n"
+        "Content size:     %llu bytes\n"
+        "Key derivation:   Argon2id, %u passes, %u KiB\n";
 };
 
-// English, or Japanese when the locale that decides messages (LC_ALL, else
-// LC_MESSAGES, else LANG) starts with "ja". Texts are printf formats.
-const char* text(Msg id);
+struct Translation {
+    const char* english;  // one of the Msg texts
+    const char* japanese;
+};
+// The Japanese texts, one per Msg text.
+extern const Translation kJapanese[];
+extern const std::size_t kJapaneseCount;
+extern const char kJapaneseDamaged[];  // Msg::damaged, for the early check
+
+// Whether the locale that decides messages (LC_ALL, else LC_MESSAGES, else
+// LANG) in envp starts with "ja". Runs before the C library has started.
+bool japaneseLocale(char* const* envp) RIVO_EARLY_CODE;
+
+// The text in the user's language: Japanese when the locale that decides
+// messages (LC_ALL, else LC_MESSAGES, else LANG) starts with "ja", else
+// english itself.
+const char* text(const char* english) __attribute__((format_arg(1)));
 bool japanese();
+
+// A name from outside (a package's file name, a stored name, a folder) made
+// safe to print on a terminal: control characters, DEL, C1 controls and bytes
+// that are not UTF-8 become \xHH escapes, so no name can move the cursor,
+// recolour the screen or retitle the window.
+std::string shown(std::string_view name);
 
 }  // namespace dozo::rivo

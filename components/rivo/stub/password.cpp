@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +65,7 @@ Got runDialog(const std::string& program, const char* const argv[], Password& ou
     char sink[256];
     while (::read(pipeFds[0], sink, sizeof sink) > 0) {
     }
+    sodium_memzero(sink, sizeof sink);
     ::close(pipeFds[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -78,24 +80,32 @@ Got runDialog(const std::string& program, const char* const argv[], Password& ou
 
 }  // namespace
 
+// A limit on locked memory only costs the protection, not the password.
+Password::Password() {
+    (void)sodium_mlock(bytes, sizeof bytes);
+}
+
 Password::~Password() {
-    sodium_memzero(bytes, sizeof bytes);
+    // Wipes first, whether or not the lock was granted.
+    (void)sodium_munlock(bytes, sizeof bytes);
 }
 
 Got readLine(int fd, Password& out) {
     out.length = 0;
     out.tooLong = false;
     bool any = false;
+    // Byte by byte straight into the locked buffer, so nothing after the
+    // line is consumed and no copy of the password is left elsewhere.
     for (;;) {
-        char c;
-        const ssize_t got = ::read(fd, &c, 1);
+        char* c = &out.bytes[std::min<std::size_t>(out.length, RIVO_PASSWORD_MAX)];
+        const ssize_t got = ::read(fd, c, 1);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return Got::error;
         if (got == 0) break;
         any = true;
-        if (c == '\n') break;
+        if (*c == '\n') break;
         if (out.length < RIVO_PASSWORD_MAX)
-            out.bytes[out.length++] = c;
+            ++out.length;
         else
             out.tooLong = true;
     }

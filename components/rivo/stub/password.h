@@ -6,12 +6,16 @@
 
 namespace dozo::rivo {
 
-// A password as entered: opaque bytes, wiped when it goes away.
+// A password as entered: opaque bytes, kept out of swap and core dumps
+// where the system allows it, and wiped when it goes away.
 struct Password {
     char bytes[RIVO_PASSWORD_MAX + 1];
     std::size_t length = 0;
     bool tooLong = false;  // longer than any package accepts: cannot be right
+    Password();
     ~Password();
+    Password(const Password&) = delete;
+    Password& operator=(const Password&) = delete;
 };
 
 enum class Got { password, none, error };

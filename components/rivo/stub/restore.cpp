@@ -13,6 +13,7 @@
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/placement.h"
 #include "messages.h"
+#include "self.h"
 
 namespace dozo::rivo {
 namespace {
@@ -24,6 +25,9 @@ ExitCode parseFailure(ParseError e, const char* path) {
     switch (e) {
         case ParseError::notPackage:
             fprintf(stderr, text(Msg::notPackage), path);
+            break;
+        case ParseError::extraData:
+            fprintf(stderr, text(Msg::extraData), path);
             break;
         case ParseError::unsupported:
             fputs(text(Msg::unsupported), stderr);
@@ -47,38 +51,40 @@ bool readAt(int fd, void* buffer, std::size_t n, std::uint64_t offset) {
 }
 
 ExitCode writeFailed(const RestoreOptions& o, const std::string& name, int error) {
-    const std::string shown = o.dirPath + "/" + name;
-    fprintf(stderr, text(Msg::writeFailed), shown.c_str(), strerror(error));
+    const std::string where = o.dirPath + "/" + shown(name);
+    fprintf(stderr, text(Msg::writeFailed), where.c_str(), strerror(error));
     return kExitIo;
 }
 
 }  // namespace
 
 ExitCode openPackage(const char* path, Package& p) {
-    p.path = path;
+    p.path = shown(path);
     p.fd.reset(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
     if (p.fd.get() < 0) p.fd.reset(::open(path, O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (p.fd.get() < 0 || ::fstat(p.fd.get(), &st) != 0) {
-        fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
+        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     p.fileSize = static_cast<std::uint64_t>(st.st_size);
     std::uint8_t trailer[kTrailerSize];
-    if (p.fileSize < kTrailerSize) return parseFailure(ParseError::notPackage, path);
+    if (p.fileSize < kTrailerSize) return parseFailure(ParseError::notPackage, p.path.c_str());
     if (!readAt(p.fd.get(), trailer, kTrailerSize, p.fileSize - kTrailerSize)) {
-        fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
+        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     if (ParseError e = parseTrailer(trailer, p.fileSize, p.trailer); e != ParseError::none)
-        return parseFailure(e, path);
+        return parseFailure(whyNoTrailer(p.fd.get(), p.fileSize, e), p.path.c_str());
     if (!readAt(p.fd.get(), p.headerBytes, kHeaderSize, p.trailer.payloadOffset)) {
-        fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
+        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     ParseError e = parseHeader(p.headerBytes, p.header);
     if (e == ParseError::none) e = checkAgreement(p.trailer, p.header);
-    if (e != ParseError::none) return parseFailure(e, path);
+    // Before any prompt: a cost out of bounds is refused, never asked for.
+    if (e == ParseError::none) e = checkKdfCost(p.header);
+    if (e != ParseError::none) return parseFailure(e, p.path.c_str());
     return kExitOk;
 }
 
@@ -90,8 +96,6 @@ void printInfo(const Package& p) {
 }
 
 ExitCode restore(const Package& p, const Password& password, const RestoreOptions& o) {
-    if (ParseError e = checkKdfCost(p.header); e != ParseError::none)
-        return parseFailure(e, p.path.c_str());
     if (password.tooLong) {
         fputs(text(Msg::wrongPassword), stderr);
         return kExitWrongPassword;
@@ -128,7 +132,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     if (!o.testOnly && !o.force) {
         struct stat st {};
         if (::fstatat(o.dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + name).c_str());
+            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + shown(name)).c_str());
             return kExitExists;
         }
     }
@@ -172,7 +176,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     if (!final || written != meta.size) return parseFailure(ParseError::damaged, p.path.c_str());
 
     if (o.testOnly) {
-        printf(text(Msg::verified), name.c_str(), (unsigned long long)meta.size);
+        printf(text(Msg::verified), shown(name).c_str(), (unsigned long long)meta.size);
         return kExitOk;
     }
     // As any new file of the user's: under the umask, and set-id or sticky bits
@@ -185,12 +189,12 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     using Existing = fileio::Placement::Existing;
     if (const int rc = out.place(o.force ? Existing::replace : Existing::keep); rc != 0) {
         if (rc == EEXIST) {
-            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + name).c_str());
+            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + shown(name)).c_str());
             return kExitExists;
         }
         return writeFailed(o, name, rc);
     }
-    printf(text(Msg::restored), (o.dirPath + "/" + name).c_str());
+    printf(text(Msg::restored), (o.dirPath + "/" + shown(name)).c_str());
     return kExitOk;
 }
 
