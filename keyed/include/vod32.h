@@ -83,12 +83,13 @@ VOD32_API int32_t VOD32_CALL VovGetVersion(void);
 
 /* XORs sourcePath with the key stream into destinationPath (which may be the
  * same path). */
-VOD32_API int32_t VOD32_CALL VovBCMKC(void* ownerWindow, const char* sourcePath, const char* destinationPath,
-                           const char* workPath, const char* key);
+VOD32_API int32_t VOD32_CALL VovBCMKC(void* ownerWindow, const char* sourcePath,
+                                      const char* destinationPath, const char* workPath,
+                                      const char* key);
 
 /* VovBCMKC with the destination being the source: the file is replaced in place. */
-VOD32_API int32_t VOD32_CALL VovBCMKCL(void* ownerWindow, const char* sourcePath, const char* workPath,
-                            const char* key);
+VOD32_API int32_t VOD32_CALL VovBCMKCL(void* ownerWindow, const char* sourcePath,
+                                       const char* workPath, const char* key);
 
 #ifdef __cplusplus
 }

@@ -75,32 +75,33 @@ ROZU32_API int32_t ROZU32_CALL RazuGetVersion(void);
 
 /* The complement of every byte (XOR 0xFF). */
 ROZU32_API int32_t ROZU32_CALL FileEncryptionA(void* ownerWindow, const char* sourcePath,
-                                   const char* destinationPath, const char* workPath);
+                                               const char* destinationPath, const char* workPath);
 
 /* Pair swap: bytes 1 0 3 2 ...; an odd last byte stays last. */
 ROZU32_API int32_t ROZU32_CALL FileEncryptionC(void* ownerWindow, const char* sourcePath,
-                                   const char* destinationPath, const char* workPath);
+                                               const char* destinationPath, const char* workPath);
 
 /* Pair swap of the complement. */
 ROZU32_API int32_t ROZU32_CALL FileEncryptionLC(void* ownerWindow, const char* sourcePath,
-                                    const char* destinationPath, const char* workPath);
+                                                const char* destinationPath, const char* workPath);
 
 /* Pair swap of the reversal. Not its own inverse for odd lengths of 3 or
  * more: 61 62 63 gives 62 63 61, which gives 63 61 62. */
 ROZU32_API int32_t ROZU32_CALL FileEncryptionLCR(void* ownerWindow, const char* sourcePath,
-                                     const char* destinationPath, const char* workPath);
+                                                 const char* destinationPath, const char* workPath);
 
 /* XOR 0x02 of the pair swap. */
 ROZU32_API int32_t ROZU32_CALL FileEncryptionLCB(void* ownerWindow, const char* sourcePath,
-                                     const char* destinationPath, const char* workPath);
+                                                 const char* destinationPath, const char* workPath);
 
 /* XOR 0x02 of the reversal (no pair swap). */
 ROZU32_API int32_t ROZU32_CALL FileEncryptionLCRB(void* ownerWindow, const char* sourcePath,
-                                      const char* destinationPath, const char* workPath);
+                                                  const char* destinationPath,
+                                                  const char* workPath);
 
 /* The same bytes as FileEncryptionLCB. */
-ROZU32_API int32_t ROZU32_CALL i_CLOL(void* ownerWindow, const char* sourcePath, const char* destinationPath,
-                          const char* workPath);
+ROZU32_API int32_t ROZU32_CALL i_CLOL(void* ownerWindow, const char* sourcePath,
+                                      const char* destinationPath, const char* workPath);
 
 #ifdef __cplusplus
 }

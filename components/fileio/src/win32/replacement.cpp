@@ -71,9 +71,9 @@ void removeStaleTemporaries(const std::wstring& target) {
 
 // Volume and file index of an existing file or folder.
 bool identify(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE h = ::CreateFileW(path.c_str(), 0,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE h =
+        ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     const bool ok = ::GetFileInformationByHandle(h, &info);
     ::CloseHandle(h);
@@ -90,8 +90,8 @@ bool sameName(const std::wstring& a, const std::wstring& b) {
     const DWORD na = ::GetFullPathNameW(a.c_str(), MAX_PATH * 4, fullA, nullptr);
     const DWORD nb = ::GetFullPathNameW(b.c_str(), MAX_PATH * 4, fullB, nullptr);
     if (na == 0 || nb == 0 || na >= MAX_PATH * 4 || nb >= MAX_PATH * 4) return false;
-    return ::CompareStringOrdinal(fullA, static_cast<int>(na), fullB, static_cast<int>(nb),
-                                  TRUE) == CSTR_EQUAL;
+    return ::CompareStringOrdinal(fullA, static_cast<int>(na), fullB, static_cast<int>(nb), TRUE) ==
+           CSTR_EQUAL;
 }
 
 // Read-only or not a file: never replaced. Checked by ourselves because not
@@ -236,7 +236,8 @@ Status WorkFile::create(const char* path, std::initializer_list<const char*> mus
     if (h == INVALID_HANDLE_VALUE) return Status::workCreate;
     // A device name (NUL, COM1) is never ours to keep or remove.
     BY_HANDLE_FILE_INFORMATION info;
-    const bool onDisk = ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info);
+    const bool onDisk =
+        ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info);
     ::CloseHandle(h);
     if (!onDisk) return Status::workCreate;
     path_ = path;

@@ -27,9 +27,9 @@ Status Source::open(const char* path) {
     // Others may go on reading, writing, renaming or deleting the file, as
     // they may on POSIX; an in-place run must be able to replace it once we
     // are done.
-    const HANDLE h =
-        ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return Status::sourceOpen;
     // Only a file on disk: a pipe, console or device given as the source is
     // refused, as POSIX refuses what is not a regular file.
