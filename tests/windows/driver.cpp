@@ -343,6 +343,29 @@ void checkFailures() {
                std::string(m.name) + " leaves a read-only destination untouched");
     }
 
+    {
+        // The work path may name another file of the call only when that file
+        // does not exist yet: the user's file is never the scratch file, and a
+        // result renamed to the work file's name is not removed with it.
+        Folder dir;
+        const Bytes source = Bytes{'a', 'b', 'c'};
+        writeBytes(dir / "in", source);
+        const auto& m = method("FileEncryptionC");
+        expect(m.call(nullptr, (dir / "in").c_str(), (dir / "in").c_str(), (dir / "in").c_str()) ==
+                       ROZU32_E_WORK_FILE &&
+                   readBytes(dir / "in") == source,
+               "a work path naming the source is refused and the source kept");
+        expect(m.call(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
+                      (dir / "out").c_str()) == ROZU32_OK &&
+                   readBytes(dir / "out") == m.reference(source) &&
+                   dir.names() == std::set<std::string>{"in", "out"},
+               "a work path naming the new destination keeps the result");
+        expect(m.call(nullptr, (dir / "in").c_str(), (dir / "none\\out").c_str(),
+                      (dir / "Temp.$$$").c_str()) == ROZU32_E_REPLACE &&
+                   dir.names() == std::set<std::string>{"in", "out"},
+               "a destination in a missing folder answers 6 and leaves nothing");
+    }
+
     const auto& vod = vod32();
     Folder dir;
     writeBytes(dir / "out", old);

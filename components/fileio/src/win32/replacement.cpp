@@ -85,13 +85,13 @@ bool sameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-bool sameName(const std::wstring& a, const std::wstring& b) {
-    wchar_t fullA[MAX_PATH * 4], fullB[MAX_PATH * 4];
-    const DWORD na = ::GetFullPathNameW(a.c_str(), MAX_PATH * 4, fullA, nullptr);
-    const DWORD nb = ::GetFullPathNameW(b.c_str(), MAX_PATH * 4, fullB, nullptr);
-    if (na == 0 || nb == 0 || na >= MAX_PATH * 4 || nb >= MAX_PATH * 4) return false;
-    return ::CompareStringOrdinal(fullA, static_cast<int>(na), fullB, static_cast<int>(nb), TRUE) ==
-           CSTR_EQUAL;
+// The file index in the fields the header gives it (dev_t and ino_t, which
+// are 32 and 16 bits here). The low half of the index tells apart any two
+// files that exist at one time on a volume (on NTFS it is the low half of
+// the record number); the high half, folded in, adds the record's reuse count.
+void fileId(const BY_HANDLE_FILE_INFORMATION& info, dev_t& dev, ino_t& ino) {
+    dev = static_cast<dev_t>(info.nFileIndexLow);
+    ino = static_cast<ino_t>((info.nFileIndexHigh & 0xFFFF) ^ (info.nFileIndexHigh >> 16));
 }
 
 // Read-only or not a file: never replaced. Checked by ourselves because not
@@ -201,34 +201,32 @@ Status Replacement::commit(unsigned /*extraModeBits*/) {
 
 WorkFile::~WorkFile() {
     if (path_.empty()) return;
-    // Only the file we created goes. ino_t is too narrow here for the whole
-    // file index: the volume and the index's low bits are compared, and the
-    // case where this could matter (the work path naming the destination) was
-    // refused up front.
+    // Only the file we created goes: when the work path was also the (then
+    // missing) destination, the result has since been renamed onto it.
     std::wstring path;
     BY_HANDLE_FILE_INFORMATION info;
-    if (widen(path_.c_str(), path) && identify(path, info) && info.dwVolumeSerialNumber == dev_ &&
-        static_cast<ino_t>(info.nFileIndexLow) == ino_)
-        ::DeleteFileW(path.c_str());
+    if (widen(path_.c_str(), path) && identify(path, info)) {
+        dev_t dev;
+        ino_t ino;
+        fileId(info, dev, ino);
+        if (dev == dev_ && ino == ino_) ::DeleteFileW(path.c_str());
+    }
 }
 
 Status WorkFile::create(const char* path, std::initializer_list<const char*> mustNotBe) {
     std::wstring wide;
     if (!widen(path, wide)) return Status::workCreate;
-    // Truncating the work file must never truncate the user's file, nor may
-    // removing it remove a result that was renamed to its name.
+    // Truncating the work file must never truncate the user's file.
     BY_HANDLE_FILE_INFORMATION work{};
-    const bool workExists = identify(wide, work);
-    for (const char* other : mustNotBe) {
-        std::wstring otherWide;
-        if (!widen(other, otherWide)) continue;
-        BY_HANDLE_FILE_INFORMATION info;
-        if (workExists ? identify(otherWide, info) && sameFile(info, work)
-                       : sameName(wide, otherWide))
-            return Status::workCreate;
+    if (identify(wide, work)) {
+        for (const char* other : mustNotBe) {
+            std::wstring otherWide;
+            BY_HANDLE_FILE_INFORMATION info;
+            if (widen(other, otherWide) && identify(otherWide, info) && sameFile(info, work))
+                return Status::workCreate;
+        }
+        if ((work.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Status::workCreate;
     }
-    if (workExists && (work.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return Status::workCreate;
 
     const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -241,8 +239,7 @@ Status WorkFile::create(const char* path, std::initializer_list<const char*> mus
     ::CloseHandle(h);
     if (!onDisk) return Status::workCreate;
     path_ = path;
-    dev_ = info.dwVolumeSerialNumber;
-    ino_ = static_cast<ino_t>(info.nFileIndexLow);
+    fileId(info, dev_, ino_);
     return Status::ok;
 }
 
