@@ -366,6 +366,27 @@ void checkFailures() {
                "a destination in a missing folder answers 6 and leaves nothing");
     }
 
+    {
+        // A destination another program holds open without sharing deletion
+        // cannot be swapped: the call says so, and the result written beside
+        // it goes.
+        Folder dir;
+        writeBytes(dir / "in", Bytes{1, 2, 3, 4});
+        writeBytes(dir / "out", old);
+        const HANDLE held = ::CreateFileA((dir / "out").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, 0, nullptr);
+        const int32_t result = method("FileEncryptionA")
+                                   .call(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
+                                         (dir / "Temp.$$$").c_str());
+        ::CloseHandle(held);
+        expect(held != INVALID_HANDLE_VALUE && result == ROZU32_E_REPLACE &&
+                   readBytes(dir / "out") == old &&
+                   dir.names() == std::set<std::string>{"in", "out"},
+               "a destination held open elsewhere answers 6 and is kept, with no temporary left "
+               "(answered " +
+                   std::to_string(result) + ")");
+    }
+
     const auto& vod = vod32();
     Folder dir;
     writeBytes(dir / "out", old);
