@@ -48,10 +48,18 @@
 
 #include <stdint.h>
 
-#if defined(__GNUC__)
+/* On Windows the exports are named by a module definition file, and every
+ * function uses the system's calling convention (the callee removes the
+ * arguments). Elsewhere both are the platform's defaults. */
+#if defined(_WIN32)
+#define VOD32_API
+#define VOD32_CALL __stdcall
+#elif defined(__GNUC__)
 #define VOD32_API __attribute__((visibility("default")))
+#define VOD32_CALL
 #else
 #define VOD32_API
+#define VOD32_CALL
 #endif
 
 #ifdef __cplusplus
@@ -71,16 +79,17 @@ enum {
 };
 
 /* 101, for version 1.01. */
-VOD32_API int32_t VovGetVersion(void);
+VOD32_API int32_t VOD32_CALL VovGetVersion(void);
 
 /* XORs sourcePath with the key stream into destinationPath (which may be the
  * same path). */
-VOD32_API int32_t VovBCMKC(void* ownerWindow, const char* sourcePath, const char* destinationPath,
-                           const char* workPath, const char* key);
+VOD32_API int32_t VOD32_CALL VovBCMKC(void* ownerWindow, const char* sourcePath,
+                                      const char* destinationPath, const char* workPath,
+                                      const char* key);
 
 /* VovBCMKC with the destination being the source: the file is replaced in place. */
-VOD32_API int32_t VovBCMKCL(void* ownerWindow, const char* sourcePath, const char* workPath,
-                            const char* key);
+VOD32_API int32_t VOD32_CALL VovBCMKCL(void* ownerWindow, const char* sourcePath,
+                                       const char* workPath, const char* key);
 
 #ifdef __cplusplus
 }

@@ -42,10 +42,18 @@
 
 #include <stdint.h>
 
-#if defined(__GNUC__)
+/* On Windows the exports are named by a module definition file, and every
+ * function uses the system's calling convention (the callee removes the
+ * arguments). Elsewhere both are the platform's defaults. */
+#if defined(_WIN32)
+#define ROZU32_API
+#define ROZU32_CALL __stdcall
+#elif defined(__GNUC__)
 #define ROZU32_API __attribute__((visibility("default")))
+#define ROZU32_CALL
 #else
 #define ROZU32_API
+#define ROZU32_CALL
 #endif
 
 #ifdef __cplusplus
@@ -63,36 +71,37 @@ enum {
 };
 
 /* 111, for version 1.11. */
-ROZU32_API int32_t RazuGetVersion(void);
+ROZU32_API int32_t ROZU32_CALL RazuGetVersion(void);
 
 /* The complement of every byte (XOR 0xFF). */
-ROZU32_API int32_t FileEncryptionA(void* ownerWindow, const char* sourcePath,
-                                   const char* destinationPath, const char* workPath);
+ROZU32_API int32_t ROZU32_CALL FileEncryptionA(void* ownerWindow, const char* sourcePath,
+                                               const char* destinationPath, const char* workPath);
 
 /* Pair swap: bytes 1 0 3 2 ...; an odd last byte stays last. */
-ROZU32_API int32_t FileEncryptionC(void* ownerWindow, const char* sourcePath,
-                                   const char* destinationPath, const char* workPath);
+ROZU32_API int32_t ROZU32_CALL FileEncryptionC(void* ownerWindow, const char* sourcePath,
+                                               const char* destinationPath, const char* workPath);
 
 /* Pair swap of the complement. */
-ROZU32_API int32_t FileEncryptionLC(void* ownerWindow, const char* sourcePath,
-                                    const char* destinationPath, const char* workPath);
+ROZU32_API int32_t ROZU32_CALL FileEncryptionLC(void* ownerWindow, const char* sourcePath,
+                                                const char* destinationPath, const char* workPath);
 
 /* Pair swap of the reversal. Not its own inverse for odd lengths of 3 or
  * more: 61 62 63 gives 62 63 61, which gives 63 61 62. */
-ROZU32_API int32_t FileEncryptionLCR(void* ownerWindow, const char* sourcePath,
-                                     const char* destinationPath, const char* workPath);
+ROZU32_API int32_t ROZU32_CALL FileEncryptionLCR(void* ownerWindow, const char* sourcePath,
+                                                 const char* destinationPath, const char* workPath);
 
 /* XOR 0x02 of the pair swap. */
-ROZU32_API int32_t FileEncryptionLCB(void* ownerWindow, const char* sourcePath,
-                                     const char* destinationPath, const char* workPath);
+ROZU32_API int32_t ROZU32_CALL FileEncryptionLCB(void* ownerWindow, const char* sourcePath,
+                                                 const char* destinationPath, const char* workPath);
 
 /* XOR 0x02 of the reversal (no pair swap). */
-ROZU32_API int32_t FileEncryptionLCRB(void* ownerWindow, const char* sourcePath,
-                                      const char* destinationPath, const char* workPath);
+ROZU32_API int32_t ROZU32_CALL FileEncryptionLCRB(void* ownerWindow, const char* sourcePath,
+                                                  const char* destinationPath,
+                                                  const char* workPath);
 
 /* The same bytes as FileEncryptionLCB. */
-ROZU32_API int32_t i_CLOL(void* ownerWindow, const char* sourcePath, const char* destinationPath,
-                          const char* workPath);
+ROZU32_API int32_t ROZU32_CALL i_CLOL(void* ownerWindow, const char* sourcePath,
+                                      const char* destinationPath, const char* workPath);
 
 #ifdef __cplusplus
 }

@@ -51,7 +51,12 @@ public:
     int fd() const;
 
 private:
+#ifdef _WIN32
+    int fd_ = -1;
+    std::string tempName_;  // the temporary beside the destination
+#else
     std::unique_ptr<Placement> result_;
+#endif
     std::string target_;  // resolved destination path
     bool destinationExists_ = false;
     unsigned mode_ = 0;
