@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "ArchiveCommands.h"
+#include "ArchivedCopy.h"
 #include "ArchiverCall.h"
 #include "FileDropFilter.h"
 #include "PackageCall.h"
@@ -216,17 +217,33 @@ void PackagePanel::LHAEnc_Click() {
     ArchiverCall call(m_shell.libraries().unlha32());
     void* owner = m_shell.ownerHandle();
     const QByteArray command = ArchiveCommands::packFileCommand(state.SFN, state.EFN);
-    const ArchiverCall::Outcome outcome =
-        m_shell.longRun().run([&](LongRun::Progress&) { return call.run(owner, command); });
-    if (outcome.failed()) {
-        showAborted(outcome.reason);
+    const QString archive = state.SFN;
+    const QString executable = state.EFN;
+    struct Packed {
+        ArchiverCall::Outcome outcome;
+        ArchivedCopy::Result copy;
+    };
+    const Packed packed = m_shell.longRun().run([&](LongRun::Progress&) {
+        Packed result{call.run(owner, command), {}};
+        if (!result.outcome.failed())
+            result.copy = ArchivedCopy::check(call, owner, archive, executable);
+        return result;
+    });
+    if (packed.outcome.failed()) {
+        showAborted(packed.outcome.reason);
+        return;
+    }
+    // The executable is the only copy of the package until the archive is
+    // known to hold it.
+    if (!packed.copy.held()) {
+        showAborted(packed.copy.reason);
         return;
     }
 
-    QFile executable(state.EFN);
-    if (!executable.remove()) {
+    QFile file(state.EFN);
+    if (!file.remove()) {
         showError(QStringLiteral("【") + state.EFN +
-                  QStringLiteral("】を削除できませんでした。\r\n") + executable.errorString());
+                  QStringLiteral("】を削除できませんでした。\r\n") + file.errorString());
     }
     showCompleted();
 }
