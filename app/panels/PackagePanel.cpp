@@ -55,6 +55,8 @@ void PackagePanel::createControls() {
     BR->setToolTip(QStringLiteral("暗号化するファイルをダイアログから選択します。"));
     PASS = named(new QLineEdit(this), "PASS");
     PASS->setMaxLength(kPasswordMaxLength);
+    // A dropped file's name is no password.
+    PASS->setAcceptDrops(false);
     PASS->setToolTip(QStringLiteral("暗号化解除パスワードを半角100文字以内で指定します。"));
     Label2 = buddyLabel("Label2", QStringLiteral("暗号化パスワード(&P)："), PASS, this);
     Line3 = etchedLine("Line3", true, this);
