@@ -1,7 +1,6 @@
 #include "KeyedPanel.h"
 
-#include "../shell/AppInfo.h"
-#include "../shell/LibraryExports.h"
+#include "AppInfo.h"
 #include "FailureReason.h"
 #include "FileBatch.h"
 #include "FileDropFilter.h"
@@ -9,6 +8,7 @@
 #include "PanelControls.h"
 #include "VovKey.h"
 
+#include <dozo/contracts/vod32.h>
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -78,7 +78,7 @@ void KeyedPanel::cmdVovEnc_Click() {
 
     VovBCMKCFn* keyStream =
         m_shell.state().ETVov == 0
-            ? m_shell.libraries().vod32().function<VovBCMKCFn>(exports::kVovBCMKC)
+            ? m_shell.libraries().vod32().function<VovBCMKCFn>(contracts::kVovBCMKC)
             : nullptr;
     const QByteArray work = QFile::encodeName(m_shell.work().workFile());
     void* owner = m_shell.ownerHandle();
@@ -91,6 +91,10 @@ void KeyedPanel::cmdVovEnc_Click() {
                                               work.constData(), key->constData()));
         },
         &FailureReason::forKeyed);
+}
+
+void KeyedPanel::setLibraryPresent(bool present) {
+    Frame2->setEnabled(present);
 }
 
 void KeyedPanel::createControls() {
@@ -119,6 +123,8 @@ void KeyedPanel::createControls() {
     cmdVovClear->setToolTip(QStringLiteral("リスト内の全項目を削除します"));
     txtKey = named(new QLineEdit(QString::fromLatin1(kDefaultKey), this), "txtKey");
     txtKey->setMaxLength(kKeyMaxLength);
+    // A dropped file's name is no key.
+    txtKey->setAcceptDrops(false);
     Label6 = buddyLabel("Label6", QStringLiteral("暗号化キー(&K)："), txtKey, this);
     cmdVovEnc = named(new QPushButton(QStringLiteral("処理開始(&S)..."), this), "cmdVovEnc");
     cmdVovEnc->setToolTip(QStringLiteral("暗号化処理を開始します"));

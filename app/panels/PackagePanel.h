@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../shell/ShellContext.h"
+#include "ShellContext.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -25,6 +25,16 @@ public:
     void LHAEnc_Click();
     // Takes the first dropped path as the target.
     void TFile_OLEDragDrop(const QStringList& paths);
+    // Shows the target the window state holds (start-up's argument).
+    void showTarget();
+
+protected:
+    ShellContext& m_shell;
+
+private:
+    // The controls, by their object names. The window's enablement tick
+    // reads and sets them; everything else goes through the commands above.
+    friend class EnablementTick;
 
     QLabel* Label1;
     QLineEdit* TFile;
@@ -36,10 +46,6 @@ public:
     QPushButton* LHAEnc;
     QPushButton* Enc;
 
-protected:
-    ShellContext& m_shell;
-
-private:
     void createControls();
     void connectCommands();
     // Steps shared by both package commands, up to a complete package at

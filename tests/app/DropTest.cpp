@@ -1,6 +1,8 @@
-// Drops as the desktop sends them (text/uri-list): on the window's surface,
-// on the transform and keyed lists, and the drag-over answer of the three
-// targets that only take file lists.
+// Drops as the desktop sends them (text/uri-list and text/plain, routed by the
+// window): on the window's surface, on the transform and keyed lists, the
+// drag-over answer of the targets that take file lists, and the refusal of
+// every other control.
+#include "Controls.h"
 #include "PanelTestWindow.h"
 
 #include <panels/ArchivePanel.h>
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QLineEdit>
 #include <QTabWidget>
 
 namespace {
@@ -30,6 +33,10 @@ protected:
         QDir().mkpath(folder);
     }
 
+    // A point of the window's own surface: the margin around the tabs.
+    QWidget* surface() { return app.window().centralWidget(); }
+    static constexpr QPoint kMargin{2, 2};
+
     PanelTestWindow app;
     QStringList files;
     QString folder;
@@ -39,22 +46,22 @@ TEST_F(AppDrop, OnTheWindowSurfaceTheFirstPathBecomesTheTarget) {
     dozo::frmMain& w = app.window();
     app.showTab(2);
     const auto data = FileDrops::fileList(files);
-    EXPECT_TRUE(FileDrops::drop(&w, data.get()));
-    EXPECT_EQ(w.packagePanel()->TFile->text(), files[0]);
+    EXPECT_TRUE(FileDrops::drop(surface(), data.get(), kMargin));
+    EXPECT_EQ(control<QLineEdit>(w, "TFile")->text(), files[0]);
     EXPECT_EQ(w.state().TFN, files[0]);
     EXPECT_EQ(w.SSTab1()->currentIndex(), 2) << "the visible tab stays";
-    EXPECT_EQ(w.transformPanel()->IFN->count(), 0);
+    EXPECT_EQ(control<QListWidget>(w, "IFN")->count(), 0);
 }
 
 TEST_F(AppDrop, OnTheTransformListAppendsInOrderAndLeavesTheTarget) {
     dozo::frmMain& w = app.window();
     app.showTab(2);
-    QListWidget* list = w.transformPanel()->IFN;
+    QListWidget* list = control<QListWidget>(w, "IFN");
     list->addItem(QStringLiteral("/already"));
     ASSERT_TRUE(
         FileDrops::drop(list->viewport(), FileDrops::fileList(files + QStringList{folder}).get()));
     EXPECT_EQ(texts(list), QStringList{"/already"} + files + QStringList{folder});
-    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
     EXPECT_TRUE(w.state().TFN.isEmpty());
 
     // Text that is no file list is refused and adds nothing.
@@ -66,7 +73,7 @@ TEST_F(AppDrop, OnTheTransformListAppendsInOrderAndLeavesTheTarget) {
 TEST_F(AppDrop, OnTheKeyedListAppendsAndSelectsTheFirstEntryOfEachPath) {
     dozo::frmMain& w = app.window();
     app.showTab(3);
-    QListWidget* list = w.keyedPanel()->lstVov;
+    QListWidget* list = control<QListWidget>(w, "lstVov");
     list->addItem(files[1]);
     ASSERT_TRUE(FileDrops::drop(list->viewport(), FileDrops::fileList(files).get()));
     EXPECT_EQ(texts(list), QStringList{files[1]} + files);
@@ -75,7 +82,7 @@ TEST_F(AppDrop, OnTheKeyedListAppendsAndSelectsTheFirstEntryOfEachPath) {
     std::vector<bool> selected;
     for (int i = 0; i < list->count(); ++i) selected.push_back(list->item(i)->isSelected());
     EXPECT_EQ(selected, (std::vector<bool>{true, true, false, true}));
-    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
 }
 
 // Copy for a list of local files, no drop for anything else: the window's
@@ -86,13 +93,14 @@ TEST_F(AppDrop, DragOverOffersCopyOnlyForFileLists) {
         const char* name;
         QWidget* widget;
         int tab;
+        std::optional<QPoint> at = std::nullopt;
     };
     const Target targets[] = {
-        {"window", &w, 0},
-        {"TFile", w.packagePanel()->TFile, 0},
-        {"FL", w.archivePanel()->FL->viewport(), 1},
-        {"IFN", w.transformPanel()->IFN->viewport(), 2},
-        {"lstVov", w.keyedPanel()->lstVov->viewport(), 3},
+        {"surface", surface(), 0, kMargin},
+        {"TFile", control<QLineEdit>(w, "TFile"), 0},
+        {"FL", control<QListWidget>(w, "FL")->viewport(), 1},
+        {"IFN", control<QListWidget>(w, "IFN")->viewport(), 2},
+        {"lstVov", control<QListWidget>(w, "lstVov")->viewport(), 3},
     };
     auto remote = std::make_unique<QMimeData>();
     remote->setUrls({QUrl(QStringLiteral("https://example.org/file.bin"))});
@@ -112,13 +120,59 @@ TEST_F(AppDrop, DragOverOffersCopyOnlyForFileLists) {
         app.showTab(t.tab);
         for (const Payload& p : payloads) {
             SCOPED_TRACE(std::string(t.name) + " " + p.name);
-            EXPECT_EQ(FileDrops::dragOver(t.widget, p.data), p.effect);
+            EXPECT_EQ(FileDrops::dragOver(t.widget, p.data, t.at), p.effect);
         }
     }
     // A refused drop on the surface changes nothing.
-    EXPECT_FALSE(FileDrops::drop(&w, text.get()));
-    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+    EXPECT_FALSE(FileDrops::drop(surface(), text.get(), kMargin));
+    EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
     EXPECT_TRUE(w.state().TFN.isEmpty());
+}
+
+// A file manager's drop on a control that takes no files, or that missed a
+// list by a few pixels: the no-drop effect, and nothing changes. Text boxes
+// would otherwise insert the dropped paths into the password or the key.
+TEST_F(AppDrop, EveryOtherControlRefusesAndNothingChanges) {
+    dozo::frmMain& w = app.window();
+    struct Row {
+        const char* name;
+        int tab;
+        std::optional<QPoint> at = std::nullopt;  // centre unless given
+    };
+    const Row rows[] = {
+        {"PASS", 0},
+        {"txtKey", 3},
+        {"BR", 0},
+        {"LHAEnc", 0},
+        {"Label1", 0},
+        {"cmdVovEnc", 3},
+        {"cmdDelete", 1},
+        {"Line3", 0},
+        {"Frame1", 2, QPoint(3, 40)},  // its border, beside the options
+        {"qt_tabwidget_tabbar", 1},
+        {"PackagePanel", 0, QPoint(3, 3)},  // the tab page around the controls
+    };
+    const auto data = FileDrops::fileList(files);
+    auto* pass = control<QLineEdit>(w, "PASS");
+    auto* key = control<QLineEdit>(w, "txtKey");
+    ASSERT_TRUE(pass && key);
+    pass->setText(QStringLiteral("secret"));
+    const QString keyBefore = key->text();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        app.showTab(row.tab);
+        auto* target = control(w, QLatin1String(row.name));
+        ASSERT_NE(target, nullptr);
+        EXPECT_EQ(FileDrops::dragOver(target, data.get(), row.at), Qt::IgnoreAction);
+        EXPECT_FALSE(FileDrops::drop(target, data.get(), row.at));
+        EXPECT_EQ(pass->text(), QStringLiteral("secret"));
+        EXPECT_EQ(key->text(), keyBefore);
+        EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
+        EXPECT_TRUE(w.state().TFN.isEmpty());
+        EXPECT_EQ(control<QListWidget>(w, "IFN")->count(), 0);
+        EXPECT_EQ(control<QListWidget>(w, "lstVov")->count(), 0);
+        EXPECT_EQ(control<QListWidget>(w, "FL")->count(), 0);
+    }
 }
 
 }  // namespace

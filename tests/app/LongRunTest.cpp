@@ -1,5 +1,6 @@
 // A long run keeps the window painting but deaf: input made during the run is
 // thrown away, progress reaches the window's thread, the result comes back.
+#include "Controls.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -9,12 +10,14 @@
 #include <panels/TransformPanel.h>
 
 #include <gtest/gtest.h>
+#include <QCursor>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -58,7 +61,7 @@ TEST_F(AppLongRun, ResultAndProgressComeBackInOrderOnTheWindowThread) {
 }
 
 TEST_F(AppLongRun, ProgressMovesABarWhileTheWorkWaits) {
-    QProgressBar* bar = window->transformPanel()->Prg1;
+    QProgressBar* bar = control<QProgressBar>(*window, "Prg1");
     bar->setMaximum(3);
     std::vector<int> seen;
     window->longRun().run([&](dozo::LongRun::Progress& progress) {
@@ -74,8 +77,8 @@ TEST_F(AppLongRun, ProgressMovesABarWhileTheWorkWaits) {
 }
 
 TEST_F(AppLongRun, InputDuringTheRunIsSwallowedNotPostponed) {
-    QPushButton* button = window->packagePanel()->BR;
-    QLineEdit* field = window->packagePanel()->TFile;
+    QPushButton* button = control<QPushButton>(*window, "BR");
+    QLineEdit* field = control<QLineEdit>(*window, "TFile");
     QSignalSpy clicks(button, &QPushButton::clicked);
     QSignalSpy menuHits(window->menu().mnuFileOpen, &QAction::triggered);
     bool dropAccepted = true;
@@ -126,6 +129,26 @@ TEST_F(AppLongRun, TheTimerRestsDuringTheRun) {
     EXPECT_TRUE(window->Tmr()->isActive());
 }
 
+// The wait cursor for the whole run, the user's cursor again after it, also
+// when the work fails.
+TEST_F(AppLongRun, TheWaitCursorShowsForTheRunOnly) {
+    const auto shape = [] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        return cursor ? std::optional(cursor->shape()) : std::nullopt;
+    };
+    std::optional<Qt::CursorShape> during;
+    window->longRun().run(
+        [&](dozo::LongRun::Progress& progress) { progress.post([&] { during = shape(); }); });
+    EXPECT_EQ(during, Qt::WaitCursor);
+    EXPECT_EQ(shape(), std::nullopt);
+
+    EXPECT_THROW(window->longRun().run([](dozo::LongRun::Progress&) -> int {
+        throw std::runtime_error("disk full");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(shape(), std::nullopt);
+}
+
 TEST_F(AppLongRun, AnExceptionOfTheWorkReachesTheCaller) {
     EXPECT_THROW(window->longRun().run([](dozo::LongRun::Progress&) -> int {
         throw std::runtime_error("disk full");
@@ -133,9 +156,9 @@ TEST_F(AppLongRun, AnExceptionOfTheWorkReachesTheCaller) {
                  std::runtime_error);
     EXPECT_FALSE(window->longRun().busy());
     EXPECT_TRUE(window->Tmr()->isActive());
-    QSignalSpy clicks(window->packagePanel()->BR, &QPushButton::clicked);
+    QSignalSpy clicks(control<QPushButton>(*window, "BR"), &QPushButton::clicked);
     ui.answerOpenFile(std::nullopt);
-    QTest::mouseClick(window->packagePanel()->BR, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*window, "BR"), Qt::LeftButton);
     EXPECT_EQ(clicks.count(), 1) << "input must be back after a failed run";
 }
 

@@ -1,12 +1,17 @@
 // The package panel on the real window with the real package library and
 // archiver: packages that really restore their target, the archive that
 // holds them, and what the user is told when something fails.
+#include "Controls.h"
 #include "RealLibraryWindow.h"
 
+#include <Library.h>
+#include <panels/ArchiveCommands.h>
+#include <panels/ArchiverCall.h>
 #include <panels/PackageCall.h>
 #include <panels/PackagePanel.h>
 
 #include <gtest/gtest.h>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -27,14 +32,14 @@ protected:
     void SetUp() override {
         if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
         env.window().SSTab1()->setCurrentIndex(0);
-        TFile = env.window().findChild<QLineEdit*>(QStringLiteral("TFile"));
-        PASS = env.window().findChild<QLineEdit*>(QStringLiteral("PASS"));
+        TFile = control<QLineEdit>(env.window(), "TFile");
+        PASS = control<QLineEdit>(env.window(), "PASS");
         ASSERT_NE(TFile, nullptr);
         ASSERT_NE(PASS, nullptr);
     }
 
     void click(const char* name) {
-        auto* button = env.window().findChild<QPushButton*>(QLatin1String(name));
+        auto* button = control<QPushButton>(env.window(), QLatin1String(name));
         ASSERT_NE(button, nullptr) << name;
         ASSERT_TRUE(button->isEnabled()) << name;
         QTest::mouseClick(button, Qt::LeftButton);
@@ -245,6 +250,43 @@ TEST_F(AppPackagePanel, ArchiverFailureKeepsTheExecutableAndSaysWhy) {
     EXPECT_EQ(shown.back().icon, Icon::Error);
     EXPECT_TRUE(QFile::exists(env.scratch("report.exe")));
     EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("report.lzh")), "not an archive at all");
+    EXPECT_EQ(restore(env.scratch("report.exe"), "secret", "report.txt"), "report");
+}
+
+// The archiver's update keeps an entry that is not older than the new
+// executable and still reports success: the executable is then the only copy
+// of the new package.
+TEST_F(AppPackagePanel, ANewerEntryOfTheSameNameKeepsTheExecutableAndSaysWhy) {
+    const QString earlier = env.scratch("earlier/report.exe");
+    QDir().mkpath(env.scratch("earlier"));
+    RealLibraryWindow::writeAll(earlier, "a package of tomorrow");
+    QFile dated(earlier);
+    ASSERT_TRUE(dated.open(QIODevice::Append));
+    ASSERT_TRUE(dated.setFileTime(QDateTime::currentDateTime().addDays(1),
+                                  QFileDevice::FileModificationTime));
+    dated.close();
+    dozo::Library unlha32("unlha32", {env.systemDir()});
+    dozo::ArchiverCall archiver(unlha32);
+    ASSERT_FALSE(archiver
+                     .run(nullptr, dozo::ArchiveCommands::packFileCommand(env.scratch("report.lzh"),
+                                                                          earlier))
+                     .failed());
+
+    browseTarget("report.txt", "report");
+    typePassword("secret");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerMessage(Answer::Ok);
+    click("LHAEnc");
+
+    const auto shown = messages();
+    ASSERT_EQ(shown.size(), 2u) << "no completion after the error";
+    const QStringList lines = shown.back().text.split("\r\n");
+    ASSERT_EQ(lines.size(), 2) << shown.back().text.toStdString();
+    EXPECT_EQ(lines[0], kAborted);
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("新しい"))) << lines[1].toStdString();
+    EXPECT_EQ(shown.back().icon, Icon::Error);
+    ASSERT_TRUE(QFile::exists(env.scratch("report.exe")));
     EXPECT_EQ(restore(env.scratch("report.exe"), "secret", "report.txt"), "report");
 }
 

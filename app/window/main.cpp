@@ -1,5 +1,6 @@
-#include "shell/ApplicationFont.h"
-#include "shell/frmMain.h"
+#include "ApplicationFont.h"
+#include "QtTranslation.h"
+#include "frmMain.h"
 
 #include <QApplication>
 
@@ -7,6 +8,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dozo"));
     dozo::ApplicationFont::apply();
+    dozo::QtTranslation::install();
 
     dozo::StartUpOptions options;
     // Qt has removed its own options; what is left is ours.
