@@ -14,14 +14,17 @@
 
 namespace unlhatest {
 
+std::string libraryPath() {
+    // The build's own folder when the environment does not name one.
+    const char* buildDir = std::getenv("DOZO_BUILD_DIR");
+    return std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) +
+           "/lib/dozo/libunlha32.so";
+}
+
 const Library& library() {
     static const Library lib = [] {
         Library l{};
-        // The build's own folder when the environment does not name one.
-        const char* buildDir = std::getenv("DOZO_BUILD_DIR");
-        const std::string path = std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) +
-                                 "/lib/dozo/libunlha32.so";
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* handle = ::dlopen(libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) return l;
         l.getVersion = reinterpret_cast<int (*)()>(::dlsym(handle, "UnlhaGetVersion"));
         l.unlha = reinterpret_cast<decltype(l.unlha)>(::dlsym(handle, "Unlha"));

@@ -18,6 +18,9 @@ struct Library {
     int (*configDialog)(void* owner, char* options, int mode);
 };
 
+// The built libunlha32.so: under $DOZO_BUILD_DIR, else the build tree's.
+std::string libraryPath();
+
 // Fails the calling test (ASSERT) when the library or an export is missing.
 const Library& library();
 

@@ -1,6 +1,7 @@
-// Runs one Unlha command line in a process of its own, for tests that watch or
-// disturb a whole process (system-call fault injection). Prints the output
-// buffer and exits with the result code.
+// Runs one Unlha command line (or, as "--check PATH", one UnlhaCheckArchive) in
+// a process of its own, for tests that watch or disturb a whole process
+// (system-call fault injection). Prints the output buffer and exits with the
+// result code.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -10,13 +11,19 @@
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: unlha32_call LIBRARY COMMANDLINE\n");
+        std::fprintf(stderr, "usage: unlha32_call LIBRARY COMMANDLINE|\"--check PATH\"\n");
         return 100;
     }
     void* handle = ::dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         std::fprintf(stderr, "%s\n", ::dlerror());
         return 101;
+    }
+    if (std::string(argv[2]).rfind("--check ", 0) == 0) {
+        using Check = int (*)(const char*, int);
+        const auto check = reinterpret_cast<Check>(::dlsym(handle, "UnlhaCheckArchive"));
+        if (check == nullptr) return 102;
+        return check(argv[2] + 8, 0) != 0 ? 0 : 1;
     }
     using Unlha = int (*)(void*, const char*, char*, unsigned long);
     const auto unlha = reinterpret_cast<Unlha>(::dlsym(handle, "Unlha"));

@@ -112,6 +112,7 @@ private:
     std::vector<DirectoryTimes> directoryTimes_;
     Outcome first_;         // the first problem other than a kept file
     Outcome firstSkipped_;  // the first kept file
+    std::string lastName_;  // of the entry read last
     int problems_ = 0;
     int skipped_ = 0;
 };
@@ -153,7 +154,13 @@ Outcome Extractor::run(const std::string& rawDestination) {
         const int r = reader_.next(entry);
         if (r == ARCHIVE_EOF) break;
         if (r == ARCHIVE_FATAL || entry == nullptr) {
-            problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫のヘッダーが壊れています: " + reader_.error());
+            // Whatever came before stays; say where the run stopped.
+            problem(UNLHA_ERROR_NOT_ARCHIVE,
+                    "書庫のヘッダーを読めません: " + reader_.error() + " (" +
+                        (entries == 0 ? std::string("最初の項目")
+                                      : std::to_string(entries) + "個目の項目 " + lastName_ +
+                                            " の後で展開を中断しました") +
+                        ")");
             break;
         }
         ++entries;
@@ -186,6 +193,7 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
         return skipData() ? Step::next : Step::stop;
     }
     const std::string name = rawName;
+    lastName_ = name;
 
     std::vector<std::string> parts;
     std::string why;

@@ -145,7 +145,7 @@ Outcome walk(const char* archivePath, Visit visit) {
         if (r == ARCHIVE_EOF) break;
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
-                           "書庫のヘッダーが壊れています (" + where() + "): " + reader.error());
+                           "書庫のヘッダーを読めません (" + where() + "): " + reader.error());
         }
         StoredFields fields;
         if (!readStoredFields(reader.fd(), reader.headerOffset(), fields)) {

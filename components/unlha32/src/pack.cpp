@@ -271,7 +271,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         const char* rawName = r == ARCHIVE_OK ? archive_entry_pathname_utf8(entry) : nullptr;
         if (rawName == nullptr)
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
-                           "既存の書庫が壊れています (" + reader.error() + ")");
+                           "既存の書庫を最後まで読めません (" + reader.error() + ")");
         const mode_t type = archive_entry_filetype(entry);
         if ((type != AE_IFREG && type != AE_IFDIR) || archive_entry_symlink(entry) != nullptr ||
             archive_entry_hardlink(entry) != nullptr)
