@@ -1,6 +1,7 @@
 #pragma once
 
 #include <errno.h>
+#include <fcntl.h>
 
 #include "dozo/fileio/sys.h"
 
@@ -21,5 +22,17 @@ public:
 private:
     fileio::SysCalls saved_;
 };
+
+// As on a file system without unnamed temporary files: results get a hidden
+// name beside the destination from the start.
+inline void withoutUnnamedTemporaries(fileio::SysCalls& calls) {
+    calls.openat = [](int dirFd, const char* name, int flags, mode_t mode) {
+        if ((flags & O_TMPFILE) == O_TMPFILE) {
+            errno = EOPNOTSUPP;
+            return -1;
+        }
+        return ::openat(dirFd, name, flags, mode);
+    };
+}
 
 }  // namespace dozo::test

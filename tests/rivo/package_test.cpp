@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "files.h"
 #include "rivo.h"
 #include "support.h"
 
@@ -67,6 +68,70 @@ TEST_F(RivoPackage, RestoresNextToItselfWithNameModeAndTime) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+}
+
+// A restored file is a new file of the user's: the umask applies, and set-id
+// or sticky bits stored in a package are never granted.
+TEST_F(RivoPackage, RestoredModeFollowsTheUmaskWithoutSpecialBits) {
+    struct Case {
+        mode_t stored, mask, expected;
+    };
+    const Case cases[] = {
+        {0666, 077, 0600}, {04755, 022, 0755}, {02775, 002, 0775},
+        {01777, 0, 0777},  {0640, 0, 0640},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::oct << c.stored << " under " << c.mask);
+        const fs::path source = dir / "m", package = dir / "m.exe";
+        writeFile(source, {1, 2, 3});
+        ASSERT_EQ(::chmod(source.c_str(), c.stored), 0);
+        ASSERT_EQ(rivo(nullptr, source.c_str(), package.c_str(), "pw"), RIVO_OK);
+        fs::remove(source);
+        const mode_t saved = ::umask(c.mask);
+        const RunResult r = openPackage(package, "pw");
+        ::umask(saved);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        struct stat st {};
+        ASSERT_EQ(::stat(source.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.expected);
+        fs::remove(source);
+        fs::remove(package);
+    }
+}
+
+// A write or restore killed between naming its temporary and renaming it
+// leaves a full hidden copy (for a restore, the plaintext). The next write or
+// restore into that folder removes what dead processes of ours left, and
+// nothing a user named.
+TEST_F(RivoPackage, NextWriteOrRestoreRemovesLeftoversOfKilledRuns) {
+    const std::string dead = std::to_string(dozo::test::deadPid());
+    const std::string users = ".secret.dozo-" + dead + "-copy";
+    for (bool restoring : {false, true}) {
+        SCOPED_TRACE(restoring ? "restore" : "write");
+        const fs::path here = dir / (restoring ? "r" : "w");
+        fs::create_directory(here);
+        const Bytes content = randomBytes(5000, 13);
+        writeFile(here / "secret", content);
+        if (restoring) {
+            ASSERT_EQ(rivo(nullptr, (here / "secret").c_str(), (here / "secret.exe").c_str(), "pw"),
+                      RIVO_OK);
+            fs::remove(here / "secret");
+        }
+        for (const std::string& name :
+             {".secret.dozo-" + dead + "-0", ".secret.exe.dozo-" + dead + "-3",
+              ".a.lzh.unlha-" + dead + "-1", users})
+            writeFile(here / name, content);
+
+        if (restoring) {
+            const RunResult r = openPackage(here / "secret.exe", "pw");
+            ASSERT_EQ(r.exitCode, 0) << r.err;
+        } else {
+            ASSERT_EQ(rivo(nullptr, (here / "secret").c_str(), (here / "secret.exe").c_str(), "pw"),
+                      RIVO_OK);
+        }
+        EXPECT_EQ(entries(here), (std::set<std::string>{"secret", "secret.exe", users}));
+        EXPECT_EQ(readFile(here / "secret"), content);
+    }
 }
 
 TEST_F(RivoPackage, PasswordIsOpaqueBytesWithSpacesKept) {

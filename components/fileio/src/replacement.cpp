@@ -1,19 +1,15 @@
 #include "dozo/fileio/replacement.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdio>
 #include <string>
 
-#include "dozo/fileio/sys.h"
+#include "dozo/fileio/io.h"
+#include "dozo/fileio/placement.h"
 
 namespace dozo::fileio {
 namespace {
@@ -29,56 +25,18 @@ void splitPath(const std::string& path, std::string& dir, std::string& base) {
     }
 }
 
-// A name no other run picks: hidden, tied to the destination, unique per process and call.
-std::string temporaryName(const std::string& base) {
-    static std::atomic<unsigned> counter{0};
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".dozo-%ld-%u", static_cast<long>(::getpid()),
-                  counter.fetch_add(1));
-    return "." + base + suffix;
-}
-
-// Named temporaries are only used where the file system has no unnamed ones,
-// and a process killed while writing one leaves it behind. The next result
-// for the same destination removes those whose process is gone.
-void removeStaleTemporaries(int dirFd, const std::string& base) {
-    const int fd = ::dup(dirFd);
-    if (fd < 0) return;
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return;
-    }
-    const std::string prefix = "." + base + ".dozo-";
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0) continue;
-        char* end = nullptr;
-        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
-        if (pid <= 0 || *end != '-' || pid == ::getpid()) continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-        ::unlinkat(dirFd, name.c_str(), 0);
-    }
-    ::closedir(dir);
-}
-
-bool procFdAvailable() {
-    return ::access("/proc/self/fd", X_OK) == 0;
-}
-
 }  // namespace
 
-Replacement::~Replacement() {
-    discard();
-}
+Replacement::Replacement() : result_(std::make_unique<Placement>()) {}
+
+Replacement::~Replacement() = default;
 
 void Replacement::discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!tempName_.empty() && dirFd_ >= 0) ::unlinkat(dirFd_, tempName_.c_str(), 0);
-    tempName_.clear();
-    if (dirFd_ >= 0) ::close(dirFd_);
-    dirFd_ = -1;
+    result_->discard();
+}
+
+int Replacement::fd() const {
+    return result_->fd();
 }
 
 Status Replacement::open(const char* destinationPath) {
@@ -113,79 +71,38 @@ Status Replacement::open(const char* destinationPath) {
     std::string dir, base;
     splitPath(target_, dir, base);
     if (base.empty()) return Status::destinationCreate;
-    dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd_ < 0) return Status::destinationCreate;
-
-    if (procFdAvailable())
-        fd_ = sysCalls().openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-        removeStaleTemporaries(dirFd_, base);
-        tempName_ = temporaryName(base);
-        fd_ = sysCalls().openat(dirFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                0666);
-        if (fd_ < 0) {
-            tempName_.clear();
-            discard();
-            return Status::destinationCreate;
-        }
-    }
-    return Status::ok;
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return Status::destinationCreate;
+    // 0666: a new destination gets the mode any new file of the user gets.
+    const int error = result_->create(dirFd, base, {.mode = 0666});
+    ::close(dirFd);
+    return error == 0 ? Status::ok : Status::destinationCreate;
 }
 
 Status Replacement::write(const void* data, std::size_t n) {
-    const auto* in = static_cast<const unsigned char*>(data);
-    while (n > 0) {
-        const ssize_t put = sysCalls().write(fd_, in, n);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return Status::write;
-        in += put;
-        n -= static_cast<std::size_t>(put);
-    }
+    if (result_->fd() < 0 || !writeAll(result_->fd(), data, n)) return Status::write;
     return Status::ok;
 }
 
 Status Replacement::commit(unsigned extraModeBits) {
-    if (fd_ < 0) return Status::replace;
+    if (result_->fd() < 0) return Status::replace;
     if (destinationExists_) {
-        // Owner first: a change of owner clears the set-user-ID and
-        // set-group-ID bits, so the mode has to be given afterwards.
-        if (::geteuid() == 0) (void)!::fchown(fd_, uid_, gid_);
-        ::fchmod(fd_, mode_ | extraModeBits);
+        const bool root = ::geteuid() == 0;
+        result_->setPermissions(static_cast<mode_t>(mode_ | extraModeBits),
+                                root ? static_cast<uid_t>(uid_) : static_cast<uid_t>(-1),
+                                root ? static_cast<gid_t>(gid_) : static_cast<gid_t>(-1));
     } else if (extraModeBits != 0) {
         struct stat st {};
-        if (::fstat(fd_, &st) == 0) ::fchmod(fd_, (st.st_mode & 07777) | extraModeBits);
+        if (::fstat(result_->fd(), &st) == 0)
+            result_->setPermissions((st.st_mode & 07777) | extraModeBits);
     }
-    if (sysCalls().fsync(fd_) != 0) {
+    if (result_->flush() != 0) {
         discard();
         return Status::write;
     }
-
-    std::string dir, base;
-    splitPath(target_, dir, base);
-    if (tempName_.empty()) {
-        // Name the unnamed file only now, an instant before the rename.
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        for (int attempt = 0; attempt < 16 && tempName_.empty(); ++attempt) {
-            std::string name = temporaryName(base);
-            if (::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                tempName_ = name;
-            else if (errno != EEXIST)
-                break;
-        }
-        if (tempName_.empty()) {
-            discard();
-            return Status::replace;
-        }
-    }
-    if (sysCalls().renameat(dirFd_, tempName_.c_str(), dirFd_, base.c_str()) != 0) {
-        discard();
-        return Status::replace;
-    }
-    tempName_.clear();
-    // The data was durable before the rename; this makes the new name durable too.
-    ::fsync(dirFd_);
+    const int error = result_->place(Placement::Existing::replace);
     discard();
-    return Status::ok;
+    return error == 0 ? Status::ok : Status::replace;
 }
 
 WorkFile::~WorkFile() {

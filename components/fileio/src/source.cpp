@@ -1,11 +1,10 @@
 #include "dozo/fileio/source.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "dozo/fileio/sys.h"
+#include "dozo/fileio/io.h"
 
 namespace dozo::fileio {
 
@@ -36,16 +35,9 @@ Status Source::open(const char* path) {
 }
 
 Status Source::readAt(std::int64_t offset, void* buffer, std::size_t n) {
-    auto* out = static_cast<unsigned char*>(buffer);
-    while (n > 0) {
-        const ssize_t got = sysCalls().pread(fd_, out, n, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return Status::read;
-        out += got;
-        offset += got;
-        n -= static_cast<std::size_t>(got);
-    }
-    return Status::ok;
+    // A short read means the file shrank under us: as much an error as EIO.
+    const ssize_t got = readFully(fd_, buffer, n, static_cast<off_t>(offset));
+    return got == static_cast<ssize_t>(n) ? Status::ok : Status::read;
 }
 
 }  // namespace dozo::fileio

@@ -7,10 +7,15 @@
 namespace dozo::fileio {
 
 SysCalls& sysCalls() {
-    static SysCalls calls{::pread, ::write, ::fsync, ::renameat,
+    static SysCalls calls{::pread,
+                          ::write,
+                          ::fsync,
+                          ::renameat,
                           [](int dirFd, const char* name, int flags, mode_t mode) {
                               return ::openat(dirFd, name, flags, mode);
-                          }};
+                          },
+                          ::read,
+                          ::pwrite};
     return calls;
 }
 

@@ -1,6 +1,5 @@
 #include "rivo.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "crypto.h"
+#include "dozo/fileio/io.h"
 #include "dozo/fileio/replacement.h"
 #include "format.h"
 #include "stub_blob.h"
@@ -40,20 +40,6 @@ int fromStatus(fileio::Status s) {
     }
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // Opens only a regular file; O_NONBLOCK keeps a FIFO from hanging the call.
 int openSource(const char* path, struct stat& st) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -65,18 +51,6 @@ int openSource(const char* path, struct stat& st) {
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;
-}
-
-bool readFully(int fd, std::uint8_t* buffer, std::size_t n, std::uint64_t offset) {
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        buffer += got;
-        n -= static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
-    }
-    return true;
 }
 
 std::string baseName(const char* path) {
@@ -110,7 +84,7 @@ int checkPassword(const char* password) {
 
 int writePackage(const char* sourcePath, const char* destinationPath, const char* password) {
     struct stat st {};
-    Fd source(openSource(sourcePath, st));
+    fileio::Fd source(openSource(sourcePath, st));
     if (source.get() < 0) return RIVO_E_SOURCE;
 
     Metadata meta;
@@ -157,7 +131,10 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     for (std::uint64_t offset = 0; offset < meta.size;) {
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, meta.size - offset));
-        if (!readFully(source.get(), plain.get(), n, offset)) return RIVO_E_READ;
+        // A short read means the file shrank under us: as much a read error as EIO.
+        if (fileio::readFully(source.get(), plain.get(), n, static_cast<off_t>(offset)) !=
+            static_cast<ssize_t>(n))
+            return RIVO_E_READ;
         std::size_t sealedBytes = 0;
         for (std::size_t at = 0; at < n; at += kChunkSize) {
             const std::size_t len = std::min<std::size_t>(kChunkSize, n - at);

@@ -2,16 +2,16 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sodium.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstring>
 #include <memory>
 
 #include "../src/crypto.h"
+#include "dozo/fileio/io.h"
+#include "dozo/fileio/placement.h"
 #include "messages.h"
 
 namespace dozo::rivo {
@@ -19,36 +19,6 @@ namespace {
 
 constexpr std::size_t kChunksPerBlock = 16;
 constexpr std::size_t kSealedChunk = kChunkSize + kTagOverhead;
-
-// A named temporary the signal handler must remove. Plain globals only.
-int gPartialDirFd = -1;
-char gPartialName[64];
-volatile sig_atomic_t gPartialNamed = 0;
-
-bool readAt(int fd, void* buffer, std::size_t n, std::uint64_t offset) {
-    auto* p = static_cast<std::uint8_t*>(buffer);
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, p, n, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        p += got;
-        n -= static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const void* buffer, std::size_t n) {
-    const auto* p = static_cast<const std::uint8_t*>(buffer);
-    while (n > 0) {
-        const ssize_t put = ::write(fd, p, n);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        p += put;
-        n -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
 
 ExitCode parseFailure(ParseError e, const char* path) {
     switch (e) {
@@ -68,85 +38,13 @@ ExitCode parseFailure(ParseError e, const char* path) {
     return kExitDamaged;
 }
 
-void hiddenName(char (&name)[64]) {
-    unsigned char r[8];
-    randombytes_buf(r, sizeof r);
-    char hex[17];
-    sodium_bin2hex(hex, sizeof hex, r, sizeof r);
-    snprintf(name, sizeof name, ".rivo-%s.part", hex);
+// Whole reads at an offset: a package cut short reads as an I/O failure here,
+// its parts having been checked against its size already.
+bool readAt(int fd, void* buffer, std::size_t n, std::uint64_t offset) {
+    const ssize_t got = fileio::readFully(fd, buffer, n, static_cast<off_t>(offset));
+    if (got >= 0 && got != static_cast<ssize_t>(n)) errno = EIO;
+    return got == static_cast<ssize_t>(n);
 }
-
-// The restored file while it is written: unnamed (O_TMPFILE) where the file
-// system allows, else a hidden name; it gets its real name only once
-// complete, and never through a symbolic link.
-class Output {
-public:
-    explicit Output(int dirFd) : dirFd_(dirFd) {}
-    ~Output() { discard(); }
-
-    bool create() {
-        if (::access("/proc/self/fd", X_OK) == 0) {
-            fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-            if (fd_ >= 0) return true;
-        }
-        for (int attempt = 0; attempt < 8 && fd_ < 0; ++attempt) {
-            hiddenName(gPartialName);
-            gPartialDirFd = dirFd_;
-            fd_ = ::openat(dirFd_, gPartialName,
-                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd_ < 0 && errno != EEXIST) break;
-        }
-        gPartialNamed = fd_ >= 0;
-        return fd_ >= 0;
-    }
-    int fd() const { return fd_; }
-
-    // 0 on success, else an errno (EEXIST when the name is taken and !force).
-    int place(const char* name, bool force) {
-        if (!gPartialNamed) {
-            const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-            if (!force) {
-                // linkat never replaces: the atomic no-overwrite we need.
-                return ::linkat(AT_FDCWD, self.c_str(), dirFd_, name, AT_SYMLINK_FOLLOW) == 0
-                           ? 0
-                           : errno;
-            }
-            for (int attempt = 0; attempt < 8 && !gPartialNamed; ++attempt) {
-                hiddenName(gPartialName);
-                gPartialDirFd = dirFd_;
-                if (::linkat(AT_FDCWD, self.c_str(), dirFd_, gPartialName, AT_SYMLINK_FOLLOW) == 0)
-                    gPartialNamed = 1;
-                else if (errno != EEXIST)
-                    return errno;
-            }
-            if (!gPartialNamed) return EEXIST;
-        }
-        int rc;
-        if (force) {
-            // rename replaces the directory entry itself, a symbolic link included.
-            rc = ::renameat(dirFd_, gPartialName, dirFd_, name) == 0 ? 0 : errno;
-        } else {
-            rc = ::renameat2(dirFd_, gPartialName, dirFd_, name, RENAME_NOREPLACE) == 0 ? 0 : errno;
-            if (rc == EINVAL || rc == ENOSYS) {
-                rc = ::linkat(dirFd_, gPartialName, dirFd_, name, 0) == 0 ? 0 : errno;
-                if (rc == 0) ::unlinkat(dirFd_, gPartialName, 0);
-            }
-        }
-        if (rc == 0) gPartialNamed = 0;
-        return rc;
-    }
-
-    void discard() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        if (gPartialNamed) ::unlinkat(dirFd_, gPartialName, 0);
-        gPartialNamed = 0;
-    }
-
-private:
-    int dirFd_;
-    int fd_ = -1;
-};
 
 ExitCode writeFailed(const RestoreOptions& o, const std::string& name, int error) {
     const std::string shown = o.dirPath + "/" + name;
@@ -156,29 +54,25 @@ ExitCode writeFailed(const RestoreOptions& o, const std::string& name, int error
 
 }  // namespace
 
-Package::~Package() {
-    if (fd >= 0) ::close(fd);
-}
-
 ExitCode openPackage(const char* path, Package& p) {
     p.path = path;
-    p.fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
-    if (p.fd < 0) p.fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    p.fd.reset(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
+    if (p.fd.get() < 0) p.fd.reset(::open(path, O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (p.fd < 0 || ::fstat(p.fd, &st) != 0) {
+    if (p.fd.get() < 0 || ::fstat(p.fd.get(), &st) != 0) {
         fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
         return kExitIo;
     }
     p.fileSize = static_cast<std::uint64_t>(st.st_size);
     std::uint8_t trailer[kTrailerSize];
     if (p.fileSize < kTrailerSize) return parseFailure(ParseError::notPackage, path);
-    if (!readAt(p.fd, trailer, kTrailerSize, p.fileSize - kTrailerSize)) {
+    if (!readAt(p.fd.get(), trailer, kTrailerSize, p.fileSize - kTrailerSize)) {
         fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
         return kExitIo;
     }
     if (ParseError e = parseTrailer(trailer, p.fileSize, p.trailer); e != ParseError::none)
         return parseFailure(e, path);
-    if (!readAt(p.fd, p.headerBytes, kHeaderSize, p.trailer.payloadOffset)) {
+    if (!readAt(p.fd.get(), p.headerBytes, kHeaderSize, p.trailer.payloadOffset)) {
         fprintf(stderr, text(Msg::readFailed), path, strerror(errno));
         return kExitIo;
     }
@@ -216,7 +110,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     std::uint8_t sealedMeta[kSealedMetadataSize];
     std::uint8_t plainMeta[kMetadataSize];
     std::uint64_t at = p.trailer.payloadOffset + kHeaderSize;
-    if (!readAt(p.fd, sealedMeta, kSealedMetadataSize, at)) {
+    if (!readAt(p.fd.get(), sealedMeta, kSealedMetadataSize, at)) {
         fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
@@ -238,8 +132,11 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
             return kExitExists;
         }
     }
-    Output out(o.dirFd);
-    if (!o.testOnly && !out.create()) return writeFailed(o, name, errno);
+    fileio::Placement out;
+    if (!o.testOnly) {
+        if (const int error = out.create(o.dirFd, name); error != 0)
+            return writeFailed(o, name, error);
+    }
 
     auto sealed = std::make_unique_for_overwrite<std::uint8_t[]>(kChunksPerBlock * kSealedChunk);
     auto plain = std::make_unique_for_overwrite<std::uint8_t[]>(kChunksPerBlock * kChunkSize);
@@ -248,7 +145,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     while (at < end) {
         const std::size_t n = static_cast<std::size_t>(
             std::min<std::uint64_t>(kChunksPerBlock * kSealedChunk, end - at));
-        if (!readAt(p.fd, sealed.get(), n, at)) {
+        if (!readAt(p.fd.get(), sealed.get(), n, at)) {
             fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
             return kExitIo;
         }
@@ -263,7 +160,8 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
             plainBytes += len - kTagOverhead;
         }
         if (!o.testOnly) {
-            if (!writeAll(out.fd(), plain.get(), plainBytes)) return writeFailed(o, name, errno);
+            if (!fileio::writeAll(out.fd(), plain.get(), plainBytes))
+                return writeFailed(o, name, errno);
             // Start writeback of this block, so the closing fsync finds little left to do.
             ::sync_file_range(out.fd(), static_cast<off64_t>(written),
                               static_cast<off64_t>(plainBytes), SYNC_FILE_RANGE_WRITE);
@@ -277,27 +175,27 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
         printf(text(Msg::verified), name.c_str(), (unsigned long long)meta.size);
         return kExitOk;
     }
-    // Permission bits only: set-id bits from a package are not ours to grant.
-    ::fchmod(out.fd(), meta.mode & 0777);
+    // As any new file of the user's: under the umask, and set-id or sticky bits
+    // from a package are not ours to grant.
+    out.setPermissions(fileio::restoredMode(static_cast<mode_t>(meta.mode)));
     const struct timespec times[2] = {
         {0, UTIME_OMIT}, {static_cast<time_t>(meta.mtimeSec), static_cast<long>(meta.mtimeNsec)}};
     ::futimens(out.fd(), times);
-    if (::fsync(out.fd()) != 0) return writeFailed(o, name, errno);
-    if (const int rc = out.place(name.c_str(), o.force); rc != 0) {
+    if (const int error = out.flush(); error != 0) return writeFailed(o, name, error);
+    using Existing = fileio::Placement::Existing;
+    if (const int rc = out.place(o.force ? Existing::replace : Existing::keep); rc != 0) {
         if (rc == EEXIST) {
             fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + name).c_str());
             return kExitExists;
         }
         return writeFailed(o, name, rc);
     }
-    ::fsync(o.dirFd);
     printf(text(Msg::restored), (o.dirPath + "/" + name).c_str());
     return kExitOk;
 }
 
 void removePartialOutput() {
-    if (gPartialNamed) ::unlinkat(gPartialDirFd, gPartialName, 0);
-    gPartialNamed = 0;
+    fileio::removeNamedTemporaries();
 }
 
 }  // namespace dozo::rivo

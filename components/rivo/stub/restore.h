@@ -4,6 +4,7 @@
 #include <string>
 
 #include "../src/format.h"
+#include "dozo/fileio/io.h"
 #include "exit_code.h"
 #include "password.h"
 
@@ -11,13 +12,12 @@ namespace dozo::rivo {
 
 // The package this program was started from, located through its trailer.
 struct Package {
-    int fd = -1;
+    fileio::Fd fd;
     std::string path;
     std::uint64_t fileSize = 0;
     Trailer trailer;
     Header header;
     std::uint8_t headerBytes[kHeaderSize] = {};
-    ~Package();
 };
 
 // Opens and checks trailer and header; prints why when it fails. path names
@@ -38,7 +38,8 @@ struct RestoreOptions {
 // only after the final tag and the size check pass.
 ExitCode restore(const Package& p, const Password& password, const RestoreOptions& o);
 
-// Removes a half-written output if a signal ends the program.
+// Removes a half-written output if a signal ends the program; safe in a
+// signal handler.
 void removePartialOutput();
 
 }  // namespace dozo::rivo

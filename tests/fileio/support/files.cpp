@@ -107,4 +107,11 @@ int runInChild(const std::function<int()>& body, off_t fileSizeLimit) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+pid_t deadPid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
 }  // namespace dozo::test

@@ -32,4 +32,7 @@ std::string fileThatReadsShort();
 // ignored so that writes past the cap fail with EFBIG as on a full device.
 int runInChild(const std::function<int()>& body, off_t fileSizeLimit = 0);
 
+// The PID of a child that has exited and been reaped: no process has it.
+pid_t deadPid();
+
 }  // namespace dozo::test

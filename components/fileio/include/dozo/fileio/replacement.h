@@ -4,23 +4,25 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 #include "dozo/fileio/status.h"
 
 namespace dozo::fileio {
 
+class Placement;
+
 // The result of an operation, written beside its destination and put in place
 // only once it is complete and durable. Until commit() succeeds the
 // destination is untouched; a Replacement destroyed without a commit leaves
 // no trace.
 //
-// The result lives in an unnamed temporary file (O_TMPFILE) where the file
-// system offers one, so a process killed mid-write leaves nothing behind; it is
-// given a name only for the instant before the rename.
+// The result is a Placement beside the destination: unnamed where the file
+// system allows, so a process killed mid-write leaves nothing behind.
 class Replacement {
 public:
-    Replacement() = default;
+    Replacement();
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
     ~Replacement();
@@ -46,13 +48,11 @@ public:
 
     // File descriptor of the result, for callers that need to seek or use it
     // directly.
-    int fd() const { return fd_; }
+    int fd() const;
 
 private:
-    int fd_ = -1;
-    int dirFd_ = -1;
-    std::string target_;    // resolved destination path
-    std::string tempName_;  // named temporary (fallback when O_TMPFILE is unavailable)
+    std::unique_ptr<Placement> result_;
+    std::string target_;  // resolved destination path
     bool destinationExists_ = false;
     unsigned mode_ = 0;
     unsigned uid_ = 0, gid_ = 0;

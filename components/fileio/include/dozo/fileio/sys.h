@@ -6,7 +6,7 @@
 
 namespace dozo::fileio {
 
-// The system calls through which every byte is written or made durable. Tests
+// The system calls through which every byte is read, written or made durable. Tests
 // replace entries to inject faults (a full disk, a failing fsync or rename);
 // production code never touches this table.
 struct SysCalls {
@@ -16,6 +16,8 @@ struct SysCalls {
     int (*renameat)(int oldDirFd, const char* oldName, int newDirFd, const char* newName);
     // Opens the result file beside the destination (O_TMPFILE or a named one).
     int (*openat)(int dirFd, const char* name, int flags, mode_t mode);
+    ssize_t (*read)(int fd, void* buf, size_t n);
+    ssize_t (*pwrite)(int fd, const void* buf, size_t n, off_t offset);
 };
 
 SysCalls& sysCalls();

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+
+namespace dozo::fileio {
+
+// Every writer of ours that has to give a temporary a name uses
+// ".NAME.<tag>-PID-N": NAME is the destination's (shortened when long), PID
+// the writing process, N a counter. The tag says which writer left it.
+inline constexpr const char* kTagDozo = "dozo";
+inline constexpr const char* kTagUnlha = "unlha";
+
+struct PlacementOptions {
+    const char* tag = kTagDozo;  // at most 15 characters
+    mode_t mode = 0600;          // creation mode; the umask applies
+    // Remove, before anything is written, the leftovers of dead processes in
+    // the folder. A caller placing many files in one folder may do it once.
+    bool sweep = true;
+};
+
+// A file written beside its destination and put in place only when complete.
+// The content lives in an unnamed temporary (O_TMPFILE) where the file system
+// has one, so a process killed mid-write leaves nothing; elsewhere, and for the
+// instant before a replacing rename, it has a recognisable hidden name that
+// removeNamedTemporaries() and the leftover sweep know how to clean up.
+//
+// Functions returning int give 0 on success, else an errno value.
+class Placement {
+public:
+    enum class Existing { replace, keep };
+
+    Placement() = default;
+    Placement(const Placement&) = delete;
+    Placement& operator=(const Placement&) = delete;
+    ~Placement();
+
+    // Creates the empty temporary for the entry `name` of the folder dirFd
+    // (which the caller may close afterwards). Nothing at `name` is touched.
+    int create(int dirFd, std::string_view name, const PlacementOptions& options = {});
+    int fd() const { return fd_; }
+
+    // Owner first when asked (a change of owner clears set-id bits), then the
+    // mode. A failed change of owner is ignored: only root may give files away.
+    int setPermissions(mode_t mode, uid_t owner = static_cast<uid_t>(-1),
+                       gid_t group = static_cast<gid_t>(-1));
+    // Makes the content durable; after it, place() makes the new name durable
+    // too (a failed folder fsync after the rename is not reported: the file is
+    // in place and complete).
+    int flush();
+    // Gives the temporary its name. Existing::replace swaps it atomically for
+    // whatever entry has that name (a symbolic link itself, not its target);
+    // Existing::keep never clobbers and returns EEXIST when the name is taken.
+    int place(Existing existing);
+    // Drops the temporary unless it was placed.
+    void discard();
+
+private:
+    int nameTemporary();  // gives an unnamed temporary its hidden name
+    void forgetTemporary();
+
+    int dirFd_ = -1;
+    int fd_ = -1;
+    int slot_ = -1;  // entry in the signal-safe list of named temporaries
+    bool flushed_ = false;
+    std::string name_;
+    std::string temporary_;  // hidden name, empty while unnamed
+    std::string tag_;
+};
+
+// Removes the named temporaries of this process's live Placements. Safe to
+// call from a signal handler, for a program ended by SIGINT or SIGTERM.
+void removeNamedTemporaries() noexcept;
+
+// Removes from the folder the leftovers of processes that no longer exist:
+// regular files named exactly like our temporaries (either tag) whose PID is
+// gone and that no writer holds (each Placement locks its temporary). `keep` names an entry of the
+// caller's that is never touched, however it is named. Returns how many were removed.
+int sweepLeftovers(int dirFd, std::string_view keep = {});
+
+// The mode a file restored from stored permission bits gets: the process's
+// umask applied, set-user-ID, set-group-ID and sticky bits never granted.
+mode_t restoredMode(mode_t stored);
+
+}  // namespace dozo::fileio

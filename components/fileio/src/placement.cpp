@@ -1,0 +1,282 @@
+#include "dozo/fileio/placement.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include "dozo/fileio/io.h"
+#include "dozo/fileio/sys.h"
+
+namespace dozo::fileio {
+namespace {
+
+// Leaves room for ".", the tag, two numbers and separators within NAME_MAX.
+constexpr std::size_t kNameKept = 200;
+constexpr std::size_t kTagMax = 15;
+
+// The named temporaries a signal handler may have to remove. Plain storage and
+// lock-free atomics only: a slot is filled while "claimed" and visible to the
+// handler only once "live".
+enum SlotState : int { kFree, kClaimed, kLive };
+struct Slot {
+    std::atomic<int> state{kFree};
+    int dirFd = -1;
+    char name[256] = {};
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+Slot gSlots[16];
+
+int claimSlot(int dirFd, const std::string& name) {
+    if (name.size() >= sizeof gSlots[0].name) return -1;
+    for (int i = 0; i < static_cast<int>(std::size(gSlots)); ++i) {
+        int expected = kFree;
+        if (!gSlots[i].state.compare_exchange_strong(expected, kClaimed)) continue;
+        gSlots[i].dirFd = dirFd;
+        std::memcpy(gSlots[i].name, name.c_str(), name.size() + 1);
+        gSlots[i].state.store(kLive);
+        return i;
+    }
+    return -1;  // still swept by the next run, just not at the signal
+}
+
+void releaseSlot(int& slot) {
+    if (slot >= 0) gSlots[slot].state.store(kFree);
+    slot = -1;
+}
+
+std::string hiddenName(std::string_view name, const std::string& tag) {
+    static std::atomic<unsigned> counter{0};
+    std::size_t keep = std::min(name.size(), kNameKept);
+    // Never cut a UTF-8 sequence in two.
+    while (keep < name.size() && keep > 0 &&
+           (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, "-%ld-%u", static_cast<long>(::getpid()),
+                  counter.fetch_add(1));
+    return "." + std::string(name.substr(0, keep)) + "." + tag + suffix;
+}
+
+bool allDigits(std::string_view s) {
+    if (s.empty() || s.size() > 10) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// The PID in a name of exactly our pattern, else 0.
+pid_t leftoverPid(std::string_view name) {
+    const auto lastDash = name.rfind('-');
+    if (name.empty() || name[0] != '.' || lastDash == std::string_view::npos ||
+        !allDigits(name.substr(lastDash + 1)))
+        return 0;
+    const std::string_view front = name.substr(0, lastDash);
+    const auto pidDash = front.rfind('-');
+    if (pidDash == std::string_view::npos) return 0;
+    const std::string_view pidText = front.substr(pidDash + 1);
+    if (!allDigits(pidText) || pidText[0] == '0') return 0;
+    const std::string_view stem = front.substr(0, pidDash);
+    for (const char* tag : {kTagDozo, kTagUnlha}) {
+        const std::string suffix = std::string(".") + tag;
+        if (stem.size() > suffix.size() + 1 && stem.ends_with(suffix)) {
+            const long long pid = std::stoll(std::string(pidText));
+            return pid <= 0x7fffffff ? static_cast<pid_t>(pid) : 0;
+        }
+    }
+    return 0;
+}
+
+mode_t processUmask() {
+    // umask() cannot be read without being set, which would race with other
+    // threads creating files; the kernel shows it here. Without /proc the
+    // strictest mask is assumed: a restored file is never more open than asked.
+    FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 077;
+    if (status != nullptr) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+        }
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(mask & 0777);
+}
+
+// Held for the life of the temporary (the lock is on the file, whatever its
+// name), so that no sweep removes it while it is being written.
+int lockAgainstSweeps(int fd) {
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
+    return 0;
+}
+
+std::string procPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+}  // namespace
+
+Placement::~Placement() {
+    discard();
+}
+
+void Placement::forgetTemporary() {
+    if (!temporary_.empty()) ::unlinkat(dirFd_, temporary_.c_str(), 0);
+    temporary_.clear();
+    releaseSlot(slot_);
+}
+
+void Placement::discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    forgetTemporary();
+    if (dirFd_ >= 0) ::close(dirFd_);
+    dirFd_ = -1;
+    flushed_ = false;
+}
+
+int Placement::create(int dirFd, std::string_view name, const PlacementOptions& options) {
+    discard();
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos ||
+        options.tag == nullptr || *options.tag == '\0' || std::strlen(options.tag) > kTagMax)
+        return EINVAL;
+    name_ = name;
+    tag_ = options.tag;
+    dirFd_ = ::fcntl(dirFd, F_DUPFD_CLOEXEC, 3);
+    if (dirFd_ < 0) return errno;
+    if (options.sweep) sweepLeftovers(dirFd_, name_);
+
+    // Naming an unnamed file later goes through /proc.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        fd_ = sysCalls().openat(dirFd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, options.mode);
+        if (fd_ >= 0) return lockAgainstSweeps(fd_);
+    }
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 16 && error == EEXIST; ++attempt) {
+        temporary_ = hiddenName(name_, tag_);
+        // Listed before it exists, so no signal finds it unlisted.
+        slot_ = claimSlot(dirFd_, temporary_);
+        fd_ = sysCalls().openat(dirFd_, temporary_.c_str(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, options.mode);
+        if (fd_ >= 0) return lockAgainstSweeps(fd_);
+        error = errno;
+        temporary_.clear();
+        releaseSlot(slot_);
+    }
+    discard();
+    return error;
+}
+
+int Placement::setPermissions(mode_t mode, uid_t owner, gid_t group) {
+    if (fd_ < 0) return EBADF;
+    if (owner != static_cast<uid_t>(-1) || group != static_cast<gid_t>(-1))
+        (void)!::fchown(fd_, owner, group);
+    return ::fchmod(fd_, mode) == 0 ? 0 : errno;
+}
+
+int Placement::flush() {
+    if (fd_ < 0) return EBADF;
+    if (sysCalls().fsync(fd_) != 0) return errno;
+    flushed_ = true;
+    return 0;
+}
+
+int Placement::nameTemporary() {
+    const std::string self = procPath(fd_);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temporary_ = hiddenName(name_, tag_);
+        slot_ = claimSlot(dirFd_, temporary_);
+        if (::linkat(AT_FDCWD, self.c_str(), dirFd_, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        const int error = errno;
+        temporary_.clear();
+        releaseSlot(slot_);
+        if (error != EEXIST) return error;
+    }
+    return EEXIST;
+}
+
+int Placement::place(Existing existing) {
+    if (fd_ < 0) return EBADF;
+    if (temporary_.empty()) {
+        if (existing == Existing::keep) {
+            // linkat never replaces: the atomic no-clobber, without any
+            // hidden name at all.
+            if (::linkat(AT_FDCWD, procPath(fd_).c_str(), dirFd_, name_.c_str(),
+                         AT_SYMLINK_FOLLOW) != 0)
+                return errno;
+            if (flushed_) ::fsync(dirFd_);
+            return 0;
+        }
+        // rename needs a name to move; it has one only for this instant.
+        if (int error = nameTemporary(); error != 0) return error;
+    }
+    if (existing == Existing::replace) {
+        if (sysCalls().renameat(dirFd_, temporary_.c_str(), dirFd_, name_.c_str()) != 0)
+            return errno;
+        temporary_.clear();
+    } else if (::renameat2(dirFd_, temporary_.c_str(), dirFd_, name_.c_str(), RENAME_NOREPLACE) ==
+               0) {
+        temporary_.clear();
+    } else if (errno == EINVAL || errno == ENOSYS) {
+        // A file system without RENAME_NOREPLACE: a second link never
+        // replaces either, and the hidden name goes afterwards.
+        if (::linkat(dirFd_, temporary_.c_str(), dirFd_, name_.c_str(), 0) != 0) return errno;
+    } else {
+        return errno;
+    }
+    forgetTemporary();
+    if (flushed_) ::fsync(dirFd_);
+    return 0;
+}
+
+void removeNamedTemporaries() noexcept {
+    for (Slot& slot : gSlots) {
+        if (slot.state.load() == kLive) ::unlinkat(slot.dirFd, slot.name, 0);
+    }
+}
+
+int sweepLeftovers(int dirFd, std::string_view keep) {
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == keep) continue;
+        const pid_t pid = leftoverPid(name);
+        // EPERM means the process lives under another user: not ours to judge.
+        if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        // A writer in another PID namespace looks dead from here; its lock on
+        // the temporary says otherwise.
+        Fd file(::openat(dirFd, entry->d_name,
+                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat st {};
+        if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            ::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+mode_t restoredMode(mode_t stored) {
+    return stored & 0777 & ~processUmask();
+}
+
+}  // namespace dozo::fileio
