@@ -152,4 +152,33 @@ int shell(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string tracedCommand(const std::string& straceOptions, const std::string& commandLine,
+                          const std::string& traceFile) {
+    return "strace -f -o " + arg(traceFile) + " " + straceOptions + " " + arg(UNLHA32_CALL) + " " +
+           arg(libraryPath()) + " '" + commandLine + "'";
+}
+
+Child runTraced(const std::string& straceOptions, const std::string& commandLine) {
+    Child child{-1, {}, {}};
+    TempDir scratch;
+    const fs::path errors = scratch / "stderr";
+    FILE* pipe =
+        ::popen((tracedCommand(straceOptions, commandLine) + " 2>" + arg(errors)).c_str(), "r");
+    if (pipe == nullptr) return child;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) child.output += buffer;
+    const int status = ::pclose(pipe);
+    child.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const Bytes text = readBytes(errors);
+    child.errors.assign(text.begin(), text.end());
+    return child;
+}
+
+bool straceCanInject(const fs::path& scratch) {
+    // cat must fail when its first read of the file fails.
+    writeText(scratch, "probe");
+    return shell("strace -f -o /dev/null -e inject=read:error=EIO:when=1 -P " + arg(scratch) +
+                 " cat " + arg(scratch) + " >/dev/null 2>&1") == 1;
+}
+
 }  // namespace unlhatest

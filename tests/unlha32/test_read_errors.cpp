@@ -4,46 +4,22 @@
 // must fail with its reason.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "library.h"
 #include "unlha32.h"
 
 namespace unlhatest {
 namespace {
 
-struct Child {
-    int code;
-    std::string output;
-};
-
-// Runs one command line through unlha32_call with the nth read of archive failing.
+// The nth read of archive fails.
 Child runWithReadError(const std::string& commandLine, const fs::path& archive, int nth) {
-    const std::string command =
-        "strace -f -o /dev/null -e inject=read:error=EIO:when=" + std::to_string(nth) + " -P " +
-        arg(archive) + " " + arg(UNLHA32_CALL) + " " + arg(libraryPath()) + " '" + commandLine +
-        "' 2>/dev/null";
-    Child child{-1, {}};
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return child;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) child.output += buffer;
-    const int status = ::pclose(pipe);
-    child.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return child;
-}
-
-bool injectionWorks(const fs::path& scratch) {
-    // cat must fail when its first read of the file fails.
-    writeText(scratch, "probe");
-    return shell("strace -f -o /dev/null -e inject=read:error=EIO:when=1 -P " + arg(scratch) +
-                 " cat " + arg(scratch) + " >/dev/null 2>&1") == 1;
+    return runTraced("-e inject=read:error=EIO:when=" + std::to_string(nth) + " -P " + arg(archive),
+                     commandLine);
 }
 
 class ReadError : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!injectionWorks(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
+        if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
         config_ = std::make_unique<ConfigHome>();
     }
 
