@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "dozo/fileio/placement.h"
+#include "outcome.h"
 
 namespace unlha32 {
 namespace {
@@ -42,12 +43,14 @@ bool makePath(const std::string& path) {
 bool Destination::open(const std::string& rawPath, std::string& reason) {
     const std::string path = trimSeparators(rawPath);
     if (path.empty() || !makePath(path)) {
-        reason = "展開先のフォルダーを作れません: " + path + " (" + std::strerror(errno) + ")";
+        reason = "展開先のフォルダーを作れません: " + printable(path) + " (" +
+                 std::strerror(errno) + ")";
         return false;
     }
     root_.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (root_.get() < 0) {
-        reason = "展開先のフォルダーを開けません: " + path + " (" + std::strerror(errno) + ")";
+        reason = "展開先のフォルダーを開けません: " + printable(path) + " (" +
+                 std::strerror(errno) + ")";
         return false;
     }
     return true;
@@ -109,17 +112,17 @@ std::vector<std::string> Destination::applyFolderTimes() {
         }
         const std::string path = joined(d.parts, d.parts.size());
         if (current.get() < 0) {
-            warnings.push_back("フォルダーの時刻と属性を戻せません: " + path + " (" +
+            warnings.push_back("フォルダーの時刻と属性を戻せません: " + printable(path) + " (" +
                                std::strerror(errno) + ")");
             continue;
         }
         const timespec times[2] = {{0, UTIME_OMIT}, {d.mtime, 0}};
         if (::futimens(current.get(), times) != 0) {
-            warnings.push_back("フォルダーの時刻を戻せません: " + path + " (" +
+            warnings.push_back("フォルダーの時刻を戻せません: " + printable(path) + " (" +
                                std::strerror(errno) + ")");
         }
         if (::fchmod(current.get(), dozo::fileio::restoredMode(d.mode)) != 0) {
-            warnings.push_back("フォルダーの属性を戻せません: " + path + " (" +
+            warnings.push_back("フォルダーの属性を戻せません: " + printable(path) + " (" +
                                std::strerror(errno) + ")");
         }
     }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive_reader.h"
+#include "dozo/fileio/io.h"
 #include "entry_name.h"
 #include "lha/crc16.h"
 
@@ -35,15 +36,8 @@ std::uint32_t le(const unsigned char* p, int bytes) {
 }
 
 bool preadAll(int fd, unsigned char* buffer, std::size_t size, std::int64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        buffer += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-    return true;
+    return dozo::fileio::readFully(fd, buffer, size, static_cast<off_t>(offset)) ==
+           static_cast<ssize_t>(size);
 }
 
 bool looksLikeHeader(const unsigned char* p) {
