@@ -153,17 +153,20 @@ int shell(const std::string& command) {
 }
 
 std::string tracedCommand(const std::string& straceOptions, const std::string& commandLine,
-                          const std::string& traceFile) {
+                          const std::string& traceFile, unsigned long outputSize) {
     return "strace -f -o " + arg(traceFile) + " " + straceOptions + " " + arg(UNLHA32_CALL) + " " +
-           arg(libraryPath()) + " '" + commandLine + "'";
+           arg(libraryPath()) + " '" + commandLine + "' " + std::to_string(outputSize);
 }
 
-Child runTraced(const std::string& straceOptions, const std::string& commandLine) {
+Child runTraced(const std::string& straceOptions, const std::string& commandLine,
+                unsigned long outputSize) {
     Child child{-1, {}, {}};
     TempDir scratch;
     const fs::path errors = scratch / "stderr";
-    FILE* pipe =
-        ::popen((tracedCommand(straceOptions, commandLine) + " 2>" + arg(errors)).c_str(), "r");
+    FILE* pipe = ::popen(
+        (tracedCommand(straceOptions, commandLine, "/dev/null", outputSize) + " 2>" + arg(errors))
+            .c_str(),
+        "r");
     if (pipe == nullptr) return child;
     char buffer[4096];
     while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) child.output += buffer;

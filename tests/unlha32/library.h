@@ -86,12 +86,14 @@ struct Child {
     std::string output;  // what the library put into the output buffer
     std::string errors;  // its standard error
 };
-Child runTraced(const std::string& straceOptions, const std::string& commandLine);
+Child runTraced(const std::string& straceOptions, const std::string& commandLine,
+                unsigned long outputSize = 1 << 20);
 
 // The command line for a shell that runs commandLine the way runTraced does,
 // strace's own report going to traceFile.
 std::string tracedCommand(const std::string& straceOptions, const std::string& commandLine,
-                          const std::string& traceFile = "/dev/null");
+                          const std::string& traceFile = "/dev/null",
+                          unsigned long outputSize = 1 << 20);
 
 // Whether strace can fail a system call here (it cannot without ptrace).
 bool straceCanInject(const fs::path& scratch);

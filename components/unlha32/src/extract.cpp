@@ -70,7 +70,7 @@ Outcome Extractor::run(const std::string& destination) {
     if (entries == 0 && problems_ == 0) problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
     for (const std::string& line : destination_.applyFolderTimes()) notice(line);
 
-    if (problems_ == 0 && skipped_ == 0) return {UNLHA_OK, {}, notices_, false};
+    if (problems_ == 0 && skipped_ == 0) return {UNLHA_OK, {}, notices_, false, false};
     Outcome result;
     if (problems_ == 0) {
         result = failure(UNLHA_ERROR_SKIPPED, std::to_string(skipped_) +

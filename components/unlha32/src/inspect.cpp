@@ -197,7 +197,10 @@ Outcome listArchive(const char* archivePath) {
         }
         return Outcome{};
     });
-    if (!o.failed()) o.output = std::move(listing);
+    if (!o.failed()) {
+        o.output = std::move(listing);
+        o.outputWhole = true;
+    }
     return o;
 }
 
