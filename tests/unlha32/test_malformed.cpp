@@ -136,6 +136,16 @@ TEST(MalformedNames, ReachStandardErrorOnceAndEscaped) {
     }
     // One line: the refusal, not a second copy from the library's exit.
     EXPECT_EQ(std::count(child.errors.begin(), child.errors.end(), '\n'), 1) << child.errors;
+
+    // Two problems, two lines; the summary is for the caller alone.
+    TempDir kept;
+    ConfigHome config;
+    writeText(kept / "good.txt", "mine\n");
+    const Child two = runTraced(
+        "", "x -a1 " + arg(fs::path(UNLHA32_TEST_DATA) / "malformed" / "good-then-bad-crc.lzh") +
+                " " + arg(kept.path()));
+    EXPECT_EQ(two.code, UNLHA_ERROR_DATA);
+    EXPECT_EQ(std::count(two.errors.begin(), two.errors.end(), '\n'), 2) << two.errors;
 }
 
 TEST(MalformedSeed, IsSoundItself) {

@@ -78,11 +78,13 @@ Outcome Extractor::run(const std::string& destination) {
                                                   firstSkipped_.reason + ")");
     } else if (problems_ + skipped_ == 1) {
         result = first_;
-        result.printed = true;
     } else {
         result = failure(first_.code, std::to_string(problems_ + skipped_) +
                                           "件の問題がありました。最初の問題: " + first_.reason);
     }
+    // Every problem went to standard error as it was met; the summary is for
+    // the caller's message only.
+    result.printed = true;
     return result;
 }
 
