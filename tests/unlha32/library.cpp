@@ -14,14 +14,17 @@
 
 namespace unlhatest {
 
+std::string libraryPath() {
+    // The build's own folder when the environment does not name one.
+    const char* buildDir = std::getenv("DOZO_BUILD_DIR");
+    return std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) +
+           "/lib/dozo/libunlha32.so";
+}
+
 const Library& library() {
     static const Library lib = [] {
         Library l{};
-        // The build's own folder when the environment does not name one.
-        const char* buildDir = std::getenv("DOZO_BUILD_DIR");
-        const std::string path = std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) +
-                                 "/lib/dozo/libunlha32.so";
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* handle = ::dlopen(libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) return l;
         l.getVersion = reinterpret_cast<int (*)()>(::dlsym(handle, "UnlhaGetVersion"));
         l.unlha = reinterpret_cast<decltype(l.unlha)>(::dlsym(handle, "Unlha"));
@@ -147,6 +150,38 @@ std::vector<std::string> listTree(const fs::path& root) {
 int shell(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string tracedCommand(const std::string& straceOptions, const std::string& commandLine,
+                          const std::string& traceFile, unsigned long outputSize) {
+    return "strace -f -o " + arg(traceFile) + " " + straceOptions + " " + arg(UNLHA32_CALL) + " " +
+           arg(libraryPath()) + " '" + commandLine + "' " + std::to_string(outputSize);
+}
+
+Child runTraced(const std::string& straceOptions, const std::string& commandLine,
+                unsigned long outputSize) {
+    Child child{-1, {}, {}};
+    TempDir scratch;
+    const fs::path errors = scratch / "stderr";
+    FILE* pipe = ::popen(
+        (tracedCommand(straceOptions, commandLine, "/dev/null", outputSize) + " 2>" + arg(errors))
+            .c_str(),
+        "r");
+    if (pipe == nullptr) return child;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) child.output += buffer;
+    const int status = ::pclose(pipe);
+    child.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const Bytes text = readBytes(errors);
+    child.errors.assign(text.begin(), text.end());
+    return child;
+}
+
+bool straceCanInject(const fs::path& scratch) {
+    // cat must fail when its first read of the file fails.
+    writeText(scratch, "probe");
+    return shell("strace -f -o /dev/null -e inject=read:error=EIO:when=1 -P " + arg(scratch) +
+                 " cat " + arg(scratch) + " >/dev/null 2>&1") == 1;
 }
 
 }  // namespace unlhatest

@@ -18,6 +18,9 @@ struct Library {
     int (*configDialog)(void* owner, char* options, int mode);
 };
 
+// The built libunlha32.so: under $DOZO_BUILD_DIR, else the build tree's.
+std::string libraryPath();
+
 // Fails the calling test (ASSERT) when the library or an export is missing.
 const Library& library();
 
@@ -75,5 +78,24 @@ std::vector<std::string> listTree(const fs::path& root);
 
 // Runs a shell command; its exit status.
 int shell(const std::string& command);
+
+// One command line (or "--check PATH") run by unlha32_call in a process of its
+// own under strace with the given options (e.g. "-e inject=read:error=EIO").
+struct Child {
+    int code;            // the result code; 100 and above: the child did not run
+    std::string output;  // what the library put into the output buffer
+    std::string errors;  // its standard error
+};
+Child runTraced(const std::string& straceOptions, const std::string& commandLine,
+                unsigned long outputSize = 1 << 20);
+
+// The command line for a shell that runs commandLine the way runTraced does,
+// strace's own report going to traceFile.
+std::string tracedCommand(const std::string& straceOptions, const std::string& commandLine,
+                          const std::string& traceFile = "/dev/null",
+                          unsigned long outputSize = 1 << 20);
+
+// Whether strace can fail a system call here (it cannot without ptrace).
+bool straceCanInject(const fs::path& scratch);
 
 }  // namespace unlhatest

@@ -3,6 +3,8 @@
 // planted links, modes, times and destination spellings.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "library.h"
 #include "unlha32.h"
@@ -65,10 +67,10 @@ INSTANTIATE_TEST_SUITE_P(MethodsAndLevels, JlhaInterop,
                                            JlhaCase{"6", 0}, JlhaCase{"6", 1}, JlhaCase{"6", 2},
                                            JlhaCase{"7", 0}, JlhaCase{"7", 1}, JlhaCase{"7", 2},
                                            JlhaCase{"z", 2}),
-                         [](const auto& info) {
-                             return std::string(info.param.method[0] == 'z' ? "lh0" : "lh") +
-                                    (info.param.method[0] == 'z' ? "" : info.param.method) +
-                                    "_level" + std::to_string(info.param.level);
+                         [](const auto& test) {
+                             return std::string(test.param.method[0] == 'z' ? "lh0" : "lh") +
+                                    (test.param.method[0] == 'z' ? "" : test.param.method) +
+                                    "_level" + std::to_string(test.param.level);
                          });
 
 struct NamedCase {
@@ -166,6 +168,28 @@ TEST_F(Extract, ExistingFilesAreKeptUnlessTheSettingSaysOtherwise) {
     r = extractTo(out.string() + "/");
     EXPECT_EQ(r.code, UNLHA_OK) << r.reason;
     EXPECT_EQ(readBytes(out / "a.txt"), readBytes(dir / "a.txt"));
+}
+
+TEST_F(Extract, LeftoversOfKilledWritersAreSwept) {
+    // A process that has ended: its hidden temporaries are leftovers.
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ASSERT_GT(dead, 0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string pid = std::to_string(dead);
+    const fs::path out = dir / "out";
+    fs::create_directories(out / "d" / "sub");
+    for (const fs::path& p :
+         {out / (".a.txt.unlha-" + pid + "-0"), out / "d" / "sub" / (".c.txt.dozo-" + pid + "-7")})
+        writeText(p, "left by a killed run\n");
+    // Named like ours but by a live process, or not quite like ours: kept.
+    const std::string live = ".x.unlha-" + std::to_string(::getpid()) + "-0";
+    writeText(out / live, "mine\n");
+    writeText(out / ".a.txt.unlha-x-0", "mine\n");
+
+    ASSERT_EQ(extractTo(out).code, UNLHA_OK);
+    EXPECT_EQ(listTree(out), (std::vector<std::string>{".a.txt.unlha-x-0", live, "a.txt", "d/",
+                                                       "d/b.txt", "d/sub/", "d/sub/c.txt"}));
 }
 
 TEST_F(Extract, PlantedSymlinkFolderIsNotFollowed) {

@@ -160,9 +160,9 @@ TEST_P(ListPeer, AgreesWithLhasa) {
 INSTANTIATE_TEST_SUITE_P(Levels, ListPeer,
                          ::testing::Values(PeerCase{0, "5"}, PeerCase{1, "5"}, PeerCase{1, "z"},
                                            PeerCase{2, "7"}),
-                         [](const auto& info) {
-                             return "level" + std::to_string(info.param.level) + "_" +
-                                    info.param.method;
+                         [](const auto& test) {
+                             return "level" + std::to_string(test.param.level) + "_" +
+                                    test.param.method;
                          });
 
 TEST(List, ListingThatDoesNotFitIsRefusedWhole) {

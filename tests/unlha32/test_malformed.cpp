@@ -49,6 +49,7 @@ const Case kCases[] = {
     {"good-then-dotdot", UNLHA_ERROR_UNSAFE_ENTRY, {"good.txt"}, false},
     {"good-then-bad-crc", UNLHA_ERROR_DATA, {"good.txt"}, false},
     {"not-lha", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"dotdot-control-chars", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
 };
 
 class Malformed : public ::testing::TestWithParam<Case> {};
@@ -87,8 +88,8 @@ TEST_P(Malformed, FailsCleanlyInsideTheDestination) {
     EXPECT_EQ(listed.code != UNLHA_OK, c.headerDamaged) << listed.reason;
 }
 
-INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](const auto& info) {
-    std::string name = info.param.file;
+INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](const auto& test) {
+    std::string name = test.param.file;
     for (char& ch : name)
         if (ch == '-') ch = '_';
     return name;
@@ -104,6 +105,47 @@ TEST(MalformedAfterKeptFile, DamageDecidesTheCode) {
     const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "dest"));
     EXPECT_EQ(r.code, UNLHA_ERROR_DATA) << r.reason;
     EXPECT_EQ(listTree(dir / "dest"), (std::vector<std::string>{"good.txt"}));
+}
+
+TEST(MalformedBomb, DeclaredSizeBeyondTheFreeSpaceIsRefusedUnwritten) {
+    // A few bytes that declare a petabyte, between two sound entries.
+    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "malformed" / "bomb-declared-size.lzh";
+    TempDir dir;
+    ConfigHome config;
+    const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "out"));
+    EXPECT_EQ(r.code, UNLHA_ERROR_WRITE) << r.reason;
+    EXPECT_NE(r.reason.find("bomb.bin"), std::string::npos) << r.reason;
+    EXPECT_EQ(listTree(dir / "out"), (std::vector<std::string>{"after.txt", "good.txt"}));
+    // Its headers are sound; decoding shows the data falls short of the claim.
+    EXPECT_NE(library().checkArchive(archive.c_str(), 1), 0);
+    EXPECT_EQ(run("t -a1 " + arg(archive)).code, UNLHA_ERROR_DATA);
+    const Result listed = run("l -a1 " + arg(archive));
+    EXPECT_NE(listed.reason.find("\n1125899906842624\t"), std::string::npos) << listed.reason;
+}
+
+TEST(MalformedNames, ReachStandardErrorOnceAndEscaped) {
+    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "malformed" / "dotdot-control-chars.lzh";
+    TempDir dir;
+    const Child child = runTraced("", "x -a1 " + arg(archive) + " " + arg(dir / "out"));
+    ASSERT_EQ(child.code, UNLHA_ERROR_UNSAFE_ENTRY) << child.errors;
+    for (const std::string& text : {child.errors, child.output}) {
+        EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+        EXPECT_EQ(text.find('\x07'), std::string::npos) << text;
+        EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos) << text;
+        EXPECT_NE(text.find("\\x1b]0;owned\\x07\\xc2\\x9b2Jevil.txt"), std::string::npos) << text;
+    }
+    // One line: the refusal, not a second copy from the library's exit.
+    EXPECT_EQ(std::count(child.errors.begin(), child.errors.end(), '\n'), 1) << child.errors;
+
+    // Two problems, two lines; the summary is for the caller alone.
+    TempDir kept;
+    ConfigHome config;
+    writeText(kept / "good.txt", "mine\n");
+    const Child two = runTraced(
+        "", "x -a1 " + arg(fs::path(UNLHA32_TEST_DATA) / "malformed" / "good-then-bad-crc.lzh") +
+                " " + arg(kept.path()));
+    EXPECT_EQ(two.code, UNLHA_ERROR_DATA);
+    EXPECT_EQ(std::count(two.errors.begin(), two.errors.end(), '\n'), 2) << two.errors;
 }
 
 TEST(MalformedSeed, IsSoundItself) {

@@ -68,12 +68,18 @@
 // |   13 | UNLHA_ERROR_OUTPUT       | the output buffer is too small for the listing             |
 // clang-format on
 //
-// When an extraction meets several problems, the first one decides the code;
-// kept files (6) decide it only when nothing else went wrong. For every non-zero
-// result a one-line reason goes to standard error and, when outputSize > 0,
-// into output (NUL-terminated, cut to fit); on success output receives an empty
-// string. output is never written beyond outputSize bytes, and not at all when
-// outputSize is 0.
+// "x" refuses a file whose declared size exceeds the free space of its file
+// system (8) before writing any of it, and treats data beyond the declared
+// size as damage (4). When an extraction meets several problems, the first
+// one decides the code; kept files (6) decide it only when nothing else went
+// wrong. A time or mode that cannot be restored after extraction does not
+// fail the run: "x" then returns 0 with one "警告: ..." line per such file or
+// folder in output. For every non-zero
+// result a one-line reason goes to standard error (once; names from archives
+// with control characters as \xNN) and, when outputSize > 0, into output
+// (NUL-terminated, cut to fit); on success output receives an empty string
+// unless a command above says otherwise. output is never written beyond outputSize bytes, and not
+// at all when outputSize is 0.
 #pragma once
 
 #if defined(_WIN32)

@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "dozo/fileio/io.h"
+#include "outcome.h"
+
 namespace unlha32 {
 namespace {
 
@@ -24,7 +27,6 @@ ArchiveReader::ArchiveReader() {
 
 ArchiveReader::~ArchiveReader() {
     if (archive_ != nullptr) archive_read_free(archive_);
-    if (fd_ >= 0) ::close(fd_);
     delete[] block_;
     if (utf8_ != static_cast<locale_t>(0)) {
         ::uselocale(previous_);
@@ -49,22 +51,19 @@ bool ArchiveReader::prepare(std::string& reason) {
 long ArchiveReader::readCallback(archive* a, void* self, const void** buffer) {
     auto* reader = static_cast<ArchiveReader*>(self);
     *buffer = reader->block_;
-    for (;;) {
-        const ssize_t n = ::read(reader->fd_, reader->block_, kBlock);
-        if (n >= 0) return n;
-        if (errno == EINTR) continue;
-        if (reader->readError_ == 0) reader->readError_ = errno;
-        archive_set_error(a, errno, "書庫を読めません");
-        return -1;
-    }
+    const ssize_t n = dozo::fileio::readFully(reader->fd_.get(), reader->block_, kBlock);
+    if (n >= 0) return n;
+    if (reader->readError_ == 0) reader->readError_ = errno;
+    archive_set_error(a, errno, "書庫を読めません");
+    return -1;
 }
 
 std::int64_t ArchiveReader::skipCallback(archive* a, void* self, std::int64_t request) {
     auto* reader = static_cast<ArchiveReader*>(self);
-    const off_t from = ::lseek(reader->fd_, 0, SEEK_CUR);
+    const off_t from = ::lseek(reader->fd_.get(), 0, SEEK_CUR);
     if (from < 0) return 0;  // libarchive then reads its way forward
     struct stat st {};
-    if (::fstat(reader->fd_, &st) != 0) {
+    if (::fstat(reader->fd_.get(), &st) != 0) {
         if (reader->readError_ == 0) reader->readError_ = errno;
         archive_set_error(a, errno, "書庫を読めません");
         return -1;
@@ -72,28 +71,29 @@ std::int64_t ArchiveReader::skipCallback(archive* a, void* self, std::int64_t re
     // Never past the end: what is missing there must show as a truncation.
     const std::int64_t step =
         std::min<std::int64_t>(request, std::max<off_t>(0, st.st_size - from));
-    if (::lseek(reader->fd_, static_cast<off_t>(step), SEEK_CUR) < 0) return 0;
+    if (::lseek(reader->fd_.get(), static_cast<off_t>(step), SEEK_CUR) < 0) return 0;
     return step;
 }
 
 bool ArchiveReader::openFile(const char* path, std::string& reason) {
     // Non-blocking only for the open itself: a FIFO must not wait for a writer.
-    fd_ = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd_ < 0) {
-        reason = std::string("書庫を開けません: ") + path + " (" + std::strerror(errno) + ")";
+    fd_.reset(::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd_.get() < 0) {
+        reason =
+            std::string("書庫を開けません: ") + printable(path) + " (" + std::strerror(errno) + ")";
         return false;
     }
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        reason = std::string("書庫がファイルではありません: ") + path;
+    if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = std::string("書庫がファイルではありません: ") + printable(path);
         return false;
     }
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(fd_.get(), F_SETFL, ::fcntl(fd_.get(), F_GETFL) & ~O_NONBLOCK);
     if (!prepare(reason)) return false;
     block_ = new char[kBlock];
     if (archive_read_open2(archive_, this, nullptr, &ArchiveReader::readCallback,
                            &ArchiveReader::skipCallback, nullptr) != ARCHIVE_OK) {
-        reason = std::string("LHA書庫ではありません: ") + path + " (" + error() + ")";
+        reason = std::string("LHA書庫ではありません: ") + printable(path) + " (" + error() + ")";
         return false;
     }
     return true;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "dozo/fileio/io.h"
+
 struct archive;
 struct archive_entry;
 
@@ -42,7 +44,7 @@ public:
     archive* handle() const { return archive_; }
     // The open archive file (-1 for one in memory), for reading header fields
     // libarchive does not report; read it only with pread.
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
     // Where the current entry's header starts in the file.
     std::int64_t headerOffset() const;
 
@@ -54,7 +56,7 @@ private:
     locale_t utf8_ = static_cast<locale_t>(0);
     locale_t previous_ = static_cast<locale_t>(0);
     archive* archive_ = nullptr;
-    int fd_ = -1;
+    dozo::fileio::Fd fd_;
     int readError_ = 0;  // errno of the first failed read
     char* block_ = nullptr;
 };

@@ -44,7 +44,7 @@ extern "C" UNLHA_API int Unlha(void* /*ownerWindow*/, const char* commandLine, c
         outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, "内部エラー");
     }
     // A listing is all or nothing: a cut one would pass for a shorter archive.
-    if (!outcome.failed() && outcome.output.size() >= outputSize && !outcome.output.empty()) {
+    if (!outcome.failed() && outcome.outputWhole && outcome.output.size() >= outputSize) {
         outcome = unlha32::failure(UNLHA_ERROR_OUTPUT,
                                    "出力バッファーが一覧に足りません (" +
                                        std::to_string(outcome.output.size() + 1) + "バイト必要)");

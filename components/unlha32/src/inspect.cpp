@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive_reader.h"
+#include "dozo/fileio/io.h"
 #include "entry_name.h"
 #include "lha/crc16.h"
 
@@ -35,15 +36,8 @@ std::uint32_t le(const unsigned char* p, int bytes) {
 }
 
 bool preadAll(int fd, unsigned char* buffer, std::size_t size, std::int64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        buffer += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-    return true;
+    return dozo::fileio::readFully(fd, buffer, size, static_cast<off_t>(offset)) ==
+           static_cast<ssize_t>(size);
 }
 
 bool looksLikeHeader(const unsigned char* p) {
@@ -64,31 +58,54 @@ bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
     const int level = h[20];
     out.method.assign(reinterpret_cast<const char*>(h.data()) + 2, 5);
     out.packedSize = le(&h[7], 4);
-    if (level >= 2) {
+    if (level == 3) {
         out.crc = static_cast<std::uint16_t>(le(&h[21], 2));
         return true;
     }
-    // Levels 0 and 1: one size byte counting from byte 2, the name, then the CRC.
-    const std::size_t baseSize = std::size_t{h[0]} + 2;
-    if (baseSize > h.size() || !preadAll(fd, h.data(), baseSize, at)) return false;
-    const std::size_t crcAt = 22 + std::size_t{h[21]};
-    if (crcAt + 2 > baseSize) return false;
-    out.crc = static_cast<std::uint16_t>(le(&h[crcAt], 2));
-    if (level == 0) return true;
-    // Level 1 counts its extended headers in the packed size; each one ends in
-    // the size of the next, the base header in the size of the first.
+    std::int64_t pos = 0;    // the first extended header
+    std::uint32_t next = 0;  // its size
+    if (level == 2) {
+        out.crc = static_cast<std::uint16_t>(le(&h[21], 2));
+        pos = at + 26;
+        next = le(&h[24], 2);
+    } else {
+        // Levels 0 and 1: one size byte counting from byte 2, the name, the CRC.
+        const std::size_t baseSize = std::size_t{h[0]} + 2;
+        if (baseSize > h.size() || !preadAll(fd, h.data(), baseSize, at)) return false;
+        const std::size_t crcAt = 22 + std::size_t{h[21]};
+        if (crcAt + 2 > baseSize) return false;
+        out.crc = static_cast<std::uint16_t>(le(&h[crcAt], 2));
+        if (level == 0) return true;
+        pos = at + static_cast<std::int64_t>(baseSize);
+        next = le(&h[baseSize - 2], 2);
+    }
+    // Each extended header ends in the size of the next. Level 1 counts them
+    // in the packed size; a 64-bit size extension overrides the field.
     std::uint64_t extended = 0;
-    std::uint32_t next = le(&h[baseSize - 2], 2);
-    std::int64_t pos = at + static_cast<std::int64_t>(baseSize);
-    while (next != 0) {
+    std::uint64_t wide = 0;
+    bool hasWide = false;
+    for (int count = 0; next != 0; ++count) {
         extended += next;
-        if (next < 3 || extended > out.packedSize) return false;
+        if (next < 3 || count > 1000 || extended > 0x10000 + out.packedSize) return false;
+        unsigned char e[19];
+        if (next == sizeof e) {
+            if (!preadAll(fd, e, sizeof e, pos)) return false;
+            if (e[0] == 0x42) {
+                wide = std::uint64_t{le(&e[1], 4)} | std::uint64_t{le(&e[5], 4)} << 32;
+                hasWide = true;
+            }
+        }
         unsigned char size[2];
         if (!preadAll(fd, size, 2, pos + next - 2)) return false;
         pos += next;
         next = le(size, 2);
     }
-    out.packedSize -= extended;
+    if (hasWide) {
+        out.packedSize = wide;
+    } else if (level == 1) {
+        if (extended > out.packedSize) return false;
+        out.packedSize -= extended;
+    }
     return true;
 }
 
@@ -145,7 +162,7 @@ Outcome walk(const char* archivePath, Visit visit) {
         if (r == ARCHIVE_EOF) break;
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
-                           "書庫のヘッダーが壊れています (" + where() + "): " + reader.error());
+                           "書庫のヘッダーを読めません (" + where() + "): " + reader.error());
         }
         StoredFields fields;
         if (!readStoredFields(reader.fd(), reader.headerOffset(), fields)) {
@@ -180,7 +197,10 @@ Outcome listArchive(const char* archivePath) {
         }
         return Outcome{};
     });
-    if (!o.failed()) o.output = std::move(listing);
+    if (!o.failed()) {
+        o.output = std::move(listing);
+        o.outputWhole = true;
+    }
     return o;
 }
 

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "outcome.h"
+
 namespace unlha32 {
 namespace {
 
@@ -65,12 +67,12 @@ std::vector<std::string> parseListText(std::string_view text) {
 bool readListFile(const std::string& path, std::vector<std::string>& names, std::string& reason) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        reason = "リストファイルを開けません: " + path;
+        reason = "リストファイルを開けません: " + printable(path);
         return false;
     }
     const std::string text{std::istreambuf_iterator<char>(in), {}};
     if (in.bad()) {
-        reason = "リストファイルを読めません: " + path;
+        reason = "リストファイルを読めません: " + printable(path);
         return false;
     }
     names = parseListText(text);

@@ -13,14 +13,15 @@ namespace unlha32 {
 struct Outcome {
     int code = UNLHA_OK;
     std::string reason;
-    std::string output;    // what a successful command hands back (the listing)
-    bool printed = false;  // the reason already went to standard error
+    std::string output;        // what a successful command hands back
+    bool outputWhole = false;  // output is a listing: never cut, refused when too long
+    bool printed = false;      // the reason already went to standard error
 
     bool failed() const { return code != UNLHA_OK; }
 };
 
 inline Outcome failure(int code, std::string reason) {
-    return {code, std::move(reason), {}, false};
+    return {code, std::move(reason), {}, false, false};
 }
 
 // One line on standard error, for problems that do not end the command (an entry

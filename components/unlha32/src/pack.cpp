@@ -16,6 +16,8 @@
 #include <memory>
 
 #include "archive_reader.h"
+#include "dozo/fileio/io.h"
+#include "dozo/fileio/placement.h"
 #include "dozo/fileio/replacement.h"
 #include "lha/archive_writer.h"
 
@@ -72,10 +74,10 @@ public:
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0)
             return failure(UNLHA_ERROR_INPUT,
-                           "ファイルがありません: " + path + " (" + errorText() + ")");
+                           "ファイルがありません: " + printable(path) + " (" + errorText() + ")");
         std::string name;
         if (!storedNameOf(path, name))
-            return failure(UNLHA_ERROR_INPUT, "格納する名前を決められません: " + path);
+            return failure(UNLHA_ERROR_INPUT, "格納する名前を決められません: " + printable(path));
         if (S_ISDIR(st.st_mode)) {
             if (Outcome o = add(path, name, st); o.failed()) return o;
             if (!recurse) return {};
@@ -83,7 +85,7 @@ public:
             return addTree(path, name, ancestors);
         }
         if (!S_ISREG(st.st_mode))
-            return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + path);
+            return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(path));
         return add(path, name, st);
     }
 
@@ -96,12 +98,12 @@ public:
 private:
     Outcome add(const std::string& path, const std::string& name, const struct stat& st) {
         if (archive_ != nullptr && st.st_dev == archive_->st_dev && st.st_ino == archive_->st_ino) {
-            warn("書庫自身は格納しません: " + path);
+            warn("書庫自身は格納しません: " + printable(path));
             return {};
         }
         if (byName_.count(name) != 0)
             return failure(UNLHA_ERROR_INPUT,
-                           "同じ名前で格納されるファイルが複数あります: " + name);
+                           "同じ名前で格納されるファイルが複数あります: " + printable(name));
         Input input;
         input.path = path;
         input.info.name = name;
@@ -119,8 +121,8 @@ private:
                     std::vector<std::pair<dev_t, ino_t>>& ancestors) {
         std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
         if (!dir)
-            return failure(UNLHA_ERROR_INPUT,
-                           "フォルダーを読めません: " + dirPath + " (" + errorText() + ")");
+            return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
+                                                  " (" + errorText() + ")");
         std::vector<std::string> names;
         errno = 0;
         while (const dirent* d = ::readdir(dir.get())) {
@@ -128,8 +130,8 @@ private:
                 names.emplace_back(d->d_name);
         }
         if (errno != 0)
-            return failure(UNLHA_ERROR_INPUT,
-                           "フォルダーを読めません: " + dirPath + " (" + errorText() + ")");
+            return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
+                                                  " (" + errorText() + ")");
         // Sorted, so the same tree always gives the same archive.
         std::sort(names.begin(), names.end());
         for (const std::string& n : names) {
@@ -137,13 +139,13 @@ private:
             const std::string name = dirName + "/" + n;
             struct stat st {};
             if (::stat(path.c_str(), &st) != 0) {
-                warn("リンク先がないため格納しません: " + path);
+                warn("リンク先がないため格納しません: " + printable(path));
                 continue;
             }
             if (S_ISDIR(st.st_mode)) {
                 const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
                 if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
-                    warn("フォルダーの循環リンクは格納しません: " + path);
+                    warn("フォルダーの循環リンクは格納しません: " + printable(path));
                     continue;
                 }
                 if (Outcome o = add(path, name, st); o.failed()) return o;
@@ -154,7 +156,7 @@ private:
             } else if (S_ISREG(st.st_mode)) {
                 if (Outcome o = add(path, name, st); o.failed()) return o;
             } else {
-                warn("特殊ファイルは格納しません: " + path);
+                warn("特殊ファイルは格納しません: " + printable(path));
             }
         }
         return {};
@@ -172,45 +174,40 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
             return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
         return {};
     }
-    const int fd = ::open(input.path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    const dozo::fileio::Fd fd(::open(input.path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
         return failure(UNLHA_ERROR_INPUT,
-                       "ファイルを読めません: " + input.path + " (" + errorText() + ")");
+                       "ファイルを読めません: " + printable(input.path) + " (" + errorText() + ")");
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + input.path);
-    }
-    const bool ok = writer.addFile(input.info, fd, st.st_size, method);
-    ::close(fd);
-    if (!ok)
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(input.path));
+    if (!writer.addFile(input.info, fd.get(), st.st_size, method))
         return failure(UNLHA_ERROR_WRITE,
-                       "書庫を書けません: " + input.path + ": " + writer.error());
+                       "書庫を書けません: " + printable(input.path) + ": " + writer.error());
     return {};
 }
 
-// Holds one decoded entry of the old archive while it is encoded again.
+// Holds one decoded entry of the old archive while it is encoded again: a
+// temporary beside the archive that is never placed.
 class Scratch {
 public:
-    explicit Scratch(const std::string& nearPath) {
-        const auto slash = nearPath.find_last_of('/');
-        const std::string dir = slash == std::string::npos ? "." : nearPath.substr(0, slash + 1);
-        fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            if (FILE* f = std::tmpfile()) {
-                fd_ = ::dup(::fileno(f));
-                std::fclose(f);
-            }
-        }
+    explicit Scratch(const std::string& archivePath) {
+        const auto slash = archivePath.find_last_of('/');
+        const std::string dir = slash == std::string::npos ? "." : archivePath.substr(0, slash + 1);
+        const std::string leaf = archivePath.substr(slash == std::string::npos ? 0 : slash + 1);
+        const dozo::fileio::Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        dozo::fileio::PlacementOptions options;
+        options.tag = dozo::fileio::kTagUnlha;
+        options.sweep = false;  // the archive's own replacement sweeps this folder
+        error_ = dirFd.get() < 0 ? errno : file_.create(dirFd.get(), leaf, options);
     }
-    ~Scratch() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int fd() const { return fd_; }
-    bool reset() { return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0; }
+    int fd() const { return file_.fd(); }
+    int error() const { return error_; }
+    bool reset() { return ::ftruncate(fd(), 0) == 0 && ::lseek(fd(), 0, SEEK_SET) == 0; }
 
 private:
-    int fd_ = -1;
+    dozo::fileio::Placement file_;
+    int error_ = 0;
 };
 
 Method methodOf(const std::string& name, Method fallback) {
@@ -229,7 +226,10 @@ Outcome keepEntry(ArchiveReader& reader, const EntryInfo& info, ArchiveWriter& w
             return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
         return {};
     }
-    if (scratch.fd() < 0 || !scratch.reset())
+    if (scratch.fd() < 0)
+        return failure(UNLHA_ERROR_WRITE,
+                       "作業ファイルを作れません (" + errorText(scratch.error()) + ")");
+    if (!scratch.reset())
         return failure(UNLHA_ERROR_WRITE, "作業ファイルを作れません (" + errorText() + ")");
     auto buffer = std::make_unique<char[]>(64 * 1024);
     std::int64_t size = 0;
@@ -237,15 +237,10 @@ Outcome keepEntry(ArchiveReader& reader, const EntryInfo& info, ArchiveWriter& w
         const long n = reader.readData(buffer.get(), 64 * 1024);
         if (n == 0) break;
         if (n < 0)
-            return failure(UNLHA_ERROR_DATA,
-                           "既存の書庫が壊れています: " + info.name + " (" + reader.error() + ")");
-        for (la_ssize_t off = 0; off < n;) {
-            const ssize_t put = ::write(scratch.fd(), buffer.get() + off, n - off);
-            if (put <= 0 && errno == EINTR) continue;
-            if (put <= 0)
-                return failure(UNLHA_ERROR_WRITE, "作業ファイルを書けません (" + errorText() + ")");
-            off += put;
-        }
+            return failure(UNLHA_ERROR_DATA, "既存の書庫が壊れています: " + printable(info.name) +
+                                                 " (" + reader.error() + ")");
+        if (!dozo::fileio::writeAll(scratch.fd(), buffer.get(), static_cast<std::size_t>(n)))
+            return failure(UNLHA_ERROR_WRITE, "作業ファイルを書けません (" + errorText() + ")");
         size += n;
     }
     if (::lseek(scratch.fd(), 0, SEEK_SET) != 0)
@@ -271,7 +266,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         const char* rawName = r == ARCHIVE_OK ? archive_entry_pathname_utf8(entry) : nullptr;
         if (rawName == nullptr)
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
-                           "既存の書庫が壊れています (" + reader.error() + ")");
+                           "既存の書庫を最後まで読めません (" + reader.error() + ")");
         const mode_t type = archive_entry_filetype(entry);
         if ((type != AE_IFREG && type != AE_IFDIR) || archive_entry_symlink(entry) != nullptr ||
             archive_entry_hardlink(entry) != nullptr)
@@ -279,7 +274,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
                 UNLHA_ERROR_NOT_ARCHIVE,
                 std::string(
                     "既存の書庫にファイルとフォルダー以外の項目があるため更新できません: ") +
-                    rawName);
+                    printable(rawName));
 
         EntryInfo info;
         info.name = rawName;
@@ -304,7 +299,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 }
 
 Outcome replacementFailure(dozo::fileio::Status status, const std::string& archivePath) {
-    return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + archivePath + " (" +
+    return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + printable(archivePath) + " (" +
                                           dozo::fileio::describe(status) + ")");
 }
 
@@ -317,7 +312,7 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     const bool archiveExists = ::stat(archivePath.c_str(), &archiveStat) == 0;
     if (archiveExists && !S_ISREG(archiveStat.st_mode))
         return failure(UNLHA_ERROR_WRITE,
-                       "書庫の場所にファイル以外のものがあります: " + archivePath);
+                       "書庫の場所にファイル以外のものがあります: " + printable(archivePath));
 
     Inputs inputs(archiveExists ? &archiveStat : nullptr);
     for (const std::string& argument : arguments) {

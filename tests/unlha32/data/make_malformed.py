@@ -171,6 +171,16 @@ def cases():
     yield "good-then-bad-crc", archive(level2(b"good.txt", GOOD),
                                        level2(b"bad.txt", TEXT, crc=0xBEEF))
     yield "not-lha", b"PK\x03\x04 this is something else entirely" + bytes(64)
+    # A terminal title sequence, a bell and a C1 CSI (UTF-8 names) in a name
+    # that is refused anyway.
+    yield "dotdot-control-chars", archive(
+        level2(b"\x1b]0;owned\x07\xc2\x9b2Jevil.txt", TEXT, dirname=b"..",
+               extra=[ext(0x46, struct.pack("<I", 65001))]))
+    # Declares a petabyte (64-bit size extension) for a few bytes of data.
+    yield "bomb-declared-size", archive(
+        level2(b"good.txt", GOOD),
+        level2(b"bomb.bin", TEXT, extra=[ext(0x42, struct.pack("<QQ", len(TEXT), 1 << 50))]),
+        level2(b"after.txt", GOOD))
 
 
 def valid_cases():
@@ -181,6 +191,8 @@ def valid_cases():
     yield "cp932-level2", archive(level2(sjis("書類.txt"), GOOD, dirname=sjis("フォルダ"),
                                          unix_mode=0o100640))
     yield "setuid", archive(level2(b"tool", GOOD, unix_mode=0o106755))
+    # A file whose folders have no entries of their own.
+    yield "nested-file", archive(level2(b"f", GOOD, dirname=b"d1/d2"))
     yield "utf8-codepage", archive(level2("日本語.txt".encode("utf-8"), GOOD,
                                           extra=[ext(0x46, struct.pack("<I", 65001))]))
 

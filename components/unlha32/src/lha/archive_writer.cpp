@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "dozo/fileio/io.h"
 #include "lha/bit_writer.h"
 #include "lha/crc16.h"
 #include "lha/encoder.h"
@@ -44,20 +45,15 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
     seg.error.clear();
     const std::int64_t from = seg.offset - static_cast<std::int64_t>(seg.history);
     seg.input.resize(seg.history + static_cast<std::size_t>(seg.length));
-    std::size_t done = 0;
-    while (done < seg.input.size()) {
-        const ssize_t n = ::pread(inputFd, seg.input.data() + done, seg.input.size() - done,
-                                  inputStart + from + static_cast<std::int64_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            seg.error = sysError("cannot read input");
-            return;
-        }
-        if (n == 0) {
-            seg.error = "input file shrank while being archived";
-            return;
-        }
-        done += static_cast<std::size_t>(n);
+    const ssize_t n = dozo::fileio::readFully(inputFd, seg.input.data(), seg.input.size(),
+                                              static_cast<off_t>(inputStart + from));
+    if (n < 0) {
+        seg.error = sysError("cannot read input");
+        return;
+    }
+    if (static_cast<std::size_t>(n) < seg.input.size()) {
+        seg.error = "input file shrank while being archived";
+        return;
     }
     Encoder enc(
         method,
@@ -96,13 +92,8 @@ bool ArchiveWriter::fail(std::string message) {
 }
 
 bool ArchiveWriter::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail(sysError("cannot write archive"));
-        bytes = bytes.subspan(n);
-        offset += n;
-    }
+    if (!dozo::fileio::writeAll(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset)))
+        return fail(sysError("cannot write archive"));
     return true;
 }
 
@@ -120,10 +111,11 @@ bool ArchiveWriter::readInput(int inputFd, std::int64_t inputStart, std::int64_t
     while (done < size) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::int64_t>(kChunk, size - done));
-        const ssize_t n = ::pread(inputFd, chunk.data(), want, inputStart + done);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = dozo::fileio::readFully(inputFd, chunk.data(), want,
+                                                  static_cast<off_t>(inputStart + done));
         if (n < 0) return fail(sysError("cannot read input"));
-        if (n == 0) return fail("input file shrank while being archived");
+        if (static_cast<std::size_t>(n) < want)
+            return fail("input file shrank while being archived");
         const auto got = std::span<const std::uint8_t>(chunk).first(n);
         *crc = crc16(*crc, got);
         if (!consume(got)) return false;

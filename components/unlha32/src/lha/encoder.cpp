@@ -89,7 +89,7 @@ struct Prices {
             count += cFreq[i];
         }
         if (count) avgLit = static_cast<int>(bits * kScale / count);
-        auto price = [](int bits, int unused) { return (bits ? bits : unused) * kScale; };
+        auto price = [](int length, int unused) { return (length ? length : unused) * kScale; };
         for (int i = 0; i < 256; ++i) lit[i] = price(b.c[i], 12);
         for (int l = kMinMatch; l <= kMaxMatch; ++l) len[l] = price(b.c[256 + l - kMinMatch], 12);
         for (int p = 0; p < numP; ++p) pos[p] = price(b.p[p], 8) + std::max(0, p - 1) * kScale;

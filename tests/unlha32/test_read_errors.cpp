@@ -1,0 +1,102 @@
+// A read error in an existing archive must never pass for its end. Each
+// command runs in a process of its own under strace, which fails one read(2)
+// of the archive with EIO; the archive must stay as it was and every command
+// must fail with its reason.
+#include <gtest/gtest.h>
+
+#include "library.h"
+#include "unlha32.h"
+
+namespace unlhatest {
+namespace {
+
+// The nth read of archive fails.
+Child runWithReadError(const std::string& commandLine, const fs::path& archive, int nth) {
+    return runTraced("-e inject=read:error=EIO:when=" + std::to_string(nth) + " -P " + arg(archive),
+                     commandLine);
+}
+
+class ReadError : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
+        config_ = std::make_unique<ConfigHome>();
+    }
+
+    // Three stored entries a, b, c; the header of b starts headerOfB bytes
+    // into the archive.
+    void makeArchive(std::size_t headerOfB) {
+        // Incompressible data is stored, so sizes are exact; the header of a
+        // is measured from a one-entry archive with the same name.
+        writeBytes(dir_ / "a", sampleBinary(1000, 1));
+        ASSERT_EQ(run("u -a1 " + arg(archive_) + " " + arg(dir_ / "a")).code, UNLHA_OK);
+        const std::size_t headerOfA = fs::file_size(archive_) - 1000 - 1;
+        fs::remove(archive_);
+        writeBytes(dir_ / "a", sampleBinary(headerOfB - headerOfA, 1));
+        writeBytes(dir_ / "b", sampleText(300, 2));
+        writeBytes(dir_ / "c", sampleBinary(5000, 3));
+        for (const char* name : {"a", "b", "c"})
+            ASSERT_EQ(run("u -a1 " + arg(archive_) + " " + arg(dir_ / name)).code, UNLHA_OK);
+        const Bytes bytes = readBytes(archive_);
+        ASSERT_EQ(std::string(bytes.begin() + headerOfB + 2, bytes.begin() + headerOfB + 7),
+                  "-lh5-");
+        original_ = bytes;
+    }
+
+    TempDir dir_;
+    std::unique_ptr<ConfigHome> config_;
+    fs::path archive_ = dir_ / "x.lzh";
+    Bytes original_;
+};
+
+TEST_F(ReadError, NoCommandTakesItForTheEndOfTheArchive) {
+    // The reader reads 64 KiB at a time: the second read is the one that
+    // brings the rest of b's header.
+    makeArchive(65536 - 10);
+    writeBytes(dir_ / "d", sampleText(100, 4));
+    const std::string a = arg(archive_);
+    const struct {
+        std::string line;
+        const char* what;
+    } cases[] = {
+        {"u -a1 " + a + " " + arg(dir_ / "d"), "update adding a file"},
+        {"u -a1 " + a + " " + arg(dir_ / "a"), "update of a kept entry"},
+        {"x -a1 " + a + " " + arg(dir_ / "out"), "extract"},
+        {"l -a1 " + a, "list"},
+        {"t -a1 " + a, "test"},
+        {"--check " + archive_.string(), "check"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir_ / "out");
+        const Child child = runWithReadError(c.line, archive_, 2);
+        EXPECT_NE(child.code, UNLHA_OK) << c.what;
+        EXPECT_LT(child.code, 100) << c.what << ": the child did not run";
+        EXPECT_TRUE(readBytes(archive_) == original_) << c.what;
+        if (c.line[0] != '-') {
+            EXPECT_NE(child.output.find("Input/output error"), std::string::npos)
+                << c.what << ": " << child.output;
+        }
+    }
+    // Extraction keeps what it completed and names where it stopped.
+    const Child x = runWithReadError("x -a1 " + a + " " + arg(dir_ / "out"), archive_, 2);
+    EXPECT_EQ(listTree(dir_ / "out"), std::vector<std::string>{"a"});
+    EXPECT_TRUE(readBytes(dir_ / "out" / "a") == readBytes(dir_ / "a"));
+    EXPECT_NE(x.output.find(" a "), std::string::npos) << x.output;
+
+    // Without the fault every command succeeds on the same archive.
+    EXPECT_EQ(runWithReadError("t -a1 " + a, archive_, 1000).code, UNLHA_OK);
+}
+
+TEST_F(ReadError, InsideEntryDataIsDamage) {
+    makeArchive(200000);
+    for (const std::string& line : {"x -a1 " + arg(archive_) + " " + arg(dir_ / "out"),
+                                    "t -a1 " + arg(archive_), "l -a1 " + arg(archive_)}) {
+        const Child child = runWithReadError(line, archive_, 2);
+        EXPECT_NE(child.code, UNLHA_OK) << line;
+        EXPECT_TRUE(readBytes(archive_) == original_);
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out" / "a"));
+}
+
+}  // namespace
+}  // namespace unlhatest
