@@ -105,7 +105,9 @@ bool refusesReplacement(DWORD attributes) {
 
 Replacement::Replacement() = default;
 
-int Replacement::fd() const { return fd_; }
+int Replacement::fd() const {
+    return fd_;
+}
 
 Replacement::~Replacement() {
     discard();
