@@ -238,13 +238,12 @@ TEST_P(AppStartUpSearchReport, NamesTheSearchedFolderOnlyWhenNothingIsThere) {
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, AppStartUpSearchReport,
-    testing::Values(SearchReportCase{"NothingInstalled", nullptr, Variant::Good, Place::System},
-                    SearchReportCase{"OneInSystem", "Vod32", Variant::Good, Place::System},
-                    SearchReportCase{"OneInApplicationDir", "Rozu32", Variant::Good,
-                                     Place::Application},
-                    // Bound only when a package is made, but still part of the install.
-                    SearchReportCase{"OnlyThePackageLibrary", "rivo", Variant::NotElf,
-                                     Place::System}),
+    testing::Values(
+        SearchReportCase{"NothingInstalled", nullptr, Variant::Good, Place::System},
+        SearchReportCase{"OneInSystem", "Vod32", Variant::Good, Place::System},
+        SearchReportCase{"OneInApplicationDir", "Rozu32", Variant::Good, Place::Application},
+        // Bound only when a package is made, but still part of the install.
+        SearchReportCase{"OnlyThePackageLibrary", "rivo", Variant::NotElf, Place::System}),
     [](const testing::TestParamInfo<SearchReportCase>& info) {
         return std::string(info.param.name);
     });

@@ -61,7 +61,7 @@ dozo::StartUpOptions TestFolders::options(const QStringList& arguments) const {
 QString TestFolders::builtLibrary(const QString& name) {
     QString buildDir = qEnvironmentVariable("DOZO_BUILD_DIR");
     if (buildDir.isEmpty()) buildDir = QStringLiteral(DOZO_BINARY_DIR);
-    const QString path =
-        QDir(buildDir).filePath(QStringLiteral(DOZO_LIBRARY_SUBDIR "/") + dozo::Library::fileNameFor(name));
+    const QString path = QDir(buildDir).filePath(QStringLiteral(DOZO_LIBRARY_SUBDIR "/") +
+                                                 dozo::Library::fileNameFor(name));
     return QFile::exists(path) ? path : QString();
 }

@@ -80,8 +80,8 @@ TEST_P(Malformed, FailsCleanlyInsideTheDestination) {
     EXPECT_EQ(library().checkArchive(archive.c_str(), 1) == 0, c.headerDamaged);
 }
 
-INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](const auto& info) {
-    std::string name = info.param.file;
+INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](const auto& test) {
+    std::string name = test.param.file;
     for (char& ch : name)
         if (ch == '-') ch = '_';
     return name;
