@@ -81,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(Items, VersionItems,
                                          VersionItemCase{"Keyed", &dozo::MainMenu::mnuVovVer,
                                                          "Vod32.DLL \xEF\xBC\x8D Ver 12.34",
                                                          "Vod32.DLLのバージョン情報"}),
-                         [](const testing::TestParamInfo<VersionItemCase>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<VersionItemCase>& test) {
+                             return std::string(test.param.name);
                          });
 
 struct FakeConfigCall {
@@ -166,9 +166,9 @@ TEST_P(ReadMeItem, OpensTheInstalledFileOrStaysSilent) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadMeItem,
                          testing::Values(ReadMe::File, ReadMe::Missing, ReadMe::Directory),
-                         [](const testing::TestParamInfo<ReadMe>& info) {
-                             return std::string(info.param == ReadMe::File      ? "File"
-                                                : info.param == ReadMe::Missing ? "Missing"
+                         [](const testing::TestParamInfo<ReadMe>& test) {
+                             return std::string(test.param == ReadMe::File      ? "File"
+                                                : test.param == ReadMe::Missing ? "Missing"
                                                                                 : "Directory");
                          });
 

@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "", "VovGetVersion"},
         StartUpCase{"VodNotALibrary", Lib::Vod, Variant::NotElf, Place::System, "101", false, 0, "",
                     "libVod32.so"}),
-    [](const testing::TestParamInfo<StartUpCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<StartUpCase>& test) { return std::string(test.param.name); });
 
 // The libraries this project builds, found where an installed program finds
 // them: the system directory.
@@ -244,8 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
         SearchReportCase{"OneInApplicationDir", "Rozu32", Variant::Good, Place::Application},
         // Bound only when a package is made, but still part of the install.
         SearchReportCase{"OnlyThePackageLibrary", "rivo", Variant::NotElf, Place::System}),
-    [](const testing::TestParamInfo<SearchReportCase>& info) {
-        return std::string(info.param.name);
+    [](const testing::TestParamInfo<SearchReportCase>& test) {
+        return std::string(test.param.name);
     });
 
 }  // namespace

@@ -189,8 +189,8 @@ TEST_P(AppTransformMethod, RunningTwiceRestoresEveryFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, AppTransformMethod, testing::Range(0, 7),
-                         [](const testing::TestParamInfo<int>& info) {
-                             return std::string(dozo::exports::kTransformMethods[info.param]);
+                         [](const testing::TestParamInfo<int>& test) {
+                             return std::string(dozo::exports::kTransformMethods[test.param]);
                          });
 
 // Missing, read-only and folder entries fail with their reason; every other
