@@ -104,7 +104,7 @@ double timeDd(const std::string& from, const std::string& to) {
 
 std::string libraryDir() {
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
-    return (self.parent_path().parent_path() / "lib" / "dozo").string();
+    return (self.parent_path().parent_path() / DOZO_LIBRARY_SUBDIR).string();
 }
 
 struct Case {

@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, AboutBoxKeys,
     testing::Values(CloseKey{"Escape", Qt::Key_Escape}, CloseKey{"Return", Qt::Key_Return},
                     CloseKey{"Enter", Qt::Key_Enter}, CloseKey{"OkClicked", Qt::Key_unknown}),
-    [](const testing::TestParamInfo<CloseKey>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<CloseKey>& test) { return std::string(test.param.name); });
 
 // PATH replaced by one temporary folder for as long as the object lives.
 class TemporaryPath {
@@ -279,8 +279,8 @@ TEST_P(AboutBoxSysInfoUnavailable, SaysSoAndStaysOpen) {
 INSTANTIATE_TEST_SUITE_P(Cases, AboutBoxSysInfoUnavailable,
                          testing::Values(Unavailable{"NoProgramOnPath", false},
                                          Unavailable{"ProgramFailsToStart", true}),
-                         [](const testing::TestParamInfo<Unavailable>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<Unavailable>& test) {
+                             return std::string(test.param.name);
                          });
 
 // The real event loop: closing the main window leaves the program running

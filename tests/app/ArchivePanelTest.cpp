@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"/f2", "/f5", "/f6"},
                                "3個のファイルを解除しました。"},
                     RemoveCase{"All", {6, 1, 2, 3, 4, 5}, {}, "6個のファイルを解除しました。"}),
-    [](const testing::TestParamInfo<RemoveCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<RemoveCase>& test) { return std::string(test.param.name); });
 
 TEST_F(AppArchivePanel, ClearAsksFirstAndKeepsEverythingOnNo) {
     RealLibraryWindow::drop(FL, {"/a", "/b"});
@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ListFileCase{"TwoWithASpace",
                                  {"my file.txt", "two.txt"},
                                  "\"%1/my file.txt\" %1/two.txt\r\n"}),
-    [](const testing::TestParamInfo<ListFileCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ListFileCase>& test) { return std::string(test.param.name); });
 
 // With no list file the archiver would be handed a missing or stale one and
 // pack the wrong files; the pack stops before the archiver instead.
@@ -324,8 +324,8 @@ TEST_P(AppArchiveExistingFolder, FilesAreReplacedOnlyWhenTheArchiverIsSetToOverw
 INSTANTIATE_TEST_SUITE_P(Settings, AppArchiveExistingFolder,
                          testing::Values(OverwriteCase{"Keep", false, false},
                                          OverwriteCase{"Overwrite", true, true}),
-                         [](const testing::TestParamInfo<OverwriteCase>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<OverwriteCase>& test) {
+                             return std::string(test.param.name);
                          });
 
 TEST_F(AppArchivePanel, CancelledDialogsCreateNothingAndSayNothing) {

@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    QCoreApplication::sendEvent(w.windowHandle(), &event);
                                }},
                     CloseRoute{"CloseCall", [](dozo::frmMain& w) { w.close(); }}),
-    [](const testing::TestParamInfo<CloseRoute>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<CloseRoute>& test) { return std::string(test.param.name); });
 
 TEST(AppCloseDuringLongRun, RefusedWithoutAsking) {
     TestFolders folders;

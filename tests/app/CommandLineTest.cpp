@@ -42,8 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"TrailingSpaceKept", {"/tmp/name "}, "/tmp/name "},
         CommandLineCase{"EmptyLastArgument", {"/tmp/a.txt", ""}, ""},
         CommandLineCase{"Japanese", {"/tmp/暗号 ファイル.txt"}, "/tmp/暗号 ファイル.txt"}),
-    [](const testing::TestParamInfo<CommandLineCase>& info) {
-        return std::string(info.param.name);
+    [](const testing::TestParamInfo<CommandLineCase>& test) {
+        return std::string(test.param.name);
     });
 
 }  // namespace

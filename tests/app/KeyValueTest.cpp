@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyValueCase{"BinaryLeavesTheOutput", KeyValueStore::Value{3, bytes({1, 2, 3})}, "", true,
                      ""},
         KeyValueCase{"MissingEmptiesTheOutput", std::nullopt, "stale", false, ""}),
-    [](const testing::TestParamInfo<KeyValueCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<KeyValueCase>& test) { return std::string(test.param.name); });
 
 // What StartSysInfo finds in the store, and what it should do with it. In the
 // texts, "{dir}" stands for a fresh temporary folder.
@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                     true},
         SysInfoCase{"NothingRecorded", std::nullopt, std::nullopt, SysInfoCase::File, std::nullopt,
                     "", true}),
-    [](const testing::TestParamInfo<SysInfoCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<SysInfoCase>& test) { return std::string(test.param.name); });
 
 // The Linux back end, over folders made for each test.
 class SystemInfoStoreTest : public testing::Test {

@@ -133,8 +133,8 @@ TEST_P(AppListCommands, ClearAsksAndEmptiesOnlyOnYes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Panels, AppListCommands, testing::ValuesIn(kPanels),
-                         [](const testing::TestParamInfo<ListPanel>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<ListPanel>& test) {
+                             return std::string(test.param.name);
                          });
 
 }  // namespace

@@ -165,8 +165,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, AppPackageProposal,
                          testing::Values(ProposalCase{"Txt", "report.txt", "report.exe"},
                                          ProposalCase{"Jpeg", "photo.jpeg", "photo..exe"},
                                          ProposalCase{"Exe", "tool.exe", "tool.exe"}),
-                         [](const testing::TestParamInfo<ProposalCase>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<ProposalCase>& test) {
+                             return std::string(test.param.name);
                          });
 
 TEST_F(AppPackagePanel, ATargetShorterThanFourCharactersProposesNoName) {
@@ -321,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, AppPackageFailure,
     testing::Values(RefusalCase{"Encrypt", false, "missing/report.exe"},
                     RefusalCase{"EncryptAndArchive", true, "missing/report.exe"}),
-    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<RefusalCase>& test) { return std::string(test.param.name); });
 
 TEST_F(AppPackagePanel, UnloadablePackageLibraryIsAnErrorNotACompletion) {
     browseTarget("report.txt", "report");

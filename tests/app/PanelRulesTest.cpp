@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                              {QStringLiteral("/d/日本語.txt")},
                              QByteArray("/d/\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt\r\n")},
                     ListCase{"Empty", {}, "\r\n"}),
-    [](const testing::TestParamInfo<ListCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ListCase>& test) { return std::string(test.param.name); });
 
 TEST(AppArchiveCommandLines, QuotedPathsAndSpacesExactlyAsTheArchiverReadsThem) {
     EXPECT_EQ(ArchiveCommands::packListCommand("/out/a b.lzh", "/app/TMP/LPF.tmp"),

@@ -171,8 +171,8 @@ INSTANTIATE_TEST_SUITE_P(Boxes, AppQtUiServicesBox,
                                                  {"OK"},
                                                  QMessageBox::NoIcon,
                                                  Answer::Ok}),
-                         [](const testing::TestParamInfo<BoxCase>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<BoxCase>& test) {
+                             return std::string(test.param.name);
                          });
 
 TEST(AppQtUiServicesFileDialog, OpenShowsTitleAndConvertedFilterAndReturnsTheChoice) {

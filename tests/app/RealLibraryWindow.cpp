@@ -17,7 +17,7 @@ RealLibraryWindow::RealLibraryWindow()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     // The package library is the test build: packages with the cheapest key
     // derivation a package accepts.
-    const std::pair<const char*, const char*> libraries[] = {{"unlha32", "lib/dozo"},
+    const std::pair<const char*, const char*> libraries[] = {{"unlha32", DOZO_LIBRARY_SUBDIR},
                                                              {"rivo", "tests/lib"}};
     for (const auto& [name, folder] : libraries) {
         const QString built = TestFolders::builtLibrary(QLatin1String(name), QLatin1String(folder));

@@ -29,9 +29,10 @@ public:
     dozo::StartUpOptions options(const QStringList& arguments = {}) const;
 
     // The library built by this project, or empty when it is not built.
-    // folder is relative to the build tree; tests/lib holds the test builds.
+    // folder is relative to the build tree (by default where the shipped
+    // libraries are built); tests/lib holds the test builds.
     static QString builtLibrary(const QString& name,
-                                const QString& folder = QStringLiteral("lib/dozo"));
+                                const QString& folder = QStringLiteral(DOZO_LIBRARY_SUBDIR));
 
 private:
     QTemporaryDir m_root;

@@ -192,8 +192,8 @@ TEST_P(AppTransformMethod, RunningTwiceRestoresEveryFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, AppTransformMethod, testing::Range(0, 7),
-                         [](const testing::TestParamInfo<int>& info) {
-                             return std::string(dozo::contracts::kTransformMethods[info.param]);
+                         [](const testing::TestParamInfo<int>& test) {
+                             return std::string(dozo::contracts::kTransformMethods[test.param]);
                          });
 
 // Missing, read-only and folder entries fail with their reason; every other

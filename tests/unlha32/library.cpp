@@ -18,7 +18,7 @@ std::string libraryPath() {
     // The build's own folder when the environment does not name one.
     const char* buildDir = std::getenv("DOZO_BUILD_DIR");
     return std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) +
-           "/lib/dozo/libunlha32.so";
+           "/" DOZO_LIBRARY_SUBDIR "/libunlha32.so";
 }
 
 const Library& library() {
