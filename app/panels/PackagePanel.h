@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../shell/ShellContext.h"
+#include "PackageCall.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -15,7 +16,7 @@ namespace dozo {
 class PackagePanel : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kPasswordMaxLength = 100;
+    static constexpr int kPasswordMaxLength = PackageCall::kPasswordMaxLength;
 
     explicit PackagePanel(ShellContext& shell, QWidget* parent = nullptr);
 
