@@ -39,7 +39,7 @@ TEST(Exports, ExactlyTheFourFunctions) {
                                             "UnlhaGetVersion"}));
 }
 
-TEST(CommandLine, RefusesEverythingButTheThreeForms) {
+TEST(CommandLine, RefusesEverythingButTheAcceptedForms) {
     TempDir dir;
     writeText(dir / "a.txt", "a");
     const std::string arc = arg(dir / "a.lzh");
@@ -61,6 +61,10 @@ TEST(CommandLine, RefusesEverythingButTheThreeForms) {
         {"x -a1 " + arc + " \"" + dir.path().string(), "unterminated quote"},
         {"u -a1 " + arc + " \"@\"", "empty list name"},
         {"u -a1 \"\" " + file, "empty archive name"},
+        {"l " + arc, "list without -a1"},
+        {"t -a1 " + arc + " " + file, "test with a second argument"},
+        {"l -a1 -r2 " + arc, "-r2 with list"},
+        {"t -a1", "test without archive"},
     };
     for (const auto& c : cases) {
         const Result r = run(c.line);

@@ -3,7 +3,7 @@
 // and commit its output): hand-made headers with stored data, and variants of
 // data/seed-lh5.lzh, a valid jlha archive. Each must give its error code, write
 // nothing outside the destination and leave no partial file; the entries that
-// are sound are still extracted.
+// are sound are still extracted. Testing and listing agree with them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -78,6 +78,13 @@ TEST_P(Malformed, FailsCleanlyInsideTheDestination) {
     EXPECT_FALSE(fs::exists(fs::path("/tmp") / "evil.txt"));
 
     EXPECT_EQ(library().checkArchive(archive.c_str(), 1) == 0, c.headerDamaged);
+
+    // Testing decodes what extraction decodes, but refuses no name; listing
+    // reads what the check reads.
+    const Result tested = run("t -a1 " + arg(archive));
+    EXPECT_EQ(tested.code, c.code == UNLHA_ERROR_UNSAFE_ENTRY ? UNLHA_OK : c.code) << tested.reason;
+    const Result listed = run("l -a1 " + arg(archive));
+    EXPECT_EQ(listed.code != UNLHA_OK, c.headerDamaged) << listed.reason;
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](const auto& info) {

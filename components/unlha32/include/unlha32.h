@@ -12,6 +12,8 @@
 //   u -a1 -r2 Q archive Q Q @listfile Q   pack the files named in the list file
 //   u -a1 Q archive Q Q file Q             pack one file
 //   x -a1 Q archive Q Q destination Q      extract into destination
+//   l -a1 Q archive Q                      list every entry into output
+//   t -a1 Q archive Q                      test every entry (decode, check size and CRC)
 //
 // A trailing "\" or "/" of the destination belongs to the path and escapes
 // nothing. "u" creates the archive or updates it: new names are added, an entry
@@ -22,6 +24,22 @@
 // named relative to the folder's parent (without -r2, only its own entry).
 // The list file holds names separated by spaces (a name with spaces is read as
 // the shortest run that names an existing file), in double quotes, or one a line.
+//
+// "l" writes one line per entry, in archive order, into output (NUL-terminated):
+//
+//   size TAB packed size TAB method TAB crc TAB date TAB name LF
+//
+// sizes in decimal bytes; the five-character method id as stored ("-lh5-",
+// "-lhd-" for a folder); the header's CRC-16 (poly 0xA001 reflected, init 0) as
+// four lowercase hex digits, 0000 for a folder; the modification time in local
+// time as "YYYY-MM-DD HH:MM:SS"; the name as extraction would give it, with '/'
+// separators, in UTF-8, a folder ending in '/', control characters as \xNN.
+// A listing that does not fit in outputSize bytes (NUL included) is not cut:
+// the result is UNLHA_ERROR_OUTPUT and output holds the reason; call again with
+// a larger buffer. "t" succeeds only when every entry decodes to the size and
+// CRC its header declares; otherwise the reason names the first bad entry.
+// Neither command depends on the settings. For every command, any error met
+// while reading an archive, also where it seems to end, is a failure (3 or 4).
 //
 // Result codes:
 //
@@ -47,6 +65,7 @@
 // |   10 | UNLHA_CANCELLED          | UnlhaConfigDialog closed without saving                    |
 // |   11 | UNLHA_ERROR_INTERNAL     | out of memory or another unexpected failure                |
 // |   12 | UNLHA_ERROR_SETTINGS     | the settings file cannot be written                        |
+// |   13 | UNLHA_ERROR_OUTPUT       | the output buffer is too small for the listing             |
 // clang-format on
 //
 // When an extraction meets several problems, the first one decides the code;
@@ -79,6 +98,7 @@ enum {
     UNLHA_CANCELLED = 10,
     UNLHA_ERROR_INTERNAL = 11,
     UNLHA_ERROR_SETTINGS = 12,
+    UNLHA_ERROR_OUTPUT = 13,
 };
 
 #ifdef __cplusplus

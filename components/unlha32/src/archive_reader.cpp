@@ -2,11 +2,20 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace unlha32 {
+namespace {
+
+constexpr std::size_t kBlock = 64 * 1024;
+
+}  // namespace
 
 ArchiveReader::ArchiveReader() {
     utf8_ = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
@@ -15,6 +24,8 @@ ArchiveReader::ArchiveReader() {
 
 ArchiveReader::~ArchiveReader() {
     if (archive_ != nullptr) archive_read_free(archive_);
+    if (fd_ >= 0) ::close(fd_);
+    delete[] block_;
     if (utf8_ != static_cast<locale_t>(0)) {
         ::uselocale(previous_);
         ::freelocale(utf8_);
@@ -35,18 +46,53 @@ bool ArchiveReader::prepare(std::string& reason) {
     return true;
 }
 
-bool ArchiveReader::openFile(const char* path, std::string& reason) {
+long ArchiveReader::readCallback(archive* a, void* self, const void** buffer) {
+    auto* reader = static_cast<ArchiveReader*>(self);
+    *buffer = reader->block_;
+    for (;;) {
+        const ssize_t n = ::read(reader->fd_, reader->block_, kBlock);
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        if (reader->readError_ == 0) reader->readError_ = errno;
+        archive_set_error(a, errno, "書庫を読めません");
+        return -1;
+    }
+}
+
+std::int64_t ArchiveReader::skipCallback(archive* a, void* self, std::int64_t request) {
+    auto* reader = static_cast<ArchiveReader*>(self);
+    const off_t from = ::lseek(reader->fd_, 0, SEEK_CUR);
+    if (from < 0) return 0;  // libarchive then reads its way forward
     struct stat st {};
-    if (::stat(path, &st) != 0) {
+    if (::fstat(reader->fd_, &st) != 0) {
+        if (reader->readError_ == 0) reader->readError_ = errno;
+        archive_set_error(a, errno, "書庫を読めません");
+        return -1;
+    }
+    // Never past the end: what is missing there must show as a truncation.
+    const std::int64_t step =
+        std::min<std::int64_t>(request, std::max<off_t>(0, st.st_size - from));
+    if (::lseek(reader->fd_, static_cast<off_t>(step), SEEK_CUR) < 0) return 0;
+    return step;
+}
+
+bool ArchiveReader::openFile(const char* path, std::string& reason) {
+    // Non-blocking only for the open itself: a FIFO must not wait for a writer.
+    fd_ = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) {
         reason = std::string("書庫を開けません: ") + path + " (" + std::strerror(errno) + ")";
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         reason = std::string("書庫がファイルではありません: ") + path;
         return false;
     }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     if (!prepare(reason)) return false;
-    if (archive_read_open_filename(archive_, path, 64 * 1024) != ARCHIVE_OK) {
+    block_ = new char[kBlock];
+    if (archive_read_open2(archive_, this, nullptr, &ArchiveReader::readCallback,
+                           &ArchiveReader::skipCallback, nullptr) != ARCHIVE_OK) {
         reason = std::string("LHA書庫ではありません: ") + path + " (" + error() + ")";
         return false;
     }
@@ -63,7 +109,26 @@ bool ArchiveReader::openMemory(const void* data, std::size_t size, std::string& 
 }
 
 int ArchiveReader::next(archive_entry*& entry) {
-    return archive_read_next_header(archive_, &entry);
+    const int r = archive_read_next_header(archive_, &entry);
+    if (readError_ != 0) {
+        entry = nullptr;
+        return ARCHIVE_FATAL;
+    }
+    return r;
+}
+
+long ArchiveReader::readData(void* buffer, std::size_t size) {
+    const la_ssize_t n = archive_read_data(archive_, buffer, size);
+    return readError_ != 0 ? ARCHIVE_FATAL : n;
+}
+
+int ArchiveReader::skipData() {
+    const int r = archive_read_data_skip(archive_);
+    return readError_ != 0 ? ARCHIVE_FATAL : r;
+}
+
+std::int64_t ArchiveReader::headerOffset() const {
+    return archive_read_header_position(archive_);
 }
 
 std::string ArchiveReader::method() const {
@@ -76,6 +141,7 @@ std::string ArchiveReader::method() const {
 }
 
 std::string ArchiveReader::error() const {
+    if (readError_ != 0) return std::string("読み込みエラー: ") + std::strerror(readError_);
     const char* text = archive_ != nullptr ? archive_error_string(archive_) : nullptr;
     return text != nullptr ? text : "原因不明";
 }

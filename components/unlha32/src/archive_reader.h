@@ -3,6 +3,7 @@
 #include <locale.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 struct archive;
@@ -14,6 +15,11 @@ namespace unlha32 {
 // the code page an entry's header names) into UTF-8 whatever the caller's
 // locale. libarchive converts names into the locale's character set, so the
 // reader switches this thread to a UTF-8 locale for its lifetime.
+//
+// libarchive takes a failed read where a header should start for the end of
+// the archive. The reader reads the file itself and turns any read error into
+// a fatal result of next(), readData() and skipData(), so no caller can take
+// an unreadable archive for a short one.
 class ArchiveReader {
 public:
     ArchiveReader();
@@ -27,17 +33,30 @@ public:
 
     // libarchive's result: ARCHIVE_OK, ARCHIVE_WARN, ARCHIVE_EOF, ARCHIVE_FAILED or ARCHIVE_FATAL.
     int next(archive_entry*& entry);
+    // archive_read_data and archive_read_data_skip, fatal after a read error.
+    long readData(void* buffer, std::size_t size);
+    int skipData();
     // The method of the current entry ("lh5" ...), empty when unknown.
     std::string method() const;
     std::string error() const;
     archive* handle() const { return archive_; }
+    // The open archive file (-1 for one in memory), for reading header fields
+    // libarchive does not report; read it only with pread.
+    int fd() const { return fd_; }
+    // Where the current entry's header starts in the file.
+    std::int64_t headerOffset() const;
 
 private:
+    static long readCallback(archive*, void* self, const void** buffer);
+    static std::int64_t skipCallback(archive*, void* self, std::int64_t request);
     bool prepare(std::string& reason);
 
     locale_t utf8_ = static_cast<locale_t>(0);
     locale_t previous_ = static_cast<locale_t>(0);
     archive* archive_ = nullptr;
+    int fd_ = -1;
+    int readError_ = 0;  // errno of the first failed read
+    char* block_ = nullptr;
 };
 
 }  // namespace unlha32

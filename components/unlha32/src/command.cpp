@@ -4,6 +4,7 @@
 
 #include "command_line.h"
 #include "extract.h"
+#include "inspect.h"
 #include "list_file.h"
 #include "pack.h"
 #include "settings.h"
@@ -17,6 +18,8 @@ Outcome runCommand(const char* commandLine) {
     if (!parseCommandLine(commandLine, command, reason))
         return failure(UNLHA_ERROR_COMMAND, reason);
 
+    if (command.kind == Command::Kind::list) return listArchive(command.archive.c_str());
+    if (command.kind == Command::Kind::test) return testArchive(command.archive.c_str());
     const Settings settings = loadSettings();
     if (command.kind == Command::Kind::extract)
         return extractArchive(command.archive.c_str(), command.argument, settings.overwrite);

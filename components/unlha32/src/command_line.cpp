@@ -43,6 +43,10 @@ bool parseCommandLine(std::string_view line, Command& command, std::string& reas
         command.kind = Command::Kind::pack;
     } else if (tokens[0] == "x") {
         command.kind = Command::Kind::extract;
+    } else if (tokens[0] == "l") {
+        command.kind = Command::Kind::list;
+    } else if (tokens[0] == "t") {
+        command.kind = Command::Kind::test;
     } else {
         reason = "未対応のコマンドです: " + tokens[0];
         return false;
@@ -69,6 +73,16 @@ bool parseCommandLine(std::string_view line, Command& command, std::string& reas
     if (!all) {
         reason = "スイッチ -a1 がありません";
         return false;
+    }
+    const bool readOnly =
+        command.kind == Command::Kind::list || command.kind == Command::Kind::test;
+    if (readOnly) {
+        if (positional.size() != 1 || positional[0].empty()) {
+            reason = "書庫名を一つだけ指定してください";
+            return false;
+        }
+        command.archive = positional[0];
+        return true;
     }
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
         reason = command.kind == Command::Kind::pack

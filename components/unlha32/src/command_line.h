@@ -7,11 +7,12 @@
 namespace unlha32 {
 
 struct Command {
-    enum class Kind { pack, extract };
+    enum class Kind { pack, extract, list, test };
     Kind kind = Kind::pack;
     bool recurse = false;  // -r2: a folder argument brings everything under it
     std::string archive;
-    std::string argument;  // the file to pack, the list file (without '@') or the destination
+    std::string argument;  // the file to pack, the list file (without '@') or the destination;
+                           // empty for list and test
     bool argumentIsList = false;
 };
 
@@ -20,7 +21,8 @@ struct Command {
 // an unterminated quote.
 bool tokenize(std::string_view line, std::vector<std::string>& tokens);
 
-// Accepts "u -a1 [-r2] archive argument" and "x -a1 archive destination".
+// Accepts "u -a1 [-r2] archive argument", "x -a1 archive destination", "l -a1
+// archive" and "t -a1 archive".
 bool parseCommandLine(std::string_view line, Command& command, std::string& reason);
 
 }  // namespace unlha32

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <string>
 
 #include "check.h"
 #include "command.h"
@@ -15,7 +16,7 @@ namespace {
 constexpr int kVersion = 100;
 
 // Copies text into the caller's buffer without passing outputSize and without
-// cutting a UTF-8 sequence in two.
+// cutting a UTF-8 sequence in two (a listing always fits whole by then).
 void putReason(const std::string& text, char* output, unsigned long outputSize) {
     if (output == nullptr || outputSize == 0) return;
     std::size_t n = std::min<std::size_t>(text.size(), outputSize - 1);
@@ -42,8 +43,17 @@ extern "C" UNLHA_API int Unlha(void* /*ownerWindow*/, const char* commandLine, c
     } catch (...) {
         outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, "内部エラー");
     }
-    if (outcome.failed()) unlha32::warn(outcome.reason);
-    putReason(outcome.failed() ? outcome.reason : std::string(), output, outputSize);
+    // A listing is all or nothing: a cut one would pass for a shorter archive.
+    if (!outcome.failed() && outcome.output.size() >= outputSize && !outcome.output.empty()) {
+        outcome = unlha32::failure(UNLHA_ERROR_OUTPUT,
+                                   "出力バッファーが一覧に足りません (" +
+                                       std::to_string(outcome.output.size() + 1) + "バイト必要)");
+    }
+    if (outcome.failed() && !outcome.printed) unlha32::warn(outcome.reason);
+    if (outcome.failed())
+        putReason(outcome.reason, output, outputSize);
+    else
+        putReason(outcome.output, output, outputSize);
     return outcome.code;
 }
 

@@ -130,7 +130,7 @@ void Extractor::problem(int code, const std::string& line) {
 }
 
 bool Extractor::skipData() {
-    if (archive_read_data_skip(reader_.handle()) == ARCHIVE_OK) return true;
+    if (reader_.skipData() == ARCHIVE_OK) return true;
     problem(UNLHA_ERROR_DATA, "書庫が途中で切れています: " + reader_.error());
     return false;
 }
@@ -357,7 +357,7 @@ Extractor::Step Extractor::extractFile(archive_entry* entry, const std::vector<s
     auto buffer = std::make_unique<char[]>(64 * 1024);
     la_int64_t written = 0;
     for (;;) {
-        const la_ssize_t n = archive_read_data(reader_.handle(), buffer.get(), 64 * 1024);
+        const long n = reader_.readData(buffer.get(), 64 * 1024);
         if (n == 0) break;
         if (n < 0) {
             // A CRC mismatch arrives as a warning at the end of the data; the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "unlha32.h"
@@ -12,16 +13,23 @@ namespace unlha32 {
 struct Outcome {
     int code = UNLHA_OK;
     std::string reason;
+    std::string output;    // what a successful command hands back (the listing)
+    bool printed = false;  // the reason already went to standard error
 
     bool failed() const { return code != UNLHA_OK; }
 };
 
 inline Outcome failure(int code, std::string reason) {
-    return {code, std::move(reason)};
+    return {code, std::move(reason), {}, false};
 }
 
 // One line on standard error, for problems that do not end the command (an entry
 // refused during extraction, a special file left out of a pack).
 void warn(const std::string& line);
+
+// A name from an archive or the file system made safe to show: control
+// characters (C0, DEL and C1, escape among them) and bytes that are not UTF-8
+// become \xNN, so a hostile name can neither drive a terminal nor split a line.
+std::string printable(std::string_view name);
 
 }  // namespace unlha32

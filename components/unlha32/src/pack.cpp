@@ -234,7 +234,7 @@ Outcome keepEntry(ArchiveReader& reader, const EntryInfo& info, ArchiveWriter& w
     auto buffer = std::make_unique<char[]>(64 * 1024);
     std::int64_t size = 0;
     for (;;) {
-        const la_ssize_t n = archive_read_data(reader.handle(), buffer.get(), 64 * 1024);
+        const long n = reader.readData(buffer.get(), 64 * 1024);
         if (n == 0) break;
         if (n < 0)
             return failure(UNLHA_ERROR_DATA,
@@ -292,7 +292,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 
         Input* input = inputs.find(info.name);
         if (input != nullptr && !input->done && input->info.mtime > info.mtime) {
-            if (archive_read_data_skip(reader.handle()) != ARCHIVE_OK)
+            if (reader.skipData() != ARCHIVE_OK)
                 return failure(UNLHA_ERROR_DATA,
                                "既存の書庫が壊れています (" + reader.error() + ")");
             if (Outcome o = writeInput(writer, *input, method); o.failed()) return o;

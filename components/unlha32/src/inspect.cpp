@@ -1,0 +1,216 @@
+#include "inspect.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "archive_reader.h"
+#include "entry_name.h"
+#include "lha/crc16.h"
+
+namespace unlha32 {
+namespace {
+
+// Header fields libarchive keeps to itself.
+struct StoredFields {
+    std::string method;  // "-lh5-"
+    std::uint64_t packedSize = 0;
+    std::uint16_t crc = 0;
+};
+
+std::uint32_t le(const unsigned char* p, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+    return v;
+}
+
+bool preadAll(int fd, unsigned char* buffer, std::size_t size, std::int64_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        buffer += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+bool looksLikeHeader(const unsigned char* p) {
+    return p[2] == '-' && p[3] == 'l' && p[6] == '-' && p[20] <= 3;
+}
+
+// Reads the fields of the header libarchive has just accepted at offset. Before
+// the first header of a self-extracting archive libarchive skips the program,
+// which its offset does not show: the header is then searched for.
+bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
+    std::array<unsigned char, 300> h{};
+    constexpr std::int64_t kSearch = 64 * 1024;
+    std::int64_t at = offset;
+    for (;; ++at) {
+        if (at - offset > kSearch || !preadAll(fd, h.data(), 24, at)) return false;
+        if (looksLikeHeader(h.data())) break;
+    }
+    const int level = h[20];
+    out.method.assign(reinterpret_cast<const char*>(h.data()) + 2, 5);
+    out.packedSize = le(&h[7], 4);
+    if (level >= 2) {
+        out.crc = static_cast<std::uint16_t>(le(&h[21], 2));
+        return true;
+    }
+    // Levels 0 and 1: one size byte counting from byte 2, the name, then the CRC.
+    const std::size_t baseSize = std::size_t{h[0]} + 2;
+    if (baseSize > h.size() || !preadAll(fd, h.data(), baseSize, at)) return false;
+    const std::size_t crcAt = 22 + std::size_t{h[21]};
+    if (crcAt + 2 > baseSize) return false;
+    out.crc = static_cast<std::uint16_t>(le(&h[crcAt], 2));
+    if (level == 0) return true;
+    // Level 1 counts its extended headers in the packed size; each one ends in
+    // the size of the next, the base header in the size of the first.
+    std::uint64_t extended = 0;
+    std::uint32_t next = le(&h[baseSize - 2], 2);
+    std::int64_t pos = at + static_cast<std::int64_t>(baseSize);
+    while (next != 0) {
+        extended += next;
+        if (next < 3 || extended > out.packedSize) return false;
+        unsigned char size[2];
+        if (!preadAll(fd, size, 2, pos + next - 2)) return false;
+        pos += next;
+        next = le(size, 2);
+    }
+    out.packedSize -= extended;
+    return true;
+}
+
+std::string entryName(archive_entry* entry) {
+    const char* raw = archive_entry_pathname_utf8(entry);
+    if (raw == nullptr) raw = archive_entry_pathname(entry);
+    if (raw == nullptr) return {};
+    std::vector<std::string> parts;
+    std::string why;
+    std::string name;
+    if (splitEntryName(raw, parts, why)) {
+        for (const std::string& part : parts) name += (name.empty() ? "" : "/") + part;
+    } else {
+        // Extraction refuses it; show it as stored, with '/' separators.
+        name = raw;
+        for (char& c : name)
+            if (c == '\\') c = '/';
+    }
+    if (archive_entry_filetype(entry) == AE_IFDIR && (name.empty() || name.back() != '/'))
+        name += '/';
+    return printable(name);
+}
+
+std::string localTime(time_t t) {
+    struct tm parts {};
+    char text[32] = "0000-00-00 00:00:00";
+    if (::localtime_r(&t, &parts) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
+
+Outcome openFailure(const char* archivePath, const std::string& reason) {
+    struct stat st {};
+    return failure(
+        ::stat(archivePath, &st) == 0 ? UNLHA_ERROR_NOT_ARCHIVE : UNLHA_ERROR_ARCHIVE_OPEN, reason);
+}
+
+// The walk both commands share: every header through libarchive, its stored
+// fields beside it; visit reads or skips the entry's data.
+template <typename Visit>
+Outcome walk(const char* archivePath, Visit visit) {
+    ArchiveReader reader;
+    std::string reason;
+    if (!reader.openFile(archivePath, reason)) return openFailure(archivePath, reason);
+    int entries = 0;
+    std::string last;
+    const auto where = [&] {
+        return entries == 0 ? std::string("最初の項目")
+                            : std::to_string(entries) + "個目の項目 " + last + " の後";
+    };
+    for (;;) {
+        archive_entry* entry = nullptr;
+        const int r = reader.next(entry);
+        if (r == ARCHIVE_EOF) break;
+        if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
+            return failure(UNLHA_ERROR_NOT_ARCHIVE,
+                           "書庫のヘッダーが壊れています (" + where() + "): " + reader.error());
+        }
+        StoredFields fields;
+        if (!readStoredFields(reader.fd(), reader.headerOffset(), fields)) {
+            return failure(UNLHA_ERROR_NOT_ARCHIVE, "書庫のヘッダーを読めません (" + where() + ")");
+        }
+        ++entries;
+        last = entryName(entry);
+        if (Outcome o = visit(reader, entry, fields, last); o.failed()) return o;
+    }
+    if (entries == 0) return failure(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
+    return {};
+}
+
+}  // namespace
+
+Outcome listArchive(const char* archivePath) {
+    std::string listing;
+    Outcome o = walk(archivePath, [&](ArchiveReader& reader, archive_entry* entry,
+                                      const StoredFields& fields, const std::string& name) {
+        const bool directory = archive_entry_filetype(entry) == AE_IFDIR;
+        char numbers[96];
+        std::snprintf(numbers, sizeof numbers, "%" PRId64 "\t%" PRIu64 "\t",
+                      directory ? std::int64_t{0} : std::int64_t{archive_entry_size(entry)},
+                      fields.packedSize);
+        char crc[8];
+        std::snprintf(crc, sizeof crc, "%04x", directory ? 0u : unsigned{fields.crc});
+        listing += numbers + fields.method + "\t" + crc + "\t" +
+                   localTime(archive_entry_mtime(entry)) + "\t" + name + "\n";
+        if (reader.skipData() != ARCHIVE_OK) {
+            return failure(UNLHA_ERROR_DATA,
+                           "書庫が途中で切れています: " + name + " (" + reader.error() + ")");
+        }
+        return Outcome{};
+    });
+    if (!o.failed()) o.output = std::move(listing);
+    return o;
+}
+
+Outcome testArchive(const char* archivePath) {
+    auto buffer = std::make_unique<unsigned char[]>(64 * 1024);
+    return walk(archivePath, [&](ArchiveReader& reader, archive_entry* entry,
+                                 const StoredFields& fields, const std::string& name) {
+        if (archive_entry_filetype(entry) != AE_IFREG) {
+            if (reader.skipData() == ARCHIVE_OK) return Outcome{};
+            return failure(UNLHA_ERROR_DATA,
+                           "書庫が途中で切れています: " + name + " (" + reader.error() + ")");
+        }
+        std::uint16_t crc = 0;
+        std::int64_t size = 0;
+        for (;;) {
+            const long n = reader.readData(buffer.get(), 64 * 1024);
+            if (n == 0) break;
+            if (n < 0) {
+                return failure(UNLHA_ERROR_DATA,
+                               "データが壊れています: " + name + " (" + reader.error() + ")");
+            }
+            crc = unlha::crc16(crc, {buffer.get(), static_cast<std::size_t>(n)});
+            size += n;
+        }
+        if (archive_entry_size_is_set(entry) != 0 && size != archive_entry_size(entry)) {
+            return failure(UNLHA_ERROR_DATA, "データが宣言された大きさと違います: " + name);
+        }
+        if (crc != fields.crc) return failure(UNLHA_ERROR_DATA, "CRCが一致しません: " + name);
+        return Outcome{};
+    });
+}
+
+}  // namespace unlha32
