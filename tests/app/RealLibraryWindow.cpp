@@ -8,16 +8,19 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <utility>
 
 RealLibraryWindow::RealLibraryWindow()
     : m_previousConfigHome(qgetenv("XDG_CONFIG_HOME")),
       m_hadConfigHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
     // The user's own archiver settings must not decide what a test sees.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    // Packages built with the cheapest key derivation the package accepts.
-    qputenv("DOZO_RIVO_TEST_KDF", "fast");
-    for (const char* name : {"unlha32", "rivo"}) {
-        const QString built = TestFolders::builtLibrary(QLatin1String(name));
+    // The package library is the test build: packages with the cheapest key
+    // derivation a package accepts.
+    const std::pair<const char*, const char*> libraries[] = {{"unlha32", "lib/dozo"},
+                                                             {"rivo", "tests/lib"}};
+    for (const auto& [name, folder] : libraries) {
+        const QString built = TestFolders::builtLibrary(QLatin1String(name), QLatin1String(folder));
         if (built.isEmpty()) {
             m_reason = QStringLiteral("lib%1.so is not built").arg(QLatin1String(name));
             return;
@@ -34,7 +37,6 @@ RealLibraryWindow::RealLibraryWindow()
 
 RealLibraryWindow::~RealLibraryWindow() {
     m_window.reset();
-    qunsetenv("DOZO_RIVO_TEST_KDF");
     if (m_hadConfigHome) {
         qputenv("XDG_CONFIG_HOME", m_previousConfigHome);
     } else {

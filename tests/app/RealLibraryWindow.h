@@ -15,8 +15,9 @@ class QWidget;
 
 // The real main window, shown offscreen, with the project's own archiver and
 // package libraries in its system directory and a scratch folder for the
-// files a test works on. The archiver's settings and the package library's
-// key derivation are pointed at test values while the object lives.
+// files a test works on. The archiver's settings are pointed at test values
+// while the object lives; the package library is its test build (cheapest
+// key derivation).
 class RealLibraryWindow {
 public:
     RealLibraryWindow();

@@ -58,10 +58,10 @@ dozo::StartUpOptions TestFolders::options(const QStringList& arguments) const {
     return options;
 }
 
-QString TestFolders::builtLibrary(const QString& name) {
+QString TestFolders::builtLibrary(const QString& name, const QString& folder) {
     QString buildDir = qEnvironmentVariable("DOZO_BUILD_DIR");
     if (buildDir.isEmpty()) buildDir = QStringLiteral(DOZO_BINARY_DIR);
     const QString path =
-        QDir(buildDir).filePath(QStringLiteral("lib/dozo/") + dozo::Library::fileNameFor(name));
+        QDir(buildDir).filePath(folder + QLatin1Char('/') + dozo::Library::fileNameFor(name));
     return QFile::exists(path) ? path : QString();
 }

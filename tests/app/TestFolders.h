@@ -29,7 +29,9 @@ public:
     dozo::StartUpOptions options(const QStringList& arguments = {}) const;
 
     // The library built by this project, or empty when it is not built.
-    static QString builtLibrary(const QString& name);
+    // folder is relative to the build tree; tests/lib holds the test builds.
+    static QString builtLibrary(const QString& name,
+                                const QString& folder = QStringLiteral("lib/dozo"));
 
 private:
     QTemporaryDir m_root;

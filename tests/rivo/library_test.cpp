@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "library.h"
 #include "rivo.h"
 #include "support.h"
 
@@ -16,10 +17,7 @@ namespace {
 
 class RivoLibrary : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
-        writeFile(dir / "src.txt", randomBytes(100000, 1));
-    }
+    void SetUp() override { writeFile(dir / "src.txt", randomBytes(100000, 1)); }
     TempDir dir;
 };
 
@@ -35,6 +33,11 @@ int rivoAsUser(const fs::path& source, const fs::path& destination) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(RivoExports, TheShippedLibraryExportsOnlyRivo) {
+    const dozo::test::Library shipped("librivo.so");
+    EXPECT_EQ(dozo::test::exportedSymbols(shipped.path()), std::set<std::string>{"rivo"});
 }
 
 TEST_F(RivoLibrary, MissingArgumentsAreErrorsNotCrashes) {

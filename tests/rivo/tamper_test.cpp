@@ -18,7 +18,6 @@ constexpr std::size_t kSealedChunk = kChunkSize + kTagOverhead;
 class RivoTamper : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
         content = randomBytes(3 * kChunkSize + 100, 42);  // three full chunks and a short one
         writeFile(dir / "plain.bin", content);
         ASSERT_EQ(rivo(nullptr, (dir / "plain.bin").c_str(), (dir / "good.exe").c_str(), "pw"),

@@ -70,7 +70,6 @@ struct Session {
 class RivoTerminal : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
         content = randomBytes(5000, 1);
         writeFile(dir / "note.txt", content);
         ASSERT_EQ(rivo(nullptr, (dir / "note.txt").c_str(), (dir / "note.exe").c_str(), "s3cret"),

@@ -23,8 +23,8 @@ extern "C" {
 #define RIVO_E_SOURCE 3      /* source is not a readable regular file */
 #define RIVO_E_READ 4        /* reading the source failed, or it changed size meanwhile */
 #define RIVO_E_DESTINATION 5 /* no file can be created at the destination */
-#define RIVO_E_WRITE 6       /* writing the package failed (disk full, I/O error) */
-#define RIVO_E_REPLACE 7     /* flushing or renaming the package into place failed */
+#define RIVO_E_WRITE 6       /* writing or flushing the package failed (disk full, I/O error) */
+#define RIVO_E_REPLACE 7     /* the complete package could not be renamed into place */
 #define RIVO_E_CRYPTO 8      /* no memory for key derivation, or the crypto library failed */
 
 /* Longest password accepted, in bytes. The stub reads no longer line. */

@@ -18,9 +18,18 @@
 namespace dozo::rivo {
 namespace {
 
-// Default Argon2id cost: 3 passes over 256 MiB.
+#ifdef DOZO_RIVO_CHEAP_KEY_COST
+// The library the test suites build for themselves: the cheapest cost a
+// package accepts, so a suite does not spend a second per package. Such
+// packages are weak; this library is never installed.
+constexpr std::uint32_t kOpsDefault = kOpsMin;
+constexpr std::uint32_t kMemKibDefault = 8 * 1024;
+#else
+// Argon2id cost of every package: 3 passes over 256 MiB. Fixed at build
+// time: nothing a caller or its environment sets can lower it.
 constexpr std::uint32_t kOpsDefault = 3;
 constexpr std::uint32_t kMemKibDefault = 256 * 1024;
+#endif
 static_assert(kOpsDefault * std::uint64_t{kMemKibDefault} <= kWorkKibMax);
 
 // Chunks sealed per read, so reads and writes stay large while every
@@ -86,20 +95,6 @@ std::string baseName(const char* path) {
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-// Test-only: DOZO_RIVO_TEST_KDF=fast writes the cheapest cost the stub
-// accepts, so a test suite does not spend a second per package. The cost is
-// stored in the header like any other, so packages stay valid.
-void chooseCost(Header& h) {
-    const char* mode = std::getenv("DOZO_RIVO_TEST_KDF");
-    if (mode != nullptr && std::strcmp(mode, "fast") == 0) {
-        h.opslimit = kOpsMin;
-        h.memlimitKib = 8 * 1024;
-    } else {
-        h.opslimit = kOpsDefault;
-        h.memlimitKib = kMemKibDefault;
-    }
-}
-
 int checkPassword(const char* password) {
     if (password == nullptr || *password == '\0') return RIVO_E_PASSWORD;
     const std::size_t n = std::strlen(password);
@@ -123,7 +118,8 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     if (!encodeMetadata(meta, metaPlain)) return RIVO_E_SOURCE;
 
     Header h;
-    chooseCost(h);
+    h.opslimit = kOpsDefault;
+    h.memlimitKib = kMemKibDefault;
     h.stubSize = stubSize();
     h.sealedSize = sealedSizeFor(meta.size);
     // The destination first: a folder that takes no file should not cost a
