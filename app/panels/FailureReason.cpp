@@ -1,32 +1,15 @@
 #include "FailureReason.h"
 
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
 #include <QFileInfo>
 
 namespace dozo {
 
 namespace {
 
-// The result codes as rozu32.h and vod32.h document them. The application
-// never includes the libraries' headers: it binds them by name at run time.
-namespace rozu32 {
-constexpr int kSource = 1;
-constexpr int kWorkFile = 2;
-constexpr int kRead = 3;
-constexpr int kWrite = 4;
-constexpr int kReadOnly = 5;
-constexpr int kReplace = 6;
-}  // namespace rozu32
-
-namespace vod32 {
-constexpr int kSource = 1;
-constexpr int kWorkFile = 2;
-constexpr int kKeyTooLong = 3;
-constexpr int kKeyEmpty = 4;
-constexpr int kRead = 5;
-constexpr int kWrite = 6;
-constexpr int kReadOnly = 7;
-constexpr int kReplace = 8;
-}  // namespace vod32
+namespace rozu32 = contracts::rozu32;
+namespace vod32 = contracts::vod32;
 
 QString workFile() {
     return QStringLiteral("作業ファイルを作成できません");

@@ -1,7 +1,6 @@
 #include "KeyedPanel.h"
 
 #include "../shell/AppInfo.h"
-#include "../shell/LibraryExports.h"
 #include "FailureReason.h"
 #include "FileBatch.h"
 #include "FileDropFilter.h"
@@ -9,6 +8,7 @@
 #include "PanelControls.h"
 #include "VovKey.h"
 
+#include <dozo/contracts/vod32.h>
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -78,7 +78,7 @@ void KeyedPanel::cmdVovEnc_Click() {
 
     VovBCMKCFn* keyStream =
         m_shell.state().ETVov == 0
-            ? m_shell.libraries().vod32().function<VovBCMKCFn>(exports::kVovBCMKC)
+            ? m_shell.libraries().vod32().function<VovBCMKCFn>(contracts::kVovBCMKC)
             : nullptr;
     const QByteArray work = QFile::encodeName(m_shell.work().workFile());
     void* owner = m_shell.ownerHandle();

@@ -15,25 +15,24 @@ int PackageCall::run(void* owner, const QString& source, const QString& destinat
 }
 
 QString PackageCall::reasonFor(int code) {
-    // The codes are those of the package library's interface.
     switch (code) {
         case kUnavailable:
             return QStringLiteral("RIVOライブラリを読み込めません。");
-        case 1:
+        case contracts::rivo::kArgument:
             return QStringLiteral("暗号化するファイルか保存先が指定されていません。");
-        case 2:
+        case contracts::rivo::kPassword:
             return QStringLiteral("パスワードが空か、長すぎるか、改行を含んでいます。");
-        case 3:
+        case contracts::rivo::kSource:
             return QStringLiteral("暗号化するファイルを読み込めません。");
-        case 4:
+        case contracts::rivo::kRead:
             return QStringLiteral("暗号化するファイルの読み込み中にエラーが発生しました。");
-        case 5:
+        case contracts::rivo::kDestination:
             return QStringLiteral("保存先にファイルを作成できません。");
-        case 6:
+        case contracts::rivo::kWrite:
             return QStringLiteral("暗号化後のファイルを書き込めません。");
-        case 7:
+        case contracts::rivo::kReplace:
             return QStringLiteral("暗号化後のファイルを保存できません。");
-        case 8:
+        case contracts::rivo::kCrypto:
             return QStringLiteral("暗号化処理に失敗しました（メモリ不足など）。");
         default:
             return QStringLiteral("RIVOライブラリがエラーを返しました（コード %1）。").arg(code);

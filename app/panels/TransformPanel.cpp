@@ -1,12 +1,12 @@
 #include "TransformPanel.h"
 
-#include "../shell/LibraryExports.h"
 #include "FailureReason.h"
 #include "FileBatch.h"
 #include "FileDropFilter.h"
 #include "FileListCommands.h"
 #include "PanelControls.h"
 
+#include <dozo/contracts/rozu32.h>
 #include <QFile>
 #include <QGridLayout>
 #include <QPointer>
@@ -80,7 +80,7 @@ void TransformPanel::cmdEnc_Click() {
     const std::uint8_t method = m_shell.state().ET;
     FileEncryptionFn* encrypt = method < kMethodCount
                                     ? m_shell.libraries().rozu32().function<FileEncryptionFn>(
-                                          exports::kTransformMethods[method])
+                                          contracts::kTransformMethods[method])
                                     : nullptr;
     const QByteArray work = QFile::encodeName(m_shell.work().workFile());
     void* owner = m_shell.ownerHandle();

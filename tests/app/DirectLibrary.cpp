@@ -2,7 +2,8 @@
 
 #include "PanelTestWindow.h"
 
-#include <LibraryExports.h>
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

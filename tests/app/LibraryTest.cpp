@@ -2,7 +2,8 @@
 #include "TestFolders.h"
 
 #include <Library.h>
-#include <LibraryExports.h>
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -3,7 +3,8 @@
 // message when files cannot be transformed.
 #include "PanelTestWindow.h"
 
-#include <LibraryExports.h>
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
 #include <panels/BatchOutcome.h>
 #include <panels/TransformPanel.h>
 
@@ -106,7 +107,7 @@ class AppTransformMethod : public AppTransformPanel, public testing::WithParamIn
 
 TEST_P(AppTransformMethod, TransformsEveryFileAsTheLibraryDoesWithProgress) {
     const int method = GetParam();
-    const char* exportName = dozo::exports::kTransformMethods[method];
+    const char* exportName = dozo::contracts::kTransformMethods[method];
     DirectLibrary direct(QStringLiteral("Rozu32"));
 
     // Empty, one byte, odd and even lengths, and one over several blocks.
@@ -190,7 +191,7 @@ TEST_P(AppTransformMethod, RunningTwiceRestoresEveryFile) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, AppTransformMethod, testing::Range(0, 7),
                          [](const testing::TestParamInfo<int>& info) {
-                             return std::string(dozo::exports::kTransformMethods[info.param]);
+                             return std::string(dozo::contracts::kTransformMethods[info.param]);
                          });
 
 // Missing, read-only and folder entries fail with their reason; every other
@@ -198,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(Methods, AppTransformMethod, testing::Range(0, 7),
 TEST_F(AppTransformPanel, FailuresAreReportedByNameAndTheOthersProcessed) {
     DirectLibrary direct(QStringLiteral("Rozu32"));
     for (int method : {0, 3, 5}) {
-        SCOPED_TRACE(dozo::exports::kTransformMethods[method]);
+        SCOPED_TRACE(dozo::contracts::kTransformMethods[method]);
         panel->IFN->clear();
         const QByteArray first = patterned(5000, 1);
         const QByteArray locked = patterned(6000, 2);
@@ -218,7 +219,7 @@ TEST_F(AppTransformPanel, FailuresAreReportedByNameAndTheOthersProcessed) {
         app.ui().answerMessage(Answer::Ok);
         clickRun();
 
-        const char* name = dozo::exports::kTransformMethods[method];
+        const char* name = dozo::contracts::kTransformMethods[method];
         EXPECT_EQ(PanelTestWindow::readFile(firstPath), direct.transform(name, first));
         EXPECT_EQ(PanelTestWindow::readFile(lastPath), direct.transform(name, last));
         EXPECT_EQ(PanelTestWindow::readFile(lockedPath), locked);
@@ -255,7 +256,7 @@ TEST_F(AppTransformPanel, AWorkFileThatCannotBeMadeLosesNoFile) {
     const QString work = app.window().workDirectory().workFile();
     ASSERT_TRUE(QDir().mkpath(work));
     for (int method = 0; method < dozo::TransformPanel::kMethodCount; ++method) {
-        SCOPED_TRACE(dozo::exports::kTransformMethods[method]);
+        SCOPED_TRACE(dozo::contracts::kTransformMethods[method]);
         panel->IFN->clear();
         std::vector<QByteArray> originals;
         QStringList paths;

@@ -1,25 +1,28 @@
-// The four exports of the LHA archiver library (libunlha32.so) as the
-// application calls them. The application binds them by name at run time and
-// never links the library, so only the function types live here.
+// The four exports of the LHA archiver library (libunlha32.so) as its callers
+// reach them: bound by name at run time, never linked.
+// contracts/check/unlha32.cpp ties every type, name and number here to
+// components/unlha32/include/unlha32.h.
 #pragma once
 
 extern "C" {
 
-// Version in hundredths (2.55 is 255); the caller keeps only the low 16 bits,
+// Version in hundredths (2.55 is 255); callers keep only the low 16 bits,
 // taken as signed.
 using UnlhaGetVersionFn = int(void);
 
-// Runs one archiver command line. The output buffer is a scratch area the
-// caller never reads; the caller always passes a size of 0.
-// 0 means success, anything else failure.
+// Runs one archiver command line and returns one of the codes below. For a
+// failure the archiver writes a one-line reason into `output` (NUL-terminated,
+// cut to fit `outputSize`), which callers show to the user; the `l` command
+// writes its listing there instead. Callers pass a buffer of their own size
+// (never 0, or the reason is lost).
 using UnlhaFn = int(void* owner, const char* commandLine, char* output, unsigned long outputSize);
 
-// Nonzero when the file at `path` is an archive that can be extracted; the
-// caller always passes mode 1.
+// Nonzero when the file at `path` is an archive whose every header is valid;
+// callers pass mode 1.
 using UnlhaCheckArchiveFn = int(const char* path, int mode);
 
-// Shows the archiver's own settings; the caller passes an empty option text
-// and mode 0 and does not read the result.
+// Shows the archiver's own settings; callers pass an empty option text and
+// mode 0 and do not read the result.
 using UnlhaConfigDialogFn = int(void* owner, char* options, int mode);
 }
 
@@ -30,8 +33,32 @@ inline constexpr const char* kUnlha = "Unlha";
 inline constexpr const char* kUnlhaCheckArchive = "UnlhaCheckArchive";
 inline constexpr const char* kUnlhaConfigDialog = "UnlhaConfigDialog";
 
-// Command-line pieces the application sends through Unlha.
+// Command-line pieces sent through Unlha; each is followed by the quoted
+// archive and, for the first three, a quoted second argument.
 inline constexpr const char* kUnlhaPackListPrefix = "u -a1 -r2 ";
 inline constexpr const char* kUnlhaExtractPrefix = "x -a1 ";
 inline constexpr const char* kUnlhaPackFilePrefix = "u -a1 ";
+// Read-only: `l` lists every entry into the output buffer, one line each:
+// size TAB packed size TAB method TAB crc (4 lowercase hex digits) TAB
+// date TAB name LF. `t` decodes every entry and checks its size and CRC.
+inline constexpr const char* kUnlhaListPrefix = "l -a1 ";
+inline constexpr const char* kUnlhaTestPrefix = "t -a1 ";
+
+// Results of Unlha.
+namespace unlha {
+inline constexpr int kOk = 0;
+inline constexpr int kCommand = 1;      // not an accepted command line
+inline constexpr int kArchiveOpen = 2;  // the archive is missing or cannot be opened
+inline constexpr int kNotArchive = 3;   // not an LHA archive, or a damaged header
+inline constexpr int kData = 4;         // damaged entry data (CRC, size, truncation)
+inline constexpr int kUnsafeEntry = 5;  // an entry was refused; the others extracted
+inline constexpr int kSkipped = 6;      // existing files were kept, as the settings say
+inline constexpr int kInput = 7;        // a file to pack is missing or unreadable
+inline constexpr int kWrite = 8;        // the archive or an extracted file cannot be written
+inline constexpr int kNoGui = 9;        // the settings dialog needs a QApplication
+inline constexpr int kCancelled = 10;   // the settings dialog was closed without saving
+inline constexpr int kInternal = 11;    // out of memory or another unexpected failure
+inline constexpr int kSettings = 12;    // the settings file cannot be written
+inline constexpr int kOutput = 13;      // the listing does not fit the output buffer
+}  // namespace unlha
 }  // namespace dozo::contracts
