@@ -7,6 +7,7 @@
 #include "Text.h"
 
 #include <ArchiveCommands.h>
+#include <dozo/contracts/unlha32.h>
 
 #include <QDir>
 #include <QFile>
@@ -167,8 +168,7 @@ int runUnpack(const Arguments& args, Report& report) {
     const ArchiverCall::Outcome outcome =
         call.run(nullptr, ArchiveCommands::extractCommand(archive, destination));
     // Kept files are what the user asked for without --overwrite.
-    constexpr int kSkipped = 6;
-    if (outcome.code == kSkipped && !replace) {
+    if (outcome.code == contracts::unlha::kSkipped && !replace) {
         report.note(archiverReason(outcome));
         report.summary(entries ? files - existing : 0, 0, entries ? existing : 1);
         return kExitOk;
@@ -218,7 +218,7 @@ int runTest(const Arguments& args, Report& report) {
 
     ArchiverCall call(session.libraries().unlha32());
     const ArchiverCall::Outcome outcome =
-        call.run(nullptr, "t -a1 \"" + QFile::encodeName(archive) + '"');
+        call.run(nullptr, contracts::kUnlhaTestPrefix + ('"' + QFile::encodeName(archive) + '"'));
     if (outcome.failed()) return archiveFailed(report, archive, outcome, 1);
     ArchiverCall::Outcome failure;
     const std::optional<QList<ArchiveEntry>> entries =

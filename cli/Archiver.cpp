@@ -10,8 +10,6 @@ namespace dozo::cli {
 
 namespace {
 
-// The archiver's answer when the listing does not fit the buffer.
-constexpr int kOutputTooSmall = 13;
 constexpr unsigned long kFirstBuffer = 256 * 1024;
 constexpr unsigned long kLargestBuffer = 1024ul * 1024 * 1024;
 
@@ -59,12 +57,12 @@ std::optional<QList<ArchiveEntry>> listArchive(Library& unlha32, const QString& 
                     ArchiverCall::reasonFor(ArchiverCall::kUnavailable)};
         return std::nullopt;
     }
-    const QByteArray command = "l -a1 " + quoted(archive);
+    const QByteArray command = contracts::kUnlhaListPrefix + quoted(archive);
     for (unsigned long size = kFirstBuffer; size <= kLargestBuffer; size *= 4) {
         std::vector<char> output(size, '\0');
         const int code = unlha(nullptr, command.constData(), output.data(), size);
         output.back() = '\0';
-        if (code == kOutputTooSmall) continue;
+        if (code == contracts::unlha::kOutput) continue;
         if (code != 0) {
             QString reason = QFile::decodeName(output.data()).trimmed();
             if (reason.isEmpty()) reason = ArchiverCall::reasonFor(code);
@@ -72,10 +70,12 @@ std::optional<QList<ArchiveEntry>> listArchive(Library& unlha32, const QString& 
             return std::nullopt;
         }
         std::optional<QList<ArchiveEntry>> entries = parseListing(QByteArray(output.data()));
-        if (!entries) *failure = {3, ArchiverCall::reasonFor(3)};
+        if (!entries)
+            *failure = {contracts::unlha::kNotArchive,
+                        ArchiverCall::reasonFor(contracts::unlha::kNotArchive)};
         return entries;
     }
-    *failure = {kOutputTooSmall, ArchiverCall::reasonFor(kOutputTooSmall)};
+    *failure = {contracts::unlha::kOutput, ArchiverCall::reasonFor(contracts::unlha::kOutput)};
     return std::nullopt;
 }
 

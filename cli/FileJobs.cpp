@@ -8,8 +8,9 @@
 
 #include <CodePage932.h>
 #include <FileBatch.h>
-#include <LibraryExports.h>
 #include <VovKey.h>
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
 
 #include <QDir>
 #include <QDirIterator>
@@ -116,7 +117,7 @@ int methodIndex(const QString& name) {
     static const char* const shortNames[7] = {"A", "C", "LC", "LCR", "LCB", "LCRB", "CLOL"};
     for (int i = 0; i < 7; ++i) {
         if (name.compare(QLatin1String(shortNames[i]), Qt::CaseInsensitive) == 0 ||
-            name == QLatin1String(exports::kTransformMethods[i])) {
+            name == QLatin1String(contracts::kTransformMethods[i])) {
             return i;
         }
     }
@@ -154,7 +155,7 @@ int runTransform(const Arguments& args, Report& report) {
     Session session;
     auto* encrypt = session.hasTransform()
                         ? session.libraries().rozu32().function<FileEncryptionFn>(
-                              exports::kTransformMethods[method])
+                              contracts::kTransformMethods[method])
                         : nullptr;
     if (!encrypt) return missingLibrary(report, session, "Rozu32");
 
@@ -182,7 +183,7 @@ int runKeyed(const Arguments& args, Report& report) {
 
     Session session;
     auto* keyStream = session.hasKeyed()
-                          ? session.libraries().vod32().function<VovBCMKCFn>(exports::kVovBCMKC)
+                          ? session.libraries().vod32().function<VovBCMKCFn>(contracts::kVovBCMKC)
                           : nullptr;
     if (!keyStream) return missingLibrary(report, session, "Vod32");
 

@@ -20,9 +20,6 @@ namespace dozo::cli {
 
 namespace {
 
-// The library answers this for a password it will not take.
-constexpr int kPasswordRefused = 2;
-
 QString absolute(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
@@ -129,7 +126,7 @@ int runPackage(const Arguments& args, Report& report) {
     if (code != 0) {
         report.failure(executable, packageReason(code));
         report.summary(0, 1, 0);
-        return code == kPasswordRefused ? kExitRefused : kExitFailed;
+        return code == contracts::rivo::kPassword ? kExitRefused : kExitFailed;
     }
     if (!archive) {
         report.summary(1, 0, 0);

@@ -5,6 +5,10 @@
 #include <FailureReason.h>
 #include <PackageCall.h>
 
+#include <dozo/contracts/rivo.h>
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/unlha32.h>
+#include <dozo/contracts/vod32.h>
 #include <QFileInfo>
 
 namespace dozo::cli {
@@ -54,23 +58,52 @@ QString english(Meaning meaning, const QString& path) {
 
 QString transformReason(int code, const QString& path) {
     if (japanese()) return FailureReason::forTransform(code, path);
-    // The codes of rozu32.h.
-    static const Meaning byCode[] = {Meaning::Source, Meaning::WorkFile, Meaning::Read,
-                                     Meaning::Write,  Meaning::ReadOnly, Meaning::Replace};
-    if (code == FailureReason::kUnavailable) return QStringLiteral("the library cannot be called");
-    if (code >= 1 && code <= 6) return english(byCode[code - 1], path);
-    return unknown(code);
+    namespace r = contracts::rozu32;
+    switch (code) {
+        case FailureReason::kUnavailable:
+            return QStringLiteral("the library cannot be called");
+        case r::kSource:
+            return english(Meaning::Source, path);
+        case r::kWorkFile:
+            return english(Meaning::WorkFile, path);
+        case r::kRead:
+            return english(Meaning::Read, path);
+        case r::kWrite:
+            return english(Meaning::Write, path);
+        case r::kReadOnly:
+            return english(Meaning::ReadOnly, path);
+        case r::kReplace:
+            return english(Meaning::Replace, path);
+        default:
+            return unknown(code);
+    }
 }
 
 QString keyedReason(int code, const QString& path) {
     if (japanese()) return FailureReason::forKeyed(code, path);
-    // The codes of vod32.h.
-    static const Meaning byCode[] = {Meaning::Source,   Meaning::WorkFile, Meaning::KeyTooLong,
-                                     Meaning::KeyEmpty, Meaning::Read,     Meaning::Write,
-                                     Meaning::ReadOnly, Meaning::Replace};
-    if (code == FailureReason::kUnavailable) return QStringLiteral("the library cannot be called");
-    if (code >= 1 && code <= 8) return english(byCode[code - 1], path);
-    return unknown(code);
+    namespace v = contracts::vod32;
+    switch (code) {
+        case FailureReason::kUnavailable:
+            return QStringLiteral("the library cannot be called");
+        case v::kSource:
+            return english(Meaning::Source, path);
+        case v::kWorkFile:
+            return english(Meaning::WorkFile, path);
+        case v::kKeyTooLong:
+            return english(Meaning::KeyTooLong, path);
+        case v::kKeyEmpty:
+            return english(Meaning::KeyEmpty, path);
+        case v::kRead:
+            return english(Meaning::Read, path);
+        case v::kWrite:
+            return english(Meaning::Write, path);
+        case v::kReadOnly:
+            return english(Meaning::ReadOnly, path);
+        case v::kReplace:
+            return english(Meaning::Replace, path);
+        default:
+            return unknown(code);
+    }
 }
 
 QString archiverReason(const ArchiverCall::Outcome& outcome) {
@@ -81,28 +114,28 @@ QString archiverReason(const ArchiverCall::Outcome& outcome) {
     switch (outcome.code) {
         case ArchiverCall::kUnavailable:
             return QStringLiteral("the archiver library cannot be loaded");
-        case 1:
+        case contracts::unlha::kCommand:
             general = QStringLiteral("command not accepted");
             break;
-        case 2:
+        case contracts::unlha::kArchiveOpen:
             general = QStringLiteral("the archive cannot be opened");
             break;
-        case 3:
+        case contracts::unlha::kNotArchive:
             general = QStringLiteral("not an LHA archive, or a damaged one");
             break;
-        case 4:
+        case contracts::unlha::kData:
             general = QStringLiteral("damaged data in the archive");
             break;
-        case 5:
+        case contracts::unlha::kUnsafeEntry:
             general = QStringLiteral("unsafe entry not extracted");
             break;
-        case 6:
+        case contracts::unlha::kSkipped:
             general = QStringLiteral("existing files kept");
             break;
-        case 7:
+        case contracts::unlha::kInput:
             general = QStringLiteral("a file to pack cannot be read");
             break;
-        case 8:
+        case contracts::unlha::kWrite:
             general = QStringLiteral("cannot write");
             break;
         default:
@@ -116,25 +149,24 @@ QString archiverReason(const ArchiverCall::Outcome& outcome) {
 
 QString packageReason(int code) {
     if (japanese()) return PackageCall::reasonFor(code);
-    // The codes of the package library's interface.
     switch (code) {
         case PackageCall::kUnavailable:
             return QStringLiteral("the package library cannot be loaded");
-        case 1:
+        case contracts::rivo::kArgument:
             return QStringLiteral("no file to package or no destination");
-        case 2:
+        case contracts::rivo::kPassword:
             return QStringLiteral("the password is empty, too long or holds a line break");
-        case 3:
+        case contracts::rivo::kSource:
             return QStringLiteral("the file to package cannot be read");
-        case 4:
+        case contracts::rivo::kRead:
             return QStringLiteral("read error in the file to package");
-        case 5:
+        case contracts::rivo::kDestination:
             return QStringLiteral("the package cannot be created at its destination");
-        case 6:
+        case contracts::rivo::kWrite:
             return QStringLiteral("the package cannot be written");
-        case 7:
+        case contracts::rivo::kReplace:
             return QStringLiteral("the package cannot be saved");
-        case 8:
+        case contracts::rivo::kCrypto:
             return QStringLiteral("encryption failed (out of memory?)");
         default:
             return unknown(code);

@@ -15,6 +15,8 @@ Report::~Report() {
 }
 
 void Report::writeErr(const QString& text) {
+    // Standard output first, so lines on a shared terminal keep their order.
+    std::fflush(stdout);
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
     std::fflush(stderr);
@@ -44,7 +46,6 @@ void Report::error(const QString& text) {
 
 void Report::progress(int done, int total, std::int64_t bytes, const QString& current) {
     if (m_quiet || !m_terminal) return;
-    std::fflush(stdout);
     // \r and "erase to end of line" redraw the one line in place.
     writeErr(QStringLiteral("\r\x1b[K[%1/%2] %3  %4")
                  .arg(done)

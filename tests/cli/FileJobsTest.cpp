@@ -3,7 +3,8 @@
 #include "CliRun.h"
 
 #include <CodePage932.h>
-#include <LibraryExports.h>
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
 #include <files.h>
 #include <library.h>
 #include <temp_dir.h>
