@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <utility>
 
 namespace dozo::cli {
 
@@ -21,9 +22,30 @@ Session::Session()
     : m_dirs(AppDirectories::resolve(applicationDir())),
       m_libraries(m_dirs),
       m_work(m_dirs.application) {
-    StartUpOptions options;
-    options.applicationDir = m_dirs.application;
-    StartUp::run(options, m_dirs, m_libraries, m_state);
+    m_state.SysDir = m_dirs.system;
+}
+
+bool Session::hasArchiver() {
+    if (!std::exchange(m_archiverLooked, true)) StartUp::findArchiver(m_dirs, m_libraries, m_state);
+    return m_state.UNLHAVer != 0;
+}
+
+bool Session::hasTransform() {
+    if (!std::exchange(m_transformLooked, true))
+        StartUp::findTransform(m_dirs, m_libraries, m_state);
+    return m_state.RazuEx == kPresent;
+}
+
+bool Session::hasKeyed() {
+    if (!std::exchange(m_keyedLooked, true)) StartUp::findKeyed(m_dirs, m_libraries, m_state);
+    return m_state.VovEx == kPresent;
+}
+
+const WindowState& Session::state() {
+    hasArchiver();
+    hasTransform();
+    hasKeyed();
+    return m_state;
 }
 
 QString Session::searched() const {
