@@ -5,6 +5,8 @@
 #include <temp_dir.h>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
@@ -89,3 +91,81 @@ TEST(Package, RefusalsLeaveNoPackage) {
 }
 
 }  // namespace
+
+#ifdef DOZO_FAST_RIVO
+namespace {
+
+// A system folder holding the package library with the cheap key cost and
+// the real archiver.
+class FastPackages : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::symlink(DOZO_FAST_RIVO, (system / "librivo.so").c_str()), 0);
+        ASSERT_EQ(::symlink(DOZO_UNLHA32, (system / "libunlha32.so").c_str()), 0);
+        options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(system.path());
+    }
+    TempDir system, dir;
+    CliOptions options;
+};
+
+TEST_F(FastPackages, PasswordFileWithJapaneseAndSpacesOpensWithTheSamePassword) {
+    const Bytes content = randomBytes(5000, 33);
+    writeFile(dir / "写真 1.jpeg", content);
+    const QByteArray password = QStringLiteral(" 合言葉 with spaces ").toUtf8();
+    writeFile(dir / "pw", Bytes(password.begin(), password.end()));  // no newline: taken whole
+    const CliResult made = runCli({QStringLiteral("package"), QStringLiteral("--password-file"),
+                                   q(dir / "pw"), q(dir / "写真 1.jpeg")},
+                                  options);
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    // The tab's rule cuts four characters whatever they are.
+    const std::string package = dir / "写真 1..exe";
+    ASSERT_TRUE(dozo::test::exists(package));
+
+    TempDir out;
+    const CliResult wrong = runProgram(
+        q(package), {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(out.path())},
+        {password.trimmed() + "\n", {}, {}});
+    EXPECT_NE(wrong.exitCode, 0);
+    const CliResult restored = runProgram(
+        q(package),
+        {QStringLiteral("--password-file"), q(dir / "pw"), QStringLiteral("-o"), q(out.path())});
+    ASSERT_EQ(restored.exitCode, 0) << restored.err.toStdString();
+    EXPECT_EQ(readFile(out / "写真 1.jpeg"), content);
+}
+
+TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
+    const Bytes content = randomBytes(20000, 34);
+    writeFile(dir / "report.txt", content);
+    options.input = "pw\n";
+    const CliResult made =
+        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "out/pkg.exe")},
+               options);
+    // A missing folder for OUT is the package library's failure, named.
+    EXPECT_EQ(made.exitCode, 1);
+    EXPECT_FALSE(dozo::test::exists(dir / "out/pkg.lzh"));
+
+    const CliResult packed =
+        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "pkg.exe")},
+               options);
+    ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
+    ASSERT_TRUE(dozo::test::exists(dir / "pkg.lzh"));
+    TempDir out;
+    ASSERT_EQ(runProgram(QStringLiteral("lha"),
+                         {QStringLiteral("xw=") + q(out.path()), q(dir / "pkg.lzh")})
+                  .exitCode,
+              0);
+    // The archive stores no Unix permissions: the package comes out plain.
+    ASSERT_EQ(::chmod((out / "pkg.exe").c_str(), 0755), 0);
+    TempDir restored;
+    const CliResult opened =
+        runProgram(q(out / "pkg.exe"),
+                   {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(restored.path())},
+                   {"pw\n", {}, {}});
+    ASSERT_EQ(opened.exitCode, 0) << opened.err.toStdString();
+    EXPECT_EQ(readFile(restored / "report.txt"), content);
+}
+
+}  // namespace
+#endif
