@@ -1,4 +1,5 @@
 #include "shell/ApplicationFont.h"
+#include "shell/QtTranslation.h"
 #include "shell/frmMain.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dozo"));
     dozo::ApplicationFont::apply();
+    dozo::QtTranslation::install();
 
     dozo::StartUpOptions options;
     // Qt has removed its own options; what is left is ours.

@@ -57,6 +57,7 @@ frmAbout::frmAbout(UiServices* ui) : QDialog(nullptr), m_qtUi(this), m_ui(ui ? u
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowIcon(AppIcon::icon());
     createControls();
     Form_Load();
     fixGeometry();
@@ -106,7 +107,9 @@ void frmAbout::createControls() {
     cmdOK->setDefault(true);
     cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    for (QPushButton* button : {cmdOK, cmdSysInfo}) button->setMinimumWidth(84);
+    // The designed 84 pixels, or what the caption needs in the installed font.
+    for (QPushButton* button : {cmdOK, cmdSysInfo})
+        button->setMinimumWidth(qMax(84, button->sizeHint().width()));
 
     // Escape reaches QDialog::reject, which closes the box like OK does.
     connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);

@@ -1,5 +1,6 @@
 #include "ArchiveCommands.h"
 
+#include <dozo/contracts/unlha32.h>
 #include <QFile>
 
 namespace dozo {
@@ -23,15 +24,20 @@ QByteArray ArchiveCommands::listText(const QStringList& entries) {
 }
 
 QByteArray ArchiveCommands::packListCommand(const QString& archive, const QString& listFile) {
-    return "u -a1 -r2 " + quoted(archive) + ' ' + quoted(QLatin1Char('@') + listFile);
+    return contracts::kUnlhaPackListPrefix + quoted(archive) + ' ' +
+           quoted(QLatin1Char('@') + listFile);
 }
 
 QByteArray ArchiveCommands::extractCommand(const QString& archive, const QString& destination) {
-    return "x -a1 " + quoted(archive) + ' ' + quoted(destination);
+    return contracts::kUnlhaExtractPrefix + quoted(archive) + ' ' + quoted(destination);
 }
 
 QByteArray ArchiveCommands::packFileCommand(const QString& archive, const QString& file) {
-    return "u -a1 " + quoted(archive) + ' ' + quoted(file);
+    return contracts::kUnlhaPackFilePrefix + quoted(archive) + ' ' + quoted(file);
+}
+
+QByteArray ArchiveCommands::listCommand(const QString& archive) {
+    return contracts::kUnlhaListPrefix + quoted(archive);
 }
 
 bool ArchiveCommands::isQuotable(const QString& path) {

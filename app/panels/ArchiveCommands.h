@@ -22,6 +22,8 @@ public:
     static QByteArray extractCommand(const QString& archive, const QString& destination);
     // u -a1 "archive" "file"
     static QByteArray packFileCommand(const QString& archive, const QString& file);
+    // l -a1 "archive"
+    static QByteArray listCommand(const QString& archive);
 
     // The archiver's command lines have no escape for a double quote, so a
     // path holding one cannot be passed whole.

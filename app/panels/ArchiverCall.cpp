@@ -1,5 +1,7 @@
 #include "ArchiverCall.h"
 
+#include "ArchiveCommands.h"
+
 #include <dozo/contracts/unlha32.h>
 
 #include <QFile>
@@ -12,6 +14,35 @@ namespace {
 // Long enough for a reason naming two full paths; the archiver cuts the rest.
 constexpr unsigned long kOutputSize = 2048;
 
+// A listing takes about a hundred bytes an entry. The buffer grows while the
+// archiver says it is too small, up to a size no archive of ours needs.
+constexpr qsizetype kFirstListingSize = 64 * 1024;
+constexpr qsizetype kLargestListingSize = 256 * 1024 * 1024;
+
+// size TAB packed TAB method TAB crc TAB date TAB name, one line an entry.
+std::optional<ArchiverCall::Entry> parseEntry(const QByteArray& line) {
+    const QList<QByteArray> fields = line.split('\t');
+    if (fields.size() < 6) return std::nullopt;
+    ArchiverCall::Entry entry;
+    bool sizeOk = false;
+    bool crcOk = false;
+    entry.size = fields[0].toLongLong(&sizeOk);
+    entry.crc = fields[3].toUShort(&crcOk, 16);
+    if (!sizeOk || !crcOk) return std::nullopt;
+    entry.modified = QDateTime::fromString(QString::fromLatin1(fields[4]),
+                                           QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // A name holding a tab keeps it: only the first five tabs separate.
+    qsizetype nameStart = 0;
+    for (int i = 0; i < 5; ++i) nameStart = line.indexOf('\t', nameStart) + 1;
+    entry.name = QFile::decodeName(line.mid(nameStart));
+    return entry;
+}
+
+QString reasonFrom(const char* output, int code) {
+    QString reason = QFile::decodeName(output).trimmed();
+    return reason.isEmpty() ? ArchiverCall::reasonFor(code) : reason;
+}
+
 }  // namespace
 
 ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLine) {
@@ -21,9 +52,33 @@ ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLi
     const int code = unlha(owner, commandLine.constData(), output.data(), kOutputSize);
     if (code == 0) return {};
     output.back() = '\0';
-    QString reason = QFile::decodeName(output.data()).trimmed();
-    if (reason.isEmpty()) reason = reasonFor(code);
-    return {code, reason};
+    return {code, reasonFrom(output.data(), code)};
+}
+
+ArchiverCall::Listing ArchiverCall::list(void* owner, const QString& archive) {
+    auto* unlha = m_library.function<UnlhaFn>(contracts::kUnlha);
+    if (!unlha) return {{kUnavailable, reasonFor(kUnavailable)}, {}};
+    const QByteArray command = ArchiveCommands::listCommand(archive);
+    QByteArray output;
+    int code = contracts::unlha::kOutput;
+    for (qsizetype size = kFirstListingSize;
+         code == contracts::unlha::kOutput && size <= kLargestListingSize; size *= 2) {
+        output.fill('\0', size);
+        code = unlha(owner, command.constData(), output.data(), static_cast<unsigned long>(size));
+        output.back() = '\0';
+    }
+    if (code != 0) return {{code, reasonFrom(output.constData(), code)}, {}};
+
+    Listing listing;
+    for (const QByteArray& line : QByteArray(output.constData()).split('\n')) {
+        if (line.isEmpty()) continue;
+        const std::optional<Entry> entry = parseEntry(line);
+        // A line we cannot read makes the whole listing untrustworthy.
+        if (!entry)
+            return {{contracts::unlha::kInternal, reasonFor(contracts::unlha::kInternal)}, {}};
+        listing.entries.append(*entry);
+    }
+    return listing;
 }
 
 std::optional<bool> ArchiverCall::checkArchive(const QString& archive) {
@@ -36,21 +91,21 @@ QString ArchiverCall::reasonFor(int code) {
     switch (code) {
         case kUnavailable:
             return QStringLiteral("UNLHA32ライブラリを読み込めません。");
-        case 1:
+        case contracts::unlha::kCommand:
             return QStringLiteral("コマンドが正しくありません。");
-        case 2:
+        case contracts::unlha::kArchiveOpen:
             return QStringLiteral("書庫ファイルを開けません。");
-        case 3:
+        case contracts::unlha::kNotArchive:
             return QStringLiteral("LHA書庫ではないか、書庫が壊れています。");
-        case 4:
+        case contracts::unlha::kData:
             return QStringLiteral("書庫のデータが壊れています。");
-        case 5:
+        case contracts::unlha::kUnsafeEntry:
             return QStringLiteral("安全でない項目を展開しませんでした。");
-        case 6:
+        case contracts::unlha::kSkipped:
             return QStringLiteral("既存のファイルを上書きしませんでした。");
-        case 7:
+        case contracts::unlha::kInput:
             return QStringLiteral("圧縮するファイルを読み込めません。");
-        case 8:
+        case contracts::unlha::kWrite:
             return QStringLiteral("ファイルを書き込めません。");
         default:
             return QStringLiteral("UNLHA32がエラーを返しました（コード %1）。").arg(code);

@@ -9,11 +9,11 @@
 
 namespace dozo {
 
-FileDropFilter::FileDropFilter(QWidget* target, Handler handler)
-    : QObject(target), m_handler(std::move(handler)) {}
+FileDropFilter::FileDropFilter(QWidget* target, Handler handler, Region region)
+    : QObject(target), m_handler(std::move(handler)), m_region(std::move(region)) {}
 
-FileDropFilter* FileDropFilter::install(QWidget* target, Handler handler) {
-    auto* filter = new FileDropFilter(target, std::move(handler));
+FileDropFilter* FileDropFilter::install(QWidget* target, Handler handler, Region region) {
+    auto* filter = new FileDropFilter(target, std::move(handler), std::move(region));
     target->setAcceptDrops(true);
     target->installEventFilter(filter);
     if (auto* area = qobject_cast<QAbstractScrollArea*>(target)) {
@@ -32,12 +32,17 @@ QStringList FileDropFilter::localPaths(const QMimeData* data) {
     return paths;
 }
 
+bool FileDropFilter::takes(const QDropEvent* event) const {
+    if (m_region && !m_region(event->position().toPoint())) return false;
+    return !localPaths(event->mimeData()).isEmpty();
+}
+
 bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (!localPaths(drag->mimeData()).isEmpty()) {
+            if (takes(drag)) {
                 drag->setDropAction(Qt::CopyAction);
                 drag->accept();
             } else {
@@ -48,7 +53,7 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
             const QStringList paths = localPaths(drop->mimeData());
-            if (paths.isEmpty()) {
+            if (!takes(drop)) {
                 drop->ignore();
                 return true;
             }

@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <functional>
 
+class QDropEvent;
 class QMimeData;
+class QPoint;
 class QWidget;
 
 namespace dozo {
@@ -18,10 +20,12 @@ class FileDropFilter : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void(const QStringList& paths)>;
+    // Whether a drag at this point of the target may drop there.
+    using Region = std::function<bool(const QPoint& at)>;
 
     // Installs itself on `target` (and its viewport when it has one); owned
-    // by `target`.
-    static FileDropFilter* install(QWidget* target, Handler handler);
+    // by `target`. With a region, drags elsewhere on the target are refused.
+    static FileDropFilter* install(QWidget* target, Handler handler, Region region = {});
 
     // The local file paths of a text/uri-list, in order; empty when there
     // are none.
@@ -31,9 +35,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    FileDropFilter(QWidget* target, Handler handler);
+    FileDropFilter(QWidget* target, Handler handler, Region region);
+    bool takes(const QDropEvent* event) const;
 
     Handler m_handler;
+    Region m_region;
 };
 
 }  // namespace dozo

@@ -119,6 +119,8 @@ void KeyedPanel::createControls() {
     cmdVovClear->setToolTip(QStringLiteral("リスト内の全項目を削除します"));
     txtKey = named(new QLineEdit(QString::fromLatin1(kDefaultKey), this), "txtKey");
     txtKey->setMaxLength(kKeyMaxLength);
+    // A dropped file's name is no key.
+    txtKey->setAcceptDrops(false);
     Label6 = buddyLabel("Label6", QStringLiteral("暗号化キー(&K)："), txtKey, this);
     cmdVovEnc = named(new QPushButton(QStringLiteral("処理開始(&S)..."), this), "cmdVovEnc");
     cmdVovEnc->setToolTip(QStringLiteral("暗号化処理を開始します"));

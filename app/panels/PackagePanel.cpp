@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "ArchiveCommands.h"
+#include "ArchivedCopy.h"
 #include "ArchiverCall.h"
 #include "FileDropFilter.h"
 #include "PackageCall.h"
@@ -43,6 +44,8 @@ void PackagePanel::createControls() {
     BR->setToolTip(QStringLiteral("暗号化するファイルをダイアログから選択します。"));
     PASS = named(new QLineEdit(this), "PASS");
     PASS->setMaxLength(kPasswordMaxLength);
+    // A dropped file's name is no password.
+    PASS->setAcceptDrops(false);
     PASS->setToolTip(QStringLiteral("暗号化解除パスワードを半角100文字以内で指定します。"));
     Label2 = buddyLabel("Label2", QStringLiteral("暗号化パスワード(&P)："), PASS, this);
     Line3 = etchedLine("Line3", true, this);
@@ -206,17 +209,33 @@ void PackagePanel::LHAEnc_Click() {
     ArchiverCall call(m_shell.libraries().unlha32());
     void* owner = m_shell.ownerHandle();
     const QByteArray command = ArchiveCommands::packFileCommand(state.SFN, state.EFN);
-    const ArchiverCall::Outcome outcome =
-        m_shell.longRun().run([&](LongRun::Progress&) { return call.run(owner, command); });
-    if (outcome.failed()) {
-        showAborted(outcome.reason);
+    const QString archive = state.SFN;
+    const QString executable = state.EFN;
+    struct Packed {
+        ArchiverCall::Outcome outcome;
+        ArchivedCopy::Result copy;
+    };
+    const Packed packed = m_shell.longRun().run([&](LongRun::Progress&) {
+        Packed result{call.run(owner, command), {}};
+        if (!result.outcome.failed())
+            result.copy = ArchivedCopy::check(call, owner, archive, executable);
+        return result;
+    });
+    if (packed.outcome.failed()) {
+        showAborted(packed.outcome.reason);
+        return;
+    }
+    // The executable is the only copy of the package until the archive is
+    // known to hold it.
+    if (!packed.copy.held()) {
+        showAborted(packed.copy.reason);
         return;
     }
 
-    QFile executable(state.EFN);
-    if (!executable.remove()) {
+    QFile file(state.EFN);
+    if (!file.remove()) {
         showError(QStringLiteral("【") + state.EFN +
-                  QStringLiteral("】を削除できませんでした。\r\n") + executable.errorString());
+                  QStringLiteral("】を削除できませんでした。\r\n") + file.errorString());
     }
     showCompleted();
 }

@@ -7,7 +7,8 @@ namespace dozo {
 
 // The four libraries the application reaches, each bound on first use with
 // the search order: application directory, system directory, then the
-// dynamic loader's own search.
+// dynamic loader's own search. The archiver skips the application
+// directory, as start-up does when it looks for it.
 class LibraryBinding {
 public:
     explicit LibraryBinding(const AppDirectories& dirs);

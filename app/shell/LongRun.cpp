@@ -72,6 +72,8 @@ void LongRun::runErased(const std::function<void(Progress&)>& work) {
 
     m_busy = true;
     qApp->installEventFilter(this);
+    // Clicks are thrown away for the whole run: the cursor says so.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     emit busyChanged(true);
 
     QEventLoop loop;
@@ -97,6 +99,7 @@ void LongRun::runErased(const std::function<void(Progress&)>& work) {
     worker->wait();
 
     qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
     m_busy = false;
     emit busyChanged(false);
     if (failure) std::rethrow_exception(failure);

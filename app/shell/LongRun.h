@@ -14,7 +14,8 @@ namespace dozo {
 // while the window keeps repainting. For the whole run the window takes no
 // input: mouse, keyboard, wheel and drop events meant for it are thrown away
 // (not postponed: a click made during a run must not fire afterwards) and
-// close requests are refused. The window's enablement timer is stopped for
+// close requests are refused, and the cursor is the wait cursor. The window's
+// enablement timer is stopped for
 // the run through busyChanged().
 class LongRun : public QObject {
     Q_OBJECT

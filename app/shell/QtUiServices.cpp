@@ -18,6 +18,9 @@ UiServices::Answer QtUiServices::messageBox(const QString& text, const QString& 
                                             Buttons buttons, Icon icon) {
     QMessageBox box(m_owner);
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kAppTitle) : title);
+    // Texts carry file names, which may look like markup: never let Qt
+    // guess that a name is rich text.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
         case Icon::None:

@@ -9,8 +9,15 @@ namespace dozo {
 WindowDrop::WindowDrop(frmMain& window) : QObject(&window), m_window(window) {
     setObjectName(QStringLiteral("WindowDrop"));
     // Children that do not take drops leave them to the nearest ancestor that
-    // does, which is the window: that is its surface.
-    FileDropFilter::install(&window, [this](const QStringList& paths) { dropped(paths); });
+    // does, which is the window. Only the window's own surface takes them: a
+    // drop that misses a list by a few pixels and lands on a button, label,
+    // frame, the tab control or a text box must not replace the target.
+    FileDropFilter::install(
+        &window, [this](const QStringList& paths) { dropped(paths); },
+        [&window](const QPoint& at) {
+            QWidget* under = window.childAt(at);
+            return under == nullptr || under == window.centralWidget();
+        });
 }
 
 void WindowDrop::dropped(const QStringList& paths) {

@@ -7,8 +7,8 @@ namespace dozo {
 
 class frmMain;
 
-// Files dropped on the window's own surface, outside the controls that take
-// drops themselves: the first path becomes the package panel's target.
+// Files dropped on the window's own surface, outside every control: the first
+// path becomes the package panel's target.
 // Drags offer copy only for a list of local files.
 class WindowDrop : public QObject {
     Q_OBJECT

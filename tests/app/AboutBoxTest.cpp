@@ -84,6 +84,10 @@ TEST_F(AboutBox, ShowsTheApplicationsIdentity) {
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(sysInfo->text().toStdString(), "ｼｽﾃﾑ情報(&S)...");
     EXPECT_GT(sysInfo->y(), ok->y());
+    for (QPushButton* button : {ok, sysInfo}) {
+        EXPECT_GE(button->width(), button->sizeHint().width()) << "clipped caption";
+        EXPECT_GE(button->width(), 84);
+    }
 
     // A modeless window of its own, with a fixed frame.
     EXPECT_EQ(about->parentWidget(), nullptr);
@@ -101,6 +105,9 @@ TEST_F(AboutBox, ShowsTheApplicationsIdentity) {
     EXPECT_FALSE(window.windowIcon().isNull());
     EXPECT_EQ(shown,
               window.windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32));
+    EXPECT_EQ(about->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
+              shown)
+        << "its own window icon is the application's";
 }
 
 TEST_F(AboutBox, DrawsTheTitleWithItsShadowAndAnEtchedLine) {

@@ -1,6 +1,7 @@
-// Drops as the desktop sends them (text/uri-list): on the window's surface,
-// on the transform and keyed lists, and the drag-over answer of the three
-// targets that only take file lists.
+// Drops as the desktop sends them (text/uri-list and text/plain, routed by the
+// window): on the window's surface, on the transform and keyed lists, the
+// drag-over answer of the targets that take file lists, and the refusal of
+// every other control.
 #include "PanelTestWindow.h"
 
 #include <panels/ArchivePanel.h>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QLineEdit>
 #include <QTabWidget>
 
 namespace {
@@ -30,6 +32,10 @@ protected:
         QDir().mkpath(folder);
     }
 
+    // A point of the window's own surface: the margin around the tabs.
+    QWidget* surface() { return app.window().centralWidget(); }
+    static constexpr QPoint kMargin{2, 2};
+
     PanelTestWindow app;
     QStringList files;
     QString folder;
@@ -39,7 +45,7 @@ TEST_F(AppDrop, OnTheWindowSurfaceTheFirstPathBecomesTheTarget) {
     dozo::frmMain& w = app.window();
     app.showTab(2);
     const auto data = FileDrops::fileList(files);
-    EXPECT_TRUE(FileDrops::drop(&w, data.get()));
+    EXPECT_TRUE(FileDrops::drop(surface(), data.get(), kMargin));
     EXPECT_EQ(w.packagePanel()->TFile->text(), files[0]);
     EXPECT_EQ(w.state().TFN, files[0]);
     EXPECT_EQ(w.SSTab1()->currentIndex(), 2) << "the visible tab stays";
@@ -86,9 +92,10 @@ TEST_F(AppDrop, DragOverOffersCopyOnlyForFileLists) {
         const char* name;
         QWidget* widget;
         int tab;
+        std::optional<QPoint> at = std::nullopt;
     };
     const Target targets[] = {
-        {"window", &w, 0},
+        {"surface", surface(), 0, kMargin},
         {"TFile", w.packagePanel()->TFile, 0},
         {"FL", w.archivePanel()->FL->viewport(), 1},
         {"IFN", w.transformPanel()->IFN->viewport(), 2},
@@ -112,13 +119,59 @@ TEST_F(AppDrop, DragOverOffersCopyOnlyForFileLists) {
         app.showTab(t.tab);
         for (const Payload& p : payloads) {
             SCOPED_TRACE(std::string(t.name) + " " + p.name);
-            EXPECT_EQ(FileDrops::dragOver(t.widget, p.data), p.effect);
+            EXPECT_EQ(FileDrops::dragOver(t.widget, p.data, t.at), p.effect);
         }
     }
     // A refused drop on the surface changes nothing.
-    EXPECT_FALSE(FileDrops::drop(&w, text.get()));
+    EXPECT_FALSE(FileDrops::drop(surface(), text.get(), kMargin));
     EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
     EXPECT_TRUE(w.state().TFN.isEmpty());
+}
+
+// A file manager's drop on a control that takes no files, or that missed a
+// list by a few pixels: the no-drop effect, and nothing changes. Text boxes
+// would otherwise insert the dropped paths into the password or the key.
+TEST_F(AppDrop, EveryOtherControlRefusesAndNothingChanges) {
+    dozo::frmMain& w = app.window();
+    struct Row {
+        const char* name;
+        int tab;
+        std::optional<QPoint> at = std::nullopt;  // centre unless given
+    };
+    const Row rows[] = {
+        {"PASS", 0},
+        {"txtKey", 3},
+        {"BR", 0},
+        {"LHAEnc", 0},
+        {"Label1", 0},
+        {"cmdVovEnc", 3},
+        {"cmdDelete", 1},
+        {"Line3", 0},
+        {"Frame1", 2, QPoint(3, 40)},  // its border, beside the options
+        {"qt_tabwidget_tabbar", 1},
+        {"PackagePanel", 0, QPoint(3, 3)},  // the tab page around the controls
+    };
+    const auto data = FileDrops::fileList(files);
+    auto* pass = w.findChild<QLineEdit*>(QStringLiteral("PASS"));
+    auto* key = w.findChild<QLineEdit*>(QStringLiteral("txtKey"));
+    ASSERT_TRUE(pass && key);
+    pass->setText(QStringLiteral("secret"));
+    const QString keyBefore = key->text();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        app.showTab(row.tab);
+        auto* target = w.findChild<QWidget*>(QLatin1String(row.name));
+        ASSERT_NE(target, nullptr);
+        EXPECT_EQ(FileDrops::dragOver(target, data.get(), row.at), Qt::IgnoreAction);
+        EXPECT_FALSE(FileDrops::drop(target, data.get(), row.at));
+        EXPECT_EQ(pass->text(), QStringLiteral("secret"));
+        EXPECT_EQ(key->text(), keyBefore);
+        EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+        EXPECT_TRUE(w.state().TFN.isEmpty());
+        EXPECT_EQ(w.transformPanel()->IFN->count(), 0);
+        EXPECT_EQ(w.keyedPanel()->lstVov->count(), 0);
+        EXPECT_EQ(w.archivePanel()->FL->count(), 0);
+    }
 }
 
 }  // namespace

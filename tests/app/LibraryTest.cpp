@@ -2,6 +2,7 @@
 #include "TestFolders.h"
 
 #include <Library.h>
+#include <LibraryBinding.h>
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
 
@@ -25,6 +26,20 @@ TEST(AppLibrary, ApplicationDirectoryComesBeforeSystemDirectory) {
     EXPECT_FALSE(lib.isLoaded()) << "nothing is loaded before the first call";
     ASSERT_NE(lib.function<RazuGetVersionFn>("RazuGetVersion"), nullptr);
     EXPECT_EQ(lib.loadedPath(), QDir(f.applicationDir()).filePath("libRozu32.so"));
+}
+
+// Start-up judges the archiver by the system directory alone; the one it
+// judged is the one used.
+TEST(AppLibrary, TheArchiverBesideTheProgramIsIgnored) {
+    TestFolders f;
+    f.install("unlha32", Variant::Good, Place::System);
+    f.install("unlha32", Variant::Good, Place::Application);
+    f.install("Rozu32", Variant::Good, Place::Application);
+    dozo::LibraryBinding binding(dozo::AppDirectories::resolve(f.applicationDir()));
+    ASSERT_NE(binding.unlha32().symbol("UnlhaGetVersion"), nullptr);
+    EXPECT_EQ(binding.unlha32().loadedPath(), QDir(f.systemDir()).filePath("libunlha32.so"));
+    ASSERT_NE(binding.rozu32().symbol("RazuGetVersion"), nullptr);
+    EXPECT_EQ(binding.rozu32().loadedPath(), QDir(f.applicationDir()).filePath("libRozu32.so"));
 }
 
 TEST(AppLibrary, SystemDirectoryWhenTheApplicationDirectoryHasNone) {

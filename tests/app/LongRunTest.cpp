@@ -9,12 +9,14 @@
 #include <panels/TransformPanel.h>
 
 #include <gtest/gtest.h>
+#include <QCursor>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -124,6 +126,26 @@ TEST_F(AppLongRun, TheTimerRestsDuringTheRun) {
     });
     EXPECT_FALSE(activeDuringRun);
     EXPECT_TRUE(window->Tmr()->isActive());
+}
+
+// The wait cursor for the whole run, the user's cursor again after it, also
+// when the work fails.
+TEST_F(AppLongRun, TheWaitCursorShowsForTheRunOnly) {
+    const auto shape = [] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        return cursor ? std::optional(cursor->shape()) : std::nullopt;
+    };
+    std::optional<Qt::CursorShape> during;
+    window->longRun().run(
+        [&](dozo::LongRun::Progress& progress) { progress.post([&] { during = shape(); }); });
+    EXPECT_EQ(during, Qt::WaitCursor);
+    EXPECT_EQ(shape(), std::nullopt);
+
+    EXPECT_THROW(window->longRun().run([](dozo::LongRun::Progress&) -> int {
+        throw std::runtime_error("disk full");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(shape(), std::nullopt);
 }
 
 TEST_F(AppLongRun, AnExceptionOfTheWorkReachesTheCaller) {

@@ -3,10 +3,14 @@
 // holds them, and what the user is told when something fails.
 #include "RealLibraryWindow.h"
 
+#include <Library.h>
+#include <panels/ArchiveCommands.h>
+#include <panels/ArchiverCall.h>
 #include <panels/PackageCall.h>
 #include <panels/PackagePanel.h>
 
 #include <gtest/gtest.h>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -245,6 +249,43 @@ TEST_F(AppPackagePanel, ArchiverFailureKeepsTheExecutableAndSaysWhy) {
     EXPECT_EQ(shown.back().icon, Icon::Error);
     EXPECT_TRUE(QFile::exists(env.scratch("report.exe")));
     EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("report.lzh")), "not an archive at all");
+    EXPECT_EQ(restore(env.scratch("report.exe"), "secret", "report.txt"), "report");
+}
+
+// The archiver's update keeps an entry that is not older than the new
+// executable and still reports success: the executable is then the only copy
+// of the new package.
+TEST_F(AppPackagePanel, ANewerEntryOfTheSameNameKeepsTheExecutableAndSaysWhy) {
+    const QString earlier = env.scratch("earlier/report.exe");
+    QDir().mkpath(env.scratch("earlier"));
+    RealLibraryWindow::writeAll(earlier, "a package of tomorrow");
+    QFile dated(earlier);
+    ASSERT_TRUE(dated.open(QIODevice::Append));
+    ASSERT_TRUE(dated.setFileTime(QDateTime::currentDateTime().addDays(1),
+                                  QFileDevice::FileModificationTime));
+    dated.close();
+    dozo::Library unlha32("unlha32", {env.systemDir()});
+    dozo::ArchiverCall archiver(unlha32);
+    ASSERT_FALSE(archiver
+                     .run(nullptr, dozo::ArchiveCommands::packFileCommand(env.scratch("report.lzh"),
+                                                                          earlier))
+                     .failed());
+
+    browseTarget("report.txt", "report");
+    typePassword("secret");
+    env.ui().answerMessage(Answer::Yes);
+    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerMessage(Answer::Ok);
+    click("LHAEnc");
+
+    const auto shown = messages();
+    ASSERT_EQ(shown.size(), 2u) << "no completion after the error";
+    const QStringList lines = shown.back().text.split("\r\n");
+    ASSERT_EQ(lines.size(), 2) << shown.back().text.toStdString();
+    EXPECT_EQ(lines[0], kAborted);
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("新しい"))) << lines[1].toStdString();
+    EXPECT_EQ(shown.back().icon, Icon::Error);
+    ASSERT_TRUE(QFile::exists(env.scratch("report.exe")));
     EXPECT_EQ(restore(env.scratch("report.exe"), "secret", "report.txt"), "report");
 }
 

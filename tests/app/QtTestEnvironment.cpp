@@ -1,6 +1,7 @@
 // Every test of this executable runs against one QApplication, offscreen,
-// with the font the application itself picks.
+// with the font and the Qt translation the application itself loads.
 #include <ApplicationFont.h>
+#include <QtTranslation.h>
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -16,6 +17,7 @@ public:
         static char* argv[] = {name, nullptr};
         m_app = new QApplication(argc, argv);
         dozo::ApplicationFont::apply();
+        dozo::QtTranslation::install();
     }
     void TearDown() override {
         delete m_app;

@@ -1,11 +1,14 @@
 // The real dialogs behind the UI services: Japanese buttons, the title, the
 // icon, and the filter and proposed name handed to the file dialog. Each
 // dialog is answered from inside its own event loop, as a user would.
+#include <QtTranslation.h>
 #include <QtUiServices.h>
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -29,6 +32,51 @@ void whenShown(std::function<void(Dialog*)> act) {
             act(dialog);
         },
         Qt::QueuedConnection);
+}
+
+// A file name is shown as it is spelled, however much it looks like markup.
+TEST(AppQtUiServicesText, MarkupInAFileNameIsShownAsText) {
+    QWidget owner;
+    owner.show();
+    dozo::QtUiServices ui(&owner);
+    const QString text =
+        QStringLiteral("【/tmp/<b>x</b>&amp;<img src=y>.txt】は\r\n読み込めません。");
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        format = label->textFormat();
+        shown = label->text();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    ui.messageBox(text, "Vuvurazir", Buttons::Ok, Icon::Error);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, text);
+}
+
+// The environment installs Qt's Japanese translation as main() does, so the
+// standard buttons and the file dialog's own labels are Japanese.
+TEST(AppQtTranslation, StandardButtonsAndFileDialogReadJapanese) {
+    ASSERT_TRUE(QFile::exists(dozo::QtTranslation::folder() + "/qtbase_ja.qm"))
+        << "install qt6-translations-l10n";
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Cancel | QMessageBox::Save);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
+
+    QWidget owner;
+    owner.show();
+    dozo::QtUiServices ui(&owner);
+    QString lookIn;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        auto* label = dialog->findChild<QLabel*>(QStringLiteral("lookInLabel"));
+        ASSERT_NE(label, nullptr);
+        lookIn = label->text();
+        dialog->reject();
+    });
+    ui.openFileDialog("暗号化するファイル", "全てのファイル (*.*)|*.*", QString());
+    EXPECT_FALSE(lookIn.isEmpty());
+    EXPECT_NE(lookIn, QStringLiteral("Look in:"));
 }
 
 struct BoxCase {

@@ -1,15 +1,20 @@
-// Not a test: writes docs/screenshots/tab0.png ... tab3.png. Disabled by
+// Not a test: writes docs/screenshots/tab0.png ... tab3.png and
+// file-dialog-ja.png. Disabled by
 // default; regenerate with
 //   build/default/tests/app_tests --gtest_also_run_disabled_tests --gtest_filter="*AppScreenshots*"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
+#include <QtUiServices.h>
 #include <frmMain.h>
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -37,6 +42,38 @@ TEST(DISABLED_AppScreenshots, WriteEveryTab) {
         const QString file = out.filePath(QStringLiteral("tab%1.png").arg(tab));
         EXPECT_TRUE(window.grab().save(file)) << file.toStdString();
     }
+}
+
+// The open dialog as the package panel's Browse shows it, in a folder with
+// Japanese names, to show that Qt's own texts are Japanese too.
+TEST(DISABLED_AppScreenshots, WriteTheFileDialog) {
+    QTemporaryDir folder;
+    for (const char* name : {"報告書.txt", "写真 2026.jpg", "予算.xlsx"}) {
+        QFile file(folder.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    QWidget owner;
+    owner.resize(640, 480);
+    owner.show();
+    dozo::QtUiServices ui(&owner);
+    const QString file = QStringLiteral(DOZO_SOURCE_DIR "/docs/screenshots/file-dialog-ja.png");
+    bool saved = false;
+    QMetaObject::invokeMethod(
+        qApp,
+        [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->resize(640, 400);
+            QTest::qWait(200);
+            saved = dialog->grab().save(file);
+            dialog->reject();
+        },
+        Qt::QueuedConnection);
+    ui.openFileDialog(QStringLiteral("暗号化するファイル"),
+                      QStringLiteral("全てのファイル (*.*)|*.*"),
+                      folder.filePath(QStringLiteral("報告書.txt")));
+    EXPECT_TRUE(saved) << file.toStdString();
 }
 
 }  // namespace

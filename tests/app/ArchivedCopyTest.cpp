@@ -1,0 +1,154 @@
+// Reading an archive back before the only other copy of a file is deleted:
+// the archiver's listing against the file on disk, with the real archiver and
+// with one that claims success and stores nothing.
+#include "TestFolders.h"
+
+#include <Library.h>
+#include <panels/ArchiveCommands.h>
+#include <panels/ArchivedCopy.h>
+#include <panels/Crc16.h>
+
+#include <gtest/gtest.h>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace {
+
+using Verdict = dozo::ArchivedCopy::Verdict;
+
+TEST(AppCrc16, MatchesTheCheckValueWholeAndInParts) {
+    EXPECT_EQ(dozo::crc16Arc("123456789"), 0xBB3D);
+    EXPECT_EQ(dozo::crc16Arc("6789", dozo::crc16Arc("12345")), 0xBB3D);
+    EXPECT_EQ(dozo::crc16Arc(""), 0);
+}
+
+TEST(AppCrc16, FileCheckCoversEveryBlock) {
+    QTemporaryDir dir;
+    QByteArray bytes(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 4096);
+    QFile file(dir.filePath("big"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    const auto check = dozo::crc16ArcOfFile(file.fileName());
+    ASSERT_TRUE(check);
+    EXPECT_EQ(check->size, bytes.size());
+    EXPECT_EQ(check->crc, dozo::crc16Arc(bytes));
+    EXPECT_FALSE(dozo::crc16ArcOfFile(dir.filePath("missing")));
+}
+
+struct Scene {
+    QTemporaryDir dir;
+    QString archive = dir.filePath("pkg.lzh");
+    QString file = dir.filePath("pkg.exe");
+
+    void write(const QString& path, const QByteArray& bytes, qint64 ageSeconds) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+        ASSERT_TRUE(out.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                    QFileDevice::FileModificationTime));
+    }
+    void pack(dozo::ArchiverCall& archiver, const QString& path) {
+        ASSERT_FALSE(
+            archiver.run(nullptr, dozo::ArchiveCommands::packFileCommand(archive, path)).failed());
+    }
+};
+
+// The archiver's default settings while it lives, not the user's.
+class ArchiverDefaults {
+public:
+    ArchiverDefaults() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); }
+    ~ArchiverDefaults() {
+        if (m_had) {
+            qputenv("XDG_CONFIG_HOME", m_previous);
+        } else {
+            qunsetenv("XDG_CONFIG_HOME");
+        }
+    }
+
+private:
+    QTemporaryDir m_config;
+    QByteArray m_previous = qgetenv("XDG_CONFIG_HOME");
+    bool m_had = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+};
+
+struct CopyCase {
+    const char* name;
+    bool realArchiver;  // else one that stores nothing and says 0
+    std::function<void(Scene&, dozo::ArchiverCall&)> arrange;
+    Verdict expected;
+};
+
+const CopyCase kCopyCases[] = {
+    {"PackedFileIsHeld", true,
+     [](Scene& s, dozo::ArchiverCall& a) {
+         s.write(s.file, "new package", 60);
+         s.pack(a, s.file);
+     },
+     Verdict::Held},
+    // The update command keeps an entry that is not older than the file.
+    {"NewerEntryOfTheSameNameIsKept", true,
+     [](Scene& s, dozo::ArchiverCall& a) {
+         const QString older = s.dir.filePath("old/pkg.exe");
+         s.write(older, "the package of an earlier day", -86400);
+         s.pack(a, older);
+         s.write(s.file, "new package", 0);
+         s.pack(a, s.file);
+     },
+     Verdict::NewerEntryKept},
+    {"StoredBytesDifferFromTheFile", true,
+     [](Scene& s, dozo::ArchiverCall& a) {
+         s.write(s.file, "first", 3600);
+         s.pack(a, s.file);
+         s.write(s.file, "second, longer", 0);
+     },
+     Verdict::EntryDiffers},
+    {"NotAnArchiveCannotBeListed", true,
+     [](Scene& s, dozo::ArchiverCall&) {
+         s.write(s.file, "new package", 0);
+         s.write(s.archive, "not an archive at all", 0);
+     },
+     Verdict::Unlisted},
+    {"SuccessWithNothingStored", false,
+     [](Scene& s, dozo::ArchiverCall& a) {
+         s.write(s.file, "new package", 0);
+         s.pack(a, s.file);
+     },
+     Verdict::NotStored},
+};
+
+class AppArchivedCopy : public testing::TestWithParam<CopyCase> {};
+
+TEST_P(AppArchivedCopy, VerdictAndReason) {
+    const CopyCase& c = GetParam();
+    const QString folder = c.realArchiver ? QFileInfo(TestFolders::builtLibrary("unlha32")).path()
+                                          : QStringLiteral(DOZO_TEST_LIBS "/silent");
+    if (c.realArchiver && TestFolders::builtLibrary("unlha32").isEmpty())
+        GTEST_SKIP() << "libunlha32.so is not built";
+    const ArchiverDefaults defaults;
+    dozo::Library library("unlha32", {folder});
+    dozo::ArchiverCall archiver(library);
+    Scene scene;
+    c.arrange(scene, archiver);
+    if (HasFatalFailure()) return;
+
+    const auto result = dozo::ArchivedCopy::check(archiver, nullptr, scene.archive, scene.file);
+    EXPECT_EQ(result.verdict, c.expected) << result.reason.toStdString();
+    EXPECT_EQ(result.reason.isEmpty(), c.expected == Verdict::Held);
+    if (c.expected != Verdict::Held) {
+        EXPECT_FALSE(result.reason.contains('\n')) << "one line of the error box";
+        EXPECT_TRUE(result.reason.contains("pkg.exe")) << result.reason.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(scene.file)) << "checking never removes anything";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AppArchivedCopy, testing::ValuesIn(kCopyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
