@@ -37,6 +37,10 @@ int archiveFailed(Report& report, const QString& archive, const ArchiverCall::Ou
     return outcome.code == ArchiverCall::kUnavailable ? kExitRefused : kExitFailed;
 }
 
+bool isFolder(const ArchiverCall::Entry& entry) {
+    return entry.name.endsWith(QLatin1Char('/'));
+}
+
 QString absolute(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
@@ -140,17 +144,14 @@ int runUnpack(const Arguments& args, Report& report) {
 
     // What is already there is kept unless --overwrite: counted beforehand so
     // the summary can say how many were kept.
-    ArchiverCall::Outcome listFailure;
-    const std::optional<QList<ArchiveEntry>> entries =
-        listArchive(session.libraries().unlha32(), archive, &listFailure);
+    const ArchiverCall::Listing listing = call.list(nullptr, archive);
+    const bool counted = !listing.outcome.failed();
     int files = 0;
     int existing = 0;
-    if (entries) {
-        for (const ArchiveEntry& entry : *entries) {
-            if (entry.isFolder()) continue;
-            ++files;
-            if (QFileInfo::exists(destination + entry.name)) ++existing;
-        }
+    for (const ArchiverCall::Entry& entry : listing.entries) {
+        if (isFolder(entry)) continue;
+        ++files;
+        if (QFileInfo::exists(destination + entry.name)) ++existing;
     }
 
     if (!QDir().mkpath(folder)) {
@@ -170,11 +171,11 @@ int runUnpack(const Arguments& args, Report& report) {
     // Kept files are what the user asked for without --overwrite.
     if (outcome.code == contracts::unlha::kSkipped && !replace) {
         report.note(archiverReason(outcome));
-        report.summary(entries ? files - existing : 0, 0, entries ? existing : 1);
+        report.summary(counted ? files - existing : 0, 0, counted ? existing : 1);
         return kExitOk;
     }
-    if (outcome.failed()) return archiveFailed(report, archive, outcome, entries ? files : 1);
-    report.summary(entries ? files : 1, 0, 0);
+    if (outcome.failed()) return archiveFailed(report, archive, outcome, counted ? files : 1);
+    report.summary(counted ? files : 1, 0, 0);
     return kExitOk;
 }
 
@@ -186,25 +187,24 @@ int runList(const Arguments& args, Report& report) {
     Session session;
     if (!session.hasArchiver()) return noArchiver(report, session);
 
-    ArchiverCall::Outcome failure;
-    const std::optional<QList<ArchiveEntry>> entries =
-        listArchive(session.libraries().unlha32(), archive, &failure);
-    if (!entries) return archiveFailed(report, archive, failure, 1);
+    ArchiverCall call(session.libraries().unlha32());
+    const ArchiverCall::Listing listing = call.list(nullptr, archive);
+    if (listing.outcome.failed()) return archiveFailed(report, archive, listing.outcome, 1);
     report.result(say("%1 %2 %3 %4 %5", "%1 %2 %3 %4 %5")
                       .arg(say("サイズ", "size"), 12)
                       .arg(say("圧縮後", "packed"), 12)
                       .arg(say("方式", "method"), -6)
                       .arg(say("日時", "date"), -19)
                       .arg(say("名前", "name")));
-    for (const ArchiveEntry& entry : *entries) {
+    for (const ArchiverCall::Entry& entry : listing.entries) {
         report.result(QStringLiteral("%1 %2 %3 %4 %5")
                           .arg(entry.size, 12)
                           .arg(entry.packed, 12)
                           .arg(entry.method, -6)
-                          .arg(entry.date, -19)
+                          .arg(entry.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -19)
                           .arg(shownName(entry.name)));
     }
-    report.summary(static_cast<int>(entries->size()), 0, 0);
+    report.summary(static_cast<int>(listing.entries.size()), 0, 0);
     return kExitOk;
 }
 
@@ -220,16 +220,12 @@ int runTest(const Arguments& args, Report& report) {
     const ArchiverCall::Outcome outcome =
         call.run(nullptr, contracts::kUnlhaTestPrefix + ('"' + QFile::encodeName(archive) + '"'));
     if (outcome.failed()) return archiveFailed(report, archive, outcome, 1);
-    ArchiverCall::Outcome failure;
-    const std::optional<QList<ArchiveEntry>> entries =
-        listArchive(session.libraries().unlha32(), archive, &failure);
+    const ArchiverCall::Listing listing = call.list(nullptr, archive);
     int files = 0;
-    if (entries) {
-        for (const ArchiveEntry& entry : *entries) files += entry.isFolder() ? 0 : 1;
-    }
+    for (const ArchiverCall::Entry& entry : listing.entries) files += isFolder(entry) ? 0 : 1;
     report.note(
         say("%1: 全てのエントリーが正常です", "%1: every entry is intact").arg(shownName(archive)));
-    report.summary(entries ? files : 1, 0, 0);
+    report.summary(listing.outcome.failed() ? 1 : files, 0, 0);
     return kExitOk;
 }
 

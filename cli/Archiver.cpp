@@ -1,21 +1,11 @@
 #include "Archiver.h"
 
-#include <dozo/contracts/unlha32.h>
-
 #include <QDir>
 #include <QFile>
-#include <vector>
 
 namespace dozo::cli {
 
 namespace {
-
-constexpr unsigned long kFirstBuffer = 256 * 1024;
-constexpr unsigned long kLargestBuffer = 1024ul * 1024 * 1024;
-
-QByteArray quoted(const QString& path) {
-    return '"' + QFile::encodeName(path) + '"';
-}
 
 QString userSettingsFile() {
     // Where the archiver reads its settings: XDG_CONFIG_HOME when absolute,
@@ -26,58 +16,6 @@ QString userSettingsFile() {
 }
 
 }  // namespace
-
-std::optional<QList<ArchiveEntry>> parseListing(const QByteArray& text) {
-    QList<ArchiveEntry> entries;
-    for (const QByteArray& line : text.split('\n')) {
-        if (line.isEmpty()) continue;
-        const QList<QByteArray> fields = line.split('\t');
-        if (fields.size() < 6) return std::nullopt;
-        ArchiveEntry entry;
-        bool sizeOk = false;
-        bool packedOk = false;
-        entry.size = fields[0].toLongLong(&sizeOk);
-        entry.packed = fields[1].toLongLong(&packedOk);
-        if (!sizeOk || !packedOk) return std::nullopt;
-        entry.method = QString::fromLatin1(fields[2]);
-        entry.crc = QString::fromLatin1(fields[3]);
-        entry.date = QString::fromLatin1(fields[4]);
-        // A tab inside a name would have split it: the name is the rest.
-        entry.name = QFile::decodeName(fields.mid(5).join('\t'));
-        entries.append(entry);
-    }
-    return entries;
-}
-
-std::optional<QList<ArchiveEntry>> listArchive(Library& unlha32, const QString& archive,
-                                               ArchiverCall::Outcome* failure) {
-    auto* unlha = unlha32.function<UnlhaFn>(contracts::kUnlha);
-    if (!unlha) {
-        *failure = {ArchiverCall::kUnavailable,
-                    ArchiverCall::reasonFor(ArchiverCall::kUnavailable)};
-        return std::nullopt;
-    }
-    const QByteArray command = contracts::kUnlhaListPrefix + quoted(archive);
-    for (unsigned long size = kFirstBuffer; size <= kLargestBuffer; size *= 4) {
-        std::vector<char> output(size, '\0');
-        const int code = unlha(nullptr, command.constData(), output.data(), size);
-        output.back() = '\0';
-        if (code == contracts::unlha::kOutput) continue;
-        if (code != 0) {
-            QString reason = QFile::decodeName(output.data()).trimmed();
-            if (reason.isEmpty()) reason = ArchiverCall::reasonFor(code);
-            *failure = {code, reason};
-            return std::nullopt;
-        }
-        std::optional<QList<ArchiveEntry>> entries = parseListing(QByteArray(output.data()));
-        if (!entries)
-            *failure = {contracts::unlha::kNotArchive,
-                        ArchiverCall::reasonFor(contracts::unlha::kNotArchive)};
-        return entries;
-    }
-    *failure = {contracts::unlha::kOutput, ArchiverCall::reasonFor(contracts::unlha::kOutput)};
-    return std::nullopt;
-}
 
 ArchiverSettings::ArchiverSettings(const QByteArray& overrides)
     : m_previous(qgetenv("XDG_CONFIG_HOME")),

@@ -1,34 +1,9 @@
 #pragma once
 
-#include <ArchiverCall.h>
-#include <Library.h>
-
 #include <QByteArray>
-#include <QList>
-#include <QString>
 #include <QTemporaryDir>
-#include <optional>
 
 namespace dozo::cli {
-
-// One entry of the archiver's listing.
-struct ArchiveEntry {
-    qint64 size = 0;
-    qint64 packed = 0;
-    QString method;  // "-lh5-", "-lhd-" for a folder
-    QString crc;
-    QString date;  // "YYYY-MM-DD HH:MM:SS", local time
-    QString name;  // '/' separators, a folder ends in '/'
-    bool isFolder() const { return name.endsWith(QLatin1Char('/')); }
-};
-
-// Every entry of `archive` through the archiver's "l" command, or nullopt with
-// the archiver's failure in `failure`.
-std::optional<QList<ArchiveEntry>> listArchive(Library& unlha32, const QString& archive,
-                                               ArchiverCall::Outcome* failure);
-
-// Parses the listing text; nullopt when a line is not in the agreed form.
-std::optional<QList<ArchiveEntry>> parseListing(const QByteArray& text);
 
 // The archiver takes its method and its overwrite choice from the user's
 // settings file only. For one run with other values this points the

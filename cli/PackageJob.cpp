@@ -6,6 +6,7 @@
 #include "Text.h"
 
 #include <ArchiveCommands.h>
+#include <ArchivedCopy.h>
 #include <ArchiverCall.h>
 #include <PackageCall.h>
 #include <PackageNames.h>
@@ -19,6 +20,30 @@
 namespace dozo::cli {
 
 namespace {
+
+// Why the executable stays, in the user's language; the Japanese is the tab's.
+QString copyReason(const ArchivedCopy::Result& copy) {
+    if (japanese()) return copy.reason;
+    using V = ArchivedCopy::Verdict;
+    switch (copy.verdict) {
+        case V::NewerEntryKept:
+            return QStringLiteral(
+                "the archive kept a newer entry of that name; the executable was kept");
+        case V::EntryDiffers:
+            return QStringLiteral(
+                "the archived entry differs from the executable; the executable was kept");
+        case V::NotStored:
+            return QStringLiteral(
+                "the archive does not hold the executable; the executable was kept");
+        case V::Unlisted:
+            return QStringLiteral("the archive cannot be listed; the executable was kept");
+        case V::FileUnreadable:
+            return QStringLiteral("the executable cannot be read back; it was kept");
+        case V::Held:
+            break;
+    }
+    return QString();
+}
 
 QString absolute(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -142,8 +167,23 @@ int runPackage(const Arguments& args, Report& report) {
         report.summary(0, 1, 0);
         return kExitFailed;
     }
-    report.note(say("実行ファイルは削除せずに残しました: %1", "the executable was kept: %1")
-                    .arg(shownName(executable)));
+    // The executable is the only copy of the package until the archive is
+    // known to hold it: the archiver's update keeps a newer entry of the same
+    // name and still succeeds.
+    const ArchivedCopy::Result copy =
+        ArchivedCopy::check(archiver, nullptr, archiveName, executable);
+    if (!copy.held()) {
+        report.failure(archiveName, copyReason(copy));
+        report.summary(0, 1, 0);
+        return kExitFailed;
+    }
+    QFile file(executable);
+    if (!file.remove()) {
+        report.failure(executable,
+                       say("削除できませんでした: ", "cannot be deleted: ") + file.errorString());
+        report.summary(0, 1, 0);
+        return kExitFailed;
+    }
     report.summary(1, 0, 0);
     return kExitOk;
 }

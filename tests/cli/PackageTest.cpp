@@ -4,6 +4,7 @@
 #include <files.h>
 #include <temp_dir.h>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -151,6 +152,7 @@ TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
                options);
     ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
     ASSERT_TRUE(dozo::test::exists(dir / "pkg.lzh"));
+    EXPECT_FALSE(dozo::test::exists(dir / "pkg.exe"));
     TempDir out;
     ASSERT_EQ(runProgram(QStringLiteral("lha"),
                          {QStringLiteral("xw=") + q(out.path()), q(dir / "pkg.lzh")})
@@ -165,6 +167,25 @@ TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
                    {"pw\n", {}, {}});
     ASSERT_EQ(opened.exitCode, 0) << opened.err.toStdString();
     EXPECT_EQ(readFile(restored / "report.txt"), content);
+}
+
+TEST_F(FastPackages, LzhKeepsTheExecutableWhenTheArchiveKeptAnotherEntry) {
+    writeFile(dir / "report.txt", randomBytes(3000, 35));
+    // An entry of the executable's name from the future: the archiver's
+    // update keeps it and still succeeds.
+    writeFile(dir / "pkg.exe", Bytes(10, 'o'));
+    const struct timespec future[2] = {{0, UTIME_OMIT}, {4102444800, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "pkg.exe").c_str(), future, 0), 0);
+    ASSERT_EQ(runCli({QStringLiteral("pack"), q(dir / "pkg.lzh"), q(dir / "pkg.exe")}).exitCode, 0);
+    ASSERT_EQ(::unlink((dir / "pkg.exe").c_str()), 0);
+
+    options.input = "pw\n";
+    const CliResult r = runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "pkg.exe")},
+                               options);
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(dozo::test::exists(dir / "pkg.exe"));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("executable was kept"))) << r.err.toStdString();
 }
 
 }  // namespace
