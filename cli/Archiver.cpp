@@ -20,7 +20,7 @@ QString userSettingsFile() {
 ArchiverSettings::ArchiverSettings(const QByteArray& overrides)
     : m_previous(qgetenv("XDG_CONFIG_HOME")),
       m_hadPrevious(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
-    if (!m_home.isValid()) return;
+    if (overrides.isEmpty() || !m_home.isValid()) return;
     QByteArray text;
     QFile user(userSettingsFile());
     if (user.open(QIODevice::ReadOnly)) text = user.readAll();

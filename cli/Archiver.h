@@ -11,7 +11,8 @@ namespace dozo::cli {
 // changed, and puts everything back when it goes away.
 class ArchiverSettings {
 public:
-    // Lines such as "method=lh7" that take precedence over the user's.
+    // Lines such as "method=lh7" that take precedence over the user's; none
+    // leaves the archiver with the user's file (and ok() false).
     explicit ArchiverSettings(const QByteArray& overrides);
     ~ArchiverSettings();
     ArchiverSettings(const ArchiverSettings&) = delete;

@@ -35,7 +35,7 @@ struct Targets {
 // neither followed nor rewritten (rewriting one would replace the link with
 // a file); they and special files count as skipped.
 void walk(const QString& folder, Targets& targets) {
-    QStringList found;
+    QList<QPair<QString, qint64>> found;
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -46,15 +46,15 @@ void walk(const QString& folder, Targets& targets) {
         } else if (info.isDir()) {
             continue;
         } else if (info.isFile()) {
-            found.append(info.filePath());
+            found.append({info.filePath(), info.size()});
         } else {
             ++targets.skipped;
         }
     }
     std::sort(found.begin(), found.end());
-    for (const QString& file : found) {
+    for (const auto& [file, size] : found) {
         targets.files.append(file);
-        targets.sizes.append(QFileInfo(file).size());
+        targets.sizes.append(size);
     }
 }
 

@@ -104,6 +104,10 @@ int main(int argc, char* argv[]) {
             command = word;
         } else if (command.isEmpty()) {
             command = word;
+        } else if (!optionsEnded &&
+                   (word == QLatin1String("--help") || word == QLatin1String("-h"))) {
+            // "dozo-cli pack --help" asks for help, not for a usage error.
+            command = QStringLiteral("--help");
         } else {
             if (word == QLatin1String("--")) optionsEnded = true;
             rest.append(word);
