@@ -1,7 +1,7 @@
 # Helpers every part uses, so that output places, warnings and visibility are
 # decided once.
 
-set(DOZO_WARNINGS -Wall -Wextra)
+set(DOZO_WARNINGS -Wall -Wextra -Wshadow -Wformat=2)
 
 # dozo_part(<name> <folder>): adds a part with its tests, benchmarks and fuzz
 # targets (tests/<name>, bench/<name>, fuzz/<name>) when the part is selected.
@@ -29,7 +29,9 @@ function(dozo_shared_library target)
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
   target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,--exclude-libs,ALL)
-  install(TARGETS ${target} LIBRARY DESTINATION ${DOZO_LIBDIR})
+  # Loaded by dlopen, never run: no executable bit, as Debian installs libraries.
+  install(TARGETS ${target} LIBRARY DESTINATION ${DOZO_LIBDIR}
+          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endfunction()
 
 # A GoogleTest executable, one per part, placed in tests/ of the build tree so
@@ -38,6 +40,7 @@ function(dozo_test target)
   add_executable(${target} ${ARGN})
   target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
   set_target_properties(${target} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   # One variable per property: a list-valued ENVIRONMENT would be split into
@@ -57,6 +60,7 @@ endfunction()
 
 # A fuzz target: with DOZO_FUZZ a libFuzzer binary; always a replay driver
 # that runs the committed corpus under CTest.
+set(DOZO_FUZZ_SECONDS 30 CACHE STRING "Length of each fuzz_session test in seconds")
 function(dozo_fuzz target corpus_dir)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${target}_replay ${F_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
@@ -74,5 +78,19 @@ function(dozo_fuzz target corpus_dir)
     target_link_libraries(${target} PRIVATE ${F_LIBS})
     set_target_properties(${target} PROPERTIES
       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+    if(NOT TARGET fuzzers)
+      add_custom_target(fuzzers)
+    endif()
+    add_dependencies(fuzzers ${target})
+    # A short session from the committed corpus, run by scripts/test under
+    # CI (ctest -L fuzz_session); new inputs go to the build tree, never
+    # into the committed corpus.
+    if(BUILD_TESTING)
+      add_test(NAME fuzz_session.${target}
+        COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/FuzzSession.sh $<TARGET_FILE:${target}>
+                ${corpus_dir} ${CMAKE_BINARY_DIR}/fuzz/sessions/${target} ${DOZO_FUZZ_SECONDS})
+      math(EXPR timeout "${DOZO_FUZZ_SECONDS} + 120")
+      set_tests_properties(fuzz_session.${target} PROPERTIES LABELS fuzz_session TIMEOUT ${timeout})
+    endif()
   endif()
 endfunction()

@@ -51,7 +51,7 @@ void MenuCommands::mnuVovVer_Click() {
 void MenuCommands::mnuReadMe_Click() {
     // A missing Read Me is not worth a message: the desktop would only
     // complain about a file that is not there.
-    const QString path = m_shell.directories().application + QStringLiteral("/ReadMe.txt");
+    const QString path = m_shell.directories().data + QStringLiteral("ReadMe.txt");
     if (QFileInfo(path).isFile()) m_shell.ui().openDocument(path);
 }
 

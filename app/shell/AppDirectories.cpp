@@ -20,8 +20,10 @@ AppDirectories AppDirectories::resolve(const QString& applicationDir,
     dirs.application = QDir::cleanPath(QDir(applicationDir).absolutePath());
     QString system = systemOverride;
     if (system.isEmpty()) system = qEnvironmentVariable("DOZO_SYSTEM_DIR");
-    if (system.isEmpty()) system = dirs.application + QStringLiteral("/../lib/dozo");
+    if (system.isEmpty()) system = dirs.application + QStringLiteral("/" DOZO_BIN_TO_LIBDIR);
     dirs.system = withTrailingSlash(QDir::cleanPath(QDir(system).absolutePath()));
+    dirs.data = withTrailingSlash(
+        QDir::cleanPath(dirs.application + QStringLiteral("/" DOZO_BIN_TO_DATADIR)));
     return dirs;
 }
 

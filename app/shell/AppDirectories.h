@@ -4,14 +4,16 @@
 
 namespace dozo {
 
-// Where the application looks for its libraries.
+// Where the application looks for its libraries and its read-only data.
 struct AppDirectories {
     QString application;  // folder of the dozo executable, no trailing "/"
-    QString system;       // <application>/../lib/dozo/ or $DOZO_SYSTEM_DIR, always ending in "/"
+    QString system;       // the private library folder or $DOZO_SYSTEM_DIR, always ending in "/"
+    QString data;         // the read-only data folder (the Read Me), always ending in "/"
 
     // An empty `systemOverride` means: $DOZO_SYSTEM_DIR when set, else the
-    // lib/dozo folder beside the application's bin folder, so a build tree and
-    // an installed prefix look alike.
+    // install's private library folder, reached from the application's folder
+    // by the relative path the build was configured with, so the build tree
+    // and an install under any prefix look alike.
     static AppDirectories resolve(const QString& applicationDir,
                                   const QString& systemOverride = {});
 };

@@ -6,7 +6,10 @@
 
 #include <dozo/contracts/unlha32.h>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cstdio>
 
 namespace dozo {
 
@@ -56,6 +59,21 @@ void StartUp::run(const StartUpOptions& options, const AppDirectories& dirs,
     findArchiver(dirs, libraries, state);
     findTransform(dirs, libraries, state);
     findKeyed(dirs, libraries, state);
+
+    // An absent library shows on its menu item and frame; when all of them
+    // are absent the install itself is wrong, and only here can we say where
+    // we looked.
+    bool anyFound = false;
+    for (const Library* library :
+         {&libraries.unlha32(), &libraries.rozu32(), &libraries.vod32(), &libraries.rivo()}) {
+        anyFound = anyFound || isPresent(dirs.system, library->fileName()) ||
+                   isPresent(dirs.application, library->fileName());
+    }
+    if (!anyFound) {
+        std::fprintf(stderr, "dozo: no library found in %s\n",
+                     QFile::encodeName(QDir::toNativeSeparators(dirs.system)).constData());
+    }
+
     state.ET = 0;
 }
 

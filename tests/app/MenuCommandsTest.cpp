@@ -3,6 +3,7 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
+#include <AppDirectories.h>
 #include <Library.h>
 #include <VersionBox.h>
 #include <VersionText.h>
@@ -137,9 +138,11 @@ enum class ReadMe { File, Missing, Directory };
 
 class ReadMeItem : public testing::TestWithParam<ReadMe> {};
 
-TEST_P(ReadMeItem, OpensTheFileBesideTheProgramOrStaysSilent) {
+TEST_P(ReadMeItem, OpensTheInstalledFileOrStaysSilent) {
     TestFolders folders;
-    const QString path = folders.applicationDir() + "/ReadMe.txt";
+    const QString dataDir = dozo::AppDirectories::resolve(folders.applicationDir()).data;
+    ASSERT_TRUE(QDir().mkpath(dataDir));
+    const QString path = dataDir + "ReadMe.txt";
     if (GetParam() == ReadMe::File) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -173,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadMeItem,
 TEST(ReadMeShipped, BesideTheBuiltProgramAndCoversEveryTab) {
     QString buildDir = qEnvironmentVariable("DOZO_BUILD_DIR");
     if (buildDir.isEmpty()) buildDir = QStringLiteral(DOZO_BINARY_DIR);
-    QFile built(buildDir + "/bin/ReadMe.txt");
+    QFile built(dozo::AppDirectories::resolve(buildDir + "/bin").data + "ReadMe.txt");
     QFile source(QStringLiteral(DOZO_SOURCE_DIR) + "/app/resources/ReadMe.txt");
     ASSERT_TRUE(built.open(QIODevice::ReadOnly)) << built.fileName().toStdString();
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));

@@ -203,4 +203,49 @@ TEST(AppStartUpWithBuiltLibraries, FindsTheRealLibrariesAndTheirVersions) {
     }
 }
 
+// With no library anywhere the install itself is broken: start-up says so
+// once on stderr, naming the folder it searched. One library found anywhere
+// is enough to stay quiet; each absent one shows on its own controls.
+struct SearchReportCase {
+    const char* name;
+    const char* library;  // nullptr: none installed
+    Variant variant;
+    Place place;
+};
+
+void PrintTo(const SearchReportCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class AppStartUpSearchReport : public testing::TestWithParam<SearchReportCase> {};
+
+TEST_P(AppStartUpSearchReport, NamesTheSearchedFolderOnlyWhenNothingIsThere) {
+    const SearchReportCase& c = GetParam();
+    TestFolders folders;
+    if (c.library) folders.install(c.library, c.variant, c.place);
+    ScriptedUiServices ui;
+    testing::internal::CaptureStderr();
+    dozo::frmMain window(folders.options(), &ui);
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    const std::string line =
+        "dozo: no library found in " + (folders.systemDir() + "/").toStdString() + "\n";
+    std::size_t count = 0;
+    for (auto at = err.find(line); at != std::string::npos; at = err.find(line, at + 1)) ++count;
+    EXPECT_EQ(count, c.library ? 0u : 1u) << err;
+    EXPECT_TRUE(ui.calls().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, AppStartUpSearchReport,
+    testing::Values(
+        SearchReportCase{"NothingInstalled", nullptr, Variant::Good, Place::System},
+        SearchReportCase{"OneInSystem", "Vod32", Variant::Good, Place::System},
+        SearchReportCase{"OneInApplicationDir", "Rozu32", Variant::Good, Place::Application},
+        // Bound only when a package is made, but still part of the install.
+        SearchReportCase{"OnlyThePackageLibrary", "rivo", Variant::NotElf, Place::System}),
+    [](const testing::TestParamInfo<SearchReportCase>& info) {
+        return std::string(info.param.name);
+    });
+
 }  // namespace

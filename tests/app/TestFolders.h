@@ -31,7 +31,7 @@ public:
     // The library built by this project, or empty when it is not built.
     // folder is relative to the build tree; tests/lib holds the test builds.
     static QString builtLibrary(const QString& name,
-                                const QString& folder = QStringLiteral("lib/dozo"));
+                                const QString& folder = QStringLiteral(DOZO_LIBRARY_SUBDIR));
 
 private:
     QTemporaryDir m_root;

@@ -67,12 +67,14 @@ INSTANTIATE_TEST_SUITE_P(
                     FilterCase{"Text|*.txt;*.log|All|*.*", "Text (*.txt *.log);;All (*)"},
                     FilterCase{"", ""}));
 
-TEST(AppDirectoriesTest, SystemDirectoryBesideBinUnlessOverridden) {
+// The program reaches its libraries from its own folder the way the build
+// tree lays them out, wherever the tree is installed.
+TEST(AppDirectoriesTest, SystemDirectoryAsInTheBuildTreeUnlessOverridden) {
     const QByteArray saved = qgetenv("DOZO_SYSTEM_DIR");
     qunsetenv("DOZO_SYSTEM_DIR");
     auto dirs = dozo::AppDirectories::resolve("/opt/dozo/bin");
     EXPECT_EQ(dirs.application.toStdString(), "/opt/dozo/bin");
-    EXPECT_EQ(dirs.system.toStdString(), "/opt/dozo/lib/dozo/");
+    EXPECT_EQ(dirs.system.toStdString(), "/opt/dozo/" DOZO_LIBRARY_SUBDIR "/");
 
     qputenv("DOZO_SYSTEM_DIR", "/srv/libs");
     dirs = dozo::AppDirectories::resolve("/opt/dozo/bin");

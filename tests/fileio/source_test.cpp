@@ -18,7 +18,7 @@ using fileio::Status;
 TEST(Source, RefusesWhatIsNotAReadableRegularFile) {
     TempDir dir;
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);  // must not block waiting for a writer
-    ::symlink("missing", (dir / "dangling").c_str());
+    ASSERT_EQ(::symlink("missing", (dir / "dangling").c_str()), 0);
     const std::string cases[] = {dir / "missing", dir.path(), dir / "fifo", dir / "dangling", ""};
     for (const std::string& path : cases) {
         SCOPED_TRACE(path);

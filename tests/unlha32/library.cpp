@@ -20,7 +20,7 @@ const Library& library() {
         // The build's own folder when the environment does not name one.
         const char* buildDir = std::getenv("DOZO_BUILD_DIR");
         const std::string path = std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) +
-                                 "/lib/dozo/libunlha32.so";
+                                 "/" DOZO_LIBRARY_SUBDIR "/libunlha32.so";
         void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) return l;
         l.getVersion = reinterpret_cast<int (*)()>(::dlsym(handle, "UnlhaGetVersion"));

@@ -99,8 +99,8 @@ TEST_P(CodecRoundTrip, SinkRefusalStopsTheEncoder) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, CodecRoundTrip,
                          ::testing::Values(Method::lh5, Method::lh6, Method::lh7),
-                         [](const auto& info) {
-                             return std::string(unlha::params(info.param).id).substr(1, 3);
+                         [](const auto& test) {
+                             return std::string(unlha::params(test.param).id).substr(1, 3);
                          });
 
 TEST(Codec, LargerDictionariesFindDistantRepeats) {

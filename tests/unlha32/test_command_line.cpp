@@ -21,8 +21,8 @@ TEST(Exports, VersionIsNonZeroAndFitsSixteenBits) {
 
 TEST(Exports, ExactlyTheFourFunctions) {
     const char* buildDir = std::getenv("DOZO_BUILD_DIR");
-    const std::string so =
-        std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) + "/lib/dozo/libunlha32.so";
+    const std::string so = std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) +
+                           "/" DOZO_LIBRARY_SUBDIR "/libunlha32.so";
     FILE* pipe = ::popen(("nm -D --defined-only " + arg(so) + " 2>/dev/null").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::set<std::string> names;

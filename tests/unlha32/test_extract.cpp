@@ -65,10 +65,10 @@ INSTANTIATE_TEST_SUITE_P(MethodsAndLevels, JlhaInterop,
                                            JlhaCase{"6", 0}, JlhaCase{"6", 1}, JlhaCase{"6", 2},
                                            JlhaCase{"7", 0}, JlhaCase{"7", 1}, JlhaCase{"7", 2},
                                            JlhaCase{"z", 2}),
-                         [](const auto& info) {
-                             return std::string(info.param.method[0] == 'z' ? "lh0" : "lh") +
-                                    (info.param.method[0] == 'z' ? "" : info.param.method) +
-                                    "_level" + std::to_string(info.param.level);
+                         [](const auto& test) {
+                             return std::string(test.param.method[0] == 'z' ? "lh0" : "lh") +
+                                    (test.param.method[0] == 'z' ? "" : test.param.method) +
+                                    "_level" + std::to_string(test.param.level);
                          });
 
 struct NamedCase {

@@ -204,9 +204,9 @@ INSTANTIATE_TEST_SUITE_P(
     Peers, InteropWrite,
     ::testing::Combine(::testing::ValuesIn(kPeers),
                        ::testing::Values(Method::lh0, Method::lh5, Method::lh6, Method::lh7)),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) + "_" +
-               std::string(unlha::params(std::get<1>(info.param)).id).substr(1, 3);
+    [](const auto& test) {
+        return std::string(std::get<0>(test.param).name) + "_" +
+               std::string(unlha::params(std::get<1>(test.param)).id).substr(1, 3);
     });
 
 }  // namespace

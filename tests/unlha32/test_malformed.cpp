@@ -87,8 +87,8 @@ TEST_P(Malformed, FailsCleanlyInsideTheDestination) {
     EXPECT_EQ(listed.code != UNLHA_OK, c.headerDamaged) << listed.reason;
 }
 
-INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](const auto& info) {
-    std::string name = info.param.file;
+INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](const auto& test) {
+    std::string name = test.param.file;
     for (char& ch : name)
         if (ch == '-') ch = '_';
     return name;

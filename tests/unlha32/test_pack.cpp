@@ -241,8 +241,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, PackMethod,
                          ::testing::Values(MethodCase{"", "-lh5-"}, MethodCase{"lh5", "-lh5-"},
                                            MethodCase{"lh6", "-lh6-"}, MethodCase{"lh7", "-lh7-"},
                                            MethodCase{"lh9", "-lh5-"}),
-                         [](const auto& info) {
-                             return std::string(info.param.setting[0] ? info.param.setting
+                         [](const auto& test) {
+                             return std::string(test.param.setting[0] ? test.param.setting
                                                                       : "default");
                          });
 

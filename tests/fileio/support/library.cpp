@@ -24,7 +24,7 @@ std::string buildDir() {
 }  // namespace
 
 Library::Library(const std::string& fileName) {
-    path_ = buildDir() + "/lib/dozo/" + fileName;
+    path_ = buildDir() + "/" DOZO_LIBRARY_SUBDIR "/" + fileName;
     handle_ = ::dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) throw std::runtime_error(::dlerror());
 }

@@ -6,7 +6,7 @@
 namespace dozo::test {
 
 // One of our shared libraries, loaded from the build tree
-// ($DOZO_BUILD_DIR/lib/dozo) exactly as the application loads it.
+// ($DOZO_BUILD_DIR/<libdir>/dozo) exactly as the application loads it.
 class Library {
 public:
     explicit Library(const std::string& fileName);
