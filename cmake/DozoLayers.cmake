@@ -15,6 +15,7 @@ set(DOZO_LAYER_ALLOWED_library "dozo_fileio")
 set(DOZO_LAYER_ALLOWED_component "dozo_fileio;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
 set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_app_core;dl;\\${CMAKE_DL_LIBS}")
 set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_app_.*;Threads::Threads;dl;\\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_app_core "Qt6::Core;dozo_contracts;dl;\\${CMAKE_DL_LIBS}")
 
 function(dozo_layer target layer)
   set_property(GLOBAL APPEND PROPERTY DOZO_LAYERED_TARGETS ${target})

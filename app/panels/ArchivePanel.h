@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../shell/ShellContext.h"
 #include "ArchiverCall.h"
+#include "ShellContext.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -26,6 +26,14 @@ public:
     // Appends the dropped paths in their order; folders and duplicates too.
     void FL_OLEDragDrop(const QStringList& paths);
 
+protected:
+    ShellContext& m_shell;
+
+private:
+    // The controls, by their object names. The window's enablement tick
+    // reads and sets them; everything else goes through the commands above.
+    friend class EnablementTick;
+
     QLabel* Label3;
     QListWidget* FL;
     // Scratch text for the extract command; never shown to the user.
@@ -35,10 +43,6 @@ public:
     QPushButton* cmdCompress;
     QPushButton* cmdDevelop;
 
-protected:
-    ShellContext& m_shell;
-
-private:
     void createControls();
     void connectCommands();
     void showError(const QString& reason);

@@ -1,6 +1,6 @@
 #include "FileListCommands.h"
 
-#include "../shell/AppInfo.h"
+#include "AppInfo.h"
 
 #include <QPointer>
 

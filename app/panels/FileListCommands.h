@@ -1,9 +1,9 @@
 #pragma once
 
-#include "../shell/ShellContext.h"
-#include "../shell/UiServices.h"
 #include "BatchOutcome.h"
 #include "FileBatch.h"
+#include "ShellContext.h"
+#include "UiServices.h"
 
 #include <QListWidget>
 #include <QProgressBar>

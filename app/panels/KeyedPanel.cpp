@@ -1,6 +1,6 @@
 #include "KeyedPanel.h"
 
-#include "../shell/AppInfo.h"
+#include "AppInfo.h"
 #include "FailureReason.h"
 #include "FileBatch.h"
 #include "FileDropFilter.h"
@@ -91,6 +91,10 @@ void KeyedPanel::cmdVovEnc_Click() {
                                               work.constData(), key->constData()));
         },
         &FailureReason::forKeyed);
+}
+
+void KeyedPanel::setLibraryPresent(bool present) {
+    Frame2->setEnabled(present);
 }
 
 void KeyedPanel::createControls() {

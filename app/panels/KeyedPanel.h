@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../shell/ShellContext.h"
+#include "ShellContext.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -38,6 +38,16 @@ public:
     void cmdVovEnc_Click();
     // Appends each dropped path and selects the first entry with its text.
     void lstVov_OLEDragDrop(const QStringList& paths);
+    // Whether the keyed library was found; without it the method is disabled.
+    void setLibraryPresent(bool present);
+
+protected:
+    ShellContext& m_shell;
+
+private:
+    // The controls, by their object names. The window's enablement tick
+    // reads and sets them; everything else goes through the commands above.
+    friend class EnablementTick;
 
     QLabel* Label5;
     QListWidget* lstVov;
@@ -54,10 +64,6 @@ public:
     QPushButton* cmdVovEnc;
     QProgressBar* VovPrg;
 
-protected:
-    ShellContext& m_shell;
-
-private:
     void createControls();
     void connectCommands();
 };

@@ -119,6 +119,10 @@ void PackagePanel::TFile_OLEDragDrop(const QStringList& paths) {
     TFile->setText(m_shell.state().TFN);
 }
 
+void PackagePanel::showTarget() {
+    TFile->setText(m_shell.state().TFN);
+}
+
 bool PackagePanel::targetIsUsable() {
     // The commands work on TFN, which only Browse, a drop or the command line
     // set: a path merely typed into TFile would otherwise be packaged as

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../shell/ShellContext.h"
 #include "PackageCall.h"
+#include "ShellContext.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -26,6 +26,16 @@ public:
     void LHAEnc_Click();
     // Takes the first dropped path as the target.
     void TFile_OLEDragDrop(const QStringList& paths);
+    // Shows the target the window state holds (start-up's argument).
+    void showTarget();
+
+protected:
+    ShellContext& m_shell;
+
+private:
+    // The controls, by their object names. The window's enablement tick
+    // reads and sets them; everything else goes through the commands above.
+    friend class EnablementTick;
 
     QLabel* Label1;
     QLineEdit* TFile;
@@ -37,10 +47,6 @@ public:
     QPushButton* LHAEnc;
     QPushButton* Enc;
 
-protected:
-    ShellContext& m_shell;
-
-private:
     void createControls();
     void connectCommands();
     // Steps shared by both package commands, up to a complete package at

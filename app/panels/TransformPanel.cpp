@@ -98,6 +98,10 @@ void TransformPanel::cmdEnc_Click() {
         &FailureReason::forTransform);
 }
 
+void TransformPanel::setLibraryPresent(bool present) {
+    Frame1->setEnabled(present);
+}
+
 void TransformPanel::createControls() {
     IFN = named(new QListWidget(this), "IFN");
     IFN->setSelectionMode(QAbstractItemView::ExtendedSelection);

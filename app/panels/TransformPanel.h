@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../shell/ShellContext.h"
+#include "ShellContext.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -33,6 +33,17 @@ public:
     void cmdEnc_Click();
     // Appends the dropped paths in their order; folders and duplicates too.
     void IFN_OLEDragDrop(const QStringList& paths);
+    // Whether the transform library was found; without it the methods are
+    // disabled.
+    void setLibraryPresent(bool present);
+
+protected:
+    ShellContext& m_shell;
+
+private:
+    // The controls, by their object names. The window's enablement tick
+    // reads and sets them; everything else goes through the commands above.
+    friend class EnablementTick;
 
     QLabel* Label4;
     QListWidget* IFN;
@@ -47,10 +58,6 @@ public:
     QPushButton* cmdEnc;
     QProgressBar* Prg1;
 
-protected:
-    ShellContext& m_shell;
-
-private:
     void createControls();
     void connectCommands();
 };

@@ -31,13 +31,4 @@ static_assert(c::unlha::kNoGui == UNLHA_ERROR_NO_GUI);
 static_assert(c::unlha::kCancelled == UNLHA_CANCELLED);
 static_assert(c::unlha::kInternal == UNLHA_ERROR_INTERNAL);
 static_assert(c::unlha::kSettings == UNLHA_ERROR_SETTINGS);
-
-// The listing's own code may not be in the header yet. Qualified lookup of
-// ::UNLHA_ERROR_OUTPUT finds the header's enumerator when there is one and
-// only otherwise follows the using-directive to this stand-in, which holds
-// the agreed number.
-namespace pending {
-enum { UNLHA_ERROR_OUTPUT = 13 };
-}
-using namespace pending;
-static_assert(c::unlha::kOutput == ::UNLHA_ERROR_OUTPUT);
+static_assert(c::unlha::kOutput == UNLHA_ERROR_OUTPUT);

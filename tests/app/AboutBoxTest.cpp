@@ -1,6 +1,7 @@
 // The About box: its texts and looks, one instance at a time, Enter and
 // Escape, the system information button against a PATH made for the test,
 // and its life apart from the main window.
+#include "Controls.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -35,13 +36,6 @@ void flushDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-template <typename T>
-T* control(QWidget* parent, const char* name) {
-    T* found = parent->findChild<T*>(QLatin1String(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
 class AboutBox : public testing::Test {
 protected:
     void TearDown() override {
@@ -71,15 +65,15 @@ TEST_F(AboutBox, ShowsTheApplicationsIdentity) {
 
     EXPECT_EQ(about->objectName().toStdString(), "frmAbout");
     EXPECT_EQ(about->windowTitle().toStdString(), "Vuvurazir のバージョン情報");
-    EXPECT_EQ(control<QLabel>(about, "lblVersion")->text().toStdString(), "Version 2.20");
-    EXPECT_EQ(control<QLabel>(about, "lblDescription")->text().toStdString(),
+    EXPECT_EQ(control<QLabel>(*about, "lblVersion")->text().toStdString(), "Version 2.20");
+    EXPECT_EQ(control<QLabel>(*about, "lblDescription")->text().toStdString(),
               " ファイル暗号化ツールです。");
-    QLabel* disclaimer = control<QLabel>(about, "lblDisclaimer");
+    QLabel* disclaimer = control<QLabel>(*about, "lblDisclaimer");
     EXPECT_TRUE(disclaimer->text().isEmpty());
     EXPECT_TRUE(disclaimer->isVisible());
 
-    auto* ok = control<QPushButton>(about, "cmdOK");
-    auto* sysInfo = control<QPushButton>(about, "cmdSysInfo");
+    auto* ok = control<QPushButton>(*about, "cmdOK");
+    auto* sysInfo = control<QPushButton>(*about, "cmdSysInfo");
     EXPECT_EQ(ok->text().toStdString(), "OK");
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(sysInfo->text().toStdString(), "ｼｽﾃﾑ情報(&S)...");
@@ -97,7 +91,7 @@ TEST_F(AboutBox, ShowsTheApplicationsIdentity) {
     EXPECT_FALSE(about->windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
-    QLabel* icon = control<QLabel>(about, "picIcon");
+    QLabel* icon = control<QLabel>(*about, "picIcon");
     EXPECT_EQ(icon->size(), QSize(32, 32));
     const QImage shown = icon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_FALSE(shown.isNull());
@@ -114,8 +108,8 @@ TEST_F(AboutBox, DrawsTheTitleWithItsShadowAndAnEtchedLine) {
     dozo::frmMain window(folders.options(), &ui);
     frmAbout* about = open(window);
     ASSERT_NE(about, nullptr);
-    QLabel* title = control<QLabel>(about, "lblTitle_0");
-    QLabel* shadow = control<QLabel>(about, "lblTitle_1");
+    QLabel* title = control<QLabel>(*about, "lblTitle_0");
+    QLabel* shadow = control<QLabel>(*about, "lblTitle_1");
     ASSERT_TRUE(title && shadow);
 
     for (QLabel* label : {title, shadow}) {
@@ -134,11 +128,11 @@ TEST_F(AboutBox, DrawsTheTitleWithItsShadowAndAnEtchedLine) {
     const QObjectList siblings = title->parentWidget()->children();
     EXPECT_GT(siblings.indexOf(title), siblings.indexOf(shadow));
 
-    QLabel* version = control<QLabel>(about, "lblVersion");
+    QLabel* version = control<QLabel>(*about, "lblVersion");
     EXPECT_DOUBLE_EQ(version->font().pointSizeF(), 18);
 
-    QFrame* upper = control<QFrame>(about, "Line1_0");
-    QFrame* lower = control<QFrame>(about, "Line1_1");
+    QFrame* upper = control<QFrame>(*about, "Line1_0");
+    QFrame* lower = control<QFrame>(*about, "Line1_1");
     ASSERT_TRUE(upper && lower);
     EXPECT_EQ(upper->palette().color(QPalette::Window), QColor(128, 128, 128));
     EXPECT_EQ(lower->palette().color(QPalette::Window), QColor(Qt::white));
@@ -170,7 +164,7 @@ TEST_F(AboutBox, ChoosingItAgainBringsTheSameBoxForward) {
     EXPECT_TRUE(first.isNull());
     QPointer<frmAbout> second = open(window);
     ASSERT_TRUE(second);
-    EXPECT_EQ(control<QLabel>(second, "lblVersion")->text().toStdString(), "Version 2.20");
+    EXPECT_EQ(control<QLabel>(*second, "lblVersion")->text().toStdString(), "Version 2.20");
 }
 
 // A key pressed on the focused OK button, or Qt::Key_unknown for a click on it.
@@ -241,7 +235,7 @@ TEST_F(AboutBox, SystemInformationStartsTheProgramFoundOnPath) {
     ASSERT_TRUE(about);
     ui.answerStartProgram(true);
 
-    QTest::mouseClick(control<QPushButton>(about, "cmdSysInfo"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*about, "cmdSysInfo"), Qt::LeftButton);
 
     ASSERT_EQ(ui.calls().size(), 1u);
     EXPECT_EQ(ui.calls().front().kind, Kind::StartProgram);
@@ -268,7 +262,7 @@ TEST_P(AboutBoxSysInfoUnavailable, SaysSoAndStaysOpen) {
     if (GetParam().programOnPath) ui.answerStartProgram(false);
     ui.answerMessage(Answer::Ok);
 
-    QTest::mouseClick(control<QPushButton>(about, "cmdSysInfo"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*about, "cmdSysInfo"), Qt::LeftButton);
 
     ASSERT_FALSE(ui.calls().empty());
     const auto& call = ui.calls().back();

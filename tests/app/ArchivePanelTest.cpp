@@ -1,6 +1,7 @@
 // The archive panel on the real window with the real archiver: the list,
 // packing through the list file, unpacking into a folder named after the
 // archive, and what the user is told.
+#include "Controls.h"
 #include "RealLibraryWindow.h"
 
 #include <panels/ArchivePanel.h>
@@ -25,12 +26,12 @@ protected:
     void SetUp() override {
         if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
         env.window().SSTab1()->setCurrentIndex(1);
-        FL = env.window().findChild<QListWidget*>(QStringLiteral("FL"));
+        FL = control<QListWidget>(env.window(), "FL");
         ASSERT_NE(FL, nullptr);
     }
 
     void click(const char* name) {
-        auto* button = env.window().findChild<QPushButton*>(QLatin1String(name));
+        auto* button = control<QPushButton>(env.window(), QLatin1String(name));
         ASSERT_NE(button, nullptr) << name;
         ASSERT_TRUE(button->isEnabled()) << name;
         QTest::mouseClick(button, Qt::LeftButton);
@@ -250,7 +251,7 @@ TEST_F(AppArchivePanel, UnpacksIntoAFolderNamedUpToTheFirstDot) {
     const auto done = unpack(env.scratch("data.backup.lzh"), env.scratch("dest"));
     EXPECT_EQ(done.text, QStringLiteral("展開完了！"));
     EXPECT_EQ(done.icon, Icon::Information);
-    EXPECT_EQ(env.window().archivePanel()->L1->text(), "data");
+    EXPECT_EQ(control<QLabel>(env.window(), "L1")->text(), "data");
     EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("dest/data/inside.txt")), "payload");
     const auto& browse = env.ui().calls().at(env.ui().calls().size() - 2);
     EXPECT_EQ(browse.kind, Kind::BrowseFolder);

@@ -51,6 +51,7 @@ struct Scene {
         QFile out(path);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         out.write(bytes);
+        ASSERT_TRUE(out.flush());  // a later flush would set the time again
         ASSERT_TRUE(out.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
                                     QFileDevice::FileModificationTime));
     }

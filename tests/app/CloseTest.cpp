@@ -1,5 +1,6 @@
 // Every way of closing the window asks "終了しますか" first; No keeps the
 // window as it was.
+#include "Controls.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -46,8 +47,8 @@ TEST_P(AppClose, NoKeepsTheWindowAndItsContents) {
     dozo::frmMain window(folders.options({"/tmp/target.bin"}), &ui);
     window.show();
     window.SSTab1()->setCurrentIndex(1);
-    window.archivePanel()->FL->addItem("/tmp/listed.txt");
-    window.packagePanel()->PASS->setText("secret");
+    control<QListWidget>(window, "FL")->addItem("/tmp/listed.txt");
+    control<QLineEdit>(window, "PASS")->setText("secret");
     ui.answerMessage(Answer::No);
 
     GetParam().request(window);
@@ -55,8 +56,8 @@ TEST_P(AppClose, NoKeepsTheWindowAndItsContents) {
     expectQuestionAsked();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.SSTab1()->currentIndex(), 1);
-    EXPECT_EQ(window.archivePanel()->FL->count(), 1);
-    EXPECT_EQ(window.packagePanel()->PASS->text().toStdString(), "secret");
+    EXPECT_EQ(control<QListWidget>(window, "FL")->count(), 1);
+    EXPECT_EQ(control<QLineEdit>(window, "PASS")->text().toStdString(), "secret");
     EXPECT_EQ(window.state().TFN.toStdString(), "/tmp/target.bin");
     EXPECT_TRUE(window.Tmr()->isActive());
 }

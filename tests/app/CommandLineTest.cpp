@@ -1,4 +1,5 @@
 // The last command-line argument becomes the package panel's target, whole.
+#include "Controls.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -26,7 +27,7 @@ TEST_P(AppCommandLine, LastArgumentIsTheTarget) {
     ScriptedUiServices ui;
     dozo::frmMain window(folders.options(GetParam().arguments), &ui);
     EXPECT_EQ(window.state().TFN.toStdString(), GetParam().target);
-    EXPECT_EQ(window.packagePanel()->TFile->text().toStdString(), GetParam().target);
+    EXPECT_EQ(control<QLineEdit>(window, "TFile")->text().toStdString(), GetParam().target);
     EXPECT_EQ(window.SSTab1()->currentIndex(), 0) << "the package tab is the one shown";
 }
 

@@ -1,5 +1,6 @@
 // The window's controls, found by object name: kind, caption, tooltip, tab,
 // initial state, focus order, access keys and the menu tree.
+#include "Controls.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -33,9 +34,7 @@ protected:
 
     template <typename T = QWidget>
     T* control(const char* name) {
-        const auto found = window->findChildren<T*>(QLatin1String(name));
-        EXPECT_EQ(found.size(), 1) << name;
-        return found.isEmpty() ? nullptr : found.front();
+        return ::control<T>(*window, QLatin1String(name));
     }
 
     TestFolders folders;

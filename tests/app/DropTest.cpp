@@ -2,6 +2,7 @@
 // window): on the window's surface, on the transform and keyed lists, the
 // drag-over answer of the targets that take file lists, and the refusal of
 // every other control.
+#include "Controls.h"
 #include "PanelTestWindow.h"
 
 #include <panels/ArchivePanel.h>
@@ -46,21 +47,21 @@ TEST_F(AppDrop, OnTheWindowSurfaceTheFirstPathBecomesTheTarget) {
     app.showTab(2);
     const auto data = FileDrops::fileList(files);
     EXPECT_TRUE(FileDrops::drop(surface(), data.get(), kMargin));
-    EXPECT_EQ(w.packagePanel()->TFile->text(), files[0]);
+    EXPECT_EQ(control<QLineEdit>(w, "TFile")->text(), files[0]);
     EXPECT_EQ(w.state().TFN, files[0]);
     EXPECT_EQ(w.SSTab1()->currentIndex(), 2) << "the visible tab stays";
-    EXPECT_EQ(w.transformPanel()->IFN->count(), 0);
+    EXPECT_EQ(control<QListWidget>(w, "IFN")->count(), 0);
 }
 
 TEST_F(AppDrop, OnTheTransformListAppendsInOrderAndLeavesTheTarget) {
     dozo::frmMain& w = app.window();
     app.showTab(2);
-    QListWidget* list = w.transformPanel()->IFN;
+    QListWidget* list = control<QListWidget>(w, "IFN");
     list->addItem(QStringLiteral("/already"));
     ASSERT_TRUE(
         FileDrops::drop(list->viewport(), FileDrops::fileList(files + QStringList{folder}).get()));
     EXPECT_EQ(texts(list), QStringList{"/already"} + files + QStringList{folder});
-    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
     EXPECT_TRUE(w.state().TFN.isEmpty());
 
     // Text that is no file list is refused and adds nothing.
@@ -72,7 +73,7 @@ TEST_F(AppDrop, OnTheTransformListAppendsInOrderAndLeavesTheTarget) {
 TEST_F(AppDrop, OnTheKeyedListAppendsAndSelectsTheFirstEntryOfEachPath) {
     dozo::frmMain& w = app.window();
     app.showTab(3);
-    QListWidget* list = w.keyedPanel()->lstVov;
+    QListWidget* list = control<QListWidget>(w, "lstVov");
     list->addItem(files[1]);
     ASSERT_TRUE(FileDrops::drop(list->viewport(), FileDrops::fileList(files).get()));
     EXPECT_EQ(texts(list), QStringList{files[1]} + files);
@@ -81,7 +82,7 @@ TEST_F(AppDrop, OnTheKeyedListAppendsAndSelectsTheFirstEntryOfEachPath) {
     std::vector<bool> selected;
     for (int i = 0; i < list->count(); ++i) selected.push_back(list->item(i)->isSelected());
     EXPECT_EQ(selected, (std::vector<bool>{true, true, false, true}));
-    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
 }
 
 // Copy for a list of local files, no drop for anything else: the window's
@@ -96,10 +97,10 @@ TEST_F(AppDrop, DragOverOffersCopyOnlyForFileLists) {
     };
     const Target targets[] = {
         {"surface", surface(), 0, kMargin},
-        {"TFile", w.packagePanel()->TFile, 0},
-        {"FL", w.archivePanel()->FL->viewport(), 1},
-        {"IFN", w.transformPanel()->IFN->viewport(), 2},
-        {"lstVov", w.keyedPanel()->lstVov->viewport(), 3},
+        {"TFile", control<QLineEdit>(w, "TFile"), 0},
+        {"FL", control<QListWidget>(w, "FL")->viewport(), 1},
+        {"IFN", control<QListWidget>(w, "IFN")->viewport(), 2},
+        {"lstVov", control<QListWidget>(w, "lstVov")->viewport(), 3},
     };
     auto remote = std::make_unique<QMimeData>();
     remote->setUrls({QUrl(QStringLiteral("https://example.org/file.bin"))});
@@ -124,7 +125,7 @@ TEST_F(AppDrop, DragOverOffersCopyOnlyForFileLists) {
     }
     // A refused drop on the surface changes nothing.
     EXPECT_FALSE(FileDrops::drop(surface(), text.get(), kMargin));
-    EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
     EXPECT_TRUE(w.state().TFN.isEmpty());
 }
 
@@ -152,25 +153,25 @@ TEST_F(AppDrop, EveryOtherControlRefusesAndNothingChanges) {
         {"PackagePanel", 0, QPoint(3, 3)},  // the tab page around the controls
     };
     const auto data = FileDrops::fileList(files);
-    auto* pass = w.findChild<QLineEdit*>(QStringLiteral("PASS"));
-    auto* key = w.findChild<QLineEdit*>(QStringLiteral("txtKey"));
+    auto* pass = control<QLineEdit>(w, "PASS");
+    auto* key = control<QLineEdit>(w, "txtKey");
     ASSERT_TRUE(pass && key);
     pass->setText(QStringLiteral("secret"));
     const QString keyBefore = key->text();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         app.showTab(row.tab);
-        auto* target = w.findChild<QWidget*>(QLatin1String(row.name));
+        auto* target = control(w, QLatin1String(row.name));
         ASSERT_NE(target, nullptr);
         EXPECT_EQ(FileDrops::dragOver(target, data.get(), row.at), Qt::IgnoreAction);
         EXPECT_FALSE(FileDrops::drop(target, data.get(), row.at));
         EXPECT_EQ(pass->text(), QStringLiteral("secret"));
         EXPECT_EQ(key->text(), keyBefore);
-        EXPECT_TRUE(w.packagePanel()->TFile->text().isEmpty());
+        EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
         EXPECT_TRUE(w.state().TFN.isEmpty());
-        EXPECT_EQ(w.transformPanel()->IFN->count(), 0);
-        EXPECT_EQ(w.keyedPanel()->lstVov->count(), 0);
-        EXPECT_EQ(w.archivePanel()->FL->count(), 0);
+        EXPECT_EQ(control<QListWidget>(w, "IFN")->count(), 0);
+        EXPECT_EQ(control<QListWidget>(w, "lstVov")->count(), 0);
+        EXPECT_EQ(control<QListWidget>(w, "FL")->count(), 0);
     }
 }
 

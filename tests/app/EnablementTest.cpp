@@ -1,5 +1,6 @@
 // The enablement rules: as a table on the pure function, then through the
 // real window's tick, its timer, and a long run that holds the tick.
+#include "Controls.h"
 #include "PanelTestWindow.h"
 
 #include <Enablement.h>
@@ -98,10 +99,14 @@ const WindowCase kWindowCases[] = {
 // clang-format on
 
 EnabledStates shown(dozo::frmMain& w) {
-    return {w.packagePanel()->Enc->isEnabled(),        w.menu().mnuEncryption->isEnabled(),
-            w.packagePanel()->LHAEnc->isEnabled(),     w.menu().mnuLHAEnc->isEnabled(),
-            w.archivePanel()->cmdDevelop->isEnabled(), w.transformPanel()->cmdEnc->isEnabled(),
-            w.keyedPanel()->cmdVovEnc->isEnabled(),    w.archivePanel()->cmdCompress->isEnabled()};
+    return {control<QPushButton>(w, "Enc")->isEnabled(),
+            w.menu().mnuEncryption->isEnabled(),
+            control<QPushButton>(w, "LHAEnc")->isEnabled(),
+            w.menu().mnuLHAEnc->isEnabled(),
+            control<QPushButton>(w, "cmdDevelop")->isEnabled(),
+            control<QPushButton>(w, "cmdEnc")->isEnabled(),
+            control<QPushButton>(w, "cmdVovEnc")->isEnabled(),
+            control<QPushButton>(w, "cmdCompress")->isEnabled()};
 }
 
 void fill(QListWidget* list, int count) {
@@ -114,36 +119,36 @@ TEST(AppEnablementTick, AppliesTheRulesToTheWindow) {
         SCOPED_TRACE(c.name);
         PanelTestWindow app(c.libraries);
         dozo::frmMain& w = app.window();
-        w.packagePanel()->TFile->setText(QString::fromUtf8(c.TFile));
-        w.packagePanel()->PASS->setText(QString::fromUtf8(c.PASS));
-        fill(w.transformPanel()->IFN, c.ifn);
-        fill(w.keyedPanel()->lstVov, c.vov);
-        fill(w.archivePanel()->FL, c.fl);
+        control<QLineEdit>(w, "TFile")->setText(QString::fromUtf8(c.TFile));
+        control<QLineEdit>(w, "PASS")->setText(QString::fromUtf8(c.PASS));
+        fill(control<QListWidget>(w, "IFN"), c.ifn);
+        fill(control<QListWidget>(w, "lstVov"), c.vov);
+        fill(control<QListWidget>(w, "FL"), c.fl);
         app.tick();
         EXPECT_EQ(shown(w), c.out);
         // The tick writes its eight outputs and nothing else.
-        EXPECT_TRUE(w.transformPanel()->BR2->isEnabled());
-        EXPECT_TRUE(w.archivePanel()->cmdDelete->isEnabled());
-        EXPECT_EQ(w.transformPanel()->Frame1->isEnabled(), c.libraries.rozu32);
-        EXPECT_EQ(w.keyedPanel()->Frame2->isEnabled(), c.libraries.vod32);
+        EXPECT_TRUE(control<QPushButton>(w, "BR2")->isEnabled());
+        EXPECT_TRUE(control<QPushButton>(w, "cmdDelete")->isEnabled());
+        EXPECT_EQ(control<QGroupBox>(w, "Frame1")->isEnabled(), c.libraries.rozu32);
+        EXPECT_EQ(control<QGroupBox>(w, "Frame2")->isEnabled(), c.libraries.vod32);
     }
 }
 
 TEST(AppEnablementTick, TheTimerFollowsListsAndFields) {
     PanelTestWindow app(PanelTestWindow::Libraries{true, true, true});
     dozo::frmMain& w = app.window();
-    QPushButton* run = w.transformPanel()->cmdEnc;
+    QPushButton* run = control<QPushButton>(w, "cmdEnc");
     QTRY_VERIFY(!run->isEnabled());
-    w.transformPanel()->IFN->addItem(QStringLiteral("/x"));
+    control<QListWidget>(w, "IFN")->addItem(QStringLiteral("/x"));
     QTRY_VERIFY(run->isEnabled());
-    w.transformPanel()->IFN->clear();
+    control<QListWidget>(w, "IFN")->clear();
     QTRY_VERIFY(!run->isEnabled());
 
-    w.packagePanel()->TFile->setText(QStringLiteral("/target"));
-    w.packagePanel()->PASS->setText(QStringLiteral("secret"));
+    control<QLineEdit>(w, "TFile")->setText(QStringLiteral("/target"));
+    control<QLineEdit>(w, "PASS")->setText(QStringLiteral("secret"));
     QTRY_VERIFY(w.menu().mnuLHAEnc->isEnabled());
-    w.packagePanel()->PASS->setText(QStringLiteral("  "));
-    QTRY_VERIFY(!w.packagePanel()->Enc->isEnabled());
+    control<QLineEdit>(w, "PASS")->setText(QStringLiteral("  "));
+    QTRY_VERIFY(!control<QPushButton>(w, "Enc")->isEnabled());
     EXPECT_FALSE(w.menu().mnuEncryption->isEnabled());
 }
 
@@ -151,13 +156,13 @@ TEST(AppEnablementTick, NoTickChangesAnythingWhileALongRunHoldsTheWindow) {
     PanelTestWindow app;
     dozo::frmMain& w = app.window();
     app.tick();
-    QPushButton* run = w.keyedPanel()->cmdVovEnc;
+    QPushButton* run = control<QPushButton>(w, "cmdVovEnc");
     ASSERT_FALSE(run->isEnabled());
     bool enabledDuringRun = true;
     bool timerActiveDuringRun = true;
     w.longRun().run([&](dozo::LongRun::Progress& progress) {
         progress.post([&] {
-            w.keyedPanel()->lstVov->addItem(QStringLiteral("/added"));
+            control<QListWidget>(w, "lstVov")->addItem(QStringLiteral("/added"));
             app.tick();
             QApplication::processEvents();
             enabledDuringRun = run->isEnabled();

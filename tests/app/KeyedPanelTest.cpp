@@ -1,5 +1,6 @@
 // The keyed panel over the real Vod32: keys in code page 932, the empty box
 // refilled, keys refused before any file is touched, and failures reported.
+#include "Controls.h"
 #include "PanelTestWindow.h"
 
 #include <panels/CodePage932.h>
@@ -90,8 +91,8 @@ protected:
 
     void clickRun() {
         app.tick();
-        ASSERT_TRUE(panel->cmdVovEnc->isEnabled());
-        QTest::mouseClick(panel->cmdVovEnc, Qt::LeftButton);
+        ASSERT_TRUE(control<QPushButton>(*panel, "cmdVovEnc")->isEnabled());
+        QTest::mouseClick(control<QPushButton>(*panel, "cmdVovEnc"), Qt::LeftButton);
     }
 
     const ScriptedUiServices::Call& lastCall() { return app.ui().calls().back(); }
@@ -121,16 +122,16 @@ TEST_F(AppKeyedPanel, KeysEveryFileAsTheLibraryDoesAndASecondRunRestores) {
     panel->lstVov_OLEDragDrop(paths);
     for (const KeyCase& k : keys) {
         SCOPED_TRACE(k.name);
-        panel->txtKey->clear();
+        control<QLineEdit>(*panel, "txtKey")->clear();
         // Typed where the test's key events can carry the characters.
         if (k.typed == QString::fromLatin1(k.typed.toLatin1())) {
-            QTest::keyClicks(panel->txtKey, k.typed);
+            QTest::keyClicks(control<QLineEdit>(*panel, "txtKey"), k.typed);
         } else {
-            panel->txtKey->setText(k.typed);
+            control<QLineEdit>(*panel, "txtKey")->setText(k.typed);
         }
-        ASSERT_EQ(panel->txtKey->text(), k.typed);
+        ASSERT_EQ(control<QLineEdit>(*panel, "txtKey")->text(), k.typed);
 
-        QSignalSpy steps(panel->VovPrg, &QProgressBar::valueChanged);
+        QSignalSpy steps(control<QProgressBar>(*panel, "VovPrg"), &QProgressBar::valueChanged);
         app.ui().answerMessage(Answer::Ok);
         clickRun();
         for (std::size_t i = 0; i < originals.size(); ++i) {
@@ -149,24 +150,24 @@ TEST_F(AppKeyedPanel, KeysEveryFileAsTheLibraryDoesAndASecondRunRestores) {
             EXPECT_EQ(PanelTestWindow::readFile(paths[static_cast<int>(i)]), originals[i]);
         }
     }
-    EXPECT_EQ(panel->lstVov->count(), 5);
-    EXPECT_EQ(panel->VovPrg->value(), 0);
+    EXPECT_EQ(control<QListWidget>(*panel, "lstVov")->count(), 5);
+    EXPECT_EQ(control<QProgressBar>(*panel, "VovPrg")->value(), 0);
     EXPECT_FALSE(QFile::exists(app.window().workDirectory().workFile()));
 }
 
 TEST_F(AppKeyedPanel, AnEmptyKeyBoxIsRefilledAndThatKeyUsed) {
     DirectLibrary direct(QStringLiteral("Vod32"));
-    const QString initial = panel->txtKey->text();
+    const QString initial = control<QLineEdit>(*panel, "txtKey")->text();
     ASSERT_EQ(initial.size(), 1);
     ASSERT_TRUE(initial[0].isDigit());
     std::vector<QByteArray> originals;
     const QStringList paths = writeFiles({100, 3000}, originals);
     panel->lstVov_OLEDragDrop(paths);
-    panel->txtKey->clear();
+    control<QLineEdit>(*panel, "txtKey")->clear();
 
     app.ui().answerMessage(Answer::Ok);
     clickRun();
-    EXPECT_EQ(panel->txtKey->text(), initial);
+    EXPECT_EQ(control<QLineEdit>(*panel, "txtKey")->text(), initial);
     for (std::size_t i = 0; i < originals.size(); ++i) {
         EXPECT_EQ(PanelTestWindow::readFile(paths[static_cast<int>(i)]),
                   direct.keyed(initial.toLatin1(), originals[i]));
@@ -182,8 +183,8 @@ TEST_F(AppKeyedPanel, AKeyTheCodePageCannotHoldIsRefusedBeforeAnyFile) {
     for (const QString& key :
          {QStringLiteral("𠮷"), QStringLiteral("pass😀"), QString(128, QChar(u'鍵'))}) {
         SCOPED_TRACE(key.toStdString());
-        panel->txtKey->setText(key);
-        QSignalSpy steps(panel->VovPrg, &QProgressBar::valueChanged);
+        control<QLineEdit>(*panel, "txtKey")->setText(key);
+        QSignalSpy steps(control<QProgressBar>(*panel, "VovPrg"), &QProgressBar::valueChanged);
         app.ui().answerMessage(Answer::Ok);
         clickRun();
         EXPECT_EQ(lastCall().kind, Kind::MessageBox);
@@ -191,7 +192,8 @@ TEST_F(AppKeyedPanel, AKeyTheCodePageCannotHoldIsRefusedBeforeAnyFile) {
         EXPECT_EQ(lastCall().title, QStringLiteral("Vuvurazir"));
         EXPECT_TRUE(lastCall().text.contains(QStringLiteral("ファイルは変更されていません")));
         EXPECT_EQ(steps.count(), 0);
-        EXPECT_EQ(panel->txtKey->text(), key) << "the key is left for the user to correct";
+        EXPECT_EQ(control<QLineEdit>(*panel, "txtKey")->text(), key)
+            << "the key is left for the user to correct";
         for (std::size_t i = 0; i < originals.size(); ++i) {
             EXPECT_EQ(PanelTestWindow::readFile(paths[static_cast<int>(i)]), originals[i]);
         }
@@ -211,7 +213,7 @@ TEST_F(AppKeyedPanel, MissingAndReadOnlyFilesAreReportedAndTheOthersKeyed) {
     ASSERT_TRUE(QFile::setPermissions(lockedPath, QFile::ReadOwner));
     const QString lastPath = app.writeFile(QStringLiteral("last"), last);
     panel->lstVov_OLEDragDrop({firstPath, missing, lockedPath, lastPath});
-    panel->txtKey->setText(QStringLiteral("鍵"));
+    control<QLineEdit>(*panel, "txtKey")->setText(QStringLiteral("鍵"));
 
     app.ui().answerMessage(Answer::Ok);
     clickRun();
@@ -226,7 +228,7 @@ TEST_F(AppKeyedPanel, MissingAndReadOnlyFilesAreReportedAndTheOthersKeyed) {
         << text.toStdString();
     EXPECT_TRUE(text.contains(missing + QStringLiteral("\n    ファイルが見つかりません")));
     EXPECT_TRUE(text.contains(lockedPath + QStringLiteral("\n    読み取り専用です")));
-    EXPECT_EQ(panel->lstVov->count(), 4);
+    EXPECT_EQ(control<QListWidget>(*panel, "lstVov")->count(), 4);
     QFile::setPermissions(lockedPath, QFile::ReadOwner | QFile::WriteOwner);
 }
 

@@ -1,5 +1,6 @@
 // Add, remove and clear, the same on the transform and the keyed list:
 // driven by real clicks on the controls found by name.
+#include "Controls.h"
 #include "PanelTestWindow.h"
 
 #include <gtest/gtest.h>
@@ -48,13 +49,13 @@ class AppListCommands : public testing::TestWithParam<ListPanel> {
 protected:
     void SetUp() override {
         app.showTab(GetParam().tab);
-        list = app.window().findChild<QListWidget*>(QLatin1String(GetParam().list));
+        list = control<QListWidget>(app.window(), QLatin1String(GetParam().list));
         ASSERT_NE(list, nullptr);
         list->addItems(kEntries);
     }
 
     QPushButton* button(const char* name) {
-        auto* found = app.window().findChild<QPushButton*>(QLatin1String(name));
+        auto* found = control<QPushButton>(app.window(), QLatin1String(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }

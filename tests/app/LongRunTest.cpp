@@ -1,5 +1,6 @@
 // A long run keeps the window painting but deaf: input made during the run is
 // thrown away, progress reaches the window's thread, the result comes back.
+#include "Controls.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -60,7 +61,7 @@ TEST_F(AppLongRun, ResultAndProgressComeBackInOrderOnTheWindowThread) {
 }
 
 TEST_F(AppLongRun, ProgressMovesABarWhileTheWorkWaits) {
-    QProgressBar* bar = window->transformPanel()->Prg1;
+    QProgressBar* bar = control<QProgressBar>(*window, "Prg1");
     bar->setMaximum(3);
     std::vector<int> seen;
     window->longRun().run([&](dozo::LongRun::Progress& progress) {
@@ -76,8 +77,8 @@ TEST_F(AppLongRun, ProgressMovesABarWhileTheWorkWaits) {
 }
 
 TEST_F(AppLongRun, InputDuringTheRunIsSwallowedNotPostponed) {
-    QPushButton* button = window->packagePanel()->BR;
-    QLineEdit* field = window->packagePanel()->TFile;
+    QPushButton* button = control<QPushButton>(*window, "BR");
+    QLineEdit* field = control<QLineEdit>(*window, "TFile");
     QSignalSpy clicks(button, &QPushButton::clicked);
     QSignalSpy menuHits(window->menu().mnuFileOpen, &QAction::triggered);
     bool dropAccepted = true;
@@ -155,9 +156,9 @@ TEST_F(AppLongRun, AnExceptionOfTheWorkReachesTheCaller) {
                  std::runtime_error);
     EXPECT_FALSE(window->longRun().busy());
     EXPECT_TRUE(window->Tmr()->isActive());
-    QSignalSpy clicks(window->packagePanel()->BR, &QPushButton::clicked);
+    QSignalSpy clicks(control<QPushButton>(*window, "BR"), &QPushButton::clicked);
     ui.answerOpenFile(std::nullopt);
-    QTest::mouseClick(window->packagePanel()->BR, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*window, "BR"), Qt::LeftButton);
     EXPECT_EQ(clicks.count(), 1) << "input must be back after a failed run";
 }
 

@@ -1,6 +1,7 @@
 // The package panel on the real window with the real package library and
 // archiver: packages that really restore their target, the archive that
 // holds them, and what the user is told when something fails.
+#include "Controls.h"
 #include "RealLibraryWindow.h"
 
 #include <Library.h>
@@ -31,14 +32,14 @@ protected:
     void SetUp() override {
         if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
         env.window().SSTab1()->setCurrentIndex(0);
-        TFile = env.window().findChild<QLineEdit*>(QStringLiteral("TFile"));
-        PASS = env.window().findChild<QLineEdit*>(QStringLiteral("PASS"));
+        TFile = control<QLineEdit>(env.window(), "TFile");
+        PASS = control<QLineEdit>(env.window(), "PASS");
         ASSERT_NE(TFile, nullptr);
         ASSERT_NE(PASS, nullptr);
     }
 
     void click(const char* name) {
-        auto* button = env.window().findChild<QPushButton*>(QLatin1String(name));
+        auto* button = control<QPushButton>(env.window(), QLatin1String(name));
         ASSERT_NE(button, nullptr) << name;
         ASSERT_TRUE(button->isEnabled()) << name;
         QTest::mouseClick(button, Qt::LeftButton);

@@ -1,6 +1,7 @@
 // Start-up with each library present in the system directory, only in the
 // application directory, absent, or present but broken: the state it
 // records and the controls it enables.
+#include "Controls.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -85,21 +86,25 @@ TEST_P(AppStartUp, RecordsPresenceVersionAndEnablesItsCommands) {
             EXPECT_EQ(s.RazuVer, version);
             EXPECT_EQ(s.RazuV.toStdString(), text);
             EXPECT_EQ(menu.mnuRazuVer->isEnabled(), c.present);
-            EXPECT_EQ(window.transformPanel()->Frame1->isEnabled(), c.present);
+            EXPECT_EQ(control<QGroupBox>(window, "Frame1")->isEnabled(), c.present);
             // The frame takes its options with it, never the list or buttons.
-            EXPECT_EQ(window.transformPanel()->EncType[6]->isEnabled(), c.present);
-            EXPECT_TRUE(window.transformPanel()->IFN->isEnabled());
-            EXPECT_TRUE(window.transformPanel()->BR2->isEnabled());
+            EXPECT_EQ(
+                control<QRadioButton>(window, QStringLiteral("EncType_%1").arg(6))->isEnabled(),
+                c.present);
+            EXPECT_TRUE(control<QListWidget>(window, "IFN")->isEnabled());
+            EXPECT_TRUE(control<QPushButton>(window, "BR2")->isEnabled());
             break;
         case Lib::Vod:
             EXPECT_EQ(s.VovEx, flag);
             EXPECT_EQ(s.VovVer, version);
             EXPECT_EQ(s.VovV.toStdString(), text);
             EXPECT_EQ(menu.mnuVovVer->isEnabled(), c.present);
-            EXPECT_EQ(window.keyedPanel()->Frame2->isEnabled(), c.present);
-            EXPECT_EQ(window.keyedPanel()->VovType[0]->isEnabled(), c.present);
-            EXPECT_TRUE(window.keyedPanel()->lstVov->isEnabled());
-            EXPECT_TRUE(window.keyedPanel()->txtKey->isEnabled());
+            EXPECT_EQ(control<QGroupBox>(window, "Frame2")->isEnabled(), c.present);
+            EXPECT_EQ(
+                control<QRadioButton>(window, QStringLiteral("VovType_%1").arg(0))->isEnabled(),
+                c.present);
+            EXPECT_TRUE(control<QListWidget>(window, "lstVov")->isEnabled());
+            EXPECT_TRUE(control<QLineEdit>(window, "txtKey")->isEnabled());
             break;
     }
     // ...and the two that were not installed.
@@ -194,7 +199,7 @@ TEST(AppStartUpWithBuiltLibraries, FindsTheRealLibrariesAndTheirVersions) {
         EXPECT_EQ(s.VovEx, 255);
         EXPECT_EQ(s.VovVer, 101);
         EXPECT_EQ(s.VovV.toStdString(), "1.01");
-        EXPECT_TRUE(window.keyedPanel()->Frame2->isEnabled());
+        EXPECT_TRUE(control<QGroupBox>(window, "Frame2")->isEnabled());
     }
     if (!unlha.isEmpty()) {
         EXPECT_EQ(s.LHAEx, 255);

@@ -1,6 +1,7 @@
 // The transform panel over the real Rozu32: the list commands, each method's
 // bytes against the library called directly, progress, and the closing
 // message when files cannot be transformed.
+#include "Controls.h"
 #include "PanelTestWindow.h"
 
 #include <dozo/contracts/rozu32.h>
@@ -71,14 +72,15 @@ protected:
     // On the option's mark: the middle of a wide option can lie past its
     // caption, where a click does not count.
     void choose(int method) {
-        QRadioButton* option = panel->EncType[method];
+        QRadioButton* option =
+            control<QRadioButton>(*panel, QStringLiteral("EncType_%1").arg(method));
         QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
     }
 
     void clickRun() {
         app.tick();
-        ASSERT_TRUE(panel->cmdEnc->isEnabled());
-        QTest::mouseClick(panel->cmdEnc, Qt::LeftButton);
+        ASSERT_TRUE(control<QPushButton>(*panel, "cmdEnc")->isEnabled());
+        QTest::mouseClick(control<QPushButton>(*panel, "cmdEnc"), Qt::LeftButton);
     }
 
     const ScriptedUiServices::Call& lastMessage() {
@@ -122,12 +124,12 @@ TEST_P(AppTransformMethod, TransformsEveryFileAsTheLibraryDoesWithProgress) {
     choose(method);
     ASSERT_EQ(app.window().state().ET, method);
 
-    QSignalSpy steps(panel->Prg1, &QProgressBar::valueChanged);
+    QSignalSpy steps(control<QProgressBar>(*panel, "Prg1"), &QProgressBar::valueChanged);
     int maximumAtMessage = -1;
     int valueAtMessage = -1;
     app.onMessage([&](const QString&) {
-        maximumAtMessage = panel->Prg1->maximum();
-        valueAtMessage = panel->Prg1->value();
+        maximumAtMessage = control<QProgressBar>(*panel, "Prg1")->maximum();
+        valueAtMessage = control<QProgressBar>(*panel, "Prg1")->value();
     });
     app.ui().answerMessage(Answer::Ok);
     clickRun();
@@ -151,9 +153,9 @@ TEST_P(AppTransformMethod, TransformsEveryFileAsTheLibraryDoesWithProgress) {
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(maximumAtMessage, static_cast<int>(sizes.size()));
     EXPECT_EQ(valueAtMessage, static_cast<int>(sizes.size()));
-    EXPECT_EQ(panel->Prg1->value(), 0);
+    EXPECT_EQ(control<QProgressBar>(*panel, "Prg1")->value(), 0);
     // The list is kept for the run that decrypts, and no work file is left.
-    EXPECT_EQ(entries(panel->IFN), paths);
+    EXPECT_EQ(entries(control<QListWidget>(*panel, "IFN")), paths);
     EXPECT_FALSE(QFile::exists(app.window().workDirectory().workFile()));
 }
 
@@ -200,7 +202,7 @@ TEST_F(AppTransformPanel, FailuresAreReportedByNameAndTheOthersProcessed) {
     DirectLibrary direct(QStringLiteral("Rozu32"));
     for (int method : {0, 3, 5}) {
         SCOPED_TRACE(dozo::contracts::kTransformMethods[method]);
-        panel->IFN->clear();
+        control<QListWidget>(*panel, "IFN")->clear();
         const QByteArray first = patterned(5000, 1);
         const QByteArray locked = patterned(6000, 2);
         const QByteArray last = patterned(7001, 3);
@@ -241,8 +243,8 @@ TEST_F(AppTransformPanel, FailuresAreReportedByNameAndTheOthersProcessed) {
         }
         EXPECT_FALSE(message.text.contains(firstPath + "\n"));
         EXPECT_FALSE(message.text.contains(lastPath + "\n"));
-        EXPECT_EQ(entries(panel->IFN), listed);
-        EXPECT_EQ(panel->Prg1->value(), 0);
+        EXPECT_EQ(entries(control<QListWidget>(*panel, "IFN")), listed);
+        EXPECT_EQ(control<QProgressBar>(*panel, "Prg1")->value(), 0);
         QFile::setPermissions(lockedPath, QFile::ReadOwner | QFile::WriteOwner);
     }
 }
@@ -257,7 +259,7 @@ TEST_F(AppTransformPanel, AWorkFileThatCannotBeMadeLosesNoFile) {
     ASSERT_TRUE(QDir().mkpath(work));
     for (int method = 0; method < dozo::TransformPanel::kMethodCount; ++method) {
         SCOPED_TRACE(dozo::contracts::kTransformMethods[method]);
-        panel->IFN->clear();
+        control<QListWidget>(*panel, "IFN")->clear();
         std::vector<QByteArray> originals;
         QStringList paths;
         for (int i = 0; i < 3; ++i) {

@@ -1,6 +1,6 @@
-#include "shell/ApplicationFont.h"
-#include "shell/QtTranslation.h"
-#include "shell/frmMain.h"
+#include "ApplicationFont.h"
+#include "QtTranslation.h"
+#include "frmMain.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #include "WindowDrop.h"
 
-#include "../panels/FileDropFilter.h"
-#include "../panels/PackagePanel.h"
+#include "FileDropFilter.h"
+#include "PackagePanel.h"
 #include "frmMain.h"
 
 namespace dozo {
@@ -21,10 +21,8 @@ WindowDrop::WindowDrop(frmMain& window) : QObject(&window), m_window(window) {
 }
 
 void WindowDrop::dropped(const QStringList& paths) {
-    if (paths.isEmpty()) return;
-    const QString& first = paths.first();
-    m_window.packagePanel()->TFile->setText(first);
-    m_window.state().TFN = first;
+    // The same as a drop on the target field.
+    m_window.packagePanel()->TFile_OLEDragDrop(paths);
 }
 
 }  // namespace dozo

@@ -1,14 +1,14 @@
 #include "frmMain.h"
 
-#include "../dialogs/AppIcon.h"
-#include "../dialogs/MenuCommands.h"
-#include "../panels/ArchivePanel.h"
-#include "../panels/KeyedPanel.h"
-#include "../panels/PackagePanel.h"
-#include "../panels/TransformPanel.h"
-#include "../timer/EnablementTick.h"
-#include "../timer/WindowDrop.h"
+#include "AppIcon.h"
 #include "AppInfo.h"
+#include "ArchivePanel.h"
+#include "EnablementTick.h"
+#include "KeyedPanel.h"
+#include "MenuCommands.h"
+#include "PackagePanel.h"
+#include "TransformPanel.h"
+#include "WindowDrop.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -96,7 +96,8 @@ void frmMain::createControls() {
             m_timer->start();
         }
     });
-    new EnablementTick(*this);
+    new EnablementTick(
+        {m_timer, *m_longRun, m_state, *m_menu, m_package, m_archive, m_transform, m_keyed}, this);
     new WindowDrop(*this);
 }
 
@@ -111,7 +112,7 @@ void frmMain::connectMenus() {
 }
 
 void frmMain::applyStartUp() {
-    m_package->TFile->setText(m_state.TFN);
+    m_package->showTarget();
 
     const bool unlha = m_state.LHAEx == kPresent;
     m_menu->mnuLHASet->setEnabled(unlha);
@@ -119,11 +120,11 @@ void frmMain::applyStartUp() {
 
     const bool razu = m_state.RazuEx == kPresent;
     m_menu->mnuRazuVer->setEnabled(razu);
-    m_transform->Frame1->setEnabled(razu);
+    m_transform->setLibraryPresent(razu);
 
     const bool vov = m_state.VovEx == kPresent;
     m_menu->mnuVovVer->setEnabled(vov);
-    m_keyed->Frame2->setEnabled(vov);
+    m_keyed->setLibraryPresent(vov);
 
     setWindowTitle(StartUp::caption());
 }
