@@ -25,10 +25,13 @@ std::optional<ArchiverCall::Entry> parseEntry(const QByteArray& line) {
     if (fields.size() < 6) return std::nullopt;
     ArchiverCall::Entry entry;
     bool sizeOk = false;
+    bool packedOk = false;
     bool crcOk = false;
     entry.size = fields[0].toLongLong(&sizeOk);
+    entry.packed = fields[1].toLongLong(&packedOk);
+    entry.method = QString::fromLatin1(fields[2]);
     entry.crc = fields[3].toUShort(&crcOk, 16);
-    if (!sizeOk || !crcOk) return std::nullopt;
+    if (!sizeOk || !packedOk || !crcOk) return std::nullopt;
     entry.modified = QDateTime::fromString(QString::fromLatin1(fields[4]),
                                            QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     // A name holding a tab keeps it: only the first five tabs separate.

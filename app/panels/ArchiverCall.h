@@ -24,6 +24,8 @@ public:
     // One entry of an archive as the archiver lists it.
     struct Entry {
         qint64 size = 0;
+        qint64 packed = 0;
+        QString method;   // as stored: "-lh5-", "-lhd-" for a folder
         quint16 crc = 0;  // CRC-16/ARC of the data, as the header holds it
         QDateTime modified;
         QString name;  // as extraction would name it; a folder ends in "/"

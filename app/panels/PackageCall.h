@@ -12,6 +12,8 @@ class PackageCall {
 public:
     // Returned when the library or its export cannot be reached.
     static constexpr int kUnavailable = -1;
+    // The longest password the package tab takes, in characters.
+    static constexpr int kPasswordMaxLength = 100;
 
     explicit PackageCall(Library& rivo) : m_library(rivo) {}
 

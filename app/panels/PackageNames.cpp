@@ -1,5 +1,8 @@
 #include "PackageNames.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace dozo {
 
 namespace {
@@ -15,6 +18,15 @@ QString PackageNames::proposedExecutableName(const QString& target) {
 
 QString PackageNames::archiveName(const QString& executable) {
     return executable.left(qMax<qsizetype>(0, executable.size() - kCut)) + QStringLiteral(".lzh");
+}
+
+bool PackageNames::sameFile(const QString& a, const QString& b) {
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists()) {
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    }
+    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
 }
 
 }  // namespace dozo

@@ -15,6 +15,11 @@ public:
     static QString proposedExecutableName(const QString& target);
     // The executable minus its last four characters, then ".lzh".
     static QString archiveName(const QString& executable);
+
+    // Both paths name the same file: through links when both exist, else by
+    // their absolute spelling. The package replaces whatever is at its
+    // destination, so the names are checked against the target first.
+    static bool sameFile(const QString& a, const QString& b);
 };
 
 }  // namespace dozo

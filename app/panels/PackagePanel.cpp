@@ -27,17 +27,6 @@ QString title() {
     return QString::fromLatin1(kAppTitle);
 }
 
-// Both paths name the same file: through links when both exist, else by
-// their absolute spelling.
-bool sameFile(const QString& a, const QString& b) {
-    const QFileInfo first(a);
-    const QFileInfo second(b);
-    if (first.exists() && second.exists()) {
-        return first.canonicalFilePath() == second.canonicalFilePath();
-    }
-    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
-}
-
 }  // namespace
 
 PackagePanel::PackagePanel(ShellContext& shell, QWidget* parent) : QWidget(parent), m_shell(shell) {
@@ -170,7 +159,7 @@ bool PackagePanel::encrypt(bool thenArchive) {
 
     // The package replaces whatever is at its destination: written over the
     // target, it would take the only plain copy of the user's file with it.
-    if (sameFile(state.EFN, state.TFN)) {
+    if (PackageNames::sameFile(state.EFN, state.TFN)) {
         showAborted(QStringLiteral("暗号化するファイルと同じ名前では保存できません。"));
         return false;
     }
@@ -179,7 +168,8 @@ bool PackagePanel::encrypt(bool thenArchive) {
         // executable would be packed into itself and then deleted with it,
         // and one named like the target would rewrite the target.
         const QString archive = PackageNames::archiveName(state.EFN);
-        if (sameFile(archive, state.EFN) || sameFile(archive, state.TFN)) {
+        if (PackageNames::sameFile(archive, state.EFN) ||
+            PackageNames::sameFile(archive, state.TFN)) {
             showAborted(QStringLiteral("【") + archive +
                         QStringLiteral("】には書庫を作成できません。"));
             return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PackageCall.h"
 #include "ShellContext.h"
 
 #include <QFrame>
@@ -15,7 +16,7 @@ namespace dozo {
 class PackagePanel : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kPasswordMaxLength = 100;
+    static constexpr int kPasswordMaxLength = PackageCall::kPasswordMaxLength;
 
     explicit PackagePanel(ShellContext& shell, QWidget* parent = nullptr);
 

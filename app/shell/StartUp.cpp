@@ -56,24 +56,9 @@ void StartUp::run(const StartUpOptions& options, const AppDirectories& dirs,
                   LibraryBinding& libraries, WindowState& state) {
     state.TFN = lastArgument(options.arguments);
     state.SysDir = dirs.system;
-
-    const Found unlha = query<UnlhaGetVersionFn>(libraries.unlha32(), {dirs.system},
-                                                 contracts::kUnlhaGetVersion, true);
-    state.LHAEx = unlha.present ? kPresent : kAbsent;
-    state.UNLHAVer = unlha.version;
-    state.UNLHAV = unlha.present ? versionText(unlha.version) : QString();
-
-    const Found razu = query<RazuGetVersionFn>(libraries.rozu32(), {dirs.system, dirs.application},
-                                               exports::kRazuGetVersion, true);
-    state.RazuEx = razu.present ? kPresent : kAbsent;
-    state.RazuVer = razu.version;
-    state.RazuV = razu.present ? versionText(razu.version) : QString();
-
-    const Found vov = query<VovGetVersionFn>(libraries.vod32(), {dirs.system, dirs.application},
-                                             exports::kVovGetVersion, false);
-    state.VovEx = vov.present ? kPresent : kAbsent;
-    state.VovVer = vov.version;
-    state.VovV = vov.present ? versionText(vov.version) : QString();
+    findArchiver(dirs, libraries, state);
+    findTransform(dirs, libraries, state);
+    findKeyed(dirs, libraries, state);
 
     // An absent library shows on its menu item and frame; when all of them
     // are absent the install itself is wrong, and only here can we say where
@@ -90,6 +75,32 @@ void StartUp::run(const StartUpOptions& options, const AppDirectories& dirs,
     }
 
     state.ET = 0;
+}
+
+void StartUp::findArchiver(const AppDirectories& dirs, LibraryBinding& libraries,
+                           WindowState& state) {
+    const Found unlha = query<UnlhaGetVersionFn>(libraries.unlha32(), {dirs.system},
+                                                 contracts::kUnlhaGetVersion, true);
+    state.LHAEx = unlha.present ? kPresent : kAbsent;
+    state.UNLHAVer = unlha.version;
+    state.UNLHAV = unlha.present ? versionText(unlha.version) : QString();
+}
+
+void StartUp::findTransform(const AppDirectories& dirs, LibraryBinding& libraries,
+                            WindowState& state) {
+    const Found razu = query<RazuGetVersionFn>(libraries.rozu32(), {dirs.system, dirs.application},
+                                               exports::kRazuGetVersion, true);
+    state.RazuEx = razu.present ? kPresent : kAbsent;
+    state.RazuVer = razu.version;
+    state.RazuV = razu.present ? versionText(razu.version) : QString();
+}
+
+void StartUp::findKeyed(const AppDirectories& dirs, LibraryBinding& libraries, WindowState& state) {
+    const Found vov = query<VovGetVersionFn>(libraries.vod32(), {dirs.system, dirs.application},
+                                             exports::kVovGetVersion, false);
+    state.VovEx = vov.present ? kPresent : kAbsent;
+    state.VovVer = vov.version;
+    state.VovV = vov.present ? versionText(vov.version) : QString();
 }
 
 }  // namespace dozo

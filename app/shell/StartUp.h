@@ -24,6 +24,16 @@ public:
     static void run(const StartUpOptions& options, const AppDirectories& dirs,
                     LibraryBinding& libraries, WindowState& state);
 
+    // Each library's part of run(): where it is looked for, its presence
+    // flag and version. A program that needs one library binds only that one
+    // (the archiver brings the Qt GUI libraries with it).
+    static void findArchiver(const AppDirectories& dirs, LibraryBinding& libraries,
+                             WindowState& state);
+    static void findTransform(const AppDirectories& dirs, LibraryBinding& libraries,
+                              WindowState& state);
+    static void findKeyed(const AppDirectories& dirs, LibraryBinding& libraries,
+                          WindowState& state);
+
     // The arguments arrive already split by the caller, so the last one is
     // taken whole: a path with spaces must stay one path.
     static QString lastArgument(const QStringList& arguments);

@@ -1,0 +1,232 @@
+// pack, unpack, list and test: the archive tab's two commands, and the
+// archiver's listing and test, from the command line.
+#include "Archiver.h"
+#include "Commands.h"
+#include "Reasons.h"
+#include "Session.h"
+#include "Text.h"
+
+#include <ArchiveCommands.h>
+#include <dozo/contracts/unlha32.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace dozo::cli {
+
+namespace {
+
+int noArchiver(Report& report, const Session& session) {
+    report.error(say("UNLHA32 ライブラリが見つかりません（検索先: %1）",
+                     "the unlha32 archiver library was not found (looked in %1)")
+                     .arg(session.searched()));
+    return kExitRefused;
+}
+
+int quoteRefused(Report& report) {
+    return usageError(report, say("「\"」を含むパスは書庫の処理に使えません。",
+                                  "a path holding '\"' cannot be handed to the archiver"));
+}
+
+int archiveFailed(Report& report, const QString& archive, const ArchiverCall::Outcome& outcome,
+                  int entries) {
+    report.failure(archive, archiverReason(outcome));
+    report.summary(0, entries, 0);
+    return outcome.code == ArchiverCall::kUnavailable ? kExitRefused : kExitFailed;
+}
+
+bool isFolder(const ArchiverCall::Entry& entry) {
+    return entry.name.endsWith(QLatin1Char('/'));
+}
+
+QString absolute(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool checkOperands(const Arguments& args, const QStringList& known, qsizetype least, qsizetype most,
+                   Report& report, int* exit) {
+    if (const QString bad = args.unknown(known); !bad.isEmpty()) {
+        *exit = usageError(report, say("不明なオプション: %1", "unknown option: %1").arg(bad));
+        return false;
+    }
+    if (!args.missingValue().isEmpty()) {
+        *exit = usageError(
+            report, say("%1 に値がありません。", "%1 needs a value").arg(args.missingValue()));
+        return false;
+    }
+    const qsizetype n = args.operands().size();
+    if (n < least || (most >= 0 && n > most)) {
+        *exit = usageError(report, say("引数の数が正しくありません。", "wrong number of operands"));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runPack(const Arguments& args, Report& report) {
+    int exit = kExitOk;
+    if (!checkOperands(args, {QStringLiteral("-m")}, 2, -1, report, &exit)) return exit;
+    QByteArray overrides;
+    if (const auto method = args.value(QStringLiteral("-m"))) {
+        if (*method != QLatin1String("lh5") && *method != QLatin1String("lh6") &&
+            *method != QLatin1String("lh7")) {
+            return usageError(report, say("-m には lh5、lh6、lh7 のいずれかを指定してください。",
+                                          "-m takes lh5, lh6 or lh7"));
+        }
+        overrides = "method=" + method->toLatin1() + "\n";
+    }
+    const QString archive = absolute(args.operands().first());
+    QStringList entries;
+    for (const QString& path : args.operands().mid(1)) entries.append(absolute(path));
+    if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isListable(entries))
+        return quoteRefused(report);
+
+    Session session;
+    if (!session.hasArchiver()) return noArchiver(report, session);
+
+    // A list file of this run's own: two runs at once (make -j) must not
+    // pack each other's files through a shared one.
+    QTemporaryFile list(session.work().path() + QStringLiteral("/LPF-XXXXXX.tmp"));
+    const QByteArray text = ArchiveCommands::listText(entries);
+    if (!list.open() || list.write(text) != text.size() || !list.flush()) {
+        report.failure(list.fileName(),
+                       say("リストファイルを書き込めません", "cannot write the list file"));
+        return kExitFailed;
+    }
+    list.close();
+    if (!ArchiveCommands::isQuotable(list.fileName())) return quoteRefused(report);
+
+    ArchiverSettings settings(overrides);
+    if (!overrides.isEmpty() && !settings.ok()) {
+        report.error(say("圧縮方式の設定を用意できません。", "cannot prepare the method setting"));
+        return kExitFailed;
+    }
+    report.note(say("圧縮中: %1", "packing %1").arg(shownName(archive)));
+    ArchiverCall call(session.libraries().unlha32());
+    const ArchiverCall::Outcome outcome =
+        call.run(nullptr, ArchiveCommands::packListCommand(archive, list.fileName()));
+    const int given = static_cast<int>(entries.size());
+    if (outcome.failed()) return archiveFailed(report, archive, outcome, given);
+    report.summary(given, 0, 0);
+    return kExitOk;
+}
+
+int runUnpack(const Arguments& args, Report& report) {
+    int exit = kExitOk;
+    const QString overwrite = QStringLiteral("--overwrite");
+    if (!checkOperands(args, {overwrite}, 1, 2, report, &exit)) return exit;
+    const QString archive = absolute(args.operands().first());
+    const bool intoGiven = args.operands().size() == 2;
+    // Without DIR, the folder the tab would make: named after the archive,
+    // here in the current folder.
+    const QString folder =
+        intoGiven ? absolute(args.operands().at(1))
+                  : absolute(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
+    const QString destination = folder + QLatin1Char('/');
+    if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(destination))
+        return quoteRefused(report);
+
+    Session session;
+    if (!session.hasArchiver()) return noArchiver(report, session);
+    ArchiverCall call(session.libraries().unlha32());
+    // Checked before the folder is made, so a wrong file leaves nothing behind.
+    const std::optional<bool> extractable = call.checkArchive(archive);
+    if (!extractable) return noArchiver(report, session);
+    if (!*extractable) {
+        report.failure(archive, say("展開可能な書庫ファイルではありません",
+                                    "not an archive that can be unpacked"));
+        report.summary(0, 1, 0);
+        return kExitFailed;
+    }
+
+    // What is already there is kept unless --overwrite: counted beforehand so
+    // the summary can say how many were kept.
+    const ArchiverCall::Listing listing = call.list(nullptr, archive);
+    const bool counted = !listing.outcome.failed();
+    int files = 0;
+    int existing = 0;
+    for (const ArchiverCall::Entry& entry : listing.entries) {
+        if (isFolder(entry)) continue;
+        ++files;
+        if (QFileInfo::exists(destination + entry.name)) ++existing;
+    }
+
+    if (!QDir().mkpath(folder)) {
+        report.failure(folder, say("フォルダーを作成できません", "cannot create the folder"));
+        return kExitFailed;
+    }
+    const bool replace = args.has(overwrite);
+    ArchiverSettings settings(replace ? "overwrite=true\n" : "overwrite=false\n");
+    if (!settings.ok()) {
+        report.error(say("上書きの設定を用意できません。", "cannot prepare the overwrite setting"));
+        return kExitFailed;
+    }
+    report.note(
+        say("展開中: %1 → %2", "unpacking %1 into %2").arg(shownName(archive), shownName(folder)));
+    const ArchiverCall::Outcome outcome =
+        call.run(nullptr, ArchiveCommands::extractCommand(archive, destination));
+    // Kept files are what the user asked for without --overwrite.
+    if (outcome.code == contracts::unlha::kSkipped && !replace) {
+        report.note(archiverReason(outcome));
+        report.summary(counted ? files - existing : 0, 0, counted ? existing : 1);
+        return kExitOk;
+    }
+    if (outcome.failed()) return archiveFailed(report, archive, outcome, counted ? files : 1);
+    report.summary(counted ? files : 1, 0, 0);
+    return kExitOk;
+}
+
+int runList(const Arguments& args, Report& report) {
+    int exit = kExitOk;
+    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
+    const QString archive = absolute(args.operands().first());
+    if (!ArchiveCommands::isQuotable(archive)) return quoteRefused(report);
+    Session session;
+    if (!session.hasArchiver()) return noArchiver(report, session);
+
+    ArchiverCall call(session.libraries().unlha32());
+    const ArchiverCall::Listing listing = call.list(nullptr, archive);
+    if (listing.outcome.failed()) return archiveFailed(report, archive, listing.outcome, 1);
+    report.result(say("%1 %2 %3 %4 %5", "%1 %2 %3 %4 %5")
+                      .arg(say("サイズ", "size"), 12)
+                      .arg(say("圧縮後", "packed"), 12)
+                      .arg(say("方式", "method"), -6)
+                      .arg(say("日時", "date"), -19)
+                      .arg(say("名前", "name")));
+    for (const ArchiverCall::Entry& entry : listing.entries) {
+        report.result(QStringLiteral("%1 %2 %3 %4 %5")
+                          .arg(entry.size, 12)
+                          .arg(entry.packed, 12)
+                          .arg(entry.method, -6)
+                          .arg(entry.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -19)
+                          .arg(shownName(entry.name)));
+    }
+    report.summary(static_cast<int>(listing.entries.size()), 0, 0);
+    return kExitOk;
+}
+
+int runTest(const Arguments& args, Report& report) {
+    int exit = kExitOk;
+    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
+    const QString archive = absolute(args.operands().first());
+    if (!ArchiveCommands::isQuotable(archive)) return quoteRefused(report);
+    Session session;
+    if (!session.hasArchiver()) return noArchiver(report, session);
+
+    ArchiverCall call(session.libraries().unlha32());
+    const ArchiverCall::Outcome outcome =
+        call.run(nullptr, contracts::kUnlhaTestPrefix + ('"' + QFile::encodeName(archive) + '"'));
+    if (outcome.failed()) return archiveFailed(report, archive, outcome, 1);
+    const ArchiverCall::Listing listing = call.list(nullptr, archive);
+    int files = 0;
+    for (const ArchiverCall::Entry& entry : listing.entries) files += isFolder(entry) ? 0 : 1;
+    report.note(
+        say("%1: 全てのエントリーが正常です", "%1: every entry is intact").arg(shownName(archive)));
+    report.summary(listing.outcome.failed() ? 1 : files, 0, 0);
+    return kExitOk;
+}
+
+}  // namespace dozo::cli

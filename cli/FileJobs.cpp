@@ -1,0 +1,233 @@
+// transform and keyed: every named file rewritten in place, as the Rozu32 and
+// Zurozid tabs rewrite their lists.
+#include "Commands.h"
+#include "Reasons.h"
+#include "Secret.h"
+#include "Session.h"
+#include "Text.h"
+
+#include <CodePage932.h>
+#include <FileBatch.h>
+#include <VovKey.h>
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace dozo::cli {
+
+namespace {
+
+// The files a run works on, in the order given; folders opened with -r.
+struct Targets {
+    QStringList files;
+    QList<qint64> sizes;
+    int skipped = 0;
+    int failed = 0;
+};
+
+// A folder's regular files, sorted so a run is repeatable. Symbolic links are
+// neither followed nor rewritten (rewriting one would replace the link with
+// a file); they and special files count as skipped.
+void walk(const QString& folder, Targets& targets) {
+    QList<QPair<QString, qint64>> found;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isSymLink()) {
+            ++targets.skipped;
+        } else if (info.isDir()) {
+            continue;
+        } else if (info.isFile()) {
+            found.append({info.filePath(), info.size()});
+        } else {
+            ++targets.skipped;
+        }
+    }
+    std::sort(found.begin(), found.end());
+    for (const auto& [file, size] : found) {
+        targets.files.append(file);
+        targets.sizes.append(size);
+    }
+}
+
+Targets collect(const QStringList& paths, bool recursive, Report& report) {
+    Targets targets;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            if (recursive) {
+                walk(path, targets);
+            } else {
+                report.failure(path, say("フォルダーです（-r で中のファイルを処理します）",
+                                         "is a folder (use -r to process its files)"));
+                ++targets.failed;
+            }
+            continue;
+        }
+        // Anything else goes to the library, which says what is wrong with a
+        // missing or unreadable path.
+        targets.files.append(path);
+        targets.sizes.append(info.isFile() ? info.size() : 0);
+    }
+    return targets;
+}
+
+// One library call per file, with progress, each failure named as it happens.
+int runBatch(const Targets& targets, const FileBatch::Call& call,
+             QString (*reasonFor)(int, const QString&), Report& report) {
+    const int total = static_cast<int>(targets.files.size());
+    qint64 bytes = 0;
+    if (total > 0) report.progress(0, total, 0, targets.files.first());
+    const BatchOutcome outcome = FileBatch::run(
+        targets.files, call,
+        [&](int code, const QString& path) {
+            const QString reason = reasonFor(code, path);
+            report.failure(path, reason);
+            return reason;
+        },
+        [&](int done) {
+            bytes += targets.sizes[done - 1];
+            const QString next = done < total ? targets.files[done] : QString();
+            report.progress(done, total, bytes, next);
+        });
+    report.endProgress();
+    const int failed = outcome.failedCount() + targets.failed;
+    report.summary(total - outcome.failedCount(), failed, targets.skipped);
+    return failed == 0 ? kExitOk : kExitFailed;
+}
+
+int missingLibrary(Report& report, const Session& session, const char* name) {
+    report.error(say("%1 ライブラリが見つかりません（検索先: %2）",
+                     "the %1 library was not found (looked in %2)")
+                     .arg(QLatin1String(name), session.searched()));
+    return kExitRefused;
+}
+
+// The index of EncType for a method name: the short codes of the options'
+// captions, or the export's own name.
+int methodIndex(const QString& name) {
+    static const char* const shortNames[7] = {"A", "C", "LC", "LCR", "LCB", "LCRB", "CLOL"};
+    for (int i = 0; i < 7; ++i) {
+        if (name.compare(QLatin1String(shortNames[i]), Qt::CaseInsensitive) == 0 ||
+            name == QLatin1String(contracts::kTransformMethods[i])) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The keyed tab's refusal, in English when the user reads English.
+QString keyRefusal(const QString& key, const QString& japaneseText) {
+    if (japanese()) return japaneseText;
+    if (key.isEmpty()) return QStringLiteral("the key is empty; no file was changed");
+    const std::optional<QByteArray> bytes = toCodePage932(key);
+    if (!bytes || bytes->contains('\0')) {
+        return QStringLiteral(
+            "the key holds a character that code page 932 (Shift_JIS) cannot hold, or a NUL; "
+            "no file was changed");
+    }
+    return QStringLiteral("the key is longer than %1 bytes in code page 932; no file was changed")
+        .arg(VovKey::kMaxBytes);
+}
+
+}  // namespace
+
+int runTransform(const Arguments& args, Report& report) {
+    if (const QString bad = args.unknown({QStringLiteral("-r")}); !bad.isEmpty())
+        return usageError(report, say("不明なオプション: %1", "unknown option: %1").arg(bad));
+    if (args.operands().size() < 2)
+        return usageError(report, say("方式とファイルを指定してください。",
+                                      "give a method and at least one path"));
+    const int method = methodIndex(args.operands().first());
+    if (method < 0) {
+        return usageError(report, say("不明な方式: %1（A C LC LCR LCB LCRB CLOL）",
+                                      "unknown method: %1 (A C LC LCR LCB LCRB CLOL)")
+                                      .arg(args.operands().first()));
+    }
+    Session session;
+    auto* encrypt = session.hasTransform()
+                        ? session.libraries().rozu32().function<FileEncryptionFn>(
+                              contracts::kTransformMethods[method])
+                        : nullptr;
+    if (!encrypt) return missingLibrary(report, session, "Rozu32");
+
+    const Targets targets = collect(args.operands().mid(1), args.has(QStringLiteral("-r")), report);
+    const QByteArray work = QFile::encodeName(session.work().workFile());
+    return runBatch(
+        targets,
+        [&](const QByteArray& path) {
+            return static_cast<int>(
+                encrypt(nullptr, path.constData(), path.constData(), work.constData()));
+        },
+        &transformReason, report);
+}
+
+int runKeyed(const Arguments& args, Report& report) {
+    const QString keyStdin = QStringLiteral("--key-stdin");
+    const QString keyFile = QStringLiteral("--key-file");
+    if (const QString bad = args.unknown({QStringLiteral("-r"), keyStdin, keyFile}); !bad.isEmpty())
+        return usageError(report, say("不明なオプション: %1", "unknown option: %1").arg(bad));
+    if (args.operands().isEmpty())
+        return usageError(report, say("ファイルを指定してください。", "give at least one path"));
+    if (args.has(keyStdin) && args.value(keyFile))
+        return usageError(report, say("--key-stdin と --key-file は同時に指定できません。",
+                                      "give at most one of --key-stdin and --key-file"));
+
+    Session session;
+    auto* keyStream = session.hasKeyed()
+                          ? session.libraries().vod32().function<VovBCMKCFn>(contracts::kVovBCMKC)
+                          : nullptr;
+    if (!keyStream) return missingLibrary(report, session, "Vod32");
+
+    SecretSource source;
+    if (args.has(keyStdin)) {
+        source.kind = SecretSource::Kind::Stdin;
+    } else if (const auto file = args.value(keyFile)) {
+        source = {SecretSource::Kind::File, *file};
+    }
+    QString error;
+    const std::optional<Secret> typed =
+        obtainSecret(source, say("暗号化キー: ", "Key: "),
+                     say("暗号化キー（確認）: ", "Key again: "), true, &error);
+    if (!typed) {
+        report.error(error);
+        return kExitRefused;
+    }
+    // Refused exactly as the tab refuses it, before any file is touched.
+    const QString keyText = QString::fromUtf8(typed->bytes);
+    // The key box of the tab cannot hold a line break; one read from a file
+    // written on Windows would silently become part of the key.
+    if (keyText.contains(QLatin1Char('\r'))) {
+        report.error(say("暗号化キーに改行が含まれています。ファイルは変更されていません。",
+                         "the key holds a line break (CR); no file was changed"));
+        return kExitRefused;
+    }
+    QString refusal;
+    Secret key;
+    if (const std::optional<QByteArray> encoded = VovKey::encode(keyText, &refusal)) {
+        key.bytes = *encoded;
+    } else {
+        report.error(keyRefusal(keyText, refusal));
+        return kExitRefused;
+    }
+
+    const Targets targets = collect(args.operands(), args.has(QStringLiteral("-r")), report);
+    const QByteArray work = QFile::encodeName(session.work().workFile());
+    return runBatch(
+        targets,
+        [&](const QByteArray& path) {
+            return static_cast<int>(keyStream(nullptr, path.constData(), path.constData(),
+                                              work.constData(), key.bytes.constData()));
+        },
+        &keyedReason, report);
+}
+
+}  // namespace dozo::cli

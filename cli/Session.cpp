@@ -1,0 +1,56 @@
+#include "Session.h"
+
+#include "Text.h"
+
+#include <StartUp.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <utility>
+
+namespace dozo::cli {
+
+namespace {
+
+QString applicationDir() {
+    return QCoreApplication::applicationDirPath();
+}
+
+}  // namespace
+
+Session::Session()
+    : m_dirs(AppDirectories::resolve(applicationDir())),
+      m_libraries(m_dirs),
+      m_work(m_dirs.application) {
+    m_state.SysDir = m_dirs.system;
+}
+
+bool Session::hasArchiver() {
+    if (!std::exchange(m_archiverLooked, true)) StartUp::findArchiver(m_dirs, m_libraries, m_state);
+    return m_state.UNLHAVer != 0;
+}
+
+bool Session::hasTransform() {
+    if (!std::exchange(m_transformLooked, true))
+        StartUp::findTransform(m_dirs, m_libraries, m_state);
+    return m_state.RazuEx == kPresent;
+}
+
+bool Session::hasKeyed() {
+    if (!std::exchange(m_keyedLooked, true)) StartUp::findKeyed(m_dirs, m_libraries, m_state);
+    return m_state.VovEx == kPresent;
+}
+
+const WindowState& Session::state() {
+    hasArchiver();
+    hasTransform();
+    hasKeyed();
+    return m_state;
+}
+
+QString Session::searched() const {
+    return QDir::toNativeSeparators(m_dirs.system) + QStringLiteral(", ") +
+           QDir::toNativeSeparators(m_dirs.application);
+}
+
+}  // namespace dozo::cli

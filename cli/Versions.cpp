@@ -1,0 +1,53 @@
+// versions: what the window's version boxes show, and where each library is.
+#include "Commands.h"
+#include "Session.h"
+#include "Text.h"
+
+#include <StartUp.h>
+#include <VersionBox.h>
+
+#include <dozo/contracts/rivo.h>
+
+#include <QDir>
+
+namespace dozo::cli {
+
+int runVersions(const Arguments& args, Report& report) {
+    if (!args.operands().isEmpty() || !args.unknown({}).isEmpty())
+        return usageError(report,
+                          say("versions は引数を取りません。", "versions takes no operands"));
+    Session session;
+    const WindowState& state = session.state();
+    struct Row {
+        Library& library;
+        bool present;
+        std::optional<VersionBox::Library> box;
+    };
+    Row rows[] = {
+        {session.libraries().unlha32(), state.LHAEx == kPresent, VersionBox::Library::Unlha32},
+        {session.libraries().rozu32(), state.RazuEx == kPresent, VersionBox::Library::Rozu32},
+        {session.libraries().vod32(), state.VovEx == kPresent, VersionBox::Library::Vod32},
+        // The package library has no version query; found is all there is to say.
+        {session.libraries().rivo(), session.libraries().rivo().symbol(contracts::kRivo) != nullptr,
+         std::nullopt},
+    };
+    int missing = 0;
+    for (const Row& row : rows) {
+        if (!row.present) {
+            ++missing;
+            report.result(
+                QStringLiteral("%1\t%2").arg(row.library.name(), say("見つかりません", "missing")));
+            continue;
+        }
+        const QString text = row.box ? VersionBox::of(*row.box, state).text : row.library.name();
+        report.result(
+            QStringLiteral("%1\t%2\t%3")
+                .arg(row.library.name(), QDir::toNativeSeparators(row.library.loadedPath()), text));
+    }
+    if (missing > 0) {
+        report.note(say("検索先: %1", "looked in %1").arg(session.searched()));
+    }
+    return missing == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace dozo::cli

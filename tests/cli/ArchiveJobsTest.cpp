@@ -1,0 +1,182 @@
+// pack, unpack, list and test against real files, the real archiver and lhasa.
+#include "CliRun.h"
+
+#include <files.h>
+#include <temp_dir.h>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <map>
+
+using dozo::test::Bytes;
+using dozo::test::randomBytes;
+using dozo::test::readFile;
+using dozo::test::TempDir;
+using dozo::test::writeFile;
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Every file under `root`, by its path relative to it, with its bytes.
+std::map<QString, Bytes> treeOf(const QString& root) {
+    std::map<QString, Bytes> tree;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        tree[QDir(root).relativeFilePath(path)] = readFile(QFile::encodeName(path).toStdString());
+    }
+    return tree;
+}
+
+// A tree with Japanese and spaced names, an empty file and a compressible one.
+void makeTree(const std::string& root) {
+    ::mkdir(root.c_str(), 0755);
+    ::mkdir((root + "/資料 フォルダー").c_str(), 0755);
+    ::mkdir((root + "/資料 フォルダー/深い").c_str(), 0755);
+    writeFile(root + "/報告書.txt", Bytes(20000, 'a'));
+    writeFile(root + "/with space.bin", randomBytes(70000, 21));
+    writeFile(root + "/資料 フォルダー/データ 1.dat", randomBytes(3000, 22));
+    writeFile(root + "/資料 フォルダー/深い/empty", {});
+}
+
+TEST(Archive, PackThenUnpackRoundTripsATreeAndLhasaAcceptsIt) {
+    for (const char* method : {"", "lh6", "lh7"}) {
+        SCOPED_TRACE(method);
+        TempDir dir;
+        makeTree(dir / "プロジェクト 1");
+        const QString archive = q(dir / "out put.lzh");
+        QStringList pack{QStringLiteral("pack")};
+        if (*method) pack << QStringLiteral("-m") << QLatin1String(method);
+        pack << archive << q(dir / "プロジェクト 1");
+        const CliResult packed = runCli(pack);
+        ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
+
+        const CliResult lhasa = runProgram(QStringLiteral("lha"), {QStringLiteral("t"), archive});
+        EXPECT_EQ(lhasa.exitCode, 0) << lhasa.out.toStdString() << lhasa.err.toStdString();
+        if (*method) {
+            const CliResult listed =
+                runProgram(QStringLiteral("lha"), {QStringLiteral("v"), archive});
+            EXPECT_TRUE(listed.out.contains(QStringLiteral("-%1-").arg(QLatin1String(method))))
+                << listed.out.toStdString();
+        }
+
+        const CliResult unpacked =
+            runCli({QStringLiteral("unpack"), archive, q(dir / "into/here")});
+        ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err.toStdString();
+        EXPECT_EQ(treeOf(q(dir / "into/here/プロジェクト 1")), treeOf(q(dir / "プロジェクト 1")));
+        EXPECT_TRUE(unpacked.err.contains(QStringLiteral("done 4, failed 0, skipped 0")))
+            << unpacked.err.toStdString();
+    }
+}
+
+TEST(Archive, UnpackWithoutFolderMakesTheTabsFolderAndKeepsExistingFiles) {
+    TempDir dir;
+    writeFile(dir / "a.txt", Bytes(100, 'a'));
+    writeFile(dir / "b.txt", Bytes(200, 'b'));
+    const QString archive = q(dir / "data.backup.lzh");
+    ASSERT_EQ(
+        runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "b.txt")}).exitCode, 0);
+
+    TempDir work;
+    CliOptions here;
+    here.workingDirectory = q(work.path());
+    ASSERT_EQ(runCli({QStringLiteral("unpack"), archive}, here).exitCode, 0);
+    EXPECT_EQ(readFile(work / "data/a.txt"), Bytes(100, 'a'));
+
+    // A changed file survives a second unpack, and is counted as kept.
+    writeFile(work / "data/a.txt", Bytes(5, 'x'));
+    const CliResult again = runCli({QStringLiteral("unpack"), archive}, here);
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_EQ(readFile(work / "data/a.txt"), Bytes(5, 'x'));
+    EXPECT_TRUE(again.err.contains(QStringLiteral("done 0, failed 0, skipped 2")))
+        << again.err.toStdString();
+
+    const CliResult overwrite =
+        runCli({QStringLiteral("unpack"), QStringLiteral("--overwrite"), archive}, here);
+    EXPECT_EQ(overwrite.exitCode, 0) << overwrite.err.toStdString();
+    EXPECT_EQ(readFile(work / "data/a.txt"), Bytes(100, 'a'));
+}
+
+TEST(Archive, ListAndTestReportEveryEntry) {
+    TempDir dir;
+    makeTree(dir / "tree");
+    const QString archive = q(dir / "t.lzh");
+    ASSERT_EQ(runCli({QStringLiteral("pack"), archive, q(dir / "tree")}).exitCode, 0);
+
+    const CliResult listed = runCli({QStringLiteral("list"), archive});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    const QStringList lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const auto lineOf = [&](const QString& name) {
+        for (const QString& line : lines)
+            if (line.endsWith(QLatin1Char(' ') + name)) return line;
+        return QString();
+    };
+    const QString big = lineOf(QStringLiteral("tree/報告書.txt"));
+    EXPECT_TRUE(big.contains(QStringLiteral(" 20000 "))) << listed.out.toStdString();
+    EXPECT_TRUE(big.contains(QStringLiteral("-lh5-")));
+    EXPECT_FALSE(lineOf(QStringLiteral("tree/資料 フォルダー/データ 1.dat")).isEmpty());
+    EXPECT_FALSE(lineOf(QStringLiteral("tree/資料 フォルダー/深い/empty")).isEmpty());
+
+    const CliResult tested = runCli({QStringLiteral("test"), archive});
+    EXPECT_EQ(tested.exitCode, 0) << tested.err.toStdString();
+
+    // One flipped byte in the compressed data: test fails and names the archive.
+    Bytes bytes = readFile(archive.toStdString());
+    bytes[bytes.size() - 200] ^= 0x55;
+    writeFile(dir / "bad.lzh", bytes);
+    const CliResult bad = runCli({QStringLiteral("test"), q(dir / "bad.lzh")});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("bad.lzh"))) << bad.err.toStdString();
+}
+
+TEST(Archive, FailuresAndRefusals) {
+    TempDir dir, empty;
+    writeFile(dir / "not.lzh", Bytes(500, 'z'));
+    writeFile(dir / "f", Bytes(10, 'f'));
+    struct Case {
+        const char* name;
+        QStringList args;
+        int exit;
+        bool noLibraries;
+    } cases[] = {
+        {"unpack a file that is no archive",
+         {QStringLiteral("unpack"), q(dir / "not.lzh"), q(dir / "x")},
+         1,
+         false},
+        {"pack a missing file",
+         {QStringLiteral("pack"), q(dir / "o.lzh"), q(dir / "missing")},
+         1,
+         false},
+        {"bad method",
+         {QStringLiteral("pack"), QStringLiteral("-m"), QStringLiteral("lh9"), q(dir / "o.lzh"),
+          q(dir / "f")},
+         2,
+         false},
+        {"quote in a name", {QStringLiteral("pack"), q(dir / "o\".lzh"), q(dir / "f")}, 2, false},
+        {"unpack into two folders",
+         {QStringLiteral("unpack"), q(dir / "a.lzh"), q(dir / "b"), q(dir / "c")},
+         2,
+         false},
+        {"no archiver", {QStringLiteral("pack"), q(dir / "o.lzh"), q(dir / "f")}, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CliOptions options;
+        if (c.noLibraries) options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(empty.path());
+        const CliResult r = runCli(c.args, options);
+        EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_FALSE(QFile::exists(q(dir / "o.lzh")));
+        EXPECT_FALSE(QFile::exists(q(dir / "x")));
+    }
+}
+
+}  // namespace

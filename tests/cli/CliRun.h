@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// dozo-cli of this build run as a child process in its own session (so it
+// has no terminal to ask on), with a clean locale and its own settings
+// folder for the archiver.
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+struct CliOptions {
+    QByteArray input;            // standard input
+    QMap<QString, QString> env;  // set on top of the base; an empty value unsets
+    QString workingDirectory;    // empty: the test's own
+};
+
+CliResult runCli(const QStringList& args, const CliOptions& options = {});
+
+// Runs any program the same way (the package made by dozo-cli, lhasa).
+CliResult runProgram(const QString& program, const QStringList& args,
+                     const CliOptions& options = {});

@@ -1,0 +1,297 @@
+// transform and keyed as a user runs them: results against the libraries
+// called directly, failures among other files, refusals, folders and links.
+#include "CliRun.h"
+
+#include <CodePage932.h>
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
+#include <files.h>
+#include <library.h>
+#include <temp_dir.h>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <string>
+
+using dozo::test::Bytes;
+using dozo::test::randomBytes;
+using dozo::test::readFile;
+using dozo::test::TempDir;
+using dozo::test::writeFile;
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// What the library itself makes of `content`, in place in a scratch folder.
+Bytes direct(const std::function<int(const char*, const char*)>& call, const Bytes& content) {
+    TempDir scratch;
+    const std::string file = scratch / "file";
+    writeFile(file, content);
+    EXPECT_EQ(call(file.c_str(), (scratch / "work").c_str()), 0);
+    return readFile(file);
+}
+
+Bytes directTransform(const char* method, const Bytes& content) {
+    dozo::test::Library rozu32("libRozu32.so");
+    auto* fn = rozu32.get<FileEncryptionFn>(method);
+    return direct([fn](const char* f, const char* w) { return fn(nullptr, f, f, w); }, content);
+}
+
+Bytes directKeyed(const QByteArray& key, const Bytes& content) {
+    dozo::test::Library vod32("libVod32.so");
+    auto* fn = vod32.get<VovBCMKCFn>("VovBCMKC");
+    return direct(
+        [&](const char* f, const char* w) { return fn(nullptr, f, f, w, key.constData()); },
+        content);
+}
+
+struct MethodCase {
+    const char* given;
+    const char* exportName;
+};
+
+class TransformMethod : public testing::TestWithParam<MethodCase> {};
+
+TEST_P(TransformMethod, RewritesEveryFileAsTheLibraryDoes) {
+    TempDir dir;
+    // Odd and even lengths: LCR treats them differently.
+    const Bytes odd = randomBytes(4099, 1);
+    const Bytes even = randomBytes(70000, 2);
+    writeFile(dir / "odd", odd);
+    writeFile(dir / "even with space", even);
+    const CliResult r = runCli({QStringLiteral("transform"), QLatin1String(GetParam().given),
+                                q(dir / "odd"), q(dir / "even with space")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readFile(dir / "odd"), directTransform(GetParam().exportName, odd));
+    EXPECT_EQ(readFile(dir / "even with space"), directTransform(GetParam().exportName, even));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 0")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Methods, TransformMethod,
+    testing::Values(MethodCase{"A", "FileEncryptionA"}, MethodCase{"C", "FileEncryptionC"},
+                    MethodCase{"lc", "FileEncryptionLC"}, MethodCase{"LCR", "FileEncryptionLCR"},
+                    MethodCase{"LCB", "FileEncryptionLCB"},
+                    MethodCase{"LCRB", "FileEncryptionLCRB"}, MethodCase{"CLOL", "i_CLOL"},
+                    MethodCase{"FileEncryptionLCRB", "FileEncryptionLCRB"},
+                    MethodCase{"i_CLOL", "i_CLOL"}));
+
+TEST(Keyed, KeyFromStdinOrFileReachesTheLibraryInCodePage932) {
+    const QString typed = QStringLiteral("鍵 key ｶﾅ");
+    const QByteArray key = *dozo::toCodePage932(typed);
+    struct Case {
+        const char* name;
+        bool fromFile;
+        QByteArray text;
+    } cases[] = {
+        {"stdin, newline", false, typed.toUtf8() + "\nsecond line\n"},
+        {"stdin, no newline", false, typed.toUtf8()},
+        {"file, newline", true, typed.toUtf8() + "\n"},
+        {"file, no newline", true, typed.toUtf8()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const Bytes content = randomBytes(300000, 3);
+        writeFile(dir / "data", content);
+        QStringList args{QStringLiteral("keyed")};
+        CliOptions options;
+        if (c.fromFile) {
+            writeFile(dir / "key.txt", Bytes(c.text.begin(), c.text.end()));
+            args << QStringLiteral("--key-file") << q(dir / "key.txt");
+        } else {
+            args << QStringLiteral("--key-stdin");
+            options.input = c.text;
+        }
+        args << q(dir / "data");
+        const CliResult r = runCli(args, options);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(readFile(dir / "data"), directKeyed(key, content));
+    }
+}
+
+TEST(Keyed, RefusedKeysTouchNothing) {
+    struct Case {
+        const char* name;
+        QByteArray input;
+    } cases[] = {
+        {"empty line", "\n"},
+        {"nothing at all", ""},
+        {"not in code page 932", QStringLiteral("key😀").toUtf8() + "\n"},
+        {"NUL inside", QByteArray("ab\0cd\n", 6)},
+        {"256 bytes", QByteArray(256, 'k') + "\n"},
+        {"129 two-byte characters", QStringLiteral("鍵").repeated(129).toUtf8() + "\n"},
+        {"carriage return", "key\r\n"},
+        {"not UTF-8", "\xff\xfe\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const Bytes content = randomBytes(1000, 4);
+        writeFile(dir / "data", content);
+        CliOptions options;
+        options.input = c.input;
+        const CliResult r = runCli(
+            {QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")}, options);
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_EQ(readFile(dir / "data"), content);
+        EXPECT_EQ(dozo::test::listDir(dir.path()), std::set<std::string>{"data"});
+    }
+    // The longest key that fits is taken.
+    TempDir dir;
+    writeFile(dir / "data", randomBytes(10, 5));
+    CliOptions options;
+    options.input = QStringLiteral("鍵").repeated(127).toUtf8() + "k\n";
+    EXPECT_EQ(
+        runCli({QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")}, options)
+            .exitCode,
+        0);
+}
+
+TEST(FileJobs, AReadOnlyFileFailsAloneAndIsLeftUntouched) {
+    const std::string ro = "read only";
+    for (const char* command : {"transform", "keyed"}) {
+        SCOPED_TRACE(command);
+        TempDir dir;
+        const Bytes first = randomBytes(5000, 6), second = randomBytes(6000, 7),
+                    third = randomBytes(7000, 8);
+        writeFile(dir / "first", first);
+        writeFile(dir / ro, second, 0444);
+        writeFile(dir / "third", third);
+        QStringList args{QLatin1String(command)};
+        CliOptions options;
+        if (QLatin1String(command) == QLatin1String("transform")) {
+            args << QStringLiteral("LCB");
+        } else {
+            args << QStringLiteral("--key-stdin");
+            options.input = "7\n";
+        }
+        args << q(dir / "first") << q(dir / ro) << q(dir / "third");
+        const CliResult r = runCli(args, options);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(readFile(dir / "first"), first);
+        EXPECT_EQ(readFile(dir / ro), second);
+        EXPECT_EQ(dozo::test::modeOf(dir / ro) & 0777, 0444u);
+        EXPECT_NE(readFile(dir / "third"), third);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("read only: read-only file")))
+            << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 1, skipped 0")));
+    }
+}
+
+TEST(FileJobs, RecursiveWalkRewritesRegularFilesAndSkipsLinks) {
+    TempDir dir, outside;
+    const Bytes a = randomBytes(100, 9), b = randomBytes(200, 10), target = randomBytes(300, 11);
+    ::mkdir((dir / "tree").c_str(), 0755);
+    ::mkdir((dir / "tree/sub folder").c_str(), 0755);
+    writeFile(dir / "tree/a", a);
+    writeFile(dir / "tree/sub folder/b", b);
+    writeFile(outside / "target", target);
+    ASSERT_EQ(::symlink((outside / "target").c_str(), (dir / "tree/link").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "tree/sub folder/dirlink").c_str()), 0);
+
+    const CliResult r = runCli(
+        {QStringLiteral("transform"), QStringLiteral("-r"), QStringLiteral("A"), q(dir / "tree")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readFile(dir / "tree/a"), directTransform("FileEncryptionA", a));
+    EXPECT_EQ(readFile(dir / "tree/sub folder/b"), directTransform("FileEncryptionA", b));
+    EXPECT_EQ(readFile(outside / "target"), target);
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "tree/link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 2")))
+        << r.err.toStdString();
+
+    // Without -r the folder is an error of its own; the file beside it is done.
+    const Bytes c = randomBytes(50, 12);
+    writeFile(dir / "c", c);
+    const CliResult plain =
+        runCli({QStringLiteral("transform"), QStringLiteral("A"), q(dir / "tree"), q(dir / "c")});
+    EXPECT_EQ(plain.exitCode, 1);
+    EXPECT_EQ(readFile(dir / "c"), directTransform("FileEncryptionA", c));
+    EXPECT_EQ(readFile(dir / "tree/a"), directTransform("FileEncryptionA", a));
+    EXPECT_TRUE(plain.err.contains(QStringLiteral("is a folder"))) << plain.err.toStdString();
+    EXPECT_TRUE(plain.err.contains(QStringLiteral("done 1, failed 1, skipped 0")));
+}
+
+TEST(FileJobs, MessagesFollowTheLocaleAndEscapeControlCharacters) {
+    TempDir dir;
+    const QString missing = q(dir / "bad\nname\x1b[2J");
+    struct Case {
+        const char* lang;
+        const char* summary;
+        const char* reason;
+    } cases[] = {
+        {"C.UTF-8", "done 0, failed 1, skipped 0", "no such file"},
+        {"ja_JP.UTF-8", "完了 0、失敗 1、スキップ 0", "ファイルが見つかりません"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lang);
+        CliOptions options;
+        options.env[QStringLiteral("LANG")] = QLatin1String(c.lang);
+        const CliResult r =
+            runCli({QStringLiteral("transform"), QStringLiteral("A"), missing}, options);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.summary))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("bad\\nname\\x1b[2J"))) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(QLatin1Char('\x1b')));
+    }
+    // -q keeps the failure and drops the summary.
+    const CliResult quiet =
+        runCli({QStringLiteral("-q"), QStringLiteral("transform"), QStringLiteral("A"), missing});
+    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_TRUE(quiet.err.contains(QStringLiteral("no such file")));
+    EXPECT_FALSE(quiet.err.contains(QStringLiteral("done")));
+}
+
+TEST(FileJobs, UsageErrorsAndMissingLibrariesExitTwoTouchingNothing) {
+    TempDir dir, empty;
+    const Bytes content = randomBytes(100, 13);
+    writeFile(dir / "f", content);
+    const QString f = q(dir / "f");
+    struct Case {
+        const char* name;
+        QStringList args;
+        bool noLibraries;
+    } cases[] = {
+        {"no command", {}, false},
+        {"unknown command", {QStringLiteral("encrypt"), f}, false},
+        {"unknown method", {QStringLiteral("transform"), QStringLiteral("LCX"), f}, false},
+        {"no path", {QStringLiteral("transform"), QStringLiteral("A")}, false},
+        {"unknown option",
+         {QStringLiteral("transform"), QStringLiteral("-x"), QStringLiteral("A"), f},
+         false},
+        {"two key sources",
+         {QStringLiteral("keyed"), QStringLiteral("--key-stdin"), QStringLiteral("--key-file"), f,
+          f},
+         false},
+        {"key file missing",
+         {QStringLiteral("keyed"), QStringLiteral("--key-file"), q(dir / "nokey"), f},
+         false},
+        {"no terminal for the key", {QStringLiteral("keyed"), f}, false},
+        {"no transform library", {QStringLiteral("transform"), QStringLiteral("A"), f}, true},
+        {"no keyed library", {QStringLiteral("keyed"), QStringLiteral("--key-stdin"), f}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CliOptions options;
+        options.input = "key\n";
+        if (c.noLibraries) options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(empty.path());
+        const CliResult r = runCli(c.args, options);
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_EQ(readFile(dir / "f"), content);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// package: a package made from the command line opens with its own program.
+#include "CliRun.h"
+
+#include <files.h>
+#include <temp_dir.h>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+
+using dozo::test::Bytes;
+using dozo::test::randomBytes;
+using dozo::test::readFile;
+using dozo::test::TempDir;
+using dozo::test::writeFile;
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+TEST(Package, MadeWithPasswordStdinRestoresWithThePackageProgram) {
+    TempDir dir;
+    const Bytes content = randomBytes(100000, 31);
+    writeFile(dir / "report.txt", content);
+    CliOptions options;
+    options.input = "pass word\nignored\n";
+    // OUT is left to the tab's rule: report.txt proposes report.exe.
+    const CliResult made = runCli(
+        {QStringLiteral("package"), QStringLiteral("--password-stdin"), q(dir / "report.txt")},
+        options);
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    ASSERT_TRUE(QFile::exists(q(dir / "report.exe")));
+    EXPECT_EQ(readFile(dir / "report.txt"), content);
+
+    TempDir out;
+    CliOptions open;
+    open.input = "pass word\n";
+    const CliResult restored =
+        runProgram(q(dir / "report.exe"),
+                   {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(out.path())}, open);
+    ASSERT_EQ(restored.exitCode, 0) << restored.err.toStdString();
+    EXPECT_EQ(readFile(out / "report.txt"), content);
+}
+
+TEST(Package, RefusalsLeaveNoPackage) {
+    TempDir dir, empty;
+    writeFile(dir / "target.bin", randomBytes(100, 32));
+    writeFile(dir / "pw.txt", Bytes{});
+    struct Case {
+        const char* name;
+        QStringList args;
+        QByteArray input;
+        int exit;
+        bool noLibraries;
+    } cases[] = {
+        {"empty password", {QStringLiteral("--password-stdin")}, "\n", 2, false},
+        {"empty password file",
+         {QStringLiteral("--password-file"), q(dir / "pw.txt")},
+         "",
+         2,
+         false},
+        {"password of 101 characters",
+         {QStringLiteral("--password-stdin")},
+         QByteArray(101, 'p') + "\n",
+         2,
+         false},
+        {"no terminal", {}, "", 2, false},
+        {"no package library", {QStringLiteral("--password-stdin")}, "pw\n", 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CliOptions options;
+        options.input = c.input;
+        if (c.noLibraries) options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(empty.path());
+        const CliResult r = runCli(QStringList{QStringLiteral("package")} + c.args +
+                                       QStringList{q(dir / "target.bin"), q(dir / "out.exe")},
+                                   options);
+        EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(q(dir / "out.exe")));
+    }
+    // Written over its own target, the package would take the only copy.
+    const CliResult self = runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                                   q(dir / "target.bin"), q(dir / "target.bin")},
+                                  {"pw\n", {}, {}});
+    EXPECT_EQ(self.exitCode, 2);
+    EXPECT_EQ(readFile(dir / "target.bin"), randomBytes(100, 32));
+}
+
+}  // namespace
+
+#ifdef DOZO_FAST_RIVO
+namespace {
+
+// A system folder holding the package library with the cheap key cost and
+// the real archiver.
+class FastPackages : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::symlink(DOZO_FAST_RIVO, (system / "librivo.so").c_str()), 0);
+        ASSERT_EQ(::symlink(DOZO_UNLHA32, (system / "libunlha32.so").c_str()), 0);
+        options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(system.path());
+    }
+    TempDir system, dir;
+    CliOptions options;
+};
+
+TEST_F(FastPackages, PasswordFileWithJapaneseAndSpacesOpensWithTheSamePassword) {
+    const Bytes content = randomBytes(5000, 33);
+    writeFile(dir / "写真 1.jpeg", content);
+    const QByteArray password = QStringLiteral(" 合言葉 with spaces ").toUtf8();
+    writeFile(dir / "pw", Bytes(password.begin(), password.end()));  // no newline: taken whole
+    const CliResult made = runCli({QStringLiteral("package"), QStringLiteral("--password-file"),
+                                   q(dir / "pw"), q(dir / "写真 1.jpeg")},
+                                  options);
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    // The tab's rule cuts four characters whatever they are.
+    const std::string package = dir / "写真 1..exe";
+    ASSERT_TRUE(dozo::test::exists(package));
+
+    TempDir out;
+    const CliResult wrong = runProgram(
+        q(package), {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(out.path())},
+        {password.trimmed() + "\n", {}, {}});
+    EXPECT_NE(wrong.exitCode, 0);
+    const CliResult restored = runProgram(
+        q(package),
+        {QStringLiteral("--password-file"), q(dir / "pw"), QStringLiteral("-o"), q(out.path())});
+    ASSERT_EQ(restored.exitCode, 0) << restored.err.toStdString();
+    EXPECT_EQ(readFile(out / "写真 1.jpeg"), content);
+}
+
+TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
+    const Bytes content = randomBytes(20000, 34);
+    writeFile(dir / "report.txt", content);
+    options.input = "pw\n";
+    const CliResult made =
+        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "out/pkg.exe")},
+               options);
+    // A missing folder for OUT is the package library's failure, named.
+    EXPECT_EQ(made.exitCode, 1);
+    EXPECT_FALSE(dozo::test::exists(dir / "out/pkg.lzh"));
+
+    const CliResult packed =
+        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "pkg.exe")},
+               options);
+    ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
+    ASSERT_TRUE(dozo::test::exists(dir / "pkg.lzh"));
+    EXPECT_FALSE(dozo::test::exists(dir / "pkg.exe"));
+    TempDir out;
+    ASSERT_EQ(runProgram(QStringLiteral("lha"),
+                         {QStringLiteral("xw=") + q(out.path()), q(dir / "pkg.lzh")})
+                  .exitCode,
+              0);
+    // The archive stores no Unix permissions: the package comes out plain.
+    ASSERT_EQ(::chmod((out / "pkg.exe").c_str(), 0755), 0);
+    TempDir restored;
+    const CliResult opened =
+        runProgram(q(out / "pkg.exe"),
+                   {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(restored.path())},
+                   {"pw\n", {}, {}});
+    ASSERT_EQ(opened.exitCode, 0) << opened.err.toStdString();
+    EXPECT_EQ(readFile(restored / "report.txt"), content);
+}
+
+TEST_F(FastPackages, LzhKeepsTheExecutableWhenTheArchiveKeptAnotherEntry) {
+    writeFile(dir / "report.txt", randomBytes(3000, 35));
+    // An entry of the executable's name from the future: the archiver's
+    // update keeps it and still succeeds.
+    writeFile(dir / "pkg.exe", Bytes(10, 'o'));
+    const struct timespec future[2] = {{0, UTIME_OMIT}, {4102444800, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "pkg.exe").c_str(), future, 0), 0);
+    ASSERT_EQ(runCli({QStringLiteral("pack"), q(dir / "pkg.lzh"), q(dir / "pkg.exe")}).exitCode, 0);
+    ASSERT_EQ(::unlink((dir / "pkg.exe").c_str()), 0);
+
+    options.input = "pw\n";
+    const CliResult r = runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "pkg.exe")},
+                               options);
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(dozo::test::exists(dir / "pkg.exe"));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("executable was kept"))) << r.err.toStdString();
+}
+
+}  // namespace
+#endif
