@@ -12,7 +12,8 @@ option(DOZO_HARDENING "Build with stack protector, FORTIFY, CET, full RELRO and 
 include(CheckPIESupported)
 check_pie_supported(LANGUAGES C CXX)
 
-if(DOZO_HARDENING)
+# The Windows DLLs (mingw-w64) take none of these ELF linker options.
+if(DOZO_HARDENING AND NOT WIN32)
   add_compile_options(-fstack-protector-strong -fstack-clash-protection -fcf-protection)
   # glibc checks buffer sizes only when optimising; in a Debug build it would
   # only warn that the definition does nothing.
