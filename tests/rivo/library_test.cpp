@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "library.h"
+#include "loaded_library.h"
 #include "rivo.h"
 #include "support.h"
 

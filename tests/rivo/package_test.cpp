@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "files.h"
-#include "library.h"
+#include "loaded_library.h"
 #include "rivo.h"
 #include "support.h"
 
