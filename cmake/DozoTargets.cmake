@@ -35,11 +35,12 @@ function(dozo_shared_library target)
 endfunction()
 
 # A GoogleTest executable, one per part, placed in tests/ of the build tree so
-# bin/ holds only what we ship.
+# bin/ holds only what we ship. Every one links the shared helpers of
+# tests/support.
 function(dozo_test target)
   add_executable(${target} ${ARGN})
   target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
-  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE dozo_test_support GTest::gtest GTest::gtest_main)
   target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
   set_target_properties(${target} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

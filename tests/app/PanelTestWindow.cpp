@@ -10,6 +10,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "RealLibraryWindow.h"
+
 PanelTestWindow::PanelTestWindow(Libraries libraries) {
     const auto place = [this](const char* name) {
         const QString built = TestFolders::builtLibrary(QLatin1String(name));
@@ -55,12 +57,7 @@ QString PanelTestWindow::writeFile(const QString& name, const QByteArray& conten
 }
 
 QByteArray PanelTestWindow::readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ADD_FAILURE() << "cannot read " << path.toStdString();
-        return {};
-    }
-    return file.readAll();
+    return RealLibraryWindow::readAll(path);
 }
 
 void PanelTestWindow::onMessage(std::function<void(const QString&)> hook) {

@@ -14,7 +14,7 @@
 #include <exception>
 #include <string>
 
-#include "library.h"
+#include "loaded_library.h"
 #include "tracer.h"
 
 namespace {

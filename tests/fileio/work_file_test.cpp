@@ -22,7 +22,7 @@ TEST(WorkFile, IsCreatedEmptyUpFrontAndRemovedAtTheEnd) {
         ASSERT_EQ(work.create((dir / "Temp.$$$").c_str()), Status::ok);
         EXPECT_EQ(readFile(dir / "Temp.$$$"), Bytes{});
     }
-    EXPECT_FALSE(exists(dir / "Temp.$$$"));
+    EXPECT_FALSE(test::exists(dir / "Temp.$$$"));
     {
         WorkFile work;
         ASSERT_EQ(work.create((dir / "kept").c_str()), Status::ok);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "files.h"
-#include "library.h"
+#include "loaded_library.h"
 #include "vod32.h"
 
 namespace dozo::test {

@@ -7,11 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "library.h"
+#include "loaded_library.h"
 #include "rivo.h"
 #include "support.h"
 
-using namespace rivotest;
+using namespace dozo::test;
 
 namespace {
 
@@ -58,7 +58,7 @@ TEST_F(RivoLibrary, MissingArgumentsAreErrorsNotCrashes) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(rivo(nullptr, c.source, c.destination, c.password), c.want);
-        EXPECT_EQ(entries(dir.path()), std::set<std::string>{"src.txt"});
+        EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"src.txt"});
     }
     const std::string longest(RIVO_PASSWORD_MAX, 'p');
     EXPECT_EQ(rivo(reinterpret_cast<void*>(0x1234), src.c_str(), dst.c_str(), longest.c_str()),
@@ -76,7 +76,7 @@ TEST_F(RivoLibrary, BadSourcesLeaveNothing) {
     ::chmod((dir / "src.txt").c_str(), 0);
     ::chmod(dir.path().c_str(), 0777);
     EXPECT_EQ(rivoAsUser(dir / "src.txt", dir / "out.exe"), RIVO_E_SOURCE);
-    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"fifo", "folder", "src.txt"}));
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"fifo", "folder", "src.txt"}));
 }
 
 TEST_F(RivoLibrary, BadDestinationsLeaveNothing) {
@@ -91,9 +91,9 @@ TEST_F(RivoLibrary, BadDestinationsLeaveNothing) {
     ::chmod(dir.path().c_str(), 0755);
     ::chmod((dir / "locked").c_str(), 0555);
     EXPECT_EQ(rivoAsUser(src, dir / "locked" / "out.exe"), RIVO_E_DESTINATION);
-    EXPECT_TRUE(entries(dir / "locked").empty());
-    EXPECT_TRUE(entries(dir / "folder").empty());
-    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"folder", "locked", "src.txt"}));
+    EXPECT_TRUE(listDir(dir / "locked").empty());
+    EXPECT_TRUE(listDir(dir / "folder").empty());
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"folder", "locked", "src.txt"}));
 }
 
 // A full disk, for both writers: a tiny file system mounted in a private
@@ -114,9 +114,9 @@ TEST_F(RivoLibrary, FullDiskLeavesNothing) {
         if (rivo(nullptr, (dir / "big.bin").c_str(), (small / "big.exe").c_str(), "pw") !=
             RIVO_E_WRITE)
             ::_exit(1);
-        if (!entries(small).empty()) ::_exit(2);
+        if (!listDir(small).empty()) ::_exit(2);
         if (openPackage(package, "pw", {"-o", small.string()}).exitCode != 5) ::_exit(3);
-        if (!entries(small).empty()) ::_exit(4);
+        if (!listDir(small).empty()) ::_exit(4);
         ::_exit(0);
     }
     int status = 0;
@@ -131,7 +131,7 @@ TEST_F(RivoLibrary, ReplacesAnExistingDestinationWhole) {
     writeFile(out, {'o', 'l', 'd'});
     ASSERT_EQ(rivo(nullptr, (dir / "src.txt").c_str(), out.c_str(), "pw"), RIVO_OK);
     EXPECT_GT(fs::file_size(out), 100000u);
-    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"out.exe", "src.txt"}));
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"out.exe", "src.txt"}));
     EXPECT_EQ(openPackage(out, "pw", {"-t"}).exitCode, 0);
 }
 

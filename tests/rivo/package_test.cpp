@@ -10,11 +10,11 @@
 #include <unistd.h>
 
 #include "files.h"
-#include "library.h"
+#include "loaded_library.h"
 #include "rivo.h"
 #include "support.h"
 
-using namespace rivotest;
+using namespace dozo::test;
 
 namespace {
 
@@ -42,7 +42,7 @@ TEST_F(RivoPackage, RoundTripsAtChunkEdges) {
         fs::create_directory(out);
         const RunResult r = openPackage(package, "pw", {"-o", out});
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ(entries(out), std::set<std::string>{"f" + std::to_string(size)});
+        EXPECT_EQ(listDir(out), std::set<std::string>{"f" + std::to_string(size)});
         EXPECT_EQ(readFile(out / ("f" + std::to_string(size))), content);
     }
 }
@@ -61,7 +61,7 @@ TEST_F(RivoPackage, RestoresNextToItselfWithNameModeAndTime) {
 
     const RunResult r = openPackage(package, "pw");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(entries(sub), (std::set<std::string>{"pkg.exe", name}));
+    EXPECT_EQ(listDir(sub), (std::set<std::string>{"pkg.exe", name}));
     EXPECT_EQ(readFile(sub / name), content);
     struct stat st {};
     ASSERT_EQ(::stat((sub / name).c_str(), &st), 0);
@@ -129,7 +129,7 @@ TEST_F(RivoPackage, NextWriteOrRestoreRemovesLeftoversOfKilledRuns) {
             ASSERT_EQ(rivo(nullptr, (here / "secret").c_str(), (here / "secret.exe").c_str(), "pw"),
                       RIVO_OK);
         }
-        EXPECT_EQ(entries(here), (std::set<std::string>{"secret", "secret.exe", users}));
+        EXPECT_EQ(listDir(here), (std::set<std::string>{"secret", "secret.exe", users}));
         EXPECT_EQ(readFile(here / "secret"), content);
     }
 }
@@ -153,11 +153,11 @@ TEST_F(RivoPackage, PasswordIsOpaqueBytesWithSpacesKept) {
 TEST_F(RivoPackage, WrongPasswordWritesNothing) {
     const fs::path package = pack("secret.txt", randomBytes(200000, 3), "right");
     fs::remove(dir / "secret.txt");
-    const auto before = entries(dir);
+    const auto before = listDir(dir);
     const RunResult r = openPackage(package, "wrong");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Wrong password"), std::string::npos) << r.err;
-    EXPECT_EQ(entries(dir), before);
+    EXPECT_EQ(listDir(dir), before);
 }
 
 // The key cost is fixed when the library is built: the shipped library makes
@@ -239,14 +239,14 @@ TEST_F(RivoPackage, ExistingFileNeedsForceAndSymlinksAreNeverFollowed) {
     r = openPackage(package, "pw", {"-f"});
     EXPECT_EQ(r.exitCode, 5) << r.err;
     EXPECT_EQ(readFile(dir / "data" / "inside"), victim);
-    EXPECT_EQ(entries(dir), (std::set<std::string>{"data", "data.exe", "victim"}));
+    EXPECT_EQ(listDir(dir), (std::set<std::string>{"data", "data.exe", "victim"}));
 }
 
 TEST_F(RivoPackage, TestModeAndInfoWriteNothing) {
     const Bytes content = randomBytes(300000, 6);
     const fs::path package = pack("t.bin", content);
     fs::remove(dir / "t.bin");
-    const auto before = entries(dir);
+    const auto before = listDir(dir);
 
     RunResult r = openPackage(package, "pw", {"--test"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -259,7 +259,7 @@ TEST_F(RivoPackage, TestModeAndInfoWriteNothing) {
     EXPECT_NE(r.out.find("Package size:     " + std::to_string(fs::file_size(package))),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(entries(dir), before);
+    EXPECT_EQ(listDir(dir), before);
 }
 
 TEST_F(RivoPackage, PasswordSources) {
@@ -329,7 +329,7 @@ TEST_F(RivoPackage, AsksThroughZenityInADesktopSession) {
 
     // A dialog that cannot show (no display) is not a Cancel: explain instead.
     const std::string broken = "#!/bin/sh\nexit 255\n";
-    writeFile(bin / "zenity", Bytes(broken.begin(), broken.end()));
+    writeFile(bin / "zenity", Bytes(broken.begin(), broken.end()), 0700);
     r = run(package, {}, desktop);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("--password-stdin"), std::string::npos) << r.err;
@@ -380,12 +380,12 @@ TEST_F(RivoPackage, WorksWithoutProc) {
             ::_exit(77);
         const std::set<std::string> done{"np", "np.exe"};
         if (openPackage(package, "nope").exitCode != 1 ||
-            entries(dir) != std::set<std::string>{"np.exe"})
+            listDir(dir) != std::set<std::string>{"np.exe"})
             ::_exit(1);
-        if (openPackage(package, "pw").exitCode != 0 || entries(dir) != done) ::_exit(2);
-        if (openPackage(package, "pw").exitCode != 4 || entries(dir) != done) ::_exit(3);
+        if (openPackage(package, "pw").exitCode != 0 || listDir(dir) != done) ::_exit(2);
+        if (openPackage(package, "pw").exitCode != 4 || listDir(dir) != done) ::_exit(3);
         writeFile(dir / "np", {});
-        if (openPackage(package, "pw", {"-f"}).exitCode != 0 || entries(dir) != done) ::_exit(4);
+        if (openPackage(package, "pw", {"-f"}).exitCode != 0 || listDir(dir) != done) ::_exit(4);
         ::_exit(readFile(dir / "np") == content ? 0 : 5);
     }
     int status = 0;
@@ -419,14 +419,14 @@ TEST_F(RivoPackage, TerminatedRestoreLeavesNothing) {
         if (::write(in[1], "pw\n", 3) != 3) ::_exit(1);
         ::close(in[1]);
         for (bool seen = false; !seen;) {
-            for (const auto& name : entries(dir)) seen = seen || name.starts_with(".big.dozo-");
+            for (const auto& name : listDir(dir)) seen = seen || name.starts_with(".big.dozo-");
             if (!seen && ::waitpid(stub, nullptr, WNOHANG) == stub) ::_exit(78);
         }
         ::kill(stub, SIGTERM);
         int status = 0;
         ::waitpid(stub, &status, 0);
         if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGTERM) ::_exit(2);
-        ::_exit(entries(dir) == std::set<std::string>{"big.exe"} ? 0 : 3);
+        ::_exit(listDir(dir) == std::set<std::string>{"big.exe"} ? 0 : 3);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);

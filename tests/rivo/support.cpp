@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,57 +9,12 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 #include <thread>
 
 #include "crypto.h"
 
-namespace rivotest {
-
-TempDir::TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "rivo-test-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp");
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    // Tests take permissions away; give them back so everything can go.
-    for (auto it = fs::recursive_directory_iterator(path_, ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-}
-
-Bytes readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + p.string());
-    return Bytes{std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const fs::path& p, const Bytes& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + p.string());
-}
-
-Bytes randomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    Bytes b(n);
-    for (auto& x : b) x = static_cast<std::uint8_t>(gen());
-    return b;
-}
-
-std::set<std::string> entries(const fs::path& dir) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-    return names;
-}
+namespace dozo::test {
 
 static std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -163,4 +117,4 @@ Bytes craftPackage(const Bytes& stub, const Craft& c) {
     return pkg;
 }
 
-}  // namespace rivotest
+}  // namespace dozo::test

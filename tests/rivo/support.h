@@ -4,35 +4,16 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "format.h"
+#include "temp_dir.h"
 
-namespace rivotest {
+namespace dozo::test {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-// A fresh folder under the system temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    operator const fs::path&() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-Bytes readFile(const fs::path& p);
-void writeFile(const fs::path& p, const Bytes& bytes);
-Bytes randomBytes(std::size_t n, unsigned seed);
-// Every entry of a folder, hidden ones included.
-std::set<std::string> entries(const fs::path& dir);
 
 struct RunResult {
     int exitCode = -1;  // -1 when killed by a signal or by the guard
@@ -83,4 +64,4 @@ Bytes craftPackage(const Bytes& stub, const Craft& c);
 // The stub bytes, taken from a real package.
 Bytes stubOf(const Bytes& package);
 
-}  // namespace rivotest
+}  // namespace dozo::test

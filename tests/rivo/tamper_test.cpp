@@ -9,7 +9,7 @@
 #include "rivo.h"
 #include "support.h"
 
-using namespace rivotest;
+using namespace dozo::test;
 using namespace dozo::rivo;
 
 namespace {
@@ -93,7 +93,7 @@ TEST_F(RivoTamper, EveryRegionIsCovered) {
         bad[c.offset] ^= 0x02;  // keeps a cost of 1 pass in bounds (3), unlike 0
         const RunResult r = tryPackage(bad);
         EXPECT_EQ(r.exitCode, c.code) << c.region << ": " << r.err;
-        EXPECT_TRUE(entries(dir / "out").empty()) << c.region;
+        EXPECT_TRUE(listDir(dir / "out").empty()) << c.region;
     }
 }
 
@@ -143,7 +143,7 @@ TEST_F(RivoTamper, TruncatedAppendedAndSwappedAreRefused) {
         const RunResult r = tryPackage(bytes);
         EXPECT_EQ(r.exitCode, 3) << what << ": " << r.err;
         EXPECT_NE(r.err.find(says), std::string::npos) << what << ": " << r.err;
-        EXPECT_TRUE(entries(dir / "out").empty()) << what;
+        EXPECT_TRUE(listDir(dir / "out").empty()) << what;
     }
     // The same refusals in Japanese, and from --info.
     const struct {
@@ -152,7 +152,7 @@ TEST_F(RivoTamper, TruncatedAppendedAndSwappedAreRefused) {
     } japanese[] = {{Bytes(good.begin(), good.end() - 1), "壊れているか不完全です"},
                     {appended, "余分なデータ"}};
     for (const auto& j : japanese) {
-        writeFile(dir / "variant.exe", j.bytes);
+        writeFile(dir / "variant.exe", j.bytes, 0700);
         const RunResult r = run(dir / "variant.exe", {"--info"},
                                 RunOptions::environment({{"LANG", "ja_JP.UTF-8"}}));
         EXPECT_EQ(r.exitCode, 3);
@@ -173,7 +173,7 @@ TEST_F(RivoTamper, CutInsideTheProgramSaysDamaged) {
             const RunResult r = tryPackage(cut, "pw", args);
             EXPECT_EQ(r.exitCode, 3) << keep << ": " << r.err;
             EXPECT_NE(r.err.find("damaged or incomplete"), std::string::npos) << keep << r.err;
-            EXPECT_TRUE(entries(dir / "out").empty()) << keep;
+            EXPECT_TRUE(listDir(dir / "out").empty()) << keep;
         }
     }
 }
@@ -187,7 +187,7 @@ TEST_F(RivoTamper, FinalTagMustBeOnTheLastChunkOnly) {
         c.finalAt = finalAt;  // 99: no chunk carries it
         const RunResult r = tryPackage(craftPackage(stub, c));
         EXPECT_EQ(r.exitCode, 3) << finalAt << ": " << r.err;
-        EXPECT_TRUE(entries(dir / "out").empty()) << finalAt;
+        EXPECT_TRUE(listDir(dir / "out").empty()) << finalAt;
     }
     c.finalAt = -1;
     EXPECT_EQ(tryPackage(craftPackage(stub, c)).exitCode, 0);
@@ -200,7 +200,7 @@ TEST_F(RivoTamper, StoredSizeMustMatchTheContent) {
     c.meta.size = 999;
     const RunResult r = tryPackage(craftPackage(stub, c));
     EXPECT_EQ(r.exitCode, 3) << r.err;
-    EXPECT_TRUE(entries(dir / "out").empty());
+    EXPECT_TRUE(listDir(dir / "out").empty());
 }
 
 TEST_F(RivoTamper, HostileStoredNamesLandInTheOutputFolder) {
@@ -221,11 +221,11 @@ TEST_F(RivoTamper, HostileStoredNamesLandInTheOutputFolder) {
         craft.meta.mode = 06755;  // set-id bits are never restored
         const RunResult r = tryPackage(craftPackage(stub, craft));
         ASSERT_EQ(r.exitCode, 0) << c.stored << ": " << r.err;
-        EXPECT_EQ(entries(dir / "out"), std::set<std::string>{c.lands}) << c.stored;
+        EXPECT_EQ(listDir(dir / "out"), std::set<std::string>{c.lands}) << c.stored;
         EXPECT_EQ(fs::status(dir / "out" / c.lands).permissions(), static_cast<fs::perms>(0755));
         fs::remove(dir / "out" / c.lands);
     }
-    EXPECT_EQ(entries(dir), (std::set<std::string>{"good.exe", "out", "variant.exe"}));
+    EXPECT_EQ(listDir(dir), (std::set<std::string>{"good.exe", "out", "variant.exe"}));
 }
 
 TEST_F(RivoTamper, HugeKeyDerivationCostIsRefusedBeforeDeriving) {

@@ -16,7 +16,7 @@
 #include "rivo.h"
 #include "support.h"
 
-using namespace rivotest;
+using namespace dozo::test;
 
 namespace {
 
@@ -123,7 +123,7 @@ TEST_F(RivoTerminal, WrongPasswordOnTheTerminal) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_NE(s.seen.find("Wrong password"), std::string::npos) << s.seen;
-    EXPECT_EQ(entries(dir), std::set<std::string>{"note.exe"});
+    EXPECT_EQ(listDir(dir), std::set<std::string>{"note.exe"});
 }
 
 TEST_F(RivoTerminal, InterruptAtThePromptGivesTheEchoBack) {
@@ -135,7 +135,7 @@ TEST_F(RivoTerminal, InterruptAtThePromptGivesTheEchoBack) {
     termios t{};
     ASSERT_EQ(::tcgetattr(s.master, &t), 0);
     EXPECT_NE(t.c_lflag & ECHO, 0u);
-    EXPECT_EQ(entries(dir), std::set<std::string>{"note.exe"});
+    EXPECT_EQ(listDir(dir), std::set<std::string>{"note.exe"});
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "files.h"
-#include "library.h"
+#include "loaded_library.h"
 #include "rozu32.h"
 
 namespace dozo::test {

@@ -102,7 +102,7 @@ TEST(Rozu32, UnusableWorkPathChangesNothing) {
             .call(nullptr, (dir / "f").c_str(), (dir / "out").c_str(), (dir / "alias").c_str()),
         ROZU32_E_WORK_FILE);
     EXPECT_EQ(readFile(dir / "alias"), original);
-    EXPECT_FALSE(exists(dir / "out"));
+    EXPECT_FALSE(test::exists(dir / "out"));
 }
 
 TEST(Rozu32, WorkPathNamingTheNewDestinationKeepsTheResult) {
@@ -134,7 +134,7 @@ TEST(Rozu32, ExistingWorkFileIsOverwrittenAndRemoved) {
             .call(nullptr, (dir / "f").c_str(), (dir / "f").c_str(), (dir / "Temp.$$$").c_str()),
         ROZU32_OK);
     EXPECT_EQ(readFile(dir / "f"), hex("66 61 60 63"));
-    EXPECT_FALSE(exists(dir / "Temp.$$$"));
+    EXPECT_FALSE(test::exists(dir / "Temp.$$$"));
 }
 
 TEST(Rozu32, InPlaceKeepsModeAndReplacesTheLinkTarget) {

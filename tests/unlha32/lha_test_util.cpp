@@ -10,9 +10,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <random>
 
 #include "lha/crc16.h"
@@ -20,28 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace lhatest {
-
-TempDir::TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "lhatest.XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
-Bytes readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes{std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const fs::path& p, const Bytes& data) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()),
-              static_cast<std::streamsize>(data.size()));
-}
 
 Bytes textData(std::size_t size, std::uint32_t seed) {
     static const char* words[] = {"the ",   "archive ", "header ", "of ",      "data ",  "level ",

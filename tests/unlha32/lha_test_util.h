@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the encoder and writer tests: temporary folders, file
-// contents, and reading archives back through libarchive.
+// Helpers shared by the encoder and writer tests: sample data and reading
+// archives back through libarchive.
 
 #include <sys/stat.h>
 
@@ -9,24 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "lha/archive_writer.h"
+#include "temp_dir.h"
 
 namespace lhatest {
 
-using Bytes = std::vector<std::uint8_t>;
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-Bytes readFile(const std::filesystem::path& p);
-void writeFile(const std::filesystem::path& p, const Bytes& data);
+using dozo::test::Bytes;
+using dozo::test::readFile;
+using dozo::test::TempDir;
+using dozo::test::writeFile;
 
 // Deterministic sample data.
 Bytes textData(std::size_t size, std::uint32_t seed = 1);

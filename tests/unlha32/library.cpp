@@ -1,6 +1,5 @@
 #include "library.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -8,33 +7,37 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
+
+#include "loaded_library.h"
 
 namespace unlhatest {
 
-std::string libraryPath() {
-    // The build's own folder when the environment does not name one.
-    const char* buildDir = std::getenv("DOZO_BUILD_DIR");
-    return std::string(buildDir != nullptr ? buildDir : UNLHA32_BUILD_DIR) +
-           "/" DOZO_LIBRARY_SUBDIR "/libunlha32.so";
+namespace {
+const dozo::test::Library& loaded() {
+    static const dozo::test::Library so("libunlha32.so");
+    return so;
 }
+}  // namespace
+
+std::string libraryPath() { return loaded().path(); }
 
 const Library& library() {
     static const Library lib = [] {
         Library l{};
-        void* handle = ::dlopen(libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) return l;
-        l.getVersion = reinterpret_cast<int (*)()>(::dlsym(handle, "UnlhaGetVersion"));
-        l.unlha = reinterpret_cast<decltype(l.unlha)>(::dlsym(handle, "Unlha"));
-        l.checkArchive =
-            reinterpret_cast<decltype(l.checkArchive)>(::dlsym(handle, "UnlhaCheckArchive"));
-        l.configDialog =
-            reinterpret_cast<decltype(l.configDialog)>(::dlsym(handle, "UnlhaConfigDialog"));
+        try {
+            const dozo::test::Library& so = loaded();
+            l.getVersion = so.get<int()>("UnlhaGetVersion");
+            l.unlha = so.get<int(void*, const char*, char*, unsigned long)>("Unlha");
+            l.checkArchive = so.get<int(const char*, int)>("UnlhaCheckArchive");
+            l.configDialog = so.get<int(void*, char*, int)>("UnlhaConfigDialog");
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "libunlha32.so not loaded: " << e.what();
+        }
         return l;
     }();
-    EXPECT_NE(lib.unlha, nullptr) << "libunlha32.so not loaded: " << ::dlerror();
     if (lib.unlha == nullptr) std::abort();
     return lib;
 }
@@ -48,23 +51,6 @@ Result run(const std::string& commandLine) {
 
 std::string arg(const fs::path& path) {
     return "\"" + path.string() + "\"";
-}
-
-TempDir::TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "unlha32-test-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    // Tests may leave read-only folders behind; open them up before removing.
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
-         it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::remove_all(path_, ec);
 }
 
 ConfigHome::ConfigHome() {
@@ -85,18 +71,6 @@ ConfigHome::~ConfigHome() {
 void ConfigHome::write(const std::string& text) const {
     fs::create_directories(settingsFile().parent_path());
     writeText(settingsFile(), text);
-}
-
-Bytes readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes{std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeBytes(const fs::path& path, const Bytes& data) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()),
-              static_cast<std::streamsize>(data.size()));
-    ASSERT_TRUE(out.good()) << path;
 }
 
 void writeText(const fs::path& path, const std::string& text) {

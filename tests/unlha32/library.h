@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
+#include "temp_dir.h"
+
 namespace unlhatest {
 
 namespace fs = std::filesystem;
@@ -35,18 +38,7 @@ Result run(const std::string& commandLine);
 // Q + path + Q, as the application quotes arguments.
 std::string arg(const fs::path& path);
 
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
+using dozo::test::TempDir;
 
 // Points XDG_CONFIG_HOME at a fresh folder for the test's lifetime, so no test
 // reads or changes the user's settings.
@@ -64,9 +56,13 @@ private:
     bool hadPrevious_ = false;
 };
 
-using Bytes = std::vector<std::uint8_t>;
-Bytes readBytes(const fs::path& path);
-void writeBytes(const fs::path& path, const Bytes& data);
+using dozo::test::Bytes;
+inline Bytes readBytes(const fs::path& path) {
+    return dozo::test::readFile(path);
+}
+inline void writeBytes(const fs::path& path, const Bytes& data) {
+    dozo::test::writeFile(path, data);
+}
 void writeText(const fs::path& path, const std::string& text);
 Bytes sampleText(std::size_t size, unsigned seed = 1);
 Bytes sampleBinary(std::size_t size, unsigned seed = 1);

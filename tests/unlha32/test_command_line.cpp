@@ -8,6 +8,7 @@
 #include <set>
 
 #include "library.h"
+#include "loaded_library.h"
 #include "unlha32.h"
 
 namespace unlhatest {
@@ -20,19 +21,8 @@ TEST(Exports, VersionIsNonZeroAndFitsSixteenBits) {
 }
 
 TEST(Exports, ExactlyTheFourFunctions) {
-    const std::string so = libraryPath();
-    FILE* pipe = ::popen(("nm -D --defined-only " + arg(so) + " 2>/dev/null").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::set<std::string> names;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) {
-        char type = 0;
-        char name[400];
-        if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 && type != 'A' && type != 'B' &&
-            type != 'D')
-            names.insert(name);
-    }
-    ASSERT_EQ(::pclose(pipe), 0) << "nm failed";
+    const dozo::test::Library so("libunlha32.so");
+    const std::set<std::string> names = dozo::test::exportedSymbols(so.path());
     EXPECT_EQ(names, (std::set<std::string>{"Unlha", "UnlhaCheckArchive", "UnlhaConfigDialog",
                                             "UnlhaGetVersion"}));
 }

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "library.h"
+#include "loaded_library.h"
 
 namespace dozo::test {
 

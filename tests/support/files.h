@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -12,12 +13,13 @@ namespace dozo::test {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes readFile(const std::string& path);
-void writeFile(const std::string& path, const Bytes& bytes, mode_t mode = 0644);
-bool exists(const std::string& path);
-mode_t modeOf(const std::string& path);
-// Names in a folder, without "." and "..".
-std::set<std::string> listDir(const std::string& dir);
+Bytes readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const Bytes& bytes, mode_t mode = 0644);
+bool exists(const std::filesystem::path& path);
+mode_t modeOf(const std::filesystem::path& path);
+// Names in a folder, hidden ones included, without "." and ".."; throws when
+// the folder cannot be read (a vanished folder is not an empty one).
+std::set<std::string> listDir(const std::filesystem::path& dir);
 // Deterministic pseudo-random bytes (every value 0..255 turns up).
 Bytes randomBytes(std::size_t n, std::uint32_t seed);
 Bytes hex(const char* text);  // "61 62 ff" -> {0x61, 0x62, 0xff}

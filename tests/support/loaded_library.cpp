@@ -1,4 +1,4 @@
-#include "library.h"
+#include "loaded_library.h"
 
 #include <dlfcn.h>
 #include <elf.h>

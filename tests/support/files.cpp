@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cassert>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -16,9 +16,9 @@
 
 namespace dozo::test {
 
-Bytes readFile(const std::string& path) {
+Bytes readFile(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw std::runtime_error("cannot read " + path);
+    if (fd < 0) throw std::runtime_error("cannot read " + path.string());
     Bytes bytes;
     unsigned char block[65536];
     for (ssize_t got; (got = ::read(fd, block, sizeof block)) > 0;)
@@ -27,33 +27,37 @@ Bytes readFile(const std::string& path) {
     return bytes;
 }
 
-void writeFile(const std::string& path, const Bytes& bytes, mode_t mode) {
+void writeFile(const std::filesystem::path& path, const Bytes& bytes, mode_t mode) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) throw std::runtime_error("cannot write " + path);
+    if (fd < 0) throw std::runtime_error("cannot write " + path.string());
     for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        assert(put > 0);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            ::close(fd);
+            throw std::runtime_error("cannot write " + path.string());
+        }
         done += static_cast<std::size_t>(put);
     }
-    ::fchmod(fd, mode);
-    ::close(fd);
+    const bool modeSet = ::fchmod(fd, mode) == 0;
+    if (::close(fd) != 0 || !modeSet) throw std::runtime_error("cannot write " + path.string());
 }
 
-bool exists(const std::string& path) {
+bool exists(const std::filesystem::path& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-mode_t modeOf(const std::string& path) {
+mode_t modeOf(const std::filesystem::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return 0;
     return st.st_mode & 07777;
 }
 
-std::set<std::string> listDir(const std::string& dir) {
+std::set<std::string> listDir(const std::filesystem::path& dir) {
     std::set<std::string> names;
     DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) return names;
+    if (d == nullptr) throw std::runtime_error("cannot list " + dir.string());
     while (const dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
         if (name != "." && name != "..") names.insert(name);

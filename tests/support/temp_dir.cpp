@@ -2,8 +2,8 @@
 
 #include <stdlib.h>
 
-#include <cassert>
 #include <filesystem>
+#include <stdexcept>
 #include <vector>
 
 namespace dozo::test {
@@ -13,9 +13,8 @@ TempDir::TempDir() {
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/dozo-test-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    const char* made = ::mkdtemp(name.data());
-    assert(made != nullptr);
-    path_ = made;
+    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
+    path_ = name.data();
 }
 
 TempDir::~TempDir() {
@@ -26,6 +25,8 @@ TempDir::~TempDir() {
         if (it->is_directory(ignored) && !it->is_symlink(ignored))
             std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                          std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
 }
 
