@@ -150,6 +150,6 @@ TEST_P(AppArchivedCopy, VerdictAndReason) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AppArchivedCopy, testing::ValuesIn(kCopyCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

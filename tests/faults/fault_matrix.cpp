@@ -27,13 +27,6 @@ using dozo::test::Bytes;
 
 namespace {
 
-// Packages derive their key over 256 MiB; the test cost makes it milliseconds,
-// so a package can be built and run hundreds of times. This is the only place
-// the suite asks for it.
-void useFastPackageKeys() {
-    ::setenv("DOZO_RIVO_TEST_KDF", "fast", 1);
-}
-
 const char* const kPassword = "fault-pw";
 
 // One node of a folder tree: a folder, or a file's (or link's) bytes.
@@ -590,12 +583,11 @@ std::vector<Entry> entries() {
 }
 
 INSTANTIATE_TEST_SUITE_P(EntryPoints, FaultMatrix, testing::ValuesIn(entries()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& test) { return test.param.name; });
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    useFastPackageKeys();
     testing::InitGoogleTest(&argc, argv);
     testing::AddGlobalTestEnvironment(new Summary);
     return RUN_ALL_TESTS();

@@ -51,7 +51,9 @@ int run(int argc, char** argv) {
         return lib.get<CheckFn>("UnlhaCheckArchive")(argv[2], 0) != 0 ? 0 : 1;
     }
     if (what == "rivo" && argc == 5) {
-        Library lib("librivo.so");
+        // The test build: packages with the cheapest key cost a package
+        // accepts, so one can be built hundreds of times.
+        Library lib("librivo.so", "tests/lib");
         return lib.get<RivoFn>("rivo")(nullptr, argv[2], argv[3], argv[4]);
     }
     if (what == "trace" && argc >= 3) return dozo::faults::traceProgram(argv + 2);

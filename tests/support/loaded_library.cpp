@@ -23,8 +23,10 @@ std::string buildDir() {
 
 }  // namespace
 
-Library::Library(const std::string& fileName) {
-    path_ = buildDir() + "/" DOZO_LIBRARY_SUBDIR "/" + fileName;
+Library::Library(const std::string& fileName) : Library(fileName, DOZO_LIBRARY_SUBDIR) {}
+
+Library::Library(const std::string& fileName, const std::string& folder) {
+    path_ = buildDir() + "/" + folder + "/" + fileName;
     handle_ = ::dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) throw std::runtime_error(::dlerror());
 }

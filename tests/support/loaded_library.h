@@ -10,6 +10,9 @@ namespace dozo::test {
 class Library {
 public:
     explicit Library(const std::string& fileName);
+    // From another folder of the build tree, such as tests/lib, which holds
+    // the test builds of our libraries.
+    Library(const std::string& fileName, const std::string& folder);
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
     ~Library();
