@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "dozo/fileio/io.h"
+
 namespace dozo::cli {
 
 namespace {
@@ -81,8 +83,7 @@ std::optional<Secret> readFirstLine(int fd) {
     bool any = false;
     for (;;) {
         char c;
-        const ssize_t got = ::read(fd, &c, 1);
-        if (got < 0 && errno == EINTR) continue;
+        const ssize_t got = dozo::fileio::readFully(fd, &c, 1);
         if (got < 0) return std::nullopt;
         if (got == 0) break;
         any = true;

@@ -4,7 +4,7 @@
 #   transform, keyed  link fileio only (no Qt, nothing of the application)
 #   components        fileio, libarchive, libsodium, Qt (settings dialog); never the application
 #   app               Qt and the dynamic loader; reaches every library of ours by name at run time
-#   cli               Qt Core and the application's widget-free core; never a widget
+#   cli               Qt Core, the application's widget-free core and fileio; never a widget
 #
 # dozo_layer(<target> <layer>) files a target under a layer; at the end of
 # configuration dozo_check_layers() fails the build if a target links anything
@@ -13,7 +13,7 @@
 set(DOZO_LAYER_ALLOWED_fileio "")
 set(DOZO_LAYER_ALLOWED_library "dozo_fileio")
 set(DOZO_LAYER_ALLOWED_component "dozo_fileio;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
-set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_app_core;dl;\\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_app_core;dozo_fileio;dl;\\${CMAKE_DL_LIBS}")
 set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_app_.*;Threads::Threads;dl;\\${CMAKE_DL_LIBS}")
 set(DOZO_LAYER_ALLOWED_app_core "Qt6::Core;dozo_contracts;dl;\\${CMAKE_DL_LIBS}")
 

@@ -5,6 +5,7 @@ file(GLOB_RECURSE files
   ${SOURCE_DIR}/keyed/*.[ch] ${SOURCE_DIR}/keyed/*.[ch]pp
   ${SOURCE_DIR}/contracts/*.[ch] ${SOURCE_DIR}/contracts/*.[ch]pp
   ${SOURCE_DIR}/app/*.[ch] ${SOURCE_DIR}/app/*.[ch]pp
+  ${SOURCE_DIR}/cli/*.[ch] ${SOURCE_DIR}/cli/*.[ch]pp
   ${SOURCE_DIR}/components/*.[ch] ${SOURCE_DIR}/components/*.[ch]pp
   ${SOURCE_DIR}/tests/*.[ch] ${SOURCE_DIR}/tests/*.[ch]pp
   ${SOURCE_DIR}/bench/*.[ch] ${SOURCE_DIR}/bench/*.[ch]pp

@@ -22,7 +22,9 @@ const dozo::test::Library& loaded() {
 }
 }  // namespace
 
-std::string libraryPath() { return loaded().path(); }
+std::string libraryPath() {
+    return loaded().path();
+}
 
 const Library& library() {
     static const Library lib = [] {

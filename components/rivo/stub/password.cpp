@@ -15,6 +15,8 @@
 #include <cstring>
 #include <string>
 
+#include "dozo/fileio/io.h"
+
 namespace dozo::rivo {
 namespace {
 
@@ -98,8 +100,7 @@ Got readLine(int fd, Password& out) {
     // line is consumed and no copy of the password is left elsewhere.
     for (;;) {
         char* c = &out.bytes[std::min<std::size_t>(out.length, RIVO_PASSWORD_MAX)];
-        const ssize_t got = ::read(fd, c, 1);
-        if (got < 0 && errno == EINTR) continue;
+        const ssize_t got = fileio::readFully(fd, c, 1);
         if (got < 0) return Got::error;
         if (got == 0) break;
         any = true;
