@@ -64,6 +64,20 @@ bool checkOperands(const Arguments& args, const QStringList& known, qsizetype le
     return true;
 }
 
+// list and test: one archive operand, read once the archiver is bound.
+template <class Job>
+int readArchive(const Arguments& args, Report& report, Job&& job) {
+    int exit = kExitOk;
+    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
+    const QString archive = absolute(args.operands().first());
+    if (!ArchiveCommands::isQuotable(archive)) return quoteRefused(report);
+    Session session;
+    if (!session.hasArchiver()) return noArchiver(report, session);
+
+    ArchiverCall call(session.libraries().unlha32());
+    return job(call, archive);
+}
+
 }  // namespace
 
 int runPack(const Arguments& args, Report& report) {
@@ -180,53 +194,42 @@ int runUnpack(const Arguments& args, Report& report) {
 }
 
 int runList(const Arguments& args, Report& report) {
-    int exit = kExitOk;
-    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
-    const QString archive = absolute(args.operands().first());
-    if (!ArchiveCommands::isQuotable(archive)) return quoteRefused(report);
-    Session session;
-    if (!session.hasArchiver()) return noArchiver(report, session);
-
-    ArchiverCall call(session.libraries().unlha32());
-    const ArchiverCall::Listing listing = call.list(nullptr, archive);
-    if (listing.outcome.failed()) return archiveFailed(report, archive, listing.outcome, 1);
-    report.result(say("%1 %2 %3 %4 %5", "%1 %2 %3 %4 %5")
-                      .arg(say("サイズ", "size"), 12)
-                      .arg(say("圧縮後", "packed"), 12)
-                      .arg(say("方式", "method"), -6)
-                      .arg(say("日時", "date"), -19)
-                      .arg(say("名前", "name")));
-    for (const ArchiverCall::Entry& entry : listing.entries) {
-        report.result(QStringLiteral("%1 %2 %3 %4 %5")
-                          .arg(entry.size, 12)
-                          .arg(entry.packed, 12)
-                          .arg(entry.method, -6)
-                          .arg(entry.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -19)
-                          .arg(shownName(entry.name)));
-    }
-    report.summary(static_cast<int>(listing.entries.size()), 0, 0);
-    return kExitOk;
+    return readArchive(args, report, [&](ArchiverCall& call, const QString& archive) -> int {
+        const ArchiverCall::Listing listing = call.list(nullptr, archive);
+        if (listing.outcome.failed()) return archiveFailed(report, archive, listing.outcome, 1);
+        report.result(say("%1 %2 %3 %4 %5", "%1 %2 %3 %4 %5")
+                          .arg(say("サイズ", "size"), 12)
+                          .arg(say("圧縮後", "packed"), 12)
+                          .arg(say("方式", "method"), -6)
+                          .arg(say("日時", "date"), -19)
+                          .arg(say("名前", "name")));
+        for (const ArchiverCall::Entry& entry : listing.entries) {
+            report.result(
+                QStringLiteral("%1 %2 %3 %4 %5")
+                    .arg(entry.size, 12)
+                    .arg(entry.packed, 12)
+                    .arg(entry.method, -6)
+                    .arg(entry.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -19)
+                    .arg(shownName(entry.name)));
+        }
+        report.summary(static_cast<int>(listing.entries.size()), 0, 0);
+        return kExitOk;
+    });
 }
 
 int runTest(const Arguments& args, Report& report) {
-    int exit = kExitOk;
-    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
-    const QString archive = absolute(args.operands().first());
-    if (!ArchiveCommands::isQuotable(archive)) return quoteRefused(report);
-    Session session;
-    if (!session.hasArchiver()) return noArchiver(report, session);
-
-    ArchiverCall call(session.libraries().unlha32());
-    const ArchiverCall::Outcome outcome =
-        call.run(nullptr, contracts::kUnlhaTestPrefix + ('"' + QFile::encodeName(archive) + '"'));
-    if (outcome.failed()) return archiveFailed(report, archive, outcome, 1);
-    const ArchiverCall::Listing listing = call.list(nullptr, archive);
-    int files = 0;
-    for (const ArchiverCall::Entry& entry : listing.entries) files += isFolder(entry) ? 0 : 1;
-    report.note(
-        say("%1: 全てのエントリーが正常です", "%1: every entry is intact").arg(shownName(archive)));
-    report.summary(listing.outcome.failed() ? 1 : files, 0, 0);
-    return kExitOk;
+    return readArchive(args, report, [&](ArchiverCall& call, const QString& archive) -> int {
+        const ArchiverCall::Outcome outcome = call.run(
+            nullptr, contracts::kUnlhaTestPrefix + ('"' + QFile::encodeName(archive) + '"'));
+        if (outcome.failed()) return archiveFailed(report, archive, outcome, 1);
+        const ArchiverCall::Listing listing = call.list(nullptr, archive);
+        int files = 0;
+        for (const ArchiverCall::Entry& entry : listing.entries) files += isFolder(entry) ? 0 : 1;
+        report.note(say("%1: 全てのエントリーが正常です", "%1: every entry is intact")
+                        .arg(shownName(archive)));
+        report.summary(listing.outcome.failed() ? 1 : files, 0, 0);
+        return kExitOk;
+    });
 }
 
 }  // namespace dozo::cli

@@ -6,7 +6,7 @@
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
 #include <files.h>
-#include <library.h>
+#include <loaded_library.h>
 #include <temp_dir.h>
 
 #include <gtest/gtest.h>
