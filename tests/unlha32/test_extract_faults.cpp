@@ -21,11 +21,22 @@ protected:
         if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
     }
 
+    // A sanitizer runtime writes to the log descriptor itself; an injected
+    // write fault then lands in the runtime instead of the archiver.
+    static bool writesAreTheRuntimes() {
+#if defined(__SANITIZE_ADDRESS__)
+        return true;
+#else
+        return false;
+#endif
+    }
+
     TempDir dir_;
     ConfigHome config_;
 };
 
 TEST_F(ExtractFault, DiskFullMidWriteLeavesNoPartialFile) {
+    if (writesAreTheRuntimes()) GTEST_SKIP() << "write faults need a build without sanitizers";
     const fs::path archive = dir_ / "a.lzh";
     const Bytes big = sampleBinary(300000, 5);
     writeBytes(dir_ / "big", big);
@@ -68,6 +79,7 @@ TEST_F(ExtractFault, FolderTimesThatCannotBeSetAreWarnings) {
 }
 
 TEST_F(ExtractFault, FoldersOfAFailedEntryAreRemovedWhereTheyWereMade) {
+    if (writesAreTheRuntimes()) GTEST_SKIP() << "write faults need a build without sanitizers";
     // The entry d1/d2/f makes both folders, then its first write fails. While
     // the writer is held at that write, d1 becomes a link to a folder outside
     // that holds an empty d2 of its own: the clean-up must not remove it.
