@@ -131,7 +131,7 @@ int shell(const std::string& command) {
 std::string tracedCommand(const std::string& straceOptions, const std::string& commandLine,
                           const std::string& traceFile, unsigned long outputSize) {
     // LeakSanitizer cannot run under ptrace: sanitizer builds trace without it.
-    return "ASAN_OPTIONS=detect_leaks=0 strace -f -o " + arg(traceFile) + " " + straceOptions +
+    return "strace -E ASAN_OPTIONS=detect_leaks=0 -f -o " + arg(traceFile) + " " + straceOptions +
            " " + arg(UNLHA32_CALL) + " " + arg(libraryPath()) + " '" + commandLine + "' " +
            std::to_string(outputSize);
 }
