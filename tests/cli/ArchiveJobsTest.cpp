@@ -20,10 +20,6 @@ using dozo::test::writeFile;
 
 namespace {
 
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 // Every file under `root`, by its path relative to it, with its bytes.
 std::map<QString, Bytes> treeOf(const QString& root) {
     std::map<QString, Bytes> tree;

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <string>
 
 // dozo-cli of this build run as a child process in its own session (so it
 // has no terminal to ask on), with a clean locale and its own settings
@@ -25,3 +26,8 @@ CliResult runCli(const QStringList& args, const CliOptions& options = {});
 // Runs any program the same way (the package made by dozo-cli, lhasa).
 CliResult runProgram(const QString& program, const QStringList& args,
                      const CliOptions& options = {});
+
+// A path or text of the tests as the program's argument.
+inline QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}

@@ -24,10 +24,6 @@ using dozo::test::writeFile;
 
 namespace {
 
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 // What the library itself makes of `content`, in place in a scratch folder.
 Bytes direct(const std::function<int(const char*, const char*)>& call, const Bytes& content) {
     TempDir scratch;

@@ -19,10 +19,6 @@ using dozo::test::writeFile;
 
 namespace {
 
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 TEST(Package, MadeWithPasswordStdinRestoresWithThePackageProgram) {
     TempDir dir;
     const Bytes content = randomBytes(100000, 31);

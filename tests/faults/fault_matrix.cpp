@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "dozo/contracts/rozu32.h"
 #include "files.h"
 #include "temp_dir.h"
 
@@ -410,14 +411,6 @@ TEST_P(FaultMatrix, EveryCallEveryFault) {
 
 // ---- The entry points and their starting folders --------------------------
 
-const char* const kMethods[] = {"FileEncryptionA",
-                                "FileEncryptionC",
-                                "FileEncryptionLC",
-                                "FileEncryptionLCR",
-                                "FileEncryptionLCB",
-                                "FileEncryptionLCRB",
-                                "i_CLOL"};
-
 // Odd length, so the pair swaps and the reversal meet their odd last byte.
 void dataFile(Fixture& f) {
     put(f.start + "/data.bin", dozo::test::randomBytes(3001, 1), 3);
@@ -470,7 +463,7 @@ void archiveWithThreeEntries(Fixture& f) {
 
 std::vector<Entry> entries() {
     std::vector<Entry> list;
-    for (const char* method : kMethods)
+    for (const char* method : dozo::contracts::kTransformMethods)
         list.push_back(
             {method, dataFile,
              [method](const std::string& r) {

@@ -22,13 +22,13 @@ std::vector<std::string> conversions(const char* format) {
             ++p;
             continue;
         }
-        std::string spec = "%";
+        std::string conversion = "%";
         while (*++p != '\0' &&
                std::string("0123456789.*-+ #'hlLqjzt").find(*p) != std::string::npos)
-            spec.push_back(*p);
+            conversion.push_back(*p);
         if (*p == '\0') break;
-        spec.push_back(*p);
-        found.push_back(spec);
+        conversion.push_back(*p);
+        found.push_back(conversion);
     }
     return found;
 }

@@ -70,8 +70,9 @@ Got runDialog(const std::string& program, const char* const argv[], Password& ou
     sodium_memzero(sink, sizeof sink);
     ::close(pipeFds[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    // signal() installs our handlers with SA_RESTART: no signal interrupts
+    // this wait, and a failed one means the dialog cannot be trusted.
+    if (::waitpid(pid, &status, 0) < 0) return Got::error;
     // Both dialogs exit 1 on Cancel; anything else non-zero means the dialog
     // never showed (no display, a crash), so the caller explains instead.
     if (!WIFEXITED(status)) return Got::error;
