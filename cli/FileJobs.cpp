@@ -80,6 +80,10 @@ Targets collect(const QStringList& paths, bool recursive, Report& report) {
     return targets;
 }
 
+// Calls in flight at once. The calls wait on fsync, not on the processor;
+// beyond a few, the file system's commits gain nothing more.
+constexpr int kWorkers = 4;
+
 // One library call per file, with progress, each failure named as it happens.
 int runBatch(const Targets& targets, const FileBatch::Call& call,
              QString (*reasonFor)(int, const QString&), Report& report) {
@@ -93,11 +97,11 @@ int runBatch(const Targets& targets, const FileBatch::Call& call,
             report.failure(path, reason);
             return reason;
         },
-        [&](int done) {
-            bytes += targets.sizes[done - 1];
-            const QString next = done < total ? targets.files[done] : QString();
-            report.progress(done, total, bytes, next);
-        });
+        [&](int done, int index) {
+            bytes += targets.sizes[index];
+            report.progress(done, total, bytes, targets.files[index]);
+        },
+        kWorkers);
     report.endProgress();
     const int failed = outcome.failedCount() + targets.failed;
     report.summary(total - outcome.failedCount(), failed, targets.skipped);

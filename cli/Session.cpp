@@ -4,16 +4,18 @@
 
 #include <StartUp.h>
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <utility>
 
 namespace dozo::cli {
 
 namespace {
 
+// Where this program lies, links resolved, as the window finds its own folder.
 QString applicationDir() {
-    return QCoreApplication::applicationDirPath();
+    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).path();
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ void FileListCommands::run(ShellContext& shell, const QListWidget* list, QProgre
     if (!paths.isEmpty()) bar->setMaximum(static_cast<int>(paths.size()));
     const QPointer<QProgressBar> guarded = bar;
     const BatchOutcome outcome = shell.longRun().run([&](LongRun::Progress& progress) {
-        return FileBatch::run(paths, call, reason, [&](int done) {
+        return FileBatch::run(paths, call, reason, [&](int done, int) {
             progress.post([guarded, done] {
                 if (guarded) guarded->setValue(done);
             });

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/placement.h"
 #include "fault.h"
@@ -136,12 +139,22 @@ TEST(Placement, SweepRemovesOnlyLeftoversOfDeadProcesses) {
 }
 
 // A writer killed with a named temporary leaves it; the next writer into the
-// folder, for any file and whether or not it needs names itself, removes it.
+// folder, for any file and whether or not it needs names itself, removes it,
+// also when its process placed files there before (and would otherwise take
+// the folder for swept).
 TEST(Placement, NextRunRemovesWhatAKilledRunLeft) {
-    for (bool nextNamed : {false, true}) {
-        SCOPED_TRACE(nextNamed);
+    for (const auto& [placedBefore, nextNamed] :
+         {std::pair{false, false}, {false, true}, {true, false}, {true, true}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "placed before " << placedBefore << " next named " << nextNamed);
         TempDir dir;
-        writeFile(dir / "f", hex("01"));
+        if (placedBefore) {
+            ASSERT_EQ(place(dir, "f", hex("01"), Existing::keep), 0);
+            // Folder times may only move once per clock tick.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        } else {
+            writeFile(dir / "f", hex("01"));
+        }
         EXPECT_EQ(runInChild([&] {
                       Fault fault;
                       withoutUnnamedTemporaries(fault.calls());

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/sys.h"
@@ -115,9 +116,56 @@ mode_t processUmask() {
 
 // Held for the life of the temporary (the lock is on the file, whatever its
 // name), so that no sweep removes it while it is being written.
-int lockAgainstSweeps(int fd) {
+void lockAgainstSweeps(int fd) {
     (void)::flock(fd, LOCK_EX | LOCK_NB);
-    return 0;
+}
+
+// The sweep reads the whole folder, so a process placing thousands of files in
+// one folder would pay for it per file, quadratically. A folder is swept again
+// only when something else changed it after our own last placement there.
+// Changes made while several of our placements are under way all count as
+// ours; a leftover made then, or in the same clock tick as one of our changes,
+// waits for the next process's sweep.
+struct FolderState {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    timespec changed{};
+};
+std::mutex gSweptMutex;
+std::atomic<int> gUnderWay{0};  // placements between create() and place() or discard()
+FolderState gSwept[8];
+unsigned gSweptNext = 0;
+
+bool folderState(int dirFd, FolderState& state) {
+    struct stat st {};
+    if (::fstat(dirFd, &st) != 0) return false;
+    state = {st.st_dev, st.st_ino, st.st_ctim};
+    return true;
+}
+
+bool sameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool sweptSinceLastChange(const FolderState& now) {
+    const bool oursUnderWay = gUnderWay.load() > 0;
+    const std::lock_guard lock(gSweptMutex);
+    for (const FolderState& known : gSwept) {
+        if (known.dev == now.dev && known.ino == now.ino)
+            return oursUnderWay || sameTime(known.changed, now.changed);
+    }
+    return false;
+}
+
+void rememberSwept(const FolderState& now) {
+    const std::lock_guard lock(gSweptMutex);
+    for (FolderState& known : gSwept) {
+        if (known.dev == now.dev && known.ino == now.ino) {
+            known = now;
+            return;
+        }
+    }
+    gSwept[gSweptNext++ % std::size(gSwept)] = now;
 }
 
 std::string procPath(int fd) {
@@ -143,6 +191,9 @@ void Placement::discard() {
     if (dirFd_ >= 0) ::close(dirFd_);
     dirFd_ = -1;
     flushed_ = false;
+    folderKnown_ = false;
+    if (underWay_) --gUnderWay;
+    underWay_ = false;
 }
 
 int Placement::create(int dirFd, std::string_view name, const PlacementOptions& options) {
@@ -154,12 +205,15 @@ int Placement::create(int dirFd, std::string_view name, const PlacementOptions& 
     tag_ = options.tag;
     dirFd_ = ::fcntl(dirFd, F_DUPFD_CLOEXEC, 3);
     if (dirFd_ < 0) return errno;
-    if (options.sweep) sweepLeftovers(dirFd_, name_);
+    if (options.sweep) {
+        FolderState now;
+        if (!folderState(dirFd_, now) || !sweptSinceLastChange(now)) sweepLeftovers(dirFd_, name_);
+    }
 
     // Naming an unnamed file later goes through /proc.
     if (::access("/proc/self/fd", X_OK) == 0) {
         fd_ = sysCalls().openat(dirFd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, options.mode);
-        if (fd_ >= 0) return lockAgainstSweeps(fd_);
+        if (fd_ >= 0) return created();
     }
     int error = EEXIST;
     for (int attempt = 0; attempt < 16 && error == EEXIST; ++attempt) {
@@ -168,13 +222,23 @@ int Placement::create(int dirFd, std::string_view name, const PlacementOptions& 
         slot_ = claimSlot(dirFd_, temporary_);
         fd_ = sysCalls().openat(dirFd_, temporary_.c_str(),
                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, options.mode);
-        if (fd_ >= 0) return lockAgainstSweeps(fd_);
+        if (fd_ >= 0) return created();
         error = errno;
         temporary_.clear();
         releaseSlot(slot_);
     }
     discard();
     return error;
+}
+
+int Placement::created() {
+    lockAgainstSweeps(fd_);
+    underWay_ = true;
+    ++gUnderWay;
+    FolderState now;
+    folderKnown_ = folderState(dirFd_, now);
+    folderChanged_ = now.changed;
+    return 0;
 }
 
 int Placement::setPermissions(mode_t mode, uid_t owner, gid_t group) {
@@ -208,6 +272,16 @@ int Placement::nameTemporary() {
 
 int Placement::place(Existing existing) {
     if (fd_ < 0) return EBADF;
+    // Only a folder nobody else touched while we wrote stays known as swept.
+    FolderState before;
+    const bool ours = gUnderWay.load() > 1 || (folderKnown_ && folderState(dirFd_, before) &&
+                                               sameTime(before.changed, folderChanged_));
+    const int error = placeAs(existing);
+    if (FolderState after; error == 0 && ours && folderState(dirFd_, after)) rememberSwept(after);
+    return error;
+}
+
+int Placement::placeAs(Existing existing) {
     if (temporary_.empty()) {
         if (existing == Existing::keep) {
             // linkat never replaces: the atomic no-clobber, without any

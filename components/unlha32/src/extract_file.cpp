@@ -17,11 +17,6 @@ namespace unlha32 {
 using dozo::fileio::Fd;
 using dozo::fileio::Placement;
 
-bool Extractor::firstInFolder(int dirFd) {
-    struct stat st {};
-    return ::fstat(dirFd, &st) != 0 || swept_.emplace(st.st_dev, st.st_ino).second;
-}
-
 Extractor::Step Extractor::extractFile(archive_entry* entry, const std::vector<std::string>& parts,
                                        const std::string& name) {
     // Whatever this entry made goes again unless the file is placed.
@@ -69,7 +64,6 @@ Extractor::Step Extractor::extractFile(archive_entry* entry, const std::vector<s
 
     dozo::fileio::PlacementOptions options;
     options.tag = dozo::fileio::kTagUnlha;
-    options.sweep = firstInFolder(dir.get());
     if (const int error = cleanup.file.create(dir.get(), leaf, options); error != 0) {
         problem(UNLHA_ERROR_WRITE,
                 "ファイルを作れません: " + name + " (" + std::strerror(error) + ")");

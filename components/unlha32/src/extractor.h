@@ -35,7 +35,6 @@ private:
     Step writeData(int fd, la_int64_t declared, const std::string& name);
     int openFolders(const std::vector<std::string>& parts, std::size_t count,
                     std::vector<Destination::Made>& made, const std::string& name);
-    bool firstInFolder(int dirFd);
     void problem(int code, const std::string& line);
     // A detail lost that loses no data (a time or mode not restored): the run
     // still succeeds, with the line in its output.
@@ -46,7 +45,6 @@ private:
     const bool overwrite_;
     Destination destination_;
     static constexpr std::size_t kChunk = 64 * 1024;
-    std::set<std::pair<dev_t, ino_t>> swept_;  // folders cleared of leftovers
     std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kChunk);
     Outcome first_;         // the first problem other than a kept file
     Outcome firstSkipped_;  // the first kept file

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <time.h>
 
 #include <string>
 #include <string_view>
@@ -17,7 +18,8 @@ struct PlacementOptions {
     const char* tag = kTagDozo;  // at most 15 characters
     mode_t mode = 0600;          // creation mode; the umask applies
     // Remove, before anything is written, the leftovers of dead processes in
-    // the folder. A caller placing many files in one folder may do it once.
+    // the folder. A folder this process placed into before is swept again only
+    // when something else has changed it since.
     bool sweep = true;
 };
 
@@ -58,6 +60,8 @@ public:
     void discard();
 
 private:
+    int created();  // the temporary exists: lock it, note the folder's state
+    int placeAs(Existing existing);
     int nameTemporary();  // gives an unnamed temporary its hidden name
     void forgetTemporary();
 
@@ -65,6 +69,9 @@ private:
     int fd_ = -1;
     int slot_ = -1;  // entry in the signal-safe list of named temporaries
     bool flushed_ = false;
+    bool underWay_ = false;     // counted among this process's placements under way
+    bool folderKnown_ = false;  // folderChanged_ was read after the temporary was made
+    timespec folderChanged_{};
     std::string name_;
     std::string temporary_;  // hidden name, empty while unnamed
     std::string tag_;

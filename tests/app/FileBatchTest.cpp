@@ -1,0 +1,93 @@
+// Several calls at once must end where one call after another ends: a file
+// listed twice (or through a link) is never rewritten by two calls at a time.
+#include <panels/FileBatch.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace {
+
+int counterOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toInt() : -1;
+}
+
+TEST(AppFileBatch, SeveralWorkersEndAsOneCallAfterAnother) {
+    for (int workers : {1, 4}) {
+        SCOPED_TRACE(workers);
+        QTemporaryDir dir;
+        QStringList paths;
+        for (int i = 0; i < 8; ++i) {
+            const QString path = dir.filePath(QStringLiteral("f%1").arg(i));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("0");
+            paths.append(path);
+        }
+        const QString link = dir.filePath(QStringLiteral("link"));
+        ASSERT_TRUE(QFile::link(paths[0], link));
+        const QString refused = paths[5], missing = dir.filePath(QStringLiteral("missing"));
+        // f0 by its name, by another spelling of it and through the link.
+        paths << missing << paths[0] << dir.path() + QStringLiteral("/./f0") << link;
+
+        std::atomic<int> inFlight{0}, mostInFlight{0};
+        // Read, wait, write: two calls on one file at a time lose a count.
+        const dozo::FileBatch::Call call = [&](const QByteArray& encoded) {
+            const int now = ++inFlight;
+            for (int most = mostInFlight;
+                 now > most && !mostInFlight.compare_exchange_weak(most, now);)
+                ;
+            const QString path = QFile::decodeName(encoded);
+            int code = 0;
+            if (path == refused) {
+                code = 7;
+            } else if (const int count = counterOf(path); count < 0) {
+                code = 5;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                QFile file(path);
+                code =
+                    file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(count + 1)) > 0
+                        ? 0
+                        : 9;
+            }
+            --inFlight;
+            return code;
+        };
+        std::set<int> steppedIndexes;
+        int lastDone = 0;
+        const dozo::BatchOutcome outcome = dozo::FileBatch::run(
+            paths, call,
+            [](int code, const QString& path) {
+                return QStringLiteral("%1 %2").arg(code).arg(QDir(path).dirName());
+            },
+            [&](int done, int index) {
+                EXPECT_EQ(done, lastDone + 1);
+                lastDone = done;
+                EXPECT_TRUE(steppedIndexes.insert(index).second) << index;
+            },
+            workers);
+
+        EXPECT_EQ(counterOf(paths[0]), 4);
+        for (int i = 1; i < 8; ++i) EXPECT_EQ(counterOf(paths[i]), i == 5 ? 0 : 1) << i;
+        EXPECT_EQ(lastDone, paths.size());
+        EXPECT_EQ(steppedIndexes.size(), static_cast<std::size_t>(paths.size()));
+        ASSERT_EQ(outcome.failedCount(), 2);
+        EXPECT_EQ(outcome.failures()[0].reason, QStringLiteral("7 f5"));
+        EXPECT_EQ(outcome.failures()[1].reason, QStringLiteral("5 missing"));
+        if (workers == 1)
+            EXPECT_EQ(mostInFlight, 1);
+        else
+            EXPECT_GT(mostInFlight, 1);
+    }
+}
+
+}  // namespace
