@@ -9,19 +9,27 @@
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/unlha32.h>
 #include <dozo/contracts/vod32.h>
-#include <QFileInfo>
 
 namespace dozo::cli {
 
 namespace {
 
 QString cannotOpen(const QString& path) {
-    if (path.isEmpty()) return QStringLiteral("empty path");
-    const QFileInfo info(path);
-    if (!info.exists()) return QStringLiteral("no such file");
-    if (info.isDir()) return QStringLiteral("is a folder");
-    if (!info.isFile()) return QStringLiteral("not a regular file");
-    if (!info.isReadable()) return QStringLiteral("permission denied");
+    using Problem = FailureReason::OpenProblem;
+    switch (FailureReason::openProblem(path)) {
+        case Problem::EmptyPath:
+            return QStringLiteral("empty path");
+        case Problem::Missing:
+            return QStringLiteral("no such file");
+        case Problem::Folder:
+            return QStringLiteral("is a folder");
+        case Problem::NotAFile:
+            return QStringLiteral("not a regular file");
+        case Problem::NotReadable:
+            return QStringLiteral("permission denied");
+        case Problem::Other:
+            break;
+    }
     return QStringLiteral("cannot be opened");
 }
 

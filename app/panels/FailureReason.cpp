@@ -78,13 +78,31 @@ QString FailureReason::forKeyed(int code, const QString& path) {
     }
 }
 
-QString FailureReason::cannotOpen(const QString& path) {
-    if (path.isEmpty()) return QStringLiteral("パスが空です");
+FailureReason::OpenProblem FailureReason::openProblem(const QString& path) {
+    if (path.isEmpty()) return OpenProblem::EmptyPath;
     const QFileInfo info(path);
-    if (!info.exists()) return QStringLiteral("ファイルが見つかりません");
-    if (info.isDir()) return QStringLiteral("フォルダーです");
-    if (!info.isFile()) return QStringLiteral("通常のファイルではありません");
-    if (!info.isReadable()) return QStringLiteral("読み取りの権限がありません");
+    if (!info.exists()) return OpenProblem::Missing;
+    if (info.isDir()) return OpenProblem::Folder;
+    if (!info.isFile()) return OpenProblem::NotAFile;
+    if (!info.isReadable()) return OpenProblem::NotReadable;
+    return OpenProblem::Other;
+}
+
+QString FailureReason::cannotOpen(const QString& path) {
+    switch (openProblem(path)) {
+        case OpenProblem::EmptyPath:
+            return QStringLiteral("パスが空です");
+        case OpenProblem::Missing:
+            return QStringLiteral("ファイルが見つかりません");
+        case OpenProblem::Folder:
+            return QStringLiteral("フォルダーです");
+        case OpenProblem::NotAFile:
+            return QStringLiteral("通常のファイルではありません");
+        case OpenProblem::NotReadable:
+            return QStringLiteral("読み取りの権限がありません");
+        case OpenProblem::Other:
+            break;
+    }
     return QStringLiteral("ファイルを開けません");
 }
 

@@ -15,10 +15,13 @@ public:
     static QString forTransform(int code, const QString& path);
     static QString forKeyed(int code, const QString& path);
 
-private:
     // Both libraries answer "cannot open the source" with one code; what is
     // wrong with the path is looked up afterwards so that the user reads
     // "missing" or "no permission" rather than a bare "cannot open".
+    enum class OpenProblem { EmptyPath, Missing, Folder, NotAFile, NotReadable, Other };
+    static OpenProblem openProblem(const QString& path);
+
+private:
     static QString cannotOpen(const QString& path);
     static QString unknown(int code);
 };

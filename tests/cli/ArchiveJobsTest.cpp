@@ -12,12 +12,7 @@
 #include <QFile>
 #include <map>
 
-using dozo::test::Bytes;
-using dozo::test::randomBytes;
-using dozo::test::readFile;
-using dozo::test::TempDir;
-using dozo::test::writeFile;
-
+namespace dozo::test {
 namespace {
 
 // Every file under `root`, by its path relative to it, with its bytes.
@@ -176,3 +171,5 @@ TEST(Archive, FailuresAndRefusals) {
 }
 
 }  // namespace
+
+}  // namespace dozo::test

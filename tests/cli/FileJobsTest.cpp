@@ -16,12 +16,7 @@
 #include <QFile>
 #include <string>
 
-using dozo::test::Bytes;
-using dozo::test::randomBytes;
-using dozo::test::readFile;
-using dozo::test::TempDir;
-using dozo::test::writeFile;
-
+namespace dozo::test {
 namespace {
 
 // What the library itself makes of `content`, in place in a scratch folder.
@@ -291,3 +286,5 @@ TEST(FileJobs, UsageErrorsAndMissingLibrariesExitTwoTouchingNothing) {
 }
 
 }  // namespace
+
+}  // namespace dozo::test

@@ -11,12 +11,7 @@
 
 #include <QFile>
 
-using dozo::test::Bytes;
-using dozo::test::randomBytes;
-using dozo::test::readFile;
-using dozo::test::TempDir;
-using dozo::test::writeFile;
-
+namespace dozo::test {
 namespace {
 
 TEST(Package, MadeWithPasswordStdinRestoresWithThePackageProgram) {
@@ -186,3 +181,5 @@ TEST_F(FastPackages, LzhKeepsTheExecutableWhenTheArchiveKeptAnotherEntry) {
 
 }  // namespace
 #endif
+
+}  // namespace dozo::test

@@ -179,35 +179,32 @@ static mode_t modeArg(int flags, va_list ap) {
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(ap, int) : 0;
 }
 
-#define OPEN_CALL(name, type)                                   \
-    int name(const char* path, int flags, ...) {                \
-        static type real;                                       \
-        if (real == NULL) real = (type)dlsym(RTLD_NEXT, #name); \
-        va_list ap;                                             \
-        va_start(ap, flags);                                    \
-        const mode_t mode = modeArg(flags, ap);                 \
-        va_end(ap);                                             \
-        if (pathMatters(AT_FDCWD, path)) {                      \
-            if (refuseUnnamed(flags)) return -1;                \
-            const int kind = decide(#name, 0);                  \
-            if (kind != FAULT_NONE) return failWith(kind);      \
-        }                                                       \
-        return real(path, flags, mode);                         \
+/* -1 (errno set) when this open is to fail, else 0. */
+static int openFault(const char* name, int dirFd, const char* path, int flags) {
+    if (!pathMatters(dirFd, path)) return 0;
+    if (refuseUnnamed(flags)) return -1;
+    const int kind = decide(name, 0);
+    return kind == FAULT_NONE ? 0 : failWith(kind);
+}
+
+#define REAL_WITH_MODE(name, type)                          \
+    static type real;                                       \
+    if (real == NULL) real = (type)dlsym(RTLD_NEXT, #name); \
+    va_list ap;                                             \
+    va_start(ap, flags);                                    \
+    const mode_t mode = modeArg(flags, ap);                 \
+    va_end(ap);
+#define OPEN_CALL(name, type)                                        \
+    int name(const char* path, int flags, ...) {                     \
+        REAL_WITH_MODE(name, type)                                   \
+        if (openFault(#name, AT_FDCWD, path, flags) != 0) return -1; \
+        return real(path, flags, mode);                              \
     }
-#define OPENAT_CALL(name, type)                                 \
-    int name(int dirFd, const char* path, int flags, ...) {     \
-        static type real;                                       \
-        if (real == NULL) real = (type)dlsym(RTLD_NEXT, #name); \
-        va_list ap;                                             \
-        va_start(ap, flags);                                    \
-        const mode_t mode = modeArg(flags, ap);                 \
-        va_end(ap);                                             \
-        if (pathMatters(dirFd, path)) {                         \
-            if (refuseUnnamed(flags)) return -1;                \
-            const int kind = decide(#name, 0);                  \
-            if (kind != FAULT_NONE) return failWith(kind);      \
-        }                                                       \
-        return real(dirFd, path, flags, mode);                  \
+#define OPENAT_CALL(name, type)                                   \
+    int name(int dirFd, const char* path, int flags, ...) {       \
+        REAL_WITH_MODE(name, type)                                \
+        if (openFault(#name, dirFd, path, flags) != 0) return -1; \
+        return real(dirFd, path, flags, mode);                    \
     }
 
 typedef int (*OpenFn)(const char*, int, ...);
