@@ -6,8 +6,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
-CliResult runProgram(const QString& program, const QStringList& args, const CliOptions& options) {
-    QProcess process;
+QProcessEnvironment cliEnvironment(const CliOptions& options) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE", "DISPLAY",
                              "WAYLAND_DISPLAY", "DOZO_SYSTEM_DIR"})
@@ -24,6 +23,12 @@ CliResult runProgram(const QString& program, const QStringList& args, const CliO
             env.insert(it.key(), it.value());
         }
     }
+    return env;
+}
+
+CliResult runProgram(const QString& program, const QStringList& args, const CliOptions& options) {
+    QProcess process;
+    const QProcessEnvironment env = cliEnvironment(options);
     process.setProcessEnvironment(env);
     if (!options.workingDirectory.isEmpty()) process.setWorkingDirectory(options.workingDirectory);
     process.setChildProcessModifier([] { ::setsid(); });

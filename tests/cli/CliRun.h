@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -22,6 +23,9 @@ struct CliOptions {
 };
 
 CliResult runCli(const QStringList& args, const CliOptions& options = {});
+
+// The environment those children get.
+QProcessEnvironment cliEnvironment(const CliOptions& options);
 
 // Runs any program the same way (the package made by dozo-cli, lhasa).
 CliResult runProgram(const QString& program, const QStringList& args,

@@ -63,6 +63,8 @@ TEST_P(TransformMethod, RewritesEveryFileAsTheLibraryDoes) {
     EXPECT_EQ(readFile(dir / "even with space"), directTransform(GetParam().exportName, even));
     EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 0")))
         << r.err.toStdString();
+    // Standard error is no terminal here: no progress line.
+    EXPECT_FALSE(r.err.contains(QLatin1Char('\r'))) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
 }
 

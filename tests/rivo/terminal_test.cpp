@@ -1,72 +1,27 @@
 // The password prompt on a real pseudo-terminal: the package as a user
 // starts it from a shell.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 
 #include "rivo.h"
 #include "support.h"
+#include "terminal.h"
 
 using namespace dozo::test;
 
 namespace {
 
-struct Session {
-    int master = -1;
-    pid_t pid = -1;
-    std::string seen;  // everything the terminal showed
-
-    explicit Session(const fs::path& program) {
-        pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-        if (pid == 0) {
-            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"})
-                ::unsetenv(name);
-            ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~Session() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (master >= 0) ::close(master);
-    }
-
-    // Reads until text appears or the terminal closes; the guard only keeps a
-    // hung child from hanging the suite.
-    bool waitFor(const std::string& text) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (seen.find(text) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
-            char buffer[256];
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n <= 0) return false;
-            seen.append(buffer, static_cast<std::size_t>(n));
-        }
-        return true;
-    }
-    void type(const std::string& text) {
-        ASSERT_EQ(::write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-    int exitStatus() {
-        waitFor("\x01never");  // drain until the terminal closes
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        pid = -1;
-        return status;
-    }
+// The package as a user starts it from a shell, without a desktop.
+struct Session : TerminalSession {
+    explicit Session(const fs::path& program)
+        : TerminalSession({program.string()},
+                          environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"})) {}
 };
 
 class RivoTerminal : public ::testing::Test {
