@@ -4,6 +4,9 @@
 
 #include <StartUp.h>
 
+#include <limits.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,8 +17,16 @@ namespace dozo::cli {
 namespace {
 
 // Where this program lies, links resolved, as the window finds its own folder.
+// The kernel's own link is read directly: Qt's way resolves every folder on
+// the path again, a noticeable part of a short run's start. Without /proc the
+// installed place is assumed, never the current folder, whose libraries are
+// not ours to load.
 QString applicationDir() {
-    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).path();
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+    if (n <= 0 || n == static_cast<ssize_t>(sizeof path))
+        return QStringLiteral(DOZO_INSTALL_BINDIR);
+    return QFileInfo(QFile::decodeName(QByteArray(path, n))).path();
 }
 
 }  // namespace
