@@ -50,11 +50,11 @@ TEST(Archive, PackThenUnpackRoundTripsATreeAndLhasaAcceptsIt) {
         const CliResult packed = runCli(pack);
         ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
 
-        const CliResult lhasa = runProgram(QStringLiteral("lha"), {QStringLiteral("t"), archive});
+        const CliResult lhasa = runProgram(QStringLiteral("lhasa"), {QStringLiteral("t"), archive});
         EXPECT_EQ(lhasa.exitCode, 0) << lhasa.out.toStdString() << lhasa.err.toStdString();
         if (*method) {
             const CliResult listed =
-                runProgram(QStringLiteral("lha"), {QStringLiteral("v"), archive});
+                runProgram(QStringLiteral("lhasa"), {QStringLiteral("v"), archive});
             EXPECT_TRUE(listed.out.contains(QStringLiteral("-%1-").arg(QLatin1String(method))))
                 << listed.out.toStdString();
         }

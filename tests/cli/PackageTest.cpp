@@ -145,7 +145,7 @@ TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
     ASSERT_TRUE(dozo::test::exists(dir / "pkg.lzh"));
     EXPECT_FALSE(dozo::test::exists(dir / "pkg.exe"));
     TempDir out;
-    ASSERT_EQ(runProgram(QStringLiteral("lha"),
+    ASSERT_EQ(runProgram(QStringLiteral("lhasa"),
                          {QStringLiteral("xw=") + q(out.path()), q(dir / "pkg.lzh")})
                   .exitCode,
               0);

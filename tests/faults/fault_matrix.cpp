@@ -321,7 +321,7 @@ protected:
             if (archive(p)) {
                 const std::string cmd =
                     std::string(LHA_PROGRAM) + " t '" + f.root + "/" + p + "' >/dev/null 2>&1";
-                if (std::system(cmd.c_str()) != 0) report(which + " archive " + p + " fails lha t");
+                if (std::system(cmd.c_str()) != 0) report(which + " archive " + p + " fails lhasa t");
             }
     }
 

@@ -99,7 +99,8 @@ struct Peer {
 };
 
 const Peer kPeers[] = {
-    {"lhasa", "/usr/bin/lha", "lha t %A", "cd %D && lha xq %A", Naming::latin1},
+    {"lhasa", "/usr/bin/lhasa", "lhasa t %A", "cd %D && lhasa xq %A", Naming::rawBytes},
+    {"jlha", "/usr/bin/jlha", "jlha t %A", "cd %D && jlha xq %A", Naming::latin1},
     {"7zz", "/usr/bin/7zz", "7zz t %A", "7zz x -y -o%D %A", Naming::rawBytes},
     {"bsdtar", "/usr/bin/bsdtar", "bsdtar --options hdrcharset=CP932 -tvf %A",
      "bsdtar --options hdrcharset=CP932 -xf %A -C %D", Naming::exact},
