@@ -177,11 +177,11 @@ int main() {
     const double ourX = secondsSince(t0);
     std::printf("%-18s %10.3f s %s\n", "libarchive (ours)", ourX,
                 ok && sameTree(xOurs, files) ? "" : "MISMATCH");
-    if (have("/usr/bin/lha")) {
+    if (have("/usr/bin/lhasa")) {
         const fs::path xLhasa = root / "x-lhasa";
         fs::create_directories(xLhasa);
         const double lt =
-            runTimed("cd '" + xLhasa.string() + "' && lha xq '" + lh5Archive.string() + "'");
+            runTimed("cd '" + xLhasa.string() + "' && lhasa xq '" + lh5Archive.string() + "'");
         std::printf("%-18s %10.3f s %s\n", "lhasa", lt, sameTree(xLhasa, files) ? "" : "MISMATCH");
         if (lt > 0) std::printf("%-18s %9.2fx lhasa's speed\n", "->", lt / ourX);
     } else {
