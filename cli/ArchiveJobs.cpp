@@ -1,6 +1,5 @@
 // pack, unpack, list and test: the archive tab's two commands, and the
 // archiver's listing and test, from the command line.
-#include "Archiver.h"
 #include "Commands.h"
 #include "Reasons.h"
 #include "Session.h"
@@ -83,14 +82,19 @@ int readArchive(const Arguments& args, Report& report, Job&& job) {
 int runPack(const Arguments& args, Report& report) {
     int exit = kExitOk;
     if (!checkOperands(args, {QStringLiteral("-m")}, 2, -1, report, &exit)) return exit;
-    QByteArray overrides;
-    if (const auto method = args.value(QStringLiteral("-m"))) {
-        if (*method != QLatin1String("lh5") && *method != QLatin1String("lh6") &&
-            *method != QLatin1String("lh7")) {
+    // The method for this run only; without -m the user's setting applies.
+    const char* method = "";
+    if (const auto name = args.value(QStringLiteral("-m"))) {
+        if (*name == QLatin1String("lh5")) {
+            method = contracts::kUnlhaMethodLh5;
+        } else if (*name == QLatin1String("lh6")) {
+            method = contracts::kUnlhaMethodLh6;
+        } else if (*name == QLatin1String("lh7")) {
+            method = contracts::kUnlhaMethodLh7;
+        } else {
             return usageError(report, say("-m には lh5、lh6、lh7 のいずれかを指定してください。",
                                           "-m takes lh5, lh6 or lh7"));
         }
-        overrides = "method=" + method->toLatin1() + "\n";
     }
     const QString archive = absolute(args.operands().first());
     QStringList entries;
@@ -113,15 +117,10 @@ int runPack(const Arguments& args, Report& report) {
     list.close();
     if (!ArchiveCommands::isQuotable(list.fileName())) return quoteRefused(report);
 
-    ArchiverSettings settings(overrides);
-    if (!overrides.isEmpty() && !settings.ok()) {
-        report.error(say("圧縮方式の設定を用意できません。", "cannot prepare the method setting"));
-        return kExitFailed;
-    }
     report.note(say("圧縮中: %1", "packing %1").arg(shownName(archive)));
     ArchiverCall call(session.libraries().unlha32());
     const ArchiverCall::Outcome outcome =
-        call.run(nullptr, ArchiveCommands::packListCommand(archive, list.fileName()));
+        call.run(nullptr, ArchiveCommands::packListCommand(archive, list.fileName(), method));
     const int given = static_cast<int>(entries.size());
     if (outcome.failed()) return archiveFailed(report, archive, outcome, given);
     report.summary(given, 0, 0);
@@ -173,15 +172,12 @@ int runUnpack(const Arguments& args, Report& report) {
         return kExitFailed;
     }
     const bool replace = args.has(overwrite);
-    ArchiverSettings settings(replace ? "overwrite=true\n" : "overwrite=false\n");
-    if (!settings.ok()) {
-        report.error(say("上書きの設定を用意できません。", "cannot prepare the overwrite setting"));
-        return kExitFailed;
-    }
     report.note(
         say("展開中: %1 → %2", "unpacking %1 into %2").arg(shownName(archive), shownName(folder)));
     const ArchiverCall::Outcome outcome =
-        call.run(nullptr, ArchiveCommands::extractCommand(archive, destination));
+        call.run(nullptr, ArchiveCommands::extractCommand(archive, destination,
+                                                          replace ? contracts::kUnlhaReplaceExisting
+                                                                  : contracts::kUnlhaKeepExisting));
     // Kept files are what the user asked for without --overwrite.
     if (outcome.code == contracts::unlha::kSkipped && !replace) {
         report.note(archiverReason(outcome));

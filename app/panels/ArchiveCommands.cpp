@@ -23,13 +23,16 @@ QByteArray ArchiveCommands::listText(const QStringList& entries) {
     return text + "\r\n";
 }
 
-QByteArray ArchiveCommands::packListCommand(const QString& archive, const QString& listFile) {
-    return contracts::kUnlhaPackListPrefix + quoted(archive) + ' ' +
+QByteArray ArchiveCommands::packListCommand(const QString& archive, const QString& listFile,
+                                            const char* switches) {
+    return contracts::kUnlhaPackListPrefix + QByteArray(switches) + quoted(archive) + ' ' +
            quoted(QLatin1Char('@') + listFile);
 }
 
-QByteArray ArchiveCommands::extractCommand(const QString& archive, const QString& destination) {
-    return contracts::kUnlhaExtractPrefix + quoted(archive) + ' ' + quoted(destination);
+QByteArray ArchiveCommands::extractCommand(const QString& archive, const QString& destination,
+                                           const char* switches) {
+    return contracts::kUnlhaExtractPrefix + QByteArray(switches) + quoted(archive) + ' ' +
+           quoted(destination);
 }
 
 QByteArray ArchiveCommands::packFileCommand(const QString& archive, const QString& file) {

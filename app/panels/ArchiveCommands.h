@@ -16,10 +16,12 @@ public:
     // guess where it ends.
     static QByteArray listText(const QStringList& entries);
 
-    // u -a1 -r2 "archive" "@listFile"
-    static QByteArray packListCommand(const QString& archive, const QString& listFile);
-    // x -a1 "archive" "destination"
-    static QByteArray extractCommand(const QString& archive, const QString& destination);
+    // u -a1 -r2 [switches]"archive" "@listFile"
+    static QByteArray packListCommand(const QString& archive, const QString& listFile,
+                                      const char* switches = "");
+    // x -a1 [switches]"archive" "destination"
+    static QByteArray extractCommand(const QString& archive, const QString& destination,
+                                     const char* switches = "");
     // u -a1 "archive" "file"
     static QByteArray packFileCommand(const QString& archive, const QString& file);
     // l -a1 "archive"

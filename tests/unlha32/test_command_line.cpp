@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "library.h"
@@ -53,6 +55,11 @@ TEST(CommandLine, RefusesEverythingButTheAcceptedForms) {
         {"t -a1 " + arc + " " + file, "test with a second argument"},
         {"l -a1 -r2 " + arc, "-r2 with list"},
         {"t -a1", "test without archive"},
+        {"x -a1 -m7 " + arc + " " + arg(dir.path()), "method with extract"},
+        {"u -a1 -o1 " + arc + " " + file, "overwrite with pack"},
+        {"u -a1 -m4 " + arc + " " + file, "no such method"},
+        {"x -a1 -o2 " + arc + " " + arg(dir.path()), "no such overwrite choice"},
+        {"l -a1 -m5 " + arc, "method with list"},
     };
     for (const auto& c : cases) {
         const Result r = run(c.line);
@@ -61,6 +68,47 @@ TEST(CommandLine, RefusesEverythingButTheAcceptedForms) {
     }
     EXPECT_FALSE(fs::exists(dir / "a.lzh"));
     EXPECT_EQ(library().unlha(nullptr, nullptr, nullptr, 0), UNLHA_ERROR_COMMAND);
+}
+
+// A switch decides for its one command, whatever the settings say, and leaves
+// the settings file alone.
+TEST(CommandLine, SwitchesReplaceTheSettingsForOneCommand) {
+    const struct {
+        const char* settings;
+        const char* packSwitch;
+        const char* header;
+        const char* extractSwitch;
+        bool replaced;
+    } cases[] = {
+        {"method=lh7\noverwrite=true\n", "-m5 ", "-lh5-", "-o0 ", false},
+        {"", "-m6 ", "-lh6-", "-o1 ", true},
+        {"method=lh5\noverwrite=false\n", "-m7 ", "-lh7-", "", false},
+        {"method=lh6\noverwrite=true\n", "", "-lh6-", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.packSwitch) + c.extractSwitch + c.settings);
+        TempDir dir;
+        ConfigHome config;
+        config.write(c.settings);
+        writeBytes(dir / "text.txt", sampleText(100000, 4));
+        const std::string arc = arg(dir / "m.lzh");
+        ASSERT_EQ(
+            run("u -a1 " + std::string(c.packSwitch) + arc + " " + arg(dir / "text.txt")).code,
+            UNLHA_OK);
+        const Bytes bytes = readBytes(dir / "m.lzh");
+        ASSERT_GT(bytes.size(), 7u);
+        EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 7), c.header);
+
+        fs::create_directories(dir / "x");
+        writeText(dir / "x" / "text.txt", "mine");
+        const Result r = run("x -a1 " + std::string(c.extractSwitch) + arc + " " + arg(dir / "x"));
+        EXPECT_EQ(r.code, c.replaced ? UNLHA_OK : UNLHA_ERROR_SKIPPED) << r.reason;
+        const Bytes mine{'m', 'i', 'n', 'e'};
+        EXPECT_EQ(readBytes(dir / "x" / "text.txt"),
+                  c.replaced ? readBytes(dir / "text.txt") : mine);
+        std::ifstream saved(config.settingsFile());
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), c.settings);
+    }
 }
 
 TEST(OutputBuffer, SizeZeroIsNeverWritten) {

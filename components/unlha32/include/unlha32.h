@@ -22,6 +22,10 @@
 // leaves an existing archive as it was. A file is stored under its own name;
 // with -r2 a folder brings itself and everything below it, one entry per folder,
 // named relative to the folder's parent (without -r2, only its own entry).
+// The method and the overwrite choice come from the user's settings (see
+// UnlhaConfigDialog) unless a switch gives them for this one command:
+// -m5, -m6 or -m7 after "u -a1" packs with lh5, lh6 or lh7; -o1 after "x -a1"
+// replaces existing files, -o0 keeps them.
 // The list file holds names separated by spaces (a name with spaces is read as
 // the shortest run that names an existing file), in double quotes, or one a line.
 //

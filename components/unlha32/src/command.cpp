@@ -21,8 +21,10 @@ Outcome runCommand(const char* commandLine) {
     if (command.kind == Command::Kind::list) return listArchive(command.archive.c_str());
     if (command.kind == Command::Kind::test) return testArchive(command.archive.c_str());
     const Settings settings = loadSettings();
-    if (command.kind == Command::Kind::extract)
-        return extractArchive(command.archive.c_str(), command.argument, settings.overwrite);
+    if (command.kind == Command::Kind::extract) {
+        return extractArchive(command.archive.c_str(), command.argument,
+                              command.overwrite.value_or(settings.overwrite));
+    }
 
     std::vector<std::string> inputs;
     if (command.argumentIsList) {
@@ -31,7 +33,8 @@ Outcome runCommand(const char* commandLine) {
     } else {
         inputs.push_back(command.argument);
     }
-    return packArchive(command.archive, inputs, command.recurse, settings.method);
+    return packArchive(command.archive, inputs, command.recurse,
+                       command.method.value_or(settings.method));
 }
 
 }  // namespace unlha32

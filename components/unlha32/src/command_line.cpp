@@ -62,6 +62,13 @@ bool parseCommandLine(std::string_view line, Command& command, std::string& reas
                 all = true;
             } else if (t == "-r2" && command.kind == Command::Kind::pack) {
                 command.recurse = true;
+            } else if (command.kind == Command::Kind::pack && t.size() == 3 && t[1] == 'm' &&
+                       t[2] >= '5' && t[2] <= '7') {
+                command.method = t[2] == '5'   ? Compression::lh5
+                                 : t[2] == '6' ? Compression::lh6
+                                               : Compression::lh7;
+            } else if (command.kind == Command::Kind::extract && (t == "-o0" || t == "-o1")) {
+                command.overwrite = t == "-o1";
             } else {
                 reason = "未対応のスイッチです: " + t;
                 return false;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "settings.h"
 
 namespace unlha32 {
 
@@ -14,6 +17,8 @@ struct Command {
     std::string argument;  // the file to pack, the list file (without '@') or the destination;
                            // empty for list and test
     bool argumentIsList = false;
+    std::optional<Compression> method;  // -m5, -m6, -m7 (pack): instead of the settings
+    std::optional<bool> overwrite;      // -o1, -o0 (extract): instead of the settings
 };
 
 // Splits at spaces and tabs; double quotes group and are removed. A backslash is
@@ -21,8 +26,8 @@ struct Command {
 // an unterminated quote.
 bool tokenize(std::string_view line, std::vector<std::string>& tokens);
 
-// Accepts "u -a1 [-r2] archive argument", "x -a1 archive destination", "l -a1
-// archive" and "t -a1 archive".
+// Accepts "u -a1 [-r2] [-m5|-m6|-m7] archive argument", "x -a1 [-o0|-o1] archive
+// destination", "l -a1 archive" and "t -a1 archive".
 bool parseCommandLine(std::string_view line, Command& command, std::string& reason);
 
 }  // namespace unlha32

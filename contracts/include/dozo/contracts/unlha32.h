@@ -41,6 +41,14 @@ inline constexpr const char* kUnlhaPackFilePrefix = "u -a1 ";
 // Read-only: `l` lists every entry into the output buffer, one line each:
 // size TAB packed size TAB method TAB crc (4 lowercase hex digits) TAB
 // date TAB name LF. `t` decodes every entry and checks its size and CRC.
+// Switches that stand right after a prefix and replace the user's settings for
+// that one command: the method of a pack, whether an extraction replaces
+// existing files.
+inline constexpr const char* kUnlhaMethodLh5 = "-m5 ";
+inline constexpr const char* kUnlhaMethodLh6 = "-m6 ";
+inline constexpr const char* kUnlhaMethodLh7 = "-m7 ";
+inline constexpr const char* kUnlhaReplaceExisting = "-o1 ";
+inline constexpr const char* kUnlhaKeepExisting = "-o0 ";
 inline constexpr const char* kUnlhaListPrefix = "l -a1 ";
 inline constexpr const char* kUnlhaTestPrefix = "t -a1 ";
 
