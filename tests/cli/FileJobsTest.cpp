@@ -3,10 +3,7 @@
 #include "CliRun.h"
 
 #include <CodePage932.h>
-#include <dozo/contracts/rozu32.h>
-#include <dozo/contracts/vod32.h>
 #include <files.h>
-#include <loaded_library.h>
 #include <temp_dir.h>
 
 #include <gtest/gtest.h>
@@ -18,29 +15,6 @@
 
 namespace dozo::test {
 namespace {
-
-// What the library itself makes of `content`, in place in a scratch folder.
-Bytes direct(const std::function<int(const char*, const char*)>& call, const Bytes& content) {
-    TempDir scratch;
-    const std::string file = scratch / "file";
-    writeFile(file, content);
-    EXPECT_EQ(call(file.c_str(), (scratch / "work").c_str()), 0);
-    return readFile(file);
-}
-
-Bytes directTransform(const char* method, const Bytes& content) {
-    dozo::test::Library rozu32("libRozu32.so");
-    auto* fn = rozu32.get<FileEncryptionFn>(method);
-    return direct([fn](const char* f, const char* w) { return fn(nullptr, f, f, w); }, content);
-}
-
-Bytes directKeyed(const QByteArray& key, const Bytes& content) {
-    dozo::test::Library vod32("libVod32.so");
-    auto* fn = vod32.get<VovBCMKCFn>("VovBCMKC");
-    return direct(
-        [&](const char* f, const char* w) { return fn(nullptr, f, f, w, key.constData()); },
-        content);
-}
 
 struct MethodCase {
     const char* given;
@@ -130,10 +104,9 @@ TEST(Keyed, RefusedKeysTouchNothing) {
         TempDir dir;
         const Bytes content = randomBytes(1000, 4);
         writeFile(dir / "data", content);
-        CliOptions options;
-        options.input = c.input;
-        const CliResult r = runCli(
-            {QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")}, options);
+        const CliResult r =
+            runCli({QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")},
+                   {.input = c.input});
         EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
         EXPECT_FALSE(r.err.isEmpty());
         EXPECT_EQ(readFile(dir / "data"), content);
@@ -142,12 +115,10 @@ TEST(Keyed, RefusedKeysTouchNothing) {
     // The longest key that fits is taken.
     TempDir dir;
     writeFile(dir / "data", randomBytes(10, 5));
-    CliOptions options;
-    options.input = QStringLiteral("鍵").repeated(127).toUtf8() + "k\n";
-    EXPECT_EQ(
-        runCli({QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")}, options)
-            .exitCode,
-        0);
+    EXPECT_EQ(runCli({QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")},
+                     {.input = QStringLiteral("鍵").repeated(127).toUtf8() + "k\n"})
+                  .exitCode,
+              0);
 }
 
 TEST(FileJobs, AReadOnlyFileFailsAloneAndIsLeftUntouched) {
@@ -229,10 +200,8 @@ TEST(FileJobs, MessagesFollowTheLocaleAndEscapeControlCharacters) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lang);
-        CliOptions options;
-        options.env[QStringLiteral("LANG")] = QLatin1String(c.lang);
-        const CliResult r =
-            runCli({QStringLiteral("transform"), QStringLiteral("A"), missing}, options);
+        const CliResult r = runCli({QStringLiteral("transform"), QStringLiteral("A"), missing},
+                                   {.env = {{QStringLiteral("LANG"), QLatin1String(c.lang)}}});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.summary))) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << r.err.toStdString();
@@ -248,7 +217,7 @@ TEST(FileJobs, MessagesFollowTheLocaleAndEscapeControlCharacters) {
 }
 
 TEST(FileJobs, UsageErrorsAndMissingLibrariesExitTwoTouchingNothing) {
-    TempDir dir, empty;
+    TempDir dir;
     const Bytes content = randomBytes(100, 13);
     writeFile(dir / "f", content);
     const QString f = q(dir / "f");
@@ -277,10 +246,7 @@ TEST(FileJobs, UsageErrorsAndMissingLibrariesExitTwoTouchingNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CliOptions options;
-        options.input = "key\n";
-        if (c.noLibraries) options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(empty.path());
-        const CliResult r = runCli(c.args, options);
+        const CliResult r = runCli(c.args, {.input = "key\n", .withoutLibraries = c.noLibraries});
         EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
         EXPECT_FALSE(r.err.isEmpty());
         EXPECT_EQ(readFile(dir / "f"), content);
