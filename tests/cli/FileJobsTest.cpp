@@ -69,17 +69,13 @@ TEST(Keyed, KeyFromStdinOrFileReachesTheLibraryInCodePage932) {
         TempDir dir;
         const Bytes content = randomBytes(300000, 3);
         writeFile(dir / "data", content);
-        QStringList args{QStringLiteral("keyed")};
-        CliOptions options;
-        if (c.fromFile) {
-            writeFile(dir / "key.txt", Bytes(c.text.begin(), c.text.end()));
-            args << QStringLiteral("--key-file") << q(dir / "key.txt");
-        } else {
-            args << QStringLiteral("--key-stdin");
-            options.input = c.text;
-        }
-        args << q(dir / "data");
-        const CliResult r = runCli(args, options);
+        writeFile(dir / "key.txt", Bytes(c.text.begin(), c.text.end()));
+        const QStringList source =
+            c.fromFile ? QStringList{QStringLiteral("--key-file"), q(dir / "key.txt")}
+                       : QStringList{QStringLiteral("--key-stdin")};
+        const CliResult r =
+            runCli(QStringList{QStringLiteral("keyed")} + source + QStringList{q(dir / "data")},
+                   {.input = c.fromFile ? QByteArray() : c.text});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_EQ(readFile(dir / "data"), directKeyed(key, content));
     }
@@ -123,24 +119,22 @@ TEST(Keyed, RefusedKeysTouchNothing) {
 
 TEST(FileJobs, AReadOnlyFileFailsAloneAndIsLeftUntouched) {
     const std::string ro = "read only";
-    for (const char* command : {"transform", "keyed"}) {
-        SCOPED_TRACE(command);
+    const struct {
+        const char* command;
+        const char* option;
+        QByteArray input;
+    } cases[] = {{"transform", "LCB", ""}, {"keyed", "--key-stdin", "7\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
         TempDir dir;
         const Bytes first = randomBytes(5000, 6), second = randomBytes(6000, 7),
                     third = randomBytes(7000, 8);
         writeFile(dir / "first", first);
         writeFile(dir / ro, second, 0444);
         writeFile(dir / "third", third);
-        QStringList args{QLatin1String(command)};
-        CliOptions options;
-        if (QLatin1String(command) == QLatin1String("transform")) {
-            args << QStringLiteral("LCB");
-        } else {
-            args << QStringLiteral("--key-stdin");
-            options.input = "7\n";
-        }
-        args << q(dir / "first") << q(dir / ro) << q(dir / "third");
-        const CliResult r = runCli(args, options);
+        const CliResult r = runCli({QLatin1String(c.command), QLatin1String(c.option),
+                                    q(dir / "first"), q(dir / ro), q(dir / "third")},
+                                   {.input = c.input});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(readFile(dir / "first"), first);
         EXPECT_EQ(readFile(dir / ro), second);
