@@ -33,9 +33,10 @@ int withoutProc(const std::function<int()>& body) {
 class RivoPackage : public ::testing::Test {
 protected:
     // The source is gone afterwards, as on the machine a package is sent to.
-    fs::path pack(const std::string& name, const Bytes& content, const char* password = "pw") {
+    fs::path pack(const std::string& name, const Bytes& content, const char* password = "pw",
+                  mode_t mode = 0644) {
         const fs::path source = dir / name;
-        writeFile(source, content);
+        writeFile(source, content, mode);
         const fs::path package = dir / (name + ".exe");
         EXPECT_EQ(rivo(nullptr, source.c_str(), package.c_str(), password), RIVO_OK);
         fs::remove(source);
@@ -96,11 +97,7 @@ TEST_F(RivoPackage, RestoredModeFollowsTheUmaskWithoutSpecialBits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << std::oct << c.stored << " under " << c.mask);
-        const fs::path source = dir / "m", package = dir / "m.exe";
-        writeFile(source, {1, 2, 3});
-        ASSERT_EQ(::chmod(source.c_str(), c.stored), 0);
-        ASSERT_EQ(rivo(nullptr, source.c_str(), package.c_str(), "pw"), RIVO_OK);
-        fs::remove(source);
+        const fs::path source = dir / "m", package = pack("m", {1, 2, 3}, "pw", c.stored);
         const mode_t saved = ::umask(c.mask);
         const RunResult r = openPackage(package, "pw");
         ::umask(saved);

@@ -197,9 +197,7 @@ TEST_F(RivoTamper, FinalTagOnTheLastChunkOnlyAndStoredSizeMatchingTheContent) {
         const RunResult r = tryPackage(craftPackage(stub, craft));
         EXPECT_EQ(r.exitCode, c.code)
             << c.size << " as " << c.storedSize << ", final at " << c.finalAt << ": " << r.err;
-        if (c.code != 0) {
-            EXPECT_TRUE(listDir(dir / "out").empty()) << c.finalAt;
-        }
+        EXPECT_EQ(listDir(dir / "out").empty(), c.code != 0) << c.finalAt;
     }
 }
 
