@@ -90,6 +90,13 @@ protected:
         ASSERT_EQ(::symlink(DOZO_UNLHA32, (system / "libunlha32.so").c_str()), 0);
         options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(system.path());
     }
+    // report.txt packaged with the password "pw" into the archive beside `out`.
+    CliResult packageLzh(const std::string& out) {
+        options.input = "pw\n";
+        return runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                       QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / out)},
+                      options);
+    }
     TempDir system, dir;
     CliOptions options;
 };
@@ -122,19 +129,11 @@ TEST_F(FastPackages, PasswordFileWithJapaneseAndSpacesOpensWithTheSamePassword) 
 TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
     const Bytes content = randomBytes(20000, 34);
     writeFile(dir / "report.txt", content);
-    options.input = "pw\n";
-    const CliResult made =
-        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
-                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "out/pkg.exe")},
-               options);
     // A missing folder for OUT is the package library's failure, named.
-    EXPECT_EQ(made.exitCode, 1);
+    EXPECT_EQ(packageLzh("out/pkg.exe").exitCode, 1);
     EXPECT_FALSE(dozo::test::exists(dir / "out/pkg.lzh"));
 
-    const CliResult packed =
-        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
-                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "pkg.exe")},
-               options);
+    const CliResult packed = packageLzh("pkg.exe");
     ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
     ASSERT_TRUE(dozo::test::exists(dir / "pkg.lzh"));
     EXPECT_FALSE(dozo::test::exists(dir / "pkg.exe"));
@@ -164,10 +163,7 @@ TEST_F(FastPackages, LzhKeepsTheExecutableWhenTheArchiveKeptAnotherEntry) {
     ASSERT_EQ(runCli({QStringLiteral("pack"), q(dir / "pkg.lzh"), q(dir / "pkg.exe")}).exitCode, 0);
     ASSERT_EQ(::unlink((dir / "pkg.exe").c_str()), 0);
 
-    options.input = "pw\n";
-    const CliResult r = runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
-                                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "pkg.exe")},
-                               options);
+    const CliResult r = packageLzh("pkg.exe");
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
     EXPECT_TRUE(dozo::test::exists(dir / "pkg.exe"));
     EXPECT_TRUE(r.err.contains(QStringLiteral("executable was kept"))) << r.err.toStdString();
