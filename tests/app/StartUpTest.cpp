@@ -42,12 +42,14 @@ void PrintTo(const StartUpCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+// Each library answers its version call with what the test sets here.
+const char* const kFakeVersions[] = {"DOZO_FAKE_UNLHA_VERSION", "DOZO_FAKE_RAZU_VERSION",
+                                     "DOZO_FAKE_VOV_VERSION"};
+
 class AppStartUp : public testing::TestWithParam<StartUpCase> {
 protected:
     void TearDown() override {
-        qunsetenv("DOZO_FAKE_UNLHA_VERSION");
-        qunsetenv("DOZO_FAKE_RAZU_VERSION");
-        qunsetenv("DOZO_FAKE_VOV_VERSION");
+        for (const char* name : kFakeVersions) qunsetenv(name);
     }
 };
 
@@ -55,9 +57,7 @@ TEST_P(AppStartUp, RecordsPresenceVersionAndEnablesItsCommands) {
     const StartUpCase& c = GetParam();
     TestFolders folders;
     if (c.variant) folders.install(libName(c.lib), *c.variant, c.place);
-    qputenv("DOZO_FAKE_UNLHA_VERSION", c.rawVersion);
-    qputenv("DOZO_FAKE_RAZU_VERSION", c.rawVersion);
-    qputenv("DOZO_FAKE_VOV_VERSION", c.rawVersion);
+    for (const char* name : kFakeVersions) qputenv(name, c.rawVersion);
 
     ScriptedUiServices ui;  // start-up shows no message, missing library or not
     testing::internal::CaptureStderr();

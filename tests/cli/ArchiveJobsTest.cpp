@@ -77,8 +77,7 @@ TEST(Archive, UnpackWithoutFolderMakesTheTabsFolderAndKeepsExistingFiles) {
         runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "b.txt")}).exitCode, 0);
 
     TempDir work;
-    CliOptions here;
-    here.workingDirectory = q(work.path());
+    const CliOptions here{.workingDirectory = q(work.path())};
     ASSERT_EQ(runCli({QStringLiteral("unpack"), archive}, here).exitCode, 0);
     EXPECT_EQ(readFile(work / "data/a.txt"), Bytes(100, 'a'));
 
@@ -129,7 +128,7 @@ TEST(Archive, ListAndTestReportEveryEntry) {
 }
 
 TEST(Archive, FailuresAndRefusals) {
-    TempDir dir, empty;
+    TempDir dir;
     writeFile(dir / "not.lzh", Bytes(500, 'z'));
     writeFile(dir / "f", Bytes(10, 'f'));
     struct Case {
@@ -160,9 +159,7 @@ TEST(Archive, FailuresAndRefusals) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CliOptions options;
-        if (c.noLibraries) options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(empty.path());
-        const CliResult r = runCli(c.args, options);
+        const CliResult r = runCli(c.args, {.withoutLibraries = c.noLibraries});
         EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
         EXPECT_FALSE(r.err.isEmpty());
         EXPECT_FALSE(QFile::exists(q(dir / "o.lzh")));

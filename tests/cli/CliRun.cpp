@@ -1,5 +1,11 @@
 #include "CliRun.h"
 
+#include <dozo/contracts/rozu32.h>
+#include <dozo/contracts/vod32.h>
+#include <loaded_library.h>
+#include <temp_dir.h>
+
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QProcess>
@@ -16,6 +22,8 @@ QProcessEnvironment cliEnvironment(const CliOptions& options) {
     static QTemporaryDir config;
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    static QTemporaryDir empty;
+    if (options.withoutLibraries) env.insert(QStringLiteral("DOZO_SYSTEM_DIR"), empty.path());
     for (auto it = options.env.cbegin(); it != options.env.cend(); ++it) {
         if (it.value().isEmpty()) {
             env.remove(it.key());
@@ -51,4 +59,31 @@ CliResult runProgram(const QString& program, const QStringList& args, const CliO
 
 CliResult runCli(const QStringList& args, const CliOptions& options) {
     return runProgram(QStringLiteral(DOZO_CLI_PATH), args, options);
+}
+
+namespace {
+
+dozo::test::Bytes direct(const std::function<int(const char*, const char*)>& call,
+                         const dozo::test::Bytes& content) {
+    dozo::test::TempDir scratch;
+    const std::string file = scratch / "file";
+    dozo::test::writeFile(file, content);
+    EXPECT_EQ(call(file.c_str(), (scratch / "work").c_str()), 0);
+    return dozo::test::readFile(file);
+}
+
+}  // namespace
+
+dozo::test::Bytes directTransform(const char* exportName, const dozo::test::Bytes& content) {
+    dozo::test::Library rozu32("libRozu32.so");
+    auto* fn = rozu32.get<FileEncryptionFn>(exportName);
+    return direct([fn](const char* f, const char* w) { return fn(nullptr, f, f, w); }, content);
+}
+
+dozo::test::Bytes directKeyed(const QByteArray& key, const dozo::test::Bytes& content) {
+    dozo::test::Library vod32("libVod32.so");
+    auto* fn = vod32.get<VovBCMKCFn>("VovBCMKC");
+    return direct(
+        [&](const char* f, const char* w) { return fn(nullptr, f, f, w, key.constData()); },
+        content);
 }

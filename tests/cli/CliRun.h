@@ -1,5 +1,6 @@
 #pragma once
 
+#include <files.h>
 #include <QByteArray>
 #include <QMap>
 #include <QProcessEnvironment>
@@ -17,9 +18,10 @@ struct CliResult {
 };
 
 struct CliOptions {
-    QByteArray input;            // standard input
-    QMap<QString, QString> env;  // set on top of the base; an empty value unsets
-    QString workingDirectory;    // empty: the test's own
+    QByteArray input{};             // standard input
+    QMap<QString, QString> env{};   // set on top of the base; an empty value unsets
+    QString workingDirectory{};     // empty: the test's own
+    bool withoutLibraries = false;  // a system folder with no library in it
 };
 
 CliResult runCli(const QStringList& args, const CliOptions& options = {});
@@ -30,6 +32,10 @@ QProcessEnvironment cliEnvironment(const CliOptions& options);
 // Runs any program the same way (the package made by dozo-cli, lhasa).
 CliResult runProgram(const QString& program, const QStringList& args,
                      const CliOptions& options = {});
+
+// What the libraries of this build, called directly, make of `content`.
+dozo::test::Bytes directTransform(const char* exportName, const dozo::test::Bytes& content);
+dozo::test::Bytes directKeyed(const QByteArray& key, const dozo::test::Bytes& content);
 
 // A path or text of the tests as the program's argument.
 inline QString q(const std::string& s) {

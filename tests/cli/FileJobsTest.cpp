@@ -3,10 +3,7 @@
 #include "CliRun.h"
 
 #include <CodePage932.h>
-#include <dozo/contracts/rozu32.h>
-#include <dozo/contracts/vod32.h>
 #include <files.h>
-#include <loaded_library.h>
 #include <temp_dir.h>
 
 #include <gtest/gtest.h>
@@ -18,29 +15,6 @@
 
 namespace dozo::test {
 namespace {
-
-// What the library itself makes of `content`, in place in a scratch folder.
-Bytes direct(const std::function<int(const char*, const char*)>& call, const Bytes& content) {
-    TempDir scratch;
-    const std::string file = scratch / "file";
-    writeFile(file, content);
-    EXPECT_EQ(call(file.c_str(), (scratch / "work").c_str()), 0);
-    return readFile(file);
-}
-
-Bytes directTransform(const char* method, const Bytes& content) {
-    dozo::test::Library rozu32("libRozu32.so");
-    auto* fn = rozu32.get<FileEncryptionFn>(method);
-    return direct([fn](const char* f, const char* w) { return fn(nullptr, f, f, w); }, content);
-}
-
-Bytes directKeyed(const QByteArray& key, const Bytes& content) {
-    dozo::test::Library vod32("libVod32.so");
-    auto* fn = vod32.get<VovBCMKCFn>("VovBCMKC");
-    return direct(
-        [&](const char* f, const char* w) { return fn(nullptr, f, f, w, key.constData()); },
-        content);
-}
 
 struct MethodCase {
     const char* given;
@@ -95,17 +69,13 @@ TEST(Keyed, KeyFromStdinOrFileReachesTheLibraryInCodePage932) {
         TempDir dir;
         const Bytes content = randomBytes(300000, 3);
         writeFile(dir / "data", content);
-        QStringList args{QStringLiteral("keyed")};
-        CliOptions options;
-        if (c.fromFile) {
-            writeFile(dir / "key.txt", Bytes(c.text.begin(), c.text.end()));
-            args << QStringLiteral("--key-file") << q(dir / "key.txt");
-        } else {
-            args << QStringLiteral("--key-stdin");
-            options.input = c.text;
-        }
-        args << q(dir / "data");
-        const CliResult r = runCli(args, options);
+        writeFile(dir / "key.txt", Bytes(c.text.begin(), c.text.end()));
+        const QStringList source =
+            c.fromFile ? QStringList{QStringLiteral("--key-file"), q(dir / "key.txt")}
+                       : QStringList{QStringLiteral("--key-stdin")};
+        const CliResult r =
+            runCli(QStringList{QStringLiteral("keyed")} + source + QStringList{q(dir / "data")},
+                   {.input = c.fromFile ? QByteArray() : c.text});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_EQ(readFile(dir / "data"), directKeyed(key, content));
     }
@@ -130,10 +100,9 @@ TEST(Keyed, RefusedKeysTouchNothing) {
         TempDir dir;
         const Bytes content = randomBytes(1000, 4);
         writeFile(dir / "data", content);
-        CliOptions options;
-        options.input = c.input;
-        const CliResult r = runCli(
-            {QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")}, options);
+        const CliResult r =
+            runCli({QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")},
+                   {.input = c.input});
         EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
         EXPECT_FALSE(r.err.isEmpty());
         EXPECT_EQ(readFile(dir / "data"), content);
@@ -142,34 +111,30 @@ TEST(Keyed, RefusedKeysTouchNothing) {
     // The longest key that fits is taken.
     TempDir dir;
     writeFile(dir / "data", randomBytes(10, 5));
-    CliOptions options;
-    options.input = QStringLiteral("鍵").repeated(127).toUtf8() + "k\n";
-    EXPECT_EQ(
-        runCli({QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")}, options)
-            .exitCode,
-        0);
+    EXPECT_EQ(runCli({QStringLiteral("keyed"), QStringLiteral("--key-stdin"), q(dir / "data")},
+                     {.input = QStringLiteral("鍵").repeated(127).toUtf8() + "k\n"})
+                  .exitCode,
+              0);
 }
 
 TEST(FileJobs, AReadOnlyFileFailsAloneAndIsLeftUntouched) {
     const std::string ro = "read only";
-    for (const char* command : {"transform", "keyed"}) {
-        SCOPED_TRACE(command);
+    const struct {
+        const char* command;
+        const char* option;
+        QByteArray input;
+    } cases[] = {{"transform", "LCB", ""}, {"keyed", "--key-stdin", "7\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
         TempDir dir;
         const Bytes first = randomBytes(5000, 6), second = randomBytes(6000, 7),
                     third = randomBytes(7000, 8);
         writeFile(dir / "first", first);
         writeFile(dir / ro, second, 0444);
         writeFile(dir / "third", third);
-        QStringList args{QLatin1String(command)};
-        CliOptions options;
-        if (QLatin1String(command) == QLatin1String("transform")) {
-            args << QStringLiteral("LCB");
-        } else {
-            args << QStringLiteral("--key-stdin");
-            options.input = "7\n";
-        }
-        args << q(dir / "first") << q(dir / ro) << q(dir / "third");
-        const CliResult r = runCli(args, options);
+        const CliResult r = runCli({QLatin1String(c.command), QLatin1String(c.option),
+                                    q(dir / "first"), q(dir / ro), q(dir / "third")},
+                                   {.input = c.input});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(readFile(dir / "first"), first);
         EXPECT_EQ(readFile(dir / ro), second);
@@ -229,10 +194,8 @@ TEST(FileJobs, MessagesFollowTheLocaleAndEscapeControlCharacters) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lang);
-        CliOptions options;
-        options.env[QStringLiteral("LANG")] = QLatin1String(c.lang);
-        const CliResult r =
-            runCli({QStringLiteral("transform"), QStringLiteral("A"), missing}, options);
+        const CliResult r = runCli({QStringLiteral("transform"), QStringLiteral("A"), missing},
+                                   {.env = {{QStringLiteral("LANG"), QLatin1String(c.lang)}}});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.summary))) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << r.err.toStdString();
@@ -248,7 +211,7 @@ TEST(FileJobs, MessagesFollowTheLocaleAndEscapeControlCharacters) {
 }
 
 TEST(FileJobs, UsageErrorsAndMissingLibrariesExitTwoTouchingNothing) {
-    TempDir dir, empty;
+    TempDir dir;
     const Bytes content = randomBytes(100, 13);
     writeFile(dir / "f", content);
     const QString f = q(dir / "f");
@@ -277,10 +240,7 @@ TEST(FileJobs, UsageErrorsAndMissingLibrariesExitTwoTouchingNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CliOptions options;
-        options.input = "key\n";
-        if (c.noLibraries) options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(empty.path());
-        const CliResult r = runCli(c.args, options);
+        const CliResult r = runCli(c.args, {.input = "key\n", .withoutLibraries = c.noLibraries});
         EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
         EXPECT_FALSE(r.err.isEmpty());
         EXPECT_EQ(readFile(dir / "f"), content);

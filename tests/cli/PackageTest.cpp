@@ -18,28 +18,25 @@ TEST(Package, MadeWithPasswordStdinRestoresWithThePackageProgram) {
     TempDir dir;
     const Bytes content = randomBytes(100000, 31);
     writeFile(dir / "report.txt", content);
-    CliOptions options;
-    options.input = "pass word\nignored\n";
     // OUT is left to the tab's rule: report.txt proposes report.exe.
     const CliResult made = runCli(
         {QStringLiteral("package"), QStringLiteral("--password-stdin"), q(dir / "report.txt")},
-        options);
+        {.input = "pass word\nignored\n"});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     ASSERT_TRUE(QFile::exists(q(dir / "report.exe")));
     EXPECT_EQ(readFile(dir / "report.txt"), content);
 
     TempDir out;
-    CliOptions open;
-    open.input = "pass word\n";
     const CliResult restored =
         runProgram(q(dir / "report.exe"),
-                   {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(out.path())}, open);
+                   {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(out.path())},
+                   {.input = "pass word\n"});
     ASSERT_EQ(restored.exitCode, 0) << restored.err.toStdString();
     EXPECT_EQ(readFile(out / "report.txt"), content);
 }
 
 TEST(Package, RefusalsLeaveNoPackage) {
-    TempDir dir, empty;
+    TempDir dir;
     writeFile(dir / "target.bin", randomBytes(100, 32));
     writeFile(dir / "pw.txt", Bytes{});
     struct Case {
@@ -65,19 +62,16 @@ TEST(Package, RefusalsLeaveNoPackage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CliOptions options;
-        options.input = c.input;
-        if (c.noLibraries) options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(empty.path());
         const CliResult r = runCli(QStringList{QStringLiteral("package")} + c.args +
                                        QStringList{q(dir / "target.bin"), q(dir / "out.exe")},
-                                   options);
+                                   {.input = c.input, .withoutLibraries = c.noLibraries});
         EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
         EXPECT_FALSE(QFile::exists(q(dir / "out.exe")));
     }
     // Written over its own target, the package would take the only copy.
     const CliResult self = runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
                                    q(dir / "target.bin"), q(dir / "target.bin")},
-                                  {"pw\n", {}, {}});
+                                  {.input = "pw\n"});
     EXPECT_EQ(self.exitCode, 2);
     EXPECT_EQ(readFile(dir / "target.bin"), randomBytes(100, 32));
 }
@@ -95,6 +89,13 @@ protected:
         ASSERT_EQ(::symlink(DOZO_FAST_RIVO, (system / "librivo.so").c_str()), 0);
         ASSERT_EQ(::symlink(DOZO_UNLHA32, (system / "libunlha32.so").c_str()), 0);
         options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(system.path());
+    }
+    // report.txt packaged with the password "pw" into the archive beside `out`.
+    CliResult packageLzh(const std::string& out) {
+        options.input = "pw\n";
+        return runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                       QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / out)},
+                      options);
     }
     TempDir system, dir;
     CliOptions options;
@@ -116,7 +117,7 @@ TEST_F(FastPackages, PasswordFileWithJapaneseAndSpacesOpensWithTheSamePassword) 
     TempDir out;
     const CliResult wrong = runProgram(
         q(package), {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(out.path())},
-        {password.trimmed() + "\n", {}, {}});
+        {.input = password.trimmed() + "\n"});
     EXPECT_NE(wrong.exitCode, 0);
     const CliResult restored = runProgram(
         q(package),
@@ -128,19 +129,11 @@ TEST_F(FastPackages, PasswordFileWithJapaneseAndSpacesOpensWithTheSamePassword) 
 TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
     const Bytes content = randomBytes(20000, 34);
     writeFile(dir / "report.txt", content);
-    options.input = "pw\n";
-    const CliResult made =
-        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
-                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "out/pkg.exe")},
-               options);
     // A missing folder for OUT is the package library's failure, named.
-    EXPECT_EQ(made.exitCode, 1);
+    EXPECT_EQ(packageLzh("out/pkg.exe").exitCode, 1);
     EXPECT_FALSE(dozo::test::exists(dir / "out/pkg.lzh"));
 
-    const CliResult packed =
-        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
-                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "pkg.exe")},
-               options);
+    const CliResult packed = packageLzh("pkg.exe");
     ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
     ASSERT_TRUE(dozo::test::exists(dir / "pkg.lzh"));
     EXPECT_FALSE(dozo::test::exists(dir / "pkg.exe"));
@@ -155,7 +148,7 @@ TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
     const CliResult opened =
         runProgram(q(out / "pkg.exe"),
                    {QStringLiteral("--password-stdin"), QStringLiteral("-o"), q(restored.path())},
-                   {"pw\n", {}, {}});
+                   {.input = "pw\n"});
     ASSERT_EQ(opened.exitCode, 0) << opened.err.toStdString();
     EXPECT_EQ(readFile(restored / "report.txt"), content);
 }
@@ -170,10 +163,7 @@ TEST_F(FastPackages, LzhKeepsTheExecutableWhenTheArchiveKeptAnotherEntry) {
     ASSERT_EQ(runCli({QStringLiteral("pack"), q(dir / "pkg.lzh"), q(dir / "pkg.exe")}).exitCode, 0);
     ASSERT_EQ(::unlink((dir / "pkg.exe").c_str()), 0);
 
-    options.input = "pw\n";
-    const CliResult r = runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
-                                QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / "pkg.exe")},
-                               options);
+    const CliResult r = packageLzh("pkg.exe");
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
     EXPECT_TRUE(dozo::test::exists(dir / "pkg.exe"));
     EXPECT_TRUE(r.err.contains(QStringLiteral("executable was kept"))) << r.err.toStdString();

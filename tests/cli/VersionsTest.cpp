@@ -1,7 +1,5 @@
 #include "CliRun.h"
 
-#include <temp_dir.h>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,10 +15,7 @@ TEST(Versions, NamesEachLibraryItsPathAndVersionOrSaysItIsMissing) {
         << found.out.toStdString();
     EXPECT_TRUE(found.out.contains(QStringLiteral(" Ver "))) << found.out.toStdString();
 
-    dozo::test::TempDir empty;
-    CliOptions none;
-    none.env[QStringLiteral("DOZO_SYSTEM_DIR")] = QString::fromStdString(empty.path());
-    const CliResult missing = runCli({QStringLiteral("versions")}, none);
+    const CliResult missing = runCli({QStringLiteral("versions")}, {.withoutLibraries = true});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.out.count(QStringLiteral("\tmissing")), 4) << missing.out.toStdString();
 

@@ -18,13 +18,28 @@ using namespace dozo::test;
 
 namespace {
 
+// Runs body in a child whose /proc is an empty tmpfs of a private mount
+// namespace; 77 when the system does not let it hide /proc.
+int withoutProc(const std::function<int()>& body) {
+    return runInChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", "/proc", "tmpfs", 0, "size=64k") != 0)
+            return 77;
+        return body();
+    });
+}
+
 class RivoPackage : public ::testing::Test {
 protected:
-    fs::path pack(const std::string& name, const Bytes& content, const char* password = "pw") {
+    // The source is gone afterwards, as on the machine a package is sent to.
+    fs::path pack(const std::string& name, const Bytes& content, const char* password = "pw",
+                  mode_t mode = 0644) {
         const fs::path source = dir / name;
-        writeFile(source, content);
+        writeFile(source, content, mode);
         const fs::path package = dir / (name + ".exe");
         EXPECT_EQ(rivo(nullptr, source.c_str(), package.c_str(), password), RIVO_OK);
+        fs::remove(source);
         return package;
     }
 
@@ -82,18 +97,12 @@ TEST_F(RivoPackage, RestoredModeFollowsTheUmaskWithoutSpecialBits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << std::oct << c.stored << " under " << c.mask);
-        const fs::path source = dir / "m", package = dir / "m.exe";
-        writeFile(source, {1, 2, 3});
-        ASSERT_EQ(::chmod(source.c_str(), c.stored), 0);
-        ASSERT_EQ(rivo(nullptr, source.c_str(), package.c_str(), "pw"), RIVO_OK);
-        fs::remove(source);
+        const fs::path source = dir / "m", package = pack("m", {1, 2, 3}, "pw", c.stored);
         const mode_t saved = ::umask(c.mask);
         const RunResult r = openPackage(package, "pw");
         ::umask(saved);
         ASSERT_EQ(r.exitCode, 0) << r.err;
-        struct stat st {};
-        ASSERT_EQ(::stat(source.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, c.expected);
+        EXPECT_EQ(modeOf(source) & 07777, c.expected);
         fs::remove(source);
         fs::remove(package);
     }
@@ -134,30 +143,21 @@ TEST_F(RivoPackage, NextWriteOrRestoreRemovesLeftoversOfKilledRuns) {
     }
 }
 
-TEST_F(RivoPackage, PasswordIsOpaqueBytesWithSpacesKept) {
-    const Bytes content = randomBytes(5000, 2);
+TEST_F(RivoPackage, PasswordIsOpaqueBytesAndAWrongOneWritesNothing) {
+    const Bytes content = randomBytes(200000, 2);
     const std::string password = "  パス word\t\r ";
     const fs::path package = pack("x", content, password.c_str());
-    fs::remove(dir / "x");
+    const auto before = listDir(dir);
     for (const std::string& wrong :
-         std::vector<std::string>{"パス word", "  パス word\t ", password + " "}) {
+         std::vector<std::string>{"wrong", "パス word", "  パス word\t ", password + " "}) {
         const RunResult r = openPackage(package, wrong);
         EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find("Wrong password"), std::string::npos) << r.err;
+        EXPECT_EQ(listDir(dir), before);
     }
-    EXPECT_FALSE(fs::exists(dir / "x"));
     const RunResult r = openPackage(package, password);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(readFile(dir / "x"), content);
-}
-
-TEST_F(RivoPackage, WrongPasswordWritesNothing) {
-    const fs::path package = pack("secret.txt", randomBytes(200000, 3), "right");
-    fs::remove(dir / "secret.txt");
-    const auto before = listDir(dir);
-    const RunResult r = openPackage(package, "wrong");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Wrong password"), std::string::npos) << r.err;
-    EXPECT_EQ(listDir(dir), before);
 }
 
 // The key cost is fixed when the library is built: the shipped library makes
@@ -207,7 +207,7 @@ TEST_F(RivoPackage, ExistingFileNeedsForceAndSymlinksAreNeverFollowed) {
     const fs::path package = pack("data", content);
     const Bytes victim = {'v', 'i', 'c', 't', 'i', 'm'};
 
-    // The source itself is still there: refused, left alone.
+    // A file at the name: refused, left alone.
     writeFile(dir / "data", victim);
     RunResult r = openPackage(package, "pw");
     EXPECT_EQ(r.exitCode, 4) << r.err;
@@ -245,7 +245,6 @@ TEST_F(RivoPackage, ExistingFileNeedsForceAndSymlinksAreNeverFollowed) {
 TEST_F(RivoPackage, TestModeAndInfoWriteNothing) {
     const Bytes content = randomBytes(300000, 6);
     const fs::path package = pack("t.bin", content);
-    fs::remove(dir / "t.bin");
     const auto before = listDir(dir);
 
     RunResult r = openPackage(package, "pw", {"--test"});
@@ -265,7 +264,6 @@ TEST_F(RivoPackage, TestModeAndInfoWriteNothing) {
 TEST_F(RivoPackage, PasswordSources) {
     const Bytes content = randomBytes(10, 7);
     const fs::path package = pack("p", content, "line one");
-    fs::remove(dir / "p");
     const fs::path out = dir / "out";
     fs::create_directory(out);
 
@@ -286,25 +284,27 @@ TEST_F(RivoPackage, PasswordSources) {
 
 TEST_F(RivoPackage, WithoutTerminalOrDesktopItExplains) {
     const fs::path package = pack("q", randomBytes(10, 8));
-    fs::remove(dir / "q");
-    // The child runs in a new session: there is no /dev/tty to prompt on.
-    RunResult r = run(package, {});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("--password-stdin"), std::string::npos) << r.err;
-    r = run(package, {}, RunOptions::environment({{"LANG", "ja_JP.UTF-8"}}));
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("パスワードで保護されたパッケージです"), std::string::npos) << r.err;
-    // A desktop session without any dialog program on PATH: still explained.
-    r = run(package, {},
-            RunOptions::environment({{"DISPLAY", ":99"}, {"PATH", dir.path().string()}}));
-    EXPECT_EQ(r.exitCode, 2);
+    // The child runs in a new session: there is no /dev/tty to prompt on. The
+    // last row is a desktop session without any dialog program on PATH.
+    const struct {
+        std::map<std::string, std::string> env;
+        std::string says;
+    } cases[] = {
+        {{}, "--password-stdin"},
+        {{{"LANG", "ja_JP.UTF-8"}}, "パスワードで保護されたパッケージです"},
+        {{{"DISPLAY", ":99"}, {"PATH", dir.path().string()}}, ""},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(package, {}, RunOptions::environment(c.env));
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
     EXPECT_FALSE(fs::exists(dir / "q"));
 }
 
 TEST_F(RivoPackage, AsksThroughZenityInADesktopSession) {
     const Bytes content = randomBytes(10, 9);
     const fs::path package = pack("z", content, "from dialog");
-    fs::remove(dir / "z");
     const fs::path bin = dir / "bin";
     fs::create_directory(bin);
     const std::string script = "#!/bin/sh\necho \"$@\" > \"" + (dir / "args").string() +
@@ -371,28 +371,19 @@ TEST_F(RivoPackage, OptionsAndMessages) {
 TEST_F(RivoPackage, WorksWithoutProc) {
     const Bytes content = randomBytes(100000, 12);
     const fs::path package = pack("np", content);
-    fs::remove(dir / "np");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", "/proc", "tmpfs", 0, "size=64k") != 0)
-            ::_exit(77);
+    const int status = withoutProc([&] {
         const std::set<std::string> done{"np", "np.exe"};
         if (openPackage(package, "nope").exitCode != 1 ||
             listDir(dir) != std::set<std::string>{"np.exe"})
-            ::_exit(1);
-        if (openPackage(package, "pw").exitCode != 0 || listDir(dir) != done) ::_exit(2);
-        if (openPackage(package, "pw").exitCode != 4 || listDir(dir) != done) ::_exit(3);
+            return 1;
+        if (openPackage(package, "pw").exitCode != 0 || listDir(dir) != done) return 2;
+        if (openPackage(package, "pw").exitCode != 4 || listDir(dir) != done) return 3;
         writeFile(dir / "np", {});
-        if (openPackage(package, "pw", {"-f"}).exitCode != 0 || listDir(dir) != done) ::_exit(4);
-        ::_exit(readFile(dir / "np") == content ? 0 : 5);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot hide /proc here";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        if (openPackage(package, "pw", {"-f"}).exitCode != 0 || listDir(dir) != done) return 4;
+        return readFile(dir / "np") == content ? 0 : 5;
+    });
+    if (status == 77) GTEST_SKIP() << "cannot hide /proc here";
+    EXPECT_EQ(status, 0);
 }
 
 // Without /proc the restored file has a hidden name while it is written; a
@@ -400,15 +391,9 @@ TEST_F(RivoPackage, WorksWithoutProc) {
 // stopped as soon as that name shows, however long that takes.
 TEST_F(RivoPackage, TerminatedRestoreLeavesNothing) {
     const fs::path package = pack("big", randomBytes(32 << 20, 14));
-    fs::remove(dir / "big");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", "/proc", "tmpfs", 0, "size=64k") != 0)
-            ::_exit(77);
+    const int status = withoutProc([&] {
         int in[2];
-        if (::pipe(in) != 0) ::_exit(1);
+        if (::pipe(in) != 0) return 1;
         const pid_t stub = ::fork();
         if (stub == 0) {
             ::dup2(in[0], 0);
@@ -416,24 +401,21 @@ TEST_F(RivoPackage, TerminatedRestoreLeavesNothing) {
             ::execl(package.c_str(), package.c_str(), "--password-stdin", nullptr);
             ::_exit(126);
         }
-        if (::write(in[1], "pw\n", 3) != 3) ::_exit(1);
+        if (::write(in[1], "pw\n", 3) != 3) return 1;
         ::close(in[1]);
         for (bool seen = false; !seen;) {
             for (const auto& name : listDir(dir)) seen = seen || name.starts_with(".big.dozo-");
-            if (!seen && ::waitpid(stub, nullptr, WNOHANG) == stub) ::_exit(78);
+            if (!seen && ::waitpid(stub, nullptr, WNOHANG) == stub) return 78;
         }
         ::kill(stub, SIGTERM);
-        int status = 0;
-        ::waitpid(stub, &status, 0);
-        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGTERM) ::_exit(2);
-        ::_exit(listDir(dir) == std::set<std::string>{"big.exe"} ? 0 : 3);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot hide /proc here";
-    if (WEXITSTATUS(status) == 78) GTEST_SKIP() << "the restore ended before it could be stopped";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        int stopped = 0;
+        ::waitpid(stub, &stopped, 0);
+        if (!WIFSIGNALED(stopped) || WTERMSIG(stopped) != SIGTERM) return 2;
+        return listDir(dir) == std::set<std::string>{"big.exe"} ? 0 : 3;
+    });
+    if (status == 77) GTEST_SKIP() << "cannot hide /proc here";
+    if (status == 78) GTEST_SKIP() << "the restore ended before it could be stopped";
+    EXPECT_EQ(status, 0);
 }
 
 // A package's own file name, a folder and a file name given on the command
@@ -441,7 +423,6 @@ TEST_F(RivoPackage, TerminatedRestoreLeavesNothing) {
 TEST_F(RivoPackage, NamesReachTheTerminalEscaped) {
     const std::string hostile = "evil\x1b]0;owned\x07\x1b[31m\x9b";
     const fs::path package = pack(hostile, randomBytes(10, 13));
-    fs::remove(dir / hostile);
     writeFile(dir / (hostile + ".stub"), stubOf(readFile(package)));
     fs::permissions(dir / (hostile + ".stub"), fs::perms::owner_all);
     const struct {
