@@ -91,8 +91,25 @@ int runPackage(const Arguments& args, Report& report) {
                        say("暗号化するファイルと同じ名前では保存できません",
                            "is the file to package itself; give another OUT"));
     }
+    // The window's names cut the last four characters off; for a short name
+    // that cut reaches into the folder, where the dialog would have shown it.
+    const auto inFolderOf = [](const QString& derived, const QString& from) {
+        return QFileInfo(derived).absolutePath() == QFileInfo(from).absolutePath() &&
+               !QFileInfo(derived).fileName().isEmpty();
+    };
+    if (n != 2 && !inFolderOf(executable, target)) {
+        return usageError(
+            report, say("このファイル名からは出力名を決められません。出力.exe を指定してください。",
+                        "no output name can be made from this file name; give OUT"));
+    }
     const bool archive = args.has(lzh);
     const QString archiveName = PackageNames::archiveName(executable);
+    if (archive && !inFolderOf(archiveName, executable)) {
+        return usageError(
+            report,
+            say("この出力名からは書庫名を決められません。.exe で終わる名前を指定してください。",
+                "no archive name can be made from OUT; give a name ending in .exe"));
+    }
     if (archive) {
         if (PackageNames::sameFile(archiveName, executable) ||
             PackageNames::sameFile(archiveName, target)) {

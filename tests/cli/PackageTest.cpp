@@ -74,6 +74,21 @@ TEST(Package, RefusalsLeaveNoPackage) {
                                   {.input = "pw\n"});
     EXPECT_EQ(self.exitCode, 2);
     EXPECT_EQ(readFile(dir / "target.bin"), randomBytes(100, 32));
+    // Names made by cutting four characters must stay in the folder: "ab"
+    // would give "<parent>.exe", "x/abc" with --lzh "<parent>.lzh".
+    const std::filesystem::path inner = dir / "in";
+    std::filesystem::create_directory(inner);
+    writeFile(inner / "ab", randomBytes(10, 1));
+    for (const QStringList& args :
+         {QStringList{q(inner / "ab")},
+          QStringList{QStringLiteral("--lzh"), q(dir / "target.bin"), q(inner / "abc")}}) {
+        const CliResult r = runCli(
+            QStringList{QStringLiteral("package"), QStringLiteral("--password-stdin")} + args,
+            {.input = "pw\n"});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+    }
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"in", "pw.txt", "target.bin"}));
+    EXPECT_EQ(listDir(inner), std::set<std::string>{"ab"});
 }
 
 }  // namespace
