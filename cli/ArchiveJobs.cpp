@@ -46,13 +46,8 @@ QString absolute(const QString& path) {
 
 bool checkOperands(const Arguments& args, const QStringList& known, qsizetype least, qsizetype most,
                    Report& report, int* exit) {
-    if (const QString bad = args.unknown(known); !bad.isEmpty()) {
-        *exit = usageError(report, say("不明なオプション: %1", "unknown option: %1").arg(bad));
-        return false;
-    }
-    if (!args.missingValue().isEmpty()) {
-        *exit = usageError(
-            report, say("%1 に値がありません。", "%1 needs a value").arg(args.missingValue()));
+    if (const QString misuse = args.misuse(known); !misuse.isEmpty()) {
+        *exit = usageError(report, misuse);
         return false;
     }
     const qsizetype n = args.operands().size();

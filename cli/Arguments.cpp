@@ -41,13 +41,17 @@ std::optional<QString> Arguments::value(const QString& option) const {
     return found;
 }
 
-QString Arguments::unknown(const QStringList& known) const {
+QString Arguments::misuse(const QStringList& known) const {
     for (const QString& flag : m_flags) {
-        if (!known.contains(flag)) return flag;
+        if (!known.contains(flag))
+            return say("不明なオプション: %1", "unknown option: %1").arg(flag);
     }
     for (const auto& entry : m_values) {
-        if (!known.contains(entry.first)) return entry.first;
+        if (!known.contains(entry.first))
+            return say("不明なオプション: %1", "unknown option: %1").arg(entry.first);
     }
+    if (!m_missing.isEmpty())
+        return say("%1 に値がありません。", "%1 needs a value").arg(m_missing);
     return QString();
 }
 

@@ -24,10 +24,9 @@ public:
     bool has(const QString& option) const { return m_flags.contains(option); }
     std::optional<QString> value(const QString& option) const;
     const QStringList& operands() const { return m_operands; }
-    // Every option given that is not in `known`; empty when all are known.
-    QString unknown(const QStringList& known) const;
-    // An option of `valued` given last without its value.
-    const QString& missingValue() const { return m_missing; }
+    // Why the options cannot be used: one not in `known`, or one given last
+    // without its value. Empty when they are fine.
+    QString misuse(const QStringList& known) const;
 
 private:
     QStringList m_flags;

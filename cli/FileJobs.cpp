@@ -145,8 +145,8 @@ QString keyRefusal(const QString& key, const QString& japaneseText) {
 }  // namespace
 
 int runTransform(const Arguments& args, Report& report) {
-    if (const QString bad = args.unknown({QStringLiteral("-r")}); !bad.isEmpty())
-        return usageError(report, say("不明なオプション: %1", "unknown option: %1").arg(bad));
+    if (const QString misuse = args.misuse({QStringLiteral("-r")}); !misuse.isEmpty())
+        return usageError(report, misuse);
     if (args.operands().size() < 2)
         return usageError(report, say("方式とファイルを指定してください。",
                                       "give a method and at least one path"));
@@ -177,8 +177,9 @@ int runTransform(const Arguments& args, Report& report) {
 int runKeyed(const Arguments& args, Report& report) {
     const QString keyStdin = QStringLiteral("--key-stdin");
     const QString keyFile = QStringLiteral("--key-file");
-    if (const QString bad = args.unknown({QStringLiteral("-r"), keyStdin, keyFile}); !bad.isEmpty())
-        return usageError(report, say("不明なオプション: %1", "unknown option: %1").arg(bad));
+    if (const QString misuse = args.misuse({QStringLiteral("-r"), keyStdin, keyFile});
+        !misuse.isEmpty())
+        return usageError(report, misuse);
     if (args.operands().isEmpty())
         return usageError(report, say("ファイルを指定してください。", "give at least one path"));
     if (args.has(keyStdin) && args.value(keyFile))

@@ -60,11 +60,8 @@ int runPackage(const Arguments& args, Report& report) {
     const QString fromStdin = QStringLiteral("--password-stdin");
     const QString fromFile = QStringLiteral("--password-file");
     const QString lzh = QStringLiteral("--lzh");
-    if (const QString bad = args.unknown({fromStdin, fromFile, lzh}); !bad.isEmpty())
-        return usageError(report, say("不明なオプション: %1", "unknown option: %1").arg(bad));
-    if (!args.missingValue().isEmpty())
-        return usageError(
-            report, say("%1 に値がありません。", "%1 needs a value").arg(args.missingValue()));
+    if (const QString misuse = args.misuse({fromStdin, fromFile, lzh}); !misuse.isEmpty())
+        return usageError(report, misuse);
     const qsizetype n = args.operands().size();
     if (n < 1 || n > 2)
         return usageError(report, say("暗号化するファイルを一つ指定してください。",

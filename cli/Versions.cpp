@@ -13,7 +13,7 @@
 namespace dozo::cli {
 
 int runVersions(const Arguments& args, Report& report) {
-    if (!args.operands().isEmpty() || !args.unknown({}).isEmpty())
+    if (!args.operands().isEmpty() || !args.misuse({}).isEmpty())
         return usageError(report,
                           say("versions は引数を取りません。", "versions takes no operands"));
     Session session;

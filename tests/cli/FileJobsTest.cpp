@@ -245,6 +245,17 @@ TEST(FileJobs, UsageErrorsAndMissingLibrariesExitTwoTouchingNothing) {
         EXPECT_FALSE(r.err.isEmpty());
         EXPECT_EQ(readFile(dir / "f"), content);
     }
+    // An option left without its value is a usage error, not a reason to
+    // fall back to asking on the terminal.
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("keyed"), f, QStringLiteral("--key-file")},
+          QStringList{QStringLiteral("transform"), QStringLiteral("A"), f,
+                      QStringLiteral("--key-file")}}) {
+        const CliResult r = runCli(args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("--key-file"))) << r.err.toStdString();
+        EXPECT_EQ(readFile(dir / "f"), content);
+    }
 }
 
 }  // namespace
