@@ -17,18 +17,6 @@ namespace dozo::cli {
 
 namespace {
 
-int noArchiver(Report& report, const Session& session) {
-    report.error(say("UNLHA32 ライブラリが見つかりません（検索先: %1）",
-                     "the unlha32 archiver library was not found (looked in %1)")
-                     .arg(session.searched()));
-    return kExitRefused;
-}
-
-int quoteRefused(Report& report) {
-    return usageError(report, say("「\"」を含むパスは書庫の処理に使えません。",
-                                  "a path holding '\"' cannot be handed to the archiver"));
-}
-
 int archiveFailed(Report& report, const QString& archive, const ArchiverCall::Outcome& outcome,
                   int entries) {
     report.failure(archive, archiverReason(outcome));
@@ -38,10 +26,6 @@ int archiveFailed(Report& report, const QString& archive, const ArchiverCall::Ou
 
 bool isFolder(const ArchiverCall::Entry& entry) {
     return entry.name.endsWith(QLatin1Char('/'));
-}
-
-QString absolute(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 bool checkOperands(const Arguments& args, const QStringList& known, qsizetype least, qsizetype most,
@@ -63,10 +47,10 @@ template <class Job>
 int readArchive(const Arguments& args, Report& report, Job&& job) {
     int exit = kExitOk;
     if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
-    const QString archive = absolute(args.operands().first());
+    const QString archive = absolutePath(args.operands().first());
     if (!ArchiveCommands::isQuotable(archive)) return quoteRefused(report);
     Session session;
-    if (!session.hasArchiver()) return noArchiver(report, session);
+    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
 
     ArchiverCall call(session.libraries().unlha32());
     return job(call, archive);
@@ -91,14 +75,14 @@ int runPack(const Arguments& args, Report& report) {
                                           "-m takes lh5, lh6 or lh7"));
         }
     }
-    const QString archive = absolute(args.operands().first());
+    const QString archive = absolutePath(args.operands().first());
     QStringList entries;
-    for (const QString& path : args.operands().mid(1)) entries.append(absolute(path));
+    for (const QString& path : args.operands().mid(1)) entries.append(absolutePath(path));
     if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isListable(entries))
         return quoteRefused(report);
 
     Session session;
-    if (!session.hasArchiver()) return noArchiver(report, session);
+    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
 
     // A list file of this run's own: two runs at once (make -j) must not
     // pack each other's files through a shared one.
@@ -126,23 +110,23 @@ int runUnpack(const Arguments& args, Report& report) {
     int exit = kExitOk;
     const QString overwrite = QStringLiteral("--overwrite");
     if (!checkOperands(args, {overwrite}, 1, 2, report, &exit)) return exit;
-    const QString archive = absolute(args.operands().first());
+    const QString archive = absolutePath(args.operands().first());
     const bool intoGiven = args.operands().size() == 2;
     // Without DIR, the folder the tab would make: named after the archive,
     // here in the current folder.
     const QString folder =
-        intoGiven ? absolute(args.operands().at(1))
-                  : absolute(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
+        intoGiven ? absolutePath(args.operands().at(1))
+                  : absolutePath(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
     const QString destination = folder + QLatin1Char('/');
     if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(destination))
         return quoteRefused(report);
 
     Session session;
-    if (!session.hasArchiver()) return noArchiver(report, session);
+    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
     ArchiverCall call(session.libraries().unlha32());
     // Checked before the folder is made, so a wrong file leaves nothing behind.
     const std::optional<bool> extractable = call.checkArchive(archive);
-    if (!extractable) return noArchiver(report, session);
+    if (!extractable) return session.missingLibrary(report, "unlha32");
     if (!*extractable) {
         report.failure(archive, say("展開可能な書庫ファイルではありません",
                                     "not an archive that can be unpacked"));

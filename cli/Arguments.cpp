@@ -2,6 +2,9 @@
 
 #include "Text.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace dozo::cli {
 
 Arguments::Arguments(const QStringList& words, const QStringList& valued) {
@@ -53,6 +56,15 @@ QString Arguments::misuse(const QStringList& known) const {
     if (!m_missing.isEmpty())
         return say("%1 に値がありません。", "%1 needs a value").arg(m_missing);
     return QString();
+}
+
+int quoteRefused(Report& report) {
+    return usageError(report, say("「\"」を含むパスは書庫の処理に使えません。",
+                                  "a path holding '\"' cannot be handed to the archiver"));
+}
+
+QString absolutePath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 int usageError(Report& report, const QString& text) {

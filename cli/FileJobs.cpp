@@ -108,13 +108,6 @@ int runBatch(const Targets& targets, const FileBatch::Call& call,
     return failed == 0 ? kExitOk : kExitFailed;
 }
 
-int missingLibrary(Report& report, const Session& session, const char* name) {
-    report.error(say("%1 ライブラリが見つかりません（検索先: %2）",
-                     "the %1 library was not found (looked in %2)")
-                     .arg(QLatin1String(name), session.searched()));
-    return kExitRefused;
-}
-
 // The index of EncType for a method name: the short codes of the options'
 // captions, or the export's own name.
 int methodIndex(const QString& name) {
@@ -161,7 +154,7 @@ int runTransform(const Arguments& args, Report& report) {
                         ? session.libraries().rozu32().function<FileEncryptionFn>(
                               contracts::kTransformMethods[method])
                         : nullptr;
-    if (!encrypt) return missingLibrary(report, session, "Rozu32");
+    if (!encrypt) return session.missingLibrary(report, "Rozu32");
 
     const Targets targets = collect(args.operands().mid(1), args.has(QStringLiteral("-r")), report);
     const QByteArray work = QFile::encodeName(session.work().workFile());
@@ -190,7 +183,7 @@ int runKeyed(const Arguments& args, Report& report) {
     auto* keyStream = session.hasKeyed()
                           ? session.libraries().vod32().function<VovBCMKCFn>(contracts::kVovBCMKC)
                           : nullptr;
-    if (!keyStream) return missingLibrary(report, session, "Vod32");
+    if (!keyStream) return session.missingLibrary(report, "Vod32");
 
     SecretSource source;
     if (args.has(keyStdin)) {

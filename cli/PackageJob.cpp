@@ -45,10 +45,6 @@ QString copyReason(const ArchivedCopy::Result& copy) {
     return QString();
 }
 
-QString absolute(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 int refused(Report& report, const QString& path, const QString& text) {
     report.failure(path, text);
     return kExitRefused;
@@ -71,7 +67,7 @@ int runPackage(const Arguments& args, Report& report) {
                           say("--password-stdin と --password-file は同時に指定できません。",
                               "give at most one of --password-stdin and --password-file"));
 
-    const QString target = absolute(args.operands().first());
+    const QString target = absolutePath(args.operands().first());
     const QFileInfo targetInfo(target);
     if (!targetInfo.isFile() || !targetInfo.isReadable()) {
         report.failure(target, say("読み込めるファイルではありません", "not a readable file"));
@@ -80,7 +76,7 @@ int runPackage(const Arguments& args, Report& report) {
     }
     // OUT defaults to the name the tab proposes in its save dialog.
     const QString executable =
-        n == 2 ? absolute(args.operands().at(1)) : PackageNames::proposedExecutableName(target);
+        n == 2 ? absolutePath(args.operands().at(1)) : PackageNames::proposedExecutableName(target);
     // The package replaces whatever is at its destination: written over the
     // target, it would take the only plain copy of the file with it.
     if (PackageNames::sameFile(executable, target)) {
@@ -113,27 +109,16 @@ int runPackage(const Arguments& args, Report& report) {
             return refused(report, archiveName,
                            say("ここには書庫を作成できません", "cannot be the archive's name"));
         }
-        if (!ArchiveCommands::isQuotable(archiveName) || !ArchiveCommands::isQuotable(executable)) {
-            return usageError(report, say("「\"」を含むパスは書庫の処理に使えません。",
-                                          "a path holding '\"' cannot be handed to the archiver"));
-        }
+        if (!ArchiveCommands::isQuotable(archiveName) || !ArchiveCommands::isQuotable(executable))
+            return quoteRefused(report);
     }
 
     Session session;
-    if (!session.libraries().rivo().symbol(contracts::kRivo)) {
-        report.error(say("RIVO ライブラリが見つかりません（検索先: %1）",
-                         "the rivo package library was not found (looked in %1)")
-                         .arg(session.searched()));
-        return kExitRefused;
-    }
+    if (!session.libraries().rivo().symbol(contracts::kRivo))
+        return session.missingLibrary(report, "rivo");
     // Without an archiver the executable would have to stay: say so before
     // anything is written.
-    if (archive && !session.hasArchiver()) {
-        report.error(say("UNLHA32 ライブラリが見つかりません（検索先: %1）",
-                         "the unlha32 archiver library was not found (looked in %1)")
-                         .arg(session.searched()));
-        return kExitRefused;
-    }
+    if (archive && !session.hasArchiver()) return session.missingLibrary(report, "unlha32");
 
     SecretSource source;
     if (args.has(fromStdin)) {

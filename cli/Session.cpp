@@ -1,5 +1,7 @@
 #include "Session.h"
 
+#include "Commands.h"
+
 #include "Text.h"
 
 #include <StartUp.h>
@@ -59,6 +61,13 @@ const WindowState& Session::state() {
     hasTransform();
     hasKeyed();
     return m_state;
+}
+
+int Session::missingLibrary(Report& report, const char* name) const {
+    report.error(say("%1 ライブラリが見つかりません（検索先: %2）",
+                     "the %1 library was not found (looked in %2)")
+                     .arg(QLatin1String(name), searched()));
+    return kExitRefused;
 }
 
 QString Session::searched() const {

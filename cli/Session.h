@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Report.h"
+
 #include <AppDirectories.h>
 #include <LibraryBinding.h>
 #include <WindowState.h>
@@ -28,6 +30,9 @@ public:
 
     // "where we looked" for a message about a missing library.
     QString searched() const;
+    // Says that the library `name` was not found and where it was looked for;
+    // the exit status for it.
+    int missingLibrary(Report& report, const char* name) const;
 
 private:
     AppDirectories m_dirs;
