@@ -194,8 +194,8 @@ int runList(const Arguments& args, Report& report) {
 
 int runTest(const Arguments& args, Report& report) {
     return readArchive(args, report, [&](ArchiverCall& call, const QString& archive) -> int {
-        const ArchiverCall::Outcome outcome = call.run(
-            nullptr, contracts::kUnlhaTestPrefix + ('"' + QFile::encodeName(archive) + '"'));
+        const ArchiverCall::Outcome outcome =
+            call.run(nullptr, ArchiveCommands::testCommand(archive));
         if (outcome.failed()) return archiveFailed(report, archive, outcome, 1);
         const ArchiverCall::Listing listing = call.list(nullptr, archive);
         int files = 0;

@@ -43,6 +43,10 @@ QByteArray ArchiveCommands::listCommand(const QString& archive) {
     return contracts::kUnlhaListPrefix + quoted(archive);
 }
 
+QByteArray ArchiveCommands::testCommand(const QString& archive) {
+    return contracts::kUnlhaTestPrefix + quoted(archive);
+}
+
 bool ArchiveCommands::isQuotable(const QString& path) {
     return !path.contains(QLatin1Char('"'));
 }

@@ -26,6 +26,8 @@ public:
     static QByteArray packFileCommand(const QString& archive, const QString& file);
     // l -a1 "archive"
     static QByteArray listCommand(const QString& archive);
+    // t -a1 "archive"
+    static QByteArray testCommand(const QString& archive);
 
     // The archiver's command lines have no escape for a double quote, so a
     // path holding one cannot be passed whole.
