@@ -88,10 +88,6 @@ Bytes text(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }
 
-std::string q(const std::string& s) {
-    return "\"" + s + "\"";
-}
-
 struct Outcome {
     bool exited = false;
     int code = 0;    // exit status when exited
@@ -120,36 +116,18 @@ struct Fixture {
     }
 };
 
-// What a run of the runner program is asked to do.
-struct Call {
-    std::vector<std::string> args;  // runner arguments
-    bool traced = false;            // a static program: faults through ptrace
-    bool named = false;             // no unnamed temporaries: the named fallbacks run
-};
-
-struct Entry {
-    std::string name;
-    // Writes the starting tree below f.start (and settings below f.config).
-    std::function<void(Fixture&)> prepare;
-    std::function<Call(const std::string& root)> call;
-    // The result file's bytes differ on every run (a package: fresh salt), so
-    // a file at this path is judged by running it, not by its bytes.
-    std::string randomOutput;
-    // Only reads: any injected error must give a non-zero result.
-    bool readOnly = false;
-    // A non-zero result promises the destination as it was.
-    bool failureLeavesBefore = false;
-    // Run as on a file system without unnamed temporaries (O_TMPFILE).
-    bool named = false;
-};
-
-void PrintTo(const Entry& e, std::ostream* os) {
-    *os << e.name;
-}
-
-Outcome run(const Fixture& f, const Call& call, long at, const std::string& kind, bool shim) {
+// Runs the runner program with `args` ("$R" standing for the root) in f. A
+// counted run goes under the shim (under the tracer for "trace", a static
+// program) with fault `kind` at call `at`; `named` hides unnamed temporaries
+// so the named fallbacks run.
+Outcome run(const Fixture& f, const std::vector<std::string>& args, bool counted,
+            bool named = false, long at = 0, const std::string& kind = "none") {
     std::vector<std::string> argv{FAULT_RUNNER};
-    argv.insert(argv.end(), call.args.begin(), call.args.end());
+    for (std::string a : args) {
+        for (auto i = a.find("$R"); i != std::string::npos; i = a.find("$R", i + f.root.size()))
+            a.replace(i, 2, f.root);
+        argv.push_back(a);
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setenv("DOZO_FAULT_ROOT", f.root.c_str(), 1);
@@ -158,9 +136,9 @@ Outcome run(const Fixture& f, const Call& call, long at, const std::string& kind
         ::setenv("DOZO_FAULT_KIND", kind.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", f.config.c_str(), 1);
         ::setenv("DOZO_BUILD_DIR", DOZO_BUILD_TREE, 1);
-        if (shim && !call.traced) ::setenv("LD_PRELOAD", FAULT_SHIM, 1);
-        if (!shim) ::unsetenv("DOZO_FAULT_LOG");
-        if (call.named) ::setenv("DOZO_FAULT_NO_TMPFILE", "1", 1);
+        if (counted && args[0] != "trace") ::setenv("LD_PRELOAD", FAULT_SHIM, 1);
+        if (!counted) ::unsetenv("DOZO_FAULT_LOG");
+        if (named) ::setenv("DOZO_FAULT_NO_TMPFILE", "1", 1);
         const int in = ::open(f.input.c_str(), O_RDONLY);
         const int out = ::open(f.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(in, 0);
@@ -174,20 +152,61 @@ Outcome run(const Fixture& f, const Call& call, long at, const std::string& kind
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    Outcome o;
-    o.exited = WIFEXITED(status);
-    o.code = o.exited ? WEXITSTATUS(status) : 0;
-    o.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    return o;
+    return Outcome{WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : 0,
+                   WIFSIGNALED(status) ? WTERMSIG(status) : 0};
 }
 
-// The counted calls of the last run, one a line: its name and path below the
-// root; "!" marks the fault.
-std::vector<std::string> readLog(const std::string& path) {
-    std::vector<std::string> calls;
+// A file (path below the start folder, bytes, age in days) of a starting tree.
+struct File {
+    std::string path;
+    Bytes bytes;
+    int age;
+};
+
+// What a faulted run promises besides every file as it was or wholly the result.
+enum class Promise {
+    Nothing,
+    BeforeOnFailure,  // a non-zero result leaves the destination as it was
+    ReadOnly,         // only reads: any injected error gives a non-zero result
+};
+
+using Args = std::vector<std::string>;  // runner arguments, "$R" for the root
+using Files = std::vector<File>;
+
+struct Entry {
+    std::string name;
+    Promise promise;
+    Args args;
+    // Writes a starting tree below f.start (and settings below f.config)...
+    std::function<void(Fixture&)> base;
+    Files files;  // ...and these files into it.
+    // The result file's bytes differ on every run (a package: fresh salt), so
+    // a file at this path is judged by running it, not by its bytes.
+    std::string randomOutput;
+    // Run as on a file system without unnamed temporaries (O_TMPFILE).
+    bool named = false;
+    Entry(std::string n, Promise p, Args a, std::function<void(Fixture&)> b, Files f = {},
+          std::string random = "")
+        : name(n), promise(p), args(a), base(b), files(f), randomOutput(random) {}
+};
+
+void PrintTo(const Entry& e, std::ostream* os) {
+    *os << e.name;
+}
+
+// The lines of a file: for the log, the counted calls of the last run, each
+// its name and path below the root, "!" marking the fault.
+std::vector<std::string> linesOf(const std::string& path) {
+    std::vector<std::string> lines;
     std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) calls.push_back(line);
-    return calls;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string lastLine(const std::string& path) {
+    std::vector<std::string> lines = linesOf(path);
+    std::erase(lines, "");
+    return lines.empty() ? "" : lines.back();
 }
 
 // The call's name alone: temporaries' names hold process ids, so only the
@@ -196,35 +215,23 @@ std::string nameOf(const std::string& logged) {
     return logged.substr(0, logged.find(' '));
 }
 
-std::vector<std::string> namesOf(const std::vector<std::string>& calls) {
-    std::vector<std::string> names;
-    for (const auto& c : calls) names.push_back(nameOf(c));
-    return names;
-}
-
-bool isTransfer(const std::string& call) {
-    return call.find("read") != std::string::npos || call.find("write") != std::string::npos;
-}
-
-bool canRunOutOfSpace(const std::string& call) {
-    return call.find("write") != std::string::npos || call.find("open") != std::string::npos ||
-           call == "fsync" || call == "fdatasync" || call.find("ftruncate") == 0 ||
-           call.find("fallocate") == 0 || call == "linkat";
+std::vector<std::string> namesOf(std::vector<std::string> calls) {
+    for (auto& c : calls) c = nameOf(c);
+    return calls;
 }
 
 std::vector<std::string> faultsFor(const std::string& call) {
+    const auto has = [&](const char* part) { return call.find(part) != std::string::npos; };
     std::vector<std::string> kinds{"eio", "kill"};
-    if (canRunOutOfSpace(call)) kinds.push_back("enospc");
-    if (isTransfer(call)) kinds.push_back("short");
+    if (has("write") || has("open") || call == "fsync" || call == "fdatasync" ||
+        call.starts_with("ftruncate") || call.starts_with("fallocate") || call == "linkat")
+        kinds.push_back("enospc");
+    if (has("read") || has("write")) kinds.push_back("short");
     return kinds;
 }
 
-std::string lastLine(const std::string& path) {
-    std::string last;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) last = line;
-    return last;
+bool archive(const std::string& rel) {
+    return rel.ends_with(".lzh");
 }
 
 // Totals over the entry points run by this process, for the closing line.
@@ -246,34 +253,36 @@ class FaultMatrix : public testing::TestWithParam<Entry> {
 protected:
     Fixture f;
     Tree before, expected;
-    Call call;
     int problems = 0;
+    Node lastPackage;  // each run's package is judged twice: run it once
+    bool lastPackageComplete = false;
 
     void report(const std::string& what) {
         // Enough detail to reproduce the first failures; the count says the rest.
         if (++problems <= 25) ADD_FAILURE() << GetParam().name << ": " << what;
     }
 
-    bool archive(const std::string& rel) const {
-        return rel.size() > 4 && rel.compare(rel.size() - 4, 4, ".lzh") == 0;
+    // A counted run from the starting tree.
+    Outcome attempt(long at = 0, const std::string& kind = "none") {
+        copyTree(f.start, f.root);
+        fs::remove(f.log);
+        return run(f, GetParam().args, true, GetParam().named, at, kind);
     }
 
-    // A package left by a run is complete when it has the size of the clean
-    // run's package and restores (tests) with the password.
-    bool packageComplete(const std::string& rel, const Node& node) {
+    // Whether a node is the clean run's result at rel. A package is when it
+    // has the size of the clean run's package and restores (tests) with the
+    // password.
+    bool isResult(const std::string& rel, const Node& node) {
+        if (rel != GetParam().randomOutput) return node == expected.at(rel);
         if (node.folder || node.bytes.size() != expected.at(rel).bytes.size()) return false;
         if (node.bytes == lastPackage.bytes) return lastPackageComplete;
         Fixture check;
-        const std::string copy = check.root + "/package";
-        dozo::test::writeFile(copy, node.bytes, 0755);
+        dozo::test::writeFile(check.root + "/package", node.bytes, 0755);
         lastPackage = node;
         lastPackageComplete =
-            run(check, Call{{"trace", copy, "--password-stdin", "-t"}, true}, 0, "none", false)
-                .code == 0;
+            run(check, {"trace", "$R/package", "--password-stdin", "-t"}, false).code == 0;
         return lastPackageComplete;
     }
-    Node lastPackage;  // each run's package is judged twice: run it once
-    bool lastPackageComplete = false;
 
     // Every file is as it was or wholly the result; returns false otherwise.
     bool eachWholly(const Tree& after, const std::string& when) {
@@ -283,15 +292,10 @@ protected:
         bool ok = true;
         for (const std::string& p : names) {
             const auto a = after.find(p);
-            const auto b = before.find(p);
-            const auto e = expected.find(p);
-            const bool absent = a == after.end();
-            if (absent && (b == before.end() || e == expected.end())) continue;
-            if (!absent && b != before.end() && a->second == b->second) continue;
-            if (!absent && e != expected.end() &&
-                (p == GetParam().randomOutput ? packageComplete(p, a->second)
-                                              : a->second == e->second))
-                continue;
+            const bool absent = a == after.end(), wasThere = before.contains(p);
+            if (absent && (!wasThere || !expected.contains(p))) continue;
+            if (!absent && wasThere && a->second == before.at(p)) continue;
+            if (!absent && expected.contains(p) && isResult(p, a->second)) continue;
             report(when + ": " + p + (absent ? " is gone" : " is neither as before nor complete") +
                    (archive(p) ? " (archive)" : ""));
             ok = false;
@@ -300,104 +304,87 @@ protected:
     }
 
     bool complete(const Tree& after) {
-        for (const auto& [p, e] : expected) {
-            const auto a = after.find(p);
-            if (a == after.end()) return false;
-            if (p == GetParam().randomOutput ? !packageComplete(p, a->second) : a->second != e)
-                return false;
-        }
+        for (const auto& [p, e] : expected)
+            if (!after.contains(p) || !isResult(p, after.at(p))) return false;
         for (const auto& [p, b] : before)
             if (!expected.contains(p) && after.contains(p)) return false;
         return true;
     }
 
-    void strays(const Tree& after, const std::string& when) {
+    std::vector<std::string> strays(const Tree& after) const {
+        std::vector<std::string> names;
         for (const auto& [p, n] : after)
-            if (!before.contains(p) && !expected.contains(p)) report(when + ": stray " + p);
+            if (!before.contains(p) && !expected.contains(p)) names.push_back(p);
+        return names;
     }
 
-    void lhaReads(const Tree& tree, const std::string& which) {
+    void lhaReads(const std::string& folder, const Tree& tree, const std::string& which) {
         for (const auto& [p, n] : tree)
-            if (archive(p)) {
-                const std::string cmd =
-                    std::string(LHA_PROGRAM) + " t '" + f.root + "/" + p + "' >/dev/null 2>&1";
-                if (std::system(cmd.c_str()) != 0) report(which + " archive " + p + " fails lhasa t");
-            }
-    }
-
-    // One clean run from the start: the calls to walk and the complete result.
-    std::vector<std::string> cleanRun() {
-        copyTree(f.start, f.root);
-        before = snapshot(f.root);
-        fs::remove(f.log);
-        const Outcome o = run(f, call, 0, "none", true);
-        EXPECT_TRUE(o.exited && o.code == 0)
-            << "clean run: " << o.describe() << ": " << lastLine(f.output);
-        expected = snapshot(f.root);
-        if (!GetParam().readOnly) {
-            EXPECT_NE(before, expected) << "the clean run changed nothing";
-        }
-        lhaReads(before, "starting");
-        lhaReads(expected, "resulting");
-        return readLog(f.log);
+            if (archive(p) && std::system((std::string(LHA_PROGRAM) + " t '" + folder + "/" + p +
+                                           "' >/dev/null 2>&1")
+                                              .c_str()) != 0)
+                report(which + " archive " + p + " fails lhasa t");
     }
 };
 
 TEST_P(FaultMatrix, EveryCallEveryFault) {
     const Entry& entry = GetParam();
-    entry.prepare(f);
-    call = entry.call(f.root);
-    call.named = entry.named;
-    const std::vector<std::string> calls = cleanRun();
+    if (entry.base) entry.base(f);
+    for (const File& file : entry.files) put(f.start + "/" + file.path, file.bytes, file.age);
+
+    // One clean run from the start: the calls to walk and the complete result.
+    before = snapshot(f.start);
+    const Outcome clean = attempt();
+    ASSERT_TRUE(clean.exited && clean.code == 0)
+        << "clean run: " << clean.describe() << ": " << lastLine(f.output);
+    expected = snapshot(f.root);
+    if (entry.promise != Promise::ReadOnly) {
+        EXPECT_NE(before, expected) << "the clean run changed nothing";
+    }
+    lhaReads(f.start, before, "starting");
+    lhaReads(f.root, expected, "resulting");
+    const std::vector<std::string> calls = linesOf(f.log);
     ASSERT_FALSE(calls.empty()) << "no counted call: is the shim loaded?";
     // The same start must give the same calls and bytes, or walking N means nothing.
-    {
-        copyTree(f.start, f.root);
-        fs::remove(f.log);
-        run(f, call, 0, "none", true);
-        ASSERT_EQ(namesOf(readLog(f.log)), namesOf(calls))
-            << "the call sequence differs between clean runs";
-        if (entry.randomOutput.empty()) {
-            ASSERT_EQ(snapshot(f.root), expected);
-        }
+    attempt();
+    ASSERT_EQ(namesOf(linesOf(f.log)), namesOf(calls))
+        << "the call sequence differs between clean runs";
+    if (entry.randomOutput.empty()) {
+        ASSERT_EQ(snapshot(f.root), expected);
     }
 
     long runs = 0, injected = 0, lost = 0;
     for (std::size_t n = 1; n <= calls.size(); ++n) {
         for (const std::string& kind : faultsFor(nameOf(calls[n - 1]))) {
-            const std::string at = "call " + std::to_string(n) + " (" + calls[n - 1] + ") " + kind;
-            copyTree(f.start, f.root);
-            fs::remove(f.log);
-            const Outcome o = run(f, call, static_cast<long>(n), kind, true);
+            const Outcome o = attempt(static_cast<long>(n), kind);
             ++runs;
-            const std::vector<std::string> seen = readLog(f.log);
+            const std::vector<std::string> seen = linesOf(f.log);
             if (seen.size() >= n && seen[n - 1].starts_with("!")) ++injected;
             const Tree after = snapshot(f.root);
-            const std::string when = at + ", " + o.describe();
+            const std::string when = "call " + std::to_string(n) + " (" + calls[n - 1] + ") " +
+                                     kind + ", " + o.describe();
             if (!eachWholly(after, when)) ++lost;
+            const bool succeeded = o.exited && o.code == 0, failed = o.exited && o.code != 0;
             if (o.exited && o.code == 125) report(when + ": runner failed: " + lastLine(f.output));
             if (!o.exited && o.signal != SIGKILL) report(when + ": crashed");
-            if (o.exited && o.code == 0 && !complete(after))
+            if (succeeded && !complete(after))
                 report(when + ": result 0 but the result is not complete");
-            if (o.exited && o.code != 0 && entry.failureLeavesBefore && after != before) {
+            if (failed && entry.promise == Promise::BeforeOnFailure) {
                 Tree kept = after;  // the work file may stay when its removal failed
                 std::erase_if(kept, [&](const auto& kv) { return !before.contains(kv.first); });
                 if (kept != before) report(when + ": failed but changed the destination");
             }
-            if (entry.readOnly && o.exited && (kind == "eio" || kind == "enospc") && o.code == 0)
+            if (entry.promise == Promise::ReadOnly && succeeded &&
+                (kind == "eio" || kind == "enospc"))
                 report(when + ": a read failed but the result is 0");
-            if (entry.readOnly && o.exited && kind == "short" && o.code != 0)
+            if (entry.promise == Promise::ReadOnly && failed && kind == "short")
                 report(when + ": a short read was taken for a failure: " + lastLine(f.output));
 
             // With no unknown name left there is nothing for a clean run to clean up.
-            const bool leftovers = std::any_of(after.begin(), after.end(), [&](const auto& kv) {
-                return !before.contains(kv.first) && !expected.contains(kv.first);
-            });
-            if (!leftovers) continue;
-            const Outcome again = run(f, call, 0, "none", true);
-            const Tree rerun = snapshot(f.root);
-            const std::string afterRerun = when + ", then a clean run (" + again.describe() + ")";
-            strays(rerun, afterRerun);
+            if (strays(after).empty()) continue;
+            const Outcome again = run(f, entry.args, true, entry.named);
+            for (const std::string& p : strays(snapshot(f.root)))
+                report(when + ", then a clean run (" + again.describe() + "): stray " + p);
         }
     }
     std::printf("faults %s: runs %ld, faults injected %ld, files lost %ld, failures %d\n",
@@ -424,12 +411,19 @@ void packInStart(Fixture& f, const std::string& archive, const std::vector<std::
     std::string list;
     for (const auto& n : names) list += "\"" + scratch.root + "/" + n + "\"\n";
     dozo::test::writeFile(scratch.root + "/list.txt", text(list));
-    const Outcome o = run(scratch,
-                          Call{{"unlha", "u -a1 -r2 \"" + scratch.root + "/out.lzh\" \"@" +
-                                             scratch.root + "/list.txt\""}},
-                          0, "none", false);
+    const Outcome o = run(scratch, {"unlha", R"(u -a1 -r2 "$R/out.lzh" "@$R/list.txt")"}, false);
     ASSERT_TRUE(o.exited && o.code == 0) << "making the starting archive: " << o.describe();
     put(f.start + "/" + archive, dozo::test::readFile(scratch.root + "/out.lzh"), 2);
+}
+
+// A package of a secret to restore.
+void package(Fixture& f) {
+    Fixture scratch;
+    put(scratch.root + "/secret.txt", dozo::test::randomBytes(20000, 4), 3);
+    const Outcome o = run(scratch, {"rivo", "$R/secret.txt", "$R/secret.exe", kPassword}, false);
+    ASSERT_TRUE(o.exited && o.code == 0) << "making the package";
+    dozo::test::writeFile(f.start + "/secret.exe",
+                          dozo::test::readFile(scratch.root + "/secret.exe"), 0755);
 }
 
 // Where the second entry's header starts: level-2 headers hold the method
@@ -464,105 +458,44 @@ void archiveWithThreeEntries(Fixture& f) {
 std::vector<Entry> entries() {
     std::vector<Entry> list;
     for (const char* method : dozo::contracts::kTransformMethods)
-        list.push_back(
-            {method, dataFile,
-             [method](const std::string& r) {
-                 return Call{{"rozu", method, r + "/data.bin", r + "/data.bin", r + "/work.tmp"}};
-             },
-             "", false, true});
-    list.push_back(
-        {"VovBCMKC",
-         [](Fixture& f) {
-             dataFile(f);
-             put(f.start + "/out.bin", text("an older result\n"), 4);
-         },
-         [](const std::string& r) {
-             return Call{{"vod", r + "/data.bin", r + "/out.bin", r + "/work.tmp", "key"}};
-         },
-         "", false, true});
-    list.push_back({"VovBCMKCL", dataFile,
-                    [](const std::string& r) {
-                        return Call{{"vodl", r + "/data.bin", r + "/work.tmp", "key"}};
-                    },
-                    "", false, true});
-    list.push_back({"UnlhaPackNew",
-                    [](Fixture& f) {
-                        put(f.start + "/src/a.txt", text(std::string(3000, 'x') + "\n"), 3);
-                        put(f.start + "/src/sub/b.bin", dozo::test::randomBytes(5000, 3), 3);
-                        put(f.start + "/src/sub/.keep", {}, 3);
-                        dozo::test::writeFile(f.start + "/list.txt",
-                                              text(q(f.root + "/src") + "\n"));
-                    },
-                    [](const std::string& r) {
-                        return Call{{"unlha", "u -a1 -r2 " + q(r + "/new.lzh") + " " +
-                                                  q("@" + r + "/list.txt")}};
-                    },
-                    ""});
-    list.push_back(
-        {"UnlhaPackIntoExisting",
-         [](Fixture& f) {
-             archiveWithThreeEntries(f);
-             put(f.start + "/c.txt", text("a new entry\n"), 1);
-         },
-         [](const std::string& r) {
-             return Call{{"unlha", "u -a1 " + q(r + "/old.lzh") + " " + q(r + "/c.txt")}};
-         },
-         ""});
-    list.push_back(
-        {"UnlhaUpdate",
-         [](Fixture& f) {
-             archiveWithThreeEntries(f);
-             put(f.start + "/a.txt", text(std::string(2000, 'a') + "new\n"), 1);
-         },
-         [](const std::string& r) {
-             return Call{{"unlha", "u -a1 " + q(r + "/old.lzh") + " " + q(r + "/a.txt")}};
-         },
-         ""});
-    list.push_back({"UnlhaExtractNew", archiveWithThreeEntries,
-                    [](const std::string& r) {
-                        return Call{{"unlha", "x -a1 " + q(r + "/old.lzh") + " " + q(r + "/out")}};
-                    },
-                    ""});
-    list.push_back({"UnlhaExtractOverwrite",
-                    [](Fixture& f) {
-                        archiveWithThreeEntries(f);
-                        put(f.start + "/out/big.bin", text("older big\n"), 9);
-                        put(f.start + "/out/a.txt", text("older a\n"), 9);
-                        dozo::test::writeFile(f.config + "/dozo/unlha32.conf",
-                                              text("overwrite=true\n"));
-                    },
-                    [](const std::string& r) {
-                        return Call{{"unlha", "x -a1 " + q(r + "/old.lzh") + " " + q(r + "/out")}};
-                    },
-                    ""});
-    list.push_back({"UnlhaCheckArchive", archiveWithThreeEntries,
-                    [](const std::string& r) {
-                        return Call{{"check", r + "/old.lzh"}};
-                    },
-                    "", true});
-    list.push_back({"RivoBuild",
-                    [](Fixture& f) { put(f.start + "/secret.txt", text("the only copy\n"), 3); },
-                    [](const std::string& r) {
-                        return Call{{"rivo", r + "/secret.txt", r + "/secret.exe", kPassword}};
-                    },
-                    "secret.exe"});
-    list.push_back({"PackageRestore",
-                    [](Fixture& f) {
-                        Fixture scratch;
-                        put(scratch.root + "/secret.txt", dozo::test::randomBytes(20000, 4), 3);
-                        const Outcome o = run(scratch,
-                                              Call{{"rivo", scratch.root + "/secret.txt",
-                                                    scratch.root + "/secret.exe", kPassword}},
-                                              0, "none", false);
-                        ASSERT_TRUE(o.exited && o.code == 0) << "making the package";
-                        dozo::test::writeFile(f.start + "/secret.exe",
-                                              dozo::test::readFile(scratch.root + "/secret.exe"),
-                                              0755);
-                    },
-                    [](const std::string& r) {
-                        return Call{{"trace", r + "/secret.exe", "--password-stdin"}, true};
-                    },
-                    ""});
+        list.emplace_back(method, Promise::BeforeOnFailure,
+                          Args{"rozu", method, "$R/data.bin", "$R/data.bin", "$R/work.tmp"},
+                          dataFile);
+    list.emplace_back("VovBCMKC", Promise::BeforeOnFailure,
+                      Args{"vod", "$R/data.bin", "$R/out.bin", "$R/work.tmp", "key"}, dataFile,
+                      Files{{"out.bin", text("an older result\n"), 4}});
+    list.emplace_back("VovBCMKCL", Promise::BeforeOnFailure,
+                      Args{"vodl", "$R/data.bin", "$R/work.tmp", "key"}, dataFile);
+    list.emplace_back(
+        "UnlhaPackNew", Promise::Nothing, Args{"unlha", R"(u -a1 -r2 "$R/new.lzh" "@$R/list.txt")"},
+        [](Fixture& f) {
+            dozo::test::writeFile(f.start + "/list.txt", text("\"" + f.root + "/src\"\n"));
+        },
+        Files{{"src/a.txt", text(std::string(3000, 'x') + "\n"), 3},
+              {"src/sub/b.bin", dozo::test::randomBytes(5000, 3), 3},
+              {"src/sub/.keep", {}, 3}});
+    list.emplace_back("UnlhaPackIntoExisting", Promise::Nothing,
+                      Args{"unlha", R"(u -a1 "$R/old.lzh" "$R/c.txt")"}, archiveWithThreeEntries,
+                      Files{{"c.txt", text("a new entry\n"), 1}});
+    list.emplace_back("UnlhaUpdate", Promise::Nothing,
+                      Args{"unlha", R"(u -a1 "$R/old.lzh" "$R/a.txt")"}, archiveWithThreeEntries,
+                      Files{{"a.txt", text(std::string(2000, 'a') + "new\n"), 1}});
+    const Args extract{"unlha", R"(x -a1 "$R/old.lzh" "$R/out")"};
+    list.emplace_back("UnlhaExtractNew", Promise::Nothing, extract, archiveWithThreeEntries);
+    list.emplace_back(
+        "UnlhaExtractOverwrite", Promise::Nothing, extract,
+        [](Fixture& f) {
+            archiveWithThreeEntries(f);
+            dozo::test::writeFile(f.config + "/dozo/unlha32.conf", text("overwrite=true\n"));
+        },
+        Files{{"out/big.bin", text("older big\n"), 9}, {"out/a.txt", text("older a\n"), 9}});
+    list.emplace_back("UnlhaCheckArchive", Promise::ReadOnly, Args{"check", "$R/old.lzh"},
+                      archiveWithThreeEntries);
+    list.emplace_back("RivoBuild", Promise::Nothing,
+                      Args{"rivo", "$R/secret.txt", "$R/secret.exe", kPassword}, nullptr,
+                      Files{{"secret.txt", text("the only copy\n"), 3}}, "secret.exe");
+    list.emplace_back("PackageRestore", Promise::Nothing,
+                      Args{"trace", "$R/secret.exe", "--password-stdin"}, package);
     // The named fallbacks of the writers that place files, walked as well.
     for (const char* name : {"FileEncryptionA", "UnlhaUpdate", "UnlhaExtractNew",
                              "UnlhaExtractOverwrite", "RivoBuild", "PackageRestore"}) {

@@ -48,16 +48,6 @@ constexpr Call kCalls[] = {
     {SYS_linkat, "linkat", -1, 0, 1, 2, 3, false},
 };
 
-struct Plan {
-    std::string root;
-    long at = 0;
-    int kind = FAULT_NONE;
-    int logFd = -1;
-    long count = 0;
-    bool noTmpfile = false;
-    std::string what;  // the path of the call being counted, for the log
-};
-
 std::string readLink(const std::string& link) {
     char buf[4096];
     const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
@@ -87,13 +77,7 @@ std::string readString(pid_t pid, std::uint64_t address) {
     return out;
 }
 
-bool below(Plan& plan, const std::string& path) {
-    if (!faultPathBelow(path.c_str(), plan.root.c_str(), plan.root.size())) return false;
-    plan.what = path.size() > plan.root.size() ? path.substr(plan.root.size() + 1) : ".";
-    return true;
-}
-
-bool pathMatters(Plan& plan, pid_t pid, const std::uint64_t* args, int dir, int path) {
+bool pathMatters(FaultPlan& plan, pid_t pid, const std::uint64_t* args, int dir, int path) {
     if (path < 0) return false;
     std::string name = readString(pid, args[path]);
     if (name.empty()) return false;
@@ -103,20 +87,16 @@ bool pathMatters(Plan& plan, pid_t pid, const std::uint64_t* args, int dir, int 
         name = readLink(dirFd == AT_FDCWD ? proc + "/cwd" : proc + "/fd/" + std::to_string(dirFd)) +
                "/" + name;
     }
-    return below(plan, name);
+    return faultPlanCounts(&plan, name.c_str());
 }
 
-bool matters(Plan& plan, pid_t pid, const Call& call, const std::uint64_t* args) {
+bool matters(FaultPlan& plan, pid_t pid, const Call& call, const std::uint64_t* args) {
     if (call.fd >= 0)
-        return below(plan, readLink("/proc/" + std::to_string(pid) + "/fd/" +
-                                    std::to_string(static_cast<int>(args[call.fd]))));
+        return faultPlanCounts(&plan, readLink("/proc/" + std::to_string(pid) + "/fd/" +
+                                               std::to_string(static_cast<int>(args[call.fd])))
+                                          .c_str());
     return pathMatters(plan, pid, args, call.dir1, call.path1) ||
            pathMatters(plan, pid, args, call.dir2, call.path2);
-}
-
-void logCall(const Plan& plan, const char* name, bool fired) {
-    const std::string line = std::string(fired ? "!" : "") + name + " " + plan.what + "\n";
-    (void)!::write(plan.logFd, line.data(), line.size());
 }
 
 [[noreturn]] void startChild(char** argv) {
@@ -129,19 +109,10 @@ void logCall(const Plan& plan, const char* name, bool fired) {
 }  // namespace
 
 int traceProgram(char** argv) {
-    Plan plan;
-    const char* root = std::getenv("DOZO_FAULT_ROOT");
-    const char* log = std::getenv("DOZO_FAULT_LOG");
-    if (root == nullptr || log == nullptr) {
-        ::execv(argv[0], argv);  // a clean run: nothing to count
-        return 125;
-    }
-    plan.root = root;
-    if (const char* at = std::getenv("DOZO_FAULT_AT")) plan.at = std::atol(at);
-    plan.kind = faultKindFromName(std::getenv("DOZO_FAULT_KIND"));
-    plan.noTmpfile = std::getenv("DOZO_FAULT_NO_TMPFILE") != nullptr;
-    plan.logFd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (plan.logFd < 0) return 125;
+    FaultPlan plan{};
+    const int ready = faultPlanFromEnvironment(&plan);
+    if (ready == 0) ::execv(argv[0], argv);  // a clean run: nothing to count
+    if (ready <= 0) return 125;
 
     const pid_t pid = ::fork();
     if (pid < 0) return 125;
@@ -199,22 +170,19 @@ int traceProgram(char** argv) {
             injectedErrno = EOPNOTSUPP;
             continue;
         }
-        const long n = ++plan.count;
-        const bool fire = n == plan.at && plan.kind != FAULT_NONE &&
-                          (plan.kind != FAULT_SHORT || call->canBeShort);
-        logCall(plan, call->name, fire);
-        if (!fire) continue;
-        if (plan.kind == FAULT_KILL) {
+        const int kind = faultPlanNext(&plan, call->name, call->canBeShort);
+        if (kind == FAULT_NONE) continue;
+        if (kind == FAULT_KILL) {
             ::kill(pid, SIGKILL);
             continue;
         }
         user_regs_struct regs{};
         ::ptrace(PTRACE_GETREGS, pid, nullptr, &regs);
-        if (plan.kind == FAULT_SHORT) {
+        if (kind == FAULT_SHORT) {
             if (regs.rdx > 1) regs.rdx /= 2;
         } else {
             regs.orig_rax = static_cast<unsigned long long>(-1);  // the call is not made
-            injectedErrno = plan.kind == FAULT_ENOSPC ? ENOSPC : EIO;
+            injectedErrno = faultErrno(kind);
         }
         ::ptrace(PTRACE_SETREGS, pid, nullptr, &regs);
     }

@@ -22,28 +22,25 @@ tables() {
     END { print "addresses", count + 0 }' | sort
 }
 
+fail() {
+  echo "FAIL $*"
+  failed=1
+}
+
 check() {
   file=$dir/$1
   shift
   expected=$(printf '%s\n' "$@" "import KERNEL32.DLL" "import MSVCRT.DLL" | sort)
-  if [ ! -f "$file" ]; then
-    echo "FAIL $file is missing"
-    failed=1
-    return
-  fi
-  if ! "$objdump" -f "$file" | grep -q 'file format pei-i386'; then
-    echo "FAIL $file is not a 32-bit Windows DLL"
-    failed=1
-  fi
+  [ -f "$file" ] || { fail "$file is missing"; return; }
+  "$objdump" -f "$file" | grep -q 'file format pei-i386' || fail "$file is not a 32-bit Windows DLL"
   actual=$(tables "$file")
   if [ "$actual" = "$expected" ]; then
     echo "ok   $file"
   else
-    echo "FAIL $file: tables differ (- expected, + actual)"
+    fail "$file: tables differ (- expected, + actual)"
     printf '%s\n' "$expected" > "$file.expected-tables"
     printf '%s\n' "$actual" | diff "$file.expected-tables" - | sed -n 's/^[<>]/  &/p' || true
     rm -f "$file.expected-tables"
-    failed=1
   fi
 }
 

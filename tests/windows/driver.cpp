@@ -6,9 +6,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
+#include <map>
 #include <random>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -101,10 +102,15 @@ public:
     }
     ~Folder() { removeTree(path_); }
     std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-    std::set<std::string> names() const { return namesIn(path_); }
+    // The path of name, alive as long as the folder, for the libraries' calls.
+    const char* operator[](const std::string& name) {
+        return paths_.try_emplace(name, *this / name).first->second.c_str();
+    }
+    bool holds(const std::set<std::string>& names) const { return namesIn(path_) == names; }
 
 private:
     std::string path_;
+    std::map<std::string, std::string> paths_;
 };
 
 Bytes randomData(std::size_t n, std::uint32_t seed) {
@@ -163,8 +169,7 @@ constexpr Export kRozu32Exports[] = {
 constexpr Export kVod32Exports[] = {
     {"VovGetVersion", 1, 0}, {"VovBCMKC", 2, 20}, {"VovBCMKCL", 3, 16}};
 
-template <std::size_t N>
-void checkExportTable(const char* dll, const Export (&exports)[N]) {
+void checkExportTable(const char* dll, std::span<const Export> exports) {
     const HMODULE module = ::GetModuleHandleA(dll);
     expect(module != nullptr, std::string(dll) + " is loaded");
     for (const auto& e : exports) {
@@ -173,8 +178,8 @@ void checkExportTable(const char* dll, const Export (&exports)[N]) {
         expect(byName != nullptr && byName == byOrdinal,
                std::string(dll) + " " + e.name + " at ordinal " + std::to_string(e.ordinal));
     }
-    expect(::GetProcAddress(module, MAKEINTRESOURCEA(N + 1)) == nullptr,
-           std::string(dll) + " exports nothing past ordinal " + std::to_string(N));
+    expect(::GetProcAddress(module, MAKEINTRESOURCEA(exports.size() + 1)) == nullptr,
+           std::string(dll) + " exports nothing past ordinal " + std::to_string(exports.size()));
     // The names a compiler would give without the module definition file.
     const std::string decorated =
         std::string(exports[1].name) + "@" + std::to_string(exports[1].argumentBytes);
@@ -201,49 +206,35 @@ void checkFileVersion(const char* dll, WORD major, WORD minor) {
 }
 
 // Every export, called again and again through the bare machine convention:
-// a mismatch would leave the stack a few bytes off on every call.
+// a mismatch would leave the stack a few bytes off on every call. The version
+// functions take no arguments; the others answer a missing source.
 void checkCallingConvention() {
     Folder dir;
-    const std::string missing = dir / "missing", out = dir / "out", work = dir / "Temp.$$$";
-    const HMODULE rozu = ::GetModuleHandleA("Rozu32.dll");
-    const HMODULE vod = ::GetModuleHandleA("Vod32.dll");
-    const std::uint32_t four[] = {0xdeadbeef, arg(missing.c_str()), arg(out.c_str()),
-                                  arg(work.c_str())};
-    const std::uint32_t five[] = {0xdeadbeef, arg(missing.c_str()), arg(out.c_str()),
-                                  arg(work.c_str()), arg("key")};
-    const std::uint32_t inPlace[] = {0xdeadbeef, arg(missing.c_str()), arg(work.c_str()),
+    const std::uint32_t args[] = {0xdeadbeef, arg(dir["missing"]), arg(dir["out"]),
+                                  arg(dir["Temp.$$$"]), arg("key")};
+    const std::uint32_t inPlace[] = {0xdeadbeef, arg(dir["missing"]), arg(dir["Temp.$$$"]),
                                      arg("key")};
-    for (const auto& e : kRozu32Exports) {
-        bool sameEveryTime = true;
-        const void* fn = reinterpret_cast<const void*>(::GetProcAddress(rozu, e.name));
-        for (int i = 0; i < 200 && fn != nullptr; ++i) {
-            std::int32_t result = -1;
-            const std::uint32_t removed =
-                argumentBytesRemoved(fn, four, e.argumentBytes / 4, result);
-            sameEveryTime = sameEveryTime && removed == e.argumentBytes &&
-                            result == (e.argumentBytes == 0 ? 111 : ROZU32_E_SOURCE);
-        }
-        expect(fn != nullptr && sameEveryTime,
-               std::string(e.name) + " removes " + std::to_string(e.argumentBytes) +
-                   " bytes of arguments and answers as expected, 200 times");
-    }
-    const std::uint32_t* vodArgs[] = {four, five, inPlace};
-    for (std::size_t k = 0; k < 3; ++k) {
-        const auto& e = kVod32Exports[k];
-        const void* fn = reinterpret_cast<const void*>(::GetProcAddress(vod, e.name));
+    const auto check = [](const char* dll, const Export& e, const std::uint32_t* args,
+                          std::int32_t answer) {
+        const void* fn =
+            reinterpret_cast<const void*>(::GetProcAddress(::GetModuleHandleA(dll), e.name));
         bool sameEveryTime = true;
         for (int i = 0; i < 200 && fn != nullptr; ++i) {
             std::int32_t result = -1;
             const std::uint32_t removed =
-                argumentBytesRemoved(fn, vodArgs[k], e.argumentBytes / 4, result);
-            sameEveryTime = sameEveryTime && removed == e.argumentBytes &&
-                            result == (e.argumentBytes == 0 ? 101 : VOD32_E_SOURCE);
+                argumentBytesRemoved(fn, args, e.argumentBytes / 4, result);
+            sameEveryTime = sameEveryTime && removed == e.argumentBytes && result == answer;
         }
         expect(fn != nullptr && sameEveryTime,
                std::string(e.name) + " removes " + std::to_string(e.argumentBytes) +
                    " bytes of arguments and answers as expected, 200 times");
-    }
-    expect(dir.names().empty(), "calls on a missing source create nothing");
+    };
+    for (const auto& e : kRozu32Exports)
+        check("Rozu32.dll", e, args, e.argumentBytes == 0 ? 111 : ROZU32_E_SOURCE);
+    check("Vod32.dll", kVod32Exports[0], args, 101);
+    check("Vod32.dll", kVod32Exports[1], args, VOD32_E_SOURCE);
+    check("Vod32.dll", kVod32Exports[2], inPlace, VOD32_E_SOURCE);
+    expect(dir.holds({}), "calls on a missing source create nothing");
 }
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
@@ -263,11 +254,10 @@ void checkRozu32Bytes() {
             writeBytes(dir / "in", source);
             writeBytes(dir / "Temp.$$$", Bytes{1, 2, 3});
             const std::string what = std::string(m.name) + " on " + std::to_string(n) + " bytes";
-            expect(m.call(reinterpret_cast<void*>(0xdeadbeef), (dir / "in").c_str(),
-                          (dir / "out").c_str(), (dir / "Temp.$$$").c_str()) == ROZU32_OK &&
+            expect(m.call(reinterpret_cast<void*>(0xdeadbeef), dir["in"], dir["out"],
+                          dir["Temp.$$$"]) == ROZU32_OK &&
                        readBytes(dir / "out") == m.reference(source) &&
-                       readBytes(dir / "in") == source &&
-                       dir.names() == std::set<std::string>{"in", "out"},
+                       readBytes(dir / "in") == source && dir.holds({"in", "out"}),
                    what + " gives the reference bytes and cleans up");
 
             // In place, twice: the start again, but for the reversal pair swap
@@ -275,8 +265,7 @@ void checkRozu32Bytes() {
             const bool rotates = std::string(m.name) == "FileEncryptionLCR" && n % 2 == 1 && n >= 3;
             bool ok = true;
             for (int round = 0; round < 2; ++round)
-                ok = ok && m.call(nullptr, (dir / "in").c_str(), (dir / "in").c_str(),
-                                  (dir / "Temp.$$$").c_str()) == ROZU32_OK;
+                ok = ok && m.call(nullptr, dir["in"], dir["in"], dir["Temp.$$$"]) == ROZU32_OK;
             const Bytes twice = readBytes(dir / "in");
             expect(ok && twice == (rotates ? m.reference(m.reference(source)) : source) &&
                        (!rotates || twice != source),
@@ -308,15 +297,14 @@ void checkVod32Bytes() {
             writeBytes(dir / "in", source);
             const std::string what = "Vod32 with a " + std::to_string(key.size()) +
                                      "-byte key on " + std::to_string(n) + " bytes";
-            expect(vod.encrypt(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
-                               (dir / "Temp.$$$").c_str(), key.c_str()) == VOD32_OK &&
-                       readBytes(dir / "out") == keyed(source, key) &&
-                       dir.names() == std::set<std::string>{"in", "out"},
+            expect(vod.encrypt(nullptr, dir["in"], dir["out"], dir["Temp.$$$"], key.c_str()) ==
+                           VOD32_OK &&
+                       readBytes(dir / "out") == keyed(source, key) && dir.holds({"in", "out"}),
                    what + " follows the key stream");
-            expect(vod.encryptInPlace(nullptr, (dir / "out").c_str(), (dir / "Temp.$$$").c_str(),
-                                      key.c_str()) == VOD32_OK &&
-                       readBytes(dir / "out") == source,
-                   what + ", again in place, restores it");
+            expect(
+                vod.encryptInPlace(nullptr, dir["out"], dir["Temp.$$$"], key.c_str()) == VOD32_OK &&
+                    readBytes(dir / "out") == source,
+                what + ", again in place, restores it");
         }
     }
 }
@@ -328,18 +316,17 @@ void checkFailures() {
     for (const auto& m : methods()) {
         Folder dir;
         writeBytes(dir / "out", old);
-        expect(m.call(nullptr, (dir / "missing").c_str(), (dir / "out").c_str(),
-                      (dir / "Temp.$$$").c_str()) == ROZU32_E_SOURCE &&
-                   dir.names() == std::set<std::string>{"out"} && readBytes(dir / "out") == old,
+        expect(m.call(nullptr, dir["missing"], dir["out"], dir["Temp.$$$"]) == ROZU32_E_SOURCE &&
+                   dir.holds({"out"}) && readBytes(dir / "out") == old,
                std::string(m.name) + " on a missing source answers 1 and creates nothing");
 
         writeBytes(dir / "in", Bytes{1, 2, 3, 4});
-        ::SetFileAttributesA((dir / "out").c_str(), FILE_ATTRIBUTE_READONLY);
-        expect(m.call(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
-                      (dir / "Temp.$$$").c_str()) == ROZU32_E_DESTINATION_READ_ONLY &&
+        ::SetFileAttributesA(dir["out"], FILE_ATTRIBUTE_READONLY);
+        expect(m.call(nullptr, dir["in"], dir["out"], dir["Temp.$$$"]) ==
+                       ROZU32_E_DESTINATION_READ_ONLY &&
                    readBytes(dir / "out") == old &&
-                   (::GetFileAttributesA((dir / "out").c_str()) & FILE_ATTRIBUTE_READONLY) &&
-                   dir.names() == std::set<std::string>{"in", "out"},
+                   (::GetFileAttributesA(dir["out"]) & FILE_ATTRIBUTE_READONLY) &&
+                   dir.holds({"in", "out"}),
                std::string(m.name) + " leaves a read-only destination untouched");
     }
 
@@ -351,18 +338,14 @@ void checkFailures() {
         const Bytes source = Bytes{'a', 'b', 'c'};
         writeBytes(dir / "in", source);
         const auto& m = method("FileEncryptionC");
-        expect(m.call(nullptr, (dir / "in").c_str(), (dir / "in").c_str(), (dir / "in").c_str()) ==
-                       ROZU32_E_WORK_FILE &&
+        expect(m.call(nullptr, dir["in"], dir["in"], dir["in"]) == ROZU32_E_WORK_FILE &&
                    readBytes(dir / "in") == source,
                "a work path naming the source is refused and the source kept");
-        expect(m.call(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
-                      (dir / "out").c_str()) == ROZU32_OK &&
-                   readBytes(dir / "out") == m.reference(source) &&
-                   dir.names() == std::set<std::string>{"in", "out"},
+        expect(m.call(nullptr, dir["in"], dir["out"], dir["out"]) == ROZU32_OK &&
+                   readBytes(dir / "out") == m.reference(source) && dir.holds({"in", "out"}),
                "a work path naming the new destination keeps the result");
-        expect(m.call(nullptr, (dir / "in").c_str(), (dir / "none\\out").c_str(),
-                      (dir / "Temp.$$$").c_str()) == ROZU32_E_REPLACE &&
-                   dir.names() == std::set<std::string>{"in", "out"},
+        expect(m.call(nullptr, dir["in"], dir["none\\out"], dir["Temp.$$$"]) == ROZU32_E_REPLACE &&
+                   dir.holds({"in", "out"}),
                "a destination in a missing folder answers 6 and leaves nothing");
     }
 
@@ -373,15 +356,13 @@ void checkFailures() {
         Folder dir;
         writeBytes(dir / "in", Bytes{1, 2, 3, 4});
         writeBytes(dir / "out", old);
-        const HANDLE held = ::CreateFileA((dir / "out").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                          nullptr, OPEN_EXISTING, 0, nullptr);
-        const int32_t result = method("FileEncryptionA")
-                                   .call(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
-                                         (dir / "Temp.$$$").c_str());
+        const HANDLE held = ::CreateFileA(dir["out"], GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+        const int32_t result =
+            method("FileEncryptionA").call(nullptr, dir["in"], dir["out"], dir["Temp.$$$"]);
         ::CloseHandle(held);
         expect(held != INVALID_HANDLE_VALUE && result == ROZU32_E_REPLACE &&
-                   readBytes(dir / "out") == old &&
-                   dir.names() == std::set<std::string>{"in", "out"},
+                   readBytes(dir / "out") == old && dir.holds({"in", "out"}),
                "a destination held open elsewhere answers 6 and is kept, with no temporary left "
                "(answered " +
                    std::to_string(result) + ")");
@@ -390,27 +371,25 @@ void checkFailures() {
     const auto& vod = vod32();
     Folder dir;
     writeBytes(dir / "out", old);
-    expect(vod.encrypt(nullptr, (dir / "missing").c_str(), (dir / "out").c_str(),
-                       (dir / "Temp.$$$").c_str(), "key") == VOD32_E_SOURCE &&
-               dir.names() == std::set<std::string>{"out"},
+    expect(vod.encrypt(nullptr, dir["missing"], dir["out"], dir["Temp.$$$"], "key") ==
+                   VOD32_E_SOURCE &&
+               dir.holds({"out"}),
            "VovBCMKC on a missing source answers 1 and creates nothing");
     writeBytes(dir / "in", Bytes{1, 2, 3, 4});
-    expect(vod.encrypt(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
-                       (dir / "Temp.$$$").c_str(),
+    expect(vod.encrypt(nullptr, dir["in"], dir["out"], dir["Temp.$$$"],
                        std::string(256, 'k').c_str()) == VOD32_E_KEY_TOO_LONG &&
                readBytes(dir / "out") == old && fileExists(dir / "Temp.$$$") &&
                readBytes(dir / "Temp.$$$").empty(),
            "VovBCMKC with a 256-byte key answers 3 and leaves an empty work file");
-    ::DeleteFileA((dir / "Temp.$$$").c_str());
-    ::SetFileAttributesA((dir / "out").c_str(), FILE_ATTRIBUTE_READONLY);
-    expect(vod.encrypt(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
-                       (dir / "Temp.$$$").c_str(), "key") == VOD32_E_DESTINATION_READ_ONLY &&
-               readBytes(dir / "out") == old && dir.names() == std::set<std::string>{"in", "out"},
+    ::DeleteFileA(dir["Temp.$$$"]);
+    ::SetFileAttributesA(dir["out"], FILE_ATTRIBUTE_READONLY);
+    expect(vod.encrypt(nullptr, dir["in"], dir["out"], dir["Temp.$$$"], "key") ==
+                   VOD32_E_DESTINATION_READ_ONLY &&
+               readBytes(dir / "out") == old && dir.holds({"in", "out"}),
            "VovBCMKC leaves a read-only destination untouched");
-    ::SetFileAttributesA((dir / "out").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    expect(vod.encrypt(nullptr, (dir / "in").c_str(), (dir / "out").c_str(),
-                       (dir / "Temp.$$$").c_str(), "key") == VOD32_OK &&
-               (::GetFileAttributesA((dir / "out").c_str()) & FILE_ATTRIBUTE_HIDDEN),
+    ::SetFileAttributesA(dir["out"], FILE_ATTRIBUTE_HIDDEN);
+    expect(vod.encrypt(nullptr, dir["in"], dir["out"], dir["Temp.$$$"], "key") == VOD32_OK &&
+               (::GetFileAttributesA(dir["out"]) & FILE_ATTRIBUTE_HIDDEN),
            "a replaced destination keeps its hidden attribute");
 }
 
@@ -429,12 +408,10 @@ void checkJapaneseNames() {
     writeBytes(file, source);
     const auto& m = method("FileEncryptionLCR");
     expect(m.call(nullptr, file.c_str(), file.c_str(), work.c_str()) == ROZU32_OK &&
-               readBytes(file) == m.reference(source) &&
-               dir.names() == std::set<std::string>{fileName},
+               readBytes(file) == m.reference(source) && dir.holds({fileName}),
            "FileEncryptionLCR in place on a Japanese file name");
     expect(vod32().encryptInPlace(nullptr, file.c_str(), work.c_str(), "\x8c\xae") == VOD32_OK &&
-               readBytes(file) == keyed(m.reference(source), "\x8c\xae") &&
-               dir.names() == std::set<std::string>{fileName},
+               readBytes(file) == keyed(m.reference(source), "\x8c\xae") && dir.holds({fileName}),
            "VovBCMKCL in place on a Japanese file name with a Japanese key");
     // The name on disk is the one the code page gives, not its bytes read
     // some other way.
