@@ -350,7 +350,10 @@ int sweepLeftovers(int dirFd, std::string_view keep) {
 }
 
 mode_t restoredMode(mode_t stored) {
-    return stored & 0777 & ~processUmask();
+    // Read once: an extraction asks for every file and folder, and nothing of
+    // ours changes the umask while it runs.
+    static const mode_t mask = processUmask();
+    return stored & 0777 & ~mask;
 }
 
 }  // namespace dozo::fileio
