@@ -64,8 +64,14 @@ inline void writeBytes(const fs::path& path, const Bytes& data) {
     dozo::test::writeFile(path, data);
 }
 void writeText(const fs::path& path, const std::string& text);
+inline std::string readText(const fs::path& path) {
+    const Bytes bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
 Bytes sampleText(std::size_t size, unsigned seed = 1);
-Bytes sampleBinary(std::size_t size, unsigned seed = 1);
+inline Bytes sampleBinary(std::size_t size, unsigned seed = 1) {
+    return dozo::test::randomBytes(size, seed);
+}
 void setMtime(const fs::path& path, std::int64_t seconds);
 std::int64_t mtimeOf(const fs::path& path);
 
@@ -74,6 +80,21 @@ std::vector<std::string> listTree(const fs::path& root);
 
 // Runs a shell command; its exit status.
 int shell(const std::string& command);
+
+// Packs names (relative to folder, as one shell word list) into archive with
+// jlha and options such as "-c2o7"; its exit status.
+int jlhaPack(const fs::path& folder, const fs::path& archive, const std::string& options,
+             const std::string& names);
+// jlha's options for a header level and method ("5".."7", or "z" to store).
+std::string jlhaOptions(int level, const std::string& method);
+
+// The method of an archive's first entry ("-lh5-"); empty when there is none.
+std::string firstMethod(const fs::path& archive);
+
+// A file under data/.
+inline fs::path testData(const std::string& relative) {
+    return fs::path(UNLHA32_TEST_DATA) / relative;
+}
 
 // One command line (or "--check PATH") run by unlha32_call in a process of its
 // own under strace with the given options (e.g. "-e inject=read:error=EIO").

@@ -61,7 +61,7 @@ TEST_F(ExtractFault, DiskFullMidWriteLeavesNoPartialFile) {
 }
 
 TEST_F(ExtractFault, FolderTimesThatCannotBeSetAreWarnings) {
-    const fs::path seed = fs::path(UNLHA32_TEST_DATA) / "seed-lh5.lzh";
+    const fs::path seed = testData("seed-lh5.lzh");
     const Child child = runTraced("-e inject=fchmod,utimensat:error=EPERM",
                                   "x -a1 " + arg(seed) + " " + arg(dir_ / "out"));
     EXPECT_EQ(child.code, UNLHA_OK) << child.errors;
@@ -83,7 +83,7 @@ TEST_F(ExtractFault, FoldersOfAFailedEntryAreRemovedWhereTheyWereMade) {
     // The entry d1/d2/f makes both folders, then its first write fails. While
     // the writer is held at that write, d1 becomes a link to a folder outside
     // that holds an empty d2 of its own: the clean-up must not remove it.
-    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "valid" / "nested-file.lzh";
+    const fs::path archive = testData("valid/nested-file.lzh");
     const fs::path dest = dir_ / "dest";
     const fs::path outside = dir_ / "outside";
     fs::create_directories(dest);

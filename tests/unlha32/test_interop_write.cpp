@@ -1,4 +1,4 @@
-// Archives we write, checked by other programs: lhasa (`lha`), 7-Zip (`7zz`)
+// Archives we write, checked by other programs: lhasa, jlha, 7-Zip (`7zz`)
 // and bsdtar must list and test them without complaint and extract every file
 // byte for byte, with every folder (the empty one included). A peer that is
 // not installed skips its cases.

@@ -20,7 +20,6 @@ class ReadError : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
-        config_ = std::make_unique<ConfigHome>();
     }
 
     // Three stored entries a, b, c; the header of b starts headerOfB bytes
@@ -44,7 +43,7 @@ protected:
     }
 
     TempDir dir_;
-    std::unique_ptr<ConfigHome> config_;
+    ConfigHome config_;
     fs::path archive_ = dir_ / "x.lzh";
     Bytes original_;
 };

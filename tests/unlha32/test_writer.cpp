@@ -85,19 +85,6 @@ std::vector<RawHeader> parseHeaders(const Bytes& a) {
     return out;
 }
 
-int memfdWith(const Bytes& data) {
-    const int fd = ::memfd_create("in", 0);
-    EXPECT_EQ(::write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
-    ::lseek(fd, 0, SEEK_SET);
-    return fd;
-}
-
-Bytes contents(int fd) {
-    Bytes out(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)));
-    EXPECT_EQ(::pread(fd, out.data(), out.size(), 0), static_cast<ssize_t>(out.size()));
-    return out;
-}
-
 class Writer : public ::testing::Test {
 protected:
     void SetUp() override { fd_ = ::memfd_create("archive", 0); }
@@ -135,14 +122,16 @@ TEST_F(Writer, FileHeaderLayout) {
     EXPECT_TRUE(h.headerCrcOk);
     ASSERT_FALSE(h.exts.empty());
     EXPECT_EQ(h.exts[0].type, 0x00) << "header CRC comes first";
-    ASSERT_TRUE(h.find(0x01));
-    EXPECT_EQ(h.find(0x01)->data, "file.txt");
-    ASSERT_TRUE(h.find(0x02));
-    EXPECT_EQ(h.find(0x02)->data, "dir\xFFsub\xFF");
-    ASSERT_TRUE(h.find(0x50));
-    EXPECT_EQ(le(Bytes(h.find(0x50)->data.begin(), h.find(0x50)->data.end()), 0, 2), 0100640u);
-    ASSERT_TRUE(h.find(0x51));
-    EXPECT_EQ(h.find(0x51)->data, std::string("\x64\x00\xE8\x03", 4)) << "gid then uid";
+    const std::pair<std::uint8_t, std::string> records[] = {
+        {0x01, "file.txt"},
+        {0x02, "dir\xFFsub\xFF"},
+        {0x50, "\xA0\x81"},                          // 0100640
+        {0x51, std::string("\x64\x00\xE8\x03", 4)},  // gid then uid
+    };
+    for (const auto& [type, data] : records) {
+        ASSERT_TRUE(h.find(type)) << int(type);
+        EXPECT_EQ(h.find(type)->data, data) << int(type);
+    }
     EXPECT_FALSE(h.find(0x46)) << "code page 932 names carry no code-page record";
 
     const auto entries = readArchive(a);
@@ -300,10 +289,6 @@ TEST_F(Writer, AppendsAfterExistingBytesAndTruncatesStaleTail) {
     EXPECT_EQ(::lseek(fd_, 0, SEEK_CUR), static_cast<off_t>(all.size()));
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Writer, LargeFilesSplitIntoSegmentsStillDecodeExactly) {
     // Several segments with matches across their seams, ending off a segment boundary.
     Bytes data = textData(3 << 20, 21);
@@ -322,10 +307,6 @@ TEST_F(Writer, LargeFilesSplitIntoSegmentsStillDecodeExactly) {
         EXPECT_EQ(archiveOf(data, m), a) << "segmenting must not depend on thread timing";
     }
 }
-
-}  // namespace
-
-namespace {
 
 // The writer keeps its buffers from file to file; nothing an earlier file left
 // in them may change how a later one is compressed.
