@@ -127,8 +127,9 @@ int jlhaPack(const fs::path& folder, const fs::path& archive, const std::string&
                  " >/dev/null 2>&1");
 }
 
-std::string jlhaOptions(int level, const std::string& method) {
-    return "-c" + std::to_string(level) + (method == "z" ? method : "o" + method);
+std::string jlhaOptions(int level, char method) {
+    return "-c" + std::to_string(level) +
+           (method == '0' ? std::string("z") : std::string("o") + method);
 }
 
 std::string firstMethod(const fs::path& archive) {

@@ -85,8 +85,8 @@ int shell(const std::string& command);
 // jlha and options such as "-c2o7"; its exit status.
 int jlhaPack(const fs::path& folder, const fs::path& archive, const std::string& options,
              const std::string& names);
-// jlha's options for a header level and method ("5".."7", or "z" to store).
-std::string jlhaOptions(int level, const std::string& method);
+// jlha's options for a header level and method: '5'..'7', or '0' to store.
+std::string jlhaOptions(int level, char method);
 
 // The method of an archive's first entry ("-lh5-"); empty when there is none.
 std::string firstMethod(const fs::path& archive);
