@@ -32,11 +32,8 @@ std::vector<Line> parseListing(const std::string& text) {
     while (std::getline(in, row)) {
         Line l;
         std::istringstream fields(row);
-        std::getline(fields, l.size, '\t');
-        std::getline(fields, l.packed, '\t');
-        std::getline(fields, l.method, '\t');
-        std::getline(fields, l.crc, '\t');
-        std::getline(fields, l.date, '\t');
+        for (std::string* field : {&l.size, &l.packed, &l.method, &l.crc, &l.date})
+            std::getline(fields, *field, '\t');
         std::getline(fields, l.name);
         lines.push_back(l);
     }
