@@ -2,6 +2,8 @@
 // The real libunlha32.so, loaded from the build tree by full path as the
 // application loads it, and the small things every test of it needs.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -114,5 +116,16 @@ std::string tracedCommand(const std::string& straceOptions, const std::string& c
 
 // Whether strace can fail a system call here (it cannot without ptrace).
 bool straceCanInject(const fs::path& scratch);
+
+// For tests that fail a child's system calls: skipped where strace cannot.
+class TracedTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
+    }
+
+    TempDir dir_;
+    ConfigHome config_;
+};
 
 }  // namespace unlhatest

@@ -87,8 +87,7 @@ TEST(ExtractNames, CodePage932AndMarkedUtf8) {
         const fs::path archive = testData("valid/" + std::string(c.file) + ".lzh");
         const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "out"));
         ASSERT_EQ(r.code, UNLHA_OK) << c.file << ": " << r.reason;
-        const std::string good = "A good entry.\n";
-        EXPECT_EQ(readBytes(dir / "out" / c.entry), Bytes(good.begin(), good.end())) << c.file;
+        EXPECT_EQ(readText(dir / "out" / c.entry), "A good entry.\n") << c.file;
     }
 }
 
@@ -153,7 +152,7 @@ TEST_F(Extract, ExistingFilesAreKeptUnlessTheSettingSaysOtherwise) {
     Result r = extractTo(out.string() + "/");
     EXPECT_EQ(r.code, UNLHA_ERROR_SKIPPED);
     EXPECT_NE(r.reason.find("1"), std::string::npos) << r.reason;
-    EXPECT_EQ(readBytes(out / "a.txt"), (Bytes{'m', 'i', 'n', 'e', '\n'}));
+    EXPECT_EQ(readText(out / "a.txt"), "mine\n");
     // Everything else was still extracted.
     EXPECT_EQ(readBytes(out / "d" / "sub" / "c.txt"), readBytes(dir / "d" / "sub" / "c.txt"));
 
@@ -207,7 +206,7 @@ TEST_F(Extract, PlantedSymlinkFileIsReplacedNotWrittenThrough) {
     EXPECT_EQ(extractTo(out).code, UNLHA_OK);
     EXPECT_FALSE(fs::is_symlink(out / "a.txt"));
     EXPECT_EQ(readBytes(out / "a.txt"), readBytes(dir / "a.txt"));
-    EXPECT_EQ(readBytes(victim), (Bytes{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's', '\n'}));
+    EXPECT_EQ(readText(victim), "precious\n");
 }
 
 TEST_F(Extract, FolderWhereAFileBelongsIsAnError) {

@@ -15,12 +15,8 @@
 namespace unlhatest {
 namespace {
 
-class ExtractFault : public ::testing::Test {
+class ExtractFault : public TracedTest {
 protected:
-    void SetUp() override {
-        if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
-    }
-
     // A sanitizer runtime writes to the log descriptor itself; an injected
     // write fault then lands in the runtime instead of the archiver.
     static bool writesAreTheRuntimes() {
@@ -30,9 +26,6 @@ protected:
         return false;
 #endif
     }
-
-    TempDir dir_;
-    ConfigHome config_;
 };
 
 TEST_F(ExtractFault, DiskFullMidWriteLeavesNoPartialFile) {
