@@ -159,8 +159,7 @@ Child runTraced(const std::string& straceOptions, const std::string& commandLine
     while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) child.output += buffer;
     const int status = ::pclose(pipe);
     child.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const Bytes text = readBytes(errors);
-    child.errors.assign(text.begin(), text.end());
+    child.errors = readText(errors);
     return child;
 }
 
