@@ -2,6 +2,9 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/types.h>
+
+#include <cstddef>
 
 #include "dozo/fileio/sys.h"
 
@@ -33,6 +36,23 @@ inline void withoutUnnamedTemporaries(fileio::SysCalls& calls) {
         }
         return ::openat(dirFd, name, flags, mode);
     };
+}
+
+// A stand-in for any system call: it fails with Error. Assign it to a table
+// entry (calls.fsync = failing<EIO>) and the entry's type picks the signature.
+template <int Error, class R, class... Args>
+R failing(Args...) {
+    errno = Error;
+    return -1;
+}
+
+// Every third call through these is interrupted (the first included); the
+// others move at most Cap bytes. Real is the call to pass on to.
+inline int flakyCalls = 0;
+template <auto Real, std::size_t Cap, class Buffer, class... Offset>
+ssize_t flaky(int fd, Buffer buf, size_t n, Offset... at) {
+    if (flakyCalls++ % 3 == 0) return failing<EINTR, ssize_t>();
+    return Real(fd, buf, n < Cap ? n : Cap, at...);
 }
 
 }  // namespace dozo::test

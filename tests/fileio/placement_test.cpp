@@ -36,11 +36,6 @@ int place(const TempDir& dir, const std::string& name, const Bytes& content, Exi
     return p.place(existing);
 }
 
-bool isLink(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
 TEST(Placement, ReplacesOrNeverClobbersOnEveryFileSystem) {
     enum What { nothing, file, link };
     for (bool named : {false, true}) {
@@ -62,7 +57,7 @@ TEST(Placement, ReplacesOrNeverClobbersOnEveryFileSystem) {
                 const bool refused = existing == Existing::keep && there != nothing;
                 EXPECT_EQ(place(dir, "f", hex("02 03"), existing), refused ? EEXIST : 0);
                 EXPECT_EQ(listDir(dir.path()), names);
-                EXPECT_EQ(isLink(dir / "f"), refused && there == link);
+                EXPECT_EQ(std::filesystem::is_symlink(dir / "f"), refused && there == link);
                 EXPECT_EQ(readFile(dir / "f"), refused ? hex("01") : hex("02 03"));
                 if (there == link) {
                     EXPECT_EQ(readFile(dir / "target"), hex("01"));
@@ -201,26 +196,12 @@ TEST(Placement, SignalHandlerRemovesNamedTemporariesOnly) {
 
 TEST(Io, ResumesInterruptedAndShortTransfers) {
     Fault fault;
-    static int calls;
-    calls = 0;
-    // Every third call is interrupted, the others move at most 7 bytes.
+    flakyCalls = 0;
     auto& c = fault.calls();
-    c.read = [](int fd, void* b, size_t n) -> ssize_t {
-        if (calls++ % 3 == 0) return errno = EINTR, -1;
-        return ::read(fd, b, n < 7 ? n : 7);
-    };
-    c.pread = [](int fd, void* b, size_t n, off_t at) -> ssize_t {
-        if (calls++ % 3 == 0) return errno = EINTR, -1;
-        return ::pread(fd, b, n < 7 ? n : 7, at);
-    };
-    c.write = [](int fd, const void* b, size_t n) -> ssize_t {
-        if (calls++ % 3 == 0) return errno = EINTR, -1;
-        return ::write(fd, b, n < 7 ? n : 7);
-    };
-    c.pwrite = [](int fd, const void* b, size_t n, off_t at) -> ssize_t {
-        if (calls++ % 3 == 0) return errno = EINTR, -1;
-        return ::pwrite(fd, b, n < 7 ? n : 7, at);
-    };
+    c.read = flaky<::read, 7>;
+    c.pread = flaky<::pread, 7>;
+    c.write = flaky<::write, 7>;
+    c.pwrite = flaky<::pwrite, 7>;
     for (off_t at : {fileio::kAtPosition, off_t{5}}) {
         SCOPED_TRACE(at);
         TempDir dir;

@@ -106,15 +106,8 @@ TEST(Replacement, RetriesInterruptedAndPartialWrites) {
     TempDir dir;
     const Bytes data = randomBytes(10000, 1);
     Fault fault;
-    static int calls;
-    calls = 0;
-    fault.calls().write = [](int fd, const void* buf, size_t n) -> ssize_t {
-        if (calls++ % 3 == 0) {
-            errno = EINTR;
-            return -1;
-        }
-        return ::write(fd, buf, n < 999 ? n : 999);
-    };
+    flakyCalls = 0;
+    fault.calls().write = flaky<::write, 999>;
     EXPECT_EQ(replace(dir / "f", data), Status::ok);
     EXPECT_EQ(readFile(dir / "f"), data);
 }
@@ -128,35 +121,14 @@ TEST(Replacement, FailuresLeaveTheDestinationAsItWas) {
         Status status;
     };
     const Case cases[] = {
-        {"disk full",
-         [](fileio::SysCalls& c) {
-             c.write = [](int, const void*, size_t) -> ssize_t {
-                 errno = ENOSPC;
-                 return -1;
-             };
-         },
-         Status::write},
+        {"disk full", [](fileio::SysCalls& c) { c.write = failing<ENOSPC>; }, Status::write},
         {"write returns nothing",
          [](fileio::SysCalls& c) {
              c.write = [](int, const void*, size_t) -> ssize_t { return 0; };
          },
          Status::write},
-        {"fsync fails",
-         [](fileio::SysCalls& c) {
-             c.fsync = [](int) {
-                 errno = EIO;
-                 return -1;
-             };
-         },
-         Status::write},
-        {"rename fails",
-         [](fileio::SysCalls& c) {
-             c.renameat = [](int, const char*, int, const char*) {
-                 errno = EXDEV;
-                 return -1;
-             };
-         },
-         Status::replace},
+        {"fsync fails", [](fileio::SysCalls& c) { c.fsync = failing<EIO>; }, Status::write},
+        {"rename fails", [](fileio::SysCalls& c) { c.renameat = failing<EXDEV>; }, Status::replace},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -183,10 +155,7 @@ TEST(Replacement, NamedTemporaryFallbackLeavesNothingBehind) {
     EXPECT_EQ(replace(dir / "f", hex("02 03")), Status::ok);
     EXPECT_EQ(readFile(dir / "f"), hex("02 03"));
     EXPECT_EQ(modeOf(dir / "f"), 0640u);
-    fault.calls().renameat = [](int, const char*, int, const char*) {
-        errno = EIO;
-        return -1;
-    };
+    fault.calls().renameat = failing<EIO>;
     EXPECT_EQ(replace(dir / "f", hex("04")), Status::replace);
     EXPECT_EQ(readFile(dir / "f"), hex("02 03"));
     EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});

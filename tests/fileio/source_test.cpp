@@ -78,24 +78,13 @@ TEST(Source, RetriesInterruptedAndPartialReadsButReportsErrors) {
     Source source;
     ASSERT_EQ(source.open((dir / "f").c_str()), Status::ok);
     Fault fault;
-    static int calls;
-    calls = 0;
-    // Interrupted first, then seven bytes at a time.
-    fault.calls().pread = [](int fd, void* buf, size_t n, off_t offset) -> ssize_t {
-        if (calls++ == 0) {
-            errno = EINTR;
-            return -1;
-        }
-        return ::pread(fd, buf, n < 7 ? n : 7, offset);
-    };
+    flakyCalls = 0;
+    fault.calls().pread = flaky<::pread, 7>;
     Bytes got(5000);
     ASSERT_EQ(source.readAt(0, got.data(), got.size()), Status::ok);
     EXPECT_EQ(got, data);
 
-    fault.calls().pread = [](int, void*, size_t, off_t) -> ssize_t {
-        errno = EIO;
-        return -1;
-    };
+    fault.calls().pread = failing<EIO>;
     EXPECT_EQ(source.readAt(0, got.data(), got.size()), Status::read);
 }
 

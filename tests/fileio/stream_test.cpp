@@ -20,17 +20,21 @@ struct Streamed {
     std::vector<std::pair<std::int64_t, std::size_t>> blocks;  // (offset, size) as handed out
 };
 
-template <class Stream, class Change>
-Streamed stream(const std::string& from, const std::string& to, Stream walk, Change change) {
+enum Direction { forward, backward };
+
+template <class Change>
+Streamed stream(const std::string& from, const std::string& to, Direction way, Change change) {
     Streamed out{};
     Source source;
     Replacement result;
     if ((out.status = source.open(from.c_str())) != Status::ok) return out;
     if ((out.status = result.open(to.c_str())) != Status::ok) return out;
-    out.status = walk(source, result, [&](unsigned char* block, std::size_t n, std::int64_t at) {
+    const auto record = [&](unsigned char* block, std::size_t n, std::int64_t at) {
         out.blocks.emplace_back(at, n);
         change(block, n);
-    });
+    };
+    out.status = way == forward ? fileio::streamForward(source, result, record)
+                                : fileio::streamBackward(source, result, record);
     if (out.status == Status::ok) out.status = result.commit();
     return out;
 }
@@ -44,10 +48,8 @@ TEST(Stream, ForwardHandsOutEveryBlockInOrder) {
         TempDir dir;
         const Bytes data = randomBytes(n, 1);
         writeFile(dir / "in", data);
-        const Streamed s = stream(
-            dir / "in", dir / "out",
-            [](Source& src, Replacement& r, auto f) { return fileio::streamForward(src, r, f); },
-            [](unsigned char* b, std::size_t k) {
+        const Streamed s =
+            stream(dir / "in", dir / "out", forward, [](unsigned char* b, std::size_t k) {
                 for (std::size_t i = 0; i < k; ++i) b[i] ^= 0x5a;
             });
         ASSERT_EQ(s.status, Status::ok);
@@ -70,10 +72,8 @@ TEST(Stream, BackwardReversedBlocksGiveTheReversedFile) {
         TempDir dir;
         const Bytes data = randomBytes(n, 2);
         writeFile(dir / "in", data);
-        const Streamed s = stream(
-            dir / "in", dir / "out",
-            [](Source& src, Replacement& r, auto f) { return fileio::streamBackward(src, r, f); },
-            [](unsigned char* b, std::size_t k) { std::reverse(b, b + k); });
+        const Streamed s = stream(dir / "in", dir / "out", backward,
+                                  [](unsigned char* b, std::size_t k) { std::reverse(b, b + k); });
         ASSERT_EQ(s.status, Status::ok);
         EXPECT_EQ(readFile(dir / "out"), Bytes(data.rbegin(), data.rend()));
         for (std::size_t i = 0; i + 1 < s.blocks.size(); ++i)
@@ -95,10 +95,7 @@ TEST(Stream, AReadErrorStopsTheStreamAndKeepsTheDestination) {
         }
         return ::pread(fd, buf, n, at);
     };
-    const Streamed s = stream(
-        dir / "in", dir / "out",
-        [](Source& src, Replacement& r, auto f) { return fileio::streamForward(src, r, f); },
-        [](unsigned char*, std::size_t) {});
+    const Streamed s = stream(dir / "in", dir / "out", forward, [](unsigned char*, std::size_t) {});
     EXPECT_EQ(s.status, Status::read);
     EXPECT_EQ(s.blocks.size(), 1u);
     EXPECT_EQ(readFile(dir / "out"), hex("01 02"));

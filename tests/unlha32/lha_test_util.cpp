@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <random>
 
 #include "lha/crc16.h"
@@ -31,13 +29,6 @@ Bytes textData(std::size_t size, std::uint32_t seed) {
         out.insert(out.end(), w, w + std::strlen(w));
     }
     out.resize(size);
-    return out;
-}
-
-Bytes binaryData(std::size_t size, std::uint32_t seed) {
-    std::mt19937 rng(seed);
-    Bytes out(size);
-    for (auto& b : out) b = static_cast<std::uint8_t>(rng());
     return out;
 }
 
@@ -90,39 +81,33 @@ std::vector<ReadEntry> readArchive(const Bytes& archive, const char* hdrcharset)
     return entries;
 }
 
-namespace {
-
-Bytes writeThroughFd(const std::function<void(unlha::ArchiveWriter&)>& body) {
-    const int fd = ::memfd_create("lhatest", 0);
-    EXPECT_GE(fd, 0);
-    {
-        unlha::ArchiveWriter w(fd);
-        body(w);
-        EXPECT_TRUE(w.finish()) << w.error();
-    }
-    Bytes out(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)));
-    EXPECT_EQ(::pread(fd, out.data(), out.size(), 0), static_cast<ssize_t>(out.size()));
-    ::close(fd);
-    return out;
-}
-
 int memfdWith(const Bytes& data) {
-    const int fd = ::memfd_create("lhainput", 0);
+    const int fd = ::memfd_create("lhatest", 0);
     EXPECT_EQ(::write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
     ::lseek(fd, 0, SEEK_SET);
     return fd;
 }
 
-}  // namespace
+Bytes contents(int fd) {
+    Bytes out(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)));
+    EXPECT_EQ(::pread(fd, out.data(), out.size(), 0), static_cast<ssize_t>(out.size()));
+    return out;
+}
 
 Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used) {
-    return writeThroughFd([&](unlha::ArchiveWriter& w) {
-        const int in = memfdWith(data);
+    const int fd = memfdWith({});
+    const int in = memfdWith(data);
+    {
+        unlha::ArchiveWriter w(fd);
         unlha::EntryInfo e{"f.bin", false, 0100644, 1700000000, 0, 0};
         EXPECT_TRUE(w.addFile(e, in, static_cast<std::int64_t>(data.size()), method)) << w.error();
         if (used) *used = w.lastMethod();
-        ::close(in);
-    });
+        EXPECT_TRUE(w.finish()) << w.error();
+    }
+    const Bytes out = contents(fd);
+    ::close(in);
+    ::close(fd);
+    return out;
 }
 
 Bytes wrapRaw(const Bytes& packed, const Bytes& original, unlha::Method method) {

@@ -22,7 +22,9 @@ using dozo::test::writeFile;
 
 // Deterministic sample data.
 Bytes textData(std::size_t size, std::uint32_t seed = 1);
-Bytes binaryData(std::size_t size, std::uint32_t seed = 1);  // hard to compress
+inline Bytes binaryData(std::size_t size, std::uint32_t seed = 1) {  // hard to compress
+    return dozo::test::randomBytes(size, seed);
+}
 Bytes ffRichData(std::size_t size);
 
 struct ReadEntry {
@@ -39,6 +41,10 @@ std::vector<ReadEntry> readArchive(const Bytes& archive, const char* hdrcharset 
 
 // The raw compressed stream wrapped in a one-entry archive, for decoding by libarchive.
 Bytes wrapRaw(const Bytes& packed, const Bytes& original, unlha::Method method);
+
+// A memory file holding data, its offset at the start; and all a descriptor holds.
+int memfdWith(const Bytes& data);
+Bytes contents(int fd);
 
 // Archive holding `data` as "f.bin", written through ArchiveWriter.
 Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used = nullptr);

@@ -92,13 +92,6 @@ Bytes sampleText(std::size_t size, unsigned seed) {
     return out;
 }
 
-Bytes sampleBinary(std::size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes out(size);
-    for (auto& b : out) b = static_cast<std::uint8_t>(rng());
-    return out;
-}
-
 void setMtime(const fs::path& path, std::int64_t seconds) {
     const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
@@ -128,6 +121,22 @@ int shell(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int jlhaPack(const fs::path& folder, const fs::path& archive, const std::string& options,
+             const std::string& names) {
+    return shell("cd " + arg(folder) + " && jlha " + options + " " + arg(archive) + " " + names +
+                 " >/dev/null 2>&1");
+}
+
+std::string jlhaOptions(int level, char method) {
+    return "-c" + std::to_string(level) +
+           (method == '0' ? std::string("z") : std::string("o") + method);
+}
+
+std::string firstMethod(const fs::path& archive) {
+    const Bytes bytes = readBytes(archive);
+    return bytes.size() < 8 ? "" : std::string(bytes.begin() + 2, bytes.begin() + 7);
+}
+
 std::string tracedCommand(const std::string& straceOptions, const std::string& commandLine,
                           const std::string& traceFile, unsigned long outputSize) {
     // LeakSanitizer cannot run under ptrace: sanitizer builds trace without it.
@@ -150,8 +159,7 @@ Child runTraced(const std::string& straceOptions, const std::string& commandLine
     while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) child.output += buffer;
     const int status = ::pclose(pipe);
     child.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const Bytes text = readBytes(errors);
-    child.errors.assign(text.begin(), text.end());
+    child.errors = readText(errors);
     return child;
 }
 

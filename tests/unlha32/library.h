@@ -2,6 +2,8 @@
 // The real libunlha32.so, loaded from the build tree by full path as the
 // application loads it, and the small things every test of it needs.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -64,8 +66,14 @@ inline void writeBytes(const fs::path& path, const Bytes& data) {
     dozo::test::writeFile(path, data);
 }
 void writeText(const fs::path& path, const std::string& text);
+inline std::string readText(const fs::path& path) {
+    const Bytes bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
 Bytes sampleText(std::size_t size, unsigned seed = 1);
-Bytes sampleBinary(std::size_t size, unsigned seed = 1);
+inline Bytes sampleBinary(std::size_t size, unsigned seed = 1) {
+    return dozo::test::randomBytes(size, seed);
+}
 void setMtime(const fs::path& path, std::int64_t seconds);
 std::int64_t mtimeOf(const fs::path& path);
 
@@ -74,6 +82,21 @@ std::vector<std::string> listTree(const fs::path& root);
 
 // Runs a shell command; its exit status.
 int shell(const std::string& command);
+
+// Packs names (relative to folder, as one shell word list) into archive with
+// jlha and options such as "-c2o7"; its exit status.
+int jlhaPack(const fs::path& folder, const fs::path& archive, const std::string& options,
+             const std::string& names);
+// jlha's options for a header level and method: '5'..'7', or '0' to store.
+std::string jlhaOptions(int level, char method);
+
+// The method of an archive's first entry ("-lh5-"); empty when there is none.
+std::string firstMethod(const fs::path& archive);
+
+// A file under data/.
+inline fs::path testData(const std::string& relative) {
+    return fs::path(UNLHA32_TEST_DATA) / relative;
+}
 
 // One command line (or "--check PATH") run by unlha32_call in a process of its
 // own under strace with the given options (e.g. "-e inject=read:error=EIO").
@@ -93,5 +116,16 @@ std::string tracedCommand(const std::string& straceOptions, const std::string& c
 
 // Whether strace can fail a system call here (it cannot without ptrace).
 bool straceCanInject(const fs::path& scratch);
+
+// For tests that fail a child's system calls: skipped where strace cannot.
+class TracedTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
+    }
+
+    TempDir dir_;
+    ConfigHome config_;
+};
 
 }  // namespace unlhatest

@@ -25,9 +25,9 @@ std::vector<Shape> shapes() {
         runs.push_back(static_cast<std::uint8_t>((i / 1000) & 1 ? 'a' : 'b'));
     Bytes period;  // repeats just inside and just beyond each dictionary size
     const Bytes unit = binaryData(70000, 3);
-    for (int k = 0; k < 3; ++k) period.insert(period.end(), unit.begin(), unit.begin() + 8190);
-    for (int k = 0; k < 3; ++k) period.insert(period.end(), unit.begin(), unit.begin() + 32767);
-    for (int k = 0; k < 3; ++k) period.insert(period.end(), unit.begin(), unit.end());
+    for (const long length : {8190L, 32767L, 70000L})
+        for (int k = 0; k < 3; ++k)
+            period.insert(period.end(), unit.begin(), unit.begin() + length);
     Bytes twoSymbols;
     for (int i = 0; i < 5000; ++i) twoSymbols.push_back(i % 3 ? 'x' : 'y');
     return {

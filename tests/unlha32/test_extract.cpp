@@ -3,7 +3,6 @@
 // planted links, modes, times and destination spellings.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "library.h"
@@ -34,7 +33,7 @@ void expectSameFiles(const fs::path& expected, const fs::path& actual) {
 }
 
 struct JlhaCase {
-    const char* method;  // jlha's o5/o6/o7, or z for stored
+    char method;  // '5'..'7', or '0' for stored
     int level;
 };
 
@@ -46,16 +45,15 @@ TEST_P(JlhaInterop, ExtractsByteIdentical) {
     ConfigHome config;
     makeTree(dir / "src");
     const fs::path archive = dir / "peer.lzh";
-    const std::string option = std::string("-c") + std::to_string(c.level) +
-                               (c.method[0] == 'z' ? "z" : std::string("o") + c.method);
-    ASSERT_EQ(shell("cd " + arg(dir / "src") + " && jlha " + option + " " + arg(archive) +
-                    " text.txt random.bin ff.bin empty.dat docs empty-folder >/dev/null 2>&1"),
+    ASSERT_EQ(jlhaPack(dir / "src", archive, jlhaOptions(c.level, c.method),
+                       "text.txt random.bin ff.bin empty.dat docs empty-folder"),
               0);
     ASSERT_NE(library().checkArchive(archive.c_str(), 1), 0);
-    // The header names the method we asked jlha for.
+    // The header has the level and method we asked jlha for.
     const Bytes bytes = readBytes(archive);
     ASSERT_GT(bytes.size(), 21u);
     EXPECT_EQ(bytes[20], c.level);
+    EXPECT_EQ(firstMethod(archive), std::string("-lh") + c.method + "-");
 
     const Result r = run("x -a1 " + arg(archive) + " " + arg((dir / "out").string() + "\\"));
     ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
@@ -63,14 +61,13 @@ TEST_P(JlhaInterop, ExtractsByteIdentical) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MethodsAndLevels, JlhaInterop,
-                         ::testing::Values(JlhaCase{"5", 0}, JlhaCase{"5", 1}, JlhaCase{"5", 2},
-                                           JlhaCase{"6", 0}, JlhaCase{"6", 1}, JlhaCase{"6", 2},
-                                           JlhaCase{"7", 0}, JlhaCase{"7", 1}, JlhaCase{"7", 2},
-                                           JlhaCase{"z", 2}),
+                         ::testing::Values(JlhaCase{'5', 0}, JlhaCase{'5', 1}, JlhaCase{'5', 2},
+                                           JlhaCase{'6', 0}, JlhaCase{'6', 1}, JlhaCase{'6', 2},
+                                           JlhaCase{'7', 0}, JlhaCase{'7', 1}, JlhaCase{'7', 2},
+                                           JlhaCase{'0', 2}),
                          [](const auto& test) {
-                             return std::string(test.param.method[0] == 'z' ? "lh0" : "lh") +
-                                    (test.param.method[0] == 'z' ? "" : test.param.method) +
-                                    "_level" + std::to_string(test.param.level);
+                             return std::string("lh") + test.param.method + "_level" +
+                                    std::to_string(test.param.level);
                          });
 
 struct NamedCase {
@@ -87,12 +84,10 @@ TEST(ExtractNames, CodePage932AndMarkedUtf8) {
     for (const NamedCase& c : cases) {
         TempDir dir;
         ConfigHome config;
-        const fs::path archive =
-            fs::path(UNLHA32_TEST_DATA) / "valid" / (std::string(c.file) + ".lzh");
+        const fs::path archive = testData("valid/" + std::string(c.file) + ".lzh");
         const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "out"));
         ASSERT_EQ(r.code, UNLHA_OK) << c.file << ": " << r.reason;
-        const std::string good = "A good entry.\n";
-        EXPECT_EQ(readBytes(dir / "out" / c.entry), Bytes(good.begin(), good.end())) << c.file;
+        EXPECT_EQ(readText(dir / "out" / c.entry), "A good entry.\n") << c.file;
     }
 }
 
@@ -101,13 +96,13 @@ TEST(ExtractNames, ModeWithoutSpecialBitsAndTime) {
     ::umask(022);
     TempDir dir;
     ConfigHome config;
-    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "valid" / "cp932-level2.lzh";
+    const fs::path archive = testData("valid/cp932-level2.lzh");
     ASSERT_EQ(run("x -a1 " + arg(archive) + " " + arg(dir / "out")).code, UNLHA_OK);
     const fs::path file = dir / "out" / "フォルダ" / "書類.txt";
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms(0640));
     EXPECT_EQ(mtimeOf(file), 1600000000);
 
-    const fs::path setuid = fs::path(UNLHA32_TEST_DATA) / "valid" / "setuid.lzh";
+    const fs::path setuid = testData("valid/setuid.lzh");
     ASSERT_EQ(run("x -a1 " + arg(setuid) + " " + arg(dir / "out")).code, UNLHA_OK);
     struct stat st {};
     ASSERT_EQ(::stat((dir / "out" / "tool").c_str(), &st), 0);
@@ -121,9 +116,7 @@ protected:
         fs::create_directories(dir / "d" / "sub");
         writeText(dir / "d" / "b.txt", "bravo\n");
         writeText(dir / "d" / "sub" / "c.txt", "charlie\n");
-        ASSERT_EQ(
-            shell("cd " + arg(dir.path()) + " && jlha -c2 sample.lzh a.txt d >/dev/null 2>&1"), 0);
-        archive = dir / "sample.lzh";
+        ASSERT_EQ(jlhaPack(dir, archive, "-c2", "a.txt d"), 0);
     }
 
     Result extractTo(const fs::path& destination) {
@@ -132,7 +125,8 @@ protected:
 
     TempDir dir;
     ConfigHome config;
-    fs::path archive;
+    const fs::path archive = dir / "sample.lzh";
+    const fs::path out = dir / "out";
 };
 
 TEST_F(Extract, DestinationSpellings) {
@@ -143,24 +137,22 @@ TEST_F(Extract, DestinationSpellings) {
         const char* suffix;
     } cases[] = {{"backslash", "\\"}, {"slash", "/"}, {"plain", ""}};
     for (const auto& c : cases) {
-        const fs::path out = dir / c.folder;
-        const Result r = extractTo(out.string() + c.suffix);
+        const Result r = extractTo((dir / c.folder).string() + c.suffix);
         ASSERT_EQ(r.code, UNLHA_OK) << c.folder << ": " << r.reason;
-        EXPECT_EQ(listTree(out),
+        EXPECT_EQ(listTree(dir / c.folder),
                   (std::vector<std::string>{"a.txt", "d/", "d/b.txt", "d/sub/", "d/sub/c.txt"}))
             << c.folder;
     }
 }
 
 TEST_F(Extract, ExistingFilesAreKeptUnlessTheSettingSaysOtherwise) {
-    const fs::path out = dir / "out";
     fs::create_directories(out / "d");
     writeText(out / "a.txt", "mine\n");
 
     Result r = extractTo(out.string() + "/");
     EXPECT_EQ(r.code, UNLHA_ERROR_SKIPPED);
     EXPECT_NE(r.reason.find("1"), std::string::npos) << r.reason;
-    EXPECT_EQ(readBytes(out / "a.txt"), (Bytes{'m', 'i', 'n', 'e', '\n'}));
+    EXPECT_EQ(readText(out / "a.txt"), "mine\n");
     // Everything else was still extracted.
     EXPECT_EQ(readBytes(out / "d" / "sub" / "c.txt"), readBytes(dir / "d" / "sub" / "c.txt"));
 
@@ -171,13 +163,8 @@ TEST_F(Extract, ExistingFilesAreKeptUnlessTheSettingSaysOtherwise) {
 }
 
 TEST_F(Extract, LeftoversOfKilledWritersAreSwept) {
-    // A process that has ended: its hidden temporaries are leftovers.
-    const pid_t dead = ::fork();
-    if (dead == 0) ::_exit(0);
-    ASSERT_GT(dead, 0);
-    ::waitpid(dead, nullptr, 0);
-    const std::string pid = std::to_string(dead);
-    const fs::path out = dir / "out";
+    // Hidden temporaries of a process that has ended are leftovers.
+    const std::string pid = std::to_string(dozo::test::deadPid());
     fs::create_directories(out / "d" / "sub");
     for (const fs::path& p :
          {out / (".a.txt.unlha-" + pid + "-0"), out / "d" / "sub" / (".c.txt.dozo-" + pid + "-7")})
@@ -193,7 +180,6 @@ TEST_F(Extract, LeftoversOfKilledWritersAreSwept) {
 }
 
 TEST_F(Extract, PlantedSymlinkFolderIsNotFollowed) {
-    const fs::path out = dir / "out";
     const fs::path outside = dir / "outside";
     fs::create_directories(out);
     fs::create_directories(outside);
@@ -208,7 +194,6 @@ TEST_F(Extract, PlantedSymlinkFolderIsNotFollowed) {
 }
 
 TEST_F(Extract, PlantedSymlinkFileIsReplacedNotWrittenThrough) {
-    const fs::path out = dir / "out";
     const fs::path victim = dir / "victim.txt";
     writeText(victim, "precious\n");
     fs::create_directories(out);
@@ -221,11 +206,10 @@ TEST_F(Extract, PlantedSymlinkFileIsReplacedNotWrittenThrough) {
     EXPECT_EQ(extractTo(out).code, UNLHA_OK);
     EXPECT_FALSE(fs::is_symlink(out / "a.txt"));
     EXPECT_EQ(readBytes(out / "a.txt"), readBytes(dir / "a.txt"));
-    EXPECT_EQ(readBytes(victim), (Bytes{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's', '\n'}));
+    EXPECT_EQ(readText(victim), "precious\n");
 }
 
 TEST_F(Extract, FolderWhereAFileBelongsIsAnError) {
-    const fs::path out = dir / "out";
     fs::create_directories(out / "a.txt");
     config.write("overwrite=true\n");
     const Result r = extractTo(out);
@@ -235,7 +219,7 @@ TEST_F(Extract, FolderWhereAFileBelongsIsAnError) {
 }
 
 TEST_F(Extract, MissingAndForeignArchives) {
-    EXPECT_EQ(run("x -a1 " + arg(dir / "none.lzh") + " " + arg(dir / "out")).code,
+    EXPECT_EQ(run("x -a1 " + arg(dir / "none.lzh") + " " + arg(out)).code,
               UNLHA_ERROR_ARCHIVE_OPEN);
     writeText(dir / "plain.txt", "not an archive\n");
     EXPECT_EQ(run("x -a1 " + arg(dir / "plain.txt") + " " + arg(dir / "out2")).code,

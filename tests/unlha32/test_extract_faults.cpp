@@ -15,12 +15,8 @@
 namespace unlhatest {
 namespace {
 
-class ExtractFault : public ::testing::Test {
+class ExtractFault : public TracedTest {
 protected:
-    void SetUp() override {
-        if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
-    }
-
     // A sanitizer runtime writes to the log descriptor itself; an injected
     // write fault then lands in the runtime instead of the archiver.
     static bool writesAreTheRuntimes() {
@@ -30,9 +26,6 @@ protected:
         return false;
 #endif
     }
-
-    TempDir dir_;
-    ConfigHome config_;
 };
 
 TEST_F(ExtractFault, DiskFullMidWriteLeavesNoPartialFile) {
@@ -61,7 +54,7 @@ TEST_F(ExtractFault, DiskFullMidWriteLeavesNoPartialFile) {
 }
 
 TEST_F(ExtractFault, FolderTimesThatCannotBeSetAreWarnings) {
-    const fs::path seed = fs::path(UNLHA32_TEST_DATA) / "seed-lh5.lzh";
+    const fs::path seed = testData("seed-lh5.lzh");
     const Child child = runTraced("-e inject=fchmod,utimensat:error=EPERM",
                                   "x -a1 " + arg(seed) + " " + arg(dir_ / "out"));
     EXPECT_EQ(child.code, UNLHA_OK) << child.errors;
@@ -83,7 +76,7 @@ TEST_F(ExtractFault, FoldersOfAFailedEntryAreRemovedWhereTheyWereMade) {
     // The entry d1/d2/f makes both folders, then its first write fails. While
     // the writer is held at that write, d1 becomes a link to a folder outside
     // that holds an empty d2 of its own: the clean-up must not remove it.
-    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "valid" / "nested-file.lzh";
+    const fs::path archive = testData("valid/nested-file.lzh");
     const fs::path dest = dir_ / "dest";
     const fs::path outside = dir_ / "outside";
     fs::create_directories(dest);

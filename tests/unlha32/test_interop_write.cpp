@@ -1,4 +1,4 @@
-// Archives we write, checked by other programs: lhasa (`lha`), 7-Zip (`7zz`)
+// Archives we write, checked by other programs: lhasa, jlha, 7-Zip (`7zz`)
 // and bsdtar must list and test them without complaint and extract every file
 // byte for byte, with every folder (the empty one included). A peer that is
 // not installed skips its cases.
@@ -144,21 +144,16 @@ protected:
         const int fd = ::open(arc.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         EXPECT_GE(fd, 0);
         unlha::ArchiveWriter w(fd);
+        const auto entry = [](const std::string& name, bool folder) {
+            struct stat st {};
+            EXPECT_EQ(::stat((dir_->path() / "in" / name).c_str(), &st), 0);
+            return unlha::EntryInfo{name, folder, st.st_mode, st.st_mtime, st.st_uid, st.st_gid};
+        };
         // Parents before children, as a packer walking the tree adds them.
-        for (const auto& d : src.dirs) {
-            struct stat st;
-            EXPECT_EQ(::stat((dir_->path() / "in" / d).c_str(), &st), 0);
-            EXPECT_TRUE(w.addDirectory({d, true, st.st_mode, st.st_mtime, st.st_uid, st.st_gid}))
-                << w.error();
-        }
+        for (const auto& d : src.dirs) EXPECT_TRUE(w.addDirectory(entry(d, true))) << w.error();
         for (const auto& [n, data] : src.files) {
-            const fs::path p = dir_->path() / "in" / n;
-            struct stat st;
-            EXPECT_EQ(::stat(p.c_str(), &st), 0);
-            const int in = ::open(p.c_str(), O_RDONLY);
-            EXPECT_TRUE(w.addFile({n, false, st.st_mode, st.st_mtime, st.st_uid, st.st_gid}, in,
-                                  st.st_size, m))
-                << w.error();
+            const int in = ::open((dir_->path() / "in" / n).c_str(), O_RDONLY);
+            EXPECT_TRUE(w.addFile(entry(n, false), in, std::ssize(data), m)) << w.error();
             ::close(in);
         }
         EXPECT_TRUE(w.finish()) << w.error();

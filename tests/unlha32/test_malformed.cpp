@@ -56,8 +56,7 @@ class Malformed : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Malformed, FailsCleanlyInsideTheDestination) {
     const Case& c = GetParam();
-    const fs::path archive =
-        fs::path(UNLHA32_TEST_DATA) / "malformed" / (std::string(c.file) + ".lzh");
+    const fs::path archive = testData("malformed/" + std::string(c.file) + ".lzh");
     ASSERT_TRUE(fs::exists(archive)) << archive;
     TempDir dir;
     ConfigHome config;
@@ -95,23 +94,26 @@ INSTANTIATE_TEST_SUITE_P(Archives, Malformed, ::testing::ValuesIn(kCases), [](co
     return name;
 });
 
-TEST(MalformedAfterKeptFile, DamageDecidesTheCode) {
-    // A file kept because overwriting is off must not hide the damage after it.
+// The archives one at a time.
+class MalformedOne : public ::testing::Test {
+protected:
     TempDir dir;
     ConfigHome config;
+};
+
+TEST_F(MalformedOne, KeptFileDoesNotHideTheDamageAfterIt) {
+    // Kept because overwriting is off.
     fs::create_directories(dir / "dest");
     writeText(dir / "dest" / "good.txt", "mine\n");
-    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "malformed" / "good-then-bad-crc.lzh";
+    const fs::path archive = testData("malformed/good-then-bad-crc.lzh");
     const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "dest"));
     EXPECT_EQ(r.code, UNLHA_ERROR_DATA) << r.reason;
     EXPECT_EQ(listTree(dir / "dest"), (std::vector<std::string>{"good.txt"}));
 }
 
-TEST(MalformedBomb, DeclaredSizeBeyondTheFreeSpaceIsRefusedUnwritten) {
+TEST_F(MalformedOne, BombDeclaringMoreThanTheFreeSpaceIsRefusedUnwritten) {
     // A few bytes that declare a petabyte, between two sound entries.
-    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "malformed" / "bomb-declared-size.lzh";
-    TempDir dir;
-    ConfigHome config;
+    const fs::path archive = testData("malformed/bomb-declared-size.lzh");
     const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "out"));
     EXPECT_EQ(r.code, UNLHA_ERROR_WRITE) << r.reason;
     EXPECT_NE(r.reason.find("bomb.bin"), std::string::npos) << r.reason;
@@ -123,9 +125,8 @@ TEST(MalformedBomb, DeclaredSizeBeyondTheFreeSpaceIsRefusedUnwritten) {
     EXPECT_NE(listed.reason.find("\n1125899906842624\t"), std::string::npos) << listed.reason;
 }
 
-TEST(MalformedNames, ReachStandardErrorOnceAndEscaped) {
-    const fs::path archive = fs::path(UNLHA32_TEST_DATA) / "malformed" / "dotdot-control-chars.lzh";
-    TempDir dir;
+TEST_F(MalformedOne, NamesReachStandardErrorOnceAndEscaped) {
+    const fs::path archive = testData("malformed/dotdot-control-chars.lzh");
     const Child child = runTraced("", "x -a1 " + arg(archive) + " " + arg(dir / "out"));
     ASSERT_EQ(child.code, UNLHA_ERROR_UNSAFE_ENTRY) << child.errors;
     for (const std::string& text : {child.errors, child.output}) {
@@ -139,19 +140,15 @@ TEST(MalformedNames, ReachStandardErrorOnceAndEscaped) {
 
     // Two problems, two lines; the summary is for the caller alone.
     TempDir kept;
-    ConfigHome config;
     writeText(kept / "good.txt", "mine\n");
     const Child two = runTraced(
-        "", "x -a1 " + arg(fs::path(UNLHA32_TEST_DATA) / "malformed" / "good-then-bad-crc.lzh") +
-                " " + arg(kept.path()));
+        "", "x -a1 " + arg(testData("malformed/good-then-bad-crc.lzh")) + " " + arg(kept.path()));
     EXPECT_EQ(two.code, UNLHA_ERROR_DATA);
     EXPECT_EQ(std::count(two.errors.begin(), two.errors.end(), '\n'), 2) << two.errors;
 }
 
-TEST(MalformedSeed, IsSoundItself) {
-    const fs::path seed = fs::path(UNLHA32_TEST_DATA) / "seed-lh5.lzh";
-    TempDir dir;
-    ConfigHome config;
+TEST_F(MalformedOne, SeedIsSoundItself) {
+    const fs::path seed = testData("seed-lh5.lzh");
     const Result r = run("x -a1 " + arg(seed) + " " + arg(dir / "out"));
     ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
     EXPECT_EQ(listTree(dir / "out"),

@@ -16,13 +16,8 @@ Child runWithReadError(const std::string& commandLine, const fs::path& archive, 
                      commandLine);
 }
 
-class ReadError : public ::testing::Test {
+class ReadError : public TracedTest {
 protected:
-    void SetUp() override {
-        if (!straceCanInject(dir_ / "probe")) GTEST_SKIP() << "strace cannot inject faults here";
-        config_ = std::make_unique<ConfigHome>();
-    }
-
     // Three stored entries a, b, c; the header of b starts headerOfB bytes
     // into the archive.
     void makeArchive(std::size_t headerOfB) {
@@ -43,8 +38,6 @@ protected:
         original_ = bytes;
     }
 
-    TempDir dir_;
-    std::unique_ptr<ConfigHome> config_;
     fs::path archive_ = dir_ / "x.lzh";
     Bytes original_;
 };

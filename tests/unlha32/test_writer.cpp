@@ -85,19 +85,6 @@ std::vector<RawHeader> parseHeaders(const Bytes& a) {
     return out;
 }
 
-int memfdWith(const Bytes& data) {
-    const int fd = ::memfd_create("in", 0);
-    EXPECT_EQ(::write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
-    ::lseek(fd, 0, SEEK_SET);
-    return fd;
-}
-
-Bytes contents(int fd) {
-    Bytes out(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)));
-    EXPECT_EQ(::pread(fd, out.data(), out.size(), 0), static_cast<ssize_t>(out.size()));
-    return out;
-}
-
 class Writer : public ::testing::Test {
 protected:
     void SetUp() override { fd_ = ::memfd_create("archive", 0); }
@@ -112,6 +99,12 @@ protected:
         return ok;
     }
 
+    // Ends the archive; all the descriptor holds.
+    Bytes finish(unlha::ArchiveWriter& w) {
+        EXPECT_TRUE(w.finish()) << w.error();
+        return contents(fd_);
+    }
+
     int fd_ = -1;
 };
 
@@ -119,8 +112,7 @@ TEST_F(Writer, FileHeaderLayout) {
     unlha::ArchiveWriter w(fd_);
     const Bytes data = textData(50000);
     ASSERT_TRUE(add(w, "dir/sub/file.txt", data, Method::lh6, 0100640)) << w.error();
-    ASSERT_TRUE(w.finish());
-    const Bytes a = contents(fd_);
+    const Bytes a = finish(w);
     const auto hs = parseHeaders(a);
     ASSERT_EQ(hs.size(), 1u);
     const RawHeader& h = hs[0];
@@ -135,14 +127,16 @@ TEST_F(Writer, FileHeaderLayout) {
     EXPECT_TRUE(h.headerCrcOk);
     ASSERT_FALSE(h.exts.empty());
     EXPECT_EQ(h.exts[0].type, 0x00) << "header CRC comes first";
-    ASSERT_TRUE(h.find(0x01));
-    EXPECT_EQ(h.find(0x01)->data, "file.txt");
-    ASSERT_TRUE(h.find(0x02));
-    EXPECT_EQ(h.find(0x02)->data, "dir\xFFsub\xFF");
-    ASSERT_TRUE(h.find(0x50));
-    EXPECT_EQ(le(Bytes(h.find(0x50)->data.begin(), h.find(0x50)->data.end()), 0, 2), 0100640u);
-    ASSERT_TRUE(h.find(0x51));
-    EXPECT_EQ(h.find(0x51)->data, std::string("\x64\x00\xE8\x03", 4)) << "gid then uid";
+    const std::pair<std::uint8_t, std::string> records[] = {
+        {0x01, "file.txt"},
+        {0x02, "dir\xFFsub\xFF"},
+        {0x50, "\xA0\x81"},                          // 0100640
+        {0x51, std::string("\x64\x00\xE8\x03", 4)},  // gid then uid
+    };
+    for (const auto& [type, stored] : records) {
+        ASSERT_TRUE(h.find(type)) << int(type);
+        EXPECT_EQ(h.find(type)->data, stored) << int(type);
+    }
     EXPECT_FALSE(h.find(0x46)) << "code page 932 names carry no code-page record";
 
     const auto entries = readArchive(a);
@@ -166,8 +160,7 @@ TEST_F(Writer, NamesByCodePage) {
     };
     unlha::ArchiveWriter w(fd_);
     for (const auto& c : cases) ASSERT_TRUE(add(w, std::string("d/") + c.name, {'x'})) << c.name;
-    ASSERT_TRUE(w.finish());
-    const Bytes a = contents(fd_);
+    const Bytes a = finish(w);
     const auto hs = parseHeaders(a);
     const auto entries = readArchive(a);
     ASSERT_EQ(hs.size(), std::size(cases));
@@ -189,8 +182,7 @@ TEST_F(Writer, DirectoriesAndEmptyFiles) {
     ASSERT_TRUE(w.addDirectory({"top", true, 040755, 1000, 0, 0}));
     ASSERT_TRUE(w.addDirectory({"top/空", true, 040700, 2000, 0, 0}));
     ASSERT_TRUE(add(w, "top/empty", {}));
-    ASSERT_TRUE(w.finish());
-    const Bytes a = contents(fd_);
+    const Bytes a = finish(w);
     const auto hs = parseHeaders(a);
     ASSERT_EQ(hs.size(), 3u);
     EXPECT_EQ(hs[0].method, "-lhd-");
@@ -226,8 +218,7 @@ TEST_F(Writer, StoresWhatDoesNotShrink) {
         ASSERT_TRUE(add(w, c.name, c.data, c.asked)) << w.error();
         EXPECT_EQ(w.lastMethod(), c.expected) << c.name;
     }
-    ASSERT_TRUE(w.finish());
-    const Bytes a = contents(fd_);
+    const Bytes a = finish(w);
     const auto hs = parseHeaders(a);
     const auto entries = readArchive(a);
     ASSERT_EQ(entries.size(), std::size(cases));
@@ -248,8 +239,7 @@ TEST_F(Writer, HeaderLengthNeverStartsWithTheEndMark) {
     for (int n = 1; n <= 600; n += 1)
         names.push_back(std::string(static_cast<std::size_t>(n), 'n'));
     for (const auto& n : names) ASSERT_TRUE(add(w, n, {'z'}, Method::lh0));
-    ASSERT_TRUE(w.finish());
-    const Bytes a = contents(fd_);
+    const Bytes a = finish(w);
     const auto hs = parseHeaders(a);
     ASSERT_EQ(hs.size(), names.size());
     for (const auto& h : hs) EXPECT_NE(h.size & 0xFF, 0u);
@@ -265,8 +255,7 @@ TEST_F(Writer, RefusesBadNamesAndKeepsTheArchiveValid) {
         EXPECT_FALSE(w.addDirectory({bad, true, 040755, 0, 0, 0})) << bad;
     }
     EXPECT_FALSE(add(w, std::string(70000, 'x'), {'l'})) << "header length would overflow";
-    ASSERT_TRUE(w.finish());
-    const auto entries = readArchive(contents(fd_));
+    const auto entries = readArchive(finish(w));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].path, "good");
 }
@@ -291,18 +280,13 @@ TEST_F(Writer, AppendsAfterExistingBytesAndTruncatesStaleTail) {
     ::lseek(fd_, 100, SEEK_SET);
     unlha::ArchiveWriter w(fd_);
     ASSERT_TRUE(add(w, "a", {'1', '2', '3'}));
-    ASSERT_TRUE(w.finish());
-    const Bytes all = contents(fd_);
+    const Bytes all = finish(w);
     ASSERT_GT(all.size(), 100u);
     EXPECT_LT(all.size(), 200u);
     const Bytes a(all.begin() + 100, all.end());
     EXPECT_EQ(readArchive(a).size(), 1u);
     EXPECT_EQ(::lseek(fd_, 0, SEEK_CUR), static_cast<off_t>(all.size()));
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Writer, LargeFilesSplitIntoSegmentsStillDecodeExactly) {
     // Several segments with matches across their seams, ending off a segment boundary.
@@ -323,10 +307,6 @@ TEST_F(Writer, LargeFilesSplitIntoSegmentsStillDecodeExactly) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The writer keeps its buffers from file to file; nothing an earlier file left
 // in them may change how a later one is compressed.
 TEST_F(Writer, EarlierFilesDoNotChangeLaterOnes) {
@@ -337,8 +317,7 @@ TEST_F(Writer, EarlierFilesDoNotChangeLaterOnes) {
     ASSERT_TRUE(add(w, "first.bin", first, Method::lh7)) << w.error();
     ASSERT_TRUE(add(w, "big.txt", big, Method::lh5)) << w.error();
     ASSERT_TRUE(add(w, "small.txt", small, Method::lh6)) << w.error();
-    ASSERT_TRUE(w.finish());
-    const Bytes all = contents(fd_);
+    const Bytes all = finish(w);
 
     const int fresh = ::memfd_create("fresh", 0);
     unlha::ArchiveWriter w2(fresh);
