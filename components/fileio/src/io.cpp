@@ -28,6 +28,12 @@ ssize_t readFully(int fd, void* buffer, std::size_t n, off_t offset) {
     return static_cast<ssize_t>(done);
 }
 
+bool readExact(int fd, void* buffer, std::size_t n, off_t offset) {
+    const ssize_t got = readFully(fd, buffer, n, offset);
+    if (got >= 0 && got != static_cast<ssize_t>(n)) errno = EIO;
+    return got == static_cast<ssize_t>(n);
+}
+
 bool writeAll(int fd, const void* data, std::size_t n, off_t offset) {
     const auto* in = static_cast<const unsigned char*>(data);
     std::size_t done = 0;

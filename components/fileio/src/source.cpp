@@ -36,8 +36,7 @@ Status Source::open(const char* path) {
 
 Status Source::readAt(std::int64_t offset, void* buffer, std::size_t n) {
     // A short read means the file shrank under us: as much an error as EIO.
-    const ssize_t got = readFully(fd_, buffer, n, static_cast<off_t>(offset));
-    return got == static_cast<ssize_t>(n) ? Status::ok : Status::read;
+    return readExact(fd_, buffer, n, static_cast<off_t>(offset)) ? Status::ok : Status::read;
 }
 
 }  // namespace dozo::fileio

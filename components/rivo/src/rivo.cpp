@@ -128,8 +128,7 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, meta.size - offset));
         // A short read means the file shrank under us: as much a read error as EIO.
-        if (fileio::readFully(source.get(), plain.get(), n, static_cast<off_t>(offset)) !=
-            static_cast<ssize_t>(n))
+        if (!fileio::readExact(source.get(), plain.get(), n, static_cast<off_t>(offset)))
             return RIVO_E_READ;
         std::size_t sealedBytes = 0;
         for (std::size_t at = 0; at < n; at += kChunkSize) {

@@ -45,9 +45,7 @@ ExitCode parseFailure(ParseError e, const char* path) {
 // Whole reads at an offset: a package cut short reads as an I/O failure here,
 // its parts having been checked against its size already.
 bool readAt(int fd, void* buffer, std::size_t n, std::uint64_t offset) {
-    const ssize_t got = fileio::readFully(fd, buffer, n, static_cast<off_t>(offset));
-    if (got >= 0 && got != static_cast<ssize_t>(n)) errno = EIO;
-    return got == static_cast<ssize_t>(n);
+    return fileio::readExact(fd, buffer, n, static_cast<off_t>(offset));
 }
 
 ExitCode writeFailed(const RestoreOptions& o, const std::string& name, int error) {

@@ -145,12 +145,7 @@ int Extractor::openFolders(const std::vector<std::string>& parts, std::size_t co
 Outcome extractArchive(const char* archivePath, const std::string& destination, bool overwrite) {
     ArchiveReader reader;
     std::string reason;
-    if (!reader.openFile(archivePath, reason)) {
-        struct stat st {};
-        return failure(
-            ::stat(archivePath, &st) == 0 ? UNLHA_ERROR_NOT_ARCHIVE : UNLHA_ERROR_ARCHIVE_OPEN,
-            reason);
-    }
+    if (!reader.openFile(archivePath, reason)) return openFailure(archivePath, reason);
     return Extractor(reader, overwrite).run(destination);
 }
 

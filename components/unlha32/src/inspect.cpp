@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cinttypes>
@@ -36,8 +37,7 @@ std::uint32_t le(const unsigned char* p, int bytes) {
 }
 
 bool preadAll(int fd, unsigned char* buffer, std::size_t size, std::int64_t offset) {
-    return dozo::fileio::readFully(fd, buffer, size, static_cast<off_t>(offset)) ==
-           static_cast<ssize_t>(size);
+    return dozo::fileio::readExact(fd, buffer, size, static_cast<off_t>(offset));
 }
 
 bool looksLikeHeader(const unsigned char* p) {
@@ -49,11 +49,20 @@ bool looksLikeHeader(const unsigned char* p) {
 // which its offset does not show: the header is then searched for.
 bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
     std::array<unsigned char, 300> h{};
-    constexpr std::int64_t kSearch = 64 * 1024;
     std::int64_t at = offset;
-    for (;; ++at) {
-        if (at - offset > kSearch || !preadAll(fd, h.data(), 24, at)) return false;
-        if (looksLikeHeader(h.data())) break;
+    if (!preadAll(fd, h.data(), 24, at)) return false;
+    if (!looksLikeHeader(h.data())) {
+        // Searched in one read of the window, not one read per byte.
+        constexpr std::size_t kSearch = 64 * 1024;
+        std::vector<unsigned char> window(kSearch + 24);
+        const ssize_t got =
+            dozo::fileio::readFully(fd, window.data(), window.size(), static_cast<off_t>(offset));
+        const std::size_t have = got > 0 ? static_cast<std::size_t>(got) : 0;
+        std::size_t skip = 0;
+        while (skip + 24 <= have && !looksLikeHeader(&window[skip])) ++skip;
+        if (skip + 24 > have) return false;
+        at = offset + static_cast<std::int64_t>(skip);
+        std::copy_n(&window[skip], 24, h.data());
     }
     const int level = h[20];
     out.method.assign(reinterpret_cast<const char*>(h.data()) + 2, 5);
@@ -135,12 +144,6 @@ std::string localTime(time_t t) {
     if (::localtime_r(&t, &parts) != nullptr)
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
     return text;
-}
-
-Outcome openFailure(const char* archivePath, const std::string& reason) {
-    struct stat st {};
-    return failure(
-        ::stat(archivePath, &st) == 0 ? UNLHA_ERROR_NOT_ARCHIVE : UNLHA_ERROR_ARCHIVE_OPEN, reason);
 }
 
 // The walk both commands share: every header through libarchive, its stored

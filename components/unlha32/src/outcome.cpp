@@ -1,8 +1,17 @@
 #include "outcome.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 namespace unlha32 {
+
+Outcome openFailure(const char* archivePath, std::string reason) {
+    struct stat st {};
+    return failure(
+        ::stat(archivePath, &st) == 0 ? UNLHA_ERROR_NOT_ARCHIVE : UNLHA_ERROR_ARCHIVE_OPEN,
+        std::move(reason));
+}
 namespace {
 
 // Length of the well-formed UTF-8 sequence at s[i] (shortest form, no

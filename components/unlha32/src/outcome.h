@@ -24,6 +24,10 @@ inline Outcome failure(int code, std::string reason) {
     return {code, std::move(reason), {}, false, false};
 }
 
+// An archive that could not be opened for reading: "not an archive" when the
+// file is there, "cannot open" when it is not.
+Outcome openFailure(const char* archivePath, std::string reason);
+
 // One line on standard error, for problems that do not end the command (an entry
 // refused during extraction, a special file left out of a pack).
 void warn(const std::string& line);

@@ -138,7 +138,6 @@ Status Replacement::open(const char* destinationPath) {
         if (probe == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
             return Status::destinationReadOnly;
         if (probe != INVALID_HANDLE_VALUE) ::CloseHandle(probe);
-        mode_ = attributes;
     } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
         return Status::destinationCreate;
     }

@@ -33,6 +33,10 @@ inline constexpr off_t kAtPosition = -1;
 // or -1 with errno set. With an offset the file position is left alone.
 ssize_t readFully(int fd, void* buffer, std::size_t n, off_t offset = kAtPosition);
 
+// readFully for callers that need all n bytes: a file that ends first (it
+// shrank, or was cut short) fails like an I/O error, with errno EIO.
+bool readExact(int fd, void* buffer, std::size_t n, off_t offset = kAtPosition);
+
 // Writes all n bytes, resuming after interruptions and short writes. False
 // with errno set on failure; a write that makes no progress is a failure
 // (EIO), never a reason to spin.

@@ -56,11 +56,11 @@ private:
     std::string tempName_;  // the temporary beside the destination
 #else
     std::unique_ptr<Placement> result_;
+    unsigned mode_ = 0;  // the destination's, for the result
+    unsigned uid_ = 0, gid_ = 0;
 #endif
     std::string target_;  // resolved destination path
     bool destinationExists_ = false;
-    unsigned mode_ = 0;
-    unsigned uid_ = 0, gid_ = 0;
 };
 
 // The caller-named scratch file of the library calls. It is created (or
