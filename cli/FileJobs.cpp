@@ -84,6 +84,16 @@ Targets collect(const QStringList& paths, bool recursive, Report& report) {
 // beyond a few, the file system's commits gain nothing more.
 constexpr int kWorkers = 4;
 
+// Each worker's own work file: the window's Temp.$$$ for the first, so a run
+// of one file at a time uses exactly the window's, and Temp<n>.$$$ beside it.
+QList<QByteArray> workFiles(const Session& session) {
+    QList<QByteArray> files{QFile::encodeName(session.work().workFile())};
+    for (int worker = 1; worker < kWorkers; ++worker)
+        files.append(
+            QFile::encodeName(session.work().path() + QStringLiteral("/Temp%1.$$$").arg(worker)));
+    return files;
+}
+
 // One library call per file, with progress, each failure named as it happens.
 int runBatch(const Targets& targets, const FileBatch::Call& call,
              QString (*reasonFor)(int, const QString&), Report& report) {
@@ -157,12 +167,12 @@ int runTransform(const Arguments& args, Report& report) {
     if (!encrypt) return session.missingLibrary(report, "Rozu32");
 
     const Targets targets = collect(args.operands().mid(1), args.has(QStringLiteral("-r")), report);
-    const QByteArray work = QFile::encodeName(session.work().workFile());
+    const QList<QByteArray> work = workFiles(session);
     return runBatch(
         targets,
-        [&](const QByteArray& path) {
+        [&](const QByteArray& path, int worker) {
             return static_cast<int>(
-                encrypt(nullptr, path.constData(), path.constData(), work.constData()));
+                encrypt(nullptr, path.constData(), path.constData(), work[worker].constData()));
         },
         &transformReason, report);
 }
@@ -218,12 +228,12 @@ int runKeyed(const Arguments& args, Report& report) {
     }
 
     const Targets targets = collect(args.operands(), args.has(QStringLiteral("-r")), report);
-    const QByteArray work = QFile::encodeName(session.work().workFile());
+    const QList<QByteArray> work = workFiles(session);
     return runBatch(
         targets,
-        [&](const QByteArray& path) {
+        [&](const QByteArray& path, int worker) {
             return static_cast<int>(keyStream(nullptr, path.constData(), path.constData(),
-                                              work.constData(), key.bytes.constData()));
+                                              work[worker].constData(), key.bytes.constData()));
         },
         &keyedReason, report);
 }

@@ -33,9 +33,9 @@ BatchOutcome FileBatch::run(const QStringList& paths, const Call& call, const Re
     std::vector<Failed> failures;
     std::mutex reporting;
     int done = 0;
-    auto one = [&](int i) {
+    auto one = [&](int i, int worker) {
         const QString& path = paths[i];
-        const int code = call(QFile::encodeName(path));
+        const int code = call(QFile::encodeName(path), worker);
         const std::lock_guard lock(reporting);
         // The reason is read right after the call, while the file is still
         // as the library found it.
@@ -57,15 +57,15 @@ BatchOutcome FileBatch::run(const QStringList& paths, const Call& call, const Re
     }
 
     std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t k = next++; k < together.size(); k = next++) one(together[k]);
+    auto work = [&](int worker) {
+        for (std::size_t k = next++; k < together.size(); k = next++) one(together[k], worker);
     };
     std::vector<std::thread> threads;
     const int extra = std::min<int>(workers, static_cast<int>(together.size())) - 1;
-    for (int t = 0; t < extra; ++t) threads.emplace_back(work);
-    work();
+    for (int t = 1; t <= extra; ++t) threads.emplace_back(work, t);
+    work(0);
     for (std::thread& thread : threads) thread.join();
-    for (int i : after) one(i);
+    for (int i : after) one(i, 0);
 
     std::sort(failures.begin(), failures.end(),
               [](const Failed& a, const Failed& b) { return a.index < b.index; });

@@ -13,9 +13,10 @@ namespace dozo {
 // each finished file through `stepped`.
 class FileBatch {
 public:
-    // Gets the path in the file system's encoding; answers the library's
-    // result code.
-    using Call = std::function<int(const QByteArray& path)>;
+    // Gets the path in the file system's encoding and the number of the
+    // worker making the call (0 to workers - 1: calls at once never share
+    // a worker's scratch files); answers the library's result code.
+    using Call = std::function<int(const QByteArray& path, int worker)>;
     using Reason = std::function<QString(int code, const QString& path)>;
     // The number of files done so far, 1 to N, and the list index of the file
     // just done.

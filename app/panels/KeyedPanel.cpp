@@ -85,7 +85,7 @@ void KeyedPanel::cmdVovEnc_Click() {
 
     FileListCommands::run(
         m_shell, lstVov, VovPrg,
-        [&](const QByteArray& path) {
+        [&](const QByteArray& path, int) {
             if (!keyStream) return FailureReason::kUnavailable;
             return static_cast<int>(keyStream(owner, path.constData(), path.constData(),
                                               work.constData(), key->constData()));

@@ -90,7 +90,7 @@ void TransformPanel::cmdEnc_Click() {
     // over the file: no failure leaves a file's only copy in the work file.
     FileListCommands::run(
         m_shell, IFN, Prg1,
-        [&](const QByteArray& path) {
+        [&](const QByteArray& path, int) {
             if (!encrypt) return FailureReason::kUnavailable;
             return static_cast<int>(
                 encrypt(owner, path.constData(), path.constData(), work.constData()));

@@ -40,7 +40,11 @@ TEST(AppFileBatch, SeveralWorkersEndAsOneCallAfterAnother) {
 
         std::atomic<int> inFlight{0}, mostInFlight{0};
         // Read, wait, write: two calls on one file at a time lose a count.
-        const dozo::FileBatch::Call call = [&](const QByteArray& encoded) {
+        std::atomic<bool> busy[4] = {};
+        const dozo::FileBatch::Call call = [&](const QByteArray& encoded, int worker) {
+            // A worker's scratch files are its own: no two calls share a number.
+            EXPECT_TRUE(worker >= 0 && worker < workers) << worker;
+            EXPECT_FALSE(busy[worker].exchange(true)) << worker;
             const int now = ++inFlight;
             for (int most = mostInFlight;
                  now > most && !mostInFlight.compare_exchange_weak(most, now);)
@@ -66,6 +70,7 @@ TEST(AppFileBatch, SeveralWorkersEndAsOneCallAfterAnother) {
                         : 9;
             }
             --inFlight;
+            busy[worker] = false;
             return code;
         };
         std::set<int> steppedIndexes;
