@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "dozo/fileio/printable.h"
+
 namespace dozo::rivo {
 
 RIVO_EARLY_DATA extern const char kJapaneseDamaged[] =
@@ -64,39 +66,6 @@ const Translation kJapanese[] = {
 };
 const std::size_t kJapaneseCount = std::size(kJapanese);
 
-namespace {
-
-// Length of the UTF-8 sequence at s (at most n bytes), 0 when it is not one.
-std::size_t utf8Length(const unsigned char* s, std::size_t n) {
-    const unsigned char c = s[0];
-    std::size_t len = 0;
-    std::uint32_t code = 0;
-    if (c >= 0xc2 && c <= 0xdf) {
-        len = 2;
-        code = c & 0x1f;
-    } else if (c >= 0xe0 && c <= 0xef) {
-        len = 3;
-        code = c & 0x0f;
-    } else if (c >= 0xf0 && c <= 0xf4) {
-        len = 4;
-        code = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (len > n) return 0;
-    for (std::size_t i = 1; i < len; ++i) {
-        if ((s[i] & 0xc0) != 0x80) return 0;
-        code = (code << 6) | (s[i] & 0x3f);
-    }
-    // Overlong forms, surrogates and the C1 controls are refused as well.
-    if ((len == 3 && code < 0x800) || (len == 4 && (code < 0x10000 || code > 0x10ffff)) ||
-        (code >= 0xd800 && code <= 0xdfff) || (code >= 0x80 && code <= 0x9f))
-        return 0;
-    return len;
-}
-
-}  // namespace
-
 bool japaneseLocale(char* const* envp) {
     // No C library here: plain loops over the environment, three passes in
     // order of precedence.
@@ -126,24 +95,7 @@ const char* text(const char* english) {
 }
 
 std::string shown(std::string_view name) {
-    std::string out;
-    out.reserve(name.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(name.data());
-    for (std::size_t i = 0; i < name.size();) {
-        if (p[i] >= 0x20 && p[i] < 0x7f) {
-            out.push_back(static_cast<char>(p[i++]));
-            continue;
-        }
-        if (const std::size_t len = utf8Length(p + i, name.size() - i); len > 0) {
-            out.append(name.substr(i, len));
-            i += len;
-            continue;
-        }
-        char escape[5];
-        std::snprintf(escape, sizeof escape, "\\x%02x", p[i++]);
-        out += escape;
-    }
-    return out;
+    return fileio::printable(name);
 }
 
 }  // namespace dozo::rivo

@@ -12,68 +12,9 @@ Outcome openFailure(const char* archivePath, std::string reason) {
         ::stat(archivePath, &st) == 0 ? UNLHA_ERROR_NOT_ARCHIVE : UNLHA_ERROR_ARCHIVE_OPEN,
         std::move(reason));
 }
-namespace {
-
-// Length of the well-formed UTF-8 sequence at s[i] (shortest form, no
-// surrogates, at most U+10FFFF), 0 when there is none.
-std::size_t utf8Length(std::string_view s, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = byte(i);
-    if (c < 0x80) return 1;
-    std::size_t n = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) low = 0xA0;
-        if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-    return n;
-}
-
-}  // namespace
 
 void warn(const std::string& line) {
     std::fprintf(stderr, "unlha32: %s\n", line.c_str());
-}
-
-std::string printable(std::string_view name) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(name.size());
-    const auto escape = [&](unsigned char c) {
-        out += "\\x";
-        out += kHex[c >> 4];
-        out += kHex[c & 0xF];
-    };
-    for (std::size_t i = 0; i < name.size();) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        const std::size_t n = utf8Length(name, i);
-        if (n == 0 || c < 0x20 || c == 0x7F) {
-            escape(c);
-            ++i;
-        } else if (n == 2 && c == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0) {
-            // U+0080..U+009F: the C1 controls, CSI among them.
-            escape(c);
-            escape(static_cast<unsigned char>(name[i + 1]));
-            i += 2;
-        } else {
-            out.append(name.substr(i, n));
-            i += n;
-        }
-    }
-    return out;
 }
 
 }  // namespace unlha32

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "dozo/fileio/printable.h"
 #include "unlha32.h"
 
 namespace unlha32 {
@@ -32,9 +33,7 @@ Outcome openFailure(const char* archivePath, std::string reason);
 // refused during extraction, a special file left out of a pack).
 void warn(const std::string& line);
 
-// A name from an archive or the file system made safe to show: control
-// characters (C0, DEL and C1, escape among them) and bytes that are not UTF-8
-// become \xNN, so a hostile name can neither drive a terminal nor split a line.
-std::string printable(std::string_view name);
+// Names are shown through the one escaper every program of ours uses.
+using dozo::fileio::printable;
 
 }  // namespace unlha32
