@@ -102,8 +102,6 @@ int main(int argc, char* argv[]) {
         } else if (command.isEmpty() && !optionsEnded &&
                    (word == QLatin1String("--help") || word == QLatin1String("-h"))) {
             command = QStringLiteral("--help");
-        } else if (command.isEmpty() && word == QLatin1String("--version")) {
-            command = word;
         } else if (command.isEmpty()) {
             command = word;
         } else if (!optionsEnded &&

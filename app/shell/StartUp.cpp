@@ -1,10 +1,11 @@
 #include "StartUp.h"
 
 #include "AppInfo.h"
-#include "LibraryExports.h"
 #include "VersionText.h"
 
+#include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/unlha32.h>
+#include <dozo/contracts/vod32.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,7 +90,7 @@ void StartUp::findArchiver(const AppDirectories& dirs, LibraryBinding& libraries
 void StartUp::findTransform(const AppDirectories& dirs, LibraryBinding& libraries,
                             WindowState& state) {
     const Found razu = query<RazuGetVersionFn>(libraries.rozu32(), {dirs.system, dirs.application},
-                                               exports::kRazuGetVersion, true);
+                                               contracts::kRazuGetVersion, true);
     state.RazuEx = razu.present ? kPresent : kAbsent;
     state.RazuVer = razu.version;
     state.RazuV = razu.present ? versionText(razu.version) : QString();
@@ -97,7 +98,7 @@ void StartUp::findTransform(const AppDirectories& dirs, LibraryBinding& librarie
 
 void StartUp::findKeyed(const AppDirectories& dirs, LibraryBinding& libraries, WindowState& state) {
     const Found vov = query<VovGetVersionFn>(libraries.vod32(), {dirs.system, dirs.application},
-                                             exports::kVovGetVersion, false);
+                                             contracts::kVovGetVersion, false);
     state.VovEx = vov.present ? kPresent : kAbsent;
     state.VovVer = vov.version;
     state.VovV = vov.present ? versionText(vov.version) : QString();
