@@ -80,6 +80,7 @@ Secret& Secret::operator=(Secret&& other) noexcept {
 
 std::optional<Secret> readFirstLine(int fd) {
     Secret secret;
+    secret.bytes.reserve(Secret::kReserved);
     bool any = false;
     for (;;) {
         char c;

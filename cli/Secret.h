@@ -13,7 +13,12 @@ struct SecretSource {
     QString file;
 };
 
-// A key or password as bytes (UTF-8 as typed), wiped when it goes away.
+// A key or password as bytes (UTF-8 as typed). These bytes are wiped when
+// they go away, and they are read into room reserved up front, so no smaller
+// copy is left behind by a growing buffer for secrets of up to kReserved
+// bytes. The conversions made for the libraries (the key in code page 932,
+// the password handed to the package library) are ordinary Qt strings and
+// are not wiped.
 class Secret {
 public:
     Secret() = default;
@@ -22,6 +27,7 @@ public:
     Secret& operator=(Secret&& other) noexcept;
     Secret(const Secret&) = delete;
 
+    static constexpr qsizetype kReserved = 4096;
     QByteArray bytes;
 };
 
