@@ -1,12 +1,18 @@
 // rivo() itself: its result codes, and that a failure leaves nothing.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sodium.h>
 #include <stdlib.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+
+#include "crypto.h"
 #include "loaded_library.h"
 #include "rivo.h"
 #include "support.h"
@@ -33,6 +39,44 @@ int rivoAsUser(const fs::path& source, const fs::path& destination) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A copy of every writable private mapping of this process: heap, stack down
+// to its unused end, the data of every library.
+Bytes writableMemory() {
+    std::vector<std::pair<std::uintptr_t, std::uintptr_t>> ranges;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        unsigned long low = 0, high = 0;
+        char perms[5] = {};
+        if (std::sscanf(line.c_str(), "%lx-%lx %4s", &low, &high, perms) == 3 && perms[0] == 'r' &&
+            perms[1] == 'w')
+            ranges.emplace_back(low, high);
+    }
+    std::size_t total = 0;
+    for (const auto& [low, high] : ranges) total += high - low;
+    Bytes copy(total);
+    const int mem = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+    std::size_t at = 0;
+    for (const auto& [low, high] : ranges) {
+        const ssize_t n = ::pread(mem, copy.data() + at, high - low, static_cast<off_t>(low));
+        if (n > 0) at += static_cast<std::size_t>(n);
+    }
+    ::close(mem);
+    copy.resize(at);
+    return copy;
+}
+
+// Whether memory holds the bytes whose complement is `inverted`: the needle
+// itself is kept complemented so that looking for it does not plant it.
+bool holds(const Bytes& memory, const Bytes& inverted) {
+    for (std::size_t i = 0; i + inverted.size() <= memory.size(); ++i) {
+        std::size_t j = 0;
+        while (j < inverted.size() && memory[i + j] == static_cast<unsigned char>(~inverted[j]))
+            ++j;
+        if (j == inverted.size()) return true;
+    }
+    return false;
 }
 
 TEST(RivoExports, TheShippedLibraryExportsOnlyRivo) {
@@ -135,6 +179,43 @@ TEST_F(RivoLibrary, ReplacesAnExistingDestinationWhole) {
     EXPECT_EQ(openPackage(out, "pw", {"-t"}).exitCode, 0);
 }
 
+// A package is a new program of the caller's: 0777 under the umask, never the
+// set-id bits or (for root) the owner of a file it was written over.
+TEST_F(RivoLibrary, APackageHasTheModeOfANewProgramWhateverItReplaces) {
+    const struct {
+        mode_t umask;
+        bool existing;
+        mode_t expected;
+    } cases[] = {
+        {022, false, 0755}, {077, false, 0700}, {022, true, 0755},
+        {077, true, 0700},  {002, true, 0775},
+    };
+    const fs::path out = dir / "out.exe";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::oct << c.umask << (c.existing ? " over" : ""));
+        fs::remove(out);
+        if (c.existing) {
+            writeFile(out, {'o', 'l', 'd'});
+            // Owner first: a change of owner clears set-id bits.
+            if (::geteuid() == 0) {
+                ASSERT_EQ(::chown(out.c_str(), 65534, 65534), 0);
+            }
+            ASSERT_EQ(::chmod(out.c_str(), 06755), 0);
+            ASSERT_EQ(modeOf(out) & 07777, 06755u);
+        }
+        const int status = runInChild([&] {
+            ::umask(c.umask);
+            return rivo(nullptr, (dir / "src.txt").c_str(), out.c_str(), "pw");
+        });
+        ASSERT_EQ(status, RIVO_OK);
+        struct stat st {};
+        ASSERT_EQ(::stat(out.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.expected);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(st.st_gid, ::getegid());
+    }
+}
+
 TEST_F(RivoLibrary, SourceAsItsOwnDestinationBecomesItsPackage) {
     // The save dialog proposes a target that already ends in ".exe" as its own
     // output name; the package must still hold the whole original.
@@ -146,6 +227,44 @@ TEST_F(RivoLibrary, SourceAsItsOwnDestinationBecomesItsPackage) {
     const RunResult r = openPackage(self, "pw", {"-o", (dir / "out").string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(readFile(dir / "out" / "tool.exe"), content);
+}
+
+// After rivo() returns, neither the password (the caller wipes its own copy)
+// nor the stream key derived from it is anywhere in the process's writable
+// memory, the unused part of the stack included.
+TEST_F(RivoLibrary, LeavesNoCopyOfThePasswordOrTheKey) {
+    const fs::path package = dir / "wiped.exe";
+    const int status = runInChild([&] {
+        if (sodium_init() < 0) return 13;
+        constexpr std::size_t length = 24;
+        Bytes inverted(length);
+        randombytes_buf(inverted.data(), length);
+        for (auto& b : inverted) b = static_cast<unsigned char>(~"0123456789abcdef"[b & 15]);
+        auto* password = static_cast<char*>(sodium_malloc(length + 1));
+        for (std::size_t i = 0; i < length; ++i) password[i] = static_cast<char>(~inverted[i]);
+        password[length] = '\0';
+        const int rc = rivo(nullptr, (dir / "src.txt").c_str(), package.c_str(), password);
+        sodium_free(password);
+        if (rc != RIVO_OK) return 10;
+        const Bytes memory = writableMemory();
+        if (holds(memory, inverted)) return 1;
+
+        dozo::rivo::Header h;
+        const Bytes bytes = readFile(package);
+        if (dozo::rivo::parseHeader(bytes.data() + stubOf(bytes).size(), h) !=
+            dozo::rivo::ParseError::none)
+            return 11;
+        password = static_cast<char*>(sodium_malloc(length));
+        for (std::size_t i = 0; i < length; ++i) password[i] = static_cast<char>(~inverted[i]);
+        dozo::rivo::Keys keys;
+        const bool derived = keys.derive(password, length, h);
+        sodium_free(password);
+        if (!derived) return 12;
+        Bytes key(keys.stream(), keys.stream() + 32);
+        for (auto& b : key) b = static_cast<unsigned char>(~b);
+        return holds(memory, key) ? 2 : 0;
+    });
+    EXPECT_EQ(status, 0) << "1: the password, 2: the stream key was left in memory";
 }
 
 TEST_F(RivoLibrary, EachPackageHasItsOwnSaltAndKeys) {

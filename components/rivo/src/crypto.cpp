@@ -41,28 +41,41 @@ bool Keys::matches(const Header& h) const {
     return sodium_memcmp(check(), h.keyCheck, kKeyCheckSize) == 0;
 }
 
-void Sealer::start(const Keys& keys, Header& h) {
+StreamState::StreamState() {
+    if (sodium_init() < 0) return;
+    state_ =
+        static_cast<crypto_secretstream_xchacha20poly1305_state*>(sodium_malloc(sizeof *state_));
+}
+
+StreamState::~StreamState() {
+    if (state_ != nullptr) sodium_free(state_);
+}
+
+bool Sealer::start(const Keys& keys, Header& h) {
+    if (state_.get() == nullptr) return false;
     std::memcpy(h.keyCheck, keys.check(), kKeyCheckSize);
-    crypto_secretstream_xchacha20poly1305_init_push(&state_, h.streamHeader, keys.stream());
+    crypto_secretstream_xchacha20poly1305_init_push(state_.get(), h.streamHeader, keys.stream());
+    return true;
 }
 
 void Sealer::seal(const std::uint8_t* in, std::size_t n, const std::uint8_t* ad,
                   std::size_t adLength, bool final, std::uint8_t* out) {
     const unsigned char tag = final ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
                                     : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
-    crypto_secretstream_xchacha20poly1305_push(&state_, out, nullptr, in, n, ad, adLength, tag);
+    crypto_secretstream_xchacha20poly1305_push(state_.get(), out, nullptr, in, n, ad, adLength,
+                                               tag);
 }
 
 bool Opener::start(const Keys& keys, const Header& h) {
-    return crypto_secretstream_xchacha20poly1305_init_pull(&state_, h.streamHeader,
-                                                           keys.stream()) == 0;
+    return state_.get() != nullptr && crypto_secretstream_xchacha20poly1305_init_pull(
+                                          state_.get(), h.streamHeader, keys.stream()) == 0;
 }
 
 bool Opener::open(const std::uint8_t* in, std::size_t n, const std::uint8_t* ad,
                   std::size_t adLength, std::uint8_t* out, bool& final) {
     unsigned char tag = 0;
-    if (n < kTagOverhead || crypto_secretstream_xchacha20poly1305_pull(&state_, out, nullptr, &tag,
-                                                                       in, n, ad, adLength) != 0)
+    if (n < kTagOverhead || crypto_secretstream_xchacha20poly1305_pull(
+                                state_.get(), out, nullptr, &tag, in, n, ad, adLength) != 0)
         return false;
     // Only the two tags we write are accepted: a REKEY or PUSH tag means a foreign stream.
     if (tag != crypto_secretstream_xchacha20poly1305_TAG_MESSAGE &&

@@ -37,31 +37,44 @@ private:
     std::uint8_t* mem_ = nullptr;
 };
 
+// The state of a sealed message stream, which holds a key: a guarded
+// allocation, locked where the system allows and wiped when it goes away.
+class StreamState {
+public:
+    StreamState();
+    ~StreamState();
+    StreamState(const StreamState&) = delete;
+    StreamState& operator=(const StreamState&) = delete;
+    crypto_secretstream_xchacha20poly1305_state* get() const { return state_; }
+
+private:
+    crypto_secretstream_xchacha20poly1305_state* state_ = nullptr;
+};
+
 // The sequence of sealed messages: metadata first (with the header as
 // additional data), then the content chunks; the last message carries the
 // final tag.
 class Sealer {
 public:
-    ~Sealer() { sodium_memzero(&state_, sizeof state_); }
-    // Fills h.streamHeader; h.keyCheck is set from keys.
-    void start(const Keys& keys, Header& h);
+    // Fills h.streamHeader; h.keyCheck is set from keys. False when the
+    // state's memory cannot be had.
+    [[nodiscard]] bool start(const Keys& keys, Header& h);
     void seal(const std::uint8_t* in, std::size_t n, const std::uint8_t* ad, std::size_t adLength,
               bool final, std::uint8_t* out);
 
 private:
-    crypto_secretstream_xchacha20poly1305_state state_;
+    StreamState state_;
 };
 
 class Opener {
 public:
-    ~Opener() { sodium_memzero(&state_, sizeof state_); }
     bool start(const Keys& keys, const Header& h);
     // Writes n - kTagOverhead bytes to out; false on any forgery.
     bool open(const std::uint8_t* in, std::size_t n, const std::uint8_t* ad, std::size_t adLength,
               std::uint8_t* out, bool& final);
 
 private:
-    crypto_secretstream_xchacha20poly1305_state state_;
+    StreamState state_;
 };
 
 }  // namespace dozo::rivo

@@ -11,7 +11,7 @@
 
 #include "crypto.h"
 #include "dozo/fileio/io.h"
-#include "dozo/fileio/replacement.h"
+#include "dozo/fileio/placement.h"
 #include "format.h"
 #include "stub_blob.h"
 
@@ -36,17 +36,41 @@ static_assert(kOpsDefault * std::uint64_t{kMemKibDefault} <= kWorkKibMax);
 // message stays one chunk.
 constexpr std::size_t kChunksPerBlock = 16;
 
-int fromStatus(fileio::Status s) {
-    switch (s) {
-        case fileio::Status::ok:
-            return RIVO_OK;
-        case fileio::Status::write:
-            return RIVO_E_WRITE;
-        case fileio::Status::replace:
-            return RIVO_E_REPLACE;
-        default:
-            return RIVO_E_DESTINATION;
-    }
+// A package is a new program at its name, not a new version of whatever was
+// there: it never takes over an old file's owner or set-id bits, and it is
+// written beside the name and swapped in only when complete. What is there
+// must be a file the caller may replace: a folder, or a file without any
+// write bit (read-only, as on the desktop systems our users come from), is
+// refused before anything is written.
+int openDestination(const char* path, fileio::Placement& out) {
+    struct stat st {};
+    if (::stat(path, &st) == 0 &&
+        (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(path, W_OK) != 0))
+        return RIVO_E_DESTINATION;
+    const std::string destination = path;
+    const auto slash = destination.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : destination.substr(0, slash);
+    const std::string name =
+        slash == std::string::npos ? destination : destination.substr(slash + 1);
+    if (name.empty()) return RIVO_E_DESTINATION;
+    const fileio::Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // The mode of any new program of the caller's: 0777 under the umask, which
+    // the kernel applies as it creates the file (a umask read once and kept
+    // would be stale in a process that changes it).
+    if (dirFd.get() < 0 || out.create(dirFd.get(), name, {.mode = 0777}) != 0)
+        return RIVO_E_DESTINATION;
+    return RIVO_OK;
+}
+
+int write(fileio::Placement& out, const void* data, std::size_t n) {
+    return fileio::writeAll(out.fd(), data, n) ? RIVO_OK : RIVO_E_WRITE;
+}
+
+int commit(fileio::Placement& out) {
+    if (out.flush() != 0) return RIVO_E_WRITE;
+    return out.place(fileio::Placement::Existing::replace) == 0 ? RIVO_OK : RIVO_E_REPLACE;
 }
 
 // Opens only a regular file; O_NONBLOCK keeps a FIFO from hanging the call.
@@ -98,8 +122,8 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     h.sealedSize = sealedSizeFor(meta.size);
     // The destination first: a folder that takes no file should not cost a
     // second of key derivation.
-    fileio::Replacement out;
-    if (fileio::Status s = out.open(destinationPath); s != fileio::Status::ok) return fromStatus(s);
+    fileio::Placement out;
+    if (int rc = openDestination(destinationPath, out); rc != RIVO_OK) return rc;
     // Let the disk fetch the start of the source while Argon2 keeps the CPU busy.
     ::posix_fadvise(source.get(), 0, 64 << 20, POSIX_FADV_WILLNEED);
     Keys keys;
@@ -107,17 +131,17 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     randombytes_buf(h.salt, sizeof h.salt);
     if (!keys.derive(password, std::strlen(password), h)) return RIVO_E_CRYPTO;
     Sealer sealer;
-    sealer.start(keys, h);
+    if (!sealer.start(keys, h)) return RIVO_E_CRYPTO;
 
     std::uint8_t header[kHeaderSize];
     encodeHeader(h, header);
     std::uint8_t metaSealed[kSealedMetadataSize];
     sealer.seal(metaPlain, kMetadataSize, header, kHeaderSize, meta.size == 0, metaSealed);
 
-    fileio::Status s = out.write(dozo_rivo_stub_begin, stubSize());
-    if (s == fileio::Status::ok) s = out.write(header, kHeaderSize);
-    if (s == fileio::Status::ok) s = out.write(metaSealed, kSealedMetadataSize);
-    if (s != fileio::Status::ok) return fromStatus(s);
+    int rc = write(out, dozo_rivo_stub_begin, stubSize());
+    if (rc == RIVO_OK) rc = write(out, header, kHeaderSize);
+    if (rc == RIVO_OK) rc = write(out, metaSealed, kSealedMetadataSize);
+    if (rc != RIVO_OK) return rc;
 
     constexpr std::size_t blockSize = kChunksPerBlock * kChunkSize;
     auto plain = std::make_unique_for_overwrite<std::uint8_t[]>(blockSize);
@@ -137,7 +161,7 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
             sealer.seal(plain.get() + at, len, nullptr, 0, last, sealed.get() + sealedBytes);
             sealedBytes += len + kTagOverhead;
         }
-        if (s = out.write(sealed.get(), sealedBytes); s != fileio::Status::ok) return fromStatus(s);
+        if (rc = write(out, sealed.get(), sealedBytes); rc != RIVO_OK) return rc;
         // Start writeback of what this block added, so the closing fsync
         // finds little left to do.
         ::sync_file_range(out.fd(), static_cast<off64_t>(packageBytes),
@@ -155,8 +179,8 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     Trailer t{h.stubSize, kHeaderSize + h.sealedSize};
     std::uint8_t trailer[kTrailerSize];
     encodeTrailer(t, trailer);
-    if (s = out.write(trailer, kTrailerSize); s != fileio::Status::ok) return fromStatus(s);
-    return fromStatus(out.commit(0111));
+    if (rc = write(out, trailer, kTrailerSize); rc != RIVO_OK) return rc;
+    return commit(out);
 }
 
 }  // namespace
