@@ -282,6 +282,57 @@ TEST_F(RivoPackage, PasswordSources) {
     EXPECT_EQ(r.exitCode, 1);
 }
 
+// A password file is used as the bytes it holds, whatever their encoding: a
+// Shift_JIS password opens the package made with those bytes, and neither its
+// UTF-8 spelling nor what a conversion to UTF-8 makes of it does.
+TEST_F(RivoPackage, PasswordFileBytesAreUsedAsGiven) {
+    const Bytes sjis = hex("83 70 83 58 83 8f 81 5b 83 68 95 5c");  // パスワード表
+    const std::string password(sjis.begin(), sjis.end());
+    const Bytes content = randomBytes(100, 17);
+    const fs::path package = pack("sjis", content, password.c_str());
+    const struct {
+        const char* what;
+        Bytes file;
+        int code;
+    } cases[] = {
+        {"UTF-8", hex("e3 83 91 e3 82 b9 e3 83 af e3 83 bc e3 83 89 e8 a1 a8 0a"), 1},
+        {"invalid bytes replaced", hex("ef bf bd 70 ef bf bd 58 ef bf bd ef bf bd 0a"), 1},
+        {"Shift_JIS", hex("83 70 83 58 83 8f 81 5b 83 68 95 5c 0a"), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(dir / "pwfile", c.file);
+        const RunResult r = run(package, {"--password-file", (dir / "pwfile").string()});
+        EXPECT_EQ(r.exitCode, c.code) << r.err;
+    }
+    EXPECT_EQ(readFile(dir / "sjis"), content);
+}
+
+// A password source that never ends a line is read up to one byte past the
+// longest password and refused, not read for ever.
+TEST_F(RivoPackage, OverlongPasswordLinesAreRefusedAtTheLimit) {
+    const fs::path package = pack("long", randomBytes(10, 18));
+    writeFile(dir / "exact", Bytes(RIVO_PASSWORD_MAX, 'p'));
+    writeFile(dir / "over", Bytes(RIVO_PASSWORD_MAX + 1, 'p'));
+    const struct {
+        std::string file;
+        const char* says;
+    } cases[] = {
+        {"/dev/zero", "longer than 1024 bytes"},
+        {(dir / "over").string(), "longer than 1024 bytes"},
+        {(dir / "exact").string(), "Wrong password"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        RunOptions o;
+        o.guardSeconds = 20;
+        const RunResult r = run(package, {"--password-file", c.file, "-t"}, o);
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
 TEST_F(RivoPackage, WithoutTerminalOrDesktopItExplains) {
     const fs::path package = pack("q", randomBytes(10, 8));
     // The child runs in a new session: there is no /dev/tty to prompt on. The
@@ -302,37 +353,178 @@ TEST_F(RivoPackage, WithoutTerminalOrDesktopItExplains) {
     EXPECT_FALSE(fs::exists(dir / "q"));
 }
 
-TEST_F(RivoPackage, AsksThroughZenityInADesktopSession) {
+// A stand-in for zenity or kdialog: logs each argument on a line of its own
+// (a "--" line ends a call), answers a password question with `answer`, and
+// exits with `status`.
+void writeDialog(const fs::path& program, const fs::path& log, const std::string& answer,
+                 int status = 0) {
+    const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$@\" -- >> '" + log.string() +
+                               "'\ncase \" $* \" in *' --entry '*|*' --password '*) echo '" +
+                               answer + "';; esac\nexit " + std::to_string(status) + "\n";
+    writeFile(program, Bytes(script.begin(), script.end()), 0755);
+}
+
+// The calls a stand-in dialog logged, each as its list of arguments.
+std::vector<std::vector<std::string>> dialogCalls(const fs::path& log) {
+    std::vector<std::vector<std::string>> calls(1);
+    if (!fs::exists(log)) return {};
+    const Bytes bytes = readFile(log);
+    std::string line;
+    for (const unsigned char c : bytes) {
+        if (c != '\n') {
+            line.push_back(static_cast<char>(c));
+        } else if (line == "--") {
+            calls.emplace_back();
+            line.clear();
+        } else {
+            calls.back().push_back(std::exchange(line, {}));
+        }
+    }
+    calls.pop_back();
+    return calls;
+}
+
+bool hasArgument(const std::vector<std::string>& call, const std::string& part) {
+    for (const std::string& a : call)
+        if (a.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// Started from a file manager: no terminal, a desktop session. The question
+// names the package and its folder, and the outcome comes back in a dialog
+// of the same program, in the user's language; a Cancel shows nothing more.
+TEST_F(RivoPackage, AsksAndAnswersThroughADialogWithoutATerminal) {
     const Bytes content = randomBytes(10, 9);
-    const fs::path package = pack("z", content, "from dialog");
-    const fs::path bin = dir / "bin";
+    const fs::path package = pack("z_1", content, "from dialog");
+    const fs::path bin = dir / "bin", log = dir / "log";
     fs::create_directory(bin);
-    const std::string script = "#!/bin/sh\necho \"$@\" > \"" + (dir / "args").string() +
-                               "\"\n[ -f \"" + (dir / "cancel").string() +
-                               "\" ] && exit 1\necho 'from dialog'\n";
-    writeFile(bin / "zenity", Bytes(script.begin(), script.end()));
-    fs::permissions(bin / "zenity", fs::perms::owner_all);
-    const RunOptions desktop =
-        RunOptions::environment({{"DISPLAY", ":99"}, {"PATH", bin.string() + ":/usr/bin:/bin"}});
+    const FakeDisplay display;
+    const struct {
+        const char* tool;
+        std::string answer;
+        int status;
+        bool existing;
+        std::string lang;
+        int code;
+        std::vector<std::string> outcome;  // the second call; empty: none
+    } cases[] = {
+        {"zenity", "from dialog", 0, false, "C", 0, {"--info", "--no-markup", "Restored"}},
+        {"zenity", "wrong", 0, false, "C", 1, {"--error", "--no-markup", "Wrong password"}},
+        {"zenity", "from dialog", 0, true, "C", 4, {"--error", "already exists"}},
+        {"zenity", "from dialog", 0, false, "ja_JP.UTF-8", 0, {"--info", "を復元しました"}},
+        {"zenity", "", 1, false, "C", 6, {}},
+        {"kdialog", "from dialog", 0, false, "C", 0, {"--msgbox", "Restored"}},
+        {"kdialog", "wrong", 0, false, "C", 1, {"--error", "Wrong password"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.tool << " " << c.answer << " " << c.lang);
+        fs::remove_all(bin);
+        fs::create_directory(bin);
+        fs::remove(log);
+        fs::remove(dir / "z_1");
+        if (c.existing) writeFile(dir / "z_1", {'o', 'l', 'd'});
+        writeDialog(bin / c.tool, log, c.answer, c.status);
+        const RunResult r =
+            run(package, {},
+                RunOptions::environment(
+                    {{"DISPLAY", display.name()}, {"LANG", c.lang}, {"PATH", bin.string()}}));
+        EXPECT_EQ(r.exitCode, c.code) << r.err;
+        const auto calls = dialogCalls(log);
+        ASSERT_EQ(calls.size(), c.outcome.empty() ? 1u : 2u) << r.err;
+        // zenity doubles underscores (its mnemonics); kdialog shows them as they are.
+        const std::string packageName = c.tool == std::string("zenity") ? "z__1.exe" : "z_1.exe";
+        EXPECT_TRUE(hasArgument(calls[0], packageName)) << calls[0].back();
+        EXPECT_TRUE(hasArgument(calls[0], dir.path().string())) << calls[0].back();
+        for (const std::string& part : c.outcome) EXPECT_TRUE(hasArgument(calls[1], part)) << part;
+        if (c.code == 0) {
+            EXPECT_EQ(readFile(dir / "z_1"), content);
+        }
+    }
+    // A package found damaged before any question says so in a dialog too.
+    Bytes damaged = readFile(package);
+    damaged.pop_back();
+    writeFile(dir / "damaged.exe", damaged, 0755);
+    fs::remove(log);
+    const RunResult r =
+        run(dir / "damaged.exe", {},
+            RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}}));
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    const auto calls = dialogCalls(log);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(hasArgument(calls[0], "--error"));
+}
 
-    RunResult r = run(package, {}, desktop);
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(readFile(dir / "z"), content);
-    const Bytes args = readFile(dir / "args");
-    EXPECT_NE(std::string(args.begin(), args.end()).find("--password"), std::string::npos);
+// A dialog that cannot show is not a Cancel: a display nobody serves, or a
+// dialog that fails, ends in the explanation, and says no dialog could be
+// shown where that is what happened.
+TEST_F(RivoPackage, ADisplayThatCannotShowADialogIsSaidSo) {
+    const fs::path package = pack("d", randomBytes(10, 15), "pw");
+    const fs::path bin = dir / "bin", log = dir / "log";
+    fs::create_directory(bin);
+    const FakeDisplay display;
+    std::string unserved;
+    {
+        const FakeDisplay gone;
+        unserved = gone.name();
+    }
+    const struct {
+        std::string display;
+        int dialogStatus;  // zenity exits 1 when GTK cannot open the display
+        std::string says;
+        std::size_t calls;
+    } cases[] = {
+        {unserved, 1, "No dialog could be shown: the display " + unserved, 0},
+        {display.name(), 255, "--password-stdin", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.display);
+        fs::remove(log);
+        writeDialog(bin / "zenity", log, "pw", c.dialogStatus);
+        const RunResult r = run(
+            package, {}, RunOptions::environment({{"DISPLAY", c.display}, {"PATH", bin.string()}}));
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("--password-stdin"), std::string::npos) << r.err;
+        EXPECT_EQ(dialogCalls(log).size(), c.calls);
+    }
+    EXPECT_FALSE(fs::exists(dir / "d"));
+}
 
-    fs::remove(dir / "z");
-    writeFile(dir / "cancel", {});
-    r = run(package, {}, desktop);
-    EXPECT_EQ(r.exitCode, 6);
-    EXPECT_FALSE(fs::exists(dir / "z"));
+// Empty and relative PATH entries name the folder the package was started
+// in; a dialog program planted there never runs.
+TEST_F(RivoPackage, DialogsAreFoundInAbsolutePathEntriesOnly) {
+    const fs::path package = pack("r", randomBytes(10, 16), "pw");
+    const fs::path log = dir / "log";
+    fs::create_directory(dir / "rel");
+    for (const char* planted : {"zenity", "kdialog", "rel/zenity"})
+        writeDialog(dir / planted, log, "pw");
+    const FakeDisplay display;
+    const std::string none = (dir / "none").string();  // absolute, and empty
+    fs::create_directory(none);
+    for (const std::string& path :
+         {std::string(), ":" + none, none + "::" + none, std::string("."), "rel:" + none}) {
+        SCOPED_TRACE(path);
+        RunOptions o = RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", path}});
+        o.cwd = dir.path().string();
+        const RunResult r = run(package, {}, o);
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_FALSE(fs::exists(log));
+    }
+}
 
-    // A dialog that cannot show (no display) is not a Cancel: explain instead.
-    const std::string broken = "#!/bin/sh\nexit 255\n";
-    writeFile(bin / "zenity", Bytes(broken.begin(), broken.end()), 0700);
-    r = run(package, {}, desktop);
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("--password-stdin"), std::string::npos) << r.err;
+// Every package carries a static glibc and libsodium: --licenses shows both
+// notices and asks for nothing, even with no terminal and no input.
+TEST_F(RivoPackage, LicensesShowsBothNoticesWithoutAsking) {
+    const fs::path package = pack("l", randomBytes(10, 19));
+    const RunResult r = run(package, {"--licenses"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    for (const char* part :
+         {"GNU C Library (glibc) 2.", "GNU Lesser General Public License",
+          "version 2.1 of the License, or (at your", "sources.debian.org/src/glibc", "libsodium 1.",
+          "ISC License", "ISC DISCLAIMS ALL WARRANTIES"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part;
+    EXPECT_EQ(listDir(dir), std::set<std::string>{"l.exe"});
 }
 
 TEST_F(RivoPackage, OptionsAndMessages) {
@@ -344,6 +536,7 @@ TEST_F(RivoPackage, OptionsAndMessages) {
     } cases[] = {
         {{"--help"}, 0, "--password-stdin", ""},
         {{"--version"}, 0, "format 1", ""},
+        {{"--help"}, 0, "--licenses", ""},
         {{"--bogus"}, 2, "", "--bogus"},
         {{"extra"}, 2, "", "extra"},
         {{"-o"}, 2, "", "-o"},

@@ -2,11 +2,15 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -38,6 +42,7 @@ RunResult run(const fs::path& program, const std::vector<std::string>& args,
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL", "LC_MESSAGES"})
             ::unsetenv(name);
         for (const auto& [k, v] : options.env) ::setenv(k.c_str(), v.c_str(), 1);
+        if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -62,6 +67,27 @@ RunResult run(const fs::path& program, const std::vector<std::string>& args,
     r.out = slurp(io / "out");
     r.err = slurp(io / "err");
     return r;
+}
+
+FakeDisplay::FakeDisplay() {
+    for (number_ = 1000 + ::getpid() % 20000;; ++number_) {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = "/tmp/.X11-unix/X" + std::to_string(number_);
+        std::memcpy(address.sun_path + 1, path.data(), path.size());
+        const auto length =
+            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+        if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+            ::listen(fd_, 16) == 0)
+            return;
+        ::close(fd_);
+        if (errno != EADDRINUSE) throw std::runtime_error("cannot listen as a display");
+    }
+}
+
+FakeDisplay::~FakeDisplay() {
+    ::close(fd_);
 }
 
 RunResult openPackage(const fs::path& package, const std::string& password,
@@ -91,7 +117,7 @@ Bytes craftPackage(const Bytes& stub, const Craft& c) {
     Keys keys;
     if (!keys.derive(c.password.data(), c.password.size(), h)) throw std::runtime_error("derive");
     Sealer sealer;
-    sealer.start(keys, h);
+    if (!sealer.start(keys, h)) throw std::runtime_error("stream state");
 
     Bytes pkg = stub;
     std::uint8_t header[kHeaderSize];

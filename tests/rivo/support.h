@@ -24,6 +24,7 @@ struct RunResult {
 struct RunOptions {
     std::string stdinText;
     std::map<std::string, std::string> env;  // set in the child (on top of a clean base)
+    std::string cwd;                         // the child's working folder, when set
     // Generous: only there so a hung child fails the test instead of the suite.
     int guardSeconds = 120;
 
@@ -43,6 +44,22 @@ struct RunOptions {
 // DISPLAY, WAYLAND_DISPLAY and the locale variables cleared unless set in env.
 RunResult run(const fs::path& program, const std::vector<std::string>& args,
               const RunOptions& options = {});
+
+// A local X display that takes connections (the abstract socket an X server
+// listens on) and never answers: enough for a package to see a desktop
+// session it can reach. DISPLAY=name() points at it.
+class FakeDisplay {
+public:
+    FakeDisplay();
+    ~FakeDisplay();
+    FakeDisplay(const FakeDisplay&) = delete;
+    FakeDisplay& operator=(const FakeDisplay&) = delete;
+    std::string name() const { return ":" + std::to_string(number_); }
+
+private:
+    int fd_ = -1;
+    int number_ = 0;
+};
 
 // Runs a package with --password-stdin and the given password.
 RunResult openPackage(const fs::path& package, const std::string& password,

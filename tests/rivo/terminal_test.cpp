@@ -7,6 +7,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "rivo.h"
@@ -68,6 +70,63 @@ TEST_F(RivoTerminal, ThePasswordBufferIsLocked) {
     s.type("s3cret\n");
     const int status2 = s.exitStatus();
     EXPECT_TRUE(WIFEXITED(status2) && WEXITSTATUS(status2) == 0) << s.seen;
+}
+
+// From the start, before the password is typed, the program cannot leave a
+// core dump and no other process of its user may read its memory. The kernel
+// shows that as /proc/PID/status belonging to root, so the program runs as a user
+// other than root here.
+TEST_F(RivoTerminal, NoCoreDumpOrPeekingWhileItAsks) {
+    std::vector<std::string> argv{(dir / "note.exe").string(), "-t"};
+    if (::geteuid() == 0) {
+        if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to drop root";
+        argv.insert(argv.begin(),
+                    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+        fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    }
+    TerminalSession s(argv, environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+    ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    struct stat st {};
+    ASSERT_EQ(::stat(("/proc/" + std::to_string(s.pid) + "/status").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    s.type("s3cret\n");
+    const int status = s.exitStatus();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << s.seen;
+}
+
+// Enter alone is no password entered, and nothing is derived from it. The
+// package asks for 1 GiB of key-derivation memory and runs with less than
+// that: any derivation would fail as out of memory.
+TEST_F(RivoTerminal, EnterAloneIsNoPasswordAndDerivesNothing) {
+    Bytes package = readFile(dir / "note.exe");
+    const std::size_t memlimit = stubOf(package).size() + 24;
+    package[memlimit] = 0x00;  // 1048576 KiB
+    package[memlimit + 1] = 0x00;
+    package[memlimit + 2] = 0x10;
+    package[memlimit + 3] = 0x00;
+    writeFile(dir / "costly.exe", package, 0755);
+    const struct {
+        std::string typed;
+        int code;
+        std::string says;
+    } cases[] = {
+        {"\n", 6, "No password entered"},
+        {"guess\n", 5, "Not enough memory"},  // what a derivation gets here
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        TerminalSession s(
+            {"/bin/sh", "-c", "ulimit -v 400000 && exec \"$0\" -t", (dir / "costly.exe").string()},
+            environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+        ASSERT_TRUE(s.waitFor("Password for costly.exe: ")) << s.seen;
+        s.type(c.typed);
+        const int status = s.exitStatus();
+        ASSERT_TRUE(WIFEXITED(status)) << s.seen;
+        EXPECT_EQ(WEXITSTATUS(status), c.code) << s.seen;
+        EXPECT_NE(s.seen.find(c.says), std::string::npos) << s.seen;
+    }
 }
 
 TEST_F(RivoTerminal, WrongPasswordOnTheTerminal) {

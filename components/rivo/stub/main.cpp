@@ -2,7 +2,11 @@
 // password and restores the file.
 #include <errno.h>
 #include <fcntl.h>
+#include <gnu/libc-version.h>
+#include <sodium.h>
 #include <stdio.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <climits>
@@ -11,6 +15,7 @@
 #include <string>
 
 #include "exit_code.h"
+#include "licenses.h"
 #include "messages.h"
 #include "password.h"
 #include "restore.h"
@@ -28,6 +33,7 @@ struct Options {
     bool info = false;
     bool help = false;
     bool version = false;
+    bool licenses = false;
     bool passwordStdin = false;
     const char* passwordFile = nullptr;
 };
@@ -71,6 +77,8 @@ ExitCode parseOptions(int argc, char** argv, Options& o) {
             o.help = true;
         } else if (!std::strcmp(a, "--version")) {
             o.version = true;
+        } else if (!std::strcmp(a, "--licenses")) {
+            o.licenses = true;
         } else if (!std::strcmp(a, "--password-stdin")) {
             o.passwordStdin = true;
         } else if (takeValue(a, "-o", i, argc, argv, o.outputDir, missing) ||
@@ -106,7 +114,29 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-ExitCode getPassword(const Options& o, const std::string& self, Password& pw) {
+// How the password is asked when no option gives it: on the terminal, else
+// in a dialog, else not at all.
+struct Asking {
+    bool terminal = false;
+    Dialog dialog;
+    Dialog::Found found = Dialog::Found::noDisplay;
+    bool byDialog() const { return !terminal && found == Dialog::Found::usable; }
+};
+
+Asking howToAsk(const Options& o) {
+    Asking a;
+    if (o.passwordStdin || o.passwordFile != nullptr) return a;
+    a.terminal = haveTerminal();
+    if (!a.terminal) a.found = a.dialog.find();
+    return a;
+}
+
+ExitCode getPassword(const Options& o, const std::string& self, const Asking& asking,
+                     Password& pw) {
+    if (pw.bytes == nullptr) {
+        say(stderr, "%s", text(Msg::noMemory));
+        return kExitIo;
+    }
     Got got;
     if (o.passwordStdin) {
         got = readLine(STDIN_FILENO, pw);
@@ -114,50 +144,48 @@ ExitCode getPassword(const Options& o, const std::string& self, Password& pw) {
         const int fd = ::open(o.passwordFile, O_RDONLY | O_CLOEXEC | O_NOCTTY);
         got = fd < 0 ? Got::error : readLine(fd, pw);
         if (got == Got::error) {
-            fprintf(stderr, text(Msg::passwordFile), shown(o.passwordFile).c_str(),
-                    strerror(errno));
+            say(stderr, text(Msg::passwordFile), shown(o.passwordFile).c_str(), strerror(errno));
             if (fd >= 0) ::close(fd);
             return kExitIo;
         }
         ::close(fd);
     } else {
         const std::string base = shown(self.substr(self.find_last_of('/') + 1));
-        char prompt[512];
-        snprintf(prompt, sizeof prompt, text(Msg::prompt), base.c_str());
-        got = askTerminal(prompt, pw);
-        if (got == Got::error) {
-            char dialog[512];
-            snprintf(dialog, sizeof dialog, text(Msg::dialogText), base.c_str());
-            got = askDesktop(text(Msg::dialogTitle), dialog, pw);
+        got = Got::error;
+        if (asking.terminal) {
+            char prompt[512];
+            snprintf(prompt, sizeof prompt, text(Msg::prompt), base.c_str());
+            got = askTerminal(prompt, pw);
+        } else if (asking.byDialog()) {
+            char question[2048];
+            snprintf(question, sizeof question, text(Msg::dialogText), base.c_str(),
+                     shown(folderOf(self)).c_str());
+            got = asking.dialog.askPassword(text(Msg::dialogTitle), question, pw);
         }
         if (got == Got::error) {
-            fprintf(stderr, text(Msg::noTerminal), base.c_str(), shown(self).c_str());
+            if (!asking.terminal && asking.found == Dialog::Found::displayUnusable) {
+                const char* wayland = getenv("WAYLAND_DISPLAY");
+                const char* display =
+                    wayland != nullptr && *wayland != '\0' ? wayland : getenv("DISPLAY");
+                say(stderr, text(Msg::noDialog), shown(display != nullptr ? display : "").c_str());
+            }
+            say(stderr, text(Msg::noTerminal), base.c_str(), shown(self).c_str());
             return kExitUsage;
         }
     }
     if (got != Got::password) {
-        fputs(text(Msg::cancelled), stderr);
+        say(stderr, "%s", text(Msg::cancelled));
         return kExitCancelled;
+    }
+    // Read no further than the longest password a package can have.
+    if (pw.tooLong) {
+        say(stderr, text(Msg::passwordTooLong), RIVO_PASSWORD_MAX);
+        return kExitWrongPassword;
     }
     return kExitOk;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Options o;
-    if (ExitCode rc = parseOptions(argc, argv, o); rc != kExitOk) return rc;
-    const std::string self = selfPath(argc > 0 ? argv[0] : "");
-    if (o.help) {
-        printf(text(Msg::help), shown(self).c_str());
-        return kExitOk;
-    }
-    if (o.version) {
-        printf(text(Msg::version), kVersion, unsigned{kFormatVersion});
-        return kExitOk;
-    }
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(sig, onSignal);
-
+ExitCode openAndRestore(const Options& o, const std::string& self, const Asking& asking) {
     Package package;
     if (ExitCode rc = openPackage(self.c_str(), package); rc != kExitOk) return rc;
     if (o.info) {
@@ -174,14 +202,51 @@ int main(int argc, char** argv) {
         // Checked before the password, so a bad folder costs no key derivation.
         r.dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (r.dirFd < 0 || ::access(dir.c_str(), W_OK | X_OK) != 0) {
-            fprintf(stderr, text(Msg::outputDir), r.dirPath.c_str(), strerror(errno));
+            say(stderr, text(Msg::outputDir), r.dirPath.c_str(), strerror(errno));
             return kExitIo;
         }
     }
 
     Password pw;
-    if (ExitCode rc = getPassword(o, self, pw); rc != kExitOk) return rc;
+    if (ExitCode rc = getPassword(o, self, asking, pw); rc != kExitOk) return rc;
     const ExitCode rc = restore(package, pw, r);
     if (r.dirFd >= 0) ::close(r.dirFd);
+    return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Before any secret is in memory: no core dump of this process, and no
+    // other process of the user's may read its memory.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+
+    Options o;
+    if (ExitCode rc = parseOptions(argc, argv, o); rc != kExitOk) return rc;
+    const std::string self = selfPath(argc > 0 ? argv[0] : "");
+    if (o.help) {
+        printf(text(Msg::help), shown(self).c_str());
+        return kExitOk;
+    }
+    if (o.version) {
+        printf(text(Msg::version), kVersion, unsigned{kFormatVersion});
+        return kExitOk;
+    }
+    if (o.licenses) {
+        printf(kLicenses, gnu_get_libc_version(), sodium_version_string());
+        return kExitOk;
+    }
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(sig, onSignal);
+
+    // Started from a file manager, with no terminal to show anything: what
+    // happens is shown in a dialog of the same program that asked.
+    const Asking asking = howToAsk(o);
+    if (asking.byDialog()) keepMessages();
+    const ExitCode rc = openAndRestore(o, self, asking);
+    // Not after a Cancel, nor when the question itself could not be shown.
+    if (asking.byDialog() && rc != kExitCancelled && rc != kExitUsage && !keptMessages().empty())
+        asking.dialog.show(rc != kExitOk, text(Msg::dialogTitle), keptMessages());
     return rc;
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
@@ -25,6 +26,7 @@ const Translation kJapanese[] = {
      "      --password-stdin    標準入力の最初の行をパスワードとして読む\n"
      "      --password-file F   ファイル F の最初の行をパスワードとして読む\n"
      "      --version           バージョンを表示する\n"
+     "      --licenses          組み込まれたライブラリのライセンスを表示する\n"
      "  -h, --help              このヘルプを表示する\n"
      "\n"
      "終了コード: 0 完了、1 パスワード誤り、2 使い方の誤り、3 破損またはパッケージでない、\n"
@@ -32,7 +34,12 @@ const Translation kJapanese[] = {
     {Msg::version, "Dozo パッケージ %s (形式 %u)\n"},
     {Msg::prompt, "%s のパスワード: "},
     {Msg::dialogTitle, "Dozo パッケージ"},
-    {Msg::dialogText, "%s のパスワード"},
+    {Msg::dialogText,
+     "このパッケージに保護されたファイルを復元するパスワードを入力してください。\n"
+     "\n"
+     "パッケージ: %s\n"
+     "フォルダー: %s"},
+    {Msg::noDialog, "ダイアログを表示できません: ディスプレイ %s に接続できません。\n"},
     {Msg::noTerminal,
      "%s はパスワードで保護されたパッケージです。\n"
      "端末を開いて、次のように実行してください:\n"
@@ -40,6 +47,8 @@ const Translation kJapanese[] = {
      "または --password-stdin か --password-file FILE でパスワードを渡してください。\n"},
     {Msg::cancelled, "パスワードが入力されませんでした。\n"},
     {Msg::wrongPassword, "パスワードが違います。\n"},
+    {Msg::passwordTooLong,
+     "パスワードが %d バイトを超えています。そのようなパッケージはないため、拒否しました。\n"},
     {Msg::damaged, kJapaneseDamaged},
     {Msg::notPackage, "%s にはパッケージが含まれていません。\n"},
     {Msg::extraData, "%s は壊れているか、末尾に余分なデータがあります。何も書き込んでいません。\n"},
@@ -96,6 +105,30 @@ const char* text(const char* english) {
 
 std::string shown(std::string_view name) {
     return fileio::printable(name);
+}
+
+namespace {
+std::string* gKept = nullptr;
+}
+
+void say(FILE* stream, const char* format, ...) {
+    char line[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    std::fputs(line, stream);
+    if (gKept != nullptr) gKept->append(line);
+}
+
+void keepMessages() {
+    static std::string kept;
+    gKept = &kept;
+}
+
+const std::string& keptMessages() {
+    static const std::string none;
+    return gKept != nullptr ? *gKept : none;
 }
 
 }  // namespace dozo::rivo

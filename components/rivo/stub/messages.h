@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,7 @@ struct Msg {
         "      --password-stdin    read the password from the first line of standard input\n"
         "      --password-file F   read the password from the first line of file F\n"
         "      --version           show the version\n"
+        "      --licenses          show the licenses of the libraries built into it\n"
         "  -h, --help              show this help\n"
         "\n"
         "Exit codes: 0 done, 1 wrong password, 2 usage, 3 damaged or not a package,\n"
@@ -37,7 +39,15 @@ struct Msg {
     static constexpr char version[] = "Dozo package %s (format %u)\n";
     static constexpr char prompt[] = "Password for %s: ";
     static constexpr char dialogTitle[] = "Dozo package";
-    static constexpr char dialogText[] = "Password for %s";
+    // The first line stays free of names: kdialog decides from it whether a
+    // text is markup.
+    static constexpr char dialogText[] =
+        "Enter the password to restore the file held in this package.\n"
+        "\n"
+        "Package: %s\n"
+        "Folder: %s";
+    static constexpr char noDialog[] =
+        "No dialog could be shown: the display %s cannot be reached.\n";
     static constexpr char noTerminal[] =
         "%s is a password-protected package.\n"
         "Open a terminal and run it there:\n"
@@ -45,6 +55,8 @@ struct Msg {
         "or give the password with --password-stdin or --password-file FILE.\n";
     static constexpr char cancelled[] = "No password entered.\n";
     static constexpr char wrongPassword[] = "Wrong password.\n";
+    static constexpr char passwordTooLong[] =
+        "The password is longer than %d bytes, which no package has; refused.\n";
     RIVO_EARLY_INLINE_DATA static constexpr char damaged[] =
         "The package is damaged or incomplete; nothing was written.\n";
     static constexpr char notPackage[] = "%s holds no package.\n";
@@ -100,5 +112,12 @@ bool japanese();
 // that are not UTF-8 become \xHH escapes, so no name can move the cursor,
 // recolour the screen or retitle the window.
 std::string shown(std::string_view name);
+
+// Prints a message for the user on stream (standard output or error) and,
+// once keepMessages() was called, keeps it for a dialog as well.
+void say(FILE* stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void keepMessages();
+// Everything said since keepMessages(), standard output and error in order.
+const std::string& keptMessages();
 
 }  // namespace dozo::rivo

@@ -3,17 +3,19 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sodium.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "dozo/fileio/io.h"
 
@@ -25,94 +27,146 @@ int gTtyFd = -1;
 struct termios gSaved;
 volatile sig_atomic_t gEchoOff = 0;
 
+// Only absolute entries count: an empty or relative one names whatever folder
+// the package was started in (a download folder, a USB stick), and a program
+// planted there must never run.
 std::string findOnPath(const char* name) {
     const char* path = std::getenv("PATH");
     if (path == nullptr) return {};
     for (const char* p = path;; ++p) {
         const char* end = std::strchr(p, ':');
         const int length = static_cast<int>(end ? end - p : static_cast<long>(std::strlen(p)));
-        char candidate[4096];
-        // An empty PATH entry means the current folder.
-        if (length == 0)
-            std::snprintf(candidate, sizeof candidate, "./%s", name);
-        else
+        if (length > 0 && *p == '/') {
+            char candidate[4096];
             std::snprintf(candidate, sizeof candidate, "%.*s/%s", length, p, name);
-        struct stat st {};
-        if (::stat(candidate, &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate, X_OK) == 0)
-            return candidate;
+            struct stat st {};
+            if (::stat(candidate, &st) == 0 && S_ISREG(st.st_mode) &&
+                ::access(candidate, X_OK) == 0)
+                return candidate;
+        }
         if (end == nullptr) break;
         p = end;
     }
     return {};
 }
 
-// Runs a dialog program and takes the first line it prints.
-Got runDialog(const std::string& program, const char* const argv[], Password& out) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return Got::error;
+bool connects(const std::string& socketPath, bool abstract) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t offset = abstract ? 1 : 0;
+    if (socketPath.empty() || socketPath.size() + offset >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path + offset, socketPath.data(), socketPath.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const auto length =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + socketPath.size());
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool set(const char* value) {
+    return value != nullptr && *value != '\0';
+}
+
+bool waylandReachable(const char* display) {
+    if (display[0] == '/') return connects(display, false);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return set(runtime) && connects(std::string(runtime) + "/" + display, false);
+}
+
+// A local X display (":N" or "unix:N") is reachable when its server's socket
+// takes a connection; anything else (another host) is left to the dialog.
+bool x11Reachable(const std::string& display) {
+    const auto colon = display.rfind(':');
+    if (colon == std::string::npos) return false;
+    const std::string host = display.substr(0, colon);
+    if (!host.empty() && host != "unix") return true;
+    const std::string number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return false;
+    const std::string socketPath = "/tmp/.X11-unix/X" + number;
+    return connects(socketPath, true) || connects(socketPath, false);
+}
+
+// zenity passes texts through g_strcompress (backslash escapes) and, in the
+// entry dialog, takes an underscore as a mnemonic: double both.
+std::string forZenity(std::string_view text, bool mnemonics) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\' || (mnemonics && c == '_')) out.push_back(c);
+        out.push_back(c);
+    }
+    return out;
+}
+
+// Runs a dialog program; with out, takes the first line it prints. Returns
+// its exit status, or -1 when it could not run or did not exit.
+int runDialog(const std::string& program, const std::vector<std::string>& args, Password* out,
+              Got* got) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    int pipeFds[2] = {-1, -1};
+    if (out != nullptr && ::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid < 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return Got::error;
+        if (out != nullptr) {
+            ::close(pipeFds[0]);
+            ::close(pipeFds[1]);
+        }
+        return -1;
     }
     if (pid == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::execv(program.c_str(), const_cast<char* const*>(argv));
+        if (out != nullptr) ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    ::close(pipeFds[1]);
-    Got got = readLine(pipeFds[0], out);
-    // Drain, so the dialog never blocks on a full pipe.
-    char sink[256];
-    while (::read(pipeFds[0], sink, sizeof sink) > 0) {
+    if (out != nullptr) {
+        ::close(pipeFds[1]);
+        *got = readLine(pipeFds[0], *out);
+        // Whatever else it prints is not read: a dialog that goes on writing
+        // gets a broken pipe instead of keeping us here.
+        ::close(pipeFds[0]);
     }
-    sodium_memzero(sink, sizeof sink);
-    ::close(pipeFds[0]);
     int status = 0;
     // signal() installs our handlers with SA_RESTART: no signal interrupts
     // this wait, and a failed one means the dialog cannot be trusted.
-    if (::waitpid(pid, &status, 0) < 0) return Got::error;
-    // Both dialogs exit 1 on Cancel; anything else non-zero means the dialog
-    // never showed (no display, a crash), so the caller explains instead.
-    if (!WIFEXITED(status)) return Got::error;
-    if (WEXITSTATUS(status) == 1) return Got::none;
-    if (WEXITSTATUS(status) != 0) return Got::error;
-    return got;
+    if (::waitpid(pid, &status, 0) < 0 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
 }
 
 }  // namespace
 
-// A limit on locked memory only costs the protection, not the password.
+// sodium_malloc locks the pages where the system allows it and keeps them out
+// of core dumps; a limit on locked memory only costs that protection.
 Password::Password() {
-    (void)sodium_mlock(bytes, sizeof bytes);
+    if (sodium_init() >= 0) bytes = static_cast<char*>(sodium_malloc(RIVO_PASSWORD_MAX + 1));
 }
 
 Password::~Password() {
-    // Wipes first, whether or not the lock was granted.
-    (void)sodium_munlock(bytes, sizeof bytes);
+    // Wipes before it unmaps.
+    if (bytes != nullptr) sodium_free(bytes);
 }
 
 Got readLine(int fd, Password& out) {
     out.length = 0;
     out.tooLong = false;
-    bool any = false;
+    if (out.bytes == nullptr) return Got::error;
     // Byte by byte straight into the locked buffer, so nothing after the
     // line is consumed and no copy of the password is left elsewhere.
     for (;;) {
-        char* c = &out.bytes[std::min<std::size_t>(out.length, RIVO_PASSWORD_MAX)];
+        char* c = &out.bytes[out.length];
         const ssize_t got = fileio::readFully(fd, c, 1);
         if (got < 0) return Got::error;
-        if (got == 0) break;
-        any = true;
-        if (*c == '\n') break;
-        if (out.length < RIVO_PASSWORD_MAX)
-            ++out.length;
-        else
+        if (got == 0 || *c == '\n') break;
+        if (out.length == RIVO_PASSWORD_MAX) {
             out.tooLong = true;
+            break;
+        }
+        ++out.length;
     }
     out.bytes[out.length] = '\0';
-    return any ? Got::password : Got::none;
+    return out.length > 0 || out.tooLong ? Got::password : Got::none;
 }
 
 void restoreTerminal() {
@@ -121,6 +175,13 @@ void restoreTerminal() {
         gEchoOff = 0;
         (void)!::write(gTtyFd, "\n", 1);
     }
+}
+
+bool haveTerminal() {
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
 Got askTerminal(const char* prompt, Password& out) {
@@ -140,30 +201,60 @@ Got askTerminal(const char* prompt, Password& out) {
     gEchoOff = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
     (void)!::write(fd, prompt, std::strlen(prompt));
     const Got got = readLine(fd, out);
+    // TCSAFLUSH also drops what is left of an overlong line, which would
+    // otherwise reach the shell as a command.
     if (gEchoOff) {
         ::tcsetattr(fd, TCSAFLUSH, &gSaved);
         gEchoOff = 0;
+    } else {
+        ::tcflush(fd, TCIFLUSH);
     }
     gTtyFd = -1;
     ::close(fd);
     return got;
 }
 
-Got askDesktop(const char* title, const char* text, Password& out) {
+Dialog::Found Dialog::find() {
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0'))
-        return Got::error;
-    if (const std::string zenity = findOnPath("zenity"); !zenity.empty()) {
-        const std::string titleArg = std::string("--title=") + title;
-        const char* const argv[] = {"zenity", "--password", titleArg.c_str(), nullptr};
-        if (const Got got = runDialog(zenity, argv, out); got != Got::error) return got;
+    if (!set(display) && !set(wayland)) return Found::noDisplay;
+    if (!(set(wayland) && waylandReachable(wayland)) && !(set(display) && x11Reachable(display)))
+        return Found::displayUnusable;
+    program_ = findOnPath("zenity");
+    zenity_ = !program_.empty();
+    if (!zenity_) program_ = findOnPath("kdialog");
+    return program_.empty() ? Found::noProgram : Found::usable;
+}
+
+Got Dialog::askPassword(const char* title, const char* question, Password& out) const {
+    Got got = Got::error;
+    const int status =
+        zenity_ ? runDialog(program_,
+                            {"zenity", "--entry", "--hide-text", std::string("--title=") + title,
+                             "--text=" + forZenity(question, true)},
+                            &out, &got)
+                : runDialog(program_, {"kdialog", "--title", title, "--password", question}, &out,
+                            &got);
+    // Both exit 1 on Cancel; anything else non-zero means the dialog never
+    // showed (a crash, a display it could not open after all).
+    if (status == 1) return Got::none;
+    return status == 0 ? got : Got::error;
+}
+
+void Dialog::show(bool error, const char* title, const std::string& text) const {
+    if (zenity_) {
+        runDialog(program_,
+                  {"zenity", error ? "--error" : "--info", "--no-markup",
+                   std::string("--title=") + title, "--text=" + forZenity(text, false)},
+                  nullptr, nullptr);
+    } else {
+        // kdialog takes a text as rich text when its first line looks like
+        // markup; the fixed first line keeps a file name from deciding that.
+        runDialog(program_,
+                  {"kdialog", "--title", title, error ? "--error" : "--msgbox",
+                   std::string(title) + "\n\n" + text},
+                  nullptr, nullptr);
     }
-    if (const std::string kdialog = findOnPath("kdialog"); !kdialog.empty()) {
-        const char* const argv[] = {"kdialog", "--title", title, "--password", text, nullptr};
-        return runDialog(kdialog, argv, out);
-    }
-    return Got::error;
 }
 
 }  // namespace dozo::rivo

@@ -1,17 +1,19 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "rivo.h"
 
 namespace dozo::rivo {
 
-// A password as entered: opaque bytes, kept out of swap and core dumps
-// where the system allows it, and wiped when it goes away.
+// A password as entered: opaque bytes, used exactly as given (no change of
+// encoding, only the line's newline stripped), in a guarded allocation that
+// is locked in memory and left out of core dumps, and wiped when it goes away.
 struct Password {
-    char bytes[RIVO_PASSWORD_MAX + 1];
+    char* bytes = nullptr;  // RIVO_PASSWORD_MAX + 1 bytes; null when no memory
     std::size_t length = 0;
-    bool tooLong = false;  // longer than any package accepts: cannot be right
+    bool tooLong = false;  // the line went on past RIVO_PASSWORD_MAX bytes
     Password();
     ~Password();
     Password(const Password&) = delete;
@@ -20,13 +22,30 @@ struct Password {
 
 enum class Got { password, none, error };
 
-// First line of fd, the trailing newline stripped and nothing else.
+// First line of fd, the trailing newline stripped and nothing else. Reads at
+// most one byte past RIVO_PASSWORD_MAX: a longer line is tooLong, however
+// long it goes on. An empty line is Got::none, as is an empty input.
 Got readLine(int fd, Password& out);
+// Whether this process has a terminal to prompt on.
+bool haveTerminal();
 // Prompts on /dev/tty with echo off. Got::error when there is no terminal.
 Got askTerminal(const char* prompt, Password& out);
-// zenity or kdialog, when a desktop session is there and one is on PATH.
-// Got::error when neither can be used.
-Got askDesktop(const char* title, const char* text, Password& out);
+
+// zenity or kdialog in a desktop session, found in absolute PATH entries only.
+class Dialog {
+public:
+    enum class Found { usable, noDisplay, displayUnusable, noProgram };
+    // Looks for a display this process can reach, then for a program.
+    Found find();
+    // Got::error when the dialog could not be shown.
+    Got askPassword(const char* title, const char* question, Password& out) const;
+    // An information or error box; returns when the user closes it.
+    void show(bool error, const char* title, const std::string& text) const;
+
+private:
+    bool zenity_ = true;
+    std::string program_;
+};
 
 // Puts the terminal back if a signal ends the program during the prompt.
 void restoreTerminal();

@@ -24,19 +24,19 @@ constexpr std::size_t kSealedChunk = kChunkSize + kTagOverhead;
 ExitCode parseFailure(ParseError e, const char* path) {
     switch (e) {
         case ParseError::notPackage:
-            fprintf(stderr, text(Msg::notPackage), path);
+            say(stderr, text(Msg::notPackage), path);
             break;
         case ParseError::extraData:
-            fprintf(stderr, text(Msg::extraData), path);
+            say(stderr, text(Msg::extraData), path);
             break;
         case ParseError::unsupported:
-            fputs(text(Msg::unsupported), stderr);
+            say(stderr, "%s", text(Msg::unsupported));
             break;
         case ParseError::costTooHigh:
-            fputs(text(Msg::costTooHigh), stderr);
+            say(stderr, "%s", text(Msg::costTooHigh));
             break;
         default:
-            fputs(text(Msg::damaged), stderr);
+            say(stderr, "%s", text(Msg::damaged));
             break;
     }
     return kExitDamaged;
@@ -50,7 +50,7 @@ bool readAt(int fd, void* buffer, std::size_t n, std::uint64_t offset) {
 
 ExitCode writeFailed(const RestoreOptions& o, const std::string& name, int error) {
     const std::string where = o.dirPath + "/" + shown(name);
-    fprintf(stderr, text(Msg::writeFailed), where.c_str(), strerror(error));
+    say(stderr, text(Msg::writeFailed), where.c_str(), strerror(error));
     return kExitIo;
 }
 
@@ -62,20 +62,20 @@ ExitCode openPackage(const char* path, Package& p) {
     if (p.fd.get() < 0) p.fd.reset(::open(path, O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (p.fd.get() < 0 || ::fstat(p.fd.get(), &st) != 0) {
-        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
+        say(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     p.fileSize = static_cast<std::uint64_t>(st.st_size);
     std::uint8_t trailer[kTrailerSize];
     if (p.fileSize < kTrailerSize) return parseFailure(ParseError::notPackage, p.path.c_str());
     if (!readAt(p.fd.get(), trailer, kTrailerSize, p.fileSize - kTrailerSize)) {
-        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
+        say(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     if (ParseError e = parseTrailer(trailer, p.fileSize, p.trailer); e != ParseError::none)
         return parseFailure(whyNoTrailer(p.fd.get(), p.fileSize, e), p.path.c_str());
     if (!readAt(p.fd.get(), p.headerBytes, kHeaderSize, p.trailer.payloadOffset)) {
-        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
+        say(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     ParseError e = parseHeader(p.headerBytes, p.header);
@@ -94,17 +94,13 @@ void printInfo(const Package& p) {
 }
 
 ExitCode restore(const Package& p, const Password& password, const RestoreOptions& o) {
-    if (password.tooLong) {
-        fputs(text(Msg::wrongPassword), stderr);
-        return kExitWrongPassword;
-    }
     Keys keys;
     if (!keys.valid() || !keys.derive(password.bytes, password.length, p.header)) {
-        fputs(text(Msg::noMemory), stderr);
+        say(stderr, "%s", text(Msg::noMemory));
         return kExitIo;
     }
     if (!keys.matches(p.header)) {
-        fputs(text(Msg::wrongPassword), stderr);
+        say(stderr, "%s", text(Msg::wrongPassword));
         return kExitWrongPassword;
     }
 
@@ -113,7 +109,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     std::uint8_t plainMeta[kMetadataSize];
     std::uint64_t at = p.trailer.payloadOffset + kHeaderSize;
     if (!readAt(p.fd.get(), sealedMeta, kSealedMetadataSize, at)) {
-        fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
+        say(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
         return kExitIo;
     }
     at += kSealedMetadataSize;
@@ -130,7 +126,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     if (!o.testOnly && !o.force) {
         struct stat st {};
         if (::fstatat(o.dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + shown(name)).c_str());
+            say(stderr, text(Msg::exists), (o.dirPath + "/" + shown(name)).c_str());
             return kExitExists;
         }
     }
@@ -148,7 +144,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
         const std::size_t n = static_cast<std::size_t>(
             std::min<std::uint64_t>(kChunksPerBlock * kSealedChunk, end - at));
         if (!readAt(p.fd.get(), sealed.get(), n, at)) {
-            fprintf(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
+            say(stderr, text(Msg::readFailed), p.path.c_str(), strerror(errno));
             return kExitIo;
         }
         std::size_t plainBytes = 0;
@@ -174,7 +170,7 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     if (!final || written != meta.size) return parseFailure(ParseError::damaged, p.path.c_str());
 
     if (o.testOnly) {
-        printf(text(Msg::verified), shown(name).c_str(), (unsigned long long)meta.size);
+        say(stdout, text(Msg::verified), shown(name).c_str(), (unsigned long long)meta.size);
         return kExitOk;
     }
     // As any new file of the user's: under the umask, and set-id or sticky bits
@@ -187,12 +183,12 @@ ExitCode restore(const Package& p, const Password& password, const RestoreOption
     using Existing = fileio::Placement::Existing;
     if (const int rc = out.place(o.force ? Existing::replace : Existing::keep); rc != 0) {
         if (rc == EEXIST) {
-            fprintf(stderr, text(Msg::exists), (o.dirPath + "/" + shown(name)).c_str());
+            say(stderr, text(Msg::exists), (o.dirPath + "/" + shown(name)).c_str());
             return kExitExists;
         }
         return writeFailed(o, name, rc);
     }
-    printf(text(Msg::restored), (o.dirPath + "/" + shown(name)).c_str());
+    say(stdout, text(Msg::restored), (o.dirPath + "/" + shown(name)).c_str());
     return kExitOk;
 }
 
