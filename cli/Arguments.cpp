@@ -1,6 +1,6 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "Text.h"
+#include "core/text/Language.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,10 @@
-#include "Report.h"
+#include "cli/Report.h"
 
-#include "Text.h"
+#include "core/text/Language.h"
+
+#include "dozo/fileio/printable.h"
+
+#include <QFile>
 
 #include <unistd.h>
 
@@ -12,6 +16,12 @@ Report::Report(bool quiet) : m_quiet(quiet), m_terminal(::isatty(STDERR_FILENO) 
 
 Report::~Report() {
     endProgress();
+}
+
+QString Report::shown(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    return QString::fromStdString(fileio::printable(
+        std::string_view(name.constData(), static_cast<std::size_t>(name.size()))));
 }
 
 void Report::writeErr(const QString& text) {
@@ -36,7 +46,7 @@ void Report::note(const QString& line) {
 
 void Report::failure(const QString& path, const QString& reason) {
     endProgress();
-    writeErr(QStringLiteral("dozo-cli: %1: %2\n").arg(shownName(path), reason));
+    writeErr(QStringLiteral("dozo-cli: %1: %2\n").arg(shown(path), reason));
 }
 
 void Report::error(const QString& text) {
@@ -50,7 +60,7 @@ void Report::progress(int done, int total, std::int64_t bytes, const QString& cu
     writeErr(QStringLiteral("\r\x1b[K[%1/%2] %3  %4")
                  .arg(done)
                  .arg(total)
-                 .arg(byteText(bytes), shownName(current)));
+                 .arg(byteText(bytes), shown(current)));
     m_drawn = true;
 }
 

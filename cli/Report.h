@@ -32,6 +32,9 @@ public:
     void progress(int done, int total, std::int64_t bytes, const QString& current);
     void endProgress();
 
+    // A name as it may be printed on a terminal (fileio::printable).
+    static QString shown(const QString& path);
+
     // "done N, failed N, skipped N".
     void summary(int done, int failed, int skipped);
 

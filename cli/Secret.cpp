@@ -1,6 +1,8 @@
-#include "Secret.h"
+#include "cli/Secret.h"
 
-#include "Text.h"
+#include "cli/Report.h"
+
+#include "core/text/Language.h"
 
 #include <QFile>
 
@@ -105,7 +107,7 @@ std::optional<Secret> obtainSecret(const SecretSource& source, const QString& pr
     if (source.kind == SecretSource::Kind::File) {
         const int fd = ::open(QFile::encodeName(source.file).constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            *error = QStringLiteral("%1: %2").arg(shownName(source.file),
+            *error = QStringLiteral("%1: %2").arg(Report::shown(source.file),
                                                   QString::fromLocal8Bit(std::strerror(errno)));
             return std::nullopt;
         }

@@ -1,10 +1,10 @@
-#include "Session.h"
+#include "cli/Session.h"
 
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "Text.h"
+#include "core/text/Language.h"
 
-#include <StartUp.h>
+#include "core/startup/StartUp.h"
 
 #include <limits.h>
 #include <unistd.h>

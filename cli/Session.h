@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Report.h"
+#include "cli/Report.h"
 
-#include <AppDirectories.h>
-#include <LibraryBinding.h>
-#include <WindowState.h>
-#include <WorkDirectory.h>
+#include "core/libraries/LibraryBinding.h"
+#include "core/startup/AppDirectories.h"
+#include "core/startup/WindowState.h"
+#include "core/startup/WorkDirectory.h"
 
 namespace dozo::cli {
 

@@ -1,10 +1,10 @@
 // versions: what the window's version boxes show, and where each library is.
-#include "Commands.h"
-#include "Session.h"
-#include "Text.h"
+#include "cli/Commands.h"
+#include "cli/Session.h"
+#include "core/text/Language.h"
 
-#include <StartUp.h>
-#include <VersionBox.h>
+#include "core/startup/StartUp.h"
+#include "core/startup/VersionBox.h"
 
 #include <dozo/contracts/rivo.h>
 

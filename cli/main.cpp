@@ -1,15 +1,16 @@
 // dozo-cli: every job of the window's four tabs from the command line,
 // through the same libraries and the same rules.
-#include "Commands.h"
-#include "Report.h"
-#include "Text.h"
+#include "cli/Commands.h"
+#include "cli/Report.h"
+#include "core/text/Language.h"
 
-#include <AppInfo.h>
+#include "core/startup/AppInfo.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
+using namespace dozo;
 using namespace dozo::cli;
 
 namespace {

@@ -3,8 +3,9 @@
 #   fileio            links nothing
 #   transform, keyed  link fileio only (no Qt, nothing of the application)
 #   components        fileio, libarchive, libsodium, Qt (settings dialog); never the application
-#   app               Qt and the dynamic loader; reaches every library of ours by name at run time
-#   cli               Qt Core, the application's widget-free core and fileio; never a widget
+#   core              Qt Core, contracts and fileio; what both front ends share, never a widget
+#   app, cli          side by side on core: app adds Qt's widgets, cli nothing but Qt Core;
+#                     both reach every library of ours by name at run time, never by linking
 #
 # dozo_layer(<target> <layer>) files a target under a layer; at the end of
 # configuration dozo_check_layers() fails the build if a target links anything
@@ -13,9 +14,9 @@
 set(DOZO_LAYER_ALLOWED_fileio "")
 set(DOZO_LAYER_ALLOWED_library "dozo_fileio")
 set(DOZO_LAYER_ALLOWED_component "dozo_fileio;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
-set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_app_core;dozo_fileio;dl;\\${CMAKE_DL_LIBS}")
-set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_app_.*;Threads::Threads;dl;\\${CMAKE_DL_LIBS}")
-set(DOZO_LAYER_ALLOWED_app_core "Qt6::Core;dozo_contracts;dl;\\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_core "Qt6::Core;dozo_contracts;dozo_fileio;dl;\\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_core;dozo_fileio;dl;\\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_core;dozo_app_.*;Threads::Threads;dl;\\${CMAKE_DL_LIBS}")
 
 function(dozo_layer target layer)
   set_property(GLOBAL APPEND PROPERTY DOZO_LAYERED_TARGETS ${target})
@@ -41,6 +42,40 @@ function(dozo_check_layers)
       endforeach()
       if(NOT ok)
         message(FATAL_ERROR "Layer rule broken: ${t} (layer '${layer}') links '${lib}'. See HACKING.md, Dependency rules.")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
+# dozo_check_includes(<folder> <allowed folders...>): fails configuration when
+# a source of <folder> (relative to the repository root) includes a header of
+# ours, named by its path from the root, that lies outside the allowed
+# folders. Links keep what a target may call; this keeps what it may see.
+function(dozo_check_includes folder)
+  set(ours "^(app|cli|core)/")
+  file(GLOB_RECURSE files ${PROJECT_SOURCE_DIR}/${folder}/*.h ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
+  foreach(file IN LISTS files)
+    file(STRINGS ${file} lines REGEX "^#include [<\"]")
+    foreach(line IN LISTS lines)
+      if(NOT line MATCHES "^#include [<\"]([^>\"]+)[>\"]")
+        continue()
+      endif()
+      set(header "${CMAKE_MATCH_1}")
+      if(NOT header MATCHES "/" AND EXISTS ${PROJECT_SOURCE_DIR}/${folder}/${header})
+        message(FATAL_ERROR "${file}: include headers of ours by their path from the repository root: ${line}")
+      endif()
+      if(NOT header MATCHES "${ours}")
+        continue()
+      endif()
+      set(ok FALSE)
+      foreach(allowed IN LISTS ARGN)
+        string(FIND "${header}" "${allowed}/" at)
+        if(at EQUAL 0)
+          set(ok TRUE)
+        endif()
+      endforeach()
+      if(NOT ok)
+        message(FATAL_ERROR "${file} includes ${header}, which ${folder}/ may not see. See HACKING.md, Dependency rules.")
       endif()
     endforeach()
   endforeach()

@@ -1,4 +1,4 @@
-#include "AppIcon.h"
+#include "app/dialogs/AppIcon.h"
 
 namespace dozo {
 

@@ -1,4 +1,4 @@
-#include "GetKeyValue.h"
+#include "app/dialogs/GetKeyValue.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "MenuCommands.h"
+#include "app/dialogs/MenuCommands.h"
 
-#include "QtUiServices.h"
+#include "app/shell/QtUiServices.h"
 
 #include <dozo/contracts/unlha32.h>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "MainMenu.h"
-#include "ShellContext.h"
-#include "VersionBox.h"
-#include "frmAbout.h"
+#include "app/dialogs/frmAbout.h"
+#include "app/shell/MainMenu.h"
+#include "app/shell/ShellContext.h"
+#include "core/startup/VersionBox.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "SysInfo.h"
+#include "app/dialogs/SysInfo.h"
 
-#include "AppInfo.h"
-#include "GetKeyValue.h"
+#include "app/dialogs/GetKeyValue.h"
+#include "core/startup/AppInfo.h"
 
 #include <QFileInfo>
 

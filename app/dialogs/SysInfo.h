@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KeyValueStore.h"
-#include "UiServices.h"
+#include "app/dialogs/KeyValueStore.h"
+#include "app/shell/UiServices.h"
 
 namespace dozo {
 

@@ -1,6 +1,6 @@
-#include "SystemInfoStore.h"
+#include "app/dialogs/SystemInfoStore.h"
 
-#include "SysInfo.h"
+#include "app/dialogs/SysInfo.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeyValueStore.h"
+#include "app/dialogs/KeyValueStore.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
-#include "frmAbout.h"
+#include "app/dialogs/frmAbout.h"
 
-#include "AppIcon.h"
-#include "AppInfo.h"
-#include "SysInfo.h"
+#include "app/dialogs/AppIcon.h"
+#include "app/dialogs/SysInfo.h"
+#include "core/startup/AppInfo.h"
 
 #include <QHBoxLayout>
 #include <QLayout>

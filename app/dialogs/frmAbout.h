@@ -1,8 +1,8 @@
 #pragma once
 
-#include "QtUiServices.h"
-#include "SystemInfoStore.h"
-#include "UiServices.h"
+#include "app/dialogs/SystemInfoStore.h"
+#include "app/shell/QtUiServices.h"
+#include "app/shell/UiServices.h"
 
 #include <QDialog>
 #include <QFrame>

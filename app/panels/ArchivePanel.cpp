@@ -1,12 +1,12 @@
-#include "ArchivePanel.h"
+#include "app/panels/ArchivePanel.h"
 
-#include "AppInfo.h"
-#include "ArchiveCommands.h"
-#include "FileDropFilter.h"
-#include "PanelControls.h"
+#include "app/panels/FileDropFilter.h"
+#include "app/panels/PanelControls.h"
+#include "core/jobs/ArchiveJob.h"
+#include "core/libraries/ArchiveCommands.h"
+#include "core/startup/AppInfo.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -21,7 +21,6 @@ namespace {
 constexpr const char* kAborted = "エラー発生。処理を中断します。";
 constexpr const char* kArchiveDialogTitle = "書庫ファイル名";
 constexpr const char* kArchiveFilter = "LHA書庫 (*.lzh)|*.lzh";
-constexpr const char* kQuoteInPath = "「\"」を含むパスは書庫の処理に使えません。";
 
 QString title() {
     return QString::fromLatin1(kAppTitle);
@@ -74,6 +73,13 @@ void ArchivePanel::connectCommands() {
     FileDropFilter::install(FL, [this](const QStringList& paths) { FL_OLEDragDrop(paths); });
 }
 
+void ArchivePanel::showError(const ArchiveJob::Outcome& outcome) {
+    // The archiver's reasons name what they are about; a step around it (the
+    // list file, the folder) is named here.
+    const bool ownStep = outcome.code == 0 && outcome.status == ArchiveJob::Status::Failed;
+    showError(ownStep ? outcome.reason + QStringLiteral(": ") + outcome.path : outcome.reason);
+}
+
 void ArchivePanel::showError(const QString& reason) {
     QString text = QString::fromUtf8(kAborted);
     if (!reason.isEmpty()) text += QStringLiteral("\r\n") + reason;
@@ -119,31 +125,15 @@ void ArchivePanel::cmdCompress_Click() {
     for (int i = 0; i < FL->count(); ++i) entries.append(FL->item(i)->text());
 
     const WorkDirectory& work = m_shell.work();
-    if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(work.listFile()) ||
-        !ArchiveCommands::isListable(entries)) {
-        showError(QString::fromUtf8(kQuoteInPath));
-        return;
-    }
     QDir().mkpath(work.listFolder());
-    // A list that cannot be written would leave the archiver a stale one
-    // from an earlier failed pack, which packs the wrong files.
-    QFile list(work.listFile());
-    const QByteArray text = ArchiveCommands::listText(entries);
-    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate) || list.write(text) != text.size() ||
-        !list.flush()) {
-        showError(QStringLiteral("リストファイルを書き込めません: ") + work.listFile());
-        return;
-    }
-    list.close();
-
-    const QByteArray command = ArchiveCommands::packListCommand(archive, work.listFile());
-    const ArchiverCall::Outcome outcome = runArchiver(command);
-    if (outcome.failed()) {
+    ArchiveJob job = archiveJob();
+    const ArchiveJob::Outcome outcome = m_shell.longRun().run(
+        [&](LongRun::Progress&) { return job.pack(archive, entries, work.listFile()); });
+    if (!outcome.ok()) {
         // The list stays for the next pack to reuse.
-        showError(outcome.reason);
+        showError(outcome);
         return;
     }
-    QFile::remove(work.listFile());
     QDir().rmdir(work.listFolder());
     showInformation(QStringLiteral("圧縮完了！"));
 }
@@ -162,51 +152,28 @@ void ArchivePanel::cmdDevelop_Click() {
     if (!folder) return;
 
     L1->setText(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
-    const QString destination = ArchiveCommands::unpackDestination(*folder, L1->text());
-    if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(destination)) {
-        showError(QString::fromUtf8(kQuoteInPath));
+    const QString into = *folder + QLatin1Char('/') + L1->text();
+    ArchiveJob job = archiveJob();
+    const ArchiveJob::Outcome outcome =
+        m_shell.longRun().run([&](LongRun::Progress&) { return job.unpack(archive, into); });
+    if (outcome.status == ArchiveJob::Status::NotAnArchive) {
+        m_shell.ui().messageBox(
+            QStringLiteral("【") + archive + QStringLiteral("】は\r\n") + outcome.reason, title(),
+            UiServices::Buttons::Ok, UiServices::Icon::Error);
         return;
     }
-    QDir().mkdir(*folder + QLatin1Char('/') + L1->text());
-
-    ArchiverCall call(m_shell.libraries().unlha32());
-    const std::optional<bool> extractable =
-        archiverPresent()
-            ? m_shell.longRun().run([&](LongRun::Progress&) { return call.checkArchive(archive); })
-            : std::nullopt;
-    if (!extractable) {
-        showError(ArchiverCall::reasonFor(ArchiverCall::kUnavailable));
-        return;
-    }
-    if (!*extractable) {
-        m_shell.ui().messageBox(QStringLiteral("【") + archive + QStringLiteral("】は\r\n") +
-                                    QStringLiteral("展開可能な書庫ファイルではありません。"),
-                                title(), UiServices::Buttons::Ok, UiServices::Icon::Error);
-        return;
-    }
-
-    const ArchiverCall::Outcome outcome =
-        runArchiver(ArchiveCommands::extractCommand(archive, destination));
-    if (outcome.failed()) {
-        showError(outcome.reason);
+    if (!outcome.ok()) {
+        showError(outcome);
         return;
     }
     showInformation(QStringLiteral("展開完了！"));
 }
 
-bool ArchivePanel::archiverPresent() const {
-    return m_shell.state().UNLHAVer != 0;
-}
-
-ArchiverCall::Outcome ArchivePanel::runArchiver(const QByteArray& command) {
+ArchiveJob ArchivePanel::archiveJob() {
     // A version of 0 means no archiver was found: calling on regardless would
     // report a pack that never happened as done.
-    if (!archiverPresent()) {
-        return {ArchiverCall::kUnavailable, ArchiverCall::reasonFor(ArchiverCall::kUnavailable)};
-    }
-    ArchiverCall call(m_shell.libraries().unlha32());
-    void* owner = m_shell.ownerHandle();
-    return m_shell.longRun().run([&](LongRun::Progress&) { return call.run(owner, command); });
+    return ArchiveJob(m_shell.libraries().unlha32(), m_shell.ownerHandle(),
+                      m_shell.state().UNLHAVer != 0);
 }
 
 }  // namespace dozo

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ArchiverCall.h"
-#include "ShellContext.h"
+#include "app/shell/ShellContext.h"
+#include "core/jobs/ArchiveJob.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -46,10 +46,9 @@ private:
     void createControls();
     void connectCommands();
     void showError(const QString& reason);
+    void showError(const ArchiveJob::Outcome& outcome);
     void showInformation(const QString& text);
-    bool archiverPresent() const;
-    // Runs one archiver command off the window's thread.
-    ArchiverCall::Outcome runArchiver(const QByteArray& command);
+    ArchiveJob archiveJob();
 };
 
 }  // namespace dozo

@@ -1,4 +1,4 @@
-#include "FileDropFilter.h"
+#include "app/panels/FileDropFilter.h"
 
 #include <QAbstractScrollArea>
 #include <QDragMoveEvent>

@@ -1,6 +1,6 @@
-#include "FileListCommands.h"
+#include "app/panels/FileListCommands.h"
 
-#include "AppInfo.h"
+#include "core/startup/AppInfo.h"
 
 #include <QPointer>
 
@@ -48,13 +48,15 @@ void FileListCommands::showOutcome(UiServices& ui, const BatchOutcome& outcome) 
 }
 
 void FileListCommands::run(ShellContext& shell, const QListWidget* list, QProgressBar* bar,
-                           const FileBatch::Call& call, const FileBatch::Reason& reason) {
+                           const InPlaceJob& job) {
     const QStringList paths = entries(list);
     // An empty list would turn the bar into a busy indicator.
     if (!paths.isEmpty()) bar->setMaximum(static_cast<int>(paths.size()));
     const QPointer<QProgressBar> guarded = bar;
     const BatchOutcome outcome = shell.longRun().run([&](LongRun::Progress& progress) {
-        return FileBatch::run(paths, call, reason, [&](int done, int) {
+        // One work file serves the whole run: the window makes one call at
+        // a time, and the library removes it before returning.
+        return job.run(paths, shell.ownerHandle(), shell.work().workFiles(1), [&](int done, int) {
             progress.post([guarded, done] {
                 if (guarded) guarded->setValue(done);
             });

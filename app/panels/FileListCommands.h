@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BatchOutcome.h"
-#include "FileBatch.h"
-#include "ShellContext.h"
-#include "UiServices.h"
+#include "app/shell/ShellContext.h"
+#include "app/shell/UiServices.h"
+#include "core/jobs/BatchOutcome.h"
+#include "core/jobs/InPlaceJob.h"
 
 #include <QListWidget>
 #include <QProgressBar>
@@ -29,10 +29,10 @@ public:
     // else an error box naming the files that failed.
     static void showOutcome(UiServices& ui, const BatchOutcome& outcome);
 
-    // A whole run: `call` once per entry of `list` off the window's thread,
+    // A whole run: `job` over every entry of `list` off the window's thread,
     // `bar` stepping 1..N, the closing message, then the bar back to 0.
     static void run(ShellContext& shell, const QListWidget* list, QProgressBar* bar,
-                    const FileBatch::Call& call, const FileBatch::Reason& reason);
+                    const InPlaceJob& job);
 };
 
 }  // namespace dozo

@@ -1,12 +1,11 @@
-#include "KeyedPanel.h"
+#include "app/panels/KeyedPanel.h"
 
-#include "AppInfo.h"
-#include "FailureReason.h"
-#include "FileBatch.h"
-#include "FileDropFilter.h"
-#include "FileListCommands.h"
-#include "PanelControls.h"
-#include "VovKey.h"
+#include "app/panels/FileDropFilter.h"
+#include "app/panels/FileListCommands.h"
+#include "app/panels/PanelControls.h"
+#include "core/jobs/InPlaceJob.h"
+#include "core/jobs/VovKey.h"
+#include "core/startup/AppInfo.h"
 
 #include <dozo/contracts/vod32.h>
 #include <QFile>
@@ -76,21 +75,9 @@ void KeyedPanel::cmdVovEnc_Click() {
         return;
     }
 
-    VovBCMKCFn* keyStream =
-        m_shell.state().ETVov == 0
-            ? m_shell.libraries().vod32().function<VovBCMKCFn>(contracts::kVovBCMKC)
-            : nullptr;
-    const QByteArray work = QFile::encodeName(m_shell.work().workFile());
-    void* owner = m_shell.ownerHandle();
-
     FileListCommands::run(
         m_shell, lstVov, VovPrg,
-        [&](const QByteArray& path, int) {
-            if (!keyStream) return FailureReason::kUnavailable;
-            return static_cast<int>(keyStream(owner, path.constData(), path.constData(),
-                                              work.constData(), key->constData()));
-        },
-        &FailureReason::forKeyed);
+        InPlaceJob::keyed(m_shell.libraries().vod32(), m_shell.state().ETVov, *key));
 }
 
 void KeyedPanel::setLibraryPresent(bool present) {

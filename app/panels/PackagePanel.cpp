@@ -1,17 +1,11 @@
-#include "PackagePanel.h"
+#include "app/panels/PackagePanel.h"
 
-#include "AppInfo.h"
-#include "ArchiveCommands.h"
-#include "ArchivedCopy.h"
-#include "ArchiverCall.h"
-#include "FileDropFilter.h"
-#include "PackageCall.h"
-#include "PackageNames.h"
-#include "PanelControls.h"
+#include "app/panels/FileDropFilter.h"
+#include "app/panels/PanelControls.h"
+#include "core/jobs/PackageJob.h"
+#include "core/jobs/PackageNames.h"
+#include "core/startup/AppInfo.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -124,124 +118,59 @@ void PackagePanel::showTarget() {
 }
 
 bool PackagePanel::targetIsUsable() {
-    // The commands work on TFN, which only Browse, a drop or the command line
-    // set: a path merely typed into TFile would otherwise be packaged as
-    // nothing at all.
+    // The target is what the field shows: a path typed or edited after 参照
+    // is the one packaged, checked like a chosen one.
+    m_shell.state().TFN = TFile->text();
     const QString& target = m_shell.state().TFN;
+    const PackageJob::Outcome checked = PackageJob::checkTarget(target);
+    if (checked.ok()) return true;
     if (target.isEmpty()) {
         showError(
-            QStringLiteral("暗号化するファイルが指定されていません。\r\n"
-                           "「参照」ボタンで選択するか、ファイルをドロップしてください。"));
-        return false;
+            checked.reason +
+            QStringLiteral("\r\n「参照」ボタンで選択するか、ファイルをドロップしてください。"));
+    } else {
+        showError(QStringLiteral("【") + target + QStringLiteral("】は\r\n") + checked.reason);
     }
-    const QFileInfo info(target);
-    if (!info.isFile() || !info.isReadable()) {
-        showError(QStringLiteral("【") + target + QStringLiteral("】は\r\n") +
-                  QStringLiteral("読み込めるファイルではありません。"));
-        return false;
-    }
-    return true;
+    return false;
 }
 
-bool PackagePanel::encrypt(bool thenArchive) {
-    if (!targetIsUsable()) return false;
+void PackagePanel::encrypt(bool thenArchive) {
+    if (!targetIsUsable()) return;
     const auto answer =
         m_shell.ui().messageBox(QStringLiteral("暗号化しますか"), title(),
                                 UiServices::Buttons::YesNo, UiServices::Icon::Question);
-    if (answer != UiServices::Answer::Yes) return false;
+    if (answer != UiServices::Answer::Yes) return;
 
     WindowState& state = m_shell.state();
     const std::optional<QString> chosen = m_shell.ui().saveFileDialog(
         QStringLiteral("暗号化後のファイル名"), QStringLiteral("実行可能ファイル (*.exe)|*.exe"),
         PackageNames::proposedExecutableName(state.TFN));
-    if (!chosen) return false;
+    if (!chosen) return;
     state.EFN = *chosen;
+    if (thenArchive) state.SFN = PackageNames::archiveName(state.EFN);
 
-    // The package replaces whatever is at its destination: written over the
-    // target, it would take the only plain copy of the user's file with it.
-    if (PackageNames::sameFile(state.EFN, state.TFN)) {
-        showAborted(QStringLiteral("暗号化するファイルと同じ名前では保存できません。"));
-        return false;
+    const PackageJob::Request request{state.TFN, state.EFN, PASS->text().toUtf8(), thenArchive};
+    if (const PackageJob::Outcome checked = PackageJob::check(request); !checked.ok()) {
+        showAborted(checked.reason);
+        return;
     }
-    if (thenArchive) {
-        // Checked before the package is built: an archive named like the
-        // executable would be packed into itself and then deleted with it,
-        // and one named like the target would rewrite the target.
-        const QString archive = PackageNames::archiveName(state.EFN);
-        if (PackageNames::sameFile(archive, state.EFN) ||
-            PackageNames::sameFile(archive, state.TFN)) {
-            showAborted(QStringLiteral("【") + archive +
-                        QStringLiteral("】には書庫を作成できません。"));
-            return false;
-        }
-        if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(state.EFN)) {
-            showAborted(QStringLiteral("「\"」を含むパスは書庫の処理に使えません。"));
-            return false;
-        }
+    PackageJob job(m_shell.libraries(), m_shell.ownerHandle());
+    const bool archiverPresent = state.UNLHAVer != 0;
+    const PackageJob::Outcome outcome = m_shell.longRun().run(
+        [&](LongRun::Progress&) { return job.run(request, archiverPresent); });
+    if (!outcome.ok()) {
+        showAborted(outcome.reason);
+        return;
     }
-
-    PackageCall call(m_shell.libraries().rivo());
-    void* owner = m_shell.ownerHandle();
-    const QString source = state.TFN;
-    const QString destination = state.EFN;
-    const QString password = PASS->text();
-    const int result = m_shell.longRun().run(
-        [&](LongRun::Progress&) { return call.run(owner, source, destination, password); });
-    if (result != 0) {
-        showAborted(PackageCall::reasonFor(result));
-        return false;
-    }
-    return true;
+    showCompleted();
 }
 
 void PackagePanel::Enc_Click() {
-    if (!encrypt(false)) return;
-    showCompleted();
+    encrypt(false);
 }
 
 void PackagePanel::LHAEnc_Click() {
-    if (!encrypt(true)) return;
-    WindowState& state = m_shell.state();
-    state.SFN = PackageNames::archiveName(state.EFN);
-
-    // Without an archiver the executable must stay: deleting it would leave
-    // neither a package nor an archive.
-    if (state.UNLHAVer == 0) {
-        showAborted(ArchiverCall::reasonFor(ArchiverCall::kUnavailable));
-        return;
-    }
-    ArchiverCall call(m_shell.libraries().unlha32());
-    void* owner = m_shell.ownerHandle();
-    const QByteArray command = ArchiveCommands::packFileCommand(state.SFN, state.EFN);
-    const QString archive = state.SFN;
-    const QString executable = state.EFN;
-    struct Packed {
-        ArchiverCall::Outcome outcome;
-        ArchivedCopy::Result copy;
-    };
-    const Packed packed = m_shell.longRun().run([&](LongRun::Progress&) {
-        Packed result{call.run(owner, command), {}};
-        if (!result.outcome.failed())
-            result.copy = ArchivedCopy::check(call, owner, archive, executable);
-        return result;
-    });
-    if (packed.outcome.failed()) {
-        showAborted(packed.outcome.reason);
-        return;
-    }
-    // The executable is the only copy of the package until the archive is
-    // known to hold it.
-    if (!packed.copy.held()) {
-        showAborted(packed.copy.reason);
-        return;
-    }
-
-    QFile file(state.EFN);
-    if (!file.remove()) {
-        showError(QStringLiteral("【") + state.EFN +
-                  QStringLiteral("】を削除できませんでした。\r\n") + file.errorString());
-    }
-    showCompleted();
+    encrypt(true);
 }
 
 }  // namespace dozo

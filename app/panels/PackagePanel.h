@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PackageCall.h"
-#include "ShellContext.h"
+#include "app/shell/ShellContext.h"
+#include "core/libraries/PackageCall.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -52,7 +52,7 @@ private:
     // Steps shared by both package commands, up to a complete package at
     // EFN; false when the command ends there. `thenArchive` also refuses an
     // archive name that cannot be used, before any work is done.
-    bool encrypt(bool thenArchive);
+    void encrypt(bool thenArchive);
     bool targetIsUsable();
     void showError(const QString& text);
     void showAborted(const QString& reason);

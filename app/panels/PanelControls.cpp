@@ -1,4 +1,4 @@
-#include "PanelControls.h"
+#include "app/panels/PanelControls.h"
 
 #include <QPalette>
 

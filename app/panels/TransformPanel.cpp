@@ -1,13 +1,10 @@
-#include "TransformPanel.h"
+#include "app/panels/TransformPanel.h"
 
-#include "FailureReason.h"
-#include "FileBatch.h"
-#include "FileDropFilter.h"
-#include "FileListCommands.h"
-#include "PanelControls.h"
+#include "app/panels/FileDropFilter.h"
+#include "app/panels/FileListCommands.h"
+#include "app/panels/PanelControls.h"
+#include "core/jobs/InPlaceJob.h"
 
-#include <dozo/contracts/rozu32.h>
-#include <QFile>
 #include <QGridLayout>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -77,25 +74,8 @@ void TransformPanel::IFN_OLEDragDrop(const QStringList& paths) {
 
 void TransformPanel::cmdEnc_Click() {
     if (m_shell.longRun().busy()) return;
-    const std::uint8_t method = m_shell.state().ET;
-    FileEncryptionFn* encrypt = method < kMethodCount
-                                    ? m_shell.libraries().rozu32().function<FileEncryptionFn>(
-                                          contracts::kTransformMethods[method])
-                                    : nullptr;
-    const QByteArray work = QFile::encodeName(m_shell.work().workFile());
-    void* owner = m_shell.ownerHandle();
-
-    // One work file serves the whole run, which is safe because the library
-    // removes it before returning and only ever renames a complete result
-    // over the file: no failure leaves a file's only copy in the work file.
-    FileListCommands::run(
-        m_shell, IFN, Prg1,
-        [&](const QByteArray& path, int) {
-            if (!encrypt) return FailureReason::kUnavailable;
-            return static_cast<int>(
-                encrypt(owner, path.constData(), path.constData(), work.constData()));
-        },
-        &FailureReason::forTransform);
+    FileListCommands::run(m_shell, IFN, Prg1,
+                          InPlaceJob::transform(m_shell.libraries().rozu32(), m_shell.state().ET));
 }
 
 void TransformPanel::setLibraryPresent(bool present) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ShellContext.h"
+#include "app/shell/ShellContext.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "ApplicationFont.h"
+#include "app/shell/ApplicationFont.h"
 
 #include <QApplication>
 #include <QFont>

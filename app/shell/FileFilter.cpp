@@ -1,4 +1,4 @@
-#include "FileFilter.h"
+#include "app/shell/FileFilter.h"
 
 #include <QStringList>
 

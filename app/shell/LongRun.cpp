@@ -1,4 +1,4 @@
-#include "LongRun.h"
+#include "app/shell/LongRun.h"
 
 #include <QApplication>
 #include <QEvent>

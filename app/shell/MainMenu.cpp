@@ -1,4 +1,4 @@
-#include "MainMenu.h"
+#include "app/shell/MainMenu.h"
 
 #include <QMenu>
 

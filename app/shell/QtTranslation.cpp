@@ -1,4 +1,4 @@
-#include "QtTranslation.h"
+#include "app/shell/QtTranslation.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,7 +1,7 @@
-#include "QtUiServices.h"
+#include "app/shell/QtUiServices.h"
 
-#include "AppInfo.h"
-#include "FileFilter.h"
+#include "app/shell/FileFilter.h"
+#include "core/startup/AppInfo.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "AppDirectories.h"
-#include "LibraryBinding.h"
-#include "LongRun.h"
-#include "UiServices.h"
-#include "WindowState.h"
-#include "WorkDirectory.h"
+#include "app/shell/LongRun.h"
+#include "app/shell/UiServices.h"
+#include "core/libraries/LibraryBinding.h"
+#include "core/startup/AppDirectories.h"
+#include "core/startup/WindowState.h"
+#include "core/startup/WorkDirectory.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
-#include "Enablement.h"
+#include "app/timer/Enablement.h"
 
-#include "WindowState.h"
+#include "core/startup/WindowState.h"
 
 namespace dozo {
 

@@ -1,12 +1,12 @@
-#include "EnablementTick.h"
+#include "app/timer/EnablementTick.h"
 
-#include "ArchivePanel.h"
-#include "KeyedPanel.h"
-#include "LongRun.h"
-#include "MainMenu.h"
-#include "PackagePanel.h"
-#include "TransformPanel.h"
-#include "WindowState.h"
+#include "app/panels/ArchivePanel.h"
+#include "app/panels/KeyedPanel.h"
+#include "app/panels/PackagePanel.h"
+#include "app/panels/TransformPanel.h"
+#include "app/shell/LongRun.h"
+#include "app/shell/MainMenu.h"
+#include "core/startup/WindowState.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Enablement.h"
+#include "app/timer/Enablement.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
-#include "WindowDrop.h"
+#include "app/window/WindowDrop.h"
 
-#include "FileDropFilter.h"
-#include "PackagePanel.h"
-#include "frmMain.h"
+#include "app/panels/FileDropFilter.h"
+#include "app/panels/PackagePanel.h"
+#include "app/window/frmMain.h"
 
 namespace dozo {
 

@@ -1,14 +1,15 @@
-#include "frmMain.h"
+#include "app/window/frmMain.h"
 
-#include "AppIcon.h"
-#include "AppInfo.h"
-#include "ArchivePanel.h"
-#include "EnablementTick.h"
-#include "KeyedPanel.h"
-#include "MenuCommands.h"
-#include "PackagePanel.h"
-#include "TransformPanel.h"
-#include "WindowDrop.h"
+#include "app/dialogs/AppIcon.h"
+#include "app/dialogs/MenuCommands.h"
+#include "app/panels/ArchivePanel.h"
+#include "app/panels/KeyedPanel.h"
+#include "app/panels/PackagePanel.h"
+#include "app/panels/TransformPanel.h"
+#include "app/timer/EnablementTick.h"
+#include "app/window/WindowDrop.h"
+#include "core/startup/AppInfo.h"
+#include "core/text/Language.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -42,6 +43,9 @@ frmMain::frmMain(const StartUpOptions& options, UiServices* ui, QWidget* parent)
       m_shell(this, m_state, m_libraries, *m_longRun, m_dirs, m_work,
               ui ? *ui : static_cast<UiServices&>(m_qtUi)) {
     setObjectName(QStringLiteral("frmMain"));
+    // The interface is Japanese throughout, whatever the locale: the jobs'
+    // reasons follow.
+    useLanguage(Language::Japanese);
     setWindowTitle(QString::fromLatin1(kAppTitle));
     // Fixed single border: minimize and close, no maximize.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "AppDirectories.h"
-#include "LibraryBinding.h"
-#include "LongRun.h"
-#include "MainMenu.h"
-#include "QtUiServices.h"
-#include "ShellContext.h"
-#include "StartUp.h"
-#include "WindowState.h"
-#include "WorkDirectory.h"
+#include "app/shell/LongRun.h"
+#include "app/shell/MainMenu.h"
+#include "app/shell/QtUiServices.h"
+#include "app/shell/ShellContext.h"
+#include "core/libraries/LibraryBinding.h"
+#include "core/startup/AppDirectories.h"
+#include "core/startup/StartUp.h"
+#include "core/startup/WindowState.h"
+#include "core/startup/WorkDirectory.h"
 
 #include <QMainWindow>
 #include <QTabWidget>

@@ -1,6 +1,6 @@
-#include "ApplicationFont.h"
-#include "QtTranslation.h"
-#include "frmMain.h"
+#include "app/shell/ApplicationFont.h"
+#include "app/shell/QtTranslation.h"
+#include "app/window/frmMain.h"
 
 #include <QApplication>
 

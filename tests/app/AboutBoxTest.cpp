@@ -5,8 +5,8 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <frmAbout.h>
-#include <frmMain.h>
+#include "app/dialogs/frmAbout.h"
+#include "app/window/frmMain.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

@@ -3,10 +3,10 @@
 // with one that claims success and stores nothing.
 #include "TestFolders.h"
 
-#include <Library.h>
-#include <panels/ArchiveCommands.h>
-#include <panels/ArchivedCopy.h>
-#include <panels/Crc16.h>
+#include "core/jobs/ArchivedCopy.h"
+#include "core/libraries/ArchiveCommands.h"
+#include "core/libraries/Library.h"
+#include "core/text/Crc16.h"
 
 #include <gtest/gtest.h>
 #include <QDateTime>

@@ -4,9 +4,9 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <frmMain.h>
-#include <panels/ArchivePanel.h>
-#include <panels/PackagePanel.h>
+#include "app/panels/ArchivePanel.h"
+#include "app/panels/PackagePanel.h"
+#include "app/window/frmMain.h"
 
 #include <gtest/gtest.h>
 #include <QCloseEvent>

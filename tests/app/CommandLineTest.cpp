@@ -3,8 +3,8 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <frmMain.h>
-#include <panels/PackagePanel.h>
+#include "app/panels/PackagePanel.h"
+#include "app/window/frmMain.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <frmMain.h>
-#include <panels/KeyedPanel.h>
+#include "app/panels/KeyedPanel.h"
+#include "app/window/frmMain.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>

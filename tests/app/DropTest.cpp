@@ -5,10 +5,10 @@
 #include "Controls.h"
 #include "PanelTestWindow.h"
 
-#include <panels/ArchivePanel.h>
-#include <panels/KeyedPanel.h>
-#include <panels/PackagePanel.h>
-#include <panels/TransformPanel.h>
+#include "app/panels/ArchivePanel.h"
+#include "app/panels/KeyedPanel.h"
+#include "app/panels/PackagePanel.h"
+#include "app/panels/TransformPanel.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -3,11 +3,11 @@
 #include "Controls.h"
 #include "PanelTestWindow.h"
 
-#include <Enablement.h>
-#include <panels/ArchivePanel.h>
-#include <panels/KeyedPanel.h>
-#include <panels/PackagePanel.h>
-#include <panels/TransformPanel.h>
+#include "app/panels/ArchivePanel.h"
+#include "app/panels/KeyedPanel.h"
+#include "app/panels/PackagePanel.h"
+#include "app/panels/TransformPanel.h"
+#include "app/timer/Enablement.h"
 
 #include <gtest/gtest.h>
 #include <QTest>

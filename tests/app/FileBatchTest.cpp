@@ -1,6 +1,6 @@
 // Several calls at once must end where one call after another ends: a file
 // listed twice (or through a link) is never rewritten by two calls at a time.
-#include <panels/FileBatch.h>
+#include "core/jobs/FileBatch.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -2,9 +2,9 @@
 // and its single failure message, and the Linux back end's search of PATH.
 #include "ScriptedUiServices.h"
 
-#include <GetKeyValue.h>
-#include <SysInfo.h>
-#include <SystemInfoStore.h>
+#include "app/dialogs/GetKeyValue.h"
+#include "app/dialogs/SysInfo.h"
+#include "app/dialogs/SystemInfoStore.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

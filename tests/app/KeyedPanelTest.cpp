@@ -3,9 +3,9 @@
 #include "Controls.h"
 #include "PanelTestWindow.h"
 
-#include <panels/CodePage932.h>
-#include <panels/KeyedPanel.h>
-#include <panels/VovKey.h>
+#include "app/panels/KeyedPanel.h"
+#include "core/jobs/VovKey.h"
+#include "core/text/CodePage932.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -1,10 +1,10 @@
 // Binding by name: which file is loaded, and what a broken one does.
 #include "TestFolders.h"
 
-#include <Library.h>
-#include <LibraryBinding.h>
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
+#include "core/libraries/Library.h"
+#include "core/libraries/LibraryBinding.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -4,10 +4,10 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <frmMain.h>
-#include <panels/ArchivePanel.h>
-#include <panels/PackagePanel.h>
-#include <panels/TransformPanel.h>
+#include "app/panels/ArchivePanel.h"
+#include "app/panels/PackagePanel.h"
+#include "app/panels/TransformPanel.h"
+#include "app/window/frmMain.h"
 
 #include <gtest/gtest.h>
 #include <QCursor>

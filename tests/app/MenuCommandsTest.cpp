@@ -3,11 +3,11 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <AppDirectories.h>
-#include <Library.h>
-#include <VersionBox.h>
-#include <VersionText.h>
-#include <frmMain.h>
+#include "app/window/frmMain.h"
+#include "core/libraries/Library.h"
+#include "core/startup/AppDirectories.h"
+#include "core/startup/VersionBox.h"
+#include "core/startup/VersionText.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

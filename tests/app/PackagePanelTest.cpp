@@ -3,12 +3,14 @@
 // holds them, and what the user is told when something fails.
 #include "Controls.h"
 #include "RealLibraryWindow.h"
+#include "files.h"
 
-#include <Library.h>
-#include <panels/ArchiveCommands.h>
-#include <panels/ArchiverCall.h>
-#include <panels/PackageCall.h>
-#include <panels/PackagePanel.h>
+#include "app/panels/PackagePanel.h"
+#include "core/libraries/ArchiveCommands.h"
+#include "core/libraries/ArchiverCall.h"
+#include "core/libraries/Library.h"
+#include "core/libraries/PackageCall.h"
+#include "core/text/Reasons.h"
 
 #include <gtest/gtest.h>
 #include <QDateTime>
@@ -94,7 +96,7 @@ QByteArray sampleBytes() {
     return bytes;
 }
 
-TEST_F(AppPackagePanel, BrowseSetsTargetAndTypingAfterwardsLeavesTargetAsBrowsed) {
+TEST_F(AppPackagePanel, BrowseFillsTheFieldAndTheFieldIsTheTarget) {
     const QString target = browseTarget("report.txt", "report");
     const auto& browse = env.ui().calls().back();
     EXPECT_EQ(browse.title, QStringLiteral("暗号化するファイル"));
@@ -102,21 +104,23 @@ TEST_F(AppPackagePanel, BrowseSetsTargetAndTypingAfterwardsLeavesTargetAsBrowsed
     EXPECT_EQ(TFile->text(), target);
     EXPECT_EQ(env.window().state().TFN, target);
 
+    // An edited field is the target: the run proposes its name, not the
+    // browsed one's.
+    const QString edited = env.scratch("月例 報告書.txt");
+    dozo::test::writeFile(edited.toStdString(), "edited");
     TFile->clear();
-    QTest::keyClicks(TFile, "/somewhere/else.txt");
-    EXPECT_EQ(env.window().state().TFN, target);
-
-    // The commands work on the browsed target.
+    QTest::keyClicks(TFile, edited);
     typePassword("pw");
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(std::nullopt);
     click("Enc");
-    EXPECT_EQ(env.ui().calls().back().proposedName, env.scratch("report.exe"));
+    EXPECT_EQ(env.ui().calls().back().proposedName, env.scratch("月例 報告書.exe"));
+    EXPECT_EQ(env.window().state().TFN, edited);
 
     // A cancelled browse changes nothing; the menu item runs the same command.
     env.ui().answerOpenFile(std::nullopt);
     env.window().menu().mnuFileOpen->trigger();
-    EXPECT_EQ(env.window().state().TFN, target);
+    EXPECT_EQ(TFile->text(), edited);
     EXPECT_EQ(env.ui().calls().back().title, QStringLiteral("暗号化するファイル"));
 }
 
@@ -311,7 +315,7 @@ TEST_P(AppPackageFailure, PackageLibraryErrorIsShownWithItsReason) {
 
     const auto shown = messages();
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown.back().text, kAborted + "\r\n" + dozo::PackageCall::reasonFor(5));
+    EXPECT_EQ(shown.back().text, kAborted + "\r\n" + dozo::Reasons::package(5));
     EXPECT_EQ(shown.back().icon, Icon::Error);
     EXPECT_EQ(QDir(env.scratch()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
               QStringList{"report.txt"});
@@ -336,7 +340,7 @@ TEST_F(AppPackagePanel, UnloadablePackageLibraryIsAnErrorNotACompletion) {
     testing::internal::CaptureStderr();
     click("Enc");
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(messages().back().text, kAborted + "\r\n" + dozo::PackageCall::reasonFor(-1));
+    EXPECT_EQ(messages().back().text, kAborted + "\r\n" + dozo::Reasons::package(-1));
     EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
 }
 
@@ -385,9 +389,8 @@ TEST_F(AppPackagePanel, NamesThatWouldDestroyTheTargetOrTheArchiveAreRefused) {
     EXPECT_FALSE(QFile::exists(env.scratch("out.lzh")));
 }
 
-// The archive name rule is kept as users know it: "package" archives as
-// "pac.lzh".
-TEST_F(AppPackagePanel, AnOutputNameWithoutExeStillLosesFourCharacters) {
+// A save name without ".exe" keeps its whole name and its folder.
+TEST_F(AppPackagePanel, AnOutputNameWithoutExeArchivesBesideIt) {
     browseTarget("report.txt", "report");
     typePassword("secret");
     env.ui().answerMessage(Answer::Yes);
@@ -395,8 +398,8 @@ TEST_F(AppPackagePanel, AnOutputNameWithoutExeStillLosesFourCharacters) {
     env.ui().answerMessage(Answer::Ok);
     click("LHAEnc");
     EXPECT_EQ(messages().back().text, kDone);
-    EXPECT_EQ(env.window().state().SFN, env.scratch("pac.lzh"));
-    EXPECT_TRUE(QFile::exists(env.scratch("pac.lzh")));
+    EXPECT_EQ(env.window().state().SFN, env.scratch("package.lzh"));
+    EXPECT_TRUE(QFile::exists(env.scratch("package.lzh")));
     EXPECT_FALSE(QFile::exists(env.scratch("package")));
 }
 

@@ -1,7 +1,7 @@
 // The texts the archive and package panels hand to the archiver and the
 // names they derive, checked without a window.
-#include <panels/ArchiveCommands.h>
-#include <panels/PackageNames.h>
+#include "core/jobs/PackageNames.h"
+#include "core/libraries/ArchiveCommands.h"
 
 #include <gtest/gtest.h>
 
@@ -107,16 +107,20 @@ INSTANTIATE_TEST_SUITE_P(Targets, AppProposedExecutableName,
 
 class AppArchiveName : public testing::TestWithParam<NameCase> {};
 
-TEST_P(AppArchiveName, LastFourCharactersBecomeLzh) {
+TEST_P(AppArchiveName, FileNameDecidesAndTheFolderStays) {
     EXPECT_EQ(PackageNames::archiveName(QString::fromUtf8(GetParam().input)).toStdString(),
               GetParam().output);
 }
 
 INSTANTIATE_TEST_SUITE_P(Executables, AppArchiveName,
                          testing::Values(NameCase{"/out/report.exe", "/out/report.lzh"},
-                                         // Kept as users have always seen it.
-                                         NameCase{"/out/package", "/out/pac.lzh"},
-                                         NameCase{"/out/x.lzh", "/out/x.lzh"},
-                                         NameCase{"ab", ".lzh"}));
+                                         NameCase{"/out/REPORT.EXE", "/out/REPORT.lzh"},
+                                         // Cutting four characters would reach
+                                         // into the folder: /home/u/work.lzh.
+                                         NameCase{"/home/u/work/pkg", "/home/u/work/pkg.lzh"},
+                                         NameCase{"/out/package", "/out/package.lzh"},
+                                         NameCase{"/out/x.lzh", "/out/x.lzh.lzh"},
+                                         NameCase{"/out/.exe", "/out/.exe.lzh"},
+                                         NameCase{"ab", "ab.lzh"}));
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "PanelTestWindow.h"
 
-#include <EnablementTick.h>
+#include "app/timer/EnablementTick.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

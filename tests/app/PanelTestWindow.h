@@ -5,7 +5,7 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <frmMain.h>
+#include "app/window/frmMain.h"
 
 #include <QByteArray>
 #include <QString>

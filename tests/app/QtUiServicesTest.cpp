@@ -1,8 +1,8 @@
 // The real dialogs behind the UI services: Japanese buttons, the title, the
 // icon, and the filter and proposed name handed to the file dialog. Each
 // dialog is answered from inside its own event loop, as a user would.
-#include <QtTranslation.h>
-#include <QtUiServices.h>
+#include "app/shell/QtTranslation.h"
+#include "app/shell/QtUiServices.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

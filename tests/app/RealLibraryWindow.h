@@ -3,7 +3,7 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <frmMain.h>
+#include "app/window/frmMain.h"
 
 #include <QByteArray>
 #include <QString>

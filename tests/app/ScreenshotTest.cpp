@@ -5,8 +5,8 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <QtUiServices.h>
-#include <frmMain.h>
+#include "app/shell/QtUiServices.h"
+#include "app/window/frmMain.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

@@ -5,10 +5,10 @@
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
-#include <VersionText.h>
-#include <frmMain.h>
-#include <panels/KeyedPanel.h>
-#include <panels/TransformPanel.h>
+#include "app/panels/KeyedPanel.h"
+#include "app/panels/TransformPanel.h"
+#include "app/window/frmMain.h"
+#include "core/startup/VersionText.h"
 
 #include <gtest/gtest.h>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "TestFolders.h"
 
-#include <Library.h>
+#include "core/libraries/Library.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

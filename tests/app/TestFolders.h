@@ -1,6 +1,6 @@
 #pragma once
 
-#include <StartUp.h>
+#include "core/startup/StartUp.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 // The pure rules of the shell: version texts, the caption, filter conversion
 // and where the folders are.
-#include <AppDirectories.h>
-#include <FileFilter.h>
-#include <StartUp.h>
-#include <VersionText.h>
-#include <WorkDirectory.h>
+#include "app/shell/FileFilter.h"
+#include "core/startup/AppDirectories.h"
+#include "core/startup/StartUp.h"
+#include "core/startup/VersionText.h"
+#include "core/startup/WorkDirectory.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

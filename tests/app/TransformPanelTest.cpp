@@ -6,8 +6,8 @@
 
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
-#include <panels/BatchOutcome.h>
-#include <panels/TransformPanel.h>
+#include "app/panels/TransformPanel.h"
+#include "core/jobs/BatchOutcome.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -2,9 +2,9 @@
 // called directly, failures among other files, refusals, folders and links.
 #include "CliRun.h"
 
-#include <CodePage932.h>
 #include <files.h>
 #include <temp_dir.h>
+#include "core/text/CodePage932.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -199,7 +199,7 @@ TEST(FileJobs, MessagesFollowTheLocaleAndEscapeControlCharacters) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.summary))) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QStringLiteral("bad\\nname\\x1b[2J"))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("bad\\x0aname\\x1b[2J"))) << r.err.toStdString();
         EXPECT_FALSE(r.err.contains(QLatin1Char('\x1b')));
     }
     // -q keeps the failure and drops the summary.

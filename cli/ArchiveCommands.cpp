@@ -1,0 +1,154 @@
+// pack, unpack, list and test: the archive tab's two commands, and the
+// archiver's listing and test, from the command line.
+#include "core/libraries/ArchiveCommands.h"
+#include "cli/Commands.h"
+#include "cli/Session.h"
+#include "core/jobs/ArchiveJob.h"
+#include "core/text/Language.h"
+
+#include <dozo/contracts/unlha32.h>
+
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace dozo::cli {
+
+namespace {
+
+// Says what a job came to; the exit status for it.
+int finish(Report& report, const ArchiveJob::Outcome& outcome) {
+    using Status = ArchiveJob::Status;
+    if (outcome.status == Status::Unavailable || outcome.status == Status::Refused) {
+        report.error(outcome.reason);
+        return kExitRefused;
+    }
+    if (!outcome.ok()) report.failure(outcome.path, outcome.reason);
+    report.summary(outcome.done, outcome.failed, outcome.skipped);
+    return outcome.ok() ? kExitOk : kExitFailed;
+}
+
+bool checkOperands(const Arguments& args, const QStringList& known, qsizetype least, qsizetype most,
+                   Report& report, int* exit) {
+    if (const QString misuse = args.misuse(known); !misuse.isEmpty()) {
+        *exit = usageError(report, misuse);
+        return false;
+    }
+    const qsizetype n = args.operands().size();
+    if (n < least || (most >= 0 && n > most)) {
+        *exit = usageError(report, say("引数の数が正しくありません。", "wrong number of operands"));
+        return false;
+    }
+    return true;
+}
+
+// The method for this run only; without -m the user's setting applies.
+std::optional<const char*> methodSwitch(const Arguments& args) {
+    const auto name = args.value(QStringLiteral("-m"));
+    if (!name) return "";
+    if (*name == QLatin1String("lh5")) return contracts::kUnlhaMethodLh5;
+    if (*name == QLatin1String("lh6")) return contracts::kUnlhaMethodLh6;
+    if (*name == QLatin1String("lh7")) return contracts::kUnlhaMethodLh7;
+    return std::nullopt;
+}
+
+}  // namespace
+
+int runPack(const Arguments& args, Report& report) {
+    int exit = kExitOk;
+    if (!checkOperands(args, {QStringLiteral("-m")}, 2, -1, report, &exit)) return exit;
+    const std::optional<const char*> method = methodSwitch(args);
+    if (!method) {
+        return usageError(report, say("-m には lh5、lh6、lh7 のいずれかを指定してください。",
+                                      "-m takes lh5, lh6 or lh7"));
+    }
+    const QString archive = absolutePath(args.operands().first());
+    QStringList entries;
+    for (const QString& path : args.operands().mid(1)) entries.append(absolutePath(path));
+
+    Session session;
+    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
+    // A list file of this run's own: two runs at once (make -j) must not
+    // pack each other's files through a shared one.
+    QTemporaryFile list(session.work().path() + QStringLiteral("/LPF-XXXXXX.tmp"));
+    if (!list.open()) {
+        report.failure(list.fileTemplate(),
+                       say("リストファイルを書き込めません", "cannot write the list file"));
+        return kExitFailed;
+    }
+    list.close();
+
+    report.note(say("圧縮中: %1", "packing %1").arg(Report::shown(archive)));
+    ArchiveJob job(session.libraries().unlha32(), nullptr, true);
+    return finish(report, job.pack(archive, entries, list.fileName(), *method));
+}
+
+int runUnpack(const Arguments& args, Report& report) {
+    int exit = kExitOk;
+    const QString overwrite = QStringLiteral("--overwrite");
+    if (!checkOperands(args, {overwrite}, 1, 2, report, &exit)) return exit;
+    const QString archive = absolutePath(args.operands().first());
+    // Without DIR, the folder the tab would make: named after the archive,
+    // here in the current folder.
+    const QString folder =
+        args.operands().size() == 2
+            ? absolutePath(args.operands().at(1))
+            : absolutePath(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
+
+    Session session;
+    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
+    report.note(say("展開中: %1 → %2", "unpacking %1 into %2")
+                    .arg(Report::shown(archive), Report::shown(folder)));
+    ArchiveJob job(session.libraries().unlha32(), nullptr, true);
+    return finish(report, job.unpack(archive, folder,
+                                     args.has(overwrite) ? contracts::kUnlhaReplaceExisting
+                                                         : contracts::kUnlhaKeepExisting));
+}
+
+int runList(const Arguments& args, Report& report) {
+    int exit = kExitOk;
+    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
+    const QString archive = absolutePath(args.operands().first());
+    Session session;
+    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
+    ArchiveJob job(session.libraries().unlha32(), nullptr, true);
+    const ArchiverCall::Listing listing = job.list(archive);
+    if (listing.outcome.failed()) {
+        ArchiveJob::Outcome failed{ArchiveJob::Status::Failed, listing.outcome.code, archive,
+                                   listing.outcome.reason};
+        failed.failed = 1;
+        return finish(report, failed);
+    }
+    report.result(say("%1 %2 %3 %4 %5", "%1 %2 %3 %4 %5")
+                      .arg(say("サイズ", "size"), 12)
+                      .arg(say("圧縮後", "packed"), 12)
+                      .arg(say("方式", "method"), -6)
+                      .arg(say("日時", "date"), -19)
+                      .arg(say("名前", "name")));
+    for (const ArchiverCall::Entry& entry : listing.entries) {
+        report.result(QStringLiteral("%1 %2 %3 %4 %5")
+                          .arg(entry.size, 12)
+                          .arg(entry.packed, 12)
+                          .arg(entry.method, -6)
+                          .arg(entry.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -19)
+                          .arg(Report::shown(entry.name)));
+    }
+    report.summary(static_cast<int>(listing.entries.size()), 0, 0);
+    return kExitOk;
+}
+
+int runTest(const Arguments& args, Report& report) {
+    int exit = kExitOk;
+    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
+    const QString archive = absolutePath(args.operands().first());
+    Session session;
+    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
+    ArchiveJob job(session.libraries().unlha32(), nullptr, true);
+    const ArchiveJob::Outcome outcome = job.test(archive);
+    if (outcome.ok()) {
+        report.note(say("%1: 全てのエントリーが正常です", "%1: every entry is intact")
+                        .arg(Report::shown(archive)));
+    }
+    return finish(report, outcome);
+}
+
+}  // namespace dozo::cli

@@ -1,0 +1,179 @@
+#include "core/jobs/ArchiveJob.h"
+
+#include "core/jobs/PackageNames.h"
+#include "core/libraries/ArchiveCommands.h"
+#include "core/text/Language.h"
+#include "core/text/Reasons.h"
+
+#include <dozo/contracts/unlha32.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace dozo {
+
+namespace {
+
+using Status = ArchiveJob::Status;
+using Outcome = ArchiveJob::Outcome;
+
+bool isFolder(const ArchiverCall::Entry& entry) {
+    return entry.name.endsWith(QLatin1Char('/'));
+}
+
+int fileCount(const ArchiverCall::Listing& listing) {
+    int files = 0;
+    for (const ArchiverCall::Entry& entry : listing.entries) files += isFolder(entry) ? 0 : 1;
+    return files;
+}
+
+Outcome failedRun(const QString& path, const ArchiverCall::Outcome& call, int failed) {
+    Outcome outcome{Status::Failed, call.code, path, call.reason};
+    if (call.code == ArchiverCall::kUnavailable) outcome.status = Status::Unavailable;
+    outcome.failed = failed;
+    return outcome;
+}
+
+// Entries that name one file more than once (by the same path, through a
+// link or another hard link) would make the archiver refuse two entries of
+// one name: the first naming stands.
+QStringList withoutRepeats(const QStringList& entries, int* repeats) {
+    QStringList kept;
+    QList<QString> seen;
+    for (const QString& entry : entries) {
+        const QFileInfo info(entry);
+        const QString identity =
+            info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+        if (seen.contains(identity)) {
+            ++*repeats;
+            continue;
+        }
+        seen.append(identity);
+        kept.append(entry);
+    }
+    return kept;
+}
+
+}  // namespace
+
+std::optional<Outcome> ArchiveJob::refusal(const QStringList& paths) const {
+    if (!m_present) {
+        return Outcome{Status::Unavailable, ArchiverCall::kUnavailable, QString(),
+                       Reasons::archiver(ArchiverCall::kUnavailable)};
+    }
+    for (const QString& path : paths) {
+        if (!ArchiveCommands::isQuotable(path)) {
+            return Outcome{Status::Refused, 0, path,
+                           say("「\"」を含むパスは書庫の処理に使えません。",
+                               "a path holding '\"' cannot be passed to the archiver")};
+        }
+    }
+    return std::nullopt;
+}
+
+Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
+                         const QString& listFile, const char* switches) {
+    if (auto refused = refusal({archive, listFile})) return *refused;
+    if (!ArchiveCommands::isListable(entries)) {
+        return {Status::Refused, 0, archive,
+                say("「\"」を含むパスは書庫の処理に使えません。",
+                    "a path holding '\"' cannot be passed to the archiver")};
+    }
+    int repeats = 0;
+    const QStringList files = withoutRepeats(entries, &repeats);
+    // A list that cannot be written would leave the archiver a stale one
+    // from an earlier failed pack, which packs the wrong files.
+    QFile list(listFile);
+    const QByteArray text = ArchiveCommands::listText(files);
+    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate) || list.write(text) != text.size() ||
+        !list.flush()) {
+        return {Status::Failed, 0, listFile,
+                say("リストファイルを書き込めません", "cannot write the list file")};
+    }
+    list.close();
+    const ArchiverCall::Outcome call =
+        m_call.run(m_owner, ArchiveCommands::packListCommand(archive, listFile, switches));
+    const int given = static_cast<int>(files.size());
+    if (call.failed()) return failedRun(archive, call, given);
+    QFile::remove(listFile);
+    Outcome done;
+    done.done = given;
+    done.skipped = repeats;
+    return done;
+}
+
+Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const char* switches) {
+    const QString destination = folder + QLatin1Char('/');
+    if (auto refused = refusal({archive, destination})) return *refused;
+    const std::optional<bool> extractable = m_call.checkArchive(archive);
+    if (!extractable) return *refusal({});
+    if (!*extractable) {
+        return {
+            Status::NotAnArchive,
+            contracts::unlha::kNotArchive,
+            archive,
+            say("展開可能な書庫ファイルではありません。", "not an archive that can be unpacked"),
+            0,
+            1,
+            0};
+    }
+
+    // What is already there is counted beforehand, so that a run keeping
+    // existing files can say how many it kept.
+    const ArchiverCall::Listing listing = m_call.list(m_owner, archive);
+    const bool counted = !listing.outcome.failed();
+    int files = 0;
+    int existing = 0;
+    for (const ArchiverCall::Entry& entry : listing.entries) {
+        if (isFolder(entry)) continue;
+        ++files;
+        if (QFileInfo::exists(destination + entry.name)) ++existing;
+    }
+
+    const bool made = !QFileInfo::exists(folder);
+    if (!QDir().mkpath(folder)) {
+        return {Status::Failed,
+                0,
+                folder,
+                say("フォルダーを作成できません", "cannot create the folder"),
+                0,
+                1,
+                0};
+    }
+    const ArchiverCall::Outcome call =
+        m_call.run(m_owner, ArchiveCommands::extractCommand(archive, destination, switches));
+    if (!call.failed()) {
+        Outcome done;
+        done.done = counted ? files : 1;
+        return done;
+    }
+    if (made) QDir().rmdir(folder);  // only when it is still empty
+    Outcome outcome = failedRun(archive, call, counted ? files : 1);
+    if (call.code == contracts::unlha::kSkipped && counted) {
+        outcome.done = files - existing;
+        outcome.failed = 0;
+        outcome.skipped = existing;
+    }
+    return outcome;
+}
+
+ArchiverCall::Listing ArchiveJob::list(const QString& archive) {
+    if (auto refused = refusal({archive})) return {{refused->code, refused->reason}, {}};
+    return m_call.list(m_owner, archive);
+}
+
+Outcome ArchiveJob::test(const QString& archive) {
+    if (auto refused = refusal({archive})) return *refused;
+    const ArchiverCall::Outcome call = m_call.run(m_owner, ArchiveCommands::testCommand(archive));
+    if (call.failed()) return failedRun(archive, call, 1);
+    // The count comes from a second pass; when that fails the archive is not
+    // known to be intact either.
+    const ArchiverCall::Listing listing = m_call.list(m_owner, archive);
+    if (listing.outcome.failed()) return failedRun(archive, listing.outcome, 1);
+    Outcome done;
+    done.done = fileCount(listing);
+    return done;
+}
+
+}  // namespace dozo

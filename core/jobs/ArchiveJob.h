@@ -1,0 +1,62 @@
+#pragma once
+
+#include "core/libraries/ArchiverCall.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace dozo {
+
+// The archive tab's two commands and dozo-cli's pack, unpack, list and test:
+// each a run of the archiver with the checks around it, one outcome each.
+// Safe to run on the worker thread of a long run.
+class ArchiveJob {
+public:
+    enum class Status {
+        Done,
+        Unavailable,   // no archiver: nothing was touched
+        Refused,       // a path the archiver cannot be given; nothing was touched
+        NotAnArchive,  // unpack: the file cannot be extracted; no folder was made
+        Failed,        // the archiver or a step around it failed
+    };
+    struct Outcome {
+        Status status = Status::Done;
+        int code = 0;    // the archiver's code, when it failed
+        QString path;    // what a failure is about
+        QString reason;  // in the current language
+        // Files (not folders) done, failed and kept as they were.
+        int done = 0;
+        int failed = 0;
+        int skipped = 0;
+        bool ok() const { return status == Status::Done; }
+    };
+
+    // `archiverPresent` is start-up's finding; without it every job says so
+    // rather than report work that never happened.
+    ArchiveJob(Library& unlha32, void* owner, bool archiverPresent)
+        : m_call(unlha32), m_owner(owner), m_present(archiverPresent) {}
+
+    // Packs `entries` into `archive` through a list file written at
+    // `listFile`, removed again when the pack succeeded. `switches` are the
+    // archiver's (a method for this run). A file named twice goes in once.
+    Outcome pack(const QString& archive, const QStringList& entries, const QString& listFile,
+                 const char* switches = "");
+    // Extracts `archive` into `folder`, which is made when missing. Checked
+    // before the folder is made, so a wrong file leaves nothing behind; a
+    // failed run removes the folder again when it made it and it is empty.
+    // `switches` replace the user's setting for existing files; files kept
+    // because they exist make the run fail, and count as skipped.
+    Outcome unpack(const QString& archive, const QString& folder, const char* switches = "");
+    ArchiverCall::Listing list(const QString& archive);
+    // Decodes every entry; `done` counts the files the archive holds.
+    Outcome test(const QString& archive);
+
+private:
+    std::optional<Outcome> refusal(const QStringList& paths) const;
+
+    ArchiverCall m_call;
+    void* m_owner;
+    bool m_present;
+};
+
+}  // namespace dozo

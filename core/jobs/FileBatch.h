@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/jobs/BatchOutcome.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <functional>
+
+namespace dozo {
+
+// One library call per listed file, each file its own source and destination.
+// Runs on the worker thread of a long run: it touches no widget and reports
+// each finished file through `stepped`.
+class FileBatch {
+public:
+    // Gets the path in the file system's encoding and the number of the
+    // worker making the call (0 to workers - 1: calls at once never share
+    // a worker's scratch files); answers the library's result code.
+    using Call = std::function<int(const QByteArray& path, int worker)>;
+    using Reason = std::function<QString(int code, const QString& path)>;
+    // The number of files done so far, 1 to N, and the list index of the file
+    // just done.
+    using Stepped = std::function<void(int done, int index)>;
+
+    // With workers > 1, that many calls run at once. Each file is still
+    // rewritten and made durable on its own; running several overlaps their
+    // fsyncs, which the file system then commits together. A file listed more
+    // than once (by the same name or through a link) never runs beside itself:
+    // its repeats run afterwards, in list order, so the end result is that of
+    // one call after another. `reason` and `stepped` are called one at a time,
+    // and the failures come out in list order.
+    static BatchOutcome run(const QStringList& paths, const Call& call, const Reason& reason,
+                            const Stepped& stepped, int workers = 1);
+};
+
+}  // namespace dozo

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "core/jobs/FileBatch.h"
+#include "core/libraries/Library.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+namespace dozo {
+
+// The transform and keyed tabs' run and dozo-cli's transform and keyed: one
+// library call per file, each rewriting the file in place, with the reasons
+// of the one table. Safe to run on the worker thread of a long run.
+class InPlaceJob {
+public:
+    // One of the seven transforms, by its option's index (0 to 6).
+    static InPlaceJob transform(Library& rozu32, int method);
+    // The keyed stream with a key already encoded for the library (VovKey).
+    // Only method 0 (VovBCMKC) is run on files; any other reaches no call.
+    static InPlaceJob keyed(Library& vod32, int method, QByteArray key);
+
+    // Whether the library and its export can be reached. A run without them
+    // still reports every file as failed rather than done.
+    bool available() const { return m_call != nullptr; }
+
+    // Runs every path with `workFiles.size()` calls at once, worker n using
+    // workFiles[n]. `failed` hears of each failure as it happens.
+    using Failed = std::function<void(const QString& path, const QString& reason)>;
+    BatchOutcome run(const QStringList& paths, void* owner, const QList<QByteArray>& workFiles,
+                     const FileBatch::Stepped& stepped, const Failed& failed = {}) const;
+
+private:
+    using Call = std::function<int(void* owner, const char* path, const char* work)>;
+    using Reason = QString (*)(int code, const QString& path);
+    InPlaceJob(Call call, Reason reason) : m_call(std::move(call)), m_reason(reason) {}
+
+    Call m_call;
+    Reason m_reason;
+};
+
+}  // namespace dozo

@@ -1,0 +1,134 @@
+#include "core/jobs/PackageJob.h"
+
+#include "core/jobs/ArchivedCopy.h"
+#include "core/jobs/PackageNames.h"
+#include "core/libraries/ArchiveCommands.h"
+#include "core/libraries/ArchiverCall.h"
+#include "core/libraries/PackageCall.h"
+#include "core/text/Language.h"
+#include "core/text/Reasons.h"
+
+#include <dozo/contracts/rivo.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+namespace dozo {
+
+namespace {
+
+using Status = PackageJob::Status;
+using Outcome = PackageJob::Outcome;
+
+Outcome refused(const QString& path, const QString& reason) {
+    return {Status::Refused, path, reason, 0};
+}
+
+Outcome failed(const QString& path, const QString& reason, int code) {
+    return {Status::Failed, path, reason, code};
+}
+
+QString bracketed(const QString& path) {
+    return QStringLiteral("【") + path + QStringLiteral("】");
+}
+
+// The tab takes at most 100 characters; bytes that are not UTF-8 (a password
+// file in Shift_JIS) count one each, since they go to the library as given.
+qsizetype passwordLength(const QByteArray& password) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(password);
+    return utf8.hasError() ? password.size() : text.size();
+}
+
+bool passwordAcceptable(const QByteArray& password) {
+    return !password.isEmpty() && passwordLength(password) <= PackageCall::kPasswordMaxLength &&
+           !password.contains('\r') && !password.contains('\n') && !password.contains('\0');
+}
+
+}  // namespace
+
+PackageJob::Outcome PackageJob::checkTarget(const QString& target) {
+    if (target.isEmpty()) {
+        return refused(target, say("暗号化するファイルが指定されていません。",
+                                   "no file to package was given"));
+    }
+    const QFileInfo info(target);
+    if (!info.isFile() || !info.isReadable()) {
+        return refused(target, say("読み込めるファイルではありません。", "not a readable file"));
+    }
+    return {};
+}
+
+PackageJob::Outcome PackageJob::check(const Request& request) {
+    if (Outcome target = checkTarget(request.target); !target.ok()) return target;
+    // The package replaces whatever is at its destination: written over the
+    // target, it would take the only plain copy of the user's file with it.
+    if (PackageNames::sameFile(request.executable, request.target)) {
+        return refused(request.executable, say("暗号化するファイルと同じ名前では保存できません。",
+                                               "is the file to package itself; give another name"));
+    }
+    if (!request.archive) return {};
+    // An archive named like the executable would be packed into itself and
+    // then deleted with it; one named like the target would rewrite it.
+    const QString archive = PackageNames::archiveName(request.executable);
+    if (PackageNames::sameFile(archive, request.executable) ||
+        PackageNames::sameFile(archive, request.target)) {
+        return refused(
+            archive, japanese() ? bracketed(archive) + QStringLiteral("には書庫を作成できません。")
+                                : QStringLiteral("cannot be the archive's name"));
+    }
+    if (!ArchiveCommands::isQuotable(archive) || !ArchiveCommands::isQuotable(request.executable)) {
+        return refused(archive, say("「\"」を含むパスは書庫の処理に使えません。",
+                                    "a path holding '\"' cannot be passed to the archiver"));
+    }
+    return {};
+}
+
+PackageJob::Outcome PackageJob::run(const Request& request, bool archiverPresent) {
+    if (Outcome checked = check(request); !checked.ok()) return checked;
+    if (request.archive && !archiverPresent) {
+        return refused(PackageNames::archiveName(request.executable),
+                       Reasons::archiver(Reasons::kUnavailable));
+    }
+    if (!passwordAcceptable(request.password)) {
+        return refused(request.executable,
+                       say("パスワードは改行を含まない1～%1文字で指定してください。",
+                           "the password must be 1 to %1 characters without line breaks")
+                           .arg(PackageCall::kPasswordMaxLength));
+    }
+    PackageCall call(m_libraries.rivo());
+    const int code = call.run(m_owner, request.target, request.executable, request.password);
+    if (code != 0) {
+        const Status status = code == contracts::rivo::kPassword ? Status::Refused : Status::Failed;
+        return {status, request.executable, Reasons::package(code), code};
+    }
+    return request.archive ? archive(request) : Outcome{};
+}
+
+PackageJob::Outcome PackageJob::archive(const Request& request) {
+    const QString archive = PackageNames::archiveName(request.executable);
+    ArchiverCall archiver(m_libraries.unlha32());
+    const ArchiverCall::Outcome packed =
+        archiver.run(m_owner, ArchiveCommands::packFileCommand(archive, request.executable));
+    // The package stays where it is: it is the only result.
+    if (packed.failed()) return failed(archive, packed.reason, packed.code);
+    // The executable is the only copy of the package until the archive is
+    // known to hold it: the archiver's update keeps a newer entry of the same
+    // name and still succeeds.
+    const ArchivedCopy::Result copy =
+        ArchivedCopy::check(archiver, m_owner, archive, request.executable);
+    if (!copy.held()) return failed(archive, copy.reason, 0);
+    QFile file(request.executable);
+    if (!file.remove()) {
+        return failed(request.executable,
+                      japanese()
+                          ? bracketed(request.executable) +
+                                QStringLiteral("を削除できませんでした。\r\n") + file.errorString()
+                          : QStringLiteral("cannot be deleted: ") + file.errorString(),
+                      0);
+    }
+    return {};
+}
+
+}  // namespace dozo

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/libraries/LibraryBinding.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace dozo {
+
+// Encrypt, then optionally pack into an archive, read the archive back and
+// delete the executable: the package tab's two commands and `dozo-cli
+// package`, with one set of checks and outcomes. Safe to run on the worker
+// thread of a long run (it touches no widget).
+class PackageJob {
+public:
+    struct Request {
+        QString target;      // the file to package
+        QString executable;  // the package to write
+        QByteArray password;
+        bool archive = false;  // then pack it into PackageNames::archiveName and delete it
+    };
+
+    enum class Status {
+        Done,
+        Refused,  // a name or the password is refused; nothing was written
+        Failed,   // a library call or the read-back failed; what was written stays
+    };
+    struct Outcome {
+        Status status = Status::Done;
+        QString path;    // what the failure is about
+        QString reason;  // in the current language
+        int code = 0;    // the library's code when a call failed
+        bool ok() const { return status == Status::Done; }
+    };
+
+    PackageJob(LibraryBinding& libraries, void* owner) : m_libraries(libraries), m_owner(owner) {}
+
+    // Whether the target can be packaged: a readable file. The window asks
+    // before its dialogs, so it is a step of its own.
+    static Outcome checkTarget(const QString& target);
+
+    // Everything that can be refused before a byte is written: the target
+    // must be a readable file; the package and the archive must name neither
+    // the target nor each other, and must be passable to the archiver. The
+    // password is checked by run(), which owns it.
+    static Outcome check(const Request& request);
+
+    // check(), then the library calls. `archiverPresent` is start-up's finding:
+    // without an archiver the executable would have to stay, so an archived
+    // run is refused before anything is written.
+    Outcome run(const Request& request, bool archiverPresent);
+
+private:
+    Outcome archive(const Request& request);
+
+    LibraryBinding& m_libraries;
+    void* m_owner;
+};
+
+}  // namespace dozo

@@ -1,0 +1,99 @@
+#include "core/libraries/ArchiverCall.h"
+
+#include "core/libraries/ArchiveCommands.h"
+#include "core/text/Language.h"
+#include "core/text/Reasons.h"
+
+#include <dozo/contracts/unlha32.h>
+
+#include <QFile>
+#include <array>
+
+namespace dozo {
+
+namespace {
+
+// Long enough for a reason naming two full paths; the archiver cuts the rest.
+constexpr unsigned long kOutputSize = 2048;
+
+// A listing takes about a hundred bytes an entry. The buffer grows while the
+// archiver says it is too small, up to a size no archive of ours needs.
+constexpr qsizetype kFirstListingSize = 64 * 1024;
+constexpr qsizetype kLargestListingSize = 256 * 1024 * 1024;
+
+// size TAB packed TAB method TAB crc TAB date TAB name, one line an entry.
+std::optional<ArchiverCall::Entry> parseEntry(const QByteArray& line) {
+    const QList<QByteArray> fields = line.split('\t');
+    if (fields.size() < 6) return std::nullopt;
+    ArchiverCall::Entry entry;
+    bool sizeOk = false;
+    bool packedOk = false;
+    bool crcOk = false;
+    entry.size = fields[0].toLongLong(&sizeOk);
+    entry.packed = fields[1].toLongLong(&packedOk);
+    entry.method = QString::fromLatin1(fields[2]);
+    entry.crc = fields[3].toUShort(&crcOk, 16);
+    if (!sizeOk || !packedOk || !crcOk) return std::nullopt;
+    entry.modified = QDateTime::fromString(QString::fromLatin1(fields[4]),
+                                           QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // A name holding a tab keeps it: only the first five tabs separate.
+    qsizetype nameStart = 0;
+    for (int i = 0; i < 5; ++i) nameStart = line.indexOf('\t', nameStart) + 1;
+    entry.name = QFile::decodeName(line.mid(nameStart));
+    return entry;
+}
+
+// The archiver words its reasons in Japanese and names the entry; in
+// English the table's reason stands alone, since the failure line names the
+// archive anyway.
+QString reasonFrom(const char* output, int code) {
+    const QString reason = QFile::decodeName(output).trimmed();
+    return reason.isEmpty() || !japanese() ? Reasons::archiver(code) : reason;
+}
+
+}  // namespace
+
+ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLine) {
+    auto* unlha = m_library.function<UnlhaFn>(contracts::kUnlha);
+    if (!unlha) return {kUnavailable, Reasons::archiver(kUnavailable)};
+    std::array<char, kOutputSize> output{};
+    const int code = unlha(owner, commandLine.constData(), output.data(), kOutputSize);
+    if (code == 0) return {};
+    output.back() = '\0';
+    return {code, reasonFrom(output.data(), code)};
+}
+
+ArchiverCall::Listing ArchiverCall::list(void* owner, const QString& archive) {
+    auto* unlha = m_library.function<UnlhaFn>(contracts::kUnlha);
+    if (!unlha) return {{kUnavailable, Reasons::archiver(kUnavailable)}, {}};
+    const QByteArray command = ArchiveCommands::listCommand(archive);
+    QByteArray output;
+    int code = contracts::unlha::kOutput;
+    for (qsizetype size = kFirstListingSize;
+         code == contracts::unlha::kOutput && size <= kLargestListingSize; size *= 2) {
+        output.fill('\0', size);
+        code = unlha(owner, command.constData(), output.data(), static_cast<unsigned long>(size));
+        output.back() = '\0';
+    }
+    if (code != 0) return {{code, reasonFrom(output.constData(), code)}, {}};
+
+    Listing listing;
+    for (const QByteArray& line : QByteArray(output.constData()).split('\n')) {
+        if (line.isEmpty()) continue;
+        const std::optional<Entry> entry = parseEntry(line);
+        // A line we cannot read makes the whole listing untrustworthy.
+        if (!entry)
+            return {{contracts::unlha::kInternal, Reasons::archiver(contracts::unlha::kInternal)},
+                    {}};
+        listing.entries.append(*entry);
+    }
+    return listing;
+}
+
+std::optional<bool> ArchiverCall::checkArchive(const QString& archive) {
+    auto* check = m_library.function<UnlhaCheckArchiveFn>(contracts::kUnlhaCheckArchive);
+    if (!check) return std::nullopt;
+    return check(QFile::encodeName(archive).constData(), 1) != 0;
+}
+
+}  // namespace dozo

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/libraries/Library.h"
+#include "core/text/Reasons.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace dozo {
+
+// The archiver's working exports, called with a real output buffer so
+// that a failure comes back with the archiver's own reason. Safe to use on
+// the worker thread of a long run.
+class ArchiverCall {
+public:
+    struct Outcome {
+        int code = 0;
+        QString reason;  // empty on success
+        bool failed() const { return code != 0; }
+    };
+
+    // One entry of an archive as the archiver lists it.
+    struct Entry {
+        qint64 size = 0;
+        qint64 packed = 0;
+        QString method;   // as stored: "-lh5-", "-lhd-" for a folder
+        quint16 crc = 0;  // CRC-16/ARC of the data, as the header holds it
+        QDateTime modified;
+        QString name;  // as extraction would name it; a folder ends in "/"
+    };
+    struct Listing {
+        Outcome outcome;
+        QList<Entry> entries;  // in archive order
+    };
+
+    // Returned when the library or its export cannot be reached; it is not
+    // one of the archiver's own codes.
+    static constexpr int kUnavailable = Reasons::kUnavailable;
+
+    explicit ArchiverCall(Library& unlha32) : m_library(unlha32) {}
+
+    Outcome run(void* owner, const QByteArray& commandLine);
+    // Whether `archive` can be extracted; nullopt without the library.
+    std::optional<bool> checkArchive(const QString& archive);
+    // Every entry of `archive`, read back through the archiver itself.
+    Listing list(void* owner, const QString& archive);
+
+private:
+    Library& m_library;
+};
+
+}  // namespace dozo

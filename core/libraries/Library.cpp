@@ -1,0 +1,86 @@
+#include "core/libraries/Library.h"
+
+#include <dlfcn.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace dozo {
+
+Library::Library(QString name, QStringList searchFolders)
+    : m_name(std::move(name)), m_searchFolders(std::move(searchFolders)) {}
+
+// The library stays mapped until the program ends: code of a component can
+// outlive its binding (a settings dialog it created, a handler it installed
+// with Qt), and unmapping that code under a live object would crash.
+Library::~Library() = default;
+
+QString Library::fileNameFor(const QString& name) {
+    return QStringLiteral("lib%1.so").arg(name);
+}
+
+bool Library::isLoaded() const {
+    std::lock_guard lock(m_mutex);
+    return m_handle != nullptr;
+}
+
+QString Library::loadedPath() const {
+    std::lock_guard lock(m_mutex);
+    return m_loadedPath;
+}
+
+QString Library::errorText() const {
+    std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
+void Library::fail(const QString& reason) {
+    m_error = reason;
+    std::fprintf(stderr, "dozo: %s\n", reason.toLocal8Bit().constData());
+}
+
+bool Library::loadLocked() {
+    if (m_handle) return true;
+    if (m_loadTried) return false;
+    m_loadTried = true;
+
+    const QString file = fileName();
+    QString target = file;  // bare name: the loader's own search
+    for (const QString& folder : m_searchFolders) {
+        const QString candidate = QDir(folder).filePath(file);
+        if (QFileInfo(candidate).isFile()) {
+            target = QFileInfo(candidate).absoluteFilePath();
+            break;
+        }
+    }
+
+    dlerror();
+    // RTLD_NOW: a library with unresolved references is refused here, at
+    // binding time, instead of failing in the middle of a run.
+    m_handle = dlopen(QFile::encodeName(target).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!m_handle) {
+        const char* why = dlerror();
+        fail(QStringLiteral("%1 cannot be loaded: %2")
+                 .arg(target, why ? QString::fromLocal8Bit(why) : QStringLiteral("unknown error")));
+        return false;
+    }
+    m_loadedPath = target;
+    return true;
+}
+
+void* Library::symbol(const char* exportName) {
+    std::lock_guard lock(m_mutex);
+    const QByteArray key(exportName);
+    if (auto it = m_symbols.constFind(key); it != m_symbols.constEnd()) return it.value();
+    if (!loadLocked()) return nullptr;
+    dlerror();
+    void* address = dlsym(m_handle, exportName);
+    if (!address) {
+        fail(QStringLiteral("%1 lacks the export %2").arg(m_loadedPath, QString::fromLatin1(key)));
+    }
+    m_symbols.insert(key, address);
+    return address;
+}
+
+}  // namespace dozo

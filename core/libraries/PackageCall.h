@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/libraries/Library.h"
+#include "core/text/Reasons.h"
+
+#include <QString>
+
+namespace dozo {
+
+// The package library's one export. Safe to use on the worker thread of a
+// long run.
+class PackageCall {
+public:
+    static constexpr int kUnavailable = Reasons::kUnavailable;
+    // The longest password the package tab takes, in characters.
+    static constexpr int kPasswordMaxLength = 100;
+
+    explicit PackageCall(Library& rivo) : m_library(rivo) {}
+
+    // 0 when the package at `destination` is complete. The password goes as
+    // the bytes given: a typed one as UTF-8, the encoding the package's own
+    // prompt reads a terminal in; one read from a file exactly as it is there.
+    int run(void* owner, const QString& source, const QString& destination,
+            const QByteArray& password);
+
+private:
+    Library& m_library;
+};
+
+}  // namespace dozo

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace dozo {
+
+// The one table of reasons: a library's result code to a short message, in
+// Japanese and English, worded for the current language. The window and
+// dozo-cli show nothing else for a failed call.
+class Reasons {
+public:
+    // Not a code of any library: the library or its export could not be
+    // reached, so nothing was handed to it.
+    static constexpr int kUnavailable = -1;
+
+    // The transform and keyed libraries answer "cannot open the source" with
+    // one code; what is wrong with `path` is looked up afterwards, so the user
+    // reads "missing" or "no permission" rather than a bare "cannot open".
+    static QString transform(int code, const QString& path);
+    static QString keyed(int code, const QString& path);
+    static QString archiver(int code);
+    static QString package(int code);
+
+    enum class OpenProblem { EmptyPath, Missing, Folder, NotAFile, NotReadable, Other };
+    static OpenProblem openProblem(const QString& path);
+    static QString cannotOpen(const QString& path);
+};
+
+}  // namespace dozo
