@@ -212,6 +212,30 @@ TEST(List, OneMoreCallWithTheNeededSizeGetsTheListing) {
     EXPECT_EQ(parseListing(listing).size(), 601u);
 }
 
+// Every reading command goes through the archive once: a caller's check and
+// its unpack read it twice in all, and a listing asked again with the size it
+// needs twice, never more.
+class OnePass : public TracedTest {};
+
+TEST_F(OnePass, EachReadingCommandOpensTheArchiveOnce) {
+    const std::string seed = testData("seed-lh5.lzh").string();
+    for (const std::string& command :
+         {"l -a1 " + arg(seed), "t -a1 " + arg(seed),
+          "x -a1 " + arg(seed) + " " + arg(dir_ / "out"), "--check " + seed}) {
+        const fs::path trace = dir_ / "trace";
+        ASSERT_EQ(shell(tracedCommand("-e trace=open,openat", command, trace.string()) +
+                        " >/dev/null 2>&1"),
+                  0)
+            << command;
+        const std::string calls = readText(trace);
+        std::size_t opens = 0;
+        for (auto at = calls.find('"' + seed + '"'); at != std::string::npos;
+             at = calls.find('"' + seed + '"', at + 1))
+            ++opens;
+        EXPECT_EQ(opens, 1u) << command << "\n" << calls;
+    }
+}
+
 TEST(List, MissingAndEmptyArchives) {
     TempDir dir;
     writeText(dir / "file", "x");
