@@ -177,13 +177,20 @@ TEST(DialogLibrary, CommandsMapNoQt) {
 TEST(DialogLibrary, LoadedFromTheArchiversOwnFolderBySettingsAlone) {
     TempDir dir;
     ConfigHome config;
-    Alone how;
-    how.mapsFile = (dir / "maps").string();
-    const Child child = runAlone("--config", how);
-    // No QApplication in that process: the dialog library says so itself.
-    EXPECT_EQ(child.code, UNLHA_ERROR_NO_GUI);
-    EXPECT_EQ(child.errors, "");
-    EXPECT_TRUE(mappedFiles(dir / "maps").count(fs::canonical(dialogLibrary()).string()));
+    // Through a link elsewhere too: the dialog sits beside the file itself.
+    fs::create_directories(dir / "linked");
+    fs::create_symlink(libraryPath(), dir / "linked" / "libunlha32.so");
+    for (const fs::path& library : {fs::path(libraryPath()), dir / "linked" / "libunlha32.so"}) {
+        Alone how;
+        how.library = library.string();
+        how.mapsFile = (dir / "maps").string();
+        const Child child = runAlone("--config", how);
+        // No QApplication in that process: the dialog library says so itself.
+        EXPECT_EQ(child.code, UNLHA_ERROR_NO_GUI) << library;
+        EXPECT_EQ(child.errors, "");
+        EXPECT_TRUE(mappedFiles(dir / "maps").count(fs::canonical(dialogLibrary()).string()))
+            << library;
+    }
     EXPECT_FALSE(fs::exists(config.settingsFile()));
 }
 

@@ -13,16 +13,15 @@ namespace {
 // Its address tells dladdr which file this code was loaded from.
 const char anchor = 0;
 
-// The folder libunlha32 was loaded from, absolute; empty when unknown.
+// The folder of the file libunlha32 was loaded from, absolute; empty when
+// unknown. A link to the library leads to the folder of the library itself,
+// where the dialog library is installed beside it.
 std::string ownFolder() {
     Dl_info info{};
     if (::dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) return {};
     std::string path = info.dli_fname;
-    if (path.empty() || path[0] != '/') {
-        char resolved[PATH_MAX];
-        if (::realpath(info.dli_fname, resolved) == nullptr) return {};
-        path = resolved;
-    }
+    if (char resolved[PATH_MAX]; ::realpath(info.dli_fname, resolved) != nullptr) path = resolved;
+    if (path.empty() || path[0] != '/') return {};
     return path.substr(0, path.rfind('/'));
 }
 
