@@ -43,9 +43,10 @@
 // with the buffer size the listing needs in decimal digits (NUL included; the
 // number is written whole or not at all, and UNLHA_NEEDED_SIZE_ROOM bytes
 // always hold it). Call once more with that size; the listing is computed
-// afresh, so an archive that grew in between may need a little more. "t" succeeds only when every
-// entry decodes to the size and CRC its header declares; otherwise the reason names the first bad
-// entry. Neither command depends on the settings. For every command, any error met while reading an
+// afresh, so an archive that grew in between may need a little more.
+// "t" succeeds only when every entry decodes to the size and CRC its header
+// declares; otherwise the reason names the first bad entry. Neither command
+// depends on the settings. For every command, any error met while reading an
 // archive, also where it seems to end, is a failure (3 or 4).
 //
 // Result codes:
