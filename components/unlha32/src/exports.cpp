@@ -45,8 +45,8 @@ extern "C" UNLHA_API int UnlhaGetVersion(void) {
 extern "C" UNLHA_API int Unlha(void* /*ownerWindow*/, const char* commandLine, char* output,
                                unsigned long outputSize) {
     unlha32::Outcome outcome;
-    unlha32::Warnings warnings;
     try {
+        const unlha32::Warnings warnings;
         outcome = unlha32::runCommand(commandLine);
         if (!outcome.failed()) outcome.output += warnings.lines();
     } catch (const std::bad_alloc&) {

@@ -1,12 +1,28 @@
 #include "outcome.h"
 
 #include <errno.h>
+#include <pthread.h>
 #include <sys/stat.h>
+
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace unlha32 {
 namespace {
 
-thread_local Warnings* current = nullptr;
+// The Warnings of each thread inside a call, found by thread. Not thread_local:
+// a library loaded by dlopen would keep it in dynamic TLS, which
+// LeakSanitizer misreads at exit.
+std::mutex registryMutex;
+std::vector<std::pair<pthread_t, Warnings*>> registry;
+
+Warnings* currentWarnings() {
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    for (auto it = registry.rbegin(); it != registry.rend(); ++it)
+        if (::pthread_equal(it->first, ::pthread_self()) != 0) return it->second;
+    return nullptr;
+}
 
 }  // namespace
 
@@ -20,16 +36,23 @@ Outcome openFailure(const char* archivePath, std::string reason) {
     return failure(UNLHA_ERROR_ARCHIVE_OPEN, std::move(reason));
 }
 
-Warnings::Warnings() : outer_(current) {
-    current = this;
+Warnings::Warnings() {
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    registry.emplace_back(::pthread_self(), this);
 }
 
 Warnings::~Warnings() {
-    current = outer_;
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    for (auto it = registry.begin(); it != registry.end(); ++it) {
+        if (it->second == this) {
+            registry.erase(it);
+            break;
+        }
+    }
 }
 
 void warn(const std::string& line) {
-    if (current != nullptr) current->lines_ += "警告: " + line + "\n";
+    if (Warnings* warnings = currentWarnings()) warnings->lines_ += "警告: " + line + "\n";
 }
 
 }  // namespace unlha32

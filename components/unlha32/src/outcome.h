@@ -48,7 +48,6 @@ public:
 private:
     friend void warn(const std::string& line);
     std::string lines_;
-    Warnings* outer_;
 };
 
 // Names are shown through the one escaper every program of ours uses.
