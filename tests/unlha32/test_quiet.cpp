@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
+#include <thread>
+#include <vector>
 
 #include "library.h"
 #include "unlha32.h"
@@ -81,6 +84,41 @@ INSTANTIATE_TEST_SUITE_P(Calls, Quiet, ::testing::ValuesIn(kCases), [](const aut
         if (ch == ' ') ch = '_';
     return name;
 });
+
+TEST(QuietThreads, EachCallGetsItsOwnWarnings) {
+    // Calls on several threads at once: what one pack leaves out is said to
+    // that call alone.
+    TempDir dir;
+    ConfigHome config;
+    constexpr int kThreads = 4;
+    for (int i = 0; i < kThreads; ++i) {
+        const fs::path in = dir / ("in-" + std::to_string(i));
+        fs::create_directories(in);
+        writeText(in / "a.txt", "a");
+        ASSERT_EQ(::mkfifo((in / ("pipe-" + std::to_string(i))).c_str(), 0600), 0);
+    }
+    std::vector<Result> results(kThreads * 3);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 3; ++round) {
+                const std::string name = std::to_string(i) + "-" + std::to_string(round);
+                results[i * 3 + round] = run("u -a1 -r2 " + arg(dir / (name + ".lzh")) + " " +
+                                             arg(dir / ("in-" + std::to_string(i))));
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int i = 0; i < kThreads * 3; ++i) {
+        const Result& r = results[i];
+        EXPECT_EQ(r.code, UNLHA_OK) << r.reason;
+        const std::string mine = "pipe-" + std::to_string(i / 3);
+        EXPECT_NE(r.reason.find("警告: 特殊ファイルは格納しません: "), std::string::npos)
+            << r.reason;
+        EXPECT_NE(r.reason.find(mine), std::string::npos) << r.reason;
+        EXPECT_EQ(std::count(r.reason.begin(), r.reason.end(), '\n'), 1) << r.reason;
+    }
+}
 
 }  // namespace
 }  // namespace unlhatest
