@@ -31,7 +31,7 @@ esac
 program=$root/tree/usr/bin/dozo
 libs=$root/tree/usr/$libdir
 [ -x "$program" ] || { echo "FAIL: no $program"; exit 1; }
-for lib in libRozu32.so libVod32.so libunlha32.so librivo.so; do
+for lib in libRozu32.so libVod32.so libunlha32.so libunlha32_settings.so librivo.so; do
   [ -f "$libs/$lib" ] || { echo "FAIL: $libs/$lib not installed"; exit 1; }
 done
 

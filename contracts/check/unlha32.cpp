@@ -32,3 +32,5 @@ static_assert(c::unlha::kCancelled == UNLHA_CANCELLED);
 static_assert(c::unlha::kInternal == UNLHA_ERROR_INTERNAL);
 static_assert(c::unlha::kSettings == UNLHA_ERROR_SETTINGS);
 static_assert(c::unlha::kOutput == UNLHA_ERROR_OUTPUT);
+static_assert(c::unlha::kNoDialog == UNLHA_ERROR_NO_DIALOG);
+static_assert(c::kUnlhaNeededSizeRoom == UNLHA_NEEDED_SIZE_ROOM);

@@ -145,15 +145,14 @@ std::string tracedCommand(const std::string& straceOptions, const std::string& c
            std::to_string(outputSize);
 }
 
-Child runTraced(const std::string& straceOptions, const std::string& commandLine,
-                unsigned long outputSize) {
+namespace {
+
+// The shell command's standard output, standard error and exit status.
+Child capture(const std::string& command) {
     Child child{-1, {}, {}};
     TempDir scratch;
     const fs::path errors = scratch / "stderr";
-    FILE* pipe = ::popen(
-        (tracedCommand(straceOptions, commandLine, "/dev/null", outputSize) + " 2>" + arg(errors))
-            .c_str(),
-        "r");
+    FILE* pipe = ::popen((command + " 2>" + arg(errors)).c_str(), "r");
     if (pipe == nullptr) return child;
     char buffer[4096];
     while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) child.output += buffer;
@@ -161,6 +160,21 @@ Child runTraced(const std::string& straceOptions, const std::string& commandLine
     child.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     child.errors = readText(errors);
     return child;
+}
+
+}  // namespace
+
+Child runTraced(const std::string& straceOptions, const std::string& commandLine,
+                unsigned long outputSize) {
+    return capture(tracedCommand(straceOptions, commandLine, "/dev/null", outputSize));
+}
+
+Child runAlone(const std::string& commandLine, const Alone& how) {
+    std::string command = how.environment + " " + arg(UNLHA32_CALL) + " " +
+                          arg(how.library.empty() ? libraryPath() : how.library) + " '" +
+                          commandLine + "' " + std::to_string(how.outputSize);
+    if (!how.mapsFile.empty()) command += " " + arg(how.mapsFile);
+    return capture(command);
 }
 
 bool straceCanInject(const fs::path& scratch) {

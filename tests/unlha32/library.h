@@ -114,6 +114,17 @@ std::string tracedCommand(const std::string& straceOptions, const std::string& c
                           const std::string& traceFile = "/dev/null",
                           unsigned long outputSize = 1 << 20);
 
+// One command line (or "--check PATH", or "--config") run by unlha32_call in a
+// process of its own, without strace: what it prints and, when mapsFile is
+// given, what it has mapped after the call.
+struct Alone {
+    std::string library;      // the library to load; empty: the built one
+    std::string environment;  // assignments for the child ("LD_LIBRARY_PATH=...")
+    unsigned long outputSize = 1 << 20;
+    std::string mapsFile;  // receives /proc/self/maps after the call
+};
+Child runAlone(const std::string& commandLine, const Alone& how = {});
+
 // Whether strace can fail a system call here (it cannot without ptrace).
 bool straceCanInject(const fs::path& scratch);
 

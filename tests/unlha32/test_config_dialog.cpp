@@ -1,5 +1,7 @@
 // The settings dialog, offscreen: found by object names, changed, accepted or
-// cancelled; what it saves decides the next pack and extraction.
+// cancelled; what it saves decides the next pack and extraction. It is a
+// library of its own that only UnlhaConfigDialog loads, from the folder of
+// libunlha32 itself: the commands never map Qt's GUI into their process.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,9 +13,12 @@
 #include <QTimer>
 
 #include <functional>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "library.h"
+#include "loaded_library.h"
 #include "unlha32.h"
 
 namespace unlhatest {
@@ -126,6 +131,90 @@ TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
     worker.join();
     EXPECT_EQ(result, UNLHA_OK);
     EXPECT_NE(readText(config.settingsFile()).find("overwrite=true"), std::string::npos);
+}
+
+// The shared objects a child had mapped after its call (full paths).
+std::set<std::string> mappedFiles(const fs::path& maps) {
+    std::set<std::string> files;
+    std::istringstream in(readText(maps));
+    for (std::string line; std::getline(in, line);) {
+        const auto slash = line.find(" /");
+        if (slash != std::string::npos) files.insert(line.substr(slash + 1));
+    }
+    return files;
+}
+
+bool mapsAny(const std::set<std::string>& files, const std::string& part) {
+    for (const std::string& file : files)
+        if (file.find(part) != std::string::npos) return true;
+    return false;
+}
+
+fs::path dialogLibrary() {
+    return fs::path(libraryPath()).parent_path() / "libunlha32_settings.so";
+}
+
+TEST(DialogLibrary, CommandsMapNoQt) {
+    TempDir dir;
+    ConfigHome config;
+    const std::string seed = arg(testData("seed-lh5.lzh"));
+    writeText(dir / "a.txt", "a");
+    for (const std::string& command :
+         {"l -a1 " + seed, "t -a1 " + seed, "x -a1 " + seed + " " + arg(dir / "out"),
+          "u -a1 " + arg(dir / "a.lzh") + " " + arg(dir / "a.txt"),
+          "--check " + testData("seed-lh5.lzh").string()}) {
+        Alone how;
+        how.mapsFile = (dir / "maps").string();
+        const Child child = runAlone(command, how);
+        EXPECT_EQ(child.code, UNLHA_OK) << command << ": " << child.output;
+        const std::set<std::string> mapped = mappedFiles(dir / "maps");
+        EXPECT_TRUE(mapped.count(fs::canonical(libraryPath()).string())) << command;
+        EXPECT_FALSE(mapsAny(mapped, "libQt6")) << command;
+        EXPECT_FALSE(mapsAny(mapped, "libunlha32_settings")) << command;
+    }
+}
+
+TEST(DialogLibrary, LoadedFromTheArchiversOwnFolderBySettingsAlone) {
+    TempDir dir;
+    ConfigHome config;
+    // Through a link elsewhere too: the dialog sits beside the file itself.
+    fs::create_directories(dir / "linked");
+    fs::create_symlink(libraryPath(), dir / "linked" / "libunlha32.so");
+    for (const fs::path& library : {fs::path(libraryPath()), dir / "linked" / "libunlha32.so"}) {
+        Alone how;
+        how.library = library.string();
+        how.mapsFile = (dir / "maps").string();
+        const Child child = runAlone("--config", how);
+        // No QApplication in that process: the dialog library says so itself.
+        EXPECT_EQ(child.code, UNLHA_ERROR_NO_GUI) << library;
+        EXPECT_EQ(child.errors, "");
+        EXPECT_TRUE(mappedFiles(dir / "maps").count(fs::canonical(dialogLibrary()).string()))
+            << library;
+    }
+    EXPECT_FALSE(fs::exists(config.settingsFile()));
+}
+
+TEST(DialogLibrary, MissingIsAResultNotACrash) {
+    // The archiver alone in a folder; the dialog library sits on the search
+    // path, where a load by bare name would find it.
+    TempDir dir;
+    ConfigHome config;
+    fs::copy_file(libraryPath(), dir / "libunlha32.so");
+    Alone how;
+    how.library = (dir / "libunlha32.so").string();
+    how.environment = "LD_LIBRARY_PATH=" + arg(dialogLibrary().parent_path());
+    how.mapsFile = (dir / "maps").string();
+    const Child child = runAlone("--config", how);
+    EXPECT_EQ(child.code, UNLHA_ERROR_NO_DIALOG) << child.errors;
+    EXPECT_EQ(child.errors, "");
+    EXPECT_FALSE(mapsAny(mappedFiles(dir / "maps"), "libunlha32_settings"));
+    // The archiver itself works without it.
+    EXPECT_EQ(runAlone("l -a1 " + arg(testData("seed-lh5.lzh")), how).code, UNLHA_OK);
+}
+
+TEST(DialogLibrary, ExportsItsEntryAlone) {
+    EXPECT_EQ(dozo::test::exportedSymbols(dialogLibrary().string()),
+              std::set<std::string>{"UnlhaSettingsDialog"});
 }
 
 }  // namespace

@@ -8,12 +8,15 @@
 #include <iterator>
 #include <sstream>
 
+#include "dozo/contracts/unlha32.h"
 #include "lha/crc16.h"
 #include "library.h"
 #include "unlha32.h"
 
 namespace unlhatest {
 namespace {
+
+namespace contracts = dozo::contracts;
 
 struct Line {
     std::string size, packed, method, crc, date, name;
@@ -157,34 +160,95 @@ INSTANTIATE_TEST_SUITE_P(Levels, ListPeer,
                                     test.param.method;
                          });
 
-TEST(List, ListingThatDoesNotFitIsRefusedWhole) {
+TEST(List, ListingThatDoesNotFitIsRefusedWholeAndSaysWhatItNeeds) {
     const fs::path seed = testData("seed-lh5.lzh");
-    const Result roomy = run("l -a1 " + arg(seed));
+    const std::string command = "l -a1 " + arg(seed);
+    const Result roomy = run(command);
     ASSERT_EQ(roomy.code, UNLHA_OK) << roomy.reason;
     const std::size_t needed = roomy.reason.size() + 1;
+    const std::size_t digits = std::to_string(needed).size();
 
-    for (const std::size_t size : {needed, needed - 1, std::size_t{40}, std::size_t{1}}) {
+    for (const std::size_t size :
+         {needed, needed - 1, std::size_t{40}, std::size_t{UNLHA_NEEDED_SIZE_ROOM}, digits + 1,
+          digits, std::size_t{1}}) {
         std::string output(size + 8, 'X');
-        const int code = library().unlha(nullptr, ("l -a1 " + arg(seed)).c_str(), output.data(),
+        const int code = library().unlha(nullptr, command.c_str(), output.data(),
                                          static_cast<unsigned long>(size));
         EXPECT_EQ(output.substr(size), std::string(8, 'X')) << size;
         const std::string text(output.c_str());
         if (size == needed) {
             EXPECT_EQ(code, UNLHA_OK);
             EXPECT_EQ(text, roomy.reason);
-        } else {
-            EXPECT_EQ(code, UNLHA_ERROR_OUTPUT) << size;
-            EXPECT_LT(text.size(), size);
-            EXPECT_EQ(text.find('\t'), std::string::npos) << "a cut listing: " << text;
+            continue;
         }
+        EXPECT_EQ(code, UNLHA_ERROR_OUTPUT) << size;
+        EXPECT_LT(text.size(), size);
+        EXPECT_EQ(text.find('\t'), std::string::npos) << "a cut listing: " << text;
+        // The number comes whole or not at all: a cut one would ask for too little.
+        EXPECT_EQ(contracts::unlhaNeededSize(text.c_str()), size > digits ? needed : 0)
+            << size << ": " << text;
     }
-    EXPECT_EQ(library().unlha(nullptr, ("l -a1 " + arg(seed)).c_str(), nullptr, 0),
-              UNLHA_ERROR_OUTPUT);
+    EXPECT_EQ(library().unlha(nullptr, command.c_str(), nullptr, 0), UNLHA_ERROR_OUTPUT);
+}
+
+TEST(List, OneMoreCallWithTheNeededSizeGetsTheListing) {
+    // Many entries, so the listing outgrows any first guess a caller makes.
+    TempDir dir;
+    fs::create_directories(dir / "in");
+    for (int i = 0; i < 600; ++i) writeText(dir / "in" / ("file-" + std::to_string(i)), "x");
+    ASSERT_EQ(run("u -a1 -r2 " + arg(dir / "a.lzh") + " " + arg(dir / "in")).code, UNLHA_OK);
+    const std::string command = "l -a1 " + arg(dir / "a.lzh");
+
+    std::vector<char> output(contracts::kUnlhaNeededSizeRoom);
+    ASSERT_EQ(library().unlha(nullptr, command.c_str(), output.data(), output.size()),
+              contracts::unlha::kOutput);
+    const unsigned long needed = contracts::unlhaNeededSize(output.data());
+    ASSERT_GT(needed, 600u * 40);
+    output.assign(needed, 'X');
+    ASSERT_EQ(library().unlha(nullptr, command.c_str(), output.data(), needed),
+              contracts::unlha::kOk);
+    const std::string listing(output.data());
+    EXPECT_EQ(listing.size() + 1, needed);
+    EXPECT_EQ(parseListing(listing).size(), 601u);
+}
+
+// Every reading command goes through the archive once: a caller's check and
+// its unpack read it twice in all, and a listing asked again with the size it
+// needs twice, never more.
+class OnePass : public TracedTest {};
+
+TEST_F(OnePass, EachReadingCommandOpensTheArchiveOnce) {
+    const std::string seed = testData("seed-lh5.lzh").string();
+    for (const std::string& command :
+         {"l -a1 " + arg(seed), "t -a1 " + arg(seed),
+          "x -a1 " + arg(seed) + " " + arg(dir_ / "out"), "--check " + seed}) {
+        const fs::path trace = dir_ / "trace";
+        ASSERT_EQ(shell(tracedCommand("-e trace=open,openat", command, trace.string()) +
+                        " >/dev/null 2>&1"),
+                  0)
+            << command;
+        const std::string calls = readText(trace);
+        std::size_t opens = 0;
+        for (auto at = calls.find('"' + seed + '"'); at != std::string::npos;
+             at = calls.find('"' + seed + '"', at + 1))
+            ++opens;
+        EXPECT_EQ(opens, 1u) << command << "\n" << calls;
+    }
 }
 
 TEST(List, MissingAndEmptyArchives) {
     TempDir dir;
-    EXPECT_EQ(run("l -a1 " + arg(dir / "missing.lzh")).code, UNLHA_ERROR_ARCHIVE_OPEN);
+    writeText(dir / "file", "x");
+    // Missing is said as such, wherever the path stops leading anywhere.
+    for (const fs::path& missing : {dir / "missing.lzh", dir / "file" / "a.lzh"}) {
+        for (const std::string& command : {"l -a1 " + arg(missing), "t -a1 " + arg(missing),
+                                           "x -a1 " + arg(missing) + " " + arg(dir / "out")}) {
+            const Result r = run(command);
+            EXPECT_EQ(r.code, UNLHA_ERROR_ARCHIVE_OPEN) << command;
+            EXPECT_EQ(r.reason, "書庫がありません: " + missing.string()) << command;
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir / "out"));
     EXPECT_EQ(run("t -a1 " + arg(dir.path())).code, UNLHA_ERROR_NOT_ARCHIVE);
     writeBytes(dir / "zero.lzh", Bytes{0});
     EXPECT_EQ(run("l -a1 " + arg(dir / "zero.lzh")).code, UNLHA_ERROR_NOT_ARCHIVE);

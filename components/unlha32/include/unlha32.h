@@ -39,11 +39,15 @@
 // time as "YYYY-MM-DD HH:MM:SS"; the name as extraction would give it, with '/'
 // separators, in UTF-8, a folder ending in '/', control characters as \xNN.
 // A listing that does not fit in outputSize bytes (NUL included) is not cut:
-// the result is UNLHA_ERROR_OUTPUT and output holds the reason; call again with
-// a larger buffer. "t" succeeds only when every entry decodes to the size and
-// CRC its header declares; otherwise the reason names the first bad entry.
-// Neither command depends on the settings. For every command, any error met
-// while reading an archive, also where it seems to end, is a failure (3 or 4).
+// the result is UNLHA_ERROR_OUTPUT and output holds the reason, which starts
+// with the buffer size the listing needs in decimal digits (NUL included; the
+// number is written whole or not at all, and UNLHA_NEEDED_SIZE_ROOM bytes
+// always hold it). Call once more with that size; the listing is computed
+// afresh, so an archive that grew in between may need a little more.
+// "t" succeeds only when every entry decodes to the size and CRC its header
+// declares; otherwise the reason names the first bad entry. Neither command
+// depends on the settings. For every command, any error met while reading an
+// archive, also where it seems to end, is a failure (3 or 4).
 //
 // Result codes:
 //
@@ -70,6 +74,7 @@
 // |   11 | UNLHA_ERROR_INTERNAL     | out of memory or another unexpected failure                |
 // |   12 | UNLHA_ERROR_SETTINGS     | the settings file cannot be written                        |
 // |   13 | UNLHA_ERROR_OUTPUT       | the output buffer is too small for the listing             |
+// |   14 | UNLHA_ERROR_NO_DIALOG    | UnlhaConfigDialog cannot load the settings dialog library  |
 // clang-format on
 //
 // "x" refuses a file whose declared size exceeds the free space of its file
@@ -78,12 +83,14 @@
 // one decides the code; kept files (6) decide it only when nothing else went
 // wrong. A time or mode that cannot be restored after extraction does not
 // fail the run: "x" then returns 0 with one "警告: ..." line per such file or
-// folder in output. For every non-zero
-// result a one-line reason goes to standard error (once; names from archives
-// with control characters as \xNN) and, when outputSize > 0, into output
-// (NUL-terminated, cut to fit); on success output receives an empty string
-// unless a command above says otherwise. output is never written beyond outputSize bytes, and not
-// at all when outputSize is 0.
+// folder in output; "u" likewise for each file it leaves out (the archive
+// itself, a dangling link, a folder loop, a special file). For every non-zero
+// result a one-line reason goes into output when outputSize > 0
+// (NUL-terminated, cut to fit; names from archives with control characters as
+// \xNN); on success output receives an empty string unless a command above
+// says otherwise. output is never written beyond outputSize bytes, and not at
+// all when outputSize is 0. The library writes nothing to standard output or
+// standard error: the result code and output are all it says.
 #pragma once
 
 #if defined(_WIN32)
@@ -109,7 +116,11 @@ enum {
     UNLHA_ERROR_INTERNAL = 11,
     UNLHA_ERROR_SETTINGS = 12,
     UNLHA_ERROR_OUTPUT = 13,
+    UNLHA_ERROR_NO_DIALOG = 14,
 };
+
+// Bytes of output that always hold the size a listing needs (20 digits, NUL).
+#define UNLHA_NEEDED_SIZE_ROOM 21
 
 #ifdef __cplusplus
 extern "C" {
@@ -134,7 +145,10 @@ UNLHA_API int UnlhaCheckArchive(const char* path, int mode);
 // ~/.config/dozo/unlha32.conf). options and mode are accepted and ignored.
 // UNLHA_OK when saved, UNLHA_CANCELLED when closed without saving,
 // UNLHA_ERROR_NO_GUI without a QApplication, UNLHA_ERROR_SETTINGS when the file
-// cannot be written.
+// cannot be written. The dialog is a library of its own,
+// libunlha32_settings.so in the folder of libunlha32.so, loaded by this call
+// only (the other exports never bring Qt into the process);
+// UNLHA_ERROR_NO_DIALOG when it is missing or cannot be loaded.
 UNLHA_API int UnlhaConfigDialog(void* ownerWindow, char* options, int mode);
 
 #ifdef __cplusplus

@@ -114,6 +114,17 @@ int ArchiveReader::next(archive_entry*& entry) {
         entry = nullptr;
         return ARCHIVE_FATAL;
     }
+    // libarchive takes a 64-bit size extension as it finds it: a negative size
+    // is a damaged header, not a file too large for the disk.
+    if ((r == ARCHIVE_OK || r == ARCHIVE_WARN) && archive_entry_size_is_set(entry) != 0 &&
+        archive_entry_size(entry) < 0) {
+        const char* name = archive_entry_pathname_utf8(entry);
+        if (name == nullptr) name = archive_entry_pathname(entry);
+        const std::string why = "大きさが負の値です (" + std::to_string(archive_entry_size(entry)) +
+                                "バイト): " + printable(name != nullptr ? name : "");
+        archive_set_error(archive_, EINVAL, "%s", why.c_str());
+        return ARCHIVE_FAILED;
+    }
     return r;
 }
 

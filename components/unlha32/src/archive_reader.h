@@ -33,7 +33,8 @@ public:
     bool openFile(const char* path, std::string& reason);
     bool openMemory(const void* data, std::size_t size, std::string& reason);
 
-    // libarchive's result: ARCHIVE_OK, ARCHIVE_WARN, ARCHIVE_EOF, ARCHIVE_FAILED or ARCHIVE_FATAL.
+    // libarchive's result: ARCHIVE_OK, ARCHIVE_WARN, ARCHIVE_EOF, ARCHIVE_FAILED or ARCHIVE_FATAL;
+    // ARCHIVE_FAILED too for a header that declares a negative size.
     int next(archive_entry*& entry);
     // archive_read_data and archive_read_data_skip, fatal after a read error.
     long readData(void* buffer, std::size_t size);

@@ -1,3 +1,5 @@
+// The whole of libunlha32_settings.so: the settings dialog and its one export.
+
 #include "config_dialog.h"
 
 #include <QApplication>
@@ -10,8 +12,10 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "outcome.h"
+#include <type_traits>
+
 #include "settings.h"
+#include "unlha32.h"
 
 namespace unlha32 {
 namespace {
@@ -52,21 +56,15 @@ int runDialog() {
     settings.overwrite = overwrite->isChecked();
     std::string reason;
     if (!saveSettings(settings, reason)) {
-        warn(reason);
         QMessageBox::critical(nullptr, dialog.windowTitle(), QString::fromStdString(reason));
         return UNLHA_ERROR_SETTINGS;
     }
     return UNLHA_OK;
 }
 
-}  // namespace
-
-int showConfigDialog() {
+int showDialog() {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    if (app == nullptr) {
-        warn("設定画面を表示できません: QApplication がありません");
-        return UNLHA_ERROR_NO_GUI;
-    }
+    if (app == nullptr) return UNLHA_ERROR_NO_GUI;
     if (QThread::currentThread() == app->thread()) return runDialog();
     // Widgets live on the GUI thread only; a caller running us on a worker
     // waits there while the GUI thread shows the dialog.
@@ -76,4 +74,14 @@ int showConfigDialog() {
     return result;
 }
 
+}  // namespace
 }  // namespace unlha32
+
+extern "C" UNLHA_API int UnlhaSettingsDialog() {
+    static_assert(std::is_same_v<decltype(UnlhaSettingsDialog), unlha32::DialogEntry>);
+    try {
+        return unlha32::showDialog();
+    } catch (...) {
+        return UNLHA_ERROR_INTERNAL;
+    }
+}

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -8,6 +7,7 @@
 #include "check.h"
 #include "command.h"
 #include "config_dialog.h"
+#include "outcome.h"
 #include "unlha32.h"
 
 namespace {
@@ -25,6 +25,17 @@ void putReason(const std::string& text, char* output, unsigned long outputSize) 
     output[n] = '\0';
 }
 
+// The reason for a listing that does not fit starts with the size it needs, so
+// the caller can ask once more with exactly that. A cut number would ask for
+// too little: it is written whole or not at all.
+void putNeededSize(std::size_t needed, char* output, unsigned long outputSize) {
+    const std::string digits = std::to_string(needed);
+    putReason(outputSize > digits.size()
+                  ? digits + "バイト必要です: 出力バッファーが一覧に足りません"
+                  : std::string(),
+              output, outputSize);
+}
+
 }  // namespace
 
 extern "C" UNLHA_API int UnlhaGetVersion(void) {
@@ -35,7 +46,9 @@ extern "C" UNLHA_API int Unlha(void* /*ownerWindow*/, const char* commandLine, c
                                unsigned long outputSize) {
     unlha32::Outcome outcome;
     try {
+        const unlha32::Warnings warnings;
         outcome = unlha32::runCommand(commandLine);
+        if (!outcome.failed()) outcome.output += warnings.lines();
     } catch (const std::bad_alloc&) {
         outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, "メモリが足りません");
     } catch (const std::exception& e) {
@@ -45,15 +58,10 @@ extern "C" UNLHA_API int Unlha(void* /*ownerWindow*/, const char* commandLine, c
     }
     // A listing is all or nothing: a cut one would pass for a shorter archive.
     if (!outcome.failed() && outcome.outputWhole && outcome.output.size() >= outputSize) {
-        outcome = unlha32::failure(UNLHA_ERROR_OUTPUT,
-                                   "出力バッファーが一覧に足りません (" +
-                                       std::to_string(outcome.output.size() + 1) + "バイト必要)");
+        putNeededSize(outcome.output.size() + 1, output, outputSize);
+        return UNLHA_ERROR_OUTPUT;
     }
-    if (outcome.failed() && !outcome.printed) unlha32::warn(outcome.reason);
-    if (outcome.failed())
-        putReason(outcome.reason, output, outputSize);
-    else
-        putReason(outcome.output, output, outputSize);
+    putReason(outcome.failed() ? outcome.reason : outcome.output, output, outputSize);
     return outcome.code;
 }
 

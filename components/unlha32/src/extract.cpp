@@ -18,7 +18,6 @@ using dozo::fileio::Fd;
 
 void Extractor::problem(int code, const std::string& line) {
     assert(code != UNLHA_OK);
-    warn(line);
     // A kept file must not hide damage found after it.
     if (code == UNLHA_ERROR_SKIPPED) {
         if (!firstSkipped_.failed()) firstSkipped_ = failure(code, line);
@@ -30,7 +29,6 @@ void Extractor::problem(int code, const std::string& line) {
 }
 
 void Extractor::notice(const std::string& line) {
-    warn(line);
     notices_ += "警告: " + line + "\n";
 }
 
@@ -70,7 +68,7 @@ Outcome Extractor::run(const std::string& destination) {
     if (entries == 0 && problems_ == 0) problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
     for (const std::string& line : destination_.applyFolderTimes()) notice(line);
 
-    if (problems_ == 0 && skipped_ == 0) return {UNLHA_OK, {}, notices_, false, false};
+    if (problems_ == 0 && skipped_ == 0) return {UNLHA_OK, {}, notices_, false};
     Outcome result;
     if (problems_ == 0) {
         result = failure(UNLHA_ERROR_SKIPPED, std::to_string(skipped_) +
@@ -82,9 +80,6 @@ Outcome Extractor::run(const std::string& destination) {
         result = failure(first_.code, std::to_string(problems_ + skipped_) +
                                           "件の問題がありました。最初の問題: " + first_.reason);
     }
-    // Every problem went to standard error as it was met; the summary is for
-    // the caller's message only.
-    result.printed = true;
     return result;
 }
 

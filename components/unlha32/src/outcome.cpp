@@ -1,20 +1,58 @@
 #include "outcome.h"
 
+#include <errno.h>
+#include <pthread.h>
 #include <sys/stat.h>
 
-#include <cstdio>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace unlha32 {
+namespace {
+
+// The Warnings of each thread inside a call, found by thread. Not thread_local:
+// a library loaded by dlopen would keep it in dynamic TLS, which
+// LeakSanitizer misreads at exit.
+std::mutex registryMutex;
+std::vector<std::pair<pthread_t, Warnings*>> registry;
+
+Warnings* currentWarnings() {
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    for (auto it = registry.rbegin(); it != registry.rend(); ++it)
+        if (::pthread_equal(it->first, ::pthread_self()) != 0) return it->second;
+    return nullptr;
+}
+
+}  // namespace
 
 Outcome openFailure(const char* archivePath, std::string reason) {
     struct stat st {};
-    return failure(
-        ::stat(archivePath, &st) == 0 ? UNLHA_ERROR_NOT_ARCHIVE : UNLHA_ERROR_ARCHIVE_OPEN,
-        std::move(reason));
+    if (::stat(archivePath, &st) == 0) return failure(UNLHA_ERROR_NOT_ARCHIVE, std::move(reason));
+    if (errno == ENOENT || errno == ENOTDIR) {
+        return failure(UNLHA_ERROR_ARCHIVE_OPEN,
+                       std::string("書庫がありません: ") + printable(archivePath));
+    }
+    return failure(UNLHA_ERROR_ARCHIVE_OPEN, std::move(reason));
+}
+
+Warnings::Warnings() {
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    registry.emplace_back(::pthread_self(), this);
+}
+
+Warnings::~Warnings() {
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    for (auto it = registry.begin(); it != registry.end(); ++it) {
+        if (it->second == this) {
+            registry.erase(it);
+            break;
+        }
+    }
 }
 
 void warn(const std::string& line) {
-    std::fprintf(stderr, "unlha32: %s\n", line.c_str());
+    if (Warnings* warnings = currentWarnings()) warnings->lines_ += "警告: " + line + "\n";
 }
 
 }  // namespace unlha32

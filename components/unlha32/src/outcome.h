@@ -16,22 +16,39 @@ struct Outcome {
     std::string reason;
     std::string output;        // what a successful command hands back
     bool outputWhole = false;  // output is a listing: never cut, refused when too long
-    bool printed = false;      // the reason already went to standard error
 
     bool failed() const { return code != UNLHA_OK; }
 };
 
 inline Outcome failure(int code, std::string reason) {
-    return {code, std::move(reason), {}, false, false};
+    return {code, std::move(reason), {}, false};
 }
 
 // An archive that could not be opened for reading: "not an archive" when the
-// file is there, "cannot open" when it is not.
+// file is there, "no such archive" when it is not.
 Outcome openFailure(const char* archivePath, std::string reason);
 
-// One line on standard error, for problems that do not end the command (an entry
-// refused during extraction, a special file left out of a pack).
+// A problem that does not end the command (a special file left out of a pack).
+// A library never prints: the line goes to the Warnings of the call running on
+// this thread, and nowhere when there is none.
 void warn(const std::string& line);
+
+// Collects what warn() says on this thread while it lives; one per call of an
+// export.
+class Warnings {
+public:
+    Warnings();
+    ~Warnings();
+    Warnings(const Warnings&) = delete;
+    Warnings& operator=(const Warnings&) = delete;
+
+    // One "警告: " line each, in the order they were said.
+    const std::string& lines() const { return lines_; }
+
+private:
+    friend void warn(const std::string& line);
+    std::string lines_;
+};
 
 // Names are shown through the one escaper every program of ours uses.
 using dozo::fileio::printable;

@@ -181,6 +181,10 @@ def cases():
         level2(b"good.txt", GOOD),
         level2(b"bomb.bin", TEXT, extra=[ext(0x42, struct.pack("<QQ", len(TEXT), 1 << 50))]),
         level2(b"after.txt", GOOD))
+    # The 64-bit size extension declares an original size of -1.
+    yield "negative-declared-size", archive(
+        level2(b"good.txt", GOOD),
+        level2(b"minus.bin", TEXT, extra=[ext(0x42, struct.pack("<Qq", len(TEXT), -1))]))
 
 
 def valid_cases():

@@ -14,7 +14,9 @@ using UnlhaGetVersionFn = int(void);
 // failure the archiver writes a one-line reason into `output` (NUL-terminated,
 // cut to fit `outputSize`), which callers show to the user; the `l` command
 // writes its listing there instead. Callers pass a buffer of their own size
-// (never 0, or the reason is lost).
+// (never 0, or the reason is lost). The archiver prints nothing: lines about
+// files it left out or details it could not restore come back in `output` on
+// success ("警告: ..." one a line), and the reason is the caller's to show.
 using UnlhaFn = int(void* owner, const char* commandLine, char* output, unsigned long outputSize);
 
 // Nonzero when the file at `path` is an archive whose every header is valid;
@@ -22,7 +24,8 @@ using UnlhaFn = int(void* owner, const char* commandLine, char* output, unsigned
 using UnlhaCheckArchiveFn = int(const char* path, int mode);
 
 // Shows the archiver's own settings; callers pass an empty option text and
-// mode 0 and do not read the result.
+// mode 0. The dialog is a library of its own beside the archiver, loaded by
+// this call alone: kNoDialog when it is missing.
 using UnlhaConfigDialogFn = int(void* owner, char* options, int mode);
 }
 
@@ -68,5 +71,25 @@ inline constexpr int kCancelled = 10;   // the settings dialog was closed withou
 inline constexpr int kInternal = 11;    // out of memory or another unexpected failure
 inline constexpr int kSettings = 12;    // the settings file cannot be written
 inline constexpr int kOutput = 13;      // the listing does not fit the output buffer
+inline constexpr int kNoDialog = 14;    // the settings dialog library cannot be loaded
 }  // namespace unlha
+
+// A listing is never cut. When `l` answers kOutput, its reason starts with the
+// buffer size the listing needs (decimal, NUL included); a buffer of
+// kUnlhaNeededSizeRoom bytes or more always receives the number whole. Callers
+// ask once with a buffer of their own choice and, on kOutput, once more with
+// unlhaNeededSize(output) bytes: the archive is read twice at most.
+inline constexpr unsigned long kUnlhaNeededSizeRoom = 21;
+
+// The size a kOutput reason asks for; 0 when it names none (a buffer smaller
+// than kUnlhaNeededSizeRoom, or not a kOutput reason).
+constexpr unsigned long unlhaNeededSize(const char* output) {
+    unsigned long size = 0;
+    int digits = 0;
+    for (; output[digits] >= '0' && output[digits] <= '9'; ++digits) {
+        if (size > (~0UL - 9) / 10) return 0;
+        size = size * 10 + static_cast<unsigned long>(output[digits] - '0');
+    }
+    return digits > 0 ? size : 0;
+}
 }  // namespace dozo::contracts
