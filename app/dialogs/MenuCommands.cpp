@@ -1,6 +1,8 @@
 #include "app/dialogs/MenuCommands.h"
 
 #include "app/shell/QtUiServices.h"
+#include "core/startup/AppInfo.h"
+#include "core/text/Reasons.h"
 
 #include <dozo/contracts/unlha32.h>
 
@@ -28,7 +30,13 @@ void MenuCommands::mnuLHASet_Click() {
     // The option text is empty, but the export takes it writable: a zeroed
     // buffer leaves room should the archiver write its options back.
     char options[1024] = {};
-    configDialog(m_shell.ownerHandle(), options, 0);
+    const int code = configDialog(m_shell.ownerHandle(), options, 0);
+    // Closing the dialog without saving is no failure; a dialog that cannot
+    // be shown at all is.
+    if (code == contracts::unlha::kNoDialog || code == contracts::unlha::kNoGui) {
+        m_shell.ui().messageBox(Reasons::archiver(code), QString::fromLatin1(kAppTitle),
+                                UiServices::Buttons::Ok, UiServices::Icon::Error);
+    }
 }
 
 void MenuCommands::showVersionBox(VersionBox::Library library) {

@@ -106,22 +106,25 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
 Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const char* switches) {
     const QString destination = folder + QLatin1Char('/');
     if (auto refused = refusal({archive, destination})) return *refused;
-    const std::optional<bool> extractable = m_call.checkArchive(archive);
-    if (!extractable) return *refusal({});
-    if (!*extractable) {
+    // The listing is the check: an archive it can list can be extracted, and
+    // it counts what is already there, so that a run keeping existing files
+    // can say how many it kept. The archive is read twice, not more.
+    const ArchiverCall::Listing listing = m_call.list(m_owner, archive);
+    const int code = listing.outcome.code;
+    if (code == ArchiverCall::kUnavailable) return *refusal({});
+    if (code == contracts::unlha::kNotArchive) {
         return {
             Status::NotAnArchive,
-            contracts::unlha::kNotArchive,
+            code,
             archive,
             say("展開可能な書庫ファイルではありません。", "not an archive that can be unpacked"),
             0,
             1,
             0};
     }
-
-    // What is already there is counted beforehand, so that a run keeping
-    // existing files can say how many it kept.
-    const ArchiverCall::Listing listing = m_call.list(m_owner, archive);
+    if (code == contracts::unlha::kArchiveOpen) return failedRun(archive, listing.outcome, 1);
+    // Damage further on is the extraction's to report, after what it can
+    // still place.
     const bool counted = !listing.outcome.failed();
     int files = 0;
     int existing = 0;

@@ -41,7 +41,7 @@ public:
     // archiver's (a method for this run). A file named twice goes in once.
     Outcome pack(const QString& archive, const QStringList& entries, const QString& listFile,
                  const char* switches = "");
-    // Extracts `archive` into `folder`, which is made when missing. Checked
+    // Extracts `archive` into `folder`, which is made when missing. Listed
     // before the folder is made, so a wrong file leaves nothing behind; a
     // failed run removes the folder again when it made it and it is empty.
     // `switches` replace the user's setting for existing files; files kept

@@ -16,10 +16,11 @@ namespace {
 // Long enough for a reason naming two full paths; the archiver cuts the rest.
 constexpr unsigned long kOutputSize = 2048;
 
-// A listing takes about a hundred bytes an entry. The buffer grows while the
-// archiver says it is too small, up to a size no archive of ours needs.
+// A listing takes about a hundred bytes an entry. When the first buffer is
+// too small the archiver says how much it needs, and the second call gets
+// exactly that, up to a size no archive of ours needs.
 constexpr qsizetype kFirstListingSize = 64 * 1024;
-constexpr qsizetype kLargestListingSize = 256 * 1024 * 1024;
+constexpr unsigned long kLargestListingSize = 1024UL * 1024 * 1024;
 
 // size TAB packed TAB method TAB crc TAB date TAB name, one line an entry.
 std::optional<ArchiverCall::Entry> parseEntry(const QByteArray& line) {
@@ -67,13 +68,17 @@ ArchiverCall::Listing ArchiverCall::list(void* owner, const QString& archive) {
     auto* unlha = m_library.function<UnlhaFn>(contracts::kUnlha);
     if (!unlha) return {{kUnavailable, Reasons::archiver(kUnavailable)}, {}};
     const QByteArray command = ArchiveCommands::listCommand(archive);
-    QByteArray output;
-    int code = contracts::unlha::kOutput;
-    for (qsizetype size = kFirstListingSize;
-         code == contracts::unlha::kOutput && size <= kLargestListingSize; size *= 2) {
-        output.fill('\0', size);
-        code = unlha(owner, command.constData(), output.data(), static_cast<unsigned long>(size));
-        output.back() = '\0';
+    QByteArray output(kFirstListingSize, '\0');
+    int code =
+        unlha(owner, command.constData(), output.data(), static_cast<unsigned long>(output.size()));
+    output.back() = '\0';
+    if (code == contracts::unlha::kOutput) {
+        const unsigned long needed = contracts::unlhaNeededSize(output.constData());
+        if (needed > 0 && needed <= kLargestListingSize) {
+            output.fill('\0', static_cast<qsizetype>(needed));
+            code = unlha(owner, command.constData(), output.data(), needed);
+            output.back() = '\0';
+        }
     }
     if (code != 0) return {{code, reasonFrom(output.constData(), code)}, {}};
 
@@ -88,12 +93,6 @@ ArchiverCall::Listing ArchiverCall::list(void* owner, const QString& archive) {
         listing.entries.append(*entry);
     }
     return listing;
-}
-
-std::optional<bool> ArchiverCall::checkArchive(const QString& archive) {
-    auto* check = m_library.function<UnlhaCheckArchiveFn>(contracts::kUnlhaCheckArchive);
-    if (!check) return std::nullopt;
-    return check(QFile::encodeName(archive).constData(), 1) != 0;
 }
 
 }  // namespace dozo

@@ -43,8 +43,6 @@ public:
     explicit ArchiverCall(Library& unlha32) : m_library(unlha32) {}
 
     Outcome run(void* owner, const QByteArray& commandLine);
-    // Whether `archive` can be extracted; nullopt without the library.
-    std::optional<bool> checkArchive(const QString& archive);
     // Every entry of `archive`, read back through the archiver itself.
     Listing list(void* owner, const QString& archive);
 

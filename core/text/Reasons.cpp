@@ -72,6 +72,10 @@ constexpr Row kArchiver[] = {
     {unlha::kSkipped, "既存のファイルを上書きしませんでした。", "existing files kept"},
     {unlha::kInput, "圧縮するファイルを読み込めません。", "a file to pack cannot be read"},
     {unlha::kWrite, "ファイルを書き込めません。", "cannot write"},
+    {unlha::kNoGui, "設定画面を表示できません。", "the settings dialog needs a display"},
+    {unlha::kNoDialog, "UNLHA32の設定画面のライブラリが見つかりません。",
+     "the archiver's settings dialog library is missing"},
+    {unlha::kOutput, "書庫の一覧が大きすぎます。", "the archive's listing is too large"},
 };
 
 constexpr Row kPackage[] = {

@@ -3,7 +3,6 @@
 // holds them, and what the user is told when something fails.
 #include "Controls.h"
 #include "RealLibraryWindow.h"
-#include "files.h"
 
 #include "app/panels/PackagePanel.h"
 #include "core/libraries/ArchiveCommands.h"
@@ -106,15 +105,15 @@ TEST_F(AppPackagePanel, BrowseFillsTheFieldAndTheFieldIsTheTarget) {
 
     // An edited field is the target: the run proposes its name, not the
     // browsed one's.
-    const QString edited = env.scratch("月例 報告書.txt");
-    dozo::test::writeFile(edited.toStdString(), "edited");
+    const QString edited = env.scratch("monthly report.txt");
+    RealLibraryWindow::writeAll(edited, "edited");
     TFile->clear();
     QTest::keyClicks(TFile, edited);
     typePassword("pw");
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(std::nullopt);
     click("Enc");
-    EXPECT_EQ(env.ui().calls().back().proposedName, env.scratch("月例 報告書.exe"));
+    EXPECT_EQ(env.ui().calls().back().proposedName, env.scratch("monthly report.exe"));
     EXPECT_EQ(env.window().state().TFN, edited);
 
     // A cancelled browse changes nothing; the menu item runs the same command.
@@ -344,22 +343,20 @@ TEST_F(AppPackagePanel, UnloadablePackageLibraryIsAnErrorNotACompletion) {
     EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
 }
 
-// Only Browse, a drop or the command line set the target: a path merely
-// typed into the field, or one naming no readable file, is refused before
-// anything is asked.
+// An empty field, or one naming no readable file (typed, dropped or set by
+// the command line alike), is refused before anything is asked.
 TEST_F(AppPackagePanel, UnusableTargetIsRefusedBeforeAnythingIsAsked) {
     typePassword("secret");
-    QTest::keyClicks(TFile, env.scratch("typed.txt"));
     env.ui().answerMessage(Answer::Ok);
     click("Enc");
     ASSERT_EQ(env.ui().calls().size(), 1u);
     EXPECT_EQ(env.ui().calls().back().icon, Icon::Error);
     EXPECT_TRUE(env.ui().calls().back().text.contains(QStringLiteral("指定されていません")));
 
-    RealLibraryWindow::drop(TFile, {env.scratch("gone.txt")});
     QDir().mkpath(env.scratch("folder"));
     for (const QString& target : {env.scratch("gone.txt"), env.scratch("folder")}) {
-        env.window().state().TFN = target;
+        TFile->clear();
+        QTest::keyClicks(TFile, target);
         env.ui().answerMessage(Answer::Ok);
         click("LHAEnc");
         EXPECT_EQ(env.ui().calls().back().kind, Kind::MessageBox);
@@ -381,12 +378,15 @@ TEST_F(AppPackagePanel, NamesThatWouldDestroyTheTargetOrTheArchiveAreRefused) {
     EXPECT_TRUE(messages().back().text.startsWith(kAborted));
     EXPECT_EQ(RealLibraryWindow::readAll(target), "the user's own program");
 
+    // The archive of "data.exe" is "data.lzh": the target itself.
+    const QString archiveTarget = browseTarget("data.lzh", "the user's own archive");
     env.ui().answerMessage(Answer::Yes);
-    env.ui().answerSaveFile(env.scratch("out.lzh"));
+    env.ui().answerSaveFile(env.scratch("data.exe"));
     env.ui().answerMessage(Answer::Ok);
     click("LHAEnc");
     EXPECT_TRUE(messages().back().text.startsWith(kAborted));
-    EXPECT_FALSE(QFile::exists(env.scratch("out.lzh")));
+    EXPECT_FALSE(QFile::exists(env.scratch("data.exe")));
+    EXPECT_EQ(RealLibraryWindow::readAll(archiveTarget), "the user's own archive");
 }
 
 // A save name without ".exe" keeps its whole name and its folder.
