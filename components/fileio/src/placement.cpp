@@ -243,9 +243,10 @@ int Placement::created() {
 
 int Placement::setPermissions(mode_t mode, uid_t owner, gid_t group) {
     if (fd_ < 0) return EBADF;
-    if (owner != static_cast<uid_t>(-1) || group != static_cast<gid_t>(-1))
-        (void)!::fchown(fd_, owner, group);
-    return ::fchmod(fd_, mode) == 0 ? 0 : errno;
+    if ((owner != static_cast<uid_t>(-1) || group != static_cast<gid_t>(-1)) &&
+        sysCalls().fchown(fd_, owner, group) != 0)
+        return errno;
+    return sysCalls().fchmod(fd_, mode) == 0 ? 0 : errno;
 }
 
 int Placement::flush() {

@@ -45,7 +45,8 @@ public:
     int fd() const { return fd_; }
 
     // Owner first when asked (a change of owner clears set-id bits), then the
-    // mode. A failed change of owner is ignored: only root may give files away.
+    // mode. Either failing is an error: a file with the wrong owner or more
+    // open than asked must not be placed.
     int setPermissions(mode_t mode, uid_t owner = static_cast<uid_t>(-1),
                        gid_t group = static_cast<gid_t>(-1));
     // Makes the content durable; after it, place() makes the new name durable
