@@ -246,17 +246,18 @@ TEST(Replacement, NamedTemporaryOfADeadProcessIsRemovedByTheNextResult) {
         return 0;
     });
     ASSERT_EQ(listDir(dir.path()).size(), 2u);
-    // Temporaries of live processes (init, this one) are not ours to remove;
-    // a dead one's goes whichever file it was for.
+    // Names of live processes' temporaries (init, this one), and a name with
+    // a dead PID that no writer of ours made, are not ours to remove.
     const std::string live1 = ".f.dozo-1-0",
-                      live2 = ".f.dozo-" + std::to_string(::getpid()) + "-99";
+                      live2 = ".f.dozo-" + std::to_string(::getpid()) + "-99",
+                      typed = ".other.dozo-999999999-0";
     writeFile(dir / live1, hex("00"));
     writeFile(dir / live2, hex("00"));
-    writeFile(dir / ".other.dozo-999999999-0", hex("00"));
+    writeFile(dir / typed, hex("00"));
 
     EXPECT_EQ(replace(dir / "f", hex("02")), Status::ok);
     EXPECT_EQ(readFile(dir / "f"), hex("02"));
-    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"f", live1, live2}));
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"f", live1, live2, typed}));
 }
 
 }  // namespace

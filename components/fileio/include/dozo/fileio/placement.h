@@ -83,9 +83,12 @@ private:
 void removeNamedTemporaries() noexcept;
 
 // Removes from the folder the leftovers of processes that no longer exist:
-// regular files named exactly like our temporaries (either tag) whose PID is
-// gone and that no writer holds (each Placement locks its temporary). `keep` names an entry of the
-// caller's that is never touched, however it is named. Returns how many were removed.
+// temporaries our writers made (named exactly like them, either tag, and
+// carrying the mark only our writer gives a named temporary: its own inode
+// and name), owned by this user, with no other name, whose PID is gone and
+// that no writer holds (each Placement locks its temporary). Anything else is
+// left, whatever its name. `keep` names an entry of the caller's that is never
+// touched. Returns how many were removed.
 int sweepLeftovers(int dirFd, std::string_view keep = {});
 
 // The mode a file restored from stored permission bits gets: the process's
