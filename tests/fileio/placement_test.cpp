@@ -13,6 +13,7 @@
 #include "dozo/fileio/placement.h"
 #include "fault.h"
 #include "files.h"
+#include "leftover.h"
 #include "temp_dir.h"
 
 namespace dozo::test {
@@ -97,22 +98,10 @@ TEST(Placement, NamedTemporaryIsRecognisableAndGoesWithTheObject) {
     }
 }
 
-// What a writer killed mid-write leaves: its named temporary for `name`.
 std::string leftover(const TempDir& dir, const std::string& name) {
-    const auto before = listDir(dir.path());
-    runInChild([&] {
-        Fault fault;
-        withoutUnnamedTemporaries(fault.calls());
-        Folder folder(dir.path());
-        Placement p;
-        if (p.create(folder.fd, name, {.sweep = false}) != 0) return 1;
-        (void)fileio::writeAll(p.fd(), "partial", 7);
-        ::_exit(0);  // as under kill -9: nothing is cleaned up
-    });
-    for (const std::string& entry : listDir(dir.path()))
-        if (!before.contains(entry)) return entry;
-    ADD_FAILURE() << "no leftover of " << name;
-    return {};
+    std::string left = killedWriter(dir.path(), name);
+    EXPECT_FALSE(left.empty()) << "no leftover of " << name;
+    return left;
 }
 
 TEST(Placement, SweepRemovesOnlyLeftoversOfDeadProcesses) {
