@@ -1,6 +1,7 @@
 # The dependency hierarchy, kept by the build rather than by discipline.
 #
 #   fileio            links nothing
+#   textcodec         fileio only (CRC-16, code page 932; no Qt)
 #   transform, keyed  link fileio only (no Qt, nothing of the application)
 #   components        fileio, libarchive, libsodium, Qt (settings dialog); never the application
 #   core              Qt Core, contracts and fileio; what both front ends share, never a widget
@@ -12,11 +13,12 @@
 # its layer does not allow.
 
 set(DOZO_LAYER_ALLOWED_fileio "")
+set(DOZO_LAYER_ALLOWED_textcodec "dozo_fileio")
 set(DOZO_LAYER_ALLOWED_library "dozo_fileio")
-set(DOZO_LAYER_ALLOWED_component "dozo_fileio;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
-set(DOZO_LAYER_ALLOWED_core "Qt6::Core;dozo_contracts;dozo_fileio;dl;\\${CMAKE_DL_LIBS}")
-set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_core;dozo_fileio;dl;\\${CMAKE_DL_LIBS}")
-set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_core;dozo_app_.*;Threads::Threads;dl;\\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_component "dozo_fileio;dozo_textcodec;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
+set(DOZO_LAYER_ALLOWED_core "Qt6::Core;dozo_contracts;dozo_fileio;dozo_textcodec;dl;\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_core;dozo_fileio;dl;\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_core;dozo_app_.*;Threads::Threads;dl;\${CMAKE_DL_LIBS}")
 
 function(dozo_layer target layer)
   set_property(GLOBAL APPEND PROPERTY DOZO_LAYERED_TARGETS ${target})

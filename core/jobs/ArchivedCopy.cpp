@@ -1,8 +1,10 @@
 #include "core/jobs/ArchivedCopy.h"
 
-#include "core/text/Crc16.h"
 #include "core/text/Language.h"
 
+#include "dozo/textcodec/crc16.h"
+
+#include <QFile>
 #include <QFileInfo>
 
 namespace dozo {
@@ -27,7 +29,8 @@ ArchivedCopy::Result ArchivedCopy::check(ArchiverCall& archiver, void* owner,
                                          const QString& archive, const QString& file) {
     const QFileInfo info(file);
     const QString name = info.fileName();
-    const std::optional<FileCheck> onDisk = crc16ArcOfFile(file);
+    const std::optional<textcodec::FileCheck> onDisk =
+        textcodec::crc16OfFile(QFile::encodeName(file).constData());
     if (!onDisk) {
         return {Verdict::FileUnreadable,
                 japanese()

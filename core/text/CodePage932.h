@@ -6,9 +6,8 @@
 
 namespace dozo {
 
-// `text` in code page 932, or nullopt when it holds a character that code
-// page 932 has no code for. Never substitutes: a key converted with a
-// replacement character would encrypt with a key the user did not type.
+// Code page 932 bytes for `text`, or nullopt when some character has none
+// (or would not come back as typed): textcodec's encoder, on Qt's strings.
 std::optional<QByteArray> toCodePage932(const QString& text);
 
 }  // namespace dozo

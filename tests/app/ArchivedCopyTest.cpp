@@ -6,7 +6,6 @@
 #include "core/jobs/ArchivedCopy.h"
 #include "core/libraries/ArchiveCommands.h"
 #include "core/libraries/Library.h"
-#include "core/text/Crc16.h"
 
 #include <gtest/gtest.h>
 #include <QDateTime>
@@ -19,27 +18,6 @@
 namespace {
 
 using Verdict = dozo::ArchivedCopy::Verdict;
-
-TEST(AppCrc16, MatchesTheCheckValueWholeAndInParts) {
-    EXPECT_EQ(dozo::crc16Arc("123456789"), 0xBB3D);
-    EXPECT_EQ(dozo::crc16Arc("6789", dozo::crc16Arc("12345")), 0xBB3D);
-    EXPECT_EQ(dozo::crc16Arc(""), 0);
-}
-
-TEST(AppCrc16, FileCheckCoversEveryBlock) {
-    QTemporaryDir dir;
-    QByteArray bytes(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 4096);
-    QFile file(dir.filePath("big"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
-    const auto check = dozo::crc16ArcOfFile(file.fileName());
-    ASSERT_TRUE(check);
-    EXPECT_EQ(check->size, bytes.size());
-    EXPECT_EQ(check->crc, dozo::crc16Arc(bytes));
-    EXPECT_FALSE(dozo::crc16ArcOfFile(dir.filePath("missing")));
-}
 
 struct Scene {
     QTemporaryDir dir;

@@ -461,6 +461,11 @@ std::vector<Entry> entries() {
         list.emplace_back(method, Promise::BeforeOnFailure,
                           Args{"rozu", method, "$R/data.bin", "$R/data.bin", "$R/work.tmp"},
                           dataFile);
+    // Another writer appends to the file as the run starts reading it: the run
+    // must fail and leave the file as that writer left it, whatever else fails.
+    list.emplace_back("FileEncryptionA_SourceChanged", Promise::Nothing,
+                      Args{"rozu-appended", "FileEncryptionA", "$R/data.bin", "$R/work.tmp"},
+                      dataFile);
     list.emplace_back("VovBCMKC", Promise::BeforeOnFailure,
                       Args{"vod", "$R/data.bin", "$R/out.bin", "$R/work.tmp", "key"}, dataFile,
                       Files{{"out.bin", text("an older result\n"), 4}});

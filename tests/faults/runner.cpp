@@ -2,12 +2,21 @@
 // (loaded from the build tree as the application loads it) and exits with its
 // result, or runs a static program under the tracer. Usage:
 //   fault_runner rozu METHOD SOURCE DESTINATION WORK
+//   fault_runner rozu-appended METHOD FILE WORK        (0 when the run refuses
+//                                                       a file appended to as
+//                                                       it reads it)
 //   fault_runner vod SOURCE DESTINATION WORK KEY       (VovBCMKC)
 //   fault_runner vodl FILE WORK KEY                    (VovBCMKCL)
 //   fault_runner unlha COMMAND-LINE
 //   fault_runner check ARCHIVE                         (0 when valid, 1 when not)
 //   fault_runner rivo SOURCE DESTINATION PASSWORD
 //   fault_runner trace PROGRAM ARGS...
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +25,41 @@
 
 #include "loaded_library.h"
 #include "tracer.h"
+
+namespace {
+
+// The file another writer appends to as soon as the library reads it.
+struct {
+    const char* path = nullptr;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool done = false;
+} gAppend;
+
+// Raw system calls: the shim must not count the other writer's calls, or
+// the sequence of the library's own would differ from run to run.
+void appendOnce(int fd) {
+    struct stat st {};
+    if (gAppend.path == nullptr || gAppend.done || ::fstat(fd, &st) != 0 ||
+        st.st_dev != gAppend.dev || st.st_ino != gAppend.ino)
+        return;
+    gAppend.done = true;
+    const long out = ::syscall(SYS_openat, AT_FDCWD, gAppend.path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    static const char kMore[] = "appended while read\n";
+    if (out >= 0) ::syscall(SYS_write, out, kMore, sizeof kMore - 1);
+    if (out >= 0) ::syscall(SYS_close, out);
+}
+
+}  // namespace
+
+// Exported by this program (ENABLE_EXPORTS), so the library's reads of the
+// source come here first, then go on to the shim or the C library.
+extern "C" ssize_t pread(int fd, void* buffer, size_t n, off_t offset) {
+    static const auto next =
+        reinterpret_cast<ssize_t (*)(int, void*, size_t, off_t)>(::dlsym(RTLD_NEXT, "pread"));
+    appendOnce(fd);
+    return next(fd, buffer, n, offset);
+}
 
 namespace {
 
@@ -32,6 +76,16 @@ int run(int argc, char** argv) {
     if (what == "rozu" && argc == 6) {
         Library lib("libRozu32.so");
         return lib.get<TransformFn>(argv[2])(nullptr, argv[3], argv[4], argv[5]);
+    }
+    if (what == "rozu-appended" && argc == 5) {
+        Library lib("libRozu32.so");
+        struct stat st {};
+        if (::stat(argv[3], &st) != 0) return 125;
+        gAppend = {argv[3], st.st_dev, st.st_ino, false};
+        const int rc = lib.get<TransformFn>(argv[2])(nullptr, argv[3], argv[3], argv[4]);
+        // 3 is the read error; a 0 would mean the appended bytes were lost.
+        if (rc == 3 && gAppend.done) return 0;
+        return rc == 0 ? 124 : rc;
     }
     if (what == "vod" && argc == 6) {
         Library lib("libVod32.so");

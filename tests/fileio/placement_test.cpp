@@ -13,6 +13,7 @@
 #include "dozo/fileio/placement.h"
 #include "fault.h"
 #include "files.h"
+#include "leftover.h"
 #include "temp_dir.h"
 
 namespace dozo::test {
@@ -97,12 +98,19 @@ TEST(Placement, NamedTemporaryIsRecognisableAndGoesWithTheObject) {
     }
 }
 
+std::string leftover(const TempDir& dir, const std::string& name) {
+    std::string left = killedWriter(dir.path(), name);
+    EXPECT_FALSE(left.empty()) << "no leftover of " << name;
+    return left;
+}
+
 TEST(Placement, SweepRemovesOnlyLeftoversOfDeadProcesses) {
     TempDir dir;
     const std::string dead = std::to_string(deadPid());
     const std::string self = std::to_string(::getpid());
-    const std::set<std::string> leftovers = {".a.dozo-" + dead + "-0", ".b.c.unlha-" + dead + "-17",
-                                             ".-x-.dozo-" + dead + "-3"};
+    const std::set<std::string> leftovers = {leftover(dir, "a"), leftover(dir, "b.c"),
+                                             leftover(dir, "-x-")};
+    // Named like leftovers, but not ours to remove.
     const std::set<std::string> others = {
         "a",
         ".a.dozo-1-0",  // init lives
@@ -114,23 +122,68 @@ TEST(Placement, SweepRemovesOnlyLeftoversOfDeadProcesses) {
         "..dozo-" + dead + "-1",
         ".a.other-" + dead + "-1",
         ".a.dozo-" + dead,
-        ".k.dozo-" + dead + "-1",  // the caller's own file
-        ".l.dozo-" + dead + "-1",  // held by a writer whose PID this namespace does not show
+        ".notes.txt.dozo-" + dead + "-0",  // the user's own file of that name
+        ".b.unlha-" + dead + "-0",
     };
-    for (const auto& name : leftovers) writeFile(dir / name, hex("00"));
-    for (const auto& name : others) writeFile(dir / name, hex("00"));
+    for (const auto& name : others) writeFile(dir / name, hex("00"), 0600);
     const std::string folderName = ".d.dozo-" + dead + "-1", linkName = ".s.dozo-" + dead + "-1";
     ASSERT_EQ(::mkdir((dir / folderName).c_str(), 0755), 0);
     ASSERT_EQ(::symlink("a", (dir / linkName).c_str()), 0);
-
-    fileio::Fd held(::open((dir / (".l.dozo-" + dead + "-1")).c_str(), O_RDONLY));
-    ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
-
-    Folder folder(dir.path());
-    EXPECT_EQ(fileio::sweepLeftovers(folder.fd, ".k.dozo-" + dead + "-1"), 3);
     auto expected = others;
     expected.insert({folderName, linkName});
+
+    // Real leftovers, each kept for one reason.
+    const std::string kept = leftover(dir, "k");  // the caller's own file
+    const std::string held = leftover(dir, "l");  // its writer (elsewhere) still holds it
+    fileio::Fd holder(::open((dir / held).c_str(), O_RDONLY));
+    ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+    const std::string linked = leftover(dir, "m");  // has another name too
+    ASSERT_EQ(::link((dir / linked).c_str(), (dir / "m.saved").c_str()), 0);
+    // A leftover's name on another file: renamed over it, or copied.
+    const std::string replaced = leftover(dir, "n");
+    writeFile(dir / "n.new", hex("00"), 0600);
+    ASSERT_EQ(::rename((dir / "n.new").c_str(), (dir / replaced).c_str()), 0);
+    const std::string renamed = leftover(dir, "o");
+    const std::string renamedTo = ".o.dozo-" + dead + "-9";
+    ASSERT_EQ(::rename((dir / renamed).c_str(), (dir / renamedTo).c_str()), 0);
+    expected.insert({kept, held, linked, "m.saved", replaced, renamedTo});
+
+    Folder folder(dir.path());
+    EXPECT_EQ(fileio::sweepLeftovers(folder.fd, kept), 3);
     EXPECT_EQ(listDir(dir.path()), expected);
+    for (const auto& name : leftovers) EXPECT_FALSE(expected.contains(name)) << name;
+}
+
+// A file placed under a leftover's name (an archive's entry, a restored
+// file) is the user's file, however dead the PID in its name.
+TEST(Placement, PlacedFileNamedLikeALeftoverStays) {
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named);
+        TempDir dir;
+        const std::string name = ".notes.txt.dozo-" + std::to_string(deadPid()) + "-0";
+        Fault fault;
+        if (named) withoutUnnamedTemporaries(fault.calls());
+        ASSERT_EQ(place(dir, name, hex("01"), Existing::replace), 0);
+        Folder folder(dir.path());
+        EXPECT_EQ(fileio::sweepLeftovers(folder.fd), 0);
+        EXPECT_EQ(listDir(dir.path()), std::set<std::string>{name});
+    }
+}
+
+// Root sweeping a shared sticky folder leaves every other user's files, even
+// a real leftover of theirs.
+TEST(Placement, RootNeverSweepsAnotherUsersFiles) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 01777), 0);
+    const std::string theirs = leftover(dir, "f");
+    const std::string typed = ".g.dozo-" + std::to_string(deadPid()) + "-0";
+    writeFile(dir / typed, hex("00"), 0600);
+    for (const std::string& name : {theirs, typed})
+        ASSERT_EQ(::chown((dir / name).c_str(), 65534, 65534), 0);
+    Folder folder(dir.path());
+    EXPECT_EQ(fileio::sweepLeftovers(folder.fd), 0);
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{theirs, typed}));
 }
 
 // A writer killed with a named temporary leaves it; the next writer into the

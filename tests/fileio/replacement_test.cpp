@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "dozo/fileio/replacement.h"
 #include "fault.h"
 #include "files.h"
@@ -34,15 +36,84 @@ TEST(Replacement, CreatesANewFileWithTheDefaultMode) {
     EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"new", "exe"}));
 }
 
+// The ordinary bits stay; set-id bits never pass to new content.
 TEST(Replacement, KeepsThePermissionBitsOfTheDestination) {
-    for (mode_t mode : {0600u, 0640u, 0755u, 02750u, 04755u}) {
+    const std::pair<mode_t, mode_t> cases[] = {{0600u, 0600u},  {0640u, 0640u},  {0755u, 0755u},
+                                               {02750u, 0750u}, {04755u, 0755u}, {06711u, 0711u},
+                                               {01644u, 0644u}};
+    for (const auto& [mode, kept] : cases) {
         SCOPED_TRACE(mode);
         TempDir dir;
         writeFile(dir / "f", hex("00"));
         ASSERT_EQ(::chmod((dir / "f").c_str(), mode), 0);
         EXPECT_EQ(replace(dir / "f", hex("aa bb")), Status::ok);
         EXPECT_EQ(readFile(dir / "f"), hex("aa bb"));
-        EXPECT_EQ(modeOf(dir / "f"), mode);
+        EXPECT_EQ(modeOf(dir / "f"), kept);
+    }
+}
+
+// As root, what is written over another user's file stays that user's, and
+// never becomes a set-user-ID program of theirs.
+TEST(Replacement, OverAnotherUsersSetUidFileAsRoot) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a file away";
+    TempDir dir;
+    writeFile(dir / "f", hex("00"));
+    ASSERT_EQ(::chown((dir / "f").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod((dir / "f").c_str(), 04755), 0);
+    EXPECT_EQ(replace(dir / "f", hex("7f 45 4c 46"), 0111), Status::ok);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "f").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+}
+
+// Until it is placed the result is readable by its writer alone, whatever
+// the umask, so a private file's new content is never exposed.
+TEST(Replacement, ResultIsPrivateUntilPlaced) {
+    TempDir dir;
+    writeFile(dir / "f", hex("00"), 0600);
+    const mode_t mask = ::umask(0);
+    for (const char* name : {"f", "new"}) {
+        SCOPED_TRACE(name);
+        Replacement r;
+        ASSERT_EQ(r.open((dir / name).c_str()), Status::ok);
+        struct stat st {};
+        ASSERT_EQ(::fstat(r.fd(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+    }
+    ::umask(mask);
+}
+
+// A result whose final mode or owner cannot be set is not placed: a 0600 file
+// must not come back more open, nor another user's file as root's.
+TEST(Replacement, UnsettableModeOrOwnerPlacesNothing) {
+    struct Case {
+        const char* what;
+        void (*inject)(fileio::SysCalls&);
+        bool rootOnly;  // only root changes the owner
+    };
+    const Case cases[] = {
+        {"mode", [](fileio::SysCalls& c) { c.fchmod = failing<EPERM>; }, false},
+        {"owner", [](fileio::SysCalls& c) { c.fchown = failing<EPERM>; }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.rootOnly && ::geteuid() != 0) continue;
+        for (bool named : {false, true}) {
+            TempDir dir;
+            writeFile(dir / "f", hex("01 02"), 0600);
+            Fault fault;
+            if (named) withoutUnnamedTemporaries(fault.calls());
+            c.inject(fault.calls());
+            EXPECT_EQ(replace(dir / "f", hex("03")), Status::replace);
+            if (!c.rootOnly) {
+                EXPECT_EQ(replace(dir / "new", hex("03"), 0111), Status::replace);
+            }
+            EXPECT_EQ(readFile(dir / "f"), hex("01 02"));
+            EXPECT_EQ(modeOf(dir / "f"), 0600u);
+            EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
+        }
     }
 }
 
@@ -175,17 +246,18 @@ TEST(Replacement, NamedTemporaryOfADeadProcessIsRemovedByTheNextResult) {
         return 0;
     });
     ASSERT_EQ(listDir(dir.path()).size(), 2u);
-    // Temporaries of live processes (init, this one) are not ours to remove;
-    // a dead one's goes whichever file it was for.
+    // Names of live processes' temporaries (init, this one), and a name with
+    // a dead PID that no writer of ours made, are not ours to remove.
     const std::string live1 = ".f.dozo-1-0",
-                      live2 = ".f.dozo-" + std::to_string(::getpid()) + "-99";
+                      live2 = ".f.dozo-" + std::to_string(::getpid()) + "-99",
+                      typed = ".other.dozo-999999999-0";
     writeFile(dir / live1, hex("00"));
     writeFile(dir / live2, hex("00"));
-    writeFile(dir / ".other.dozo-999999999-0", hex("00"));
+    writeFile(dir / typed, hex("00"));
 
     EXPECT_EQ(replace(dir / "f", hex("02")), Status::ok);
     EXPECT_EQ(readFile(dir / "f"), hex("02"));
-    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"f", live1, live2}));
+    EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"f", live1, live2, typed}));
 }
 
 }  // namespace

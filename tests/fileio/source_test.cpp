@@ -1,9 +1,16 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "dozo/fileio/replacement.h"
 #include "dozo/fileio/source.h"
 #include "fault.h"
 #include "files.h"
@@ -86,6 +93,96 @@ TEST(Source, RetriesInterruptedAndPartialReadsButReportsErrors) {
 
     fault.calls().pread = failing<EIO>;
     EXPECT_EQ(source.readAt(0, got.data(), got.size()), Status::read);
+}
+
+// What happens to a source between its reading and its replacement decides
+// whether the result may take its place.
+TEST(Source, ResultReplacesOnlyTheFileThatWasRead) {
+    struct Case {
+        const char* what;
+        void (*change)(const std::string& path);
+        bool unchanged;
+    };
+    const Case cases[] = {
+        {"nothing", [](const std::string&) {}, true},
+        {"read by another", [](const std::string& path) { (void)readFile(path); }, true},
+        {"appended to",
+         [](const std::string& path) {
+             const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+             (void)!::write(fd, "more", 4);
+             ::close(fd);
+         },
+         false},
+        {"overwritten in place, same size",
+         [](const std::string& path) {
+             const int fd = ::open(path.c_str(), O_WRONLY);
+             (void)!::pwrite(fd, "x", 1, 0);
+             ::close(fd);
+         },
+         false},
+        {"truncated", [](const std::string& path) { (void)!::truncate(path.c_str(), 10); }, false},
+        {"replaced by another file",
+         [](const std::string& path) {
+             writeFile(path + ".new", randomBytes(4000, 1));
+             (void)!::rename((path + ".new").c_str(), path.c_str());
+         },
+         false},
+        {"removed", [](const std::string& path) { (void)!::unlink(path.c_str()); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string path = dir / "f";
+        const Bytes original = randomBytes(4000, 1);
+        writeFile(path, original, 0640);
+        Source source;
+        ASSERT_EQ(source.open(path.c_str()), Status::ok);
+        fileio::Replacement result;
+        ASSERT_EQ(result.open(path.c_str()), Status::ok);
+        ASSERT_EQ(result.write("new", 3), Status::ok);
+        c.change(path);
+        const Bytes changed = exists(path) ? readFile(path) : Bytes{};
+        EXPECT_EQ(source.unchanged(), c.unchanged);
+        EXPECT_EQ(result.commit(0, &source), c.unchanged ? Status::ok : Status::sourceChanged);
+        // A changed file stays as it now is, whatever happened to it.
+        if (c.unchanged) {
+            EXPECT_EQ(readFile(path), hex("6e 65 77"));
+        } else if (exists(path)) {
+            EXPECT_EQ(readFile(path), changed);
+        }
+        const auto names = listDir(dir.path());
+        EXPECT_LE(names.size(), 1u) << *names.begin();
+    }
+}
+
+// A second reader waits until the first has closed the file, and then reads
+// what the path names by then. (A thread: the lock belongs to the open file,
+// which a forked child would share.)
+TEST(Source, WaitsForTheHolderAndReadsWhatItLeft) {
+    TempDir dir;
+    const std::string path = dir / "f";
+    writeFile(path, hex("01 02"));
+    auto first = std::make_unique<Source>();
+    ASSERT_EQ(first->open(path.c_str()), Status::ok);
+    std::atomic<bool> done{false};
+    Bytes got(3);
+    Status status = Status::sourceOpen;
+    std::thread second([&] {
+        Source source;
+        status = source.open(path.c_str());
+        if (status == Status::ok && source.size() == 3)
+            status = source.readAt(0, got.data(), got.size());
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(done) << "the second reader did not wait";
+    // The holder puts its result in place, then lets go.
+    writeFile(path + ".new", hex("03 04 05"));
+    ASSERT_EQ(::rename((path + ".new").c_str(), path.c_str()), 0);
+    first.reset();
+    second.join();
+    EXPECT_EQ(status, Status::ok);
+    EXPECT_EQ(got, hex("03 04 05"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -236,6 +237,79 @@ TEST(Rozu32, KilledInPlaceRunLeavesOldOrNewFile) {
     const NamedMethod& a = method("FileEncryptionA");
     ASSERT_EQ(a.call(nullptr, file.c_str(), file.c_str(), (workDir / "Temp.$$$").c_str()), 0);
     EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"data.bin"});
+}
+
+// A run in a child process on `file` in place, with its own work file.
+pid_t startInPlace(const char* name, const std::string& file, const std::string& work,
+                   int go = -1) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        char x;
+        if (go >= 0 && ::read(go, &x, 1) != 1) ::_exit(125);
+        ::_exit(method(name).call(nullptr, file.c_str(), file.c_str(), work.c_str()));
+    }
+    return child;
+}
+
+int resultOf(pid_t child) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Bytes appended while a run reads the file must not vanish with the old
+// version: the run fails and the file stays as it now is.
+TEST(Rozu32, AppendDuringTheRewriteFailsAndKeepsTheAppendedBytes) {
+    TempDir dir, workDir;
+    const std::string file = dir / "log.bin";
+    const Bytes original = randomBytes(32 << 20, 7);
+    writeFile(file, original);
+    (void)rozu32();  // loaded before the fork, so the child starts at once
+    const pid_t child = startInPlace("FileEncryptionA", file, workDir / "Temp.$$$");
+    // The run holds the file from its opening to its end.
+    const int probe = ::open(file.c_str(), O_RDONLY);
+    bool held = false;
+    for (int i = 0; i < 50000 && !held; ++i) {
+        held = ::flock(probe, LOCK_SH | LOCK_NB) != 0;
+        if (!held) ::flock(probe, LOCK_UN);
+        if (!held) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    ::close(probe);
+    const Bytes tail = hex("0a 6d 6f 72 65");
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_EQ(::write(fd, tail.data(), tail.size()), static_cast<ssize_t>(tail.size()));
+    ::close(fd);
+    ASSERT_TRUE(held) << "the run never held the file";
+    EXPECT_EQ(resultOf(child), ROZU32_E_READ);
+    Bytes expected = original;
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(readFile(file), expected);
+    EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"log.bin"});
+}
+
+// Two runs on one file at once: the second waits for the first and works on
+// its result, so both count and the complement of the complement is back.
+TEST(Rozu32, ConcurrentInPlaceRunsWaitForEachOther) {
+    TempDir dir, workDir;
+    const std::string file = dir / "data.bin";
+    const Bytes original = randomBytes(8 << 20, 8);
+    writeFile(file, original);
+    (void)rozu32();
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        const pid_t first = startInPlace("FileEncryptionA", file, workDir / "Temp1.$$$", go[0]);
+        const pid_t second = startInPlace("FileEncryptionA", file, workDir / "Temp2.$$$", go[0]);
+        ::close(go[0]);
+        ASSERT_EQ(::write(go[1], "xx", 2), 2);
+        ::close(go[1]);
+        EXPECT_EQ(resultOf(first), ROZU32_OK);
+        EXPECT_EQ(resultOf(second), ROZU32_OK);
+        EXPECT_TRUE(readFile(file) == original) << "a run's result was lost";
+        EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"data.bin"});
+    }
 }
 
 // Files past 2 GiB need 64-bit offsets all the way through. Writing the

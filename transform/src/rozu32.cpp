@@ -1,13 +1,9 @@
 #include "rozu32.h"
 
-#include "dozo/fileio/replacement.h"
-#include "dozo/fileio/source.h"
-#include "dozo/fileio/stream.h"
+#include "dozo/fileio/rewrite.h"
 #include "passes.h"
 
 namespace {
-
-using dozo::fileio::Status;
 
 // Each method leaves mask XOR swap?(reverse?(source)) in the destination: the
 // byte passes and intermediate copies of the classic sequences only ever
@@ -18,54 +14,30 @@ struct Method {
     unsigned char mask;
 };
 
-int32_t resultCode(Status status) {
-    switch (status) {
-        case Status::ok:
-            return ROZU32_OK;
-        case Status::sourceOpen:
-            return ROZU32_E_SOURCE;
-        case Status::workCreate:
-            return ROZU32_E_WORK_FILE;
-        case Status::read:
-            return ROZU32_E_READ;
-        case Status::write:
-            return ROZU32_E_WRITE;
-        case Status::destinationReadOnly:
-            return ROZU32_E_DESTINATION_READ_ONLY;
-        case Status::destinationCreate:
-        case Status::replace:
-            return ROZU32_E_REPLACE;
-    }
-    return ROZU32_E_REPLACE;
-}
+constexpr dozo::fileio::ResultCodes kCodes{ROZU32_OK,          ROZU32_E_SOURCE,
+                                           ROZU32_E_WORK_FILE, ROZU32_E_READ,
+                                           ROZU32_E_WRITE,     ROZU32_E_DESTINATION_READ_ONLY,
+                                           ROZU32_E_REPLACE};
 
-Status transform(const Method& method, const char* sourcePath, const char* destinationPath,
-                 const char* workPath) {
+dozo::fileio::Status transform(const Method& method, const char* sourcePath,
+                               const char* destinationPath, const char* workPath) {
     using namespace dozo::fileio;
     using namespace dozo::transform;
 
-    Source source;
-    if (Status s = source.open(sourcePath); s != Status::ok) return s;
-    WorkFile work;
-    if (Status s = work.create(workPath, {sourcePath, destinationPath}); s != Status::ok) return s;
-    Replacement result;
-    if (Status s = result.open(destinationPath); s != Status::ok) return s;
-
-    auto rewrite = [&method](unsigned char* block, std::size_t n, std::int64_t) {
-        if (method.reverse) reverseBytes(block, n);
-        if (method.swap) swapPairs(block, n);
-        if (method.mask != 0) xorBytes(block, n, method.mask);
-    };
-    const Status s = method.reverse ? streamBackward(source, result, rewrite)
-                                    : streamForward(source, result, rewrite);
-    if (s != Status::ok) return s;
-    source.close();
-    return result.commit();
+    Rewrite job(sourcePath, destinationPath, workPath);
+    if (Status s = job.openSource(); s != Status::ok) return s;
+    if (Status s = job.createWork(); s != Status::ok) return s;
+    return job.run(method.reverse ? Rewrite::Direction::backward : Rewrite::Direction::forward,
+                   [&method](unsigned char* block, std::size_t n, std::int64_t) {
+                       if (method.reverse) reverseBytes(block, n);
+                       if (method.swap) swapPairs(block, n);
+                       if (method.mask != 0) xorBytes(block, n, method.mask);
+                   });
 }
 
 int32_t run(const Method& method, const char* sourcePath, const char* destinationPath,
             const char* workPath) {
-    return resultCode(transform(method, sourcePath, destinationPath, workPath));
+    return kCodes(transform(method, sourcePath, destinationPath, workPath));
 }
 
 constexpr Method kComplement{false, false, 0xFF};

@@ -3,11 +3,13 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -96,6 +98,32 @@ pid_t leftoverPid(std::string_view name) {
         }
     }
     return 0;
+}
+
+// A name alone never gets a file deleted: anyone can give a file our pattern,
+// an archive can carry one. A temporary of ours also carries, while it has a
+// hidden name, this attribute holding its inode number and that very name,
+// which nothing but our writer puts on a file (a copy has another inode, a
+// renamed or placed file another name). Where the file system keeps no such
+// attributes, our leftovers there are simply never swept.
+constexpr char kMarker[] = "user.dozo.temporary";
+
+std::string markerOf(ino_t ino, std::string_view name) {
+    return std::to_string(ino) + " " + std::string(name);
+}
+
+void mark(int fd, const std::string& name) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return;
+    const std::string marker = markerOf(st.st_ino, name);
+    (void)::fsetxattr(fd, kMarker, marker.data(), marker.size(), 0);
+}
+
+bool marked(int fd, const struct stat& st, std::string_view name) {
+    char value[NAME_MAX + 32];
+    const ssize_t n = ::fgetxattr(fd, kMarker, value, sizeof value);
+    return n > 0 &&
+           std::string_view(value, static_cast<std::size_t>(n)) == markerOf(st.st_ino, name);
 }
 
 mode_t processUmask() {
@@ -222,7 +250,10 @@ int Placement::create(int dirFd, std::string_view name, const PlacementOptions& 
         slot_ = claimSlot(dirFd_, temporary_);
         fd_ = sysCalls().openat(dirFd_, temporary_.c_str(),
                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, options.mode);
-        if (fd_ >= 0) return created();
+        if (fd_ >= 0) {
+            mark(fd_, temporary_);
+            return created();
+        }
         error = errno;
         temporary_.clear();
         releaseSlot(slot_);
@@ -243,9 +274,10 @@ int Placement::created() {
 
 int Placement::setPermissions(mode_t mode, uid_t owner, gid_t group) {
     if (fd_ < 0) return EBADF;
-    if (owner != static_cast<uid_t>(-1) || group != static_cast<gid_t>(-1))
-        (void)!::fchown(fd_, owner, group);
-    return ::fchmod(fd_, mode) == 0 ? 0 : errno;
+    if ((owner != static_cast<uid_t>(-1) || group != static_cast<gid_t>(-1)) &&
+        sysCalls().fchown(fd_, owner, group) != 0)
+        return errno;
+    return sysCalls().fchmod(fd_, mode) == 0 ? 0 : errno;
 }
 
 int Placement::flush() {
@@ -260,6 +292,7 @@ int Placement::nameTemporary() {
     for (int attempt = 0; attempt < 16; ++attempt) {
         temporary_ = hiddenName(name_, tag_);
         slot_ = claimSlot(dirFd_, temporary_);
+        mark(fd_, temporary_);
         if (::linkat(AT_FDCWD, self.c_str(), dirFd_, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return 0;
         const int error = errno;
@@ -310,6 +343,8 @@ int Placement::placeAs(Existing existing) {
         return errno;
     }
     forgetTemporary();
+    // Placed under its own name, it is a temporary no more.
+    (void)::fremovexattr(fd_, kMarker);
     if (flushed_) ::fsync(dirFd_);
     return 0;
 }
@@ -335,14 +370,21 @@ int sweepLeftovers(int dirFd, std::string_view keep) {
         const pid_t pid = leftoverPid(name);
         // EPERM means the process lives under another user: not ours to judge.
         if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
-        // A writer in another PID namespace looks dead from here; its lock on
-        // the temporary says otherwise.
+        // Only a file of this user's (root's files for root: never another
+        // user's, in a shared sticky folder least of all), and one name of it.
+        struct stat st {};
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1)
+            continue;
         Fd file(::openat(dirFd, entry->d_name,
                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        struct stat st {};
-        if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            ::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+        struct stat opened {};
+        if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || opened.st_dev != st.st_dev ||
+            opened.st_ino != st.st_ino || !marked(file.get(), opened, name))
             continue;
+        // A writer in another PID namespace looks dead from here; its lock on
+        // the temporary says otherwise.
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) continue;
         if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
     }
     ::closedir(dir);

@@ -32,6 +32,17 @@ std::size_t utf8Length(std::string_view s, std::size_t i) {
     return n;
 }
 
+// The bidirectional formatting characters: marks (U+200E, U+200F),
+// embeddings and overrides (U+202A-U+202E) and isolates (U+2066-U+2069). One
+// of them in a name can make a terminal show "exe.txt" for "txt.exe".
+bool bidiControl(std::string_view s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    if (byte(i) != 0xE2) return false;
+    const unsigned char b1 = byte(i + 1), b2 = byte(i + 2);
+    return (b1 == 0x80 && (b2 == 0x8E || b2 == 0x8F || (b2 >= 0xAA && b2 <= 0xAE))) ||
+           (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9);
+}
+
 }  // namespace
 
 std::string printable(std::string_view name) {
@@ -46,9 +57,17 @@ std::string printable(std::string_view name) {
     for (std::size_t i = 0; i < name.size();) {
         const auto c = static_cast<unsigned char>(name[i]);
         const std::size_t n = utf8Length(name, i);
-        if (n == 0 || c < 0x20 || c == 0x7F) {
+        if (c == '\\') {
+            // Doubled, so that a name holding "\x1b" as text never reads
+            // like one holding the escape character.
+            out += "\\\\";
+            ++i;
+        } else if (n == 0 || c < 0x20 || c == 0x7F) {
             escape(c);
             ++i;
+        } else if (n == 3 && bidiControl(name, i)) {
+            for (std::size_t k = 0; k < 3; ++k) escape(static_cast<unsigned char>(name[i + k]));
+            i += 3;
         } else if (n == 2 && c == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0) {
             // U+0080..U+009F: the C1 controls, CSI among them.
             escape(c);

@@ -10,6 +10,7 @@
 
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/placement.h"
+#include "dozo/fileio/source.h"
 
 namespace dozo::fileio {
 namespace {
@@ -61,7 +62,9 @@ Status Replacement::open(const char* destinationPath) {
         if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 ||
             ::access(target_.c_str(), W_OK) != 0)
             return Status::destinationReadOnly;
-        mode_ = st.st_mode & 07777;
+        // Set-id bits never pass to new content: a package written over a
+        // set-user-ID file must not become a set-user-ID program.
+        mode_ = st.st_mode & 0777;
         uid_ = st.st_uid;
         gid_ = st.st_gid;
     } else if (errno != ENOENT) {
@@ -73,8 +76,9 @@ Status Replacement::open(const char* destinationPath) {
     if (base.empty()) return Status::destinationCreate;
     const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return Status::destinationCreate;
-    // 0666: a new destination gets the mode any new file of the user gets.
-    const int error = result_->create(dirFd, base, {.mode = 0666});
+    // Private until commit() gives it its final mode: a 0600 destination's
+    // new content is never readable by others, not even for a moment.
+    const int error = result_->create(dirFd, base, {.mode = 0600});
     ::close(dirFd);
     return error == 0 ? Status::ok : Status::destinationCreate;
 }
@@ -84,23 +88,32 @@ Status Replacement::write(const void* data, std::size_t n) {
     return Status::ok;
 }
 
-Status Replacement::commit(unsigned extraModeBits) {
+Status Replacement::commit(unsigned extraModeBits, Source* source) {
     if (result_->fd() < 0) return Status::replace;
+    int error = 0;
     if (destinationExists_) {
         const bool root = ::geteuid() == 0;
-        result_->setPermissions(static_cast<mode_t>(mode_ | extraModeBits),
-                                root ? static_cast<uid_t>(uid_) : static_cast<uid_t>(-1),
-                                root ? static_cast<gid_t>(gid_) : static_cast<gid_t>(-1));
-    } else if (extraModeBits != 0) {
-        struct stat st {};
-        if (::fstat(result_->fd(), &st) == 0)
-            result_->setPermissions((st.st_mode & 07777) | extraModeBits);
+        error = result_->setPermissions(static_cast<mode_t>((mode_ | extraModeBits) & 0777),
+                                        root ? static_cast<uid_t>(uid_) : static_cast<uid_t>(-1),
+                                        root ? static_cast<gid_t>(gid_) : static_cast<gid_t>(-1));
+    } else {
+        // What the umask gives any new file of the user's.
+        error = result_->setPermissions(restoredMode(0666) | (extraModeBits & 0777));
+    }
+    if (error != 0) {
+        discard();
+        return Status::replace;
     }
     if (result_->flush() != 0) {
         discard();
         return Status::write;
     }
-    const int error = result_->place(Placement::Existing::replace);
+    // As late as possible: whatever changes the source after this is lost.
+    if (source != nullptr && !source->unchanged()) {
+        discard();
+        return Status::sourceChanged;
+    }
+    error = result_->place(Placement::Existing::replace);
     discard();
     return error == 0 ? Status::ok : Status::replace;
 }

@@ -20,6 +20,8 @@ const char* describe(Status status) {
             return "no file can be created beside the destination";
         case Status::replace:
             return "destination cannot be replaced";
+        case Status::sourceChanged:
+            return "source changed while it was read";
     }
     return "unknown";
 }

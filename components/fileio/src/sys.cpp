@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dozo::fileio {
@@ -15,7 +16,9 @@ SysCalls& sysCalls() {
                               return ::openat(dirFd, name, flags, mode);
                           },
                           ::read,
-                          ::pwrite};
+                          ::pwrite,
+                          ::fchmod,
+                          ::fchown};
     return calls;
 }
 

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <string>
 
+#include "dozo/fileio/source.h"
 #include "handle.h"
 #include "path.h"
 
@@ -173,13 +174,23 @@ Status Replacement::write(const void* data, std::size_t n) {
 }
 
 // Mode bits have no meaning here; the destination's attributes are kept.
-Status Replacement::commit(unsigned /*extraModeBits*/) {
+Status Replacement::commit(unsigned /*extraModeBits*/, Source* source) {
     if (fd_ < 0) return Status::replace;
     if (!::FlushFileBuffers(handleOf(fd_))) {
         discard();
         return Status::write;
     }
     release(fd_);
+    if (source != nullptr) {
+        const bool unchanged = source->unchanged();
+        // Replacing a file that is still open fails here, even when it was
+        // opened to be shared for deletion.
+        source->close();
+        if (!unchanged) {
+            discard();
+            return Status::sourceChanged;
+        }
+    }
 
     std::wstring target;
     if (!widen(target_.c_str(), target)) {

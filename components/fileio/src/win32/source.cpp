@@ -38,10 +38,43 @@ Status Source::open(const char* path) {
         ::CloseHandle(h);
         return Status::sourceOpen;
     }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(h, &info)) {
+        ::CloseHandle(h);
+        return Status::sourceOpen;
+    }
     fd_ = adopt(h, _O_RDONLY);
     if (fd_ < 0) return Status::sourceOpen;
+    path_ = path;
     size_ = size.QuadPart;
+    volume_ = info.dwVolumeSerialNumber;
+    indexHigh_ = info.nFileIndexHigh;
+    indexLow_ = info.nFileIndexLow;
+    changed_ = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime);
     return Status::ok;
+}
+
+// The file at the path (not the handle's, which may have been renamed away)
+// must still be the one read, with its size and last write time.
+bool Source::unchanged() const {
+    std::wstring wide;
+    if (fd_ < 0 || !widen(path_.c_str(), wide)) return false;
+    const HANDLE h =
+        ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = ::GetFileInformationByHandle(h, &info);
+    ::CloseHandle(h);
+    const auto changed = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime);
+    const auto size = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    return ok && info.dwVolumeSerialNumber == volume_ && info.nFileIndexHigh == indexHigh_ &&
+           info.nFileIndexLow == indexLow_ && size == size_ && changed == changed_;
 }
 
 Status Source::readAt(std::int64_t offset, void* buffer, std::size_t n) {

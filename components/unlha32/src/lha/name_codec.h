@@ -1,12 +1,9 @@
 #pragma once
 
-#include <optional>
-#include <string>
+// The archiver's name for the one UTF-8 to code page 932 encoder
+// (components/textcodec).
+#include "dozo/textcodec/cp932.h"
 
 namespace unlha {
-
-// Code page 932 bytes for a UTF-8 name, or nothing when some character has no
-// exact round trip through code page 932 (or the name is not valid UTF-8).
-std::optional<std::string> toCp932(const std::string& utf8);
-
+using dozo::textcodec::toCp932;
 }  // namespace unlha

@@ -45,7 +45,8 @@ public:
     int fd() const { return fd_; }
 
     // Owner first when asked (a change of owner clears set-id bits), then the
-    // mode. A failed change of owner is ignored: only root may give files away.
+    // mode. Either failing is an error: a file with the wrong owner or more
+    // open than asked must not be placed.
     int setPermissions(mode_t mode, uid_t owner = static_cast<uid_t>(-1),
                        gid_t group = static_cast<gid_t>(-1));
     // Makes the content durable; after it, place() makes the new name durable
@@ -82,9 +83,12 @@ private:
 void removeNamedTemporaries() noexcept;
 
 // Removes from the folder the leftovers of processes that no longer exist:
-// regular files named exactly like our temporaries (either tag) whose PID is
-// gone and that no writer holds (each Placement locks its temporary). `keep` names an entry of the
-// caller's that is never touched, however it is named. Returns how many were removed.
+// temporaries our writers made (named exactly like them, either tag, and
+// carrying the mark only our writer gives a named temporary: its own inode
+// and name), owned by this user, with no other name, whose PID is gone and
+// that no writer holds (each Placement locks its temporary). Anything else is
+// left, whatever its name. `keep` names an entry of the caller's that is never
+// touched. Returns how many were removed.
 int sweepLeftovers(int dirFd, std::string_view keep = {});
 
 // The mode a file restored from stored permission bits gets: the process's

@@ -12,6 +12,7 @@
 namespace dozo::fileio {
 
 class Placement;
+class Source;
 
 // The result of an operation, written beside its destination and put in place
 // only once it is complete and durable. Until commit() succeeds the
@@ -37,11 +38,15 @@ public:
     // Status::write on any failure, including a full disk.
     Status write(const void* data, std::size_t n);
 
-    // Makes the result durable, gives it the destination's permission bits (or
-    // the default mode for a new file) and atomically renames it over the
-    // destination. Status::replace (or Status::write for a failed flush) when
-    // that cannot be done; the destination is then as it was.
-    Status commit(unsigned extraModeBits = 0);
+    // Makes the result durable, gives it the destination's permission bits
+    // without set-user-ID and set-group-ID (as root also its owner and group),
+    // or for a new file the mode any new file of the user gets, plus
+    // extraModeBits; then atomically renames it over the destination.
+    // Status::replace when that mode or owner cannot be set, or the rename
+    // fails (Status::write for a failed flush); the destination is then as it
+    // was. With `source`, the result is put in place only while the source is
+    // still the file it was made from (Status::sourceChanged otherwise).
+    Status commit(unsigned extraModeBits = 0, Source* source = nullptr);
 
     // Drops the result; the destination stays as it was.
     void discard();

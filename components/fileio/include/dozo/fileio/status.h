@@ -13,6 +13,7 @@ enum class Status {
     destinationReadOnly,  // the destination exists and may not be written
     destinationCreate,    // no result file can be created beside the destination
     replace,              // flushing or renaming the result into place failed
+    sourceChanged,        // the source is no longer the file that was read
 };
 
 const char* describe(Status status);

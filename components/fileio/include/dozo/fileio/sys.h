@@ -18,6 +18,9 @@ struct SysCalls {
     int (*openat)(int dirFd, const char* name, int flags, mode_t mode);
     ssize_t (*read)(int fd, void* buf, size_t n);
     ssize_t (*pwrite)(int fd, const void* buf, size_t n, off_t offset);
+    // The final mode and owner of a result.
+    int (*fchmod)(int fd, mode_t mode);
+    int (*fchown)(int fd, uid_t owner, gid_t group);
 };
 
 SysCalls& sysCalls();

@@ -1,8 +1,13 @@
-#include "lha/crc16.h"
+#include "dozo/textcodec/crc16.h"
+
+#include <fcntl.h>
 
 #include <array>
+#include <memory>
 
-namespace unlha {
+#include "dozo/fileio/io.h"
+
+namespace dozo::textcodec {
 namespace {
 
 // Slicing by four: the CRC runs over every input byte once, so it must keep
@@ -26,7 +31,7 @@ constexpr auto kTables = makeTables();
 // A linear map of CRC states, as the images of the sixteen single bits.
 using Operator = std::array<std::uint16_t, 16>;
 
-std::uint16_t apply(const Operator& op, std::uint16_t v) {
+std::uint16_t transformed(const Operator& op, std::uint16_t v) {
     std::uint16_t r = 0;
     for (int i = 0; v; ++i, v >>= 1)
         if (v & 1) r ^= op[i];
@@ -60,12 +65,27 @@ std::uint16_t crc16Combine(std::uint16_t crcA, std::uint16_t crcB, std::uint64_t
     }
     std::uint16_t c = crcA;
     for (; lengthB; lengthB >>= 1) {
-        if (lengthB & 1) c = apply(op, c);
+        if (lengthB & 1) c = transformed(op, c);
         Operator sq;
-        for (int i = 0; i < 16; ++i) sq[i] = apply(op, op[i]);
+        for (int i = 0; i < 16; ++i) sq[i] = transformed(op, op[i]);
         op = sq;
     }
     return static_cast<std::uint16_t>(c ^ crcB);
 }
 
-}  // namespace unlha
+std::optional<FileCheck> crc16OfFile(const char* path) {
+    const fileio::Fd fd(::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) return std::nullopt;
+    constexpr std::size_t kBlock = std::size_t{1} << 20;
+    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(kBlock);
+    FileCheck check;
+    for (;;) {
+        const ssize_t got = fileio::readFully(fd.get(), block.get(), kBlock);
+        if (got < 0) return std::nullopt;
+        check.crc = crc16(check.crc, {block.get(), static_cast<std::size_t>(got)});
+        check.size += got;
+        if (static_cast<std::size_t>(got) < kBlock) return check;
+    }
+}
+
+}  // namespace dozo::textcodec

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dozo/fileio/printable.h"
+
+namespace dozo::test {
+namespace {
+
+TEST(Printable, EscapesWhatCouldDriveOrMisleadATerminal) {
+    struct Case {
+        std::string name, shown;
+    };
+    const Case cases[] = {
+        {"plain.txt", "plain.txt"},
+        {"日本語 ファイル.txt", "日本語 ファイル.txt"},
+        {"esc\x1b[2J", "esc\\x1b[2J"},
+        {"line\nbreak", "line\\x0abreak"},
+        {"csi \xc2\x9b", "csi \\xc2\\x9b"},
+        {"nbsp \xc2\xa0 stays", "nbsp \xc2\xa0 stays"},
+        {"not utf-8 \xff", "not utf-8 \\xff"},
+        // A backslash is doubled, so the escaped form of one name is never
+        // the plain form of another.
+        {"a\\b", "a\\\\b"},
+        {"\\x1b", "\\\\x1b"},
+        {"\\", "\\\\"},
+        // Bidirectional formatting: "txt.exe" must not show as "exe.txt".
+        {"report\xe2\x80\xaetxt.exe", "report\\xe2\\x80\\xaetxt.exe"},
+        {"\xe2\x80\x8e\xe2\x80\x8f", "\\xe2\\x80\\x8e\\xe2\\x80\\x8f"},
+        {"\xe2\x80\xaa\xe2\x80\xab\xe2\x80\xac\xe2\x80\xad",
+         "\\xe2\\x80\\xaa\\xe2\\x80\\xab\\xe2\\x80\\xac\\xe2\\x80\\xad"},
+        {"\xe2\x81\xa6\xe2\x81\xa7\xe2\x81\xa8\xe2\x81\xa9",
+         "\\xe2\\x81\\xa6\\xe2\\x81\\xa7\\xe2\\x81\\xa8\\xe2\\x81\\xa9"},
+        // Their neighbours are ordinary characters.
+        {"\xe2\x80\x8d\xe2\x80\x90\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa",
+         "\xe2\x80\x8d\xe2\x80\x90\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa"},
+        // A cut-off sequence is bytes, not a character.
+        {"cut \xe2\x80", "cut \\xe2\\x80"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(fileio::printable(c.name), c.shown);
+    }
+}
+
+}  // namespace
+}  // namespace dozo::test
