@@ -96,8 +96,13 @@ int runBatch(const Targets& targets, const InPlaceJob& job, const Session& sessi
         },
         [&](const QString& path, const QString& reason) { report.failure(path, reason); });
     report.endProgress();
+    for (const QString& path : outcome.repeats())
+        report.note(Report::shown(path) + QStringLiteral(": ") + BatchOutcome::repeatWarning());
+    for (const QString& path : outcome.linked())
+        report.note(Report::shown(path) + QStringLiteral(": ") + BatchOutcome::linkedWarning());
     const int failed = outcome.failedCount() + targets.failed;
-    report.summary(total - outcome.failedCount(), failed, targets.skipped);
+    report.summary(outcome.doneCount(), failed,
+                   targets.skipped + static_cast<int>(outcome.repeats().size()));
     return failed == 0 ? kExitOk : kExitFailed;
 }
 

@@ -1,13 +1,43 @@
 #include "core/jobs/BatchOutcome.h"
 
+#include "core/text/Language.h"
+
 namespace dozo {
 
 void BatchOutcome::addFailure(const QString& path, const QString& reason) {
     m_failures.append({path, reason});
 }
 
+QString BatchOutcome::repeatWarning() {
+    return say("既に処理したファイルの別名なので、重複して処理しませんでした",
+               "named twice in this run; rewritten once");
+}
+
+QString BatchOutcome::linkedWarning() {
+    return say("このファイルの別の名前（ハードリンク）は元の内容のままです",
+               "other names of this file keep the old contents");
+}
+
+namespace {
+
+// The paths a warning is about, each on its own line, as many as fit.
+QString namedPaths(const QString& heading, const QStringList& paths) {
+    if (paths.isEmpty()) return QString();
+    QString text = QStringLiteral("\n\n") + heading + QStringLiteral(":");
+    const qsizetype shown = qMin<qsizetype>(paths.size(), BatchOutcome::kListedFailures);
+    for (qsizetype i = 0; i < shown; ++i) text += QStringLiteral("\n    ") + paths[i];
+    if (paths.size() > shown)
+        text +=
+            QStringLiteral("\n    ") + say("ほか %1 個", "and %1 more").arg(paths.size() - shown);
+    return text;
+}
+
+}  // namespace
+
 QString BatchOutcome::message() const {
-    if (allSucceeded()) return QStringLiteral("処理が完了しました。");
+    const QString notes =
+        namedPaths(repeatWarning(), m_repeats) + namedPaths(linkedWarning(), m_linked);
+    if (allSucceeded()) return QStringLiteral("処理が完了しました。") + notes;
 
     QString text = QStringLiteral("%1 個のファイルのうち %2 個を処理できませんでした。\n")
                        .arg(m_total)
@@ -22,7 +52,7 @@ QString BatchOutcome::message() const {
     if (failedCount() > listed) {
         text += QStringLiteral("\n\nほか %1 個のファイル").arg(failedCount() - listed);
     }
-    return text;
+    return text + notes;
 }
 
 }  // namespace dozo

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace dozo {
 
@@ -21,19 +22,34 @@ public:
     explicit BatchOutcome(int total = 0) : m_total(total) {}
 
     void addFailure(const QString& path, const QString& reason);
+    // A naming of a file the run had already rewritten: skipped.
+    void addRepeat(const QString& path) { m_repeats.append(path); }
+    // A rewritten file with other hard links, which keep the old contents.
+    void addLinked(const QString& path) { m_linked.append(path); }
 
     int total() const { return m_total; }
     int failedCount() const { return static_cast<int>(m_failures.size()); }
     bool allSucceeded() const { return m_failures.isEmpty(); }
     const QList<Failure>& failures() const { return m_failures; }
+    const QStringList& repeats() const { return m_repeats; }
+    const QStringList& linked() const { return m_linked; }
+    // Files rewritten: neither failed nor skipped.
+    int doneCount() const { return m_total - failedCount() - static_cast<int>(m_repeats.size()); }
+
+    // What a warning about a path says, in the current language.
+    static QString repeatWarning();
+    static QString linkedWarning();
 
     // "処理が完了しました。" when every file succeeded; otherwise how many of
-    // how many failed, then each failed file with its reason.
+    // how many failed, then each failed file with its reason. Skipped repeats
+    // and files with other hard links are named after either.
     QString message() const;
 
 private:
     int m_total;
     QList<Failure> m_failures;
+    QStringList m_repeats;
+    QStringList m_linked;
 };
 
 }  // namespace dozo

@@ -2,7 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,12 +15,26 @@ namespace dozo {
 
 namespace {
 
-// The file a path ends up rewriting: the library follows a link at the
-// destination, so a link and its target are one file.
-QString fileOf(const QString& path) {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+// What a path names: the library follows a link at the destination, so a
+// link, its target and another hard link of it are one file. A path that
+// names nothing is its own; the library will say what is wrong with it.
+struct Identity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    nlink_t links = 0;
+    QString absent;
+    bool operator==(const Identity& other) const {
+        return exists == other.exists &&
+               (exists ? device == other.device && inode == other.inode : absent == other.absent);
+    }
+};
+
+Identity identityOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {false, 0, 0, 0, QFileInfo(path).absoluteFilePath()};
+    return {true, st.st_dev, st.st_ino, st.st_nlink, {}};
 }
 
 }  // namespace
@@ -44,33 +59,46 @@ BatchOutcome FileBatch::run(const QStringList& paths, const Call& call, const Re
     };
 
     const int total = static_cast<int>(paths.size());
-    std::vector<int> together, after;
-    if (workers > 1 && total > 1) {
-        QSet<QString> seen;
-        for (int i = 0; i < total; ++i) {
-            const QString file = fileOf(paths[i]);
-            (seen.contains(file) ? after : together).push_back(i);
-            seen.insert(file);
+    // Every file runs once: a second naming would undo the first (the
+    // transforms are their own inverses) and report both as done. Other
+    // names of a rewritten file keep the old contents, since the result
+    // replaces the name given.
+    std::vector<int> runs, repeats, linked;
+    std::vector<Identity> seen;
+    for (int i = 0; i < total; ++i) {
+        const Identity file = identityOf(paths[i]);
+        if (std::find(seen.begin(), seen.end(), file) != seen.end()) {
+            repeats.push_back(i);
+            continue;
         }
-    } else {
-        for (int i = 0; i < total; ++i) after.push_back(i);
+        seen.push_back(file);
+        runs.push_back(i);
+        if (file.exists && file.links > 1) linked.push_back(i);
+    }
+    for (int i : repeats) {
+        if (stepped) stepped(++done, i);
     }
 
     std::atomic<std::size_t> next{0};
     auto work = [&](int worker) {
-        for (std::size_t k = next++; k < together.size(); k = next++) one(together[k], worker);
+        for (std::size_t k = next++; k < runs.size(); k = next++) one(runs[k], worker);
     };
     std::vector<std::thread> threads;
-    const int extra = std::min<int>(workers, static_cast<int>(together.size())) - 1;
+    const int extra = std::min<int>(workers, static_cast<int>(runs.size())) - 1;
     for (int t = 1; t <= extra; ++t) threads.emplace_back(work, t);
     work(0);
     for (std::thread& thread : threads) thread.join();
-    for (int i : after) one(i, 0);
 
     std::sort(failures.begin(), failures.end(),
               [](const Failed& a, const Failed& b) { return a.index < b.index; });
     BatchOutcome outcome(total);
     for (const Failed& failed : failures) outcome.addFailure(paths[failed.index], failed.reason);
+    for (int i : repeats) outcome.addRepeat(paths[i]);
+    for (int i : linked) {
+        const bool failedHere = std::any_of(failures.begin(), failures.end(),
+                                            [i](const Failed& f) { return f.index == i; });
+        if (!failedHere) outcome.addLinked(paths[i]);
+    }
     return outcome;
 }
 

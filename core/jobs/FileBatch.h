@@ -24,11 +24,12 @@ public:
 
     // With workers > 1, that many calls run at once. Each file is still
     // rewritten and made durable on its own; running several overlaps their
-    // fsyncs, which the file system then commits together. A file listed more
-    // than once (by the same name or through a link) never runs beside itself:
-    // its repeats run afterwards, in list order, so the end result is that of
-    // one call after another. `reason` and `stepped` are called one at a time,
-    // and the failures come out in list order.
+    // fsyncs, which the file system then commits together. A file named more
+    // than once (by the same path, through a symbolic link or as another hard
+    // link) runs once, at its first naming; the others are skipped and said
+    // so, as are files with other hard links, whose other names keep the old
+    // contents. `reason` and `stepped` are called one at a time, and the
+    // failures come out in list order.
     static BatchOutcome run(const QStringList& paths, const Call& call, const Reason& reason,
                             const Stepped& stepped, int workers = 1);
 };

@@ -1,11 +1,14 @@
-// Several calls at once must end where one call after another ends: a file
-// listed twice (or through a link) is never rewritten by two calls at a time.
+// Several calls at once must end where one call after another ends, and a
+// file named twice (by its path, through a link or as another hard link) is
+// rewritten once: a second run of a self-inverse transform would undo it.
 #include "core/jobs/FileBatch.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -20,7 +23,7 @@ int counterOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll().toInt() : -1;
 }
 
-TEST(AppFileBatch, SeveralWorkersEndAsOneCallAfterAnother) {
+TEST(AppFileBatch, EveryFileRunsOnceWhateverItsNames) {
     for (int workers : {1, 4}) {
         SCOPED_TRACE(workers);
         QTemporaryDir dir;
@@ -34,9 +37,15 @@ TEST(AppFileBatch, SeveralWorkersEndAsOneCallAfterAnother) {
         }
         const QString link = dir.filePath(QStringLiteral("link"));
         ASSERT_TRUE(QFile::link(paths[0], link));
+        const QString hard = dir.filePath(QStringLiteral("hard"));
+        ASSERT_EQ(
+            ::link(QFile::encodeName(paths[1]).constData(), QFile::encodeName(hard).constData()),
+            0);
         const QString refused = paths[5], missing = dir.filePath(QStringLiteral("missing"));
-        // f0 by its name, by another spelling of it and through the link.
-        paths << missing << paths[0] << dir.path() + QStringLiteral("/./f0") << link;
+        // f0 by its name, by another spelling of it and through the link; f1
+        // by another hard link; the missing path twice.
+        paths << missing << paths[0] << dir.path() + QStringLiteral("/./f0") << link << hard
+              << missing;
 
         std::atomic<int> inFlight{0}, mostInFlight{0};
         // Read, wait, write: two calls on one file at a time lose a count.
@@ -87,8 +96,11 @@ TEST(AppFileBatch, SeveralWorkersEndAsOneCallAfterAnother) {
             },
             workers);
 
-        EXPECT_EQ(counterOf(paths[0]), 4);
-        for (int i = 1; i < 8; ++i) EXPECT_EQ(counterOf(paths[i]), i == 5 ? 0 : 1) << i;
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(counterOf(paths[i]), i == 5 ? 0 : 1) << i;
+        EXPECT_EQ(outcome.repeats(), (QStringList{paths[0], paths[10], link, hard, missing}));
+        EXPECT_EQ(outcome.linked(), QStringList{paths[1]});
+        EXPECT_EQ(outcome.doneCount(), 7);
+        EXPECT_TRUE(outcome.message().contains(hard));
         EXPECT_EQ(lastDone, paths.size());
         EXPECT_EQ(steppedIndexes.size(), static_cast<std::size_t>(paths.size()));
         ASSERT_EQ(outcome.failedCount(), 2);

@@ -38,6 +38,22 @@ void makeTree(const std::string& root) {
     writeFile(root + "/資料 フォルダー/深い/empty", {});
 }
 
+// Two entries of one name would make the archiver refuse the whole pack; a
+// file named twice (or through a link) goes in once.
+TEST(Archive, AFileNamedTwiceIsPackedOnce) {
+    TempDir dir;
+    writeFile(dir / "a.txt", Bytes(300, 'a'));
+    ASSERT_EQ(::symlink((dir / "a.txt").c_str(), (dir / "link.txt").c_str()), 0);
+    const QString archive = q(dir / "out.lzh");
+    const CliResult r = runCli(
+        {QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "a.txt"), q(dir / "link.txt")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 1, failed 0, skipped 2")))
+        << r.err.toStdString();
+    const CliResult listed = runCli({QStringLiteral("list"), archive});
+    EXPECT_EQ(listed.out.count(QStringLiteral("a.txt")), 1) << listed.out.toStdString();
+}
+
 TEST(Archive, PackThenUnpackRoundTripsATreeAndLhasaAcceptsIt) {
     for (const char* method : {"", "lh6", "lh7"}) {
         SCOPED_TRACE(method);

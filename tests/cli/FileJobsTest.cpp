@@ -51,6 +51,26 @@ INSTANTIATE_TEST_SUITE_P(
                     MethodCase{"FileEncryptionLCRB", "FileEncryptionLCRB"},
                     MethodCase{"i_CLOL", "i_CLOL"}));
 
+// A self-inverse transform run twice on one file would leave it as it was
+// while reporting both as done; other hard links keep the old contents.
+TEST(Transform, AFileNamedTwiceIsRewrittenOnceAndItsOtherNamesAreWarnedOf) {
+    TempDir dir;
+    const Bytes content = randomBytes(5000, 4);
+    writeFile(dir / "a.txt", content);
+    ASSERT_EQ(::link((dir / "a.txt").c_str(), (dir / "b.txt").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "a.txt").c_str(), (dir / "c.txt").c_str()), 0);
+    const CliResult r = runCli({QStringLiteral("transform"), QStringLiteral("LC"), q(dir / "a.txt"),
+                                q(dir / "a.txt"), q(dir / "b.txt"), q(dir / "c.txt")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readFile(dir / "a.txt"), directTransform("FileEncryptionLC", content));
+    EXPECT_EQ(readFile(dir / "b.txt"), content);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 1, failed 0, skipped 3")))
+        << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QStringLiteral("rewritten once")), 3) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("other names of this file keep the old contents")))
+        << r.err.toStdString();
+}
+
 TEST(Keyed, KeyFromStdinOrFileReachesTheLibraryInCodePage932) {
     const QString typed = QStringLiteral("鍵 key ｶﾅ");
     const QByteArray key = *dozo::toCodePage932(typed);
