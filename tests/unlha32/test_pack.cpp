@@ -182,6 +182,14 @@ TEST_F(Pack, FailuresLeaveTheExistingArchiveAsItWas) {
     EXPECT_NE(run("u -a1 " + arg(dir / "damaged.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK);
     EXPECT_EQ(readBytes(dir / "damaged.lzh"), damaged);
 
+    // Nor is one cut right after an entry: its end mark is missing.
+    const Bytes cut(before.begin(), before.end() - 1);
+    ASSERT_EQ(before.back(), 0);
+    writeBytes(dir / "cut.lzh", cut);
+    EXPECT_EQ(run("u -a1 " + arg(dir / "cut.lzh") + " " + arg(dir / "b.txt")).code,
+              UNLHA_ERROR_NOT_ARCHIVE);
+    EXPECT_EQ(readBytes(dir / "cut.lzh"), cut);
+
     // Nothing is left beside the archives.
     for (const auto& e : fs::directory_iterator(dir.path()))
         EXPECT_EQ(e.path().filename().string().rfind(".arc", 0), std::string::npos) << e.path();

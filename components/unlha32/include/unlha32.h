@@ -43,7 +43,10 @@
 // a larger buffer. "t" succeeds only when every entry decodes to the size and
 // CRC its header declares; otherwise the reason names the first bad entry.
 // Neither command depends on the settings. For every command, any error met
-// while reading an archive, also where it seems to end, is a failure (3 or 4).
+// while reading an archive, also where it seems to end, is a failure (3 or 4),
+// and so is an archive that ends without its end mark (the zero byte after
+// the last entry) (3): "x" keeps the entries it extracted before it, "u"
+// leaves the archive as it was.
 //
 // Result codes:
 //

@@ -101,6 +101,8 @@ bool ArchiveReader::openFile(const char* path, std::string& reason) {
 
 bool ArchiveReader::openMemory(const void* data, std::size_t size, std::string& reason) {
     if (!prepare(reason)) return false;
+    memory_ = data;
+    memorySize_ = size;
     if (archive_read_open_memory(archive_, data, size) != ARCHIVE_OK) {
         reason = "LHA書庫ではありません (" + error() + ")";
         return false;
@@ -110,11 +112,30 @@ bool ArchiveReader::openMemory(const void* data, std::size_t size, std::string& 
 
 int ArchiveReader::next(archive_entry*& entry) {
     const int r = archive_read_next_header(archive_, &entry);
-    if (readError_ != 0) {
+    // libarchive ends an archive at a zero byte, and equally where the file
+    // ends; only the first is the end an archiver wrote.
+    if (r == ARCHIVE_EOF && readError_ == 0) {
+        const int follows = byteFollows();
+        cutShort_ = follows == 0;
+        if (follows == 1) return r;
+    }
+    if (readError_ != 0 || cutShort_) {
         entry = nullptr;
         return ARCHIVE_FATAL;
     }
     return r;
+}
+
+int ArchiveReader::byteFollows() {
+    // Without a compression filter the position is the file's own offset.
+    const la_int64_t at = archive_filter_bytes(archive_, 0);
+    if (at < 0) return -1;
+    if (memory_ != nullptr) return static_cast<std::size_t>(at) < memorySize_ ? 1 : 0;
+    char byte = 0;
+    const ssize_t n = dozo::fileio::readFully(fd_.get(), &byte, 1, static_cast<off_t>(at));
+    if (n >= 0) return n == 1 ? 1 : 0;
+    readError_ = errno;
+    return -1;
 }
 
 long ArchiveReader::readData(void* buffer, std::size_t size) {
@@ -141,6 +162,7 @@ std::string ArchiveReader::method() const {
 }
 
 std::string ArchiveReader::error() const {
+    if (cutShort_) return "書庫が終わりの印なしで終わっています (途中で切れていませんか?)";
     if (readError_ != 0) return std::string("読み込みエラー: ") + std::strerror(readError_);
     const char* text = archive_ != nullptr ? archive_error_string(archive_) : nullptr;
     return text != nullptr ? text : "原因不明";

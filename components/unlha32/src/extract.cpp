@@ -52,7 +52,8 @@ Outcome Extractor::run(const std::string& destination) {
         if (r == ARCHIVE_FATAL || entry == nullptr) {
             // Whatever came before stays; say where the run stopped.
             problem(UNLHA_ERROR_NOT_ARCHIVE,
-                    "書庫のヘッダーを読めません: " + reader_.error() + " (" +
+                    (reader_.cutShort() ? "" : "書庫のヘッダーを読めません: ") + reader_.error() +
+                        " (" +
                         (entries == 0 ? std::string("最初の項目")
                                       : std::to_string(entries) + "個目の項目 " + lastName_ +
                                             " の後で展開を中断しました") +

@@ -102,6 +102,15 @@ def first_data_offset(data):
     return struct.unpack_from("<H", data, 0)[0]
 
 
+def entry_ends(data):
+    """Offsets where each entry of a level-2 archive ends."""
+    ends, at = [], 0
+    while data[at] != 0:
+        at += struct.unpack_from("<H", data, at)[0] + struct.unpack_from("<I", data, at + 7)[0]
+        ends.append(at)
+    return ends
+
+
 def corrupt_huffman(fill):
     """Overwrites the first entry's Huffman table area, keeping the header."""
     data = bytearray(seed())
@@ -139,6 +148,9 @@ def cases():
     s = seed()
     yield "truncated-header", s[:15]
     yield "truncated-data", s[:first_data_offset(s) + 20]
+    # Three whole entries of four and no end mark: it must not pass for a
+    # sound archive of three.
+    yield "cut-at-entry", s[:entry_ends(s)[2]]
     yield "bad-header-crc", archive(level2(b"file.txt", TEXT, break_header_crc=True))
     bad_sum = bytearray(archive(level0(b"file.txt", TEXT)))
     bad_sum[1] ^= 0xFF
