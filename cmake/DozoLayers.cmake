@@ -2,7 +2,7 @@
 #
 #   fileio            links nothing
 #   transform, keyed  link fileio only (no Qt, nothing of the application)
-#   components        fileio, libarchive, libsodium, Qt (settings dialog); never the application
+#   components        fileio, contracts, libarchive, libsodium, Qt (settings dialog); never the application
 #   app               Qt and the dynamic loader; reaches every library of ours by name at run time
 #   cli               Qt Core, the application's widget-free core and fileio; never a widget
 #
@@ -12,7 +12,7 @@
 
 set(DOZO_LAYER_ALLOWED_fileio "")
 set(DOZO_LAYER_ALLOWED_library "dozo_fileio")
-set(DOZO_LAYER_ALLOWED_component "dozo_fileio;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
+set(DOZO_LAYER_ALLOWED_component "dozo_fileio;dozo_contracts;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
 set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_app_core;dozo_fileio;dl;\\${CMAKE_DL_LIBS}")
 set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_app_.*;Threads::Threads;dl;\\${CMAKE_DL_LIBS}")
 set(DOZO_LAYER_ALLOWED_app_core "Qt6::Core;dozo_contracts;dl;\\${CMAKE_DL_LIBS}")
