@@ -117,10 +117,11 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
     }
 
     if (type == AE_IFDIR) {
-        std::vector<Destination::Made> made;
+        Destination::Made made;
         const Fd dir(openFolders(parts, parts.size(), made, name));
         if (dir.get() >= 0) {
-            destination_.rememberFolder(parts, static_cast<mode_t>(archive_entry_perm(entry)),
+            destination_.rememberFolder(dir.get(), parts,
+                                        static_cast<mode_t>(archive_entry_perm(entry)),
                                         archive_entry_mtime(entry));
         }
         return skipData() ? Step::next : Step::stop;
@@ -129,7 +130,7 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
 }
 
 int Extractor::openFolders(const std::vector<std::string>& parts, std::size_t count,
-                           std::vector<Destination::Made>& made, const std::string& name) {
+                           Destination::Made& made, const std::string& name) {
     Destination::Failure failed;
     const int fd = destination_.openFolders(parts, count, made, failed);
     if (fd >= 0) return fd;

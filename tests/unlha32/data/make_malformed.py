@@ -205,6 +205,8 @@ def valid_cases():
     yield "setuid", archive(level2(b"tool", GOOD, unix_mode=0o106755))
     # A file whose folders have no entries of their own.
     yield "nested-file", archive(level2(b"f", GOOD, dirname=b"d1/d2"))
+    # One file 1,100 folders down, the folders without entries of their own.
+    yield "deep-file", archive(level2(b"leaf.txt", GOOD, dirname=b"/".join([b"d"] * 1100)))
     yield "utf8-codepage", archive(level2("日本語.txt".encode("utf-8"), GOOD,
                                           extra=[ext(0x46, struct.pack("<I", 65001))]))
 
