@@ -216,4 +216,8 @@ std::vector<std::string> Destination::applyFolderTimes() {
     return warnings;
 }
 
+int Destination::flush() const {
+    return ::syncfs(root_.get()) == 0 ? 0 : errno;
+}
+
 }  // namespace unlha32

@@ -57,6 +57,9 @@ public:
                         time_t mtime);
     // Sets the remembered times and modes; one line per folder where that failed.
     std::vector<std::string> applyFolderTimes();
+    // Makes everything written below the destination durable (its whole file
+    // system, once); 0 or an errno.
+    int flush() const;
 
 private:
     // A folder below the destination, as one component under its parent.

@@ -70,6 +70,12 @@ Outcome Extractor::run(const std::string& destination) {
     }
     if (entries == 0 && problems_ == 0) problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
     for (const std::string& line : destination_.applyFolderTimes()) notice(line);
+    // New files are linked in without a flush of their own: one flush of the
+    // destination's file system makes them durable before the run reports them.
+    if (const int error = destination_.flush(); error != 0) {
+        problem(UNLHA_ERROR_WRITE, std::string("展開したファイルをディスクに書き込めません (") +
+                                       std::strerror(error) + ")");
+    }
 
     if (problems_ == 0 && skipped_ == 0) return {UNLHA_OK, {}, notices_, false, false};
     Outcome result;
