@@ -79,16 +79,19 @@ bool ArchiveReader::openFile(const char* path, std::string& reason) {
     // Non-blocking only for the open itself: a FIFO must not wait for a writer.
     fd_.reset(::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd_.get() < 0) {
+        openResult_ = OpenResult::cannotOpen;
         reason =
             std::string("書庫を開けません: ") + printable(path) + " (" + std::strerror(errno) + ")";
         return false;
     }
     struct stat st {};
     if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        openResult_ = OpenResult::notArchive;
         reason = std::string("書庫がファイルではありません: ") + printable(path);
         return false;
     }
     ::fcntl(fd_.get(), F_SETFL, ::fcntl(fd_.get(), F_GETFL) & ~O_NONBLOCK);
+    openResult_ = OpenResult::notArchive;
     if (!prepare(reason)) return false;
     block_ = new char[kBlock];
     if (archive_read_open2(archive_, this, nullptr, &ArchiveReader::readCallback,
@@ -96,6 +99,7 @@ bool ArchiveReader::openFile(const char* path, std::string& reason) {
         reason = std::string("LHA書庫ではありません: ") + printable(path) + " (" + error() + ")";
         return false;
     }
+    openResult_ = OpenResult::opened;
     return true;
 }
 

@@ -36,6 +36,11 @@ public:
 
     // Refuses anything but a regular file, so a FIFO or device never blocks us.
     bool openFile(const char* path, std::string& reason);
+    // Why openFile() failed: the file could not be opened at all (missing,
+    // no permission: UNLHA_ERROR_ARCHIVE_OPEN), or it is there but no LHA
+    // archive (UNLHA_ERROR_NOT_ARCHIVE).
+    enum class OpenResult { opened, cannotOpen, notArchive };
+    OpenResult openResult() const { return openResult_; }
     bool openMemory(const void* data, std::size_t size, std::string& reason);
 
     // libarchive's result: ARCHIVE_OK, ARCHIVE_WARN, ARCHIVE_EOF, ARCHIVE_FAILED or ARCHIVE_FATAL.
@@ -71,6 +76,7 @@ private:
     dozo::fileio::Fd fd_;
     int readError_ = 0;  // errno of the first failed read
     bool cutShort_ = false;
+    OpenResult openResult_ = OpenResult::opened;
     const void* memory_ = nullptr;  // an archive in memory, and its size
     std::size_t memorySize_ = 0;
     char* block_ = nullptr;

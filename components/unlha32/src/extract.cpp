@@ -153,7 +153,12 @@ int Extractor::openFolders(const std::vector<std::string>& parts, std::size_t co
 Outcome extractArchive(const char* archivePath, const std::string& destination, bool overwrite) {
     ArchiveReader reader;
     std::string reason;
-    if (!reader.openFile(archivePath, reason)) return openFailure(archivePath, reason);
+    if (!reader.openFile(archivePath, reason)) {
+        return failure(reader.openResult() == ArchiveReader::OpenResult::cannotOpen
+                           ? UNLHA_ERROR_ARCHIVE_OPEN
+                           : UNLHA_ERROR_NOT_ARCHIVE,
+                       reason);
+    }
     return Extractor(reader, overwrite).run(destination);
 }
 
