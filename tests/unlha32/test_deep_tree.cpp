@@ -16,8 +16,14 @@ namespace {
 
 constexpr int kDepth = 1100;
 constexpr rlim_t kOpenFiles = 256;
-// Both sides together, far below what a copy of the path per level costs.
+// Far below what a copy of the path per level costs. AddressSanitizer keeps
+// freed memory in quarantine, so its builds check the open files only.
 constexpr long long kMemoryGrowth = 8 << 20;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryMeasured = false;
+#else
+constexpr bool kMemoryMeasured = true;
+#endif
 
 fs::path deepFolder(const fs::path& root) {
     fs::path path = root;
@@ -78,7 +84,7 @@ TEST(DeepTree, PacksAndExtractsWithFewFilesAndLittleMemory) {
                     return 1;
                 }
                 std::fprintf(stderr, "peak memory grew by %lld bytes\n", growth);
-                return growth < kMemoryGrowth ? 0 : 2;
+                return growth < kMemoryGrowth || !kMemoryMeasured ? 0 : 2;
             },
             dozo::test::ChildLimits{0, kOpenFiles});
     };
