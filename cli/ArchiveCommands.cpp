@@ -130,7 +130,8 @@ int runList(const Arguments& args, Report& report) {
                           .arg(entry.packed, 12)
                           .arg(entry.method, -6)
                           .arg(entry.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -19)
-                          .arg(Report::shown(entry.name)));
+                          // The archiver's listing shows names escaped already.
+                          .arg(entry.name));
     }
     report.summary(static_cast<int>(listing.entries.size()), 0, 0);
     return kExitOk;

@@ -3,7 +3,7 @@
 #   fileio            links nothing
 #   textcodec         fileio only (CRC-16, code page 932; no Qt)
 #   transform, keyed  link fileio only (no Qt, nothing of the application)
-#   components        fileio, libarchive, libsodium, Qt (settings dialog); never the application
+#   components        fileio, contracts, textcodec, libarchive, libsodium, Qt (settings dialog); never the application
 #   core              Qt Core, contracts and fileio; what both front ends share, never a widget
 #   app, cli          side by side on core: app adds Qt's widgets, cli nothing but Qt Core;
 #                     both reach every library of ours by name at run time, never by linking
@@ -15,7 +15,7 @@
 set(DOZO_LAYER_ALLOWED_fileio "")
 set(DOZO_LAYER_ALLOWED_textcodec "dozo_fileio")
 set(DOZO_LAYER_ALLOWED_library "dozo_fileio")
-set(DOZO_LAYER_ALLOWED_component "dozo_fileio;dozo_textcodec;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
+set(DOZO_LAYER_ALLOWED_component "dozo_fileio;dozo_textcodec;dozo_contracts;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
 set(DOZO_LAYER_ALLOWED_core "Qt6::Core;dozo_contracts;dozo_fileio;dozo_textcodec;dl;\${CMAKE_DL_LIBS}")
 set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_core;dozo_fileio;dl;\${CMAKE_DL_LIBS}")
 set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_core;dozo_app_.*;Threads::Threads;dl;\${CMAKE_DL_LIBS}")

@@ -75,10 +75,12 @@ std::optional<Outcome> ArchiveJob::refusal(const QStringList& paths) const {
 Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
                          const QString& listFile, const char* switches) {
     if (auto refused = refusal({archive, listFile})) return *refused;
-    if (!ArchiveCommands::isListable(entries)) {
-        return {Status::Refused, 0, archive,
-                say("「\"」を含むパスは書庫の処理に使えません。",
-                    "a path holding '\"' cannot be passed to the archiver")};
+    // A name the list file cannot carry would be split into other names,
+    // and pack files nobody chose.
+    if (const std::optional<QString> name = ArchiveCommands::unlistable(entries)) {
+        return {Status::Refused, 0, *name,
+                say("改行を含む名前は圧縮するファイルとして指定できません。",
+                    "a name holding a line break cannot be packed")};
     }
     int repeats = 0;
     const QStringList files = withoutRepeats(entries, &repeats);

@@ -1,5 +1,6 @@
 #include "core/libraries/ArchiveCommands.h"
 
+#include <dozo/contracts/list_file.h>
 #include <dozo/contracts/unlha32.h>
 #include <QFile>
 
@@ -15,12 +16,16 @@ QByteArray quoted(const QString& path) {
 
 QByteArray ArchiveCommands::listText(const QStringList& entries) {
     QByteArray text;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QString& entry = entries.at(i);
-        text += entry.contains(QLatin1Char(' ')) ? quoted(entry) : QFile::encodeName(entry);
-        if (i != entries.size() - 1) text += ' ';
+    for (const QString& entry : entries) {
+        const QByteArray name = QFile::encodeName(entry);
+        const std::optional<std::string> line = contracts::listFileName(
+            std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
+        // isListable() refused such a name before anything was written.
+        Q_ASSERT(line);
+        if (!line) continue;
+        text += QByteArray(line->data(), static_cast<qsizetype>(line->size())) + "\r\n";
     }
-    return text + "\r\n";
+    return text;
 }
 
 QByteArray ArchiveCommands::packListCommand(const QString& archive, const QString& listFile,
@@ -51,16 +56,14 @@ bool ArchiveCommands::isQuotable(const QString& path) {
     return !path.contains(QLatin1Char('"'));
 }
 
-bool ArchiveCommands::isListable(const QStringList& entries) {
+std::optional<QString> ArchiveCommands::unlistable(const QStringList& entries) {
     for (const QString& entry : entries) {
-        // An unquoted entry may hold a quote anywhere but at its start; a
-        // quoted one may hold none.
-        if (entry.contains(QLatin1Char(' ')) ? !isQuotable(entry)
-                                             : entry.startsWith(QLatin1Char('"'))) {
-            return false;
-        }
+        const QByteArray name = QFile::encodeName(entry);
+        if (!contracts::listFileName(
+                std::string_view(name.constData(), static_cast<std::size_t>(name.size()))))
+            return entry;
     }
-    return true;
+    return std::nullopt;
 }
 
 QString ArchiveCommands::unpackFolderName(const QString& title) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace dozo {
 
@@ -11,9 +12,9 @@ namespace dozo {
 // Paths go to the archiver in the file system's own encoding.
 class ArchiveCommands {
 public:
-    // One line: the entries joined by single spaces, then CR LF. An entry
-    // holding a space is quoted, since the archiver would otherwise have to
-    // guess where it ends.
+    // One entry a line, each as the archiver's list format writes it
+    // (contracts/list_file.h: quoted when it holds a blank or a quote), lines
+    // ending in CR LF. Every entry must be listable.
     static QByteArray listText(const QStringList& entries);
 
     // u -a1 -r2 [switches]"archive" "@listFile"
@@ -32,8 +33,9 @@ public:
     // The archiver's command lines have no escape for a double quote, so a
     // path holding one cannot be passed whole.
     static bool isQuotable(const QString& path);
-    // True when every entry can be written to the list file unambiguously.
-    static bool isListable(const QStringList& entries);
+    // The first entry the list file cannot carry (empty, or holding a line
+    // break or NUL); nothing when every one can be listed.
+    static std::optional<QString> unlistable(const QStringList& entries);
 
     // The title cut before its first "."; the whole title when it has no "."
     // before some other character, so there is always a folder to create.

@@ -224,10 +224,10 @@ TEST_P(AppArchiveListFile, FailedPackLeavesTheExactListWhichTheNextPackReuses) {
 INSTANTIATE_TEST_SUITE_P(
     Entries, AppArchiveListFile,
     testing::Values(ListFileCase{"One", {"one.txt"}, "%1/one.txt\r\n"},
-                    ListFileCase{"Two", {"one.txt", "two.txt"}, "%1/one.txt %1/two.txt\r\n"},
+                    ListFileCase{"Two", {"one.txt", "two.txt"}, "%1/one.txt\r\n%1/two.txt\r\n"},
                     ListFileCase{"TwoWithASpace",
                                  {"my file.txt", "two.txt"},
-                                 "\"%1/my file.txt\" %1/two.txt\r\n"}),
+                                 "\"%1/my file.txt\"\r\n%1/two.txt\r\n"}),
     [](const testing::TestParamInfo<ListFileCase>& test) { return std::string(test.param.name); });
 
 // With no list file the archiver would be handed a missing or stale one and

@@ -18,23 +18,24 @@ struct ListCase {
 
 class AppArchiveListText : public testing::TestWithParam<ListCase> {};
 
-TEST_P(AppArchiveListText, OneLineJoinedBySpacesEndingInCrLf) {
+TEST_P(AppArchiveListText, OneNameALineQuotedWhereNeeded) {
     EXPECT_EQ(ArchiveCommands::listText(GetParam().entries), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, AppArchiveListText,
     testing::Values(ListCase{"One", {"/d/a.txt"}, "/d/a.txt\r\n"},
-                    ListCase{"Two", {"/d/a.txt", "/d/b.bin"}, "/d/a.txt /d/b.bin\r\n"},
-                    ListCase{"DuplicatesKept", {"/d/a", "/d/a", "/e"}, "/d/a /d/a /e\r\n"},
-                    // Only an entry with a space is quoted; its neighbours stay bare.
-                    ListCase{"SpaceQuoted",
-                             {"/d/x", "/d/my file.txt", "/d/y"},
-                             "/d/x \"/d/my file.txt\" /d/y\r\n"},
+                    ListCase{"Two", {"/d/a.txt", "/d/b.bin"}, "/d/a.txt\r\n/d/b.bin\r\n"},
+                    // Only an entry with a blank or a quote is quoted; its
+                    // neighbours stay bare.
+                    ListCase{"BlanksQuoted",
+                             {"/d/x", "/d/my file.txt", "/d/photo\t.bash_history"},
+                             "/d/x\r\n\"/d/my file.txt\"\r\n\"/d/photo\t.bash_history\"\r\n"},
+                    ListCase{"QuoteDoubled", {"/d/a \"b\""}, "\"/d/a \"\"b\"\"\"\r\n"},
                     ListCase{"NonAsciiInFileSystemEncoding",
                              {QStringLiteral("/d/日本語.txt")},
                              QByteArray("/d/\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt\r\n")},
-                    ListCase{"Empty", {}, "\r\n"}),
+                    ListCase{"Empty", {}, ""}),
     [](const testing::TestParamInfo<ListCase>& test) { return std::string(test.param.name); });
 
 TEST(AppArchiveCommandLines, QuotedPathsAndSpacesExactlyAsTheArchiverReadsThem) {
@@ -52,9 +53,9 @@ TEST(AppArchiveCommandLines, QuotedPathsAndSpacesExactlyAsTheArchiverReadsThem) 
 TEST(AppArchiveCommandLines, PathsThatCannotBeQuotedAreRecognised) {
     EXPECT_TRUE(ArchiveCommands::isQuotable("/a b/c"));
     EXPECT_FALSE(ArchiveCommands::isQuotable("/a\"b"));
-    EXPECT_TRUE(ArchiveCommands::isListable({"/a", "/b c", "/d\"e"}));
-    EXPECT_FALSE(ArchiveCommands::isListable({"/a", "/b \"c"}));
-    EXPECT_FALSE(ArchiveCommands::isListable({"\"a"}));
+    EXPECT_EQ(ArchiveCommands::unlistable({"/a", "/b c", "/d\"e", "/f\tg"}), std::nullopt);
+    EXPECT_EQ(ArchiveCommands::unlistable({"/a", "/b\nc", "/d\re"}), QStringLiteral("/b\nc"));
+    EXPECT_EQ(ArchiveCommands::unlistable({"/a", ""}), QString());
 }
 
 struct FolderCase {

@@ -54,6 +54,32 @@ TEST(Archive, AFileNamedTwiceIsPackedOnce) {
     EXPECT_EQ(listed.out.count(QStringLiteral("a.txt")), 1) << listed.out.toStdString();
 }
 
+// A blank in a name is not where the name ends: the list file carries it
+// whole, and a name it cannot carry is refused, not split into others.
+TEST(Archive, NamesWithBlanksPackThemselvesAndLineBreaksAreRefused) {
+    TempDir dir;
+    ::mkdir((dir / "in").c_str(), 0755);
+    writeFile(dir / "in/photo\t.bash_history", Bytes(10, 'p'));
+    writeFile(dir / "in/photo", Bytes(10, 'x'));
+    writeFile(dir / ".bash_history", Bytes(10, 's'));
+    const QString archive = q(dir / "out.lzh");
+    const CliOptions here{.workingDirectory = q(dir.path())};
+    const CliResult packed =
+        runCli({QStringLiteral("pack"), archive, QStringLiteral("in/photo\t.bash_history")}, here);
+    ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
+    const CliResult listed = runCli({QStringLiteral("list"), archive});
+    EXPECT_TRUE(listed.err.contains(QStringLiteral("done 1,"))) << listed.err.toStdString();
+    EXPECT_TRUE(listed.out.contains(QStringLiteral("photo\\x09.bash_history")))
+        << listed.out.toStdString();
+
+    const CliResult refused = runCli(
+        {QStringLiteral("pack"), q(dir / "other.lzh"), QStringLiteral("in/photo\n.bash_history")},
+        here);
+    EXPECT_EQ(refused.exitCode, 2) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("line break"))) << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(q(dir / "other.lzh")));
+}
+
 TEST(Archive, PackThenUnpackRoundTripsATreeAndLhasaAcceptsIt) {
     for (const char* method : {"", "lh6", "lh7"}) {
         SCOPED_TRACE(method);

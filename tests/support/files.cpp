@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 
@@ -95,20 +96,56 @@ std::string fileThatReadsShort() {
 }
 
 int runInChild(const std::function<int()>& body, off_t fileSizeLimit) {
+    return runInChild(body, ChildLimits{fileSizeLimit, 0});
+}
+
+int runInChild(const std::function<int()>& body, const ChildLimits& limits) {
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (fileSizeLimit > 0) {
+        if (limits.fileSize > 0) {
             ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
-                               static_cast<rlim_t>(fileSizeLimit)};
+            const rlimit limit{static_cast<rlim_t>(limits.fileSize),
+                               static_cast<rlim_t>(limits.fileSize)};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(125);
+        }
+        if (limits.openFiles > 0) {
+            const rlimit limit{limits.openFiles, limits.openFiles};
+            if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(125);
         }
         ::_exit(body());
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+namespace {
+
+// A "VmRSS:"-style line of /proc/self/status, in bytes; -1 when missing.
+long long statusBytes(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) return std::stoll(line.substr(field.size())) * 1024;
+    }
+    return -1;
+}
+
+}  // namespace
+
+long long peakMemoryGrowth(const std::function<void()>& body) {
+    // Writing 5 to clear_refs resets the peak to the current size.
+    {
+        std::ofstream clear("/proc/self/clear_refs");
+        clear << "5";
+        clear.flush();
+        if (!clear) return -1;
+    }
+    const long long before = statusBytes("VmRSS:");
+    body();
+    const long long peak = statusBytes("VmHWM:");
+    return before < 0 || peak < 0 ? -1 : peak - before;
 }
 
 pid_t deadPid() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -33,6 +34,17 @@ std::string fileThatReadsShort();
 // fileSizeLimit > 0 caps the child's files with RLIMIT_FSIZE; SIGXFSZ is
 // ignored so that writes past the cap fail with EFBIG as on a full device.
 int runInChild(const std::function<int()>& body, off_t fileSizeLimit = 0);
+// The same with the child's open files capped (RLIMIT_NOFILE) as well, when
+// openFiles > 0.
+struct ChildLimits {
+    off_t fileSize = 0;
+    rlim_t openFiles = 0;
+};
+int runInChild(const std::function<int()>& body, const ChildLimits& limits);
+
+// The growth of the calling process's peak resident memory while body runs,
+// in bytes; -1 where the system cannot measure it.
+long long peakMemoryGrowth(const std::function<void()>& body);
 
 // The PID of a child that has exited and been reaped: no process has it.
 pid_t deadPid();

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "library.h"
@@ -69,6 +70,29 @@ TEST_F(ExtractFault, FolderTimesThatCannotBeSetAreWarnings) {
     EXPECT_EQ(small.code, UNLHA_OK) << small.errors;
     EXPECT_FALSE(small.output.empty());
     EXPECT_LT(small.output.size(), 24u);
+}
+
+TEST_F(ExtractFault, NewFilesAreDurableBeforeTheRunSucceeds) {
+    const fs::path seed = testData("seed-lh5.lzh");
+    const fs::path trace = dir_ / "trace";
+    ASSERT_EQ(shell(tracedCommand("-e trace=linkat,rename,renameat,renameat2,syncfs",
+                                  "x -a1 " + arg(seed) + " " + arg(dir_ / "out"), trace.string()) +
+                    " >/dev/null 2>&1"),
+              UNLHA_OK);
+    const std::string log = readText(trace);
+    std::size_t placed = 0;
+    for (const char* call : {"linkat(", "rename(", "renameat(", "renameat2("})
+        if (const std::size_t at = log.rfind(call); at != std::string::npos)
+            placed = std::max(placed, at);
+    const std::size_t flushed = log.rfind("syncfs(");
+    ASSERT_NE(flushed, std::string::npos) << log;
+    EXPECT_GT(flushed, placed) << log;
+
+    // A flush that fails is a failed run, though every file is in place.
+    const Child child =
+        runTraced("-e inject=syncfs:error=EIO", "x -a1 " + arg(seed) + " " + arg(dir_ / "again"));
+    EXPECT_EQ(child.code, UNLHA_ERROR_WRITE) << child.errors;
+    EXPECT_NE(child.output.find("Input/output error"), std::string::npos) << child.output;
 }
 
 TEST_F(ExtractFault, FoldersOfAFailedEntryAreRemovedWhereTheyWereMade) {

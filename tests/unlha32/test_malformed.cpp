@@ -24,6 +24,8 @@ struct Case {
 const Case kCases[] = {
     {"truncated-header", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
     {"truncated-data", UNLHA_ERROR_DATA, {}, true},
+    // What is there is extracted; the run still fails.
+    {"cut-at-entry", UNLHA_ERROR_NOT_ARCHIVE, {"fox.txt", "sub/", "sub/inner.txt"}, true},
     {"bad-header-crc", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
     {"bad-header-sum-level0", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
     {"bad-data-crc", UNLHA_ERROR_DATA, {}, false},

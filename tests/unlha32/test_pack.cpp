@@ -3,7 +3,10 @@
 // entries, and failures that leave an existing archive as it was.
 #include <gtest/gtest.h>
 
+#include <dozo/contracts/list_file.h>
 #include <sys/stat.h>
+
+#include <algorithm>
 
 #include "library.h"
 #include "unlha32.h"
@@ -66,6 +69,43 @@ TEST_F(Pack, ListFileQuotedAndOnePerLine) {
     ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
     EXPECT_EQ(contents(dir / "out.lzh", dir / "x"),
               (std::vector<std::string>{"four.txt", "one two.txt", "three.txt"}));
+}
+
+// The two halves of the list file: a name the callers' writer lets through
+// comes back from the archiver's parser whole, wherever a control byte, blank
+// or quote stands in it; the writer refuses only what the format cannot carry.
+TEST_F(Pack, ListFileCarriesEveryControlByteOrRefusesTheName) {
+    fs::create_directories(dir / "in");
+    std::vector<std::string> names{"\"lead", "trail\"", "two\"\"quotes", " spaced \" out "};
+    for (int byte = 0x01; byte <= 0x1F; ++byte) {
+        const std::string c(1, static_cast<char>(byte));
+        const std::string tag = std::to_string(byte);
+        for (const std::string& name :
+             {tag + c + "mid", c + tag + "lead", tag + "trail" + c, tag + " \"q" + c + "\" "}) {
+            if (dozo::contracts::isListFileLineBreak(c[0])) {
+                EXPECT_EQ(dozo::contracts::listFileName((dir / "in" / name).string()), std::nullopt)
+                    << byte;
+            } else {
+                names.push_back(name);
+            }
+        }
+    }
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        writeText(dir / "in" / names[i], names[i]);
+        const auto line = dozo::contracts::listFileName((dir / "in" / names[i]).string());
+        ASSERT_TRUE(line) << ::testing::PrintToString(names[i]);
+        list += *line + (i % 2 == 0 ? "\n" : "\r\n");
+    }
+    EXPECT_EQ(dozo::contracts::listFileName(""), std::nullopt);
+    EXPECT_EQ(dozo::contracts::listFileName(std::string_view("a\0b", 3)), std::nullopt);
+
+    const Result r = packList(dir / "out.lzh", list);
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(contents(dir / "out.lzh", dir / "x"), names);
+    for (const std::string& name : names)
+        EXPECT_EQ(readText(dir / "x" / name), name) << ::testing::PrintToString(name);
 }
 
 TEST_F(Pack, FoldersKeepTheirTimesAndFilesTheirModes) {
@@ -181,6 +221,14 @@ TEST_F(Pack, FailuresLeaveTheExistingArchiveAsItWas) {
     writeText(dir / "b.txt", "b\n");
     EXPECT_NE(run("u -a1 " + arg(dir / "damaged.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK);
     EXPECT_EQ(readBytes(dir / "damaged.lzh"), damaged);
+
+    // Nor is one cut right after an entry: its end mark is missing.
+    const Bytes cut(before.begin(), before.end() - 1);
+    ASSERT_EQ(before.back(), 0);
+    writeBytes(dir / "cut.lzh", cut);
+    EXPECT_EQ(run("u -a1 " + arg(dir / "cut.lzh") + " " + arg(dir / "b.txt")).code,
+              UNLHA_ERROR_NOT_ARCHIVE);
+    EXPECT_EQ(readBytes(dir / "cut.lzh"), cut);
 
     // Nothing is left beside the archives.
     for (const auto& e : fs::directory_iterator(dir.path()))

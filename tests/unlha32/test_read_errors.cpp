@@ -91,5 +91,19 @@ TEST_F(ReadError, InsideEntryDataIsDamage) {
     EXPECT_FALSE(fs::exists(dir_ / "out" / "a"));
 }
 
+// An archive that is there but cannot be opened (no permission) is not "not
+// an archive"; one that opens and is none is.
+TEST_F(ReadError, ArchiveThatCannotBeOpenedIsToldFromOneThatIsNone) {
+    writeText(dir_ / "notes.lzh", "my notes, not an archive\n");
+    const std::string x = "x -a1 " + arg(dir_ / "notes.lzh") + " " + arg(dir_ / "out");
+    const Child refused =
+        runTraced("-e inject=openat:error=EACCES -P " + arg(dir_ / "notes.lzh"), x);
+    EXPECT_EQ(refused.code, UNLHA_ERROR_ARCHIVE_OPEN) << refused.output;
+    EXPECT_NE(refused.output.find("Permission denied"), std::string::npos) << refused.output;
+    EXPECT_EQ(run(x).code, UNLHA_ERROR_NOT_ARCHIVE);
+    EXPECT_EQ(run("x -a1 " + arg(dir_ / "missing.lzh") + " " + arg(dir_ / "out")).code,
+              UNLHA_ERROR_ARCHIVE_OPEN);
+}
+
 }  // namespace
 }  // namespace unlhatest

@@ -27,7 +27,8 @@
 // -m5, -m6 or -m7 after "u -a1" packs with lh5, lh6 or lh7; -o1 after "x -a1"
 // replaces existing files, -o0 keeps them.
 // The list file holds names separated by spaces (a name with spaces is read as
-// the shortest run that names an existing file), in double quotes, or one a line.
+// the shortest run that names an existing file), in double quotes (a quote in
+// the name doubled), or one a line; no name holds CR or LF.
 //
 // "l" writes one line per entry, in archive order, into output (NUL-terminated):
 //
@@ -47,7 +48,10 @@
 // "t" succeeds only when every entry decodes to the size and CRC its header
 // declares; otherwise the reason names the first bad entry. Neither command
 // depends on the settings. For every command, any error met while reading an
-// archive, also where it seems to end, is a failure (3 or 4).
+// archive, also where it seems to end, is a failure (3 or 4), and so is an
+// archive that ends without its end mark (the zero byte after the last entry)
+// (3): "x" keeps the entries it extracted before it, "u" leaves the archive as
+// it was.
 //
 // Result codes:
 //

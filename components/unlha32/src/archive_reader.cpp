@@ -79,16 +79,19 @@ bool ArchiveReader::openFile(const char* path, std::string& reason) {
     // Non-blocking only for the open itself: a FIFO must not wait for a writer.
     fd_.reset(::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd_.get() < 0) {
+        openResult_ = OpenResult::cannotOpen;
         reason =
             std::string("書庫を開けません: ") + printable(path) + " (" + std::strerror(errno) + ")";
         return false;
     }
     struct stat st {};
     if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        openResult_ = OpenResult::notArchive;
         reason = std::string("書庫がファイルではありません: ") + printable(path);
         return false;
     }
     ::fcntl(fd_.get(), F_SETFL, ::fcntl(fd_.get(), F_GETFL) & ~O_NONBLOCK);
+    openResult_ = OpenResult::notArchive;
     if (!prepare(reason)) return false;
     block_ = new char[kBlock];
     if (archive_read_open2(archive_, this, nullptr, &ArchiveReader::readCallback,
@@ -96,11 +99,14 @@ bool ArchiveReader::openFile(const char* path, std::string& reason) {
         reason = std::string("LHA書庫ではありません: ") + printable(path) + " (" + error() + ")";
         return false;
     }
+    openResult_ = OpenResult::opened;
     return true;
 }
 
 bool ArchiveReader::openMemory(const void* data, std::size_t size, std::string& reason) {
     if (!prepare(reason)) return false;
+    memory_ = data;
+    memorySize_ = size;
     if (archive_read_open_memory(archive_, data, size) != ARCHIVE_OK) {
         reason = "LHA書庫ではありません (" + error() + ")";
         return false;
@@ -110,7 +116,14 @@ bool ArchiveReader::openMemory(const void* data, std::size_t size, std::string& 
 
 int ArchiveReader::next(archive_entry*& entry) {
     const int r = archive_read_next_header(archive_, &entry);
-    if (readError_ != 0) {
+    // libarchive ends an archive at a zero byte, and equally where the file
+    // ends; only the first is the end an archiver wrote.
+    if (r == ARCHIVE_EOF && readError_ == 0) {
+        const int follows = byteFollows();
+        cutShort_ = follows == 0;
+        if (follows == 1) return r;
+    }
+    if (readError_ != 0 || cutShort_) {
         entry = nullptr;
         return ARCHIVE_FATAL;
     }
@@ -126,6 +139,18 @@ int ArchiveReader::next(archive_entry*& entry) {
         return ARCHIVE_FAILED;
     }
     return r;
+}
+
+int ArchiveReader::byteFollows() {
+    // Without a compression filter the position is the file's own offset.
+    const la_int64_t at = archive_filter_bytes(archive_, 0);
+    if (at < 0) return -1;
+    if (memory_ != nullptr) return static_cast<std::size_t>(at) < memorySize_ ? 1 : 0;
+    char byte = 0;
+    const ssize_t n = dozo::fileio::readFully(fd_.get(), &byte, 1, static_cast<off_t>(at));
+    if (n >= 0) return n == 1 ? 1 : 0;
+    readError_ = errno;
+    return -1;
 }
 
 long ArchiveReader::readData(void* buffer, std::size_t size) {
@@ -152,6 +177,7 @@ std::string ArchiveReader::method() const {
 }
 
 std::string ArchiveReader::error() const {
+    if (cutShort_) return "書庫が終わりの印なしで終わっています (途中で切れていませんか?)";
     if (readError_ != 0) return std::string("読み込みエラー: ") + std::strerror(readError_);
     const char* text = archive_ != nullptr ? archive_error_string(archive_) : nullptr;
     return text != nullptr ? text : "原因不明";

@@ -22,6 +22,11 @@ namespace unlha32 {
 // the archive. The reader reads the file itself and turns any read error into
 // a fatal result of next(), readData() and skipData(), so no caller can take
 // an unreadable archive for a short one.
+//
+// It also takes a file that stops right after an entry's data for the end: an
+// archive cut at an entry boundary would pass for a shorter sound one. Every
+// archive ends in a zero byte where the next header would start, so next()
+// turns an end without that byte into a fatal result too (cutShort()).
 class ArchiveReader {
 public:
     ArchiveReader();
@@ -31,11 +36,20 @@ public:
 
     // Refuses anything but a regular file, so a FIFO or device never blocks us.
     bool openFile(const char* path, std::string& reason);
+    // Why openFile() failed: the file could not be opened at all (missing,
+    // no permission: UNLHA_ERROR_ARCHIVE_OPEN), or it is there but no LHA
+    // archive (UNLHA_ERROR_NOT_ARCHIVE).
+    enum class OpenResult { opened, cannotOpen, notArchive };
+    OpenResult openResult() const { return openResult_; }
     bool openMemory(const void* data, std::size_t size, std::string& reason);
 
     // libarchive's result: ARCHIVE_OK, ARCHIVE_WARN, ARCHIVE_EOF, ARCHIVE_FAILED or ARCHIVE_FATAL;
-    // ARCHIVE_FAILED too for a header that declares a negative size.
+    // ARCHIVE_FAILED too for a header that declares a negative size, ARCHIVE_EOF only where the
+    // end mark is.
     int next(archive_entry*& entry);
+    // The last next() found the file's end where a header or the end mark
+    // should start.
+    bool cutShort() const { return cutShort_; }
     // archive_read_data and archive_read_data_skip, fatal after a read error.
     long readData(void* buffer, std::size_t size);
     int skipData();
@@ -53,12 +67,19 @@ private:
     static long readCallback(archive*, void* self, const void** buffer);
     static std::int64_t skipCallback(archive*, void* self, std::int64_t request);
     bool prepare(std::string& reason);
+    // Whether a byte follows the position libarchive has consumed to: -1 for
+    // a read error.
+    int byteFollows();
 
     locale_t utf8_ = static_cast<locale_t>(0);
     locale_t previous_ = static_cast<locale_t>(0);
     archive* archive_ = nullptr;
     dozo::fileio::Fd fd_;
     int readError_ = 0;  // errno of the first failed read
+    bool cutShort_ = false;
+    OpenResult openResult_ = OpenResult::opened;
+    const void* memory_ = nullptr;  // an archive in memory, and its size
+    std::size_t memorySize_ = 0;
     char* block_ = nullptr;
 };
 

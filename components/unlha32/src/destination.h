@@ -3,8 +3,10 @@
 #include <sys/types.h>
 #include <time.h>
 
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dozo/fileio/io.h"
@@ -15,13 +17,21 @@ namespace unlha32 {
 // every component below it is opened without following symbolic links, and
 // folders made for a failed entry are removed relative to the folder they were
 // made in, so nothing swapped in meanwhile redirects us outside.
+//
+// A walk holds one descriptor at a time (and keeps one for the deepest folder
+// an entry made and one for where it ended, so the next entry below it goes
+// on from there), and nothing kept per folder holds its whole path, so a
+// tree thousands of folders deep needs a few descriptors and memory that
+// grows with its depth only.
 class Destination {
 public:
-    // A folder made for the entry at hand, with the folder it was made in.
+    using FolderId = std::pair<dev_t, ino_t>;
+    // The folders made for the entry at hand: ids[0] is the folder the first
+    // was made in, ids[k] the folder parts[first + k - 1]; deepest is open.
     struct Made {
-        dozo::fileio::Fd parent;
-        std::string name;
-        std::string path;  // below the destination, for messages and bookkeeping
+        std::size_t first = 0;
+        std::vector<FolderId> ids;
+        dozo::fileio::Fd deepest{};
     };
     struct Failure {
         std::string path;          // the component that could not be opened
@@ -35,27 +45,44 @@ public:
 
     // Opens the folder parts[0..count), making what is missing (recorded in
     // made); -1 with failure filled in.
-    int openFolders(const std::vector<std::string>& parts, std::size_t count,
-                    std::vector<Made>& made, Failure& failure);
-    // Removes the folders in made, newest first; those that are not empty stay.
-    void removeMade(std::vector<Made>& made);
+    int openFolders(const std::vector<std::string>& parts, std::size_t count, Made& made,
+                    Failure& failure);
+    // Removes the folders in made (parts as given to openFolders), deepest
+    // first; those that are not empty stay.
+    void removeMade(const std::vector<std::string>& parts, Made& made);
 
-    // A folder entry: its time and mode are set once nothing more is written
-    // below it, and only for a folder this run made.
-    void rememberFolder(const std::vector<std::string>& parts, mode_t mode, time_t mtime);
+    // A folder entry, open as folder: its time and mode are set once nothing
+    // more is written below it, and only for a folder this run made.
+    void rememberFolder(int folder, const std::vector<std::string>& parts, mode_t mode,
+                        time_t mtime);
     // Sets the remembered times and modes; one line per folder where that failed.
     std::vector<std::string> applyFolderTimes();
+    // Makes everything written below the destination durable (its whole file
+    // system, once); 0 or an errno.
+    int flush() const;
 
 private:
-    struct FolderTimes {
-        std::vector<std::string> parts;
-        mode_t mode;
-        time_t mtime;
+    // A folder below the destination, as one component under its parent.
+    struct Node {
+        std::size_t parent;
+        std::string name;
+        std::size_t depth;
+        FolderId id{};
+        bool timed = false;
+        mode_t mode = 0;
+        time_t mtime = 0;
     };
 
+    // Opens parts[0..count) without making anything; -1 with errno.
+    int walk(const std::vector<std::string>& parts, std::size_t count) const;
+    std::vector<std::string> partsOf(std::size_t node) const;
+
     dozo::fileio::Fd root_;
-    std::set<std::string> made_;  // folders this run made and kept, by path
-    std::vector<FolderTimes> times_;
+    dozo::fileio::Fd last_;  // the folder the last walk ended in, and its parts
+    std::vector<std::string> lastParts_;
+    std::set<FolderId> made_;  // folders this run made and kept
+    std::vector<Node> nodes_;  // the folder entries and their parents; [0] is the root
+    std::map<std::pair<std::size_t, std::string>, std::size_t> children_;
 };
 
 }  // namespace unlha32

@@ -50,7 +50,8 @@ Outcome Extractor::run(const std::string& destination) {
         if (r == ARCHIVE_FATAL || entry == nullptr) {
             // Whatever came before stays; say where the run stopped.
             problem(UNLHA_ERROR_NOT_ARCHIVE,
-                    "書庫のヘッダーを読めません: " + reader_.error() + " (" +
+                    (reader_.cutShort() ? "" : "書庫のヘッダーを読めません: ") + reader_.error() +
+                        " (" +
                         (entries == 0 ? std::string("最初の項目")
                                       : std::to_string(entries) + "個目の項目 " + lastName_ +
                                             " の後で展開を中断しました") +
@@ -67,6 +68,12 @@ Outcome Extractor::run(const std::string& destination) {
     }
     if (entries == 0 && problems_ == 0) problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
     for (const std::string& line : destination_.applyFolderTimes()) notice(line);
+    // New files are linked in without a flush of their own: one flush of the
+    // destination's file system makes them durable before the run reports them.
+    if (const int error = destination_.flush(); error != 0) {
+        problem(UNLHA_ERROR_WRITE, std::string("展開したファイルをディスクに書き込めません (") +
+                                       std::strerror(error) + ")");
+    }
 
     if (problems_ == 0 && skipped_ == 0) return {UNLHA_OK, {}, notices_, false};
     Outcome result;
@@ -111,10 +118,11 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
     }
 
     if (type == AE_IFDIR) {
-        std::vector<Destination::Made> made;
+        Destination::Made made;
         const Fd dir(openFolders(parts, parts.size(), made, name));
         if (dir.get() >= 0) {
-            destination_.rememberFolder(parts, static_cast<mode_t>(archive_entry_perm(entry)),
+            destination_.rememberFolder(dir.get(), parts,
+                                        static_cast<mode_t>(archive_entry_perm(entry)),
                                         archive_entry_mtime(entry));
         }
         return skipData() ? Step::next : Step::stop;
@@ -123,7 +131,7 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
 }
 
 int Extractor::openFolders(const std::vector<std::string>& parts, std::size_t count,
-                           std::vector<Destination::Made>& made, const std::string& name) {
+                           Destination::Made& made, const std::string& name) {
     Destination::Failure failed;
     const int fd = destination_.openFolders(parts, count, made, failed);
     if (fd >= 0) return fd;
@@ -140,7 +148,10 @@ int Extractor::openFolders(const std::vector<std::string>& parts, std::size_t co
 Outcome extractArchive(const char* archivePath, const std::string& destination, bool overwrite) {
     ArchiveReader reader;
     std::string reason;
-    if (!reader.openFile(archivePath, reason)) return openFailure(archivePath, reason);
+    if (!reader.openFile(archivePath, reason)) {
+        return openFailure(archivePath, reason,
+                           reader.openResult() != ArchiveReader::OpenResult::cannotOpen);
+    }
     return Extractor(reader, overwrite).run(destination);
 }
 

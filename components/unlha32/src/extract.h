@@ -18,7 +18,8 @@ class ArchiveReader;
 // file declared larger than the free space of its file system is refused
 // before anything is written, and data beyond the declared size is damage.
 // Existing files are kept unless overwrite is set. A time or mode that cannot
-// be restored is a warning in Outcome::output; the run still succeeds.
+// be restored is a warning in Outcome::output; the run still succeeds. What
+// was written is on disk before the run returns (a failed flush fails it).
 Outcome extractArchive(const char* archivePath, const std::string& destination, bool overwrite);
 Outcome extractMemory(const void* data, std::size_t size, const std::string& destination,
                       bool overwrite);

@@ -22,15 +22,16 @@ Extractor::Step Extractor::extractFile(archive_entry* entry, const std::vector<s
     // Whatever this entry made goes again unless the file is placed.
     struct Cleanup {
         Destination& destination;
-        std::vector<Destination::Made> made;
+        const std::vector<std::string>& parts;
+        Destination::Made made;
         Placement file;
         bool placed = false;
         ~Cleanup() {
             if (placed) return;
             file.discard();
-            destination.removeMade(made);
+            destination.removeMade(parts, made);
         }
-    } cleanup{destination_, {}, {}};
+    } cleanup{destination_, parts, {}, {}};
 
     const Fd dir(openFolders(parts, parts.size() - 1, cleanup.made, name));
     if (dir.get() < 0) return skipData() ? Step::next : Step::stop;

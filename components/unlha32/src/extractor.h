@@ -34,7 +34,7 @@ private:
                      const std::string& name);
     Step writeData(int fd, la_int64_t declared, const std::string& name);
     int openFolders(const std::vector<std::string>& parts, std::size_t count,
-                    std::vector<Destination::Made>& made, const std::string& name);
+                    Destination::Made& made, const std::string& name);
     void problem(int code, const std::string& line);
     // A detail lost that loses no data (a time or mode not restored): the run
     // still succeeds, with the line in its output.

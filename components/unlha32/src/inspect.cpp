@@ -152,7 +152,10 @@ template <typename Visit>
 Outcome walk(const char* archivePath, Visit visit) {
     ArchiveReader reader;
     std::string reason;
-    if (!reader.openFile(archivePath, reason)) return openFailure(archivePath, reason);
+    if (!reader.openFile(archivePath, reason)) {
+        return openFailure(archivePath, reason,
+                           reader.openResult() != ArchiveReader::OpenResult::cannotOpen);
+    }
     int entries = 0;
     std::string last;
     const auto where = [&] {

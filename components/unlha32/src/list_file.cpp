@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "dozo/contracts/list_file.h"
 #include "outcome.h"
 
 namespace unlha32 {
@@ -15,33 +16,40 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+using dozo::contracts::isListFileBlank;
+using dozo::contracts::kListFileQuote;
 
 void parseLine(std::string_view line, std::vector<std::string>& names) {
     std::size_t i = 0;
     while (i < line.size()) {
-        if (isBlank(line[i])) {
+        if (isListFileBlank(line[i])) {
             ++i;
             continue;
         }
-        if (line[i] == '"') {
-            const std::size_t close = line.find('"', i + 1);
-            const std::size_t end = close == std::string_view::npos ? line.size() : close;
-            if (end > i + 1) names.emplace_back(line.substr(i + 1, end - i - 1));
-            i = end == line.size() ? end : end + 1;
+        if (line[i] == kListFileQuote) {
+            std::string name;
+            for (++i; i < line.size(); ++i) {
+                if (line[i] != kListFileQuote) {
+                    name += line[i];
+                } else if (i + 1 < line.size() && line[i + 1] == kListFileQuote) {
+                    name += line[++i];
+                } else {
+                    ++i;
+                    break;
+                }
+            }
+            if (!name.empty()) names.push_back(std::move(name));
             continue;
         }
         // The shortest run up to a space that names an existing file; when none
         // does, the first piece, so the error later names what is missing.
         std::size_t end = i;
-        while (end < line.size() && !isBlank(line[end])) ++end;
+        while (end < line.size() && !isListFileBlank(line[end])) ++end;
         const std::size_t firstEnd = end;
         bool found = exists(std::string(line.substr(i, end - i)));
         while (!found && end < line.size()) {
             ++end;
-            while (end < line.size() && !isBlank(line[end])) ++end;
+            while (end < line.size() && !isListFileBlank(line[end])) ++end;
             found = exists(std::string(line.substr(i, end - i)));
         }
         if (!found) end = firstEnd;
@@ -56,8 +64,8 @@ std::vector<std::string> parseListText(std::string_view text) {
     std::vector<std::string> names;
     std::size_t start = 0;
     while (start <= text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
+        std::size_t end = start;
+        while (end < text.size() && !dozo::contracts::isListFileLineBreak(text[end])) ++end;
         parseLine(text.substr(start, end - start), names);
         start = end + 1;
     }

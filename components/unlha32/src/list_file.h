@@ -6,10 +6,12 @@
 
 namespace unlha32 {
 
-// Names of a list file. The application writes every name on one line, joined
-// by single spaces with no quoting, so a name may itself hold spaces: where
-// a piece up to a space names no existing file, the piece is extended to the
-// next space until it does. Quoted names and one name per line are read too.
+// Names of a list file, in the format of dozo/contracts/list_file.h: callers
+// write one name a line, quoted where it holds a blank or a quote. Older
+// callers wrote every name on one line, joined by single spaces with no
+// quoting, so an unquoted name may itself hold spaces: where a piece up to a
+// space names no existing file, the piece is extended to the next space until
+// it does.
 std::vector<std::string> parseListText(std::string_view text);
 
 // False with a reason when the list file cannot be read.

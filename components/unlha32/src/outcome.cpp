@@ -26,10 +26,10 @@ Warnings* currentWarnings() {
 
 }  // namespace
 
-Outcome openFailure(const char* archivePath, std::string reason) {
+Outcome openFailure(const char* archivePath, std::string reason, bool opened) {
+    if (opened) return failure(UNLHA_ERROR_NOT_ARCHIVE, std::move(reason));
     struct stat st {};
-    if (::stat(archivePath, &st) == 0) return failure(UNLHA_ERROR_NOT_ARCHIVE, std::move(reason));
-    if (errno == ENOENT || errno == ENOTDIR) {
+    if (::stat(archivePath, &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         return failure(UNLHA_ERROR_ARCHIVE_OPEN,
                        std::string("書庫がありません: ") + printable(archivePath));
     }

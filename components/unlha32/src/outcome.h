@@ -24,9 +24,10 @@ inline Outcome failure(int code, std::string reason) {
     return {code, std::move(reason), {}, false};
 }
 
-// An archive that could not be opened for reading: "not an archive" when the
-// file is there, "no such archive" when it is not.
-Outcome openFailure(const char* archivePath, std::string reason);
+// An archive that could not be read: "not an archive" when the file opened
+// but is none, "no such archive" when it is missing, else "cannot open" with
+// the reason.
+Outcome openFailure(const char* archivePath, std::string reason, bool opened);
 
 // A problem that does not end the command (a special file left out of a pack).
 // A library never prints: the line goes to the Warnings of the call running on

@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
+#include <deque>
 #include <memory>
+#include <set>
+#include <string_view>
 
 #include "archive_reader.h"
 #include "dozo/fileio/io.h"
@@ -28,10 +30,22 @@ using unlha::ArchiveWriter;
 using unlha::EntryInfo;
 using unlha::Method;
 
+// An argument, and the length of the name it is stored under: below it, a
+// file is read from the argument followed by the rest of its stored name.
+// Inputs keep no path of their own, which in a deep tree would cost memory
+// with the square of its depth.
+struct Root {
+    std::string path;
+    std::size_t nameLength;
+};
+
 struct Input {
-    std::string path;  // where the file is read from
+    const Root* root;
     EntryInfo info;
     bool done = false;  // written, or an entry of the old archive stands for it
+
+    // Where the file is read from.
+    std::string path() const { return root->path + info.name.substr(root->nameLength); }
 };
 
 std::string errorText(int error = errno) {
@@ -78,21 +92,20 @@ public:
         std::string name;
         if (!storedNameOf(path, name))
             return failure(UNLHA_ERROR_INPUT, "格納する名前を決められません: " + printable(path));
-        if (S_ISDIR(st.st_mode)) {
-            if (Outcome o = add(path, name, st); o.failed()) return o;
-            if (!recurse) return {};
-            std::vector<std::pair<dev_t, ino_t>> ancestors{{st.st_dev, st.st_ino}};
-            return addTree(path, name, ancestors);
-        }
-        if (!S_ISREG(st.st_mode))
+        if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
             return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(path));
-        return add(path, name, st);
+        roots_.push_back({path, name.size()});
+        if (Outcome o = add(path, name, st); o.failed()) return o;
+        if (!S_ISDIR(st.st_mode) || !recurse) return {};
+        std::vector<std::pair<dev_t, ino_t>> ancestors{{st.st_dev, st.st_ino}};
+        std::string treePath = path;
+        return addTree(treePath, name, ancestors);
     }
 
     std::vector<Input>& list() { return inputs_; }
     Input* find(const std::string& name) {
-        const auto it = byName_.find(name);
-        return it == byName_.end() ? nullptr : &inputs_[it->second];
+        const auto it = byName_.find(std::string_view(name));
+        return it == byName_.end() ? nullptr : &inputs_[*it];
     }
 
 private:
@@ -101,42 +114,52 @@ private:
             warn("書庫自身は格納しません: " + printable(path));
             return {};
         }
-        if (byName_.count(name) != 0)
+        if (byName_.find(std::string_view(name)) != byName_.end())
             return failure(UNLHA_ERROR_INPUT,
                            "同じ名前で格納されるファイルが複数あります: " + printable(name));
         Input input;
-        input.path = path;
+        input.root = &roots_.back();
         input.info.name = name;
         input.info.directory = S_ISDIR(st.st_mode);
         input.info.mode = st.st_mode;
         input.info.mtime = st.st_mtim.tv_sec;
         input.info.uid = st.st_uid;
         input.info.gid = st.st_gid;
-        byName_.emplace(name, inputs_.size());
         inputs_.push_back(std::move(input));
+        byName_.insert(inputs_.size() - 1);
         return {};
     }
 
-    Outcome addTree(const std::string& dirPath, const std::string& dirName,
+    // dirPath and dirName grow by one component on the way down and are cut
+    // back on the way up: one copy of the deepest path, not one per level.
+    Outcome addTree(std::string& dirPath, std::string& dirName,
                     std::vector<std::pair<dev_t, ino_t>>& ancestors) {
-        std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
-        if (!dir)
-            return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
-                                                  " (" + errorText() + ")");
         std::vector<std::string> names;
-        errno = 0;
-        while (const dirent* d = ::readdir(dir.get())) {
-            if (std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
-                names.emplace_back(d->d_name);
+        {
+            // Closed before going down: one open folder per level would run
+            // out of descriptors in a deep tree.
+            std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
+            if (!dir)
+                return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
+                                                      " (" + errorText() + ")");
+            errno = 0;
+            while (const dirent* d = ::readdir(dir.get())) {
+                if (std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
+                    names.emplace_back(d->d_name);
+            }
+            if (errno != 0)
+                return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
+                                                      " (" + errorText() + ")");
         }
-        if (errno != 0)
-            return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
-                                                  " (" + errorText() + ")");
         // Sorted, so the same tree always gives the same archive.
         std::sort(names.begin(), names.end());
+        const std::size_t pathLength = dirPath.size();
+        const std::size_t nameLength = dirName.size();
         for (const std::string& n : names) {
-            const std::string path = dirPath + "/" + n;
-            const std::string name = dirName + "/" + n;
+            dirPath.resize(pathLength);
+            dirName.resize(nameLength);
+            const std::string& path = dirPath.append("/").append(n);
+            const std::string& name = dirName.append("/").append(n);
             struct stat st {};
             if (::stat(path.c_str(), &st) != 0) {
                 warn("リンク先がないため格納しません: " + printable(path));
@@ -150,7 +173,7 @@ private:
                 }
                 if (Outcome o = add(path, name, st); o.failed()) return o;
                 ancestors.push_back(id);
-                Outcome o = addTree(path, name, ancestors);
+                Outcome o = addTree(dirPath, dirName, ancestors);
                 ancestors.pop_back();
                 if (o.failed()) return o;
             } else if (S_ISREG(st.st_mode)) {
@@ -159,12 +182,27 @@ private:
                 warn("特殊ファイルは格納しません: " + printable(path));
             }
         }
+        dirPath.resize(pathLength);
+        dirName.resize(nameLength);
         return {};
     }
 
+    // Orders input indexes by stored name, and finds one by a name.
+    struct ByName {
+        using is_transparent = void;
+        const std::vector<Input>* inputs;
+        std::string_view of(std::size_t i) const { return (*inputs)[i].info.name; }
+        std::string_view of(std::string_view name) const { return name; }
+        template <typename A, typename B>
+        bool operator()(const A& a, const B& b) const {
+            return of(a) < of(b);
+        }
+    };
+
     const struct stat* archive_;
+    std::deque<Root> roots_;  // never moved: inputs point at them
     std::vector<Input> inputs_;
-    std::map<std::string, std::size_t> byName_;
+    std::set<std::size_t, ByName> byName_{ByName{&inputs_}};
 };
 
 Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
@@ -174,16 +212,17 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
             return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
         return {};
     }
-    const dozo::fileio::Fd fd(::open(input.path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    const std::string path = input.path();
+    const dozo::fileio::Fd fd(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0)
         return failure(UNLHA_ERROR_INPUT,
-                       "ファイルを読めません: " + printable(input.path) + " (" + errorText() + ")");
+                       "ファイルを読めません: " + printable(path) + " (" + errorText() + ")");
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(input.path));
+        return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(path));
     if (!writer.addFile(input.info, fd.get(), st.st_size, method))
         return failure(UNLHA_ERROR_WRITE,
-                       "書庫を書けません: " + printable(input.path) + ": " + writer.error());
+                       "書庫を書けません: " + printable(path) + ": " + writer.error());
     return {};
 }
 

@@ -102,6 +102,15 @@ def first_data_offset(data):
     return struct.unpack_from("<H", data, 0)[0]
 
 
+def entry_ends(data):
+    """Offsets where each entry of a level-2 archive ends."""
+    ends, at = [], 0
+    while data[at] != 0:
+        at += struct.unpack_from("<H", data, at)[0] + struct.unpack_from("<I", data, at + 7)[0]
+        ends.append(at)
+    return ends
+
+
 def corrupt_huffman(fill):
     """Overwrites the first entry's Huffman table area, keeping the header."""
     data = bytearray(seed())
@@ -139,6 +148,9 @@ def cases():
     s = seed()
     yield "truncated-header", s[:15]
     yield "truncated-data", s[:first_data_offset(s) + 20]
+    # Three whole entries of four and no end mark: it must not pass for a
+    # sound archive of three.
+    yield "cut-at-entry", s[:entry_ends(s)[2]]
     yield "bad-header-crc", archive(level2(b"file.txt", TEXT, break_header_crc=True))
     bad_sum = bytearray(archive(level0(b"file.txt", TEXT)))
     bad_sum[1] ^= 0xFF
@@ -197,6 +209,8 @@ def valid_cases():
     yield "setuid", archive(level2(b"tool", GOOD, unix_mode=0o106755))
     # A file whose folders have no entries of their own.
     yield "nested-file", archive(level2(b"f", GOOD, dirname=b"d1/d2"))
+    # One file 1,100 folders down, the folders without entries of their own.
+    yield "deep-file", archive(level2(b"leaf.txt", GOOD, dirname=b"/".join([b"d"] * 1100)))
     yield "utf8-codepage", archive(level2("日本語.txt".encode("utf-8"), GOOD,
                                           extra=[ext(0x46, struct.pack("<I", 65001))]))
 
