@@ -141,6 +141,11 @@ bool ArchiveWriter::addDirectory(const EntryInfo& entry) {
     return writeAll(header);
 }
 
+bool ArchiveWriter::addRaw(std::span<const std::uint8_t> bytes) {
+    if (finished_) return fail("archive already finished");
+    return writeAll(bytes);
+}
+
 bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method) {
     error_.clear();
     if (finished_) return fail("archive already finished");
