@@ -97,6 +97,37 @@ TEST_P(CodecRoundTrip, SinkRefusalStopsTheEncoder) {
     EXPECT_EQ(calls, 2);
 }
 
+TEST_P(CodecRoundTrip, SharedMemoryLeavesNothingBehind) {
+    // Files encoded one after another in one memory give what each gives
+    // alone: nothing of an earlier file (its positions, its window) is ever
+    // matched. A file that repeats the start of the one before is the case
+    // stale positions would match; a long one slides its window.
+    const Bytes text = textData(1200000, 7);
+    const auto part = [&](std::size_t from, std::size_t to) {
+        return Bytes(text.begin() + static_cast<long>(from), text.begin() + static_cast<long>(to));
+    };
+    const Bytes inputs[] = {part(0, 1900),  part(0, 1200), textData(700, 8), part(0, 30000),
+                            part(0, 20000), text,          part(0, 1500)};
+    unlha::EncoderMemory memory;
+    int step = 0;
+    for (const Method method : {GetParam(), Method::lh7}) {
+        for (const Bytes& data : inputs) {
+            SCOPED_TRACE(++step);
+            Bytes shared;
+            unlha::Encoder enc(
+                method,
+                [&](std::span<const std::uint8_t> b) {
+                    shared.insert(shared.end(), b.begin(), b.end());
+                    return true;
+                },
+                &memory);
+            ASSERT_TRUE(enc.write(data));
+            ASSERT_TRUE(enc.finish());
+            EXPECT_TRUE(shared == unlha::compress(data, method));
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Methods, CodecRoundTrip,
                          ::testing::Values(Method::lh5, Method::lh6, Method::lh7),
                          [](const auto& test) {
