@@ -28,6 +28,12 @@ std::vector<Shape> shapes() {
     for (const long length : {8190L, 32767L, 70000L})
         for (int k = 0; k < 3; ++k)
             period.insert(period.end(), unit.begin(), unit.begin() + length);
+    // A long match starting two bytes before the end of the parser's 4 KiB
+    // chunk: its tail belongs to the next chunk.
+    Bytes chunkEdge = binaryData(4094, 4);
+    chunkEdge.insert(chunkEdge.end(), chunkEdge.begin(), chunkEdge.begin() + 200);
+    const Bytes tail = binaryData(1000, 5);
+    chunkEdge.insert(chunkEdge.end(), tail.begin(), tail.end());
     Bytes twoSymbols;
     for (int i = 0; i < 5000; ++i) twoSymbols.push_back(i % 3 ? 'x' : 'y');
     return {
@@ -57,6 +63,7 @@ std::vector<Shape> shapes() {
         {"random", binaryData(200000)},
         {"ff_rich", ffRichData(150000)},
         {"periodic", period},
+        {"long_match_at_chunk_edge", chunkEdge},
     };
 }
 

@@ -255,7 +255,9 @@ struct Encoder::State {
                 }
                 from = std::max(from, len + 1);
             }
-            if (count > 0 && found[count - 1].len >= tune.niceLen)
+            // Only a match that ends inside the chunk: the positions it
+            // covers relax nothing, so its end must be reached by it.
+            if (count > 0 && found[count - 1].len >= tune.niceLen && found[count - 1].len <= n - i)
                 skipTo = i + found[count - 1].len;
         }
         // Walks back from the end, then emits forward.
