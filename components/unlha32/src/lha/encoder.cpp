@@ -22,14 +22,15 @@ constexpr int kChunk = 4096;
 
 struct Tuning {
     int depth;    // tree nodes visited per position
-    int niceLen;  // a match this long is taken without searching inside it
+    int niceLen;  // a match this long is taken without searching inside it;
+                  // the tree compares no further
     int blockSymbols;
 };
 
 // The same for every method. Deeper walks gain little: most positions find
 // their best matches within a few nodes. Blocks of 16K symbols follow changes
 // in the data better than longer ones.
-constexpr Tuning kTuning{16, 32, 1 << 14};
+constexpr Tuning kTuning{16, 64, 1 << 14};
 
 inline std::uint32_t load32(const std::uint8_t* p) {
     std::uint32_t v;
@@ -167,7 +168,12 @@ struct Encoder::State {
     // before `end` are hashed or compared: what lies past it is stale and
     // would make the output depend on how the input was written.
     int insert(int pos, Match* found) {
-        const int limit = std::min(kMaxMatch, end - pos);
+        // The tree orders positions by their first niceLen bytes only: two
+        // that share them are one node (the newer replaces the older), which
+        // bounds each comparison and keeps long repeats from deepening it.
+        // A match that reaches niceLen is extended past it afterwards.
+        const int most = std::min(kMaxMatch, end - pos);
+        const int limit = std::min(tune.niceLen, most);
         if (limit < kMinMatch) return 0;
         const std::uint32_t h = hash(pos);
         int cand = head[h];
@@ -193,6 +199,8 @@ struct Encoder::State {
             if (len == limit) {
                 *left = pair[0];
                 *right = pair[1];
+                if (found && len < most)
+                    found[n - 1].len += matchLength(s + len, m + len, most - len);
                 return n;
             }
             if (m[len] < s[len]) {
