@@ -7,6 +7,7 @@
 
 #include "lha/bit_writer.h"
 #include "lha/block_coder.h"
+#include "lha/huffman.h"
 
 namespace unlha {
 namespace {
@@ -97,6 +98,7 @@ struct Encoder::State {
     int* head;
     int cur = 0, end = 0;
     bool slid = false;
+    bool priced = false;  // by a chunk of this stream
 
     int nTokens = 0;
     std::array<std::uint32_t, kNumC> cFreq{};
@@ -151,6 +153,8 @@ struct Encoder::State {
         memory.cost.resize(kChunk + 1);
         memory.step.resize(kChunk + 1);
         memory.path.resize(kChunk + 1);
+        memory.first.resize(kChunk + 1);
+        memory.found.resize(static_cast<std::size_t>(kChunk) * tune.depth);
     }
 
     ~State() { memory.used = slid ? -1 : end; }
@@ -159,9 +163,7 @@ struct Encoder::State {
         return ((load32(&buf[pos]) << 8) * 2654435761u) >> (32 - hashBits);
     }
 
-    struct Match {
-        int len = 0, dist = 0;
-    };
+    using Match = EncoderMemory::Match;
 
     // Inserts pos into its tree. With `found`, also lists the nearest match of
     // each length it passes, longest last; returns how many. Only whole bytes
@@ -217,64 +219,110 @@ struct Encoder::State {
         }
     }
 
-    // Lengths strictly increase, so one position finds fewer than kMaxMatch.
-    std::array<Match, kMaxMatch> matches;
-
     int positionPrice(int dist) const { return prices.pos[positionCode(dist - 1)]; }
 
-    // The cheapest parse of the next n positions under the prices of the last
-    // block: each position relaxes the costs of the positions its literal and
-    // its matches reach. A match of niceLen or more is taken as found and
-    // its interior only inserted, which keeps long repeats fast.
-    void parseChunk(int n) {
+    // The matches of each position of a chunk, found once: offsets into a
+    // flat list (a walk adds at most one match per node it visits).
+    void search(int n) {
+        std::uint32_t* first = memory.first.data();
+        Match* all = memory.found.data();
+        std::uint32_t used = 0;
+        int skipTo = 0;
+        for (int i = 0; i < n; ++i) {
+            first[i] = used;
+            if (i < skipTo) {
+                insert(cur + i, nullptr);
+                continue;
+            }
+            const int count = insert(cur + i, all + used);
+            used += static_cast<std::uint32_t>(count);
+            // A match of niceLen or more is taken as found: the positions it
+            // covers are only inserted, which keeps long repeats fast. Only
+            // one that ends inside the chunk, since they relax nothing and
+            // its end must be reached by it.
+            const int longest = count > 0 ? all[used - 1].len : 0;
+            if (longest >= tune.niceLen && longest <= n - i) skipTo = i + longest;
+        }
+        first[n] = used;
+    }
+
+    // The cheapest parse of the chunk's n positions under the current prices:
+    // each position relaxes the costs of the positions its literal and its
+    // matches reach. Leaves the path's steps, last first, and their count.
+    int cheapest(int n) {
         constexpr std::uint32_t kInf = 0xFFFFFFFFu;
         std::uint32_t* cost = memory.cost.data();
         // How each position is best reached: length | distance << 9.
         std::uint32_t* step = memory.step.data();
+        const std::uint32_t* first = memory.first.data();
+        const Match* all = memory.found.data();
         std::fill_n(cost, n + 1, kInf);
         cost[0] = 0;
-        Match* found = matches.data();
-        int skipTo = 0;
         for (int i = 0; i < n; ++i) {
-            const int pos = cur + i;
-            if (i < skipTo) {
-                insert(pos, nullptr);
-                continue;
-            }
             const std::uint32_t base = cost[i];
-            const std::uint32_t lit = base + static_cast<std::uint32_t>(prices.lit[buf[pos]]);
+            if (base == kInf) continue;  // inside a match taken whole
+            const std::uint32_t lit = base + static_cast<std::uint32_t>(prices.lit[buf[cur + i]]);
             if (lit < cost[i + 1]) {
                 cost[i + 1] = lit;
                 step[i + 1] = 1;
             }
-            const int count = insert(pos, found);
             int from = kMinMatch;
-            for (int k = 0; k < count; ++k) {
-                const int len = std::min(found[k].len, n - i);
+            for (std::uint32_t k = first[i]; k < first[i + 1]; ++k) {
+                const int len = std::min(all[k].len, n - i);
                 const std::uint32_t far =
-                    base + static_cast<std::uint32_t>(positionPrice(found[k].dist));
+                    base + static_cast<std::uint32_t>(positionPrice(all[k].dist));
                 for (int l = from; l <= len; ++l) {
                     const std::uint32_t c = far + static_cast<std::uint32_t>(prices.len[l]);
                     if (c < cost[i + l]) {
                         cost[i + l] = c;
                         step[i + l] = static_cast<std::uint32_t>(l) |
-                                      static_cast<std::uint32_t>(found[k].dist) << 9;
+                                      static_cast<std::uint32_t>(all[k].dist) << 9;
                     }
                 }
                 from = std::max(from, len + 1);
             }
-            // Only a match that ends inside the chunk: the positions it
-            // covers relax nothing, so its end must be reached by it.
-            if (count > 0 && found[count - 1].len >= tune.niceLen && found[count - 1].len <= n - i)
-                skipTo = i + found[count - 1].len;
         }
-        // Walks back from the end, then emits forward.
         int at = n, count = 0;
         std::uint32_t* path = memory.path.data();
         while (at > 0) {
             path[count++] = step[at];
             at -= static_cast<int>(step[at] & 0x1FF);
         }
+        return count;
+    }
+
+    // Prices from the code lengths the path's own symbols would get, for a
+    // stream's first chunk, which has no block before it to price by.
+    void priceByPath(int count) {
+        std::array<std::uint32_t, kNumC> c{};
+        std::array<std::uint32_t, 17> p{};
+        const std::uint32_t* path = memory.path.data();
+        int pos = cur;
+        for (int k = count; k-- > 0;) {
+            const int len = static_cast<int>(path[k] & 0x1FF);
+            if (len == 1) {
+                ++c[buf[pos]];
+            } else {
+                ++c[256 + len - kMinMatch];
+                ++p[positionCode((path[k] >> 9) - 1)];
+            }
+            pos += len;
+        }
+        BlockLengths lengths;
+        buildLengths(c, kMaxCodeBits, lengths.c);
+        buildLengths(std::span<const std::uint32_t>(p).first(mp.numP), kMaxCodeBits,
+                     std::span(lengths.p).first(mp.numP));
+        prices.update(lengths, mp.numP);
+    }
+
+    void parseChunk(int n) {
+        search(n);
+        int count = cheapest(n);
+        if (!priced) {
+            priceByPath(count);
+            count = cheapest(n);
+        }
+        const std::uint32_t* path = memory.path.data();
         int pos = cur;
         while (count > 0) {
             const std::uint32_t st = path[--count];
@@ -286,6 +334,7 @@ struct Encoder::State {
             pos += len;
         }
         cur = pos;
+        priced = true;
     }
 
     void literal(int byte) {
