@@ -324,6 +324,8 @@ void extractTable(const fs::path& root) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Each table as soon as it is measured, also into a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::size_t archiveMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
     const int smallFiles = argc > 2 ? std::atoi(argv[2]) : 20000;
     const fs::path root =
