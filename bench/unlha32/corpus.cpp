@@ -1,9 +1,12 @@
 #include "corpus.h"
 
+#include <iconv.h>
+#include <stdio.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <random>
 
 namespace {
@@ -131,4 +134,114 @@ std::vector<CorpusFile> makeCorpus(std::size_t totalBytes) {
         }
     }
     return files;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes readWhole(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes{std::istreambuf_iterator<char>(in), {}};
+}
+
+// Output of a command (zcat of a manual page).
+Bytes commandOutput(const std::string& command) {
+    Bytes out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.insert(out.end(), buffer, buffer + n);
+    ::pclose(pipe);
+    return out;
+}
+
+// Regular files below the roots, in name order, that `keep` accepts.
+template <typename Keep>
+std::vector<fs::path> filesUnder(std::initializer_list<const char*> roots, Keep keep) {
+    std::vector<fs::path> found;
+    for (const char* root : roots) {
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(
+                 root, fs::directory_options::skip_permission_denied, ec);
+             !ec && it != fs::end(it); it.increment(ec)) {
+            if (it->is_regular_file(ec) && !it->is_symlink(ec) && keep(it->path()))
+                found.push_back(it->path());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+void take(MachineCorpus& c, std::size_t budget, const fs::path& from, Bytes data) {
+    std::size_t have = 0;
+    for (const auto& f : c.files) have += f.data.size();
+    if (data.empty() || have >= budget || data.size() > budget / 2) return;
+    c.files.push_back(
+        {c.kind + "_" + std::to_string(c.files.size()) + "_" + from.filename().string(),
+         std::move(data)});
+}
+
+bool isText(const Bytes& b) {
+    return std::none_of(b.begin(), b.end(), [](std::uint8_t x) { return x == 0; });
+}
+
+Bytes toCp932(const Bytes& utf8) {
+    Bytes out;
+    iconv_t cd = ::iconv_open("CP932//TRANSLIT", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+    out.resize(utf8.size() * 2 + 16);
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(utf8.data()));
+    std::size_t inLeft = utf8.size();
+    char* o = reinterpret_cast<char*>(out.data());
+    std::size_t outLeft = out.size();
+    while (inLeft > 0) {
+        if (::iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<std::size_t>(-1)) break;
+        if (errno != EILSEQ) break;
+        ++in;  // a character without a CP932 form
+        --inLeft;
+    }
+    ::iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+}  // namespace
+
+std::vector<MachineCorpus> machineCorpora(std::size_t budget) {
+    std::vector<MachineCorpus> all{{"text", {}},    {"source", {}},   {"elf", {}},
+                                   {"ja-utf8", {}}, {"ja-cp932", {}}, {"compressed", {}}};
+    MachineCorpus &text = all[0], &source = all[1], &elf = all[2], &ja = all[3], &sjis = all[4],
+                  &packed = all[5];
+    for (const auto& p : filesUnder({"/usr/share/common-licenses", "/usr/share/doc"},
+                                    [](const fs::path& p) { return p.extension() != ".gz"; })) {
+        Bytes b = readWhole(p);
+        if (isText(b)) take(text, budget, p, std::move(b));
+    }
+    for (const auto& p : filesUnder({"/usr/include/c++"}, [](const fs::path&) { return true; }))
+        take(source, budget, p, readWhole(p));
+    for (const auto& p : filesUnder({"/usr/bin"}, [](const fs::path&) { return true; })) {
+        Bytes b = readWhole(p);
+        if (b.size() > 4 && std::memcmp(b.data(),
+                                        "\x7f"
+                                        "ELF",
+                                        4) == 0)
+            take(elf, budget, p, std::move(b));
+    }
+    std::vector<Bytes> japanese;
+    for (const char* p :
+         {"/usr/share/vim/vim90/tutor/tutor.ja.utf-8", "/usr/share/gnupg/help.ja.txt"})
+        japanese.push_back(readWhole(p));
+    for (const auto& p : filesUnder({"/usr/share/man/ja"},
+                                    [](const fs::path& p) { return p.extension() == ".gz"; }))
+        japanese.push_back(commandOutput("zcat '" + p.string() + "'"));
+    for (std::size_t i = 0; i < japanese.size(); ++i) {
+        take(ja, budget, "ja" + std::to_string(i) + ".txt", japanese[i]);
+        take(sjis, budget, "ja" + std::to_string(i) + ".txt", toCp932(japanese[i]));
+    }
+    for (const auto& p :
+         filesUnder({"/usr/share/doc"}, [](const fs::path& p) { return p.extension() == ".gz"; }))
+        take(packed, budget, p, readWhole(p));
+    return all;
 }

@@ -14,3 +14,12 @@ struct CorpusFile {
 };
 
 std::vector<CorpusFile> makeCorpus(std::size_t totalBytes);
+
+// Files of this machine in six kinds, about `budget` bytes of each: English
+// text, C++ headers, ELF programs, Japanese text in UTF-8 and in code page 932,
+// already-compressed files. Read from /usr; a kind with nothing found is empty.
+struct MachineCorpus {
+    std::string kind;
+    std::vector<CorpusFile> files;
+};
+std::vector<MachineCorpus> machineCorpora(std::size_t budget);

@@ -1,21 +1,28 @@
-// Packs a 64 MiB mixed corpus with our archive writer and with jlha (the same
-// method), then extracts our archive through libarchive (as libunlha32 does)
-// and with lhasa. Prints times and sizes side by side; jlha and lhasa are the
-// baselines, measured in the same run (lhasa does not flush what it writes;
-// the "+ syncfs" row is what our extraction pays to be durable). A missing
-// peer is reported and skipped.
+// The archiver against its peers, each measured in the same run:
+//   - packing this machine's files of six kinds with each method, size and CPU
+//     against jlha;
+//   - adding 1 KiB to a large archive through the library, against jlha and
+//     against copying the archive with dd conv=fsync;
+//   - packing many 1 KiB files through the library, against jlha;
+//   - extracting through libarchive (as the library does) against lhasa, and
+//     what the syncfs that makes an extraction durable adds.
+// Timed steps run interleaved; best and median are printed. A missing peer is
+// reported and skipped. Arguments: [archive MiB (64)] [small files (20000)].
 #include <archive.h>
 #include <archive_entry.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "corpus.h"
@@ -43,21 +50,57 @@ bool have(const char* program) {
     return ::access(program, X_OK) == 0;
 }
 
-double runTimed(const std::string& cmd) {
-    const auto t0 = Clock::now();
+bool shell(const std::string& cmd) {
     const int rc = std::system((cmd + " >/dev/null 2>&1").c_str());
-    const double s = secondsSince(t0);
-    if (rc != 0) {
-        std::fprintf(stderr, "command failed (%d): %s\n", rc, cmd.c_str());
-        return -1;
-    }
-    return s;
+    if (rc != 0) std::fprintf(stderr, "command failed (%d): %s\n", rc, cmd.c_str());
+    return rc == 0;
+}
+
+std::string q(const fs::path& p) {
+    return "'" + p.string() + "'";
 }
 
 std::uintmax_t sizeOf(const fs::path& p) {
     std::error_code ec;
     const auto n = fs::file_size(p, ec);
     return ec ? 0 : n;
+}
+
+// Wall and CPU seconds of one step; CPU counts this process and its children.
+struct Timing {
+    double wall = -1, cpu = -1;
+};
+
+Timing timed(const std::function<bool()>& step) {
+    const auto t0 = Clock::now();
+    const double c0 = cpuSeconds(RUSAGE_SELF) + cpuSeconds(RUSAGE_CHILDREN);
+    if (!step()) return {};
+    return {secondsSince(t0), cpuSeconds(RUSAGE_SELF) + cpuSeconds(RUSAGE_CHILDREN) - c0};
+}
+
+struct Series {
+    std::vector<double> wall, cpu;
+    void add(const Timing& t) {
+        if (t.wall < 0) return;
+        wall.push_back(t.wall);
+        cpu.push_back(t.cpu);
+    }
+    static double best(std::vector<double> v) {
+        return v.empty() ? -1 : *std::min_element(v.begin(), v.end());
+    }
+    static double median(std::vector<double> v) {
+        if (v.empty()) return -1;
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    }
+};
+
+void writeTree(const fs::path& dir, const std::vector<CorpusFile>& files) {
+    fs::create_directories(dir);
+    for (const auto& f : files)
+        std::ofstream(dir / f.name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(f.data.data()),
+                   static_cast<std::streamsize>(f.data.size()));
 }
 
 bool packOurs(const fs::path& dir, const std::vector<CorpusFile>& files, unlha::Method m,
@@ -80,6 +123,142 @@ bool packOurs(const fs::path& dir, const std::vector<CorpusFile>& files, unlha::
     const bool ok = w.finish();
     ::close(fd);
     return ok;
+}
+
+// libunlha32.so from the build tree, called as the application calls it.
+using UnlhaFn = int (*)(void*, const char*, char*, unsigned long);
+UnlhaFn loadLibrary() {
+    const fs::path self = fs::read_symlink("/proc/self/exe");
+    const fs::path lib = self.parent_path().parent_path() / DOZO_LIBRARY_SUBDIR / "libunlha32.so";
+    void* handle = ::dlopen(lib.c_str(), RTLD_NOW);
+    if (handle == nullptr) {
+        std::fprintf(stderr, "cannot load %s: %s\n", lib.c_str(), ::dlerror());
+        return nullptr;
+    }
+    return reinterpret_cast<UnlhaFn>(::dlsym(handle, "Unlha"));
+}
+
+bool callLibrary(UnlhaFn unlha, const std::string& line) {
+    std::vector<char> out(1 << 16);
+    const int rc = unlha(nullptr, line.c_str(), out.data(), out.size());
+    if (rc != 0) std::fprintf(stderr, "Unlha %s: %d %s\n", line.c_str(), rc, out.data());
+    return rc == 0;
+}
+
+const char* kMethods[][2] = {{"-lh5-", "5"}, {"-lh6-", "6"}, {"-lh7-", "7"}};
+
+unlha::Method methodOf(int i) {
+    return i == 0 ? unlha::Method::lh5 : i == 1 ? unlha::Method::lh6 : unlha::Method::lh7;
+}
+
+void compressionTable(const fs::path& root) {
+    const auto corpora = machineCorpora(4u << 20);
+    std::printf("packing this machine's files, ours against jlha (same method), 3 runs each\n");
+    std::printf("%-11s %5s %6s %12s %12s %8s %9s %9s %7s\n", "corpus", "files", "method", "ours",
+                "jlha", "size", "our cpu", "jlha cpu", "cpu x");
+    for (const auto& c : corpora) {
+        if (c.files.empty()) {
+            std::printf("%-11s (nothing found)\n", c.kind.c_str());
+            continue;
+        }
+        const fs::path dir = root / c.kind;
+        writeTree(dir, c.files);
+        std::string names;
+        for (const auto& f : c.files) names += " " + q(f.name);
+        for (int m = 0; m < 3; ++m) {
+            const fs::path ours = root / (c.kind + kMethods[m][0] + "ours.lzh");
+            const fs::path theirs = root / (c.kind + kMethods[m][0] + "jlha.lzh");
+            Series o, j;
+            for (int round = 0; round < 3; ++round) {
+                o.add(timed([&] { return packOurs(dir, c.files, methodOf(m), ours); }));
+                if (!have("/usr/bin/jlha")) continue;
+                fs::remove(theirs);
+                j.add(timed([&] {
+                    return shell("cd " + q(dir) + " && jlha -ao" + kMethods[m][1] + " " +
+                                 q(theirs) + names);
+                }));
+            }
+            const double os = static_cast<double>(sizeOf(ours));
+            const double js = static_cast<double>(sizeOf(theirs));
+            std::printf("%-11s %5zu %6s %12.0f %12.0f %+7.2f%% %9.3f %9.3f %6.1fx\n",
+                        c.kind.c_str(), c.files.size(), kMethods[m][0], os, js,
+                        js > 0 ? 100.0 * (os - js) / js : 0.0, Series::median(o.cpu),
+                        Series::median(j.cpu), Series::median(j.cpu) / Series::median(o.cpu));
+        }
+    }
+    std::printf("(size: ours against jlha's; cpu: median seconds; cpu x: jlha's CPU / ours)\n\n");
+}
+
+void updateTable(const fs::path& root, UnlhaFn unlha, std::size_t archiveBytes) {
+    // A large archive of mixed data, written once; each round starts from it.
+    const fs::path dir = root / "update";
+    const auto files = makeCorpus(archiveBytes);
+    writeTree(dir, files);
+    const fs::path base = root / "base.lzh";
+    if (!packOurs(dir, files, unlha::Method::lh5, base)) return;
+    const fs::path added = root / "added.txt";
+    std::ofstream(added) << std::string(1024, 'x');
+    const fs::path work = root / "work.lzh";
+    Series ours, jlha, copy;
+    for (int round = 0; round < 3; ++round) {
+        fs::copy_file(base, work, fs::copy_options::overwrite_existing);
+        ours.add(timed([&] {
+            return callLibrary(unlha, "u -a1 \"" + work.string() + "\" \"" + added.string() + "\"");
+        }));
+        if (have("/usr/bin/jlha")) {
+            fs::copy_file(base, work, fs::copy_options::overwrite_existing);
+            jlha.add(timed(
+                [&] { return shell("cd " + q(root) + " && jlha -a " + q(work) + " added.txt"); }));
+        }
+        copy.add(timed([&] {
+            return shell("dd if=" + q(base) + " of=" + q(root / "copy.lzh") + " bs=1M conv=fsync");
+        }));
+    }
+    std::printf("adding 1 KiB to a %.0f MiB archive (3 rounds, wall seconds best / median)\n",
+                static_cast<double>(sizeOf(base)) / (1 << 20));
+    const double ref = Series::median(copy.wall);
+    for (const auto& [name, s] :
+         {std::pair{"ours", &ours}, std::pair{"jlha", &jlha}, std::pair{"dd conv=fsync", &copy}}) {
+        if (s->wall.empty()) continue;
+        std::printf("  %-14s %8.3f / %8.3f  %6.2fx the copy\n", name, Series::best(s->wall),
+                    Series::median(s->wall), Series::median(s->wall) / ref);
+    }
+    std::printf("\n");
+}
+
+void smallFilesTable(const fs::path& root, UnlhaFn unlha, int count) {
+    const fs::path dir = root / "small" / "files";
+    fs::create_directories(dir);
+    std::vector<CorpusFile> texts = makeCorpus(1);
+    for (int i = 0; i < count; ++i) {
+        const auto& src = texts[0].data;
+        const std::size_t at = (static_cast<std::size_t>(i) * 7919) % (src.size() - 1024);
+        std::ofstream(dir / ("f" + std::to_string(i) + ".txt"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(src.data() + at), 1024);
+    }
+    Series ours, jlha;
+    const fs::path arc = root / "small.lzh";
+    for (int round = 0; round < 3; ++round) {
+        fs::remove(arc);
+        ours.add(timed([&] {
+            return callLibrary(unlha,
+                               "u -a1 -r2 -m5 \"" + arc.string() + "\" \"" + dir.string() + "\"");
+        }));
+        if (!have("/usr/bin/jlha")) continue;
+        fs::remove(arc);
+        jlha.add(timed([&] {
+            return shell("cd " + q(root / "small") + " && jlha -ao5 " + q(arc) + " files");
+        }));
+    }
+    std::printf("packing %d files of 1 KiB (3 rounds, seconds best / median)\n", count);
+    for (const auto& [name, s] : {std::pair{"ours", &ours}, std::pair{"jlha", &jlha}}) {
+        if (s->wall.empty()) continue;
+        std::printf("  %-6s wall %8.3f / %8.3f  cpu %8.3f / %8.3f\n", name, Series::best(s->wall),
+                    Series::median(s->wall), Series::best(s->cpu), Series::median(s->cpu));
+    }
+    if (!jlha.wall.empty())
+        std::printf("  -> %.2fx faster than jlha (wall, median)\n\n",
+                    Series::median(jlha.wall) / Series::median(ours.wall));
 }
 
 // Extraction as the library does it: libarchive reads, we write the files.
@@ -115,63 +294,14 @@ bool sameTree(const fs::path& dir, const std::vector<CorpusFile>& files) {
     return true;
 }
 
-}  // namespace
-
-int main() {
-    const fs::path root =
-        fs::temp_directory_path() / ("unlha32_bench." + std::to_string(::getpid()));
-    const fs::path corpusDir = root / "corpus";
-    fs::create_directories(corpusDir);
-
-    const auto files = makeCorpus(64u << 20);
-    std::uintmax_t total = 0;
-    for (const auto& f : files) {
-        std::ofstream(corpusDir / f.name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(f.data.data()),
-                   static_cast<std::streamsize>(f.data.size()));
-        total += f.data.size();
-    }
-    std::printf("corpus: %zu files, %.1f MiB (text, records, code-like binary)\n\n", files.size(),
-                static_cast<double>(total) / (1 << 20));
-
-    std::printf("%-6s %-10s %10s %10s %14s %8s\n", "method", "packer", "seconds", "cpu s", "bytes",
-                "ratio");
-    std::string names;
-    for (const auto& f : files) names += " " + f.name;
-    fs::path lh5Archive;
-    for (auto [m, digit] :
-         {std::pair{unlha::Method::lh5, '5'}, std::pair{unlha::Method::lh7, '7'}}) {
-        const std::string id = unlha::params(m).id;
-        const fs::path ours = root / ("ours" + id + ".lzh");
-        const auto t0 = Clock::now();
-        const double c0 = cpuSeconds(RUSAGE_SELF);
-        if (!packOurs(corpusDir, files, m, ours)) return 1;
-        const double ourTime = secondsSince(t0);
-        const double ourCpu = cpuSeconds(RUSAGE_SELF) - c0;
-        const auto ourSize = sizeOf(ours);
-        std::printf("%-6s %-10s %10.3f %10.3f %14ju %7.2f%%\n", id.c_str(), "ours", ourTime, ourCpu,
-                    ourSize, 100.0 * static_cast<double>(ourSize) / static_cast<double>(total));
-        if (m == unlha::Method::lh5) lh5Archive = ours;
-        if (!have("/usr/bin/jlha")) {
-            std::printf("%-6s %-10s   (not installed)\n", id.c_str(), "jlha");
-            continue;
-        }
-        const fs::path theirs = root / ("jlha" + id + ".lzh");
-        const double jc0 = cpuSeconds(RUSAGE_CHILDREN);
-        const double jt = runTimed("cd '" + corpusDir.string() + "' && jlha -ao" + digit + " '" +
-                                   theirs.string() + "'" + names);
-        const double jc = cpuSeconds(RUSAGE_CHILDREN) - jc0;
-        const auto js = sizeOf(theirs);
-        std::printf("%-6s %-10s %10.3f %10.3f %14ju %7.2f%%\n", id.c_str(), "jlha", jt, jc, js,
-                    100.0 * static_cast<double>(js) / static_cast<double>(total));
-        if (jt > 0)
-            std::printf("%-6s %-10s %9.1fx faster (%.1fx less CPU), size %+.2f%% against jlha\n",
-                        id.c_str(), "->", jt / ourTime, jc / ourCpu,
-                        100.0 * (static_cast<double>(ourSize) - static_cast<double>(js)) /
-                            static_cast<double>(js));
-    }
-
-    std::printf("\nextracting our -lh5- archive\n");
+void extractTable(const fs::path& root) {
+    const auto files = makeCorpus(16u << 20);
+    const fs::path dir = root / "extract-in";
+    writeTree(dir, files);
+    const fs::path archive = root / "extract.lzh";
+    if (!packOurs(dir, files, unlha::Method::lh5, archive)) return;
+    std::printf("extracting a %.0f MiB -lh5- archive of ours\n",
+                static_cast<double>(sizeOf(archive)) / (1 << 20));
     const fs::path xOurs = root / "x-ours";
     fs::create_directories(xOurs);
     // The corpus and archives written above are flushed first, so the timed
@@ -179,9 +309,9 @@ int main() {
     const int rootFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ::syncfs(rootFd);
     const auto t0 = Clock::now();
-    const bool ok = extractWithLibarchive(lh5Archive, xOurs);
+    const bool ok = extractWithLibarchive(archive, xOurs);
     const double ourX = secondsSince(t0);
-    std::printf("%-18s %10.3f s %s\n", "libarchive (ours)", ourX,
+    std::printf("  %-18s %10.3f s %s\n", "libarchive (ours)", ourX,
                 ok && sameTree(xOurs, files) ? "" : "MISMATCH");
     // What libunlha32 adds so that a reported success survives a power cut:
     // one syncfs of the destination's file system at the end of the run.
@@ -189,18 +319,40 @@ int main() {
     const bool synced = ::syncfs(rootFd) == 0;
     const double flush = secondsSince(s0);
     ::close(rootFd);
-    std::printf("%-18s %10.3f s %s(%.0f%% of the extraction; durable total %.3f s)\n", "+ syncfs",
+    std::printf("  %-18s %10.3f s %s(%.0f%% of the extraction; durable total %.3f s)\n", "+ syncfs",
                 flush, synced ? "" : "FAILED ", 100.0 * flush / ourX, ourX + flush);
-    if (have("/usr/bin/lhasa")) {
-        const fs::path xLhasa = root / "x-lhasa";
-        fs::create_directories(xLhasa);
-        const double lt =
-            runTimed("cd '" + xLhasa.string() + "' && lhasa xq '" + lh5Archive.string() + "'");
-        std::printf("%-18s %10.3f s %s\n", "lhasa", lt, sameTree(xLhasa, files) ? "" : "MISMATCH");
-        if (lt > 0) std::printf("%-18s %9.2fx lhasa's speed\n", "->", lt / ourX);
-    } else {
-        std::printf("lhasa: not installed\n");
+    if (!have("/usr/bin/lhasa")) {
+        std::printf("  lhasa: not installed\n");
+        return;
     }
+    const fs::path xLhasa = root / "x-lhasa";
+    fs::create_directories(xLhasa);
+    const Timing lt =
+        timed([&] { return shell("cd " + q(xLhasa) + " && lhasa xq " + q(archive)); });
+    std::printf("  %-18s %10.3f s %s\n", "lhasa", lt.wall,
+                sameTree(xLhasa, files) ? "" : "MISMATCH");
+    if (lt.wall > 0) std::printf("  -> %.2fx lhasa's speed\n", lt.wall / ourX);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Each table as soon as it is measured, also into a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const std::size_t archiveMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
+    const int smallFiles = argc > 2 ? std::atoi(argv[2]) : 20000;
+    const fs::path root =
+        fs::temp_directory_path() / ("unlha32_bench." + std::to_string(::getpid()));
+    fs::create_directories(root);
+    // The library reads its settings from here; the user's stay untouched.
+    ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    const UnlhaFn unlha = loadLibrary();
+    compressionTable(root);
+    if (unlha != nullptr) {
+        updateTable(root, unlha, archiveMiB << 20);
+        smallFilesTable(root, unlha, smallFiles);
+    }
+    extractTable(root);
     fs::remove_all(root);
     return 0;
 }

@@ -28,6 +28,12 @@ std::vector<Shape> shapes() {
     for (const long length : {8190L, 32767L, 70000L})
         for (int k = 0; k < 3; ++k)
             period.insert(period.end(), unit.begin(), unit.begin() + length);
+    // A long match starting two bytes before the end of the parser's 4 KiB
+    // chunk: its tail belongs to the next chunk.
+    Bytes chunkEdge = binaryData(4094, 4);
+    chunkEdge.insert(chunkEdge.end(), chunkEdge.begin(), chunkEdge.begin() + 200);
+    const Bytes tail = binaryData(1000, 5);
+    chunkEdge.insert(chunkEdge.end(), tail.begin(), tail.end());
     Bytes twoSymbols;
     for (int i = 0; i < 5000; ++i) twoSymbols.push_back(i % 3 ? 'x' : 'y');
     return {
@@ -57,6 +63,7 @@ std::vector<Shape> shapes() {
         {"random", binaryData(200000)},
         {"ff_rich", ffRichData(150000)},
         {"periodic", period},
+        {"long_match_at_chunk_edge", chunkEdge},
     };
 }
 
@@ -95,6 +102,37 @@ TEST_P(CodecRoundTrip, SinkRefusalStopsTheEncoder) {
     enc.write(data);
     EXPECT_FALSE(enc.finish());
     EXPECT_EQ(calls, 2);
+}
+
+TEST_P(CodecRoundTrip, SharedMemoryLeavesNothingBehind) {
+    // Files encoded one after another in one memory give what each gives
+    // alone: nothing of an earlier file (its positions, its window) is ever
+    // matched. A file that repeats the start of the one before is the case
+    // stale positions would match; a long one slides its window.
+    const Bytes text = textData(1200000, 7);
+    const auto part = [&](std::size_t from, std::size_t to) {
+        return Bytes(text.begin() + static_cast<long>(from), text.begin() + static_cast<long>(to));
+    };
+    const Bytes inputs[] = {part(0, 1900),  part(0, 1200), textData(700, 8), part(0, 30000),
+                            part(0, 20000), text,          part(0, 1500)};
+    unlha::EncoderMemory memory;
+    int step = 0;
+    for (const Method method : {GetParam(), Method::lh7}) {
+        for (const Bytes& data : inputs) {
+            SCOPED_TRACE(++step);
+            Bytes shared;
+            unlha::Encoder enc(
+                method,
+                [&](std::span<const std::uint8_t> b) {
+                    shared.insert(shared.end(), b.begin(), b.end());
+                    return true;
+                },
+                &memory);
+            ASSERT_TRUE(enc.write(data));
+            ASSERT_TRUE(enc.finish());
+            EXPECT_TRUE(shared == unlha::compress(data, method));
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, CodecRoundTrip,

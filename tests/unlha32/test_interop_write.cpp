@@ -206,3 +206,51 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 }  // namespace
+
+namespace {
+
+// Our sources, as a sample of real text that every method compresses well.
+Bytes ourSources() {
+    Bytes all;
+    std::vector<fs::path> files;
+    for (const char* dir : {"components/unlha32/src", "tests/unlha32"})
+        for (const auto& e :
+             fs::recursive_directory_iterator(fs::path(UNLHA32_TEST_DATA) / "../../.." / dir))
+            if (e.path().extension() == ".cpp" || e.path().extension() == ".h")
+                files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) {
+        const Bytes b = readFile(f);
+        all.insert(all.end(), b.begin(), b.end());
+    }
+    return all;
+}
+
+class InteropSize : public ::testing::TestWithParam<Method> {};
+
+// Whole archives of one entry compared, headers included.
+TEST_P(InteropSize, NoLargerThanJlha) {
+    if (::access("/usr/bin/jlha", X_OK) != 0) GTEST_SKIP() << "jlha is not installed";
+    const Method method = GetParam();
+    TempDir dir;
+    const Bytes data = ourSources();
+    ASSERT_GT(data.size(), 100000u);
+    writeFile(dir.path() / "f.bin", data);
+    const std::string digit = std::string(unlha::params(method).id).substr(3, 1);
+    std::string out;
+    ASSERT_EQ(run("cd '" + dir.path().string() + "' && jlha -ao" + digit + " jlha.lzh f.bin",
+                  dir.path() / "jlha.log", &out),
+              0)
+        << out;
+    const auto theirs = fs::file_size(dir.path() / "jlha.lzh");
+    const auto ours = archiveOf(data, method).size();
+    EXPECT_LE(ours, theirs) << "ours " << ours << ", jlha " << theirs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, InteropSize,
+                         ::testing::Values(Method::lh5, Method::lh6, Method::lh7),
+                         [](const auto& test) {
+                             return std::string(unlha::params(test.param).id).substr(1, 3);
+                         });
+
+}  // namespace

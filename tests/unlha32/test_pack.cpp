@@ -214,13 +214,25 @@ TEST_F(Pack, FailuresLeaveTheExistingArchiveAsItWas) {
               UNLHA_ERROR_NOT_ARCHIVE);
     EXPECT_EQ(readBytes(dir / "notes.lzh"), notes);
 
-    // A damaged archive is not silently rewritten without its damaged entry.
+    // An archive cut short, or ending without its end mark, is not taken for
+    // a shorter one.
+    writeText(dir / "b.txt", "b\n");
+    for (const std::size_t cut : {std::size_t{1}, std::size_t{2}, before.size() - 5}) {
+        const Bytes shorter(before.begin(), before.end() - static_cast<std::ptrdiff_t>(cut));
+        writeBytes(dir / "short.lzh", shorter);
+        EXPECT_NE(run("u -a1 " + arg(dir / "short.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK)
+            << cut;
+        EXPECT_EQ(readBytes(dir / "short.lzh"), shorter) << cut;
+    }
+
+    // Damaged data in a kept entry is carried over as it is, never dropped.
     Bytes damaged = before;
     damaged[damaged.size() - 3] ^= 0xFF;
     writeBytes(dir / "damaged.lzh", damaged);
-    writeText(dir / "b.txt", "b\n");
-    EXPECT_NE(run("u -a1 " + arg(dir / "damaged.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK);
-    EXPECT_EQ(readBytes(dir / "damaged.lzh"), damaged);
+    ASSERT_EQ(run("u -a1 " + arg(dir / "damaged.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK);
+    const Bytes updated = readBytes(dir / "damaged.lzh");
+    EXPECT_TRUE(std::equal(damaged.begin(), damaged.end() - 1, updated.begin()));
+    EXPECT_NE(run("t -a1 " + arg(dir / "damaged.lzh")).code, UNLHA_OK);
 
     // Nor is one cut right after an entry: its end mark is missing.
     const Bytes cut(before.begin(), before.end() - 1);
@@ -245,6 +257,108 @@ TEST_F(Pack, ArchiveInsideThePackedFolderIsNotPackedIntoItself) {
               UNLHA_OK);
     EXPECT_EQ(contents(dir / "tree" / "self.lzh", dir / "x"),
               (std::vector<std::string>{"tree/", "tree/a.txt"}));
+}
+
+// Kept entries are copied, never encoded again: their headers (method, mode,
+// times, header level) and packed bytes are exactly as they were. Archives
+// from jlha at each header level, updated by us, still pass every peer.
+class PackUpdate : public Pack {
+protected:
+    // Packs each name in its own run, returning the archive after each run.
+    std::vector<Bytes> packOneByOne(const fs::path& archive, const std::string& jlha,
+                                    std::initializer_list<const char*> names) {
+        std::vector<Bytes> steps;
+        for (const char* name : names) {
+            if (jlha.empty())
+                EXPECT_EQ(run("u -a1 " + arg(archive) + " " + arg(dir / name)).code, UNLHA_OK);
+            else  // jlha's -a adds to the archive where -c would start a new one
+                EXPECT_EQ(jlhaPack(dir, archive, "-a" + jlha.substr(2), name), 0);
+            steps.push_back(readBytes(archive));
+        }
+        return steps;
+    }
+};
+
+TEST_F(PackUpdate, KeptEntriesAreCopiedByteForByte) {
+    writeBytes(dir / "a.txt", sampleText(40000, 1));
+    writeBytes(dir / "b.txt", sampleText(30000, 2));
+    writeBytes(dir / "c.bin", sampleBinary(5000, 3));
+    for (const char* name : {"a.txt", "b.txt", "c.bin"}) setMtime(dir / name, 1600000000);
+    struct Case {
+        const char* what;
+        std::string jlha;  // empty: packed by us
+    };
+    const Case cases[] = {{"ours", ""},
+                          {"jlha level 0 lh5", jlhaOptions(0, '5')},
+                          {"jlha level 1 lh6", jlhaOptions(1, '6')},
+                          {"jlha level 2 lh7", jlhaOptions(2, '7')}};
+    for (const Case& c : cases) {
+        const fs::path archive = dir / "u.lzh";
+        fs::remove(archive);
+        const std::vector<Bytes> steps = packOneByOne(archive, c.jlha, {"a.txt", "b.txt", "c.bin"});
+        ASSERT_EQ(steps.size(), 3u);
+        // Entry a, and entry c with the end mark, as they were written.
+        const Bytes a(steps[0].begin(), steps[0].end() - 1);
+        const Bytes cEnd(steps[2].begin() + std::ssize(steps[1]) - 1, steps[2].end());
+
+        // b is replaced in its place by a newer file; d is added.
+        writeBytes(dir / "b.txt", sampleText(20000, 4));
+        setMtime(dir / "b.txt", 1700000000);
+        writeText(dir / "d.txt", "added\n");
+        writeText(dir / "list", (dir / "b.txt").string() + "\n" + (dir / "d.txt").string() + "\n");
+        ASSERT_EQ(run("u -a1 " + arg(archive) + " " + arg("@" + (dir / "list").string())).code,
+                  UNLHA_OK)
+            << c.what;
+        const Bytes after = readBytes(archive);
+        ASSERT_GT(after.size(), a.size() + cEnd.size()) << c.what;
+        EXPECT_TRUE(std::equal(a.begin(), a.end(), after.begin())) << c.what;
+        const auto cAt = std::search(after.begin(), after.end(), cEnd.begin(), cEnd.end() - 1);
+        EXPECT_NE(cAt, after.end()) << c.what << ": entry c changed";
+
+        for (const char* peer : {"lhasa t ", "jlha t ", "7zz t ", "bsdtar -tf "})
+            EXPECT_EQ(shell(peer + arg(archive) + " >/dev/null 2>&1"), 0) << c.what << ": " << peer;
+        fs::remove_all(dir / "x");
+        EXPECT_EQ(contents(archive, dir / "x"),
+                  (std::vector<std::string>{"a.txt", "b.txt", "c.bin", "d.txt"}))
+            << c.what;
+        for (const char* name : {"a.txt", "b.txt", "c.bin"})
+            EXPECT_EQ(readBytes(dir / "x" / name), readBytes(dir / name)) << c.what << " " << name;
+        writeBytes(dir / "b.txt", sampleText(30000, 2));
+        setMtime(dir / "b.txt", 1600000000);
+    }
+}
+
+// Two processes packing into one archive at the same time: each must see the
+// other's result, so no run's files go missing, whether the archive exists
+// beforehand or not.
+TEST_F(PackUpdate, ConcurrentRunsBothLand) {
+    writeBytes(dir / "seed.txt", sampleText(1000, 9));
+    for (int writer = 0; writer < 2; ++writer)
+        writeBytes(dir / ("in" + std::to_string(writer) + ".txt"),
+                   sampleText(3 << 20, 10 + writer));
+    const auto call = [&](const std::string& line) {
+        return arg(UNLHA32_CALL) + " " + arg(libraryPath()) + " '" + line + "' 4096";
+    };
+    for (int round = 0; round < 8; ++round) {
+        const fs::path archive = dir / "both.lzh";
+        fs::remove(archive);
+        std::vector<std::string> want{"in0.txt", "in1.txt"};
+        if (round % 2 == 1) {
+            ASSERT_EQ(run("u -a1 " + arg(archive) + " " + arg(dir / "seed.txt")).code, UNLHA_OK);
+            want.push_back("seed.txt");
+        }
+        std::string both;
+        for (int writer = 0; writer < 2; ++writer) {
+            const std::string w = std::to_string(writer);
+            both += "(" + call("u -a1 " + arg(archive) + " " + arg(dir / ("in" + w + ".txt"))) +
+                    " >/dev/null 2>&1; echo $? >" + arg(dir / ("status" + w)) + ") & ";
+        }
+        ASSERT_EQ(shell(both + "wait"), 0);
+        for (const char* status : {"status0", "status1"})
+            EXPECT_EQ(readText(dir / status), "0\n") << "round " << round;
+        fs::remove_all(dir / "x");
+        EXPECT_EQ(contents(archive, dir / "x"), want) << "round " << round;
+    }
 }
 
 struct MethodCase {

@@ -105,5 +105,27 @@ TEST_F(ReadError, ArchiveThatCannotBeOpenedIsToldFromOneThatIsNone) {
               UNLHA_ERROR_ARCHIVE_OPEN);
 }
 
+TEST_F(ReadError, KeptEntriesAreCopiedOnlyWhenRead) {
+    // An update reads each kept entry's header fields and bytes with pread:
+    // whichever of those reads fails, the update fails and the archive stays.
+    makeArchive(200000);
+    writeBytes(dir_ / "d", sampleText(100, 4));
+    const std::string line = "u -a1 " + arg(archive_) + " " + arg(dir_ / "d");
+    int failed = 0, named = 0;
+    for (int nth = 1; nth < 40; ++nth) {
+        const Child child = runTraced(
+            "-e inject=pread64:error=EIO:when=" + std::to_string(nth) + " -P " + arg(archive_),
+            line);
+        ASSERT_LT(child.code, 100) << nth << ": the child did not run";
+        if (child.code == UNLHA_OK) break;
+        ++failed;
+        EXPECT_TRUE(readBytes(archive_) == original_) << nth;
+        if (child.output.find("Input/output error") != std::string::npos) ++named;
+    }
+    EXPECT_GE(failed, 3) << "each of the three entries is read";
+    EXPECT_GE(named, 3) << "a failed copy names the read error";
+    EXPECT_EQ(run("t -a1 " + arg(archive_)).code, UNLHA_OK);
+}
+
 }  // namespace
 }  // namespace unlhatest

@@ -23,13 +23,6 @@
 namespace unlha32 {
 namespace {
 
-// Header fields libarchive keeps to itself.
-struct StoredFields {
-    std::string method;  // "-lh5-"
-    std::uint64_t packedSize = 0;
-    std::uint16_t crc = 0;
-};
-
 std::uint32_t le(const unsigned char* p, int bytes) {
     std::uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
@@ -44,9 +37,10 @@ bool looksLikeHeader(const unsigned char* p) {
     return p[2] == '-' && p[3] == 'l' && p[6] == '-' && p[20] <= 3;
 }
 
-// Reads the fields of the header libarchive has just accepted at offset. Before
-// the first header of a self-extracting archive libarchive skips the program,
-// which its offset does not show: the header is then searched for.
+}  // namespace
+
+// Before the first header of a self-extracting archive libarchive skips the
+// program, which its offset does not show: the header is then searched for.
 bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
     std::array<unsigned char, 300> h{};
     std::int64_t at = offset;
@@ -65,16 +59,19 @@ bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
         std::copy_n(&window[skip], 24, h.data());
     }
     const int level = h[20];
+    out.headerAt = at;
     out.method.assign(reinterpret_cast<const char*>(h.data()) + 2, 5);
     out.packedSize = le(&h[7], 4);
     if (level == 3) {
         out.crc = static_cast<std::uint16_t>(le(&h[21], 2));
+        out.dataAt = at + le(&h[24], 4);
         return true;
     }
     std::int64_t pos = 0;    // the first extended header
     std::uint32_t next = 0;  // its size
     if (level == 2) {
         out.crc = static_cast<std::uint16_t>(le(&h[21], 2));
+        out.dataAt = at + le(&h[0], 2);
         pos = at + 26;
         next = le(&h[24], 2);
     } else {
@@ -84,6 +81,7 @@ bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
         const std::size_t crcAt = 22 + std::size_t{h[21]};
         if (crcAt + 2 > baseSize) return false;
         out.crc = static_cast<std::uint16_t>(le(&h[crcAt], 2));
+        out.dataAt = at + static_cast<std::int64_t>(baseSize);
         if (level == 0) return true;
         pos = at + static_cast<std::int64_t>(baseSize);
         next = le(&h[baseSize - 2], 2);
@@ -115,8 +113,11 @@ bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
         if (extended > out.packedSize) return false;
         out.packedSize -= extended;
     }
+    if (level == 1) out.dataAt = pos;
     return true;
 }
+
+namespace {
 
 std::string entryName(archive_entry* entry) {
     const char* raw = archive_entry_pathname_utf8(entry);

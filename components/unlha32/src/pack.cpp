@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +20,8 @@
 
 #include "archive_reader.h"
 #include "dozo/fileio/io.h"
-#include "dozo/fileio/placement.h"
 #include "dozo/fileio/replacement.h"
+#include "inspect.h"
 #include "lha/archive_writer.h"
 
 namespace unlha32 {
@@ -226,82 +227,51 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
     return {};
 }
 
-// Holds one decoded entry of the old archive while it is encoded again: a
-// temporary beside the archive that is never placed.
-class Scratch {
-public:
-    explicit Scratch(const std::string& archivePath) {
-        const auto slash = archivePath.find_last_of('/');
-        const std::string dir = slash == std::string::npos ? "." : archivePath.substr(0, slash + 1);
-        const std::string leaf = archivePath.substr(slash == std::string::npos ? 0 : slash + 1);
-        const dozo::fileio::Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        dozo::fileio::PlacementOptions options;
-        options.tag = dozo::fileio::kTagUnlha;
-        options.sweep = false;  // the archive's own replacement sweeps this folder
-        error_ = dirFd.get() < 0 ? errno : file_.create(dirFd.get(), leaf, options);
-    }
-    int fd() const { return file_.fd(); }
-    int error() const { return error_; }
-    bool reset() { return ::ftruncate(fd(), 0) == 0 && ::lseek(fd(), 0, SEEK_SET) == 0; }
-
-private:
-    dozo::fileio::Placement file_;
-    int error_ = 0;
-};
-
-Method methodOf(const std::string& name, Method fallback) {
-    if (name == "lh0") return Method::lh0;
-    if (name == "lh5") return Method::lh5;
-    if (name == "lh6") return Method::lh6;
-    if (name == "lh7") return Method::lh7;
-    return fallback;
-}
-
-Outcome keepEntry(ArchiveReader& reader, const EntryInfo& info, ArchiveWriter& writer,
-                  Scratch& scratch, Method fallback) {
-    const std::string method = reader.method();
-    if (info.directory) {
-        if (!writer.addDirectory(info))
-            return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
-        return {};
-    }
-    if (scratch.fd() < 0)
-        return failure(UNLHA_ERROR_WRITE,
-                       "作業ファイルを作れません (" + errorText(scratch.error()) + ")");
-    if (!scratch.reset())
-        return failure(UNLHA_ERROR_WRITE, "作業ファイルを作れません (" + errorText() + ")");
-    auto buffer = std::make_unique<char[]>(64 * 1024);
-    std::int64_t size = 0;
-    for (;;) {
-        const long n = reader.readData(buffer.get(), 64 * 1024);
-        if (n == 0) break;
+// Copies a kept entry (its header and packed data, unchanged) from the old
+// archive. Short reads are truncation: the entry must be whole.
+Outcome copyEntry(int archiveFd, std::int64_t from, std::int64_t length, ArchiveWriter& writer,
+                  const std::string& name) {
+    constexpr std::size_t kCopyChunk = 1 << 20;
+    auto buffer = std::make_unique<std::uint8_t[]>(kCopyChunk);
+    for (std::int64_t done = 0; done < length;) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::int64_t>(kCopyChunk, length - done));
+        const ssize_t n =
+            dozo::fileio::readFully(archiveFd, buffer.get(), want, static_cast<off_t>(from + done));
         if (n < 0)
-            return failure(UNLHA_ERROR_DATA, "既存の書庫が壊れています: " + printable(info.name) +
-                                                 " (" + reader.error() + ")");
-        if (!dozo::fileio::writeAll(scratch.fd(), buffer.get(), static_cast<std::size_t>(n)))
-            return failure(UNLHA_ERROR_WRITE, "作業ファイルを書けません (" + errorText() + ")");
-        size += n;
+            return failure(UNLHA_ERROR_DATA,
+                           "既存の書庫を読めません: " + printable(name) + " (" + errorText() + ")");
+        if (static_cast<std::size_t>(n) < want)
+            return failure(UNLHA_ERROR_DATA, "既存の書庫が途中で切れています: " + printable(name));
+        if (!writer.addRaw({buffer.get(), want}))
+            return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
+        done += n;
     }
-    if (::lseek(scratch.fd(), 0, SEEK_SET) != 0)
-        return failure(UNLHA_ERROR_WRITE, "作業ファイルを読めません (" + errorText() + ")");
-    if (!writer.addFile(info, scratch.fd(), size, methodOf(method, fallback)))
-        return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
     return {};
 }
 
-// Walks the old archive in order: each entry is kept, or replaced in its place
-// by a newer input of the same name.
+// Walks the old archive in order: each entry is copied as it is, or replaced
+// in its place by a newer input of the same name. Headers come through the
+// checked reader, and each entry must end where the next one (or the end
+// mark) starts, so nothing unread is ever carried over or dropped.
 Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveWriter& writer,
                         Method method) {
     ArchiveReader reader;
     std::string reason;
     if (!reader.openFile(archivePath.c_str(), reason))
         return failure(UNLHA_ERROR_NOT_ARCHIVE, "既存の書庫を更新できません: " + reason);
-    Scratch scratch(archivePath);
+    std::int64_t entryEnd = -1;  // where the last entry read ends
     for (;;) {
         archive_entry* entry = nullptr;
         const int r = reader.next(entry);
-        if (r == ARCHIVE_EOF) return {};
+        if (r == ARCHIVE_EOF) {
+            std::uint8_t mark = 1;
+            if (entryEnd < 0) return {};
+            if (!dozo::fileio::readExact(reader.fd(), &mark, 1, entryEnd) || mark != 0)
+                return failure(UNLHA_ERROR_NOT_ARCHIVE,
+                               "既存の書庫に終わりの印がありません (" + reader.error() + ")");
+            return {};
+        }
         const char* rawName = r == ARCHIVE_OK ? archive_entry_pathname_utf8(entry) : nullptr;
         if (rawName == nullptr)
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
@@ -314,28 +284,74 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
                 std::string(
                     "既存の書庫にファイルとフォルダー以外の項目があるため更新できません: ") +
                     printable(rawName));
+        StoredFields fields;
+        if (!readStoredFields(reader.fd(), reader.headerOffset(), fields) ||
+            (entryEnd >= 0 && fields.headerAt != entryEnd))
+            return failure(UNLHA_ERROR_NOT_ARCHIVE,
+                           "既存の書庫のヘッダーを読めません: " + printable(rawName));
+        const std::int64_t entryStart = fields.headerAt;
+        entryEnd = fields.dataAt + static_cast<std::int64_t>(fields.packedSize);
+        if (reader.skipData() != ARCHIVE_OK)
+            return failure(UNLHA_ERROR_DATA, "既存の書庫が壊れています (" + reader.error() + ")");
 
-        EntryInfo info;
-        info.name = rawName;
-        while (!info.name.empty() && info.name.back() == '/') info.name.pop_back();
-        info.directory = type == AE_IFDIR;
-        info.mode = archive_entry_mode(entry);
-        info.mtime = archive_entry_mtime(entry);
-        info.uid = static_cast<std::uint32_t>(archive_entry_uid(entry));
-        info.gid = static_cast<std::uint32_t>(archive_entry_gid(entry));
-
-        Input* input = inputs.find(info.name);
-        if (input != nullptr && !input->done && input->info.mtime > info.mtime) {
-            if (reader.skipData() != ARCHIVE_OK)
-                return failure(UNLHA_ERROR_DATA,
-                               "既存の書庫が壊れています (" + reader.error() + ")");
+        std::string name = rawName;
+        while (!name.empty() && name.back() == '/') name.pop_back();
+        Input* input = inputs.find(name);
+        if (input != nullptr && !input->done &&
+            input->info.mtime > static_cast<std::int64_t>(archive_entry_mtime(entry))) {
             if (Outcome o = writeInput(writer, *input, method); o.failed()) return o;
             continue;
         }
         if (input != nullptr) input->done = true;
-        if (Outcome o = keepEntry(reader, info, writer, scratch, method); o.failed()) return o;
+        if (Outcome o = copyEntry(reader.fd(), entryStart, entryEnd - entryStart, writer, name);
+            o.failed())
+            return o;
     }
 }
+
+// Serializes updates of one archive across processes. The lock is on the
+// archive file itself, which a finished update replaces by rename: a run that
+// waited on the old file sees that the path now names another and locks that
+// one instead, so it reads what the previous run wrote. A missing archive is
+// claimed by locking its folder until it exists.
+class ArchiveLock {
+public:
+    void acquire(const std::string& archivePath) {
+        const auto slash = archivePath.find_last_of('/');
+        const std::string dir = slash == std::string::npos ? "." : archivePath.substr(0, slash + 1);
+        for (;;) {
+            fd_.reset(::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+            const bool missing = fd_.get() < 0 && errno == ENOENT;
+            if (fd_.get() < 0 && missing)
+                fd_.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            // Without a descriptor the update goes on unlocked; it reports
+            // its own reason when the archive cannot be used.
+            if (fd_.get() < 0) return;
+            if (!lock()) return;
+            struct stat now {};
+            const int found = ::stat(archivePath.c_str(), &now);
+            if (missing) {
+                if (found != 0 && errno == ENOENT) return;
+            } else {
+                struct stat held {};
+                if (found == 0 && ::fstat(fd_.get(), &held) == 0 && held.st_dev == now.st_dev &&
+                    held.st_ino == now.st_ino)
+                    return;
+                if (found != 0 && errno != ENOENT) return;
+            }
+        }
+    }
+
+private:
+    bool lock() {
+        while (::flock(fd_.get(), LOCK_EX) != 0) {
+            if (errno != EINTR) return false;
+        }
+        return true;
+    }
+
+    dozo::fileio::Fd fd_;
+};
 
 Outcome replacementFailure(dozo::fileio::Status status, const std::string& archivePath) {
     return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + printable(archivePath) + " (" +
@@ -347,6 +363,9 @@ Outcome replacementFailure(dozo::fileio::Status status, const std::string& archi
 Outcome packArchive(const std::string& archivePath, const std::vector<std::string>& arguments,
                     bool recurse, Compression compression) {
     const Method method = toMethod(compression);
+    // Held until the result is in place (or dropped).
+    ArchiveLock lock;
+    lock.acquire(archivePath);
     struct stat archiveStat {};
     const bool archiveExists = ::stat(archivePath.c_str(), &archiveStat) == 0;
     if (archiveExists && !S_ISREG(archiveStat.st_mode))

@@ -12,8 +12,10 @@ namespace unlha32 {
 // an entry whose input is newer than it is replaced, every other entry is kept.
 // A plain file is stored under its own name; with recurse a folder is stored
 // with everything under it, named relative to the folder's parent, one entry per
-// folder. The result is written beside the archive and renamed into place, so
-// on any failure an existing archive stays as it was.
+// folder. Kept entries are copied as they are. The result is written beside
+// the archive and renamed into place, so on any failure an existing archive
+// stays as it was; concurrent calls for one archive (in any process) take
+// turns, each reading what the one before it wrote.
 Outcome packArchive(const std::string& archivePath, const std::vector<std::string>& inputs,
                     bool recurse, Compression method);
 

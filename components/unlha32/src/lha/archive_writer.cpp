@@ -72,10 +72,12 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
 }  // namespace
 
 // One segment per worker, reused batch after batch and file after file: fresh
-// megabytes for each segment cost more in page faults than the compressing.
+// megabytes for each segment (or zeroed buffers for each small file) cost
+// more in page faults and clearing than the compressing.
 struct ArchiveWriter::Workspace {
     std::vector<Segment> segments;
     EncoderMemory whole;
+    std::vector<std::uint8_t> chunk;  // input read for the encoder
 };
 
 ArchiveWriter::~ArchiveWriter() = default;
@@ -105,7 +107,8 @@ bool ArchiveWriter::writeAll(std::span<const std::uint8_t> bytes) {
 
 bool ArchiveWriter::readInput(int inputFd, std::int64_t inputStart, std::int64_t size,
                               std::uint16_t* crc, const Consume& consume) {
-    std::vector<std::uint8_t> chunk(kChunk);
+    std::vector<std::uint8_t>& chunk = work_->chunk;
+    if (chunk.size() != kChunk) chunk.resize(kChunk);
     std::int64_t done = 0;
     *crc = 0;
     while (done < size) {
@@ -139,6 +142,11 @@ bool ArchiveWriter::addDirectory(const EntryInfo& entry) {
     const auto header = buildHeader(dir, name, {"-lhd-", 0, 0, 0});
     if (header.size() > 0xFFFF) return fail("name too long for an LHA header: " + entry.name);
     return writeAll(header);
+}
+
+bool ArchiveWriter::addRaw(std::span<const std::uint8_t> bytes) {
+    if (finished_) return fail("archive already finished");
+    return writeAll(bytes);
 }
 
 bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method) {

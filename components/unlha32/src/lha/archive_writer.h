@@ -32,6 +32,9 @@ public:
     // shrink the data.
     bool addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method);
     bool addDirectory(const EntryInfo& entry);
+    // Appends bytes that are already archive: a kept entry's header and
+    // packed data, copied from another archive unchanged.
+    bool addRaw(std::span<const std::uint8_t> bytes);
     bool finish();  // end-of-archive mark
     const std::string& error() const { return error_; }
 

@@ -7,6 +7,7 @@
 
 #include "lha/bit_writer.h"
 #include "lha/block_coder.h"
+#include "lha/huffman.h"
 
 namespace unlha {
 namespace {
@@ -21,27 +22,16 @@ constexpr int kNil = -1;
 constexpr int kChunk = 4096;
 
 struct Tuning {
-    int maxChain;  // chain positions examined per search
-    int niceLen;   // a match this long ends the search
-    int lazyLen;   // a match this long is taken without trying the next byte
-    int goodLen;   // past this, the next byte gets a quarter of the search
-    int lazy2Len;  // a match shorter than this is also tried two bytes on
-    int indexLen;  // interior positions of longer matches are only partly indexed
+    int depth;    // tree nodes visited per position
+    int niceLen;  // a match this long is taken without searching inside it;
+                  // the tree compares no further
     int blockSymbols;
 };
 
-// The larger dictionaries walk shorter chains: their candidates are spread
-// over more memory, and each step costs more cache misses. Blocks
-// of 16K symbols follow changes in the data better than longer ones.
-Tuning tuning(Method m) {
-    switch (m) {
-        case Method::lh6:
-        case Method::lh7:
-            return {12, 48, 32, 8, 6, 32, 1 << 14};
-        default:
-            return {16, 48, 32, 8, 6, 32, 1 << 14};
-    }
-}
+// The same for every method. Deeper walks gain little: most positions find
+// their best matches within a few nodes. Blocks of 16K symbols follow changes
+// in the data better than longer ones.
+constexpr Tuning kTuning{16, 64, 1 << 14};
 
 inline std::uint32_t load32(const std::uint8_t* p) {
     std::uint32_t v;
@@ -74,7 +64,6 @@ struct Prices {
     std::array<int, 256> lit{};
     std::array<int, kMaxMatch + 1> len{};
     std::array<int, 17> pos{};
-    int avgLit = 8 * kScale;
 
     Prices() {
         lit.fill(8 * kScale);
@@ -82,13 +71,7 @@ struct Prices {
         for (int p = 0; p < 17; ++p) pos[p] = (4 + std::max(0, p - 1)) * kScale;
     }
 
-    void update(const BlockLengths& b, int numP, std::span<const std::uint32_t> cFreq) {
-        std::uint64_t bits = 0, count = 0;
-        for (int i = 0; i < 256; ++i) {
-            bits += std::uint64_t{cFreq[i]} * b.c[i];
-            count += cFreq[i];
-        }
-        if (count) avgLit = static_cast<int>(bits * kScale / count);
+    void update(const BlockLengths& b, int numP) {
         auto price = [](int length, int unused) { return (length ? length : unused) * kScale; };
         for (int i = 0; i < 256; ++i) lit[i] = price(b.c[i], 12);
         for (int l = kMinMatch; l <= kMaxMatch; ++l) len[l] = price(b.c[256 + l - kMinMatch], 12);
@@ -110,12 +93,12 @@ struct Encoder::State {
     EncoderMemory own;
     EncoderMemory& memory;
     std::vector<std::uint8_t>& buf;
-    std::vector<int>& prev;
+    std::vector<int>& son;       // two children per position, by position & mask
     std::vector<Token>& tokens;  // sized for a block; nTokens are in use
-    // Both hash heads share one allocation.
-    int* headC;
-    int* head3;
+    int* head;
     int cur = 0, end = 0;
+    bool slid = false;
+    bool priced = false;  // by a chunk of this stream
 
     int nTokens = 0;
     std::array<std::uint32_t, kNumC> cFreq{};
@@ -124,21 +107,20 @@ struct Encoder::State {
     BitWriter bits;
     std::vector<std::uint8_t> outBytes;
 
-    static constexpr int kHash3Bits = 14;
-    static constexpr int kChainBits = 16;
-    // The chain links positions with the same six bytes: walking it finds long
-    // matches in few steps. Shorter ones come from the most recent position
-    // with the same three bytes; a far short match seldom pays for itself, and
-    // a second table for four bytes cost more time than it saved bits.
-    static constexpr int kChainBytes = 6;
+    // Every position is a node of a binary tree of the positions with the
+    // same three-byte hash, ordered by the bytes that follow; walking it from
+    // the newest gives the nearest match of each length in a few steps.
+    // Two heads per position of the dictionary: a larger table only costs
+    // cache misses.
+    int hashBits;
 
     State(Method m, Sink s, EncoderMemory* mem)
         : mp(params(m)),
-          tune(tuning(m)),
+          tune(kTuning),
           sink(std::move(s)),
           memory(mem ? *mem : own),
           buf(memory.window),
-          prev(memory.prev),
+          son(memory.son),
           tokens(memory.tokens) {
         assert(m != Method::lh0);
         dictSize = 1 << mp.dictBits;
@@ -150,164 +132,209 @@ struct Encoder::State {
         // Bytes past `end` are never part of a match or a hash, so whatever
         // an earlier encoder left in the window does not matter.
         buf.resize(bufSize + kLookahead + 16);
-        constexpr int kHeads = (1 << kChainBits) + (1 << kHash3Bits);
-        memory.heads.assign(kHeads, kNil);
-        headC = memory.heads.data();
-        head3 = headC + (1 << kChainBits);
-        // Chain links are only followed from heads set by this encoder.
-        prev.resize(dictSize);
+        hashBits = mp.dictBits + 1;
+        const std::size_t kHeads = std::size_t{1} << hashBits;
+        // The heads must hold nothing of an earlier encoder. One that never
+        // slid its window set only the heads of its own positions, still in
+        // the window: clearing those is cheaper than the whole table when
+        // files are small.
+        if (memory.heads.size() == kHeads && memory.used >= 0 &&
+            memory.used < static_cast<int>(kHeads / 8)) {
+            head = memory.heads.data();
+            for (int p = 0; p + kMinMatch <= memory.used; ++p) head[hash(p)] = kNil;
+        } else {
+            memory.heads.assign(kHeads, kNil);
+        }
+        head = memory.heads.data();
+        memory.used = 0;
+        // Tree links are only followed from heads set by this encoder.
+        son.resize(2 * static_cast<std::size_t>(dictSize));
         tokens.resize(tune.blockSymbols);
+        memory.cost.resize(kChunk + 1);
+        memory.step.resize(kChunk + 1);
+        memory.path.resize(kChunk + 1);
+        memory.first.resize(kChunk + 1);
+        memory.found.resize(static_cast<std::size_t>(kChunk) * tune.depth);
     }
 
-    std::uint32_t hashChain(int pos) const {
-        constexpr int shift = 64 - 8 * kChainBytes;
-        return static_cast<std::uint32_t>(((load64(&buf[pos]) << shift) * 0x9E3779B97F4A7C15ull) >>
-                                          (64 - kChainBits));
-    }
-    std::uint32_t hash3(int pos) const {
-        return ((load32(&buf[pos]) << 8) * 2654435761u) >> (32 - kHash3Bits);
+    ~State() { memory.used = slid ? -1 : end; }
+
+    std::uint32_t hash(int pos) const {
+        return ((load32(&buf[pos]) << 8) * 2654435761u) >> (32 - hashBits);
     }
 
-    struct Heads {
-        int chain = kNil, three = kNil;
-    };
+    using Match = EncoderMemory::Match;
 
-    // Hashes only whole bytes before `end`: what lies past it is stale and
+    // Inserts pos into its tree. With `found`, also lists the nearest match of
+    // each length it passes, longest last; returns how many. Only whole bytes
+    // before `end` are hashed or compared: what lies past it is stale and
     // would make the output depend on how the input was written.
-    Heads insert(int pos) {
-        Heads h;
-        if (pos + 4 > end) return h;
-        const std::uint32_t h3 = hash3(pos);
-        h.three = head3[h3];
-        head3[h3] = pos;
-        if (pos + kChainBytes <= end) {
-            const std::uint32_t hc = hashChain(pos);
-            h.chain = headC[hc];
-            headC[hc] = pos;
-            prev[pos & mask] = h.chain;
-        }
-        return h;
-    }
-
-    struct Match {
-        int len = 0, dist = 0;
-    };
-    Match carried;
-    bool haveCarried = false;
-
-    // Best match at `pos` (inserting it): the nearest three-byte one, then
-    // whatever the chain improves on. Only a longer match replaces
-    // the best, and only if it saves more bits; ties keep the nearer.
-    Match search(int pos, int chainLimit) {
-        const int maxLen = std::min(kMaxMatch, end - pos);
-        if (maxLen < kMinMatch) return {};
-        const Heads h = insert(pos);
-        const int cand3 = h.three;
-        const int minPos = pos - maxDist;
+    int insert(int pos, Match* found) {
+        // The tree orders positions by their first niceLen bytes only: two
+        // that share them are one node (the newer replaces the older), which
+        // bounds each comparison and keeps long repeats from deepening it.
+        // A match that reaches niceLen is extended past it afterwards.
+        const int most = std::min(kMaxMatch, end - pos);
+        const int limit = std::min(tune.niceLen, most);
+        if (limit < kMinMatch) return 0;
+        const std::uint32_t h = hash(pos);
+        int cand = head[h];
+        head[h] = pos;
+        int* left = &son[2 * static_cast<std::size_t>(pos & mask)];
+        int* right = left + 1;
+        int leftLen = 0, rightLen = 0, best = kMinMatch - 1, n = 0;
+        const int minPos = std::max(0, pos - maxDist);
         const std::uint8_t* s = &buf[pos];
-        Match best;
-        int bestLen = kMinMatch - 1;
-        if (cand3 >= minPos && cand3 >= 0) {
-            const int len = matchLength(s, &buf[cand3], maxLen);
-            if (len >= kMinMatch) best = {bestLen = len, pos - cand3};
-        }
-        const std::uint32_t head = load32(s);
-        int bestScore = best.len ? score(best) : 0;
-        int chain = chainLimit;
-        for (int cand = h.chain; cand >= minPos && cand >= 0 && bestLen < maxLen;) {
-            const std::uint8_t* m = &buf[cand];
-            if (m[bestLen] == s[bestLen] && load32(m) == head) {
-                const int len = matchLength(s, m, maxLen);
-                if (len > bestLen) {
-                    bestLen = len;
-                    const Match found{len, pos - cand};
-                    const int sc = score(found);
-                    if (sc > bestScore || !best.len) {
-                        best = found;
-                        bestScore = sc;
-                    }
-                    if (len >= tune.niceLen) break;
-                }
+        for (int depth = tune.depth;; --depth) {
+            if (cand < minPos || depth == 0) {
+                *left = *right = kNil;
+                return n;
             }
-            if (--chain == 0) break;
-            const int next = prev[cand & mask];
-            if (next >= cand) break;
-            cand = next;
+            const std::uint8_t* m = &buf[cand];
+            int* pair = &son[2 * static_cast<std::size_t>(cand & mask)];
+            int len = std::min(leftLen, rightLen);
+            len += matchLength(s + len, m + len, limit - len);
+            if (len > best) {
+                best = len;
+                if (found) found[n++] = {len, pos - cand};
+            }
+            if (len == limit) {
+                *left = pair[0];
+                *right = pair[1];
+                if (found && len < most)
+                    found[n - 1].len += matchLength(s + len, m + len, most - len);
+                return n;
+            }
+            if (m[len] < s[len]) {
+                *left = cand;
+                left = &pair[1];
+                cand = *left;
+                leftLen = len;
+            } else {
+                *right = cand;
+                right = &pair[0];
+                cand = *right;
+                rightLen = len;
+            }
         }
-        return best;
     }
 
-    // Under the prices of the last block, whether a match codes its bytes in
-    // fewer bits than literals would; only short far matches ever lose.
-    int matchPrice(const Match& m) const {
-        return prices.len[m.len] + prices.pos[positionCode(m.dist - 1)];
-    }
-    // Bits saved against literals of the average price: longer is not better
-    // when the extra byte costs more distance bits than it saves.
-    int score(const Match& m) const { return m.len * prices.avgLit - matchPrice(m); }
-    bool worthIt(const Match& m, int pos) const {
-        if (m.len < kMinMatch) return false;
-        if (m.len >= 8) return true;
-        int lits = 0;
-        for (int i = 0; i < m.len; ++i) lits += prices.lit[buf[pos + i]];
-        return matchPrice(m) < lits;
-    }
+    int positionPrice(int dist) const { return prices.pos[positionCode(dist - 1)]; }
 
-    // Lazy matching: a match is deferred by one byte when the next position
-    // starts a better one. Matches may run past the chunk into the
-    // look-ahead; `carried` holds a match already found at `cur`.
-    void parseChunk(int n) {
-        const int stop = cur + n;
-        int pos = cur;
-        while (pos < stop) {
-            Match m = haveCarried ? carried : search(pos, tune.maxChain);
-            haveCarried = false;
-            if (!worthIt(m, pos)) {
-                literal(buf[pos]);
-                ++pos;
+    // The matches of each position of a chunk, found once: offsets into a
+    // flat list (a walk adds at most one match per node it visits).
+    void search(int n) {
+        std::uint32_t* first = memory.first.data();
+        Match* all = memory.found.data();
+        std::uint32_t used = 0;
+        int skipTo = 0;
+        for (int i = 0; i < n; ++i) {
+            first[i] = used;
+            if (i < skipTo) {
+                insert(cur + i, nullptr);
                 continue;
             }
-            if (m.len < tune.lazyLen && pos + 1 < end) {
-                const Match next =
-                    search(pos + 1, m.len >= tune.goodLen ? tune.maxChain / 4 : tune.maxChain);
-                if (next.len > m.len && score(next) > score(m) && worthIt(next, pos + 1)) {
-                    literal(buf[pos]);
-                    ++pos;
-                    carried = next;
-                    haveCarried = true;
-                    continue;
-                }
-                int indexed = pos + 2;
-                if (m.len < tune.lazy2Len && pos + 2 < end) {
-                    const Match next2 = search(pos + 2, tune.maxChain);
-                    ++indexed;
-                    if (next2.len > m.len && score(next2) > score(m) && worthIt(next2, pos + 2)) {
-                        literal(buf[pos]);
-                        literal(buf[pos + 1]);
-                        pos += 2;
-                        carried = next2;
-                        haveCarried = true;
-                        continue;
-                    }
-                }
-                match(m.len, m.dist);
-                indexRange(indexed, pos + m.len);
-            } else {
-                match(m.len, m.dist);
-                indexRange(pos + 1, pos + m.len);
-            }
-            pos += m.len;
+            const int count = insert(cur + i, all + used);
+            used += static_cast<std::uint32_t>(count);
+            // A match of niceLen or more is taken as found: the positions it
+            // covers are only inserted, which keeps long repeats fast. Only
+            // one that ends inside the chunk, since they relax nothing and
+            // its end must be reached by it.
+            const int longest = count > 0 ? all[used - 1].len : 0;
+            if (longest >= tune.niceLen && longest <= n - i) skipTo = i + longest;
         }
-        cur = pos;
+        first[n] = used;
     }
 
-    // Positions inside a match are only indexed, never searched.
-    void indexRange(int from, int to) {
-        if (to - from > tune.indexLen) {
-            for (int p = from; p < from + 4; ++p) insert(p);
-            from = to - 4;
+    // The cheapest parse of the chunk's n positions under the current prices:
+    // each position relaxes the costs of the positions its literal and its
+    // matches reach. Leaves the path's steps, last first, and their count.
+    int cheapest(int n) {
+        constexpr std::uint32_t kInf = 0xFFFFFFFFu;
+        std::uint32_t* cost = memory.cost.data();
+        // How each position is best reached: length | distance << 9.
+        std::uint32_t* step = memory.step.data();
+        const std::uint32_t* first = memory.first.data();
+        const Match* all = memory.found.data();
+        std::fill_n(cost, n + 1, kInf);
+        cost[0] = 0;
+        for (int i = 0; i < n; ++i) {
+            const std::uint32_t base = cost[i];
+            if (base == kInf) continue;  // inside a match taken whole
+            const std::uint32_t lit = base + static_cast<std::uint32_t>(prices.lit[buf[cur + i]]);
+            if (lit < cost[i + 1]) {
+                cost[i + 1] = lit;
+                step[i + 1] = 1;
+            }
+            int from = kMinMatch;
+            for (std::uint32_t k = first[i]; k < first[i + 1]; ++k) {
+                const int len = std::min(all[k].len, n - i);
+                const std::uint32_t far =
+                    base + static_cast<std::uint32_t>(positionPrice(all[k].dist));
+                for (int l = from; l <= len; ++l) {
+                    const std::uint32_t c = far + static_cast<std::uint32_t>(prices.len[l]);
+                    if (c < cost[i + l]) {
+                        cost[i + l] = c;
+                        step[i + l] = static_cast<std::uint32_t>(l) |
+                                      static_cast<std::uint32_t>(all[k].dist) << 9;
+                    }
+                }
+                from = std::max(from, len + 1);
+            }
         }
-        for (int p = from; p < to; ++p) insert(p);
+        int at = n, count = 0;
+        std::uint32_t* path = memory.path.data();
+        while (at > 0) {
+            path[count++] = step[at];
+            at -= static_cast<int>(step[at] & 0x1FF);
+        }
+        return count;
+    }
+
+    // Prices from the code lengths the path's own symbols would get, for a
+    // stream's first chunk, which has no block before it to price by.
+    void priceByPath(int count) {
+        std::array<std::uint32_t, kNumC> c{};
+        std::array<std::uint32_t, 17> p{};
+        const std::uint32_t* path = memory.path.data();
+        int pos = cur;
+        for (int k = count; k-- > 0;) {
+            const int len = static_cast<int>(path[k] & 0x1FF);
+            if (len == 1) {
+                ++c[buf[pos]];
+            } else {
+                ++c[256 + len - kMinMatch];
+                ++p[positionCode((path[k] >> 9) - 1)];
+            }
+            pos += len;
+        }
+        BlockLengths lengths;
+        buildLengths(c, kMaxCodeBits, lengths.c);
+        buildLengths(std::span<const std::uint32_t>(p).first(mp.numP), kMaxCodeBits,
+                     std::span(lengths.p).first(mp.numP));
+        prices.update(lengths, mp.numP);
+    }
+
+    void parseChunk(int n) {
+        search(n);
+        int count = cheapest(n);
+        if (!priced) {
+            priceByPath(count);
+            count = cheapest(n);
+        }
+        const std::uint32_t* path = memory.path.data();
+        int pos = cur;
+        while (count > 0) {
+            const std::uint32_t st = path[--count];
+            const int len = static_cast<int>(st & 0x1FF);
+            if (len == 1)
+                literal(buf[pos]);
+            else
+                match(len, static_cast<int>(st >> 9));
+            pos += len;
+        }
+        cur = pos;
+        priced = true;
     }
 
     void literal(int byte) {
@@ -330,7 +357,7 @@ struct Encoder::State {
         BlockLengths lengths;
         writeBlock(bits, std::span<const Token>(tokens).first(nTokens), cFreq,
                    std::span<const std::uint32_t>(pFreq).first(mp.numP), mp.pBits, last, &lengths);
-        prices.update(lengths, mp.numP, cFreq);
+        prices.update(lengths, mp.numP);
         nTokens = 0;
         cFreq.fill(0);
         pFreq.fill(0);
@@ -344,9 +371,8 @@ struct Encoder::State {
         if (!sink(outBytes)) failed = true;
     }
 
-    // Chunks start at fixed offsets and only when a whole chunk (and the
-    // look-ahead) is buffered, so output never depends on how the input was
-    // split into writes.
+    // Chunks start only when a whole chunk (and the look-ahead) is buffered,
+    // so output never depends on how the input was split into writes.
     void parse(bool last) {
         while (!failed) {
             const int avail = end - cur;
@@ -357,18 +383,19 @@ struct Encoder::State {
     }
 
     // Drops history older than the dictionary, by whole dictionary sizes so
-    // that chain slots (indexed by position & mask) keep their meaning.
+    // that tree slots (indexed by position & mask) keep their meaning.
     void slide() {
         const int shift = (cur - dictSize) / dictSize * dictSize;
         if (shift <= 0) return;
         std::memmove(buf.data(), buf.data() + shift, end - shift);
         cur -= shift;
         end -= shift;
+        slid = true;
         auto rebase = [shift](std::span<int> v) {
             for (int& x : v) x = x >= shift ? x - shift : kNil;
         };
         rebase(memory.heads);
-        rebase(prev);
+        rebase(son);
     }
 };
 
@@ -394,7 +421,7 @@ void Encoder::prime(std::span<const std::uint8_t> history) {
     assert(s.end == 0 && history.size() <= static_cast<std::size_t>(s.dictSize));
     std::memcpy(s.buf.data(), history.data(), history.size());
     s.end = static_cast<int>(history.size());
-    for (int p = 0; p < s.end; ++p) s.insert(p);
+    for (int p = 0; p < s.end; ++p) s.insert(p, nullptr);
     s.cur = s.end;
 }
 

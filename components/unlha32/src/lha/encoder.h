@@ -16,8 +16,16 @@ namespace unlha {
 // never affects their output.
 struct EncoderMemory {
     std::vector<std::uint8_t> window;
-    std::vector<int> heads, prev;
+    std::vector<int> heads, son;
     std::vector<std::uint32_t> tokens;
+    std::vector<std::uint32_t> cost, step, path, first;  // the parser's, per chunk
+    struct Match {
+        int len, dist;
+    };
+    std::vector<Match> found;  // the matches of a chunk's positions
+    // How far the last encoder filled the window without sliding it (its
+    // heads name only positions before it); -1 when unknown.
+    int used = -1;
 };
 
 // Streaming LZSS + static-Huffman encoder for -lh5-, -lh6- and -lh7-. Memory
