@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <string_view>
+
 namespace dozo {
 
 namespace {
@@ -128,13 +131,14 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // Damage further on is the extraction's to report, after what it can
     // still place.
     const bool counted = !listing.outcome.failed();
+    QStringList absent;  // the files the run may place
     int files = 0;
-    int existing = 0;
     for (const ArchiverCall::Entry& entry : listing.entries) {
         if (isFolder(entry)) continue;
         ++files;
-        if (QFileInfo::exists(destination + entry.name)) ++existing;
+        if (!QFileInfo::exists(destination + entry.name)) absent.append(destination + entry.name);
     }
+    const int existing = files - static_cast<int>(absent.size());
 
     const bool made = !QFileInfo::exists(folder);
     if (!QDir().mkpath(folder)) {
@@ -155,11 +159,16 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     }
     if (made) QDir().rmdir(folder);  // only when it is still empty
     Outcome outcome = failedRun(archive, call, counted ? files : 1);
-    if (call.code == contracts::unlha::kSkipped && counted) {
-        outcome.done = files - existing;
-        outcome.failed = 0;
-        outcome.skipped = existing;
-    }
+    if (!counted) return outcome;
+    // What the run placed before it stopped counts as done: a damaged entry
+    // near the end does not undo the ones before it. Files that were there
+    // already are kept, or were replaced, which cannot be told from here.
+    const bool kept = call.code == contracts::unlha::kSkipped ||
+                      std::string_view(switches) == contracts::kUnlhaKeepExisting;
+    outcome.done = static_cast<int>(std::count_if(
+        absent.begin(), absent.end(), [](const QString& p) { return QFileInfo::exists(p); }));
+    outcome.skipped = kept ? existing : 0;
+    outcome.failed = files - outcome.done - outcome.skipped;
     return outcome;
 }
 

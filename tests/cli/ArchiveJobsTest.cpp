@@ -170,6 +170,27 @@ TEST(Archive, ListAndTestReportEveryEntry) {
     EXPECT_TRUE(bad.err.contains(QStringLiteral("bad.lzh"))) << bad.err.toStdString();
 }
 
+// A damaged last entry stops the run, but what it placed before is done.
+TEST(Archive, AnUnpackStoppedByDamageCountsWhatItPlaced) {
+    TempDir dir;
+    ::mkdir((dir / "in").c_str(), 0755);
+    QStringList pack{QStringLiteral("pack"), q(dir / "a.lzh")};
+    for (int i = 0; i < 13; ++i) {
+        const std::string name = "in/f" + std::to_string(10 + i);
+        writeFile(dir / name, randomBytes(20000, static_cast<unsigned>(i)));
+        pack << q(dir / name);
+    }
+    ASSERT_EQ(runCli(pack).exitCode, 0);
+    // Bytes near the end belong to the last entry's packed data.
+    Bytes archive = readFile(dir / "a.lzh");
+    for (std::size_t k = archive.size() - 400; k < archive.size() - 300; ++k) archive[k] ^= 0x5A;
+    writeFile(dir / "a.lzh", archive);
+    const CliResult r = runCli({QStringLiteral("unpack"), q(dir / "a.lzh"), q(dir / "out")});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 12, failed 1, skipped 0")))
+        << r.err.toStdString();
+}
+
 TEST(Archive, FailuresAndRefusals) {
     TempDir dir;
     writeFile(dir / "not.lzh", Bytes(500, 'z'));
