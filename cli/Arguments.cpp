@@ -58,11 +58,6 @@ QString Arguments::misuse(const QStringList& known) const {
     return QString();
 }
 
-int quoteRefused(Report& report) {
-    return usageError(report, say("「\"」を含むパスは書庫の処理に使えません。",
-                                  "a path holding '\"' cannot be handed to the archiver"));
-}
-
 QString absolutePath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }

@@ -46,8 +46,6 @@ int runVersions(const Arguments& args, Report& report);
 
 // A usage error: the message and a pointer to --help.
 int usageError(Report& report, const QString& text);
-// The usage error for a path the archiver's command lines cannot carry.
-int quoteRefused(Report& report);
 // A path made absolute and clean, as the archiver and the names rules want it.
 QString absolutePath(const QString& path);
 

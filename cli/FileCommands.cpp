@@ -92,6 +92,7 @@ int runBatch(const Targets& targets, const InPlaceJob& job, const Session& sessi
         targets.files, nullptr, session.work().workFiles(kWorkers),
         [&](int done, int index) {
             bytes += targets.sizes[index];
+            if (report.verbose()) report.note(Report::shown(targets.files[index]));
             report.progress(done, total, bytes, targets.files[index]);
         },
         [&](const QString& path, const QString& reason) { report.failure(path, reason); });

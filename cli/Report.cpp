@@ -12,7 +12,8 @@
 
 namespace dozo::cli {
 
-Report::Report(bool quiet) : m_quiet(quiet), m_terminal(::isatty(STDERR_FILENO) == 1) {}
+Report::Report(bool quiet, bool verbose)
+    : m_quiet(quiet), m_verbose(verbose), m_terminal(::isatty(STDERR_FILENO) == 1) {}
 
 Report::~Report() {
     endProgress();

@@ -11,12 +11,14 @@ namespace dozo::cli {
 // errors alone.
 class Report {
 public:
-    explicit Report(bool quiet);
+    explicit Report(bool quiet, bool verbose = false);
     ~Report();
     Report(const Report&) = delete;
     Report& operator=(const Report&) = delete;
 
     bool quiet() const { return m_quiet; }
+    // Each file named as it is done (-v).
+    bool verbose() const { return m_verbose && !m_quiet; }
 
     // A line for standard output (listings, versions); printed even when quiet,
     // since it is what the command was asked for.
@@ -42,6 +44,7 @@ private:
     void writeErr(const QString& text);
 
     bool m_quiet;
+    bool m_verbose;
     bool m_terminal;
     bool m_drawn = false;
 };

@@ -43,6 +43,9 @@ const char kHelpEn[] =
     "\n"
     "  -r       walk folders (regular files only; symbolic links are skipped)\n"
     "  -q       print nothing but errors\n"
+    "  -v       name each file as it is done (transform, keyed)\n"
+    "Short options combine (-rq); -- ends the options, so a file named like one\n"
+    "can follow.\n"
     "Secrets from --*-stdin or --*-file: the first line, without its newline.\n"
     "Exit status: 0 all done, 1 some path failed, 2 usage error, refused key or\n"
     "password, or missing library (nothing touched).\n";
@@ -74,6 +77,8 @@ const char kHelpJa[] =
     "\n"
     "  -r       フォルダーの中を処理します（通常のファイルのみ。シンボリックリンクは飛ばします）\n"
     "  -q       エラー以外は表示しません\n"
+    "  -v       処理し終えたファイルの名前を表示します（transform、keyed）\n"
+    "短いオプションはまとめて書けます（-rq）。-- の後はオプションとみなしません。\n"
     "--*-stdin、--*-file で渡す秘密は最初の行（改行を除く）です。\n"
     "終了ステータス: 0 すべて成功、1 失敗したパスあり、2 使い方の誤り・キーや\n"
     "パスワードの拒否・ライブラリなし（何も変更していません）。\n";
@@ -81,6 +86,29 @@ const char kHelpJa[] =
 void print(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+}
+
+// "-rq" is "-r -q", as every program on the system takes it; "-mlh7" is
+// "-m lh7". Words after "--" are left alone.
+QStringList splitShortOptions(const QStringList& words) {
+    QStringList split;
+    bool optionsEnded = false;
+    for (const QString& word : words) {
+        if (word == QLatin1String("--")) optionsEnded = true;
+        if (optionsEnded || word.size() <= 2 || word[0] != QLatin1Char('-') ||
+            word[1] == QLatin1Char('-')) {
+            split.append(word);
+            continue;
+        }
+        for (qsizetype i = 1; i < word.size(); ++i) {
+            split.append(QStringLiteral("-") + word[i]);
+            if (word[i] == QLatin1Char('m')) {
+                if (i + 1 < word.size()) split.append(word.mid(i + 1));
+                break;
+            }
+        }
+    }
+    return split;
 }
 
 }  // namespace
@@ -93,13 +121,18 @@ int main(int argc, char* argv[]) {
 
     QStringList words;
     for (int i = 1; i < argc; ++i) words.append(QString::fromLocal8Bit(argv[i]));
+    words = splitShortOptions(words);
     bool quiet = false;
+    bool verbose = false;
     QString command;
     QStringList rest;
     bool optionsEnded = false;
     for (const QString& word : words) {
         if (!optionsEnded && (word == QLatin1String("-q") || word == QLatin1String("--quiet"))) {
             quiet = true;
+        } else if (!optionsEnded &&
+                   (word == QLatin1String("-v") || word == QLatin1String("--verbose"))) {
+            verbose = true;
         } else if (command.isEmpty() && !optionsEnded &&
                    (word == QLatin1String("--help") || word == QLatin1String("-h"))) {
             command = QStringLiteral("--help");
@@ -115,7 +148,7 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    Report report(quiet);
+    Report report(quiet, verbose);
     if (command == QLatin1String("--help")) {
         print(QString::fromUtf8(japanese() ? kHelpJa : kHelpEn));
         return kExitOk;

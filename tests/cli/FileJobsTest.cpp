@@ -71,6 +71,27 @@ TEST(Transform, AFileNamedTwiceIsRewrittenOnceAndItsOtherNamesAreWarnedOf) {
         << r.err.toStdString();
 }
 
+// Short options combine, -v names each file done, and after "--" a file may
+// be named like an option.
+TEST(Transform, CombinedOptionsAndAFileNamedLikeAnOption) {
+    TempDir dir;
+    ::mkdir((dir / "tree").c_str(), 0755);
+    const Bytes content = randomBytes(3000, 5);
+    writeFile(dir / "tree/a", content);
+    writeFile(dir / "-q", content);
+    const CliOptions here{.workingDirectory = q(dir.path())};
+    const CliResult r =
+        runCli({QStringLiteral("transform"), QStringLiteral("-rv"), QStringLiteral("LC"),
+                QStringLiteral("tree"), QStringLiteral("--"), QStringLiteral("-q")},
+               here);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readFile(dir / "tree/a"), directTransform("FileEncryptionLC", content));
+    EXPECT_EQ(readFile(dir / "-q"), directTransform("FileEncryptionLC", content));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("tree/a\n"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 0")))
+        << r.err.toStdString();
+}
+
 TEST(Keyed, KeyFromStdinOrFileReachesTheLibraryInCodePage932) {
     const QString typed = QStringLiteral("鍵 key ｶﾅ");
     const QByteArray key = *dozo::toCodePage932(typed);
