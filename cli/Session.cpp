@@ -36,7 +36,7 @@ QString applicationDir() {
 Session::Session()
     : m_dirs(AppDirectories::resolve(applicationDir())),
       m_libraries(m_dirs),
-      m_work(m_dirs.application) {
+      m_work(WorkDirectory::forUser()) {
     m_state.SysDir = m_dirs.system;
 }
 

@@ -36,7 +36,7 @@ constexpr int kClientHeight = 296;
 frmMain::frmMain(const StartUpOptions& options, UiServices* ui, QWidget* parent)
     : QMainWindow(parent),
       m_dirs(AppDirectories::resolve(applicationDirOf(options), options.systemDir)),
-      m_work(m_dirs.application),
+      m_work(options.workDir.isEmpty() ? WorkDirectory::forUser() : WorkDirectory(options.workDir)),
       m_libraries(m_dirs),
       m_qtUi(this),
       m_longRun(new LongRun(this)),

@@ -5,17 +5,38 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 namespace dozo {
 
-WorkDirectory::WorkDirectory(const QString& applicationDir) {
-    const QFileInfo app(applicationDir);
-    if (app.isDir() && app.isWritable()) {
-        m_path = QDir::cleanPath(app.absoluteFilePath());
-        return;
-    }
-    m_path = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    QDir().mkpath(m_path);
+namespace {
+
+// A real folder (not a link to one) that belongs to this user.
+bool isOwnFolder(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
 }
+
+}  // namespace
+
+WorkDirectory WorkDirectory::forUser() {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    const QByteArray encoded = QFile::encodeName(cache);
+    QDir().mkpath(QFileInfo(cache).path());
+    ::mkdir(encoded.constData(), 0700);
+    if (isOwnFolder(encoded)) {
+        ::chmod(encoded.constData(), 0700);
+        return WorkDirectory(cache);
+    }
+    QByteArray private_ = QFile::encodeName(QDir::tempPath()) + "/dozo-XXXXXX";
+    if (::mkdtemp(private_.data()) != nullptr) return WorkDirectory(QFile::decodeName(private_));
+    return WorkDirectory(cache);
+}
+
+WorkDirectory::WorkDirectory(const QString& folder) : m_path(QDir::cleanPath(folder)) {}
 
 QString WorkDirectory::workFile() const {
     return m_path + QStringLiteral("/Temp.$$$");

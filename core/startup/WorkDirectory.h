@@ -6,13 +6,19 @@
 
 namespace dozo {
 
-// The folder that holds the work file of the transform runs and the archiver's
-// list folder. It is the application directory when that is writable (as in a
-// build tree); an installed program usually cannot write beside itself, so it
-// then falls back to the per-user cache folder.
+// The folder that holds the work files of the in-place runs and the
+// archiver's list files: the user's own cache folder, never the
+// installation's (not even as root, where the program's folder would be
+// writable), made private to the user.
 class WorkDirectory {
 public:
-    explicit WorkDirectory(const QString& applicationDir);
+    // The user's cache folder (~/.cache/dozo, or under $XDG_CACHE_HOME),
+    // created 0700. A folder that is not a real folder owned by the user (a
+    // symbolic link planted there, say) is not used: a private folder made
+    // for this process takes its place.
+    static WorkDirectory forUser();
+    // A given folder, as tests use one of their own.
+    explicit WorkDirectory(const QString& folder);
 
     const QString& path() const { return m_path; }
     QString workFile() const;  // <dir>/Temp.$$$

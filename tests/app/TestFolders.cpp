@@ -55,6 +55,8 @@ dozo::StartUpOptions TestFolders::options(const QStringList& arguments) const {
     dozo::StartUpOptions options;
     options.arguments = arguments;
     options.applicationDir = applicationDir();
+    // Each test's own work folder: tests run side by side.
+    options.workDir = applicationDir();
     return options;
 }
 

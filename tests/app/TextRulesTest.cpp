@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <climits>
@@ -90,22 +92,26 @@ TEST(AppDirectoriesTest, SystemDirectoryAsInTheBuildTreeUnlessOverridden) {
     }
 }
 
-TEST(AppWorkDirectory, ApplicationDirectoryWhenWritable) {
-    QTemporaryDir app;
-    const dozo::WorkDirectory work(app.path());
-    EXPECT_EQ(work.path(), QDir(app.path()).absolutePath());
+// Never the installation's folder, writable or not: the user's own cache
+// folder, private to the user; a link planted in its place is not followed.
+TEST(AppWorkDirectory, TheUsersCacheFolderMadePrivate) {
+    QTemporaryDir home;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path()));
+    const dozo::WorkDirectory work = dozo::WorkDirectory::forUser();
+    EXPECT_TRUE(work.path().startsWith(home.path())) << work.path().toStdString();
+    EXPECT_EQ(QFileInfo(work.path()).permissions() & 0x0077, QFileDevice::Permissions());
     EXPECT_EQ(work.workFile(), work.path() + "/Temp.$$$");
-    EXPECT_EQ(work.listFolder(), work.path() + "/TMP");
     EXPECT_EQ(work.listFile(), work.path() + "/TMP/LPF.tmp");
-}
 
-TEST(AppWorkDirectory, CacheFolderWhenTheApplicationDirectoryIsUnusable) {
-    QTemporaryDir root;
-    const dozo::WorkDirectory work(root.filePath("does-not-exist"));
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    EXPECT_EQ(work.path(), cache);
-    EXPECT_TRUE(QDir(cache).exists());
-    EXPECT_EQ(work.workFile(), cache + "/Temp.$$$");
+    const QString cache = work.path();
+    QDir(cache).removeRecursively();
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QFile::link(elsewhere.path(), cache));
+    const dozo::WorkDirectory planted = dozo::WorkDirectory::forUser();
+    EXPECT_NE(planted.path(), cache);
+    EXPECT_FALSE(planted.path().startsWith(elsewhere.path()));
+    QDir(planted.path()).removeRecursively();
+    qunsetenv("XDG_CACHE_HOME");
 }
 
 }  // namespace
