@@ -174,7 +174,7 @@ int runKeyed(const Arguments& args, Report& report) {
         return kExitRefused;
     }
     // Refused exactly as the tab refuses it, before any file is touched.
-    const QString keyText = QString::fromUtf8(typed->bytes);
+    const QString keyText = QString::fromUtf8(typed->bytes());
     // The key box of the tab cannot hold a line break; one read from a file
     // written on Windows would silently become part of the key.
     if (keyText.contains(QLatin1Char('\r'))) {

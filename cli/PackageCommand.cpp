@@ -76,7 +76,7 @@ int runPackage(const Arguments& args, Report& report) {
         report.error(error);
         return kExitRefused;
     }
-    request.password = password->bytes;
+    request.password = password->bytes();
 
     report.note(say("暗号化中: %1 → %2", "packaging %1 into %2")
                     .arg(Report::shown(request.target), Report::shown(request.executable)));

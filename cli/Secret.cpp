@@ -11,21 +11,17 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <sodium.h>
+
 #include <csignal>
 #include <cstring>
+#include <utility>
 
 #include "dozo/fileio/io.h"
 
 namespace dozo::cli {
 
 namespace {
-
-void wipe(QByteArray& bytes) {
-    if (bytes.isEmpty()) return;
-    volatile char* p = bytes.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) p[i] = 0;
-    bytes.clear();
-}
 
 // Touched by the signal handler: plain globals only.
 int gTty = -1;
@@ -41,9 +37,9 @@ void restoreAndDie(int sig) {
     ::raise(sig);
 }
 
-std::optional<Secret> askTerminal(int tty, const QString& prompt) {
+Secret::Read askTerminal(int tty, const QString& prompt, Secret& into) {
     const QByteArray text = prompt.toUtf8();
-    if (::tcgetattr(tty, &gSaved) != 0) return std::nullopt;
+    if (::tcgetattr(tty, &gSaved) != 0) return Secret::Read::Failed;
     gTty = tty;
     struct termios quiet = gSaved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
@@ -53,7 +49,7 @@ std::optional<Secret> askTerminal(int tty, const QString& prompt) {
     // Echo goes off before the prompt shows, so nothing typed after it is echoed.
     gEchoOff = ::tcsetattr(tty, TCSAFLUSH, &quiet) == 0;
     (void)!::write(tty, text.constData(), static_cast<std::size_t>(text.size()));
-    std::optional<Secret> got = readFirstLine(tty);
+    const Secret::Read got = into.readLine(tty);
     if (gEchoOff) ::tcsetattr(tty, TCSAFLUSH, &gSaved);
     gEchoOff = 0;
     ::signal(SIGINT, oldInt);
@@ -61,61 +57,103 @@ std::optional<Secret> askTerminal(int tty, const QString& prompt) {
     return got;
 }
 
+QString tooLong() {
+    return say("入力が長すぎます（%1バイトまで）。", "the line is longer than %1 bytes")
+        .arg(Secret::kLimit);
+}
+
+QString noMemory() {
+    return say("メモリーが足りません。", "out of memory");
+}
+
 }  // namespace
 
-Secret::~Secret() {
-    wipe(bytes);
+// sodium_malloc locks the pages where the system allows it and keeps them
+// out of core dumps; a limit on locked memory only costs that protection.
+Secret::Secret() {
+    if (sodium_init() >= 0) m_data = static_cast<char*>(sodium_malloc(kLimit + 1));
+    if (m_data) m_data[0] = '\0';
 }
 
-Secret::Secret(Secret&& other) noexcept : bytes(std::move(other.bytes)) {
-    other.bytes.clear();
+Secret::~Secret() {
+    // Wipes before it unmaps.
+    if (m_data) sodium_free(m_data);
 }
+
+Secret::Secret(Secret&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
 
 Secret& Secret::operator=(Secret&& other) noexcept {
-    if (this != &other) {
-        wipe(bytes);
-        bytes = std::move(other.bytes);
-        other.bytes.clear();
-    }
+    std::swap(m_data, other.m_data);
+    std::swap(m_size, other.m_size);
     return *this;
 }
 
-std::optional<Secret> readFirstLine(int fd) {
-    Secret secret;
-    secret.bytes.reserve(Secret::kReserved);
-    bool any = false;
+bool Secret::sameAs(const Secret& other) const {
+    return m_size == other.m_size &&
+           (m_size == 0 || sodium_memcmp(m_data, other.m_data, static_cast<size_t>(m_size)) == 0);
+}
+
+Secret::Read Secret::readLine(int fd) {
+    if (!m_data) return Read::Failed;
+    m_size = 0;
+    Read read = Read::Nothing;
     for (;;) {
-        char c;
-        const ssize_t got = dozo::fileio::readFully(fd, &c, 1);
-        if (got < 0) return std::nullopt;
+        // Straight into the locked room: the byte past kLimit lands on the
+        // place of the closing NUL.
+        char* c = m_data + m_size;
+        const ssize_t got = dozo::fileio::readFully(fd, c, 1);
+        if (got < 0) {
+            read = Read::Failed;
+            break;
+        }
         if (got == 0) break;
-        any = true;
-        if (c == '\n') break;
-        secret.bytes.append(c);
+        read = Read::Line;
+        if (*c == '\n') break;
+        if (m_size == kLimit) {
+            read = Read::TooLong;
+            break;
+        }
+        ++m_size;
     }
-    if (!any) return std::nullopt;
-    return secret;
+    if (read != Read::Line) m_size = 0;
+    sodium_memzero(m_data + m_size, static_cast<size_t>(kLimit + 1 - m_size));
+    return read;
 }
 
 std::optional<Secret> obtainSecret(const SecretSource& source, const QString& prompt,
                                    const QString& again, bool confirm, QString* error) {
+    Secret first;
+    if (!first.allocated()) {
+        *error = noMemory();
+        return std::nullopt;
+    }
     if (source.kind == SecretSource::Kind::Stdin) {
-        std::optional<Secret> got = readFirstLine(STDIN_FILENO);
-        if (!got) *error = say("標準入力から読み込めません。", "nothing to read on standard input");
-        return got;
+        const Secret::Read read = first.readLine(STDIN_FILENO);
+        if (read == Secret::Read::TooLong) {
+            *error = tooLong();
+        } else if (read != Secret::Read::Line) {
+            *error = say("標準入力から読み込めません。", "nothing to read on standard input");
+        }
+        if (read != Secret::Read::Line) return std::nullopt;
+        return first;
     }
     if (source.kind == SecretSource::Kind::File) {
         const int fd = ::open(QFile::encodeName(source.file).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            *error = QStringLiteral("%1: %2").arg(Report::shown(source.file),
-                                                  QString::fromLocal8Bit(std::strerror(errno)));
+        const Secret::Read read = fd < 0 ? Secret::Read::Failed : first.readLine(fd);
+        const int cause = errno;
+        if (fd >= 0) ::close(fd);
+        if (read == Secret::Read::TooLong) {
+            *error = QStringLiteral("%1: %2").arg(Report::shown(source.file), tooLong());
             return std::nullopt;
         }
-        std::optional<Secret> got = readFirstLine(fd);
-        ::close(fd);
+        if (read == Secret::Read::Failed) {
+            *error = QStringLiteral("%1: %2").arg(Report::shown(source.file),
+                                                  QString::fromLocal8Bit(std::strerror(cause)));
+            return std::nullopt;
+        }
         // An empty file gives an empty secret, refused by the caller's rules.
-        if (!got) return Secret();
-        return got;
+        return first;
     }
 
     const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -124,15 +162,25 @@ std::optional<Secret> obtainSecret(const SecretSource& source, const QString& pr
                      "no terminal to ask on; use the -stdin or -file option");
         return std::nullopt;
     }
-    std::optional<Secret> first = askTerminal(tty, prompt);
-    std::optional<Secret> second;
-    if (first && confirm) second = askTerminal(tty, again);
+    Secret second;
+    Secret::Read read = askTerminal(tty, prompt, first);
+    // Enter alone is no entry: asking again for nothing would only confirm it.
+    const bool nothing = read == Secret::Read::Line && first.bytes().isEmpty();
+    if (read == Secret::Read::Line && !nothing && confirm) read = askTerminal(tty, again, second);
     ::close(tty);
-    if (!first || (confirm && !second)) {
+    if (nothing) {
+        *error = say("何も入力されていません。", "nothing was entered");
+        return std::nullopt;
+    }
+    if (read == Secret::Read::TooLong) {
+        *error = tooLong();
+        return std::nullopt;
+    }
+    if (read != Secret::Read::Line) {
         *error = say("入力が中断されました。", "input ended");
         return std::nullopt;
     }
-    if (confirm && first->bytes != second->bytes) {
+    if (confirm && !first.sameAs(second)) {
         *error = say("2回の入力が一致しません。", "the two entries differ");
         return std::nullopt;
     }

@@ -10,7 +10,7 @@
 namespace dozo::cli {
 
 // The libraries found as the window finds them at start-up (its system
-// folder, DOZO_SYSTEM_DIR, the application folder), their versions, and the
+// folder, the application folder), their versions, and the
 // work folder of the transform runs. Each library is looked for when first
 // asked about, so a command binds only what it uses.
 class Session {

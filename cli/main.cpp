@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+#include <sys/prctl.h>
+
 #include <cstdio>
 
 using namespace dozo;
@@ -114,6 +116,9 @@ QStringList splitShortOptions(const QStringList& words) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before any key or password is read: no core dump of this process, and
+    // no other process of the user may read its memory.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     // No QCoreApplication: nothing here needs an event loop, and making one is
     // a good part of the start-up cost, which a run on one file pays in full.
     // The window's name: both share one per-user cache folder for work files.

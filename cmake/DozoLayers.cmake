@@ -5,8 +5,9 @@
 #   transform, keyed  link fileio only (no Qt, nothing of the application)
 #   components        fileio, contracts, textcodec, libarchive, libsodium, Qt (settings dialog); never the application
 #   core              Qt Core, contracts and fileio; what both front ends share, never a widget
-#   app, cli          side by side on core: app adds Qt's widgets, cli nothing but Qt Core;
-#                     both reach every library of ours by name at run time, never by linking
+#   app, cli          side by side on core: app adds Qt's widgets, cli nothing but Qt Core
+#                     and libsodium (locked room for secrets); both reach every library of
+#                     ours by name at run time, never by linking
 #
 # dozo_layer(<target> <layer>) files a target under a layer; at the end of
 # configuration dozo_check_layers() fails the build if a target links anything
@@ -17,7 +18,7 @@ set(DOZO_LAYER_ALLOWED_textcodec "dozo_fileio")
 set(DOZO_LAYER_ALLOWED_library "dozo_fileio")
 set(DOZO_LAYER_ALLOWED_component "dozo_fileio;dozo_textcodec;dozo_contracts;LibArchive::LibArchive;archive;sodium;PkgConfig::.*;Qt6::.*;Threads::Threads;dl")
 set(DOZO_LAYER_ALLOWED_core "Qt6::Core;dozo_contracts;dozo_fileio;dozo_textcodec;dl;\${CMAKE_DL_LIBS}")
-set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_core;dozo_fileio;dl;\${CMAKE_DL_LIBS}")
+set(DOZO_LAYER_ALLOWED_cli "Qt6::Core;dozo_contracts;dozo_core;dozo_fileio;sodium;dl;\${CMAKE_DL_LIBS}")
 set(DOZO_LAYER_ALLOWED_app "Qt6::.*;dozo_contracts;dozo_core;dozo_app_.*;Threads::Threads;dl;\${CMAKE_DL_LIBS}")
 
 function(dozo_layer target layer)

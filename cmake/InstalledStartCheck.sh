@@ -37,7 +37,7 @@ done
 
 # Start-up binds the transform, keyed and archiver libraries; the package
 # library is bound from the same folder when a package is made.
-env -u DOZO_SYSTEM_DIR QT_QPA_PLATFORM=offscreen "$program" >"$root/out" 2>"$root/err" &
+env QT_QPA_PLATFORM=offscreen "$program" >"$root/out" 2>"$root/err" &
 pid=$!
 wanted=(libRozu32.so libVod32.so libunlha32.so)
 for _ in $(seq 300); do

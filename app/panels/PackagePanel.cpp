@@ -7,6 +7,7 @@
 #include "core/startup/AppInfo.h"
 
 #include <QHBoxLayout>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace dozo {
@@ -149,7 +150,10 @@ void PackagePanel::encrypt(bool thenArchive) {
     state.EFN = *chosen;
     if (thenArchive) state.SFN = PackageNames::archiveName(state.EFN);
 
-    const PackageJob::Request request{state.TFN, state.EFN, PASS->text().toUtf8(), thenArchive};
+    // The job takes a view of these bytes; they are wiped once it is over.
+    QByteArray password = PASS->text().toUtf8();
+    const auto wipe = qScopeGuard([&password] { password.fill('\0'); });
+    const PackageJob::Request request{state.TFN, state.EFN, password, thenArchive};
     if (const PackageJob::Outcome checked = PackageJob::check(request); !checked.ok()) {
         showAborted(checked.reason);
         return;

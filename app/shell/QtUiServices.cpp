@@ -4,6 +4,7 @@
 #include "core/startup/AppInfo.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -86,8 +87,11 @@ void QtUiServices::openDocument(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+// Only a program named by its absolute path: for any other name Qt searches
+// PATH, where "." or a relative entry is the current folder (core's
+// findProgram gives the absolute path).
 bool QtUiServices::startProgram(const QString& path) {
-    return !path.isEmpty() && QProcess::startDetached(path, {});
+    return QDir::isAbsolutePath(path) && QProcess::startDetached(path, {});
 }
 
 }  // namespace dozo

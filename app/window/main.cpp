@@ -4,7 +4,11 @@
 
 #include <QApplication>
 
+#include <sys/prctl.h>
+
 int main(int argc, char* argv[]) {
+    // Passwords are typed into this window: no core dump, no peeking by ptrace.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dozo"));
     dozo::ApplicationFont::apply();

@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <string.h>
+
 namespace dozo {
 
 namespace {
@@ -35,13 +37,21 @@ QString bracketed(const QString& path) {
 
 // The tab takes at most 100 characters; bytes that are not UTF-8 (a password
 // file in Shift_JIS) count one each, since they go to the library as given.
-qsizetype passwordLength(const QByteArray& password) {
+// A UTF-16 unit takes at least one byte and at most three, so a password of
+// more than three bytes a character is too long either way, and the decoded
+// units fit a buffer on the stack, wiped before it goes: the password is not
+// copied anywhere that outlives the check.
+qsizetype passwordLength(QByteArrayView password) {
+    constexpr qsizetype kMostBytes = 3 * PackageCall::kPasswordMaxLength;
+    if (password.size() > kMostBytes) return password.size();
+    QChar units[kMostBytes];
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8.decode(password);
-    return utf8.hasError() ? password.size() : text.size();
+    const qsizetype length = utf8.appendToBuffer(units, password) - units;
+    ::explicit_bzero(units, sizeof units);
+    return utf8.hasError() ? password.size() : length;
 }
 
-bool passwordAcceptable(const QByteArray& password) {
+bool passwordAcceptable(QByteArrayView password) {
     return !password.isEmpty() && passwordLength(password) <= PackageCall::kPasswordMaxLength &&
            !password.contains('\r') && !password.contains('\n') && !password.contains('\0');
 }

@@ -2,7 +2,7 @@
 
 #include "core/libraries/LibraryBinding.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace dozo {
@@ -16,7 +16,10 @@ public:
     struct Request {
         QString target;      // the file to package
         QString executable;  // the package to write
-        QByteArray password;
+        // The caller's bytes, not a copy: followed by a NUL (the library takes
+        // a C string), kept alive for the run and wiped by the caller, so the
+        // job leaves no copy of the secret of its own.
+        QByteArrayView password;
         bool archive = false;  // then pack it into PackageNames::archiveName and delete it
     };
 

@@ -45,14 +45,24 @@ bool Library::loadLocked() {
     if (m_loadTried) return false;
     m_loadTried = true;
 
+    // Only a file in one of our own folders, by its absolute path: the
+    // loader's search for a bare name takes LD_LIBRARY_PATH, where an empty
+    // entry is the current folder, and would hand a password to whatever
+    // librivo.so lies there.
     const QString file = fileName();
-    QString target = file;  // bare name: the loader's own search
+    QString target;
     for (const QString& folder : m_searchFolders) {
-        const QString candidate = QDir(folder).filePath(file);
-        if (QFileInfo(candidate).isFile()) {
-            target = QFileInfo(candidate).absoluteFilePath();
+        if (folder.isEmpty() || QDir::isRelativePath(folder)) continue;
+        const QFileInfo candidate(QDir(folder).filePath(file));
+        if (candidate.isFile()) {
+            target = candidate.absoluteFilePath();
             break;
         }
+    }
+    if (target.isEmpty()) {
+        fail(QStringLiteral("%1 cannot be loaded: it is in none of %2")
+                 .arg(file, m_searchFolders.join(QStringLiteral(", "))));
+        return false;
     }
 
     dlerror();

@@ -10,9 +10,10 @@ namespace dozo {
 
 // One library of ours or a component, bound by its bare name ("Rozu32" is the
 // file libRozu32.so). It is loaded at the first lookup of an export, from the
-// first of the search folders that holds the file, else by the dynamic
-// loader's own search; always by full path when a folder holds it, because a
-// RUNPATH of the executable does not apply to dlopen called from inside Qt.
+// first of the search folders that holds the file, always by its absolute
+// path. A library in none of them is missing: the dynamic loader's own search
+// (LD_LIBRARY_PATH, whose empty entry is the current folder) is never asked,
+// and a relative search folder is skipped.
 // A file that cannot be loaded, or lacks an export, makes the lookup fail with
 // the reason on standard error; it never ends the program.
 class Library {

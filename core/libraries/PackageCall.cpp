@@ -7,7 +7,7 @@
 namespace dozo {
 
 int PackageCall::run(void* owner, const QString& source, const QString& destination,
-                     const QByteArray& password) {
+                     QByteArrayView password) {
     auto* rivo = m_library.function<RivoFn>(contracts::kRivo);
     if (!rivo) return kUnavailable;
     return rivo(owner, QFile::encodeName(source).constData(),

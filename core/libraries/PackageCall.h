@@ -3,6 +3,7 @@
 #include "core/libraries/Library.h"
 #include "core/text/Reasons.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 namespace dozo {
@@ -20,8 +21,9 @@ public:
     // 0 when the package at `destination` is complete. The password goes as
     // the bytes given: a typed one as UTF-8, the encoding the package's own
     // prompt reads a terminal in; one read from a file exactly as it is there.
+    // `password` must be followed by a NUL: it goes on as it lies, uncopied.
     int run(void* owner, const QString& source, const QString& destination,
-            const QByteArray& password);
+            QByteArrayView password);
 
 private:
     Library& m_library;

@@ -1,7 +1,6 @@
 #include "core/startup/AppDirectories.h"
 
 #include <QDir>
-#include <QtGlobal>
 
 namespace dozo {
 
@@ -18,9 +17,11 @@ AppDirectories AppDirectories::resolve(const QString& applicationDir,
                                        const QString& systemOverride) {
     AppDirectories dirs;
     dirs.application = QDir::cleanPath(QDir(applicationDir).absolutePath());
-    QString system = systemOverride;
-    if (system.isEmpty()) system = qEnvironmentVariable("DOZO_SYSTEM_DIR");
-    if (system.isEmpty()) system = dirs.application + QStringLiteral("/" DOZO_BIN_TO_LIBDIR);
+    // No environment variable chooses the libraries: one that did would let
+    // anything that sets it swap the library a password is handed to.
+    const QString system = systemOverride.isEmpty()
+                               ? dirs.application + QStringLiteral("/" DOZO_BIN_TO_LIBDIR)
+                               : systemOverride;
     dirs.system = withTrailingSlash(QDir::cleanPath(QDir(system).absolutePath()));
     dirs.data = withTrailingSlash(
         QDir::cleanPath(dirs.application + QStringLiteral("/" DOZO_BIN_TO_DATADIR)));

@@ -12,7 +12,7 @@ namespace dozo {
 struct StartUpOptions {
     QStringList arguments;   // the command line without the program name
     QString applicationDir;  // empty: the folder of the running executable
-    QString systemDir;       // empty: $DOZO_SYSTEM_DIR or the install's library folder
+    QString systemDir;       // empty: the install's library folder
     QString workDir;         // empty: the user's cache folder (WorkDirectory::forUser)
 };
 

@@ -35,7 +35,7 @@ TEST(AppLibrary, TheArchiverBesideTheProgramIsIgnored) {
     f.install("unlha32", Variant::Good, Place::System);
     f.install("unlha32", Variant::Good, Place::Application);
     f.install("Rozu32", Variant::Good, Place::Application);
-    dozo::LibraryBinding binding(dozo::AppDirectories::resolve(f.applicationDir()));
+    dozo::LibraryBinding binding(f.dirs());
     ASSERT_NE(binding.unlha32().symbol("UnlhaGetVersion"), nullptr);
     EXPECT_EQ(binding.unlha32().loadedPath(), QDir(f.systemDir()).filePath("libunlha32.so"));
     ASSERT_NE(binding.rozu32().symbol("RazuGetVersion"), nullptr);
@@ -63,6 +63,31 @@ TEST(AppLibrary, MissingEverywhereFailsWithAReason) {
     EXPECT_NE(err.find("libDozoNoSuchLibrary.so"), std::string::npos) << err;
     EXPECT_FALSE(lib.isLoaded());
     EXPECT_FALSE(lib.errorText().isEmpty());
+}
+
+// libsodium.so is one the dynamic loader finds by its bare name on any
+// machine that builds us; in neither of our folders, it is missing all the
+// same, as a librivo.so in the current folder would be with an empty entry
+// in LD_LIBRARY_PATH.
+TEST(AppLibrary, WhatOnlyTheLoadersOwnSearchFindsIsMissing) {
+    TestFolders f;
+    dozo::Library lib("sodium", searchOrder(f));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lib.symbol("sodium_init"), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("libsodium.so"), std::string::npos) << err;
+    EXPECT_FALSE(lib.isLoaded());
+    // A relative folder names the current one, whatever that is at the time.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QStringLiteral("/usr/lib/x86_64-linux-gnu")));
+    for (const QString& folder :
+         {QString(), QStringLiteral("."), QStringLiteral("../x86_64-linux-gnu")}) {
+        dozo::Library relative("sodium", {folder});
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(relative.symbol("sodium_init"), nullptr) << folder.toStdString();
+        testing::internal::GetCapturedStderr();
+    }
+    QDir::setCurrent(before);
 }
 
 TEST(AppLibrary, AMissingExportFailsOnlyThatLookup) {

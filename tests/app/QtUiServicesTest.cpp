@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -185,6 +186,31 @@ TEST(AppQtUiServicesFileDialog, SaveProposesTheNameAndCancelGivesNothing) {
     EXPECT_TRUE(saving);
     EXPECT_EQ(selected, QStringList{proposed});
     EXPECT_FALSE(path.has_value());
+}
+
+// A program is started by its absolute path only: a bare or relative name
+// would be found through PATH, whose "." entry is the current folder.
+TEST(AppQtUiServicesProgram, OnlyAnAbsolutePathIsStarted) {
+    QTemporaryDir dir;
+    QFile tool(dir.filePath(QStringLiteral("tool")));
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\necho ran >> \"$(dirname \"$0\")/ran\"\n");
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    const QString before = QDir::currentPath();
+    qputenv("PATH", ".:" + path);
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    dozo::QtUiServices ui(nullptr);
+    for (const QString& name : {QStringLiteral("tool"), QStringLiteral("./tool")})
+        EXPECT_FALSE(ui.startProgram(name)) << name.toStdString();
+    EXPECT_TRUE(ui.startProgram(dir.filePath(QStringLiteral("tool"))));
+    QDir::setCurrent(before);
+    qputenv("PATH", path);
+    QFile ran(dir.filePath(QStringLiteral("ran")));
+    for (int i = 0; i < 100 && ran.size() == 0; ++i) QTest::qWait(50);
+    ASSERT_TRUE(ran.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ran.readAll(), QByteArray("ran\n"));
 }
 
 }  // namespace

@@ -10,7 +10,11 @@
 #include "app/window/frmMain.h"
 #include "core/startup/VersionText.h"
 
+#include <terminal.h>
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -252,5 +256,40 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<SearchReportCase>& test) {
         return std::string(test.param.name);
     });
+
+}  // namespace
+
+namespace {
+
+// The window is where passwords are typed: from its start it cannot leave a
+// core dump and no other process of its user may read its memory, which the
+// kernel shows as /proc/PID/status belonging to root. So the program runs as
+// a user other than root here.
+TEST(AppStartUp, TheProgramCannotBeDumpedOrPeekedAt) {
+    std::vector<std::string> argv{DOZO_WINDOW_PATH};
+    if (::geteuid() == 0) {
+        if (!QFile::exists(QStringLiteral("/usr/bin/setpriv"))) GTEST_SKIP() << "no setpriv";
+        argv.insert(argv.begin(),
+                    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    }
+    std::vector<std::string> env = dozo::test::environmentWithout({"DISPLAY", "WAYLAND_DISPLAY"});
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    dozo::test::TerminalSession window(argv, env);
+    const std::string proc = "/proc/" + std::to_string(window.pid);
+    const QString program = QFileInfo(QStringLiteral(DOZO_WINDOW_PATH)).canonicalFilePath();
+    // The program marks itself first thing; the wait only covers its exec
+    // (before it, the process is this test's child, or setpriv).
+    bool marked = false;
+    for (int i = 0; i < 200 && !marked; ++i) {
+        struct stat st {};
+        ASSERT_EQ(::stat((proc + "/status").c_str(), &st), 0) << "the window ended";
+        // Run by root, the process belongs to root until setpriv is done.
+        marked = st.st_uid == 0 &&
+                 (::geteuid() != 0 ||
+                  QFileInfo(QString::fromStdString(proc + "/exe")).symLinkTarget() == program);
+        if (!marked) ::usleep(50'000);
+    }
+    EXPECT_TRUE(marked);
+}
 
 }  // namespace

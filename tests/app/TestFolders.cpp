@@ -6,21 +6,10 @@
 #include <QDir>
 #include <QFile>
 
-TestFolders::TestFolders()
-    : m_previousSystemDir(qgetenv("DOZO_SYSTEM_DIR")),
-      m_hadSystemDir(qEnvironmentVariableIsSet("DOZO_SYSTEM_DIR")) {
+TestFolders::TestFolders() {
     QDir root(m_root.path());
     root.mkpath(QStringLiteral("bin"));
     root.mkpath(QStringLiteral("system"));
-    qputenv("DOZO_SYSTEM_DIR", QFile::encodeName(systemDir()));
-}
-
-TestFolders::~TestFolders() {
-    if (m_hadSystemDir) {
-        qputenv("DOZO_SYSTEM_DIR", m_previousSystemDir);
-    } else {
-        qunsetenv("DOZO_SYSTEM_DIR");
-    }
 }
 
 QString TestFolders::applicationDir() const {
@@ -55,9 +44,14 @@ dozo::StartUpOptions TestFolders::options(const QStringList& arguments) const {
     dozo::StartUpOptions options;
     options.arguments = arguments;
     options.applicationDir = applicationDir();
+    options.systemDir = systemDir();
     // Each test's own work folder: tests run side by side.
     options.workDir = applicationDir();
     return options;
+}
+
+dozo::AppDirectories TestFolders::dirs() const {
+    return dozo::AppDirectories::resolve(applicationDir(), systemDir());
 }
 
 QString TestFolders::builtLibrary(const QString& name, const QString& folder) {

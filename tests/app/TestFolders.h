@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 
 // A throw-away application directory and system directory for one test.
-// DOZO_SYSTEM_DIR points at the system directory while the object lives.
+// options() points the window at both; dirs() gives the same to the core.
 class TestFolders {
 public:
     enum class Variant {
@@ -18,7 +18,6 @@ public:
     enum class Place { System, Application };
 
     TestFolders();
-    ~TestFolders();
 
     QString applicationDir() const;
     QString systemDir() const;
@@ -27,6 +26,7 @@ public:
     void install(const QString& name, Variant variant, Place place);
 
     dozo::StartUpOptions options(const QStringList& arguments = {}) const;
+    dozo::AppDirectories dirs() const;
 
     // The library built by this project, or empty when it is not built.
     // folder is relative to the build tree (by default where the shipped
@@ -36,6 +36,4 @@ public:
 
 private:
     QTemporaryDir m_root;
-    QByteArray m_previousSystemDir;
-    bool m_hadSystemDir;
 };

@@ -14,16 +14,14 @@
 
 QProcessEnvironment cliEnvironment(const CliOptions& options) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE", "DISPLAY",
-                             "WAYLAND_DISPLAY", "DOZO_SYSTEM_DIR"})
+    for (const char* name :
+         {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(QString::fromLatin1(name));
     // The archiver's settings of whoever runs the tests must not choose the
     // method or the overwrite rule.
     static QTemporaryDir config;
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    static QTemporaryDir empty;
-    if (options.withoutLibraries) env.insert(QStringLiteral("DOZO_SYSTEM_DIR"), empty.path());
     for (auto it = options.env.cbegin(); it != options.env.cend(); ++it) {
         if (it.value().isEmpty()) {
             env.remove(it.key());
@@ -57,8 +55,21 @@ CliResult runProgram(const QString& program, const QStringList& args, const CliO
     return result;
 }
 
+Installation::Installation(const std::map<std::string, std::string>& libraries) {
+    namespace fs = std::filesystem;
+    fs::create_directories(m_root / "bin");
+    // A copy, not a link: the program's folder is where its real file lies.
+    fs::copy_file(DOZO_CLI_PATH, m_root / "bin/dozo-cli");
+    fs::create_directories(libraryDir());
+    for (const auto& [name, built] : libraries) fs::create_symlink(built, libraryDir() / name);
+}
+
 CliResult runCli(const QStringList& args, const CliOptions& options) {
-    return runProgram(QStringLiteral(DOZO_CLI_PATH), args, options);
+    static const Installation withoutLibraries;
+    const Installation* installation =
+        options.withoutLibraries ? &withoutLibraries : options.installation;
+    return runProgram(installation ? installation->program() : QStringLiteral(DOZO_CLI_PATH), args,
+                      options);
 }
 
 namespace {

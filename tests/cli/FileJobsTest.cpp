@@ -301,4 +301,53 @@ TEST(FileJobs, UsageErrorsAndMissingLibrariesExitTwoTouchingNothing) {
 
 }  // namespace
 
+// A key or password is read up to its limit and no further: a longer line is
+// refused there, however long it would go on (/dev/zero never ends). A line
+// of exactly the limit is read and left to the rules of the key or password.
+TEST(Secrets, ALineLongerThanTheLimitIsRefusedThere) {
+    TempDir dir;
+    const Bytes content = randomBytes(100, 6);
+    writeFile(dir / "f", content);
+    const QString f = q(dir / "f");
+    const QString exe = q(dir / "f.exe");
+    const QByteArray tooLong(1025, 'k');
+    const struct {
+        const char* name;
+        QStringList args;
+        QByteArray input;
+        bool pastLimit;
+    } cases[] = {
+        {"key file /dev/zero",
+         {QStringLiteral("keyed"), QStringLiteral("--key-file"), QStringLiteral("/dev/zero"), f},
+         {},
+         true},
+        {"password file /dev/zero",
+         {QStringLiteral("package"), QStringLiteral("--password-file"), QStringLiteral("/dev/zero"),
+          f, exe},
+         {},
+         true},
+        {"key line",
+         {QStringLiteral("keyed"), QStringLiteral("--key-stdin"), f},
+         tooLong + "\n",
+         true},
+        {"password without a newline",
+         {QStringLiteral("package"), QStringLiteral("--password-stdin"), f, exe},
+         tooLong,
+         true},
+        {"key line of the limit",
+         {QStringLiteral("keyed"), QStringLiteral("--key-stdin"), f},
+         QByteArray(1024, 'k') + "\n",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult r = runCli(c.args, {.input = c.input});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_EQ(r.err.contains(QStringLiteral("longer than 1024 bytes")), c.pastLimit)
+            << r.err.toStdString();
+        EXPECT_EQ(readFile(dir / "f"), content);
+        EXPECT_FALSE(dozo::test::exists(dir / "f.exe"));
+    }
+}
+
 }  // namespace dozo::test

@@ -92,15 +92,11 @@ TEST(Package, RefusalsLeaveNoPackage) {
 #ifdef DOZO_FAST_RIVO
 namespace {
 
-// A system folder holding the package library with the cheap key cost and
+// An installation holding the package library with the cheap key cost and
 // the real archiver.
 class FastPackages : public testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(::symlink(DOZO_FAST_RIVO, (system / "librivo.so").c_str()), 0);
-        ASSERT_EQ(::symlink(DOZO_UNLHA32, (system / "libunlha32.so").c_str()), 0);
-        options.env[QStringLiteral("DOZO_SYSTEM_DIR")] = q(system.path());
-    }
+    void SetUp() override { options.installation = &installation; }
     // report.txt packaged with the password "pw" into the archive beside `out`.
     CliResult packageLzh(const std::string& out) {
         options.input = "pw\n";
@@ -108,7 +104,9 @@ protected:
                        QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / out)},
                       options);
     }
-    TempDir system, dir;
+    const Installation installation{
+        {{"librivo.so", DOZO_FAST_RIVO}, {"libunlha32.so", DOZO_UNLHA32}}};
+    TempDir dir;
     CliOptions options;
 };
 
@@ -162,6 +160,55 @@ TEST_F(FastPackages, LzhPacksThePackageIntoTheArchiveTheTabNames) {
                    {.input = "pw\n"});
     ASSERT_EQ(opened.exitCode, 0) << opened.err.toStdString();
     EXPECT_EQ(readFile(restored / "report.txt"), content);
+}
+
+// Bytes that are not UTF-8 go to the library as they are in the file: the
+// package program, given the same file, opens the package; the same text in
+// UTF-8 does not.
+TEST_F(FastPackages, ShiftJisPasswordFileOpensWithTheSameFile) {
+    const Bytes content = randomBytes(2000, 36);
+    writeFile(dir / "memo.txt", content);
+    // "表パス1": 0x5C, a backslash on its own, is the second byte of 表.
+    writeFile(dir / "pw.sjis", Bytes{0x95, 0x5C, 0x83, 0x70, 0x83, 0x58, '1', '\n'});
+    writeFile(dir / "pw.utf8", Bytes{0xE8, 0xA1, 0xA8, 0xE3, 0x83, 0x91, 0xE3, 0x82, 0xB9, '1'});
+    const CliResult made = runCli({QStringLiteral("package"), QStringLiteral("--password-file"),
+                                   q(dir / "pw.sjis"), q(dir / "memo.txt"), q(dir / "memo.exe")},
+                                  options);
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    TempDir out;
+    const CliResult wrong =
+        runProgram(q(dir / "memo.exe"), {QStringLiteral("--password-file"), q(dir / "pw.utf8"),
+                                         QStringLiteral("-o"), q(out.path())});
+    EXPECT_NE(wrong.exitCode, 0);
+    const CliResult restored =
+        runProgram(q(dir / "memo.exe"), {QStringLiteral("--password-file"), q(dir / "pw.sjis"),
+                                         QStringLiteral("-o"), q(out.path())});
+    ASSERT_EQ(restored.exitCode, 0) << restored.err.toStdString();
+    EXPECT_EQ(readFile(out / "memo.txt"), content);
+}
+
+// A package library in the current folder is not ours. With none installed
+// and an empty entry in LD_LIBRARY_PATH (the current folder, to the dynamic
+// loader), the password goes nowhere: the program says the library is
+// missing.
+TEST_F(FastPackages, ALibraryInTheCurrentFolderNeverGetsThePassword) {
+    const Installation withoutRivo{{{"libunlha32.so", DOZO_UNLHA32}}};
+    writeFile(dir / "report.txt", randomBytes(100, 37));
+    ASSERT_EQ(::symlink(DOZO_FAST_RIVO, (dir / "librivo.so").c_str()), 0);
+    for (const char* path : {"/nonexistent:", ":/nonexistent"}) {
+        SCOPED_TRACE(path);
+        const CliResult r =
+            runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                    q(dir / "report.txt"), q(dir / "report.exe")},
+                   {.input = "pw\n",
+                    .env = {{QStringLiteral("LD_LIBRARY_PATH"), QString::fromLatin1(path)}},
+                    .workingDirectory = q(dir.path()),
+                    .installation = &withoutRivo});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("the rivo library was not found")))
+            << r.err.toStdString();
+        EXPECT_FALSE(dozo::test::exists(dir / "report.exe"));
+    }
 }
 
 TEST_F(FastPackages, LzhKeepsTheExecutableWhenTheArchiveKeptAnotherEntry) {

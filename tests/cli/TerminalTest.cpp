@@ -7,7 +7,9 @@
 #include <terminal.h>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <string>
@@ -16,11 +18,13 @@
 namespace dozo::test {
 namespace {
 
-// dozo-cli on a terminal of its own, with the environment of the other runs.
+// dozo-cli on a terminal of its own, with the environment of the other runs;
+// `before` goes in front of the program (to run it as another user).
 struct CliTerminal : TerminalSession {
-    explicit CliTerminal(const QStringList& args) : TerminalSession(argv(args), env()) {}
-    static std::vector<std::string> argv(const QStringList& args) {
-        std::vector<std::string> words{DOZO_CLI_PATH};
+    explicit CliTerminal(const QStringList& args, std::vector<std::string> before = {})
+        : TerminalSession(argv(args, std::move(before)), env()) {}
+    static std::vector<std::string> argv(const QStringList& args, std::vector<std::string> words) {
+        words.push_back(DOZO_CLI_PATH);
         for (const QString& a : args) words.push_back(QFile::encodeName(a).toStdString());
         return words;
     }
@@ -63,6 +67,64 @@ TEST(Terminal, KeyIsAskedTwiceWithoutEchoAndProgressIsDrawn) {
             EXPECT_EQ(run.seen.find("\x1b[K["), std::string::npos) << run.seen;
         }
         for (const char* name : {"a", "b", "c"}) EXPECT_EQ(readFile(dir / name), expected) << name;
+    }
+}
+
+// Enter alone on the first prompt is refused at once, asking nothing more
+// and touching nothing.
+TEST(Terminal, NothingTypedIsRefusedAtTheFirstPrompt) {
+    TempDir dir;
+    writeFile(dir / "f", randomBytes(100, 4));
+    const struct {
+        QStringList args;
+        const char* prompt;
+    } cases[] = {
+        {{QStringLiteral("keyed"), q(dir / "f")}, "Key: "},
+        {{QStringLiteral("package"), q(dir / "f"), q(dir / "f.exe")}, "Password: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prompt);
+        CliTerminal run(c.args);
+        ASSERT_TRUE(run.waitFor(c.prompt)) << run.seen;
+        run.type("\n");
+        ASSERT_TRUE(run.waitFor("nothing was entered")) << run.seen;
+        const int status = run.exitStatus();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << run.seen;
+        EXPECT_EQ(run.seen.find("again"), std::string::npos) << run.seen;
+        EXPECT_EQ(readFile(dir / "f"), randomBytes(100, 4));
+        EXPECT_FALSE(dozo::test::exists(dir / "f.exe"));
+    }
+}
+
+// From its start, before a password is typed, the program cannot leave a
+// core dump and no other process of its user may read its memory. The kernel
+// shows that as /proc/PID/status belonging to root, so the program runs as a
+// user other than root here.
+TEST(Terminal, NoCoreDumpOrPeekingWhileItAsks) {
+    TempDir dir;
+    std::vector<std::string> asNobody;
+    if (::geteuid() == 0) {
+        if (!std::filesystem::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to drop root";
+        asNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        std::filesystem::permissions(
+            dir.path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+            std::filesystem::perm_options::add);
+    }
+    writeFile(dir / "f", randomBytes(100, 5));
+    const struct {
+        QStringList args;
+        const char* prompt;
+    } cases[] = {
+        {{QStringLiteral("package"), q(dir / "f"), q(dir / "f.exe")}, "Password: "},
+        {{QStringLiteral("keyed"), q(dir / "f")}, "Key: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prompt);
+        CliTerminal run(c.args, asNobody);
+        ASSERT_TRUE(run.waitFor(c.prompt)) << run.seen;
+        struct stat st {};
+        ASSERT_EQ(::stat(("/proc/" + std::to_string(run.pid) + "/status").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u);
     }
 }
 
