@@ -7,15 +7,11 @@
 
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
+#include "core/jobs/FolderWalk.h"
 #include "core/jobs/InPlaceJob.h"
 #include "core/jobs/VovKey.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
-
-#include <algorithm>
 
 namespace dozo::cli {
 
@@ -29,31 +25,11 @@ struct Targets {
     int failed = 0;
 };
 
-// A folder's regular files, sorted so a run is repeatable. Symbolic links are
-// neither followed nor rewritten (rewriting one would replace the link with
-// a file); they and special files count as skipped.
 void walk(const QString& folder, Targets& targets) {
-    QList<QPair<QString, qint64>> found;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        if (info.isSymLink()) {
-            ++targets.skipped;
-        } else if (info.isDir()) {
-            continue;
-        } else if (info.isFile()) {
-            found.append({info.filePath(), info.size()});
-        } else {
-            ++targets.skipped;
-        }
-    }
-    std::sort(found.begin(), found.end());
-    for (const auto& [file, size] : found) {
-        targets.files.append(file);
-        targets.sizes.append(size);
-    }
+    const FolderWalk walked = FolderWalk::of(folder);
+    targets.files.append(walked.files);
+    targets.sizes.append(walked.sizes);
+    targets.skipped += walked.skipped;
 }
 
 Targets collect(const QStringList& paths, bool recursive, Report& report) {

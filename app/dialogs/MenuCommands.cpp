@@ -1,11 +1,13 @@
 #include "app/dialogs/MenuCommands.h"
 
+#include "app/dialogs/TextWindow.h"
 #include "app/shell/QtUiServices.h"
 #include "core/startup/AppInfo.h"
 #include "core/text/Reasons.h"
 
 #include <dozo/contracts/unlha32.h>
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace dozo {
@@ -57,10 +59,26 @@ void MenuCommands::mnuVovVer_Click() {
 }
 
 void MenuCommands::mnuReadMe_Click() {
-    // A missing Read Me is not worth a message: the desktop would only
-    // complain about a file that is not there.
     const QString path = m_shell.directories().data + QStringLiteral("ReadMe.txt");
-    if (QFileInfo(path).isFile()) m_shell.ui().openDocument(path);
+    QFile file(path);
+    // A folder opens for reading too; it is no Read Me.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        m_shell.ui().messageBox(QStringLiteral("Read Meを表示できません。\r\n") +
+                                    Reasons::cannotOpen(path) + QStringLiteral(": ") + path,
+                                QString::fromLatin1(kAppTitle), UiServices::Buttons::Ok,
+                                UiServices::Icon::Error);
+        return;
+    }
+    // The desktop's viewer when there is one; a desktop without one (or
+    // without a desktop at all) still gets the guide, in a window of ours.
+    if (!m_shell.ui().openDocument(path)) showReadMe(path, file.readAll());
+}
+
+void MenuCommands::showReadMe(const QString& path, const QByteArray& text) {
+    showTextWindow(
+        m_readMe, qobject_cast<QWidget*>(parent()), QStringLiteral("ReadMeViewer"),
+        QFileInfo(path).fileName() + QStringLiteral(" - ") + QString::fromLatin1(kAppTitle),
+        QString::fromUtf8(text));
 }
 
 void MenuCommands::mnuAbout_Click() {

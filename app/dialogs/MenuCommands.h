@@ -6,6 +6,7 @@
 #include "core/startup/VersionBox.h"
 
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPointer>
 
 namespace dozo {
@@ -20,6 +21,8 @@ public:
 
     // The open About box, or nullptr.
     frmAbout* about() const { return m_about; }
+    // The Read Me shown in the program's own window, or nullptr.
+    QPlainTextEdit* readMeWindow() const { return m_readMe; }
 
     void mnuLHASet_Click();
     void mnuLHAVer_Click();
@@ -30,9 +33,11 @@ public:
 
 private:
     void showVersionBox(VersionBox::Library library);
+    void showReadMe(const QString& path, const QByteArray& text);
 
     ShellContext& m_shell;
     QPointer<frmAbout> m_about;
+    QPointer<QPlainTextEdit> m_readMe;
 };
 
 }  // namespace dozo

@@ -1,26 +1,20 @@
 #include "app/dialogs/SysInfo.h"
 
-#include "app/dialogs/GetKeyValue.h"
+#include "app/shell/HelperProgram.h"
 #include "core/startup/AppInfo.h"
-
-#include <QFileInfo>
 
 namespace dozo {
 
-bool StartSysInfo(const KeyValueStore& store, UiServices& ui) {
-    QString program;
-    if (!GetKeyValue(store, KeyValueStore::kLocalMachine, QString::fromLatin1(kMsInfoKey),
-                     QString::fromLatin1(kMsInfoPathValue), program)) {
-        QString folder;
-        if (GetKeyValue(store, KeyValueStore::kLocalMachine,
-                        QString::fromLatin1(kSharedToolsLocationKey),
-                        QString::fromLatin1(kMsInfoFolderValue), folder)) {
-            const QString candidate = folder + QLatin1Char('/') + QLatin1String(kMsInfoProgram);
-            if (QFileInfo(candidate).isFile()) program = candidate;
-        }
-    }
-    // A recorded value of another type leaves the path empty: there is
-    // nothing to start, which is the same failure as a start that fails.
+QStringList systemInfoPrograms() {
+    return {QStringLiteral("hardinfo2"),           QStringLiteral("hardinfo"),
+            QStringLiteral("kinfocenter"),         QStringLiteral("gnome-system-monitor"),
+            QStringLiteral("mate-system-monitor"), QStringLiteral("plasma-systemmonitor"),
+            QStringLiteral("xfce4-taskmanager"),   QStringLiteral("lxtask")};
+}
+
+bool StartSysInfo(UiServices& ui) {
+    // Looked up at each click: a monitor installed meanwhile is found.
+    const QString program = findHelperProgram(systemInfoPrograms());
     if (!program.isEmpty() && ui.startProgram(program)) return true;
     ui.messageBox(QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"),
                   QString::fromLatin1(kAppTitle), UiServices::Buttons::Ok, UiServices::Icon::None);

@@ -1,21 +1,20 @@
 #pragma once
 
-#include "app/dialogs/KeyValueStore.h"
 #include "app/shell/UiServices.h"
+
+#include <QStringList>
 
 namespace dozo {
 
-// Where the system information program is recorded: the program's full path,
-// or else the folder that holds "MSINFO32.EXE".
-inline constexpr const char* kMsInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-inline constexpr const char* kMsInfoPathValue = "PATH";
-inline constexpr const char* kSharedToolsLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
-inline constexpr const char* kMsInfoFolderValue = "MSINFO";
-inline constexpr const char* kMsInfoProgram = "MSINFO32.EXE";
+// The programs the system information button starts, in order of
+// preference: those that describe the machine first, then the system
+// monitors of the common desktops. Linux records no such program anywhere,
+// so the first one found on PATH is the one.
+QStringList systemInfoPrograms();
 
 // Starts the system information program without waiting for it. Every
-// failure (nothing recorded, no program file, a start that fails) ends in the
-// one message "現時点ではｼｽﾃﾑ情報を使用できません"; true when the program started.
-bool StartSysInfo(const KeyValueStore& store, UiServices& ui);
+// failure (no program found, a start that fails) ends in the one message
+// "現時点ではｼｽﾃﾑ情報を使用できません"; true when the program started.
+bool StartSysInfo(UiServices& ui);
 
 }  // namespace dozo

@@ -2,8 +2,10 @@
 
 #include "app/dialogs/AppIcon.h"
 #include "app/dialogs/SysInfo.h"
+#include "app/dialogs/TextWindow.h"
 #include "core/startup/AppInfo.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QScreen>
@@ -107,13 +109,20 @@ void frmAbout::createControls() {
     cmdOK->setDefault(true);
     cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    lblLicense =
+        new QLabel(QStringLiteral("Copyright © 2026 The Dozo developers\nMIT License"), this);
+    lblLicense->setObjectName(QStringLiteral("lblLicense"));
+    lblLicense->setTextFormat(Qt::PlainText);
+    cmdLicenses = new QPushButton(QStringLiteral("ライセンス(&L)..."), this);
+    cmdLicenses->setObjectName(QStringLiteral("cmdLicenses"));
     // The designed 84 pixels, or what the caption needs in the installed font.
-    for (QPushButton* button : {cmdOK, cmdSysInfo})
+    for (QPushButton* button : {cmdOK, cmdSysInfo, cmdLicenses})
         button->setMinimumWidth(qMax(84, button->sizeHint().width()));
 
     // Escape reaches QDialog::reject, which closes the box like OK does.
     connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    connect(cmdLicenses, &QPushButton::clicked, this, &frmAbout::cmdLicenses_Click);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
@@ -121,6 +130,7 @@ void frmAbout::createControls() {
     texts->addWidget(lblVersion);
     texts->addWidget(lblDescription);
     texts->addStretch();
+    texts->addWidget(lblLicense);
 
     auto* top = new QHBoxLayout;
     top->setSpacing(12);
@@ -136,6 +146,7 @@ void frmAbout::createControls() {
     buttons->setSpacing(6);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdSysInfo);
+    buttons->addWidget(cmdLicenses);
     buttons->addStretch();
 
     auto* bottom = new QHBoxLayout;
@@ -151,6 +162,7 @@ void frmAbout::createControls() {
 
     // OK has the focus first, so Enter closes the box straight away.
     setTabOrder(cmdOK, cmdSysInfo);
+    setTabOrder(cmdSysInfo, cmdLicenses);
     cmdOK->setFocus();
 }
 
@@ -171,7 +183,21 @@ void frmAbout::Form_Load() {
 
 void frmAbout::cmdSysInfo_Click() {
     // Whatever happens, the box stays open.
-    StartSysInfo(m_store, *m_ui);
+    StartSysInfo(*m_ui);
+}
+
+QString frmAbout::notices() {
+    // Compiled in, so the box never depends on the documentation being
+    // installed; the same file is installed in /usr/share/doc/dozo.
+    QFile file(QStringLiteral(":/dozo/NOTICES.txt"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+void frmAbout::cmdLicenses_Click() {
+    // Owned by the box, so it goes when the box is closed.
+    showTextWindow(m_licenses, this, QStringLiteral("LicensesViewer"),
+                   QStringLiteral("ライセンス - ") + QString::fromLatin1(kAppTitle), notices());
 }
 
 void frmAbout::fixGeometry() {

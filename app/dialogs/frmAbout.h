@@ -1,12 +1,13 @@
 #pragma once
 
-#include "app/dialogs/SystemInfoStore.h"
 #include "app/shell/QtUiServices.h"
 #include "app/shell/UiServices.h"
 
 #include <QDialog>
 #include <QFrame>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace dozo {
@@ -34,16 +35,26 @@ public:
     QLabel* lblDisclaimer;
     QPushButton* cmdOK;
     QPushButton* cmdSysInfo;
+    // The copyright and licence line, and the button that shows the notices
+    // of Dozo and of what it uses.
+    QLabel* lblLicense;
+    QPushButton* cmdLicenses;
+
+    // The notices: Dozo's licence, then every third party's.
+    static QString notices();
+    // The open notices window, or nullptr.
+    QPlainTextEdit* licensesWindow() const { return m_licenses; }
 
 private:
     void createControls();
     void Form_Load();
     void cmdSysInfo_Click();
+    void cmdLicenses_Click();
     void fixGeometry();
 
     QtUiServices m_qtUi;
     UiServices* m_ui;
-    SystemInfoStore m_store;
+    QPointer<QPlainTextEdit> m_licenses;
 };
 
 }  // namespace dozo

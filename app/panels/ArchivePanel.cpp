@@ -1,6 +1,7 @@
 #include "app/panels/ArchivePanel.h"
 
 #include "app/panels/FileDropFilter.h"
+#include "app/panels/FileListCommands.h"
 #include "app/panels/PanelControls.h"
 #include "core/jobs/ArchiveJob.h"
 #include "core/libraries/ArchiveCommands.h"
@@ -71,6 +72,10 @@ void ArchivePanel::connectCommands() {
     connect(cmdCompress, &QPushButton::clicked, this, &ArchivePanel::cmdCompress_Click);
     connect(cmdDevelop, &QPushButton::clicked, this, &ArchivePanel::cmdDevelop_Click);
     FileDropFilter::install(FL, [this](const QStringList& paths) { FL_OLEDragDrop(paths); });
+    // The list has no add button: its context menu is the dialog's way in.
+    FileListCommands::addContextMenu(
+        FL, {[this] { FileListCommands::add(m_shell.ui(), FL); }, [this] { cmdDelete_Click(); },
+             [this] { cmdClear_Click(); }});
 }
 
 void ArchivePanel::showError(const ArchiveJob::Outcome& outcome) {
@@ -91,7 +96,7 @@ void ArchivePanel::showInformation(const QString& text) {
 }
 
 void ArchivePanel::FL_OLEDragDrop(const QStringList& paths) {
-    FL->addItems(paths);
+    FL->addItems(FileListCommands::withFolderFiles(paths));
 }
 
 void ArchivePanel::cmdDelete_Click() {

@@ -1,7 +1,10 @@
 #include "app/panels/FileListCommands.h"
 
+#include "core/jobs/FolderWalk.h"
 #include "core/startup/AppInfo.h"
 
+#include <QAction>
+#include <QFileInfo>
 #include <QPointer>
 
 namespace dozo {
@@ -22,9 +25,48 @@ QStringList FileListCommands::entries(const QListWidget* list) {
 }
 
 void FileListCommands::add(UiServices& ui, QListWidget* list) {
-    const std::optional<QString> chosen = ui.openFileDialog(
-        QStringLiteral("追加するファイル"), QStringLiteral("全てのファイル (*.*)|*.*"), QString());
-    if (chosen) list->addItem(*chosen);
+    const std::optional<QStringList> chosen = ui.openFilesDialog(
+        QStringLiteral("追加するファイル"), QStringLiteral("全てのファイル (*.*)|*.*"));
+    if (chosen) list->addItems(*chosen);
+}
+
+QStringList FileListCommands::withFolderFiles(const QStringList& paths) {
+    QStringList files;
+    for (const QString& path : paths) {
+        // A link to a folder is opened too: the user chose it by name.
+        if (QFileInfo(path).isDir()) {
+            files.append(FolderWalk::of(path).files);
+        } else {
+            files.append(path);
+        }
+    }
+    return files;
+}
+
+void FileListCommands::addContextMenu(QListWidget* list, ListMenu commands) {
+    const QString name = list->objectName();
+    const auto action = [&](const char* suffix, const QString& caption,
+                            const std::function<void()>& command) {
+        auto* item = new QAction(caption, list);
+        item->setObjectName(name + QLatin1String(suffix));
+        QObject::connect(item, &QAction::triggered, list, command);
+        list->addAction(item);
+        return item;
+    };
+    action("Add", QStringLiteral("追加…"), commands.add);
+    QAction* remove = action("Remove", QStringLiteral("削除"), commands.remove);
+    QAction* clear = action("Clear", QStringLiteral("すべて削除"), commands.clear);
+    list->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    const auto follow = [list, remove, clear] {
+        remove->setEnabled(!list->selectedItems().isEmpty());
+        clear->setEnabled(list->count() > 0);
+    };
+    QObject::connect(list, &QListWidget::itemSelectionChanged, list, follow);
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, follow);
+    QObject::connect(list->model(), &QAbstractItemModel::rowsRemoved, list, follow);
+    QObject::connect(list->model(), &QAbstractItemModel::modelReset, list, follow);
+    follow();
 }
 
 void FileListCommands::removeSelected(QListWidget* list) {

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QStringList>
+#include <functional>
 
 namespace dozo {
 
@@ -18,9 +19,24 @@ class FileListCommands {
 public:
     static QStringList entries(const QListWidget* list);
 
-    // Appends the chosen file; a cancelled dialog changes nothing. The dialog
-    // always opens with an empty file name.
+    // Appends the chosen files in the order the dialog gives them; a
+    // cancelled dialog changes nothing.
     static void add(UiServices& ui, QListWidget* list);
+    // What a drop on a list adds: each path as it is, except a folder, which
+    // gives its regular files (all depths, sorted, links left out), as
+    // dozo-cli's -r takes a folder.
+    static QStringList withFolderFiles(const QStringList& paths);
+
+    // The list's context menu: 追加…, 削除 and すべて削除, running the
+    // given commands (those of the panel's buttons). Its actions are named
+    // <list>Add, <list>Remove and <list>Clear; 削除 is enabled while an entry
+    // is selected and すべて削除 while the list has any.
+    struct ListMenu {
+        std::function<void()> add;
+        std::function<void()> remove;
+        std::function<void()> clear;
+    };
+    static void addContextMenu(QListWidget* list, ListMenu commands);
     // Every selected entry goes, the others keep their order.
     static void removeSelected(QListWidget* list);
     static void clear(UiServices& ui, QListWidget* list);

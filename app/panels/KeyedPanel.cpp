@@ -17,6 +17,7 @@
 namespace dozo {
 
 using panel_controls::buddyLabel;
+using panel_controls::maskSecret;
 using panel_controls::named;
 
 KeyedPanel::KeyedPanel(ShellContext& shell, QWidget* parent) : QWidget(parent), m_shell(shell) {
@@ -35,6 +36,9 @@ void KeyedPanel::connectCommands() {
     });
     FileDropFilter::install(lstVov,
                             [this](const QStringList& paths) { lstVov_OLEDragDrop(paths); });
+    FileListCommands::addContextMenu(lstVov,
+                                     {[this] { cmdVovAdd_Click(); }, [this] { cmdVovDel_Click(); },
+                                      [this] { cmdVovClear_Click(); }});
 }
 
 void KeyedPanel::cmdVovAdd_Click() {
@@ -54,7 +58,7 @@ void KeyedPanel::VovType_Click(int index) {
 }
 
 void KeyedPanel::lstVov_OLEDragDrop(const QStringList& paths) {
-    for (const QString& path : paths) {
+    for (const QString& path : FileListCommands::withFolderFiles(paths)) {
         lstVov->addItem(path);
         const QList<QListWidgetItem*> same =
             lstVov->findItems(path, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -112,6 +116,7 @@ void KeyedPanel::createControls() {
     txtKey->setMaxLength(kKeyMaxLength);
     // A dropped file's name is no key.
     txtKey->setAcceptDrops(false);
+    maskSecret(txtKey, "txtKeyShow");
     Label6 = buddyLabel("Label6", QStringLiteral("暗号化キー(&K)："), txtKey, this);
     cmdVovEnc = named(new QPushButton(QStringLiteral("処理開始(&S)..."), this), "cmdVovEnc");
     cmdVovEnc->setToolTip(QStringLiteral("暗号化処理を開始します"));

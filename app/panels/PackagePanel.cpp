@@ -14,6 +14,7 @@ namespace dozo {
 
 using panel_controls::buddyLabel;
 using panel_controls::etchedLine;
+using panel_controls::maskSecret;
 using panel_controls::named;
 
 namespace {
@@ -41,6 +42,7 @@ void PackagePanel::createControls() {
     PASS->setMaxLength(kPasswordMaxLength);
     // A dropped file's name is no password.
     PASS->setAcceptDrops(false);
+    maskSecret(PASS, "PASSShow");
     PASS->setToolTip(QStringLiteral("暗号化解除パスワードを半角100文字以内で指定します。"));
     Label2 = buddyLabel("Label2", QStringLiteral("暗号化パスワード(&P)："), PASS, this);
     Line3 = etchedLine("Line3", true, this);

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QString>
 #include <QWidget>
 
@@ -21,5 +22,10 @@ QLabel* buddyLabel(const char* name, const QString& caption, QWidget* buddy, QWi
 // One of the two lines of an etched separator: the upper one in the shadow
 // colour, the lower one in the highlight colour.
 QFrame* etchedLine(const char* name, bool shadow, QWidget* parent);
+
+// Masks a password or key field and puts a show/hide toggle inside it, at
+// its end. The toggle is a QAction named `toggleName`, checked while the text
+// is shown; it follows the field's enablement, since it is part of the field.
+QAction* maskSecret(QLineEdit* field, const char* toggleName);
 
 }  // namespace dozo::panel_controls

@@ -50,6 +50,8 @@ void TransformPanel::connectCommands() {
         if (checked) EncType_Click(id);
     });
     FileDropFilter::install(IFN, [this](const QStringList& paths) { IFN_OLEDragDrop(paths); });
+    FileListCommands::addContextMenu(
+        IFN, {[this] { BR2_Click(); }, [this] { Del2_Click(); }, [this] { CmdCL_Click(); }});
 }
 
 void TransformPanel::BR2_Click() {
@@ -69,7 +71,7 @@ void TransformPanel::EncType_Click(int index) {
 }
 
 void TransformPanel::IFN_OLEDragDrop(const QStringList& paths) {
-    IFN->addItems(paths);
+    IFN->addItems(FileListCommands::withFolderFiles(paths));
 }
 
 void TransformPanel::cmdEnc_Click() {

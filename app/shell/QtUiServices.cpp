@@ -1,15 +1,14 @@
 #include "app/shell/QtUiServices.h"
 
 #include "app/shell/FileFilter.h"
+#include "app/shell/HelperProgram.h"
 #include "core/startup/AppInfo.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QUrl>
 
 namespace dozo {
 
@@ -54,27 +53,39 @@ UiServices::Answer QtUiServices::messageBox(const QString& text, const QString& 
     return Answer::Ok;
 }
 
-std::optional<QString> QtUiServices::fileDialog(bool save, const QString& title,
-                                                const QString& filter,
-                                                const QString& proposedName) {
+std::optional<QStringList> QtUiServices::fileDialog(DialogMode mode, const QString& title,
+                                                    const QString& filter,
+                                                    const QString& proposedName) {
     QFileDialog dialog(m_owner, title);
     dialog.setNameFilter(toQtFilter(filter));
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const bool save = mode == DialogMode::Save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(save                              ? QFileDialog::AnyFile
+                       : mode == DialogMode::OpenSeveral ? QFileDialog::ExistingFiles
+                                                         : QFileDialog::ExistingFile);
     if (!proposedName.isEmpty()) dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return dialog.selectedFiles();
 }
 
 std::optional<QString> QtUiServices::openFileDialog(const QString& title, const QString& filter,
                                                     const QString& proposedName) {
-    return fileDialog(false, title, filter, proposedName);
+    const auto chosen = fileDialog(DialogMode::OpenOne, title, filter, proposedName);
+    if (!chosen) return std::nullopt;
+    return chosen->constFirst();
+}
+
+std::optional<QStringList> QtUiServices::openFilesDialog(const QString& title,
+                                                         const QString& filter) {
+    return fileDialog(DialogMode::OpenSeveral, title, filter, QString());
 }
 
 std::optional<QString> QtUiServices::saveFileDialog(const QString& title, const QString& filter,
                                                     const QString& proposedName) {
-    return fileDialog(true, title, filter, proposedName);
+    const auto chosen = fileDialog(DialogMode::Save, title, filter, proposedName);
+    if (!chosen) return std::nullopt;
+    return chosen->constFirst();
 }
 
 std::optional<QString> QtUiServices::browseFolder(const QString& prompt) {
@@ -83,8 +94,11 @@ std::optional<QString> QtUiServices::browseFolder(const QString& prompt) {
     return folder;
 }
 
-void QtUiServices::openDocument(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+bool QtUiServices::openDocument(const QString& path) {
+    // The desktop's opener, found as every helper is: never from the current
+    // folder, which QDesktopServices would search through an empty PATH entry.
+    const QString opener = findHelperProgram({QStringLiteral("xdg-open")});
+    return !opener.isEmpty() && QProcess::startDetached(opener, {path});
 }
 
 // Only a program named by its absolute path: for any other name Qt searches

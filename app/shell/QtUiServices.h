@@ -17,15 +17,18 @@ public:
                       Icon icon) override;
     std::optional<QString> openFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName) override;
+    std::optional<QStringList> openFilesDialog(const QString& title,
+                                               const QString& filter) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName) override;
     std::optional<QString> browseFolder(const QString& prompt) override;
-    void openDocument(const QString& path) override;
+    bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
 
 private:
-    std::optional<QString> fileDialog(bool save, const QString& title, const QString& filter,
-                                      const QString& proposedName);
+    enum class DialogMode { OpenOne, OpenSeveral, Save };
+    std::optional<QStringList> fileDialog(DialogMode mode, const QString& title,
+                                          const QString& filter, const QString& proposedName);
 
     QPointer<QWidget> m_owner;
 };

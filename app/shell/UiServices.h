@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace dozo {
@@ -23,11 +24,15 @@ public:
     // nullopt when cancelled.
     virtual std::optional<QString> openFileDialog(const QString& title, const QString& filter,
                                                   const QString& proposedName) = 0;
+    // The open dialog for several files at once; nullopt when cancelled.
+    virtual std::optional<QStringList> openFilesDialog(const QString& title,
+                                                       const QString& filter) = 0;
     virtual std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
                                                   const QString& proposedName) = 0;
     virtual std::optional<QString> browseFolder(const QString& prompt) = 0;
 
-    virtual void openDocument(const QString& path) = 0;
+    // false when no program could be found to open it.
+    virtual bool openDocument(const QString& path) = 0;
     // true when the program was started.
     virtual bool startProgram(const QString& path) = 0;
 };

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -137,6 +138,53 @@ TEST_F(AboutBox, DrawsTheTitleWithItsShadowAndAnEtchedLine) {
     EXPECT_EQ(upper->palette().color(QPalette::Window), QColor(128, 128, 128));
     EXPECT_EQ(lower->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(lower->y() - upper->y(), 1);
+}
+
+// The licence line and the notices: Dozo's own MIT licence and every third
+// party the program or its packages carry, the same text the package
+// installs in its documentation folder.
+TEST_F(AboutBox, ShowsTheLicenceAndTheThirdPartyNotices) {
+    dozo::frmMain window(folders.options(), &ui);
+    window.show();
+    QPointer<frmAbout> about = open(window);
+    ASSERT_TRUE(about);
+    QLabel* licence = control<QLabel>(*about, "lblLicense");
+    ASSERT_NE(licence, nullptr);
+    EXPECT_TRUE(licence->isVisible());
+    EXPECT_TRUE(licence->text().contains("2026 The Dozo developers"));
+    EXPECT_TRUE(licence->text().contains("MIT License"));
+    auto* button = control<QPushButton>(*about, "cmdLicenses");
+    ASSERT_NE(button, nullptr);
+    EXPECT_GE(button->width(), button->sizeHint().width()) << "clipped caption";
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    const QList<QPlainTextEdit*> shown = about->findChildren<QPlainTextEdit*>("LicensesViewer");
+    ASSERT_EQ(shown.size(), 1) << "one window, brought forward again";
+    QPlainTextEdit* viewer = shown.front();
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_TRUE(viewer->isWindow());
+    EXPECT_TRUE(viewer->isReadOnly());
+    const QString text = viewer->toPlainText();
+    QFile license(QStringLiteral(DOZO_SOURCE_DIR "/LICENSE"));
+    ASSERT_TRUE(license.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(text.contains(QString::fromUtf8(license.readAll()))) << "the whole MIT licence";
+    for (const char* party : {"Qt 6", "libarchive", "GNU C Library (glibc) 2.", "libsodium 1.",
+                              "IPAGothic", "IPA Font License Agreement"}) {
+        EXPECT_TRUE(text.contains(QLatin1String(party))) << party;
+    }
+    EXPECT_FALSE(text.contains(QLatin1String("%s"))) << "the package program filled its texts";
+
+    // The installed copy is the same text.
+    QFile installed(QStringLiteral(DOZO_BINARY_DIR "/app/dialogs/NOTICES.txt"));
+    ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(installed.readAll()), text);
+
+    // The notices close with the box.
+    QPointer<QPlainTextEdit> guarded = viewer;
+    about->close();
+    flushDeletes();
+    EXPECT_FALSE(guarded);
 }
 
 TEST_F(AboutBox, VersionTextPadsTheMinorVersion) {

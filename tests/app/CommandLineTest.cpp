@@ -4,9 +4,13 @@
 #include "TestFolders.h"
 
 #include "app/panels/PackagePanel.h"
+#include "app/window/CommandLine.h"
 #include "app/window/frmMain.h"
+#include "core/startup/AppInfo.h"
 
 #include <gtest/gtest.h>
+#include <QFileInfo>
+#include <QProcess>
 
 namespace {
 
@@ -45,5 +49,93 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<CommandLineCase>& test) {
         return std::string(test.param.name);
     });
+
+using Action = dozo::CommandLine::Action;
+
+struct OptionCase {
+    const char* name;
+    QStringList arguments;
+    Action action;
+    QStringList files;
+};
+
+const OptionCase kOptionCases[] = {
+    {"Help", {"--help"}, Action::Help, {}},
+    {"ShortHelp", {"/tmp/a", "-h"}, Action::Help, {}},
+    {"Version", {"--version"}, Action::Version, {}},
+    {"Unknown", {"--frobnicate", "/tmp/a"}, Action::Refused, {}},
+    {"UnknownShort", {"-x"}, Action::Refused, {}},
+    // After "--" every argument is a file, and "--" itself is none.
+    {"HelpAsFile", {"--", "--help"}, Action::OpenWindow, {"--help"}},
+    {"DashesInTheMiddle", {"/tmp/a", "--", "-x", "--"}, Action::OpenWindow, {"/tmp/a", "-x", "--"}},
+    // A lone dash, or a dash inside a name, is a file.
+    {"LoneDash", {"-"}, Action::OpenWindow, {"-"}},
+    {"DashInside", {"/tmp/a-b", "a--help"}, Action::OpenWindow, {"/tmp/a-b", "a--help"}},
+};
+
+TEST(AppCommandLineOptions, OptionsEndTheProgramAndFilesReachTheWindow) {
+    for (const OptionCase& c : kOptionCases) {
+        SCOPED_TRACE(c.name);
+        const dozo::CommandLine line = dozo::CommandLine::parse(c.arguments);
+        EXPECT_EQ(line.action, c.action);
+        EXPECT_EQ(line.files, c.files);
+        if (c.action != Action::OpenWindow) {
+            EXPECT_FALSE(line.text.isEmpty());
+        }
+    }
+    // Qt's options are still in the raw command line: not refused there.
+    EXPECT_EQ(dozo::CommandLine::parse({"-platform", "xcb", "/tmp/a"}, true).action,
+              Action::OpenWindow);
+    EXPECT_EQ(dozo::CommandLine::parse({"-style", "fusion", "--version"}, true).action,
+              Action::Version);
+}
+
+// The built program, with no display to connect to: --help and --version must
+// answer without one; an option that is neither Qt's nor ours is refused
+// once Qt has taken its own (here with a platform that needs no display).
+TEST(AppCommandLineOptions, TheProgramAnswersWithoutADisplay) {
+    const QString program = QStringLiteral(DOZO_BINARY_DIR "/bin/dozo");
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << "build the dozo target";
+    const QString version = QStringLiteral("dozo %1.%2.%3\n")
+                                .arg(dozo::kVersionMajor)
+                                .arg(dozo::kVersionMinor, 2, 10, QLatin1Char('0'))
+                                .arg(dozo::kVersionRevision);
+    const struct {
+        QStringList arguments;
+        int code;
+        QString out;  // the start of standard output
+        QString err;  // in standard error; empty when nothing may be there
+    } cases[] = {
+        {{"--help"}, 0, QStringLiteral("Usage: dozo [FILE]\n"), {}},
+        {{"--version"}, 0, version, {}},
+        {{"-platform", "xcb", "--version"}, 0, version, {}},
+        {{"-platform", "offscreen", "--bogus", "/tmp/a"}, 2, {}, "unknown option '--bogus'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES"})
+            env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        process.setProcessEnvironment(env);
+        process.start(program, c.arguments);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), c.code);
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_TRUE(out.startsWith(c.out)) << out.toStdString();
+        if (c.out.isEmpty()) {
+            EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+        }
+        if (c.err.isEmpty()) {
+            EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+        } else {
+            EXPECT_TRUE(err.contains(c.err)) << err.toStdString();
+        }
+    }
+}
 
 }  // namespace

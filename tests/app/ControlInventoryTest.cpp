@@ -148,10 +148,10 @@ TEST_F(AppWindow, TabsAndWindowShape) {
 
 TEST_F(AppWindow, InitialStates) {
     EXPECT_EQ(control<QLineEdit>("PASS")->maxLength(), 100);
-    EXPECT_EQ(control<QLineEdit>("PASS")->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(control<QLineEdit>("PASS")->echoMode(), QLineEdit::Password);
     QLineEdit* key = control<QLineEdit>("txtKey");
     EXPECT_EQ(key->maxLength(), 255);
-    EXPECT_EQ(key->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(key->echoMode(), QLineEdit::Password);
     ASSERT_EQ(key->text().size(), 1);
     EXPECT_TRUE(key->text().front().isDigit());
     EXPECT_EQ(key->text(), QString::fromLatin1(dozo::KeyedPanel::kDefaultKey));

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QTabWidget>
 
@@ -60,14 +61,44 @@ TEST_F(AppDrop, OnTheTransformListAppendsInOrderAndLeavesTheTarget) {
     list->addItem(QStringLiteral("/already"));
     ASSERT_TRUE(
         FileDrops::drop(list->viewport(), FileDrops::fileList(files + QStringList{folder}).get()));
-    EXPECT_EQ(texts(list), QStringList{"/already"} + files + QStringList{folder});
+    // The folder is empty: it adds no entry.
+    EXPECT_EQ(texts(list), QStringList{"/already"} + files);
     EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
     EXPECT_TRUE(w.state().TFN.isEmpty());
 
     // Text that is no file list is refused and adds nothing.
     EXPECT_FALSE(FileDrops::drop(list->viewport(),
                                  FileDrops::plainText(QStringLiteral("/etc/passwd")).get()));
-    EXPECT_EQ(list->count(), 5);
+    EXPECT_EQ(list->count(), 4);
+}
+
+// A dropped folder gives its regular files, at every depth, sorted by path,
+// wherever it lands in the drop; links inside it are left out, as dozo-cli's
+// -r leaves them.
+TEST_F(AppDrop, AFolderOnAnyFileListAddsItsFilesSortedWithoutLinks) {
+    const QString tree = app.filePath(QStringLiteral("tree"));
+    ASSERT_TRUE(QDir().mkpath(tree + "/sub/deeper"));
+    ASSERT_TRUE(QDir().mkpath(tree + "/.hidden"));
+    QStringList inside;
+    for (const char* name :
+         {"tree/.hidden/h", "tree/b.txt", "tree/sub/a", "tree/sub/deeper/z", "tree/z.bin"}) {
+        inside.append(app.writeFile(QLatin1String(name), "y"));
+    }
+    ASSERT_TRUE(QFile::link(tree + "/b.txt", tree + "/sub/link-to-file"));
+    ASSERT_TRUE(QFile::link(folder, tree + "/link-to-folder"));
+
+    const struct {
+        int tab;
+        const char* list;
+    } lists[] = {{1, "FL"}, {2, "IFN"}, {3, "lstVov"}};
+    for (const auto& target : lists) {
+        SCOPED_TRACE(target.list);
+        app.showTab(target.tab);
+        QListWidget* list = control<QListWidget>(app.window(), QLatin1String(target.list));
+        ASSERT_TRUE(FileDrops::drop(list->viewport(),
+                                    FileDrops::fileList({files[0], tree, files[1]}).get()));
+        EXPECT_EQ(texts(list), QStringList{files[0]} + inside + QStringList{files[1]});
+    }
 }
 
 TEST_F(AppDrop, OnTheKeyedListAppendsAndSelectsTheFirstEntryOfEachPath) {

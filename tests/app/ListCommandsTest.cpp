@@ -4,6 +4,7 @@
 #include "PanelTestWindow.h"
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -84,21 +85,19 @@ protected:
     QListWidget* list = nullptr;
 };
 
-TEST_P(AppListCommands, AddAppendsTheChosenFileAndCancelAddsNothing) {
-    app.ui().answerOpenFile(QStringLiteral("/data/one.bin"));
-    app.ui().answerOpenFile(std::nullopt);
-    app.ui().answerOpenFile(QStringLiteral("/a"));
+TEST_P(AppListCommands, AddAppendsTheChosenFilesAndCancelAddsNothing) {
+    app.ui().answerOpenFiles(QStringList{"/data/one.bin", "/data/two.bin"});
+    app.ui().answerOpenFiles(std::nullopt);
+    app.ui().answerOpenFiles(QStringList{"/a"});
     for (int i = 0; i < 3; ++i) QTest::mouseClick(button(GetParam().add), Qt::LeftButton);
 
-    // Duplicates are listed again.
-    EXPECT_EQ(texts(), kEntries + QStringList({"/data/one.bin", "/a"}));
+    // In the dialog's order; duplicates are listed again.
+    EXPECT_EQ(texts(), kEntries + QStringList({"/data/one.bin", "/data/two.bin", "/a"}));
     ASSERT_EQ(app.ui().calls().size(), 3u);
     for (const auto& call : app.ui().calls()) {
-        EXPECT_EQ(call.kind, ScriptedUiServices::Kind::OpenFile);
+        EXPECT_EQ(call.kind, ScriptedUiServices::Kind::OpenFiles);
         EXPECT_EQ(call.title, QStringLiteral("追加するファイル"));
         EXPECT_EQ(call.filter, QStringLiteral("全てのファイル (*.*)|*.*"));
-        // Every dialog starts with an empty name, whatever was chosen before.
-        EXPECT_TRUE(call.proposedName.isEmpty());
     }
 }
 
@@ -134,6 +133,85 @@ TEST_P(AppListCommands, ClearAsksAndEmptiesOnlyOnYes) {
 
 INSTANTIATE_TEST_SUITE_P(Panels, AppListCommands, testing::ValuesIn(kPanels),
                          [](const testing::TestParamInfo<ListPanel>& test) {
+                             return std::string(test.param.name);
+                         });
+
+// The context menu of every file list, the archive list included: the same
+// commands as the buttons beside it, enabled when they have something to do.
+struct MenuList {
+    const char* name;
+    int tab;
+    const char* list;
+    // The archive list says how many entries its remove took away.
+    bool removeTells;
+};
+
+const MenuList kMenuLists[] = {
+    {"Archive", 1, "FL", true},
+    {"Transform", 2, "IFN", false},
+    {"Keyed", 3, "lstVov", false},
+};
+
+class AppListMenu : public testing::TestWithParam<MenuList> {
+protected:
+    void SetUp() override {
+        app.showTab(GetParam().tab);
+        list = control<QListWidget>(app.window(), QLatin1String(GetParam().list));
+        ASSERT_NE(list, nullptr);
+    }
+
+    QAction* item(const char* suffix) {
+        const QString name = QLatin1String(GetParam().list) + QLatin1String(suffix);
+        auto* found = control<QAction>(*list, name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+
+    PanelTestWindow app;
+    QListWidget* list = nullptr;
+};
+
+TEST_P(AppListMenu, AddRemoveAndClearFromTheContextMenu) {
+    EXPECT_EQ(list->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QStringList captions;
+    for (const QAction* action : list->actions()) captions.append(action->text());
+    EXPECT_EQ(captions, QStringList({"追加…", "削除", "すべて削除"}));
+    QAction* add = item("Add");
+    QAction* remove = item("Remove");
+    QAction* clear = item("Clear");
+    ASSERT_TRUE(add && remove && clear);
+    EXPECT_TRUE(add->isEnabled());
+    EXPECT_FALSE(remove->isEnabled()) << "nothing selected";
+    EXPECT_FALSE(clear->isEnabled()) << "nothing listed";
+
+    app.ui().answerOpenFiles(QStringList{"/x/1", "/x/2", "/x/3"});
+    add->trigger();
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_TRUE(clear->isEnabled());
+    EXPECT_FALSE(remove->isEnabled());
+
+    list->item(1)->setSelected(true);
+    EXPECT_TRUE(remove->isEnabled());
+    if (GetParam().removeTells) app.ui().answerMessage(Answer::Ok);
+    remove->trigger();
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("/x/3"));
+    EXPECT_FALSE(remove->isEnabled());
+
+    app.ui().answerMessage(Answer::Yes);
+    clear->trigger();
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(clear->isEnabled());
+
+    const auto& calls = app.ui().calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().kind, ScriptedUiServices::Kind::OpenFiles);
+    EXPECT_EQ(calls.front().title, QStringLiteral("追加するファイル"));
+    EXPECT_EQ(calls.back().text, QStringLiteral("全ての項目を解除しますか？"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, AppListMenu, testing::ValuesIn(kMenuLists),
+                         [](const testing::TestParamInfo<MenuList>& test) {
                              return std::string(test.param.name);
                          });
 

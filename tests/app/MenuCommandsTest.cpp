@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QPlainTextEdit>
 
 namespace {
 
@@ -134,42 +135,79 @@ TEST(ArchiverSettings, ArchiverWithoutTheExportDoesNothing) {
     EXPECT_TRUE(ui.calls().empty());
 }
 
-enum class ReadMe { File, Missing, Directory };
+// Read Me: the desktop's viewer when it opens the file, else the text in a
+// read-only window of the program; a Read Me that is not there is an error.
+struct ReadMeCase {
+    const char* name;
+    enum { File, Missing, Directory } present;
+    bool viewerOpens;
+};
 
-class ReadMeItem : public testing::TestWithParam<ReadMe> {};
+class ReadMeItem : public testing::TestWithParam<ReadMeCase> {};
 
-TEST_P(ReadMeItem, OpensTheInstalledFileOrStaysSilent) {
+TEST_P(ReadMeItem, OpensInTheViewerOrInItsOwnWindowAndSaysWhenMissing) {
+    const ReadMeCase& c = GetParam();
     TestFolders folders;
     const QString dataDir = dozo::AppDirectories::resolve(folders.applicationDir()).data;
     ASSERT_TRUE(QDir().mkpath(dataDir));
     const QString path = dataDir + "ReadMe.txt";
-    if (GetParam() == ReadMe::File) {
+    const QString text = QStringLiteral("読んでください\n<b>not markup</b>\n");
+    if (c.present == ReadMeCase::File) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("読んでください\n");
-    } else if (GetParam() == ReadMe::Directory) {
+        file.write(text.toUtf8());
+    } else if (c.present == ReadMeCase::Directory) {
         ASSERT_TRUE(QDir().mkpath(path));
     }
     ScriptedUiServices ui;
     dozo::frmMain window(folders.options(), &ui);
+    if (c.present == ReadMeCase::File) {
+        ui.answerOpenDocument(c.viewerOpens);
+    } else {
+        ui.answerMessage(Answer::Ok);
+    }
 
+    // Twice: the program's window is reused, not doubled.
+    window.menu().mnuReadMe->trigger();
+    if (c.present == ReadMeCase::File) {
+        ui.answerOpenDocument(c.viewerOpens);
+    } else {
+        ui.answerMessage(Answer::Ok);
+    }
     window.menu().mnuReadMe->trigger();
 
-    if (GetParam() == ReadMe::File) {
-        ASSERT_EQ(ui.calls().size(), 1u);
-        EXPECT_EQ(ui.calls().front().kind, Kind::OpenDocument);
-        EXPECT_EQ(ui.calls().front().text.toStdString(), path.toStdString());
-    } else {
-        EXPECT_TRUE(ui.calls().empty());
+    ASSERT_EQ(ui.calls().size(), 2u);
+    const auto& call = ui.calls().front();
+    const QList<QPlainTextEdit*> shown = window.findChildren<QPlainTextEdit*>("ReadMeViewer");
+    if (c.present != ReadMeCase::File) {
+        EXPECT_EQ(call.kind, Kind::MessageBox);
+        EXPECT_EQ(call.icon, dozo::UiServices::Icon::Error);
+        EXPECT_TRUE(call.text.contains(path)) << call.text.toStdString();
+        EXPECT_TRUE(shown.isEmpty());
+        return;
     }
+    EXPECT_EQ(call.kind, Kind::OpenDocument);
+    EXPECT_EQ(call.text.toStdString(), path.toStdString());
+    if (c.viewerOpens) {
+        EXPECT_TRUE(shown.isEmpty());
+        return;
+    }
+    ASSERT_EQ(shown.size(), 1);
+    QPlainTextEdit* viewer = shown.front();
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_TRUE(viewer->isWindow());
+    EXPECT_TRUE(viewer->isReadOnly());
+    EXPECT_EQ(viewer->toPlainText(), text);
+    EXPECT_TRUE(viewer->windowTitle().startsWith(QStringLiteral("ReadMe.txt")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadMeItem,
-                         testing::Values(ReadMe::File, ReadMe::Missing, ReadMe::Directory),
-                         [](const testing::TestParamInfo<ReadMe>& test) {
-                             return std::string(test.param == ReadMe::File      ? "File"
-                                                : test.param == ReadMe::Missing ? "Missing"
-                                                                                : "Directory");
+                         testing::Values(ReadMeCase{"Viewer", ReadMeCase::File, true},
+                                         ReadMeCase{"NoViewer", ReadMeCase::File, false},
+                                         ReadMeCase{"Missing", ReadMeCase::Missing, false},
+                                         ReadMeCase{"Directory", ReadMeCase::Directory, false}),
+                         [](const testing::TestParamInfo<ReadMeCase>& test) {
+                             return std::string(test.param.name);
                          });
 
 // The build tree holds the Read Me where the program looks for it.

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,6 +34,9 @@ TEST(DISABLED_AppScreenshots, WriteEveryTab) {
     ScriptedUiServices ui;
     dozo::frmMain window(folders.options(), &ui);
     window.show();
+    // A password typed, so the picture shows it masked beside its toggle.
+    if (auto* pass = window.findChild<QLineEdit*>(QStringLiteral("PASS")))
+        QTest::keyClicks(pass, QStringLiteral("correct horse"));
     // Let the enablement tick run so the pictures show the real button states.
     QTest::qWait(50);
     const QDir out(QStringLiteral(DOZO_SOURCE_DIR "/docs/screenshots"));

@@ -11,6 +11,8 @@ const char* kindName(ScriptedUiServices::Kind kind) {
             return "message box";
         case Kind::OpenFile:
             return "open dialog";
+        case Kind::OpenFiles:
+            return "open dialog for several files";
         case Kind::SaveFile:
             return "save dialog";
         case Kind::BrowseFolder:
@@ -34,23 +36,32 @@ ScriptedUiServices::~ScriptedUiServices() {
 }
 
 void ScriptedUiServices::answerMessage(Answer answer) {
-    m_queue.push_back({Kind::MessageBox, answer, std::nullopt, false});
+    m_queue.push_back({Kind::MessageBox, answer, std::nullopt, false, std::nullopt});
 }
 
 void ScriptedUiServices::answerOpenFile(std::optional<QString> path) {
-    m_queue.push_back({Kind::OpenFile, Answer::Ok, std::move(path), false});
+    m_queue.push_back({Kind::OpenFile, Answer::Ok, std::move(path), false, std::nullopt});
+}
+
+void ScriptedUiServices::answerOpenFiles(std::optional<QStringList> paths) {
+    Queued queued{Kind::OpenFiles, Answer::Ok, std::nullopt, false, std::move(paths)};
+    m_queue.push_back(std::move(queued));
+}
+
+void ScriptedUiServices::answerOpenDocument(bool opened) {
+    m_queue.push_back({Kind::OpenDocument, Answer::Ok, std::nullopt, opened, std::nullopt});
 }
 
 void ScriptedUiServices::answerSaveFile(std::optional<QString> path) {
-    m_queue.push_back({Kind::SaveFile, Answer::Ok, std::move(path), false});
+    m_queue.push_back({Kind::SaveFile, Answer::Ok, std::move(path), false, std::nullopt});
 }
 
 void ScriptedUiServices::answerFolder(std::optional<QString> folder) {
-    m_queue.push_back({Kind::BrowseFolder, Answer::Ok, std::move(folder), false});
+    m_queue.push_back({Kind::BrowseFolder, Answer::Ok, std::move(folder), false, std::nullopt});
 }
 
 void ScriptedUiServices::answerStartProgram(bool started) {
-    m_queue.push_back({Kind::StartProgram, Answer::Ok, std::nullopt, started});
+    m_queue.push_back({Kind::StartProgram, Answer::Ok, std::nullopt, started, std::nullopt});
 }
 
 std::optional<ScriptedUiServices::Queued> ScriptedUiServices::take(const Call& call) {
@@ -86,6 +97,12 @@ std::optional<QString> ScriptedUiServices::openFileDialog(const QString& title,
     return answer ? answer->path : std::nullopt;
 }
 
+std::optional<QStringList> ScriptedUiServices::openFilesDialog(const QString& title,
+                                                               const QString& filter) {
+    const auto answer = take({Kind::OpenFiles, {}, title, Buttons::Ok, Icon::None, filter, {}});
+    return answer ? answer->paths : std::nullopt;
+}
+
 std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
                                                           const QString& filter,
                                                           const QString& proposedName) {
@@ -99,8 +116,9 @@ std::optional<QString> ScriptedUiServices::browseFolder(const QString& prompt) {
     return answer ? answer->path : std::nullopt;
 }
 
-void ScriptedUiServices::openDocument(const QString& path) {
-    m_calls.push_back({Kind::OpenDocument, path, {}, Buttons::Ok, Icon::None, {}, {}});
+bool ScriptedUiServices::openDocument(const QString& path) {
+    const auto answer = take({Kind::OpenDocument, path, {}, Buttons::Ok, Icon::None, {}, {}});
+    return answer && answer->started;
 }
 
 bool ScriptedUiServices::startProgram(const QString& path) {

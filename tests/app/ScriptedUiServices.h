@@ -3,6 +3,7 @@
 #include "app/shell/UiServices.h"
 
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -13,7 +14,15 @@
 // an answer left unused when the services are destroyed.
 class ScriptedUiServices : public dozo::UiServices {
 public:
-    enum class Kind { MessageBox, OpenFile, SaveFile, BrowseFolder, OpenDocument, StartProgram };
+    enum class Kind {
+        MessageBox,
+        OpenFile,
+        OpenFiles,
+        SaveFile,
+        BrowseFolder,
+        OpenDocument,
+        StartProgram
+    };
 
     struct Call {
         Kind kind;
@@ -29,9 +38,12 @@ public:
 
     void answerMessage(Answer answer);
     void answerOpenFile(std::optional<QString> path);
+    void answerOpenFiles(std::optional<QStringList> paths);
     void answerSaveFile(std::optional<QString> path);
     void answerFolder(std::optional<QString> folder);
     void answerStartProgram(bool started);
+    // Whether the next document finds a program to open it.
+    void answerOpenDocument(bool opened);
 
     const std::vector<Call>& calls() const { return m_calls; }
     std::size_t pending() const { return m_queue.size(); }
@@ -40,10 +52,12 @@ public:
                       Icon icon) override;
     std::optional<QString> openFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName) override;
+    std::optional<QStringList> openFilesDialog(const QString& title,
+                                               const QString& filter) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName) override;
     std::optional<QString> browseFolder(const QString& prompt) override;
-    void openDocument(const QString& path) override;
+    bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
 
 private:
@@ -51,7 +65,8 @@ private:
         Kind kind;
         Answer answer = Answer::Ok;
         std::optional<QString> path;
-        bool started = false;
+        bool started = false;  // also whether a document opened
+        std::optional<QStringList> paths;
     };
 
     // The queued answer for `call`, or nullopt (after failing the test).
