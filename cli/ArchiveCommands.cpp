@@ -22,6 +22,8 @@ int finish(Report& report, const ArchiveJob::Outcome& outcome) {
         report.error(outcome.reason);
         return kExitRefused;
     }
+    for (const QString& warning : outcome.warnings)
+        report.note(say("警告: %1", "warning: %1").arg(warning));
     if (!outcome.ok()) report.failure(outcome.path, outcome.reason);
     report.summary(outcome.done, outcome.failed, outcome.skipped);
     return outcome.ok() ? kExitOk : kExitFailed;

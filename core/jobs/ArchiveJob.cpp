@@ -105,6 +105,7 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
     Outcome done;
     done.done = given;
     done.skipped = repeats;
+    done.warnings = call.warnings;
     return done;
 }
 

@@ -5,10 +5,60 @@
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
 
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <iterator>
 #include <utility>
 
 namespace dozo {
+
+namespace {
+
+// A walked file's folder, held open for the length of one call, and the path
+// through it the library is given. Through /proc/self/fd the folders above
+// the file are the ones checked, whatever is renamed or linked in their place
+// meanwhile; the file itself is checked without following a link.
+class PinnedFile {
+public:
+    PinnedFile(const QByteArray& path, const FolderWalk::Identity& walked) {
+        const int slash = path.lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArray(".") : path.left(slash > 0 ? slash : 1);
+        const QByteArray name = path.mid(slash + 1);
+        m_folder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_folder < 0) {
+            // The library says what is wrong with a folder that went away.
+            m_path = path;
+            m_valid = true;
+            return;
+        }
+        struct stat st {};
+        m_valid = ::fstatat(m_folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                  S_ISREG(st.st_mode) &&
+                  FolderWalk::Identity{static_cast<quint64>(st.st_dev),
+                                       static_cast<quint64>(st.st_ino)} == walked;
+        const QByteArray through = "/proc/self/fd/" + QByteArray::number(m_folder);
+        m_path = ::access(through.constData(), X_OK) == 0 ? through + '/' + name : path;
+    }
+    ~PinnedFile() {
+        if (m_folder >= 0) ::close(m_folder);
+    }
+    PinnedFile(const PinnedFile&) = delete;
+    PinnedFile& operator=(const PinnedFile&) = delete;
+
+    bool valid() const { return m_valid; }
+    const QByteArray& path() const { return m_path; }
+
+private:
+    int m_folder = -1;
+    bool m_valid = false;
+    QByteArray m_path;
+};
+
+}  // namespace
 
 InPlaceJob InPlaceJob::transform(Library& rozu32, int method) {
     const bool known =
@@ -37,12 +87,20 @@ InPlaceJob InPlaceJob::keyed(Library& vod32, int method, QByteArray key) {
 
 BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
                              const QList<QByteArray>& workFiles, const FileBatch::Stepped& stepped,
-                             const Failed& failed) const {
+                             const Failed& failed, const Walked& walked) const {
+    QHash<QByteArray, FolderWalk::Identity> identities;
+    for (auto it = walked.cbegin(); it != walked.cend(); ++it)
+        identities.insert(QFile::encodeName(it.key()), it.value());
     return FileBatch::run(
         paths,
         [&](const QByteArray& path, int worker) {
             if (!m_call) return Reasons::kUnavailable;
-            return m_call(owner, path.constData(), workFiles[worker].constData());
+            const auto found = identities.constFind(path);
+            if (found == identities.cend())
+                return m_call(owner, path.constData(), workFiles[worker].constData());
+            const PinnedFile pinned(path, *found);
+            if (!pinned.valid()) return Reasons::kReplacedSinceWalk;
+            return m_call(owner, pinned.path().constData(), workFiles[worker].constData());
         },
         [&](int code, const QString& path) {
             const QString reason = m_reason(code, path);

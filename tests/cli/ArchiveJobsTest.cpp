@@ -138,6 +138,32 @@ TEST(Archive, UnpackWithoutFolderMakesTheTabsFolderAndKeepsExistingFiles) {
     EXPECT_EQ(readFile(work / "data/a.txt"), Bytes(100, 'a'));
 }
 
+// The archiver never prints: what it left out of a folder reaches the user
+// through dozo-cli, in either language, naming the link.
+TEST(Archive, PackWarnsOfALinkItDidNotFollow) {
+    TempDir dir, outside;
+    makeTree(dir / "tree");
+    writeFile(outside / "secret", Bytes(10, 's'));
+    ASSERT_EQ(::symlink((outside / "secret").c_str(), (dir / "tree/link").c_str()), 0);
+    const struct {
+        const char* lang;
+        const char* prefix;
+    } cases[] = {{"C.UTF-8", "warning: "}, {"ja_JP.UTF-8", "警告: "}};
+    for (const auto& [lang, prefix] : cases) {
+        SCOPED_TRACE(lang);
+        const QString archive = q(dir / (std::string(lang) + ".lzh"));
+        const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "tree")},
+                                   {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix) +
+                                   QStringLiteral("リンクはたどらず、格納しません: ") +
+                                   q(dir / "tree/link")))
+            << r.err.toStdString();
+        const CliResult listed = runCli({QStringLiteral("list"), archive});
+        EXPECT_FALSE(listed.out.contains(QStringLiteral("link"))) << listed.out.toStdString();
+    }
+}
+
 TEST(Archive, ListAndTestReportEveryEntry) {
     TempDir dir;
     makeTree(dir / "tree");
