@@ -29,7 +29,7 @@ public:
         int failed = 0;
         int skipped = 0;
         // What a pack that succeeded left out of the folders it walked.
-        QStringList warnings;
+        QStringList warnings{};
         bool ok() const { return status == Status::Done; }
     };
 

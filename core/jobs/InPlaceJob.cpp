@@ -1,5 +1,6 @@
 #include "core/jobs/InPlaceJob.h"
 
+#include "core/startup/WorkDirectory.h"
 #include "core/text/Reasons.h"
 
 #include <dozo/contracts/rozu32.h>
@@ -95,6 +96,7 @@ BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
         paths,
         [&](const QByteArray& path, int worker) {
             if (!m_call) return Reasons::kUnavailable;
+            WorkDirectory::markWorkFile(workFiles[worker]);
             const auto found = identities.constFind(path);
             if (found == identities.cend())
                 return m_call(owner, path.constData(), workFiles[worker].constData());

@@ -22,7 +22,7 @@ public:
         QString reason;  // empty on success
         // What a run that succeeded left out and why, one line each (a
         // link met in a folder, the archive itself), as the archiver words it.
-        QStringList warnings;
+        QStringList warnings{};
         bool failed() const { return code != 0; }
     };
 

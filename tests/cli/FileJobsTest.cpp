@@ -7,6 +7,7 @@
 #include "core/jobs/FolderWalk.h"
 #include "core/jobs/InPlaceJob.h"
 #include "core/libraries/Library.h"
+#include "core/startup/WorkDirectory.h"
 #include "core/text/CodePage932.h"
 
 #include <gtest/gtest.h>
@@ -277,6 +278,35 @@ TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
         EXPECT_EQ(outcome.doneCount(), 2);
         EXPECT_EQ(readFile(dir / "tree/c"), directTransform("FileEncryptionA", c));
     }
+}
+
+// A run killed mid-way leaves its list file and extra work files in the work
+// folder; the next start removes them, and a user's file that merely has the
+// name of one of them stays.
+TEST(FileJobs, AKilledRunsScratchFilesAreSweptAtTheNextStart) {
+    TempDir cache, dir;
+    const std::filesystem::path work = cache / "dozo";
+    std::filesystem::create_directories(work);
+    ASSERT_EQ(runInChild([&] {
+                  const WorkDirectory folder(q(work));
+                  for (const QByteArray& file : folder.workFiles(4))
+                      WorkDirectory::markWorkFile(file);
+                  if (folder.runListFile().isEmpty()) return 1;
+                  ::_exit(0);
+              }),
+              0);
+    const std::set<std::string> left = listDir(work);
+    ASSERT_EQ(left.size(), 4u);  // three extra work files and the list file
+    const std::string users = *left.begin();
+    std::filesystem::remove(work / users);
+    writeFile(work / users, Bytes(3, 'u'));
+
+    writeFile(dir / "f", Bytes(10, 'f'));
+    const CliResult r = runCli({QStringLiteral("transform"), QStringLiteral("A"), q(dir / "f")},
+                               {.env = {{QStringLiteral("XDG_CACHE_HOME"), q(cache.path())}}});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(listDir(work), std::set<std::string>{users});
+    EXPECT_EQ(readFile(work / users), Bytes(3, 'u'));
 }
 
 TEST(FileJobs, MessagesFollowTheLocaleAndEscapeControlCharacters) {

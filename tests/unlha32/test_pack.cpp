@@ -151,11 +151,10 @@ TEST_F(Pack, LinksInATreeAreSkippedWithAWarningAndNamedOnesFollowed) {
             << r.reason;
     }
 
-    // Named by the caller, a link is followed: to a file and to a folder.
-    ASSERT_EQ(run("u -a1 -r2 " + arg(dir / "n.lzh") + " " + arg(dir / "tree" / "secret.txt") + " " +
-                  arg(dir / "tree" / "folder"))
-                  .code,
-              UNLHA_OK);
+    // Named by the caller, in the list, a link is followed: to a file and to
+    // a folder.
+    const Result named = packList(dir / "n.lzh", listLine({"tree/secret.txt", "tree/folder"}));
+    ASSERT_EQ(named.code, UNLHA_OK) << named.reason;
     EXPECT_EQ(contents(dir / "n.lzh", dir / "y"),
               (std::vector<std::string>{"folder/", "folder/more.txt", "secret.txt"}));
 }
