@@ -22,27 +22,19 @@ namespace {
 // A walked file's folder, held open for the length of one call, and the path
 // through it the library is given. Through /proc/self/fd the folders above
 // the file are the ones checked, whatever is renamed or linked in their place
-// meanwhile; the file itself is checked without following a link.
+// meanwhile; the library takes such a path for that entry alone and never
+// follows a link there, so a link swapped in after the check fails the call.
 class PinnedFile {
 public:
-    PinnedFile(const QByteArray& path, const FolderWalk::Identity& walked) {
+    PinnedFile(const QByteArray& path, const FolderWalk::Identity& walked)
+        : m_walked(walked), m_path(path) {
         const int slash = path.lastIndexOf('/');
         const QByteArray folder = slash < 0 ? QByteArray(".") : path.left(slash > 0 ? slash : 1);
-        const QByteArray name = path.mid(slash + 1);
+        m_name = path.mid(slash + 1);
         m_folder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_folder < 0) {
-            // The library says what is wrong with a folder that went away.
-            m_path = path;
-            m_valid = true;
-            return;
-        }
-        struct stat st {};
-        m_valid = ::fstatat(m_folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                  S_ISREG(st.st_mode) &&
-                  FolderWalk::Identity{static_cast<quint64>(st.st_dev),
-                                       static_cast<quint64>(st.st_ino)} == walked;
         const QByteArray through = "/proc/self/fd/" + QByteArray::number(m_folder);
-        m_path = ::access(through.constData(), X_OK) == 0 ? through + '/' + name : path;
+        if (m_folder >= 0 && ::access(through.constData(), X_OK) == 0)
+            m_path = through + '/' + m_name;
     }
     ~PinnedFile() {
         if (m_folder >= 0) ::close(m_folder);
@@ -50,12 +42,22 @@ public:
     PinnedFile(const PinnedFile&) = delete;
     PinnedFile& operator=(const PinnedFile&) = delete;
 
-    bool valid() const { return m_valid; }
+    // Whether the name is still the regular file the walk met, not a link.
+    // A folder that went away is the library's to report.
+    bool walked() const {
+        if (m_folder < 0) return true;
+        struct stat st {};
+        return ::fstatat(m_folder, m_name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(st.st_mode) &&
+               FolderWalk::Identity{static_cast<quint64>(st.st_dev),
+                                    static_cast<quint64>(st.st_ino)} == m_walked;
+    }
     const QByteArray& path() const { return m_path; }
 
 private:
+    FolderWalk::Identity m_walked;
     int m_folder = -1;
-    bool m_valid = false;
+    QByteArray m_name;
     QByteArray m_path;
 };
 
@@ -101,8 +103,11 @@ BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
             if (found == identities.cend())
                 return m_call(owner, path.constData(), workFiles[worker].constData());
             const PinnedFile pinned(path, *found);
-            if (!pinned.valid()) return Reasons::kReplacedSinceWalk;
-            return m_call(owner, pinned.path().constData(), workFiles[worker].constData());
+            if (!pinned.walked()) return Reasons::kReplacedSinceWalk;
+            const int code =
+                m_call(owner, pinned.path().constData(), workFiles[worker].constData());
+            // A swap during the call makes the library fail it; say why.
+            return code != 0 && !pinned.walked() ? Reasons::kReplacedSinceWalk : code;
         },
         [&](int code, const QString& path) {
             const QString reason = m_reason(code, path);
