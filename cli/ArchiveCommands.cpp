@@ -8,8 +8,8 @@
 
 #include <dozo/contracts/unlha32.h>
 
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 namespace dozo::cli {
 
@@ -22,6 +22,8 @@ int finish(Report& report, const ArchiveJob::Outcome& outcome) {
         report.error(outcome.reason);
         return kExitRefused;
     }
+    for (const QString& warning : outcome.warnings)
+        report.note(say("警告: %1", "warning: %1").arg(warning));
     if (!outcome.ok()) report.failure(outcome.path, outcome.reason);
     report.summary(outcome.done, outcome.failed, outcome.skipped);
     return outcome.ok() ? kExitOk : kExitFailed;
@@ -81,17 +83,18 @@ int runPack(const Arguments& args, Report& report) {
     if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
     // A list file of this run's own: two runs at once (make -j) must not
     // pack each other's files through a shared one.
-    QTemporaryFile list(session.work().path() + QStringLiteral("/LPF-XXXXXX.tmp"));
-    if (!list.open()) {
-        report.failure(list.fileTemplate(),
+    const QString list = session.work().runListFile();
+    if (list.isEmpty()) {
+        report.failure(session.work().path(),
                        say("リストファイルを書き込めません", "cannot write the list file"));
         return kExitFailed;
     }
-    list.close();
 
     report.note(say("圧縮中: %1", "packing %1").arg(Report::shown(archive)));
     ArchiveJob job(session.libraries().unlha32(), nullptr, true);
-    return finish(report, job.pack(archive, entries, list.fileName(), *method));
+    const ArchiveJob::Outcome outcome = job.pack(archive, entries, list, *method);
+    QFile::remove(list);
+    return finish(report, outcome);
 }
 
 int runUnpack(const Arguments& args, Report& report) {

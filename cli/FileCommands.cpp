@@ -21,6 +21,7 @@ namespace {
 struct Targets {
     QStringList files;
     QList<qint64> sizes;
+    InPlaceJob::Walked walked;  // the files found in folders
     int skipped = 0;
     int failed = 0;
 };
@@ -29,6 +30,8 @@ void walk(const QString& folder, Targets& targets) {
     const FolderWalk walked = FolderWalk::of(folder);
     targets.files.append(walked.files);
     targets.sizes.append(walked.sizes);
+    for (qsizetype i = 0; i < walked.files.size(); ++i)
+        targets.walked.insert(walked.files[i], walked.identities[i]);
     targets.skipped += walked.skipped;
 }
 
@@ -71,7 +74,8 @@ int runBatch(const Targets& targets, const InPlaceJob& job, const Session& sessi
             if (report.verbose()) report.note(Report::shown(targets.files[index]));
             report.progress(done, total, bytes, targets.files[index]);
         },
-        [&](const QString& path, const QString& reason) { report.failure(path, reason); });
+        [&](const QString& path, const QString& reason) { report.failure(path, reason); },
+        targets.walked);
     report.endProgress();
     for (const QString& path : outcome.repeats())
         report.note(Report::shown(path) + QStringLiteral(": ") + BatchOutcome::repeatWarning());

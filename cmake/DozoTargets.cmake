@@ -51,6 +51,23 @@ function(dozo_test target)
                ENVIRONMENT_MODIFICATION "DOZO_BUILD_DIR=set:${CMAKE_BINARY_DIR}")
 endfunction()
 
+# Gives tests of a dozo_test program the label `faults` too, so the fault
+# suite (ctest -L faults) takes the two-writer and changed-source cases where
+# they live, and CI still runs each once. Test names are only known after the
+# build, so a CTest script labels them as it reads the discovered list.
+function(dozo_fault_tests target)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_faults.cmake)
+  set(text "")
+  foreach(test IN LISTS ARGN)
+    string(APPEND text "list(FIND ${target}_TESTS \"${test}\" found)\n"
+                       "if(NOT found EQUAL -1)\n"
+                       "  set_tests_properties(\"${test}\" PROPERTIES LABELS faults)\n"
+                       "endif()\n")
+  endforeach()
+  file(WRITE ${script} "${text}")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+endfunction()
+
 # A benchmark program: built with the rest, run only by scripts/bench.
 function(dozo_bench target)
   add_executable(${target} ${ARGN})

@@ -140,7 +140,9 @@ void ArchivePanel::cmdCompress_Click() {
         return;
     }
     QDir().rmdir(work.listFolder());
-    showInformation(QStringLiteral("圧縮完了！"));
+    QString done = QStringLiteral("圧縮完了！");
+    for (const QString& warning : outcome.warnings) done += QStringLiteral("\r\n警告: ") + warning;
+    showInformation(done);
 }
 
 void ArchivePanel::cmdDevelop_Click() {

@@ -58,6 +58,13 @@ QStringList withoutRepeats(const QStringList& entries, int* repeats) {
     return kept;
 }
 
+// Whether a name is taken, by anything: the archiver keeps a link there,
+// even one that points nowhere, so it counts as there.
+bool taken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 }  // namespace
 
 std::optional<Outcome> ArchiveJob::refusal(const QStringList& paths) const {
@@ -105,6 +112,7 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
     Outcome done;
     done.done = given;
     done.skipped = repeats;
+    done.warnings = call.warnings;
     return done;
 }
 
@@ -136,7 +144,7 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     for (const ArchiverCall::Entry& entry : listing.entries) {
         if (isFolder(entry)) continue;
         ++files;
-        if (!QFileInfo::exists(destination + entry.name)) absent.append(destination + entry.name);
+        if (!taken(destination + entry.name)) absent.append(destination + entry.name);
     }
     const int existing = files - static_cast<int>(absent.size());
 
@@ -165,8 +173,7 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // already are kept, or were replaced, which cannot be told from here.
     const bool kept = call.code == contracts::unlha::kSkipped ||
                       std::string_view(switches) == contracts::kUnlhaKeepExisting;
-    outcome.done = static_cast<int>(std::count_if(
-        absent.begin(), absent.end(), [](const QString& p) { return QFileInfo::exists(p); }));
+    outcome.done = static_cast<int>(std::count_if(absent.begin(), absent.end(), taken));
     outcome.skipped = kept ? existing : 0;
     outcome.failed = files - outcome.done - outcome.skipped;
     return outcome;

@@ -28,6 +28,8 @@ public:
         int done = 0;
         int failed = 0;
         int skipped = 0;
+        // What a pack that succeeded left out of the folders it walked.
+        QStringList warnings{};
         bool ok() const { return status == Status::Done; }
     };
 

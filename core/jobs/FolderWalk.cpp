@@ -2,16 +2,19 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
-#include <QPair>
+
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace dozo {
 
 FolderWalk FolderWalk::of(const QString& folder) {
     FolderWalk walk;
-    QList<QPair<QString, qint64>> found;
+    QList<std::tuple<QString, qint64, Identity>> found;
     // Without FollowSymlinks, a link to a folder is met as a link and never
     // entered.
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -24,15 +27,25 @@ FolderWalk FolderWalk::of(const QString& folder) {
         } else if (info.isDir()) {
             continue;
         } else if (info.isFile()) {
-            found.append({info.filePath(), info.size()});
+            struct stat st {};
+            // Gone or swapped for a link since the listing: not a file of
+            // the walk any more.
+            if (::lstat(QFile::encodeName(info.filePath()).constData(), &st) != 0 ||
+                !S_ISREG(st.st_mode)) {
+                ++walk.skipped;
+                continue;
+            }
+            found.append({info.filePath(), st.st_size, {st.st_dev, st.st_ino}});
         } else {
             ++walk.skipped;
         }
     }
-    std::sort(found.begin(), found.end());
-    for (const auto& [file, size] : found) {
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
+    for (const auto& [file, size, identity] : found) {
         walk.files.append(file);
         walk.sizes.append(size);
+        walk.identities.append(identity);
     }
     return walk;
 }

@@ -1,14 +1,67 @@
 #include "core/jobs/InPlaceJob.h"
 
+#include "core/startup/WorkDirectory.h"
 #include "core/text/Reasons.h"
 
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
 
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <iterator>
 #include <utility>
 
 namespace dozo {
+
+namespace {
+
+// A walked file's folder, held open for the length of one call, and the path
+// through it the library is given. Through /proc/self/fd the folders above
+// the file are the ones checked, whatever is renamed or linked in their place
+// meanwhile; the library takes such a path for that entry alone and never
+// follows a link there, so a link swapped in after the check fails the call.
+class PinnedFile {
+public:
+    PinnedFile(const QByteArray& path, const FolderWalk::Identity& walked)
+        : m_walked(walked), m_path(path) {
+        const int slash = path.lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArray(".") : path.left(slash > 0 ? slash : 1);
+        m_name = path.mid(slash + 1);
+        m_folder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const QByteArray through = "/proc/self/fd/" + QByteArray::number(m_folder);
+        if (m_folder >= 0 && ::access(through.constData(), X_OK) == 0)
+            m_path = through + '/' + m_name;
+    }
+    ~PinnedFile() {
+        if (m_folder >= 0) ::close(m_folder);
+    }
+    PinnedFile(const PinnedFile&) = delete;
+    PinnedFile& operator=(const PinnedFile&) = delete;
+
+    // Whether the name is still the regular file the walk met, not a link.
+    // A folder that went away is the library's to report.
+    bool walked() const {
+        if (m_folder < 0) return true;
+        struct stat st {};
+        return ::fstatat(m_folder, m_name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(st.st_mode) &&
+               FolderWalk::Identity{static_cast<quint64>(st.st_dev),
+                                    static_cast<quint64>(st.st_ino)} == m_walked;
+    }
+    const QByteArray& path() const { return m_path; }
+
+private:
+    FolderWalk::Identity m_walked;
+    int m_folder = -1;
+    QByteArray m_name;
+    QByteArray m_path;
+};
+
+}  // namespace
 
 InPlaceJob InPlaceJob::transform(Library& rozu32, int method) {
     const bool known =
@@ -37,12 +90,24 @@ InPlaceJob InPlaceJob::keyed(Library& vod32, int method, QByteArray key) {
 
 BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
                              const QList<QByteArray>& workFiles, const FileBatch::Stepped& stepped,
-                             const Failed& failed) const {
+                             const Failed& failed, const Walked& walked) const {
+    QHash<QByteArray, FolderWalk::Identity> identities;
+    for (auto it = walked.cbegin(); it != walked.cend(); ++it)
+        identities.insert(QFile::encodeName(it.key()), it.value());
     return FileBatch::run(
         paths,
         [&](const QByteArray& path, int worker) {
             if (!m_call) return Reasons::kUnavailable;
-            return m_call(owner, path.constData(), workFiles[worker].constData());
+            WorkDirectory::markWorkFile(workFiles[worker]);
+            const auto found = identities.constFind(path);
+            if (found == identities.cend())
+                return m_call(owner, path.constData(), workFiles[worker].constData());
+            const PinnedFile pinned(path, *found);
+            if (!pinned.walked()) return Reasons::kReplacedSinceWalk;
+            const int code =
+                m_call(owner, pinned.path().constData(), workFiles[worker].constData());
+            // A swap during the call makes the library fail it; say why.
+            return code != 0 && !pinned.walked() ? Reasons::kReplacedSinceWalk : code;
         },
         [&](int code, const QString& path) {
             const QString reason = m_reason(code, path);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/jobs/FileBatch.h"
+#include "core/jobs/FolderWalk.h"
 #include "core/libraries/Library.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
@@ -25,10 +27,15 @@ public:
     bool available() const { return m_call != nullptr; }
 
     // Runs every path with `workFiles.size()` calls at once, worker n using
-    // workFiles[n]. `failed` hears of each failure as it happens.
+    // workFiles[n]. `failed` hears of each failure as it happens. A path in
+    // `walked` was found by a FolderWalk: it runs only while it still names
+    // the file the walk met, and never through a link (the library follows
+    // links, as it must for a link the user named).
     using Failed = std::function<void(const QString& path, const QString& reason)>;
+    using Walked = QHash<QString, FolderWalk::Identity>;
     BatchOutcome run(const QStringList& paths, void* owner, const QList<QByteArray>& workFiles,
-                     const FileBatch::Stepped& stepped, const Failed& failed = {}) const;
+                     const FileBatch::Stepped& stepped, const Failed& failed = {},
+                     const Walked& walked = {}) const;
 
 private:
     using Call = std::function<int(void* owner, const char* path, const char* work)>;

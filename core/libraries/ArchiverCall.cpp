@@ -52,6 +52,17 @@ QString reasonFrom(const char* output, int code) {
     return reason.isEmpty() || !japanese() ? Reasons::archiver(code) : reason;
 }
 
+// The archiver never prints: a run that succeeded hands back what it left
+// out as "警告: " lines in the output buffer.
+QStringList warningsFrom(const char* output) {
+    static const QString prefix = QStringLiteral("警告: ");
+    QStringList warnings;
+    for (const QString& line : QFile::decodeName(output).split(QLatin1Char('\n'))) {
+        if (line.startsWith(prefix)) warnings.append(line.mid(prefix.size()));
+    }
+    return warnings;
+}
+
 }  // namespace
 
 ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLine) {
@@ -59,8 +70,8 @@ ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLi
     if (!unlha) return {kUnavailable, Reasons::archiver(kUnavailable)};
     std::array<char, kOutputSize> output{};
     const int code = unlha(owner, commandLine.constData(), output.data(), kOutputSize);
-    if (code == 0) return {};
     output.back() = '\0';
+    if (code == 0) return {0, {}, warningsFrom(output.data())};
     return {code, reasonFrom(output.data(), code)};
 }
 

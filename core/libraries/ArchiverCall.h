@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace dozo {
@@ -19,6 +20,9 @@ public:
     struct Outcome {
         int code = 0;
         QString reason;  // empty on success
+        // What a run that succeeded left out and why, one line each (a
+        // link met in a folder, the archive itself), as the archiver words it.
+        QStringList warnings{};
         bool failed() const { return code != 0; }
     };
 

@@ -5,10 +5,14 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <dozo/fileio/placement.h>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace dozo {
 
@@ -29,6 +33,11 @@ WorkDirectory WorkDirectory::forUser() {
     ::mkdir(encoded.constData(), 0700);
     if (isOwnFolder(encoded)) {
         ::chmod(encoded.constData(), 0700);
+        const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            fileio::sweepLeftovers(folder);
+            ::close(folder);
+        }
         return WorkDirectory(cache);
     }
     QByteArray private_ = QFile::encodeName(QDir::tempPath()) + "/dozo-XXXXXX";
@@ -44,9 +53,23 @@ QString WorkDirectory::workFile() const {
 
 QList<QByteArray> WorkDirectory::workFiles(int count) const {
     QList<QByteArray> files{QFile::encodeName(workFile())};
-    for (int worker = 1; worker < count; ++worker)
-        files.append(QFile::encodeName(m_path + QStringLiteral("/Temp%1.$$$").arg(worker)));
+    for (int worker = 1; worker < count; ++worker) {
+        const std::string name = fileio::scratchName("Temp" + std::to_string(worker) + ".$$$");
+        files.append(QFile::encodeName(m_path) + '/' + QByteArray::fromStdString(name));
+    }
     return files;
+}
+
+void WorkDirectory::markWorkFile(const QByteArray& workFile) {
+    // The library removes its work file when a call ends, and makes it anew
+    // unmarked for the next: the mark must be there before each call.
+    (void)fileio::markScratch(workFile.constData());
+}
+
+QString WorkDirectory::runListFile() const {
+    const QByteArray path =
+        QFile::encodeName(m_path) + '/' + QByteArray::fromStdString(fileio::scratchName("LPF.tmp"));
+    return fileio::markScratch(path.constData()) == 0 ? QFile::decodeName(path) : QString();
 }
 
 QString WorkDirectory::listFolder() const {

@@ -15,7 +15,8 @@ public:
     // The user's cache folder (~/.cache/dozo, or under $XDG_CACHE_HOME),
     // created 0700. A folder that is not a real folder owned by the user (a
     // symbolic link planted there, say) is not used: a private folder made
-    // for this process takes its place.
+    // for this process takes its place. The scratch files that runs killed
+    // meanwhile left there are swept.
     static WorkDirectory forUser();
     // A given folder, as tests use one of their own.
     explicit WorkDirectory(const QString& folder);
@@ -24,8 +25,15 @@ public:
     QString workFile() const;  // <dir>/Temp.$$$
     // One work file for each of `count` calls at once, in the file system's
     // encoding: Temp.$$$ for the first, so a run of one call at a time uses
-    // exactly the window's, then Temp1.$$$, Temp2.$$$ beside it.
+    // exactly the window's, then this run's own for Temp1.$$$, Temp2.$$$
+    // beside it, named as scratch files (fileio::scratchName). Each is
+    // created marked before every call (markWorkFile), so what a killed run
+    // leaves is swept by the next start, and nothing else of that name.
     QList<QByteArray> workFiles(int count) const;
+    static void markWorkFile(const QByteArray& workFile);
+    // A list file of this run's own, created marked as a scratch file; empty
+    // when it cannot be made. The caller removes it.
+    QString runListFile() const;
     QString listFolder() const;  // <dir>/TMP
     QString listFile() const;    // <dir>/TMP/LPF.tmp
 

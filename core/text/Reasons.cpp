@@ -34,6 +34,9 @@ constexpr const char* kReplaceJa = "ファイルを置き換えられません�
 constexpr const char* kReplaceEn = "cannot replace the file (folder not writable?)";
 constexpr const char* kUnavailableJa = "ライブラリを呼び出せません";
 constexpr const char* kUnavailableEn = "the library cannot be called";
+constexpr const char* kReplacedJa =
+    "フォルダーを読んだ後にリンクか別のファイルに置き換えられました";
+constexpr const char* kReplacedEn = "replaced by a link or another file since the folder was read";
 
 namespace rozu32 = contracts::rozu32;
 namespace vod32 = contracts::vod32;
@@ -42,6 +45,7 @@ namespace rivo = contracts::rivo;
 
 constexpr Row kTransform[] = {
     {Reasons::kUnavailable, kUnavailableJa, kUnavailableEn},
+    {Reasons::kReplacedSinceWalk, kReplacedJa, kReplacedEn},
     {rozu32::kWorkFile, kWorkFileJa, kWorkFileEn},
     {rozu32::kRead, kReadJa, kReadEn},
     {rozu32::kWrite, kWriteJa, kWriteEn},
@@ -51,6 +55,7 @@ constexpr Row kTransform[] = {
 
 constexpr Row kKeyed[] = {
     {Reasons::kUnavailable, kUnavailableJa, kUnavailableEn},
+    {Reasons::kReplacedSinceWalk, kReplacedJa, kReplacedEn},
     {vod32::kWorkFile, kWorkFileJa, kWorkFileEn},
     {vod32::kKeyTooLong, "暗号化キーが長すぎます", "the key is too long"},
     {vod32::kKeyEmpty, "暗号化キーが空です", "the key is empty"},

@@ -12,6 +12,9 @@ public:
     // Not a code of any library: the library or its export could not be
     // reached, so nothing was handed to it.
     static constexpr int kUnavailable = -1;
+    // Not a code of any library either: a file found by a folder walk is now
+    // a link or another file, so it was not handed over.
+    static constexpr int kReplacedSinceWalk = -2;
 
     // The transform and keyed libraries answer "cannot open the source" with
     // one code; what is wrong with `path` is looked up afterwards, so the user

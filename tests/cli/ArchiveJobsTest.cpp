@@ -138,6 +138,55 @@ TEST(Archive, UnpackWithoutFolderMakesTheTabsFolderAndKeepsExistingFiles) {
     EXPECT_EQ(readFile(work / "data/a.txt"), Bytes(100, 'a'));
 }
 
+// A link where an entry goes is kept, even one pointing nowhere: it is
+// counted kept, not done, also when another entry of the run gives it a
+// target, and not failed when it points nowhere.
+TEST(Archive, AKeptDanglingLinkCountsAsKept) {
+    TempDir dir;
+    writeFile(dir / "a.txt", Bytes(100, 'a'));
+    writeFile(dir / "b.txt", Bytes(200, 'b'));
+    const QString archive = q(dir / "d.lzh");
+    ASSERT_EQ(
+        runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "b.txt")}).exitCode, 0);
+    for (const char* target : {"b.txt", "nowhere"}) {
+        SCOPED_TRACE(target);
+        TempDir into;
+        ASSERT_EQ(::symlink(target, (into / "a.txt").c_str()), 0);
+        const CliResult r = runCli({QStringLiteral("unpack"), archive, q(into.path())});
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(std::filesystem::is_symlink(into / "a.txt"));
+        EXPECT_EQ(readFile(into / "b.txt"), Bytes(200, 'b'));
+        EXPECT_TRUE(r.err.contains(QStringLiteral("done 1, failed 0, skipped 1")))
+            << r.err.toStdString();
+    }
+}
+
+// The archiver never prints: what it left out of a folder reaches the user
+// through dozo-cli, in either language, naming the link.
+TEST(Archive, PackWarnsOfALinkItDidNotFollow) {
+    TempDir dir, outside;
+    makeTree(dir / "tree");
+    writeFile(outside / "secret", Bytes(10, 's'));
+    ASSERT_EQ(::symlink((outside / "secret").c_str(), (dir / "tree/link").c_str()), 0);
+    const struct {
+        const char* lang;
+        const char* prefix;
+    } cases[] = {{"C.UTF-8", "warning: "}, {"ja_JP.UTF-8", "警告: "}};
+    for (const auto& [lang, prefix] : cases) {
+        SCOPED_TRACE(lang);
+        const QString archive = q(dir / (std::string(lang) + ".lzh"));
+        const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "tree")},
+                                   {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix) +
+                                   QStringLiteral("リンクはたどらず、格納しません: ") +
+                                   q(dir / "tree/link")))
+            << r.err.toStdString();
+        const CliResult listed = runCli({QStringLiteral("list"), archive});
+        EXPECT_FALSE(listed.out.contains(QStringLiteral("link"))) << listed.out.toStdString();
+    }
+}
+
 TEST(Archive, ListAndTestReportEveryEntry) {
     TempDir dir;
     makeTree(dir / "tree");

@@ -4,6 +4,10 @@
 
 #include <files.h>
 #include <temp_dir.h>
+#include "core/jobs/FolderWalk.h"
+#include "core/jobs/InPlaceJob.h"
+#include "core/libraries/Library.h"
+#include "core/startup/WorkDirectory.h"
 #include "core/text/CodePage932.h"
 
 #include <gtest/gtest.h>
@@ -220,6 +224,89 @@ TEST(FileJobs, RecursiveWalkRewritesRegularFilesAndSkipsLinks) {
     EXPECT_EQ(readFile(dir / "tree/a"), directTransform("FileEncryptionA", a));
     EXPECT_TRUE(plain.err.contains(QStringLiteral("is a folder"))) << plain.err.toStdString();
     EXPECT_TRUE(plain.err.contains(QStringLiteral("done 1, failed 1, skipped 0")));
+}
+
+// Between the walk and the run a walked name may become a link to a file
+// outside the tree, or a folder of the tree a link to an outside folder
+// holding the same names. The library follows links; the run must not hand it
+// either name, and the file outside must keep its bytes.
+TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
+    struct Swap {
+        const char* name;
+        const char* walked;  // the walked path that becomes a link
+        const char* target;  // what it points at, under the outside folder
+        const char* kept;    // the outside file that must keep its bytes
+        const char* failed;  // the walked file reported failed
+    } swaps[] = {
+        {"file", "tree/a", "a", "a", "tree/a"},
+        {"folder", "tree/sub", "sub", "sub/b", "tree/sub/b"},
+    };
+    for (const Swap& swap : swaps) {
+        SCOPED_TRACE(swap.name);
+        TempDir dir, outside;
+        ::mkdir((dir / "tree").c_str(), 0755);
+        ::mkdir((dir / "tree/sub").c_str(), 0755);
+        ::mkdir((outside / "sub").c_str(), 0755);
+        const Bytes a = randomBytes(100, 21), b = randomBytes(200, 22), c = randomBytes(50, 23);
+        writeFile(dir / "tree/a", a);
+        writeFile(dir / "tree/sub/b", b);
+        writeFile(dir / "tree/c", c);
+        writeFile(outside / "a", a);
+        writeFile(outside / "sub/b", b);
+
+        const Bytes kept = readFile(outside / swap.kept);
+        const FolderWalk walk = FolderWalk::of(q(dir / "tree"));
+        ASSERT_EQ(walk.files.size(), 3);
+        std::filesystem::remove_all(dir / swap.walked);
+        ASSERT_EQ(::symlink((outside / swap.target).c_str(), (dir / swap.walked).c_str()), 0);
+
+        const std::filesystem::path libraries =
+            std::filesystem::path(DOZO_CLI_PATH).parent_path() / DOZO_BIN_TO_LIBDIR;
+        Library rozu32(QStringLiteral("Rozu32"), {q(libraries.lexically_normal())});
+        const InPlaceJob job = InPlaceJob::transform(rozu32, 0);
+        ASSERT_TRUE(job.available());
+        InPlaceJob::Walked walked;
+        for (qsizetype i = 0; i < walk.files.size(); ++i)
+            walked.insert(walk.files[i], walk.identities[i]);
+        QStringList failed;
+        const BatchOutcome outcome = job.run(
+            walk.files, nullptr, {QFile::encodeName(q(dir / "Temp.$$$"))}, {},
+            [&](const QString& path, const QString&) { failed << path; }, walked);
+
+        EXPECT_EQ(readFile(outside / swap.kept), kept);
+        EXPECT_EQ(failed, QStringList{q(dir / swap.failed)});
+        EXPECT_EQ(outcome.doneCount(), 2);
+        EXPECT_EQ(readFile(dir / "tree/c"), directTransform("FileEncryptionA", c));
+    }
+}
+
+// A run killed mid-way leaves its list file and extra work files in the work
+// folder; the next start removes them, and a user's file that merely has the
+// name of one of them stays.
+TEST(FileJobs, AKilledRunsScratchFilesAreSweptAtTheNextStart) {
+    TempDir cache, dir;
+    const std::filesystem::path work = cache / "dozo";
+    std::filesystem::create_directories(work);
+    ASSERT_EQ(runInChild([&] {
+                  const WorkDirectory folder(q(work));
+                  for (const QByteArray& file : folder.workFiles(4))
+                      WorkDirectory::markWorkFile(file);
+                  if (folder.runListFile().isEmpty()) return 1;
+                  ::_exit(0);
+              }),
+              0);
+    const std::set<std::string> left = listDir(work);
+    ASSERT_EQ(left.size(), 4u);  // three extra work files and the list file
+    const std::string users = *left.begin();
+    std::filesystem::remove(work / users);
+    writeFile(work / users, Bytes(3, 'u'));
+
+    writeFile(dir / "f", Bytes(10, 'f'));
+    const CliResult r = runCli({QStringLiteral("transform"), QStringLiteral("A"), q(dir / "f")},
+                               {.env = {{QStringLiteral("XDG_CACHE_HOME"), q(cache.path())}}});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(listDir(work), std::set<std::string>{users});
+    EXPECT_EQ(readFile(work / users), Bytes(3, 'u'));
 }
 
 TEST(FileJobs, MessagesFollowTheLocaleAndEscapeControlCharacters) {

@@ -36,6 +36,38 @@ TEST(Source, RefusesWhatIsNotAReadableRegularFile) {
     EXPECT_EQ(source.open(nullptr), Status::sourceOpen);
 }
 
+// A caller that found a file itself hands it over through the folder it
+// holds open: a link swapped in at that name is then neither read nor
+// resolved, so the call cannot be led to the file the link points at. By its
+// plain path the same link is followed, as a link the user named must be.
+TEST(Source, ThroughAHeldFolderALinkIsNeitherReadNorResolved) {
+    TempDir dir, outside;
+    writeFile(outside / "target", hex("01"));
+    writeFile(dir / "plain", hex("05"));
+    ASSERT_EQ(::symlink((outside / "target").c_str(), (dir / "link").c_str()), 0);
+    const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    const std::string held = "/proc/self/fd/" + std::to_string(folder) + "/";
+
+    EXPECT_EQ(Source().open((held + "plain").c_str()), Status::ok);
+    EXPECT_EQ(Source().open((held + "link").c_str()), Status::sourceOpen);
+    EXPECT_EQ(Source().open((dir / "link").c_str()), Status::ok);
+
+    fileio::Replacement result;
+    ASSERT_EQ(result.open((held + "link").c_str()), Status::ok);
+    ASSERT_EQ(result.write("\x02", 1), Status::ok);
+    ASSERT_EQ(result.commit(), Status::ok);
+    EXPECT_EQ(readFile(outside / "target"), hex("01"));
+    EXPECT_EQ(readFile(dir / "link"), hex("02"));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "link"));
+    ::close(folder);
+
+    for (const char* other : {"/proc/self/fd/x/a", "/proc/self/fd/3", "/proc/self/fd//a",
+                              "/proc/self/fd/3/a/b", "/proc/self/fd/3/..", "/tmp/a"}) {
+        EXPECT_FALSE(fileio::throughHeldFolder(other)) << other;
+    }
+}
+
 TEST(Source, ReadsByAbsoluteOffsets) {
     TempDir dir;
     const Bytes data = randomBytes(100000, 1);

@@ -123,22 +123,40 @@ TEST_F(Pack, FoldersKeepTheirTimesAndFilesTheirModes) {
               fs::perms(0750));
 }
 
-TEST_F(Pack, LinksLoopsAndSpecialFilesInATree) {
-    // A loop back to the top, a dangling link and a FIFO must neither hang nor
-    // fail the pack; a link to a file brings the file's data.
+TEST_F(Pack, LinksInATreeAreSkippedWithAWarningAndNamedOnesFollowed) {
+    // Links met in a folder are not followed, wherever they point: a file or
+    // a folder outside the tree, back up the tree, nowhere. Each is named in
+    // a warning; a FIFO neither hangs nor fails the pack.
     fs::create_directories(dir / "tree" / "sub");
+    fs::create_directories(dir / "outside" / "folder");
     writeText(dir / "tree" / "sub" / "real.txt", "real\n");
+    writeText(dir / "outside" / "secret.txt", "secret\n");
+    writeText(dir / "outside" / "folder" / "more.txt", "more\n");
     fs::create_directory_symlink("..", dir / "tree" / "sub" / "loop");
     fs::create_symlink("nowhere", dir / "tree" / "dangling");
     fs::create_symlink("sub/real.txt", dir / "tree" / "alias.txt");
+    fs::create_symlink(dir / "outside" / "secret.txt", dir / "tree" / "secret.txt");
+    fs::create_directory_symlink(dir / "outside" / "folder", dir / "tree" / "folder");
     ASSERT_EQ(::mkfifo((dir / "tree" / "pipe").c_str(), 0600), 0);
 
     const Result r = run("u -a1 -r2 " + arg(dir / "t.lzh") + " " + arg(dir / "tree"));
     ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
-    EXPECT_EQ(
-        contents(dir / "t.lzh", dir / "x"),
-        (std::vector<std::string>{"tree/", "tree/alias.txt", "tree/sub/", "tree/sub/real.txt"}));
-    EXPECT_EQ(readText(dir / "x" / "tree" / "alias.txt"), "real\n");
+    EXPECT_EQ(contents(dir / "t.lzh", dir / "x"),
+              (std::vector<std::string>{"tree/", "tree/sub/", "tree/sub/real.txt"}));
+    for (const char* link : {"sub/loop", "dangling", "alias.txt", "secret.txt", "folder"}) {
+        EXPECT_NE(r.reason.find("警告: リンクはたどらず、格納しません: " +
+                                (dir / "tree" / link).string() + "\n"),
+                  std::string::npos)
+            << link << "\n"
+            << r.reason;
+    }
+
+    // Named by the caller, in the list, a link is followed: to a file and to
+    // a folder.
+    const Result named = packList(dir / "n.lzh", listLine({"tree/secret.txt", "tree/folder"}));
+    ASSERT_EQ(named.code, UNLHA_OK) << named.reason;
+    EXPECT_EQ(contents(dir / "n.lzh", dir / "y"),
+              (std::vector<std::string>{"folder/", "folder/more.txt", "secret.txt"}));
 }
 
 TEST_F(Pack, PlainFileIsStoredUnderItsNameOnly) {

@@ -355,6 +355,24 @@ void removeNamedTemporaries() noexcept {
     }
 }
 
+std::string scratchName(std::string_view stem) {
+    return hiddenName(stem, kTagDozo);
+}
+
+int markScratch(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    const std::string name = slash != nullptr ? slash + 1 : path;
+    if (leftoverPid(name) != ::getpid()) return EINVAL;
+    const Fd fd(
+        ::open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+    if (fd.get() < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return errno;
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return EINVAL;
+    mark(fd.get(), name);
+    return 0;
+}
+
 int sweepLeftovers(int dirFd, std::string_view keep) {
     const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return 0;

@@ -46,7 +46,8 @@ Status Replacement::open(const char* destinationPath) {
 
     target_ = destinationPath;
     struct stat st {};
-    if (::lstat(destinationPath, &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (!throughHeldFolder(destinationPath) && ::lstat(destinationPath, &st) == 0 &&
+        S_ISLNK(st.st_mode)) {
         // Replace what the link points at, not the link itself. A dangling
         // link is simply replaced by the new file.
         if (char* real = ::realpath(destinationPath, nullptr)) {

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string_view>
+
 #include "dozo/fileio/io.h"
 
 namespace dozo::fileio {
@@ -16,6 +18,19 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 }
 
 }  // namespace
+
+bool throughHeldFolder(const char* path) {
+    constexpr std::string_view prefix = "/proc/self/fd/";
+    const std::string_view p = path != nullptr ? path : "";
+    if (!p.starts_with(prefix)) return false;
+    const std::string_view rest = p.substr(prefix.size());
+    const auto slash = rest.find('/');
+    if (slash == 0 || slash == std::string_view::npos) return false;
+    for (char c : rest.substr(0, slash))
+        if (c < '0' || c > '9') return false;
+    const std::string_view name = rest.substr(slash + 1);
+    return !name.empty() && name.find('/') == std::string_view::npos && name != "." && name != "..";
+}
 
 Source::~Source() {
     close();
@@ -31,13 +46,14 @@ Status Source::open(const char* path) {
     if (path == nullptr || *path == '\0') return Status::sourceOpen;
     path_ = path;
     struct stat st {};
+    const int noFollow = throughHeldFolder(path) ? O_NOFOLLOW : 0;
     // A run that held the file until now has usually put its result in its
     // place: the path names a new file, which is the one to read.
     for (int attempt = 0; attempt < 64; ++attempt) {
         close();
         // O_NONBLOCK so that a FIFO given as the source is refused instead of
         // blocking the call until some writer appears; regular files ignore it.
-        fd_ = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        fd_ = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | noFollow);
         if (fd_ < 0) return Status::sourceOpen;
         if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
             close();

@@ -161,9 +161,17 @@ private:
             dirName.resize(nameLength);
             const std::string& path = dirPath.append("/").append(n);
             const std::string& name = dirName.append("/").append(n);
+            // A link met on the way is not followed: a link to a file would
+            // pack the target's bytes, one to a folder the whole folder it
+            // points at, from anywhere outside the tree. A link the caller
+            // names itself is followed (addArgument).
             struct stat st {};
-            if (::stat(path.c_str(), &st) != 0) {
-                warn("リンク先がないため格納しません: " + printable(path));
+            if (::lstat(path.c_str(), &st) != 0) {
+                warn("見つからないため格納しません: " + printable(path));
+                continue;
+            }
+            if (S_ISLNK(st.st_mode)) {
+                warn("リンクはたどらず、格納しません: " + printable(path));
                 continue;
             }
             if (S_ISDIR(st.st_mode)) {
@@ -214,7 +222,10 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
         return {};
     }
     const std::string path = input.path();
-    const dozo::fileio::Fd fd(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    // A file found in a folder is read only if it is still no link.
+    const bool walked = input.info.name.size() > input.root->nameLength;
+    const dozo::fileio::Fd fd(
+        ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (walked ? O_NOFOLLOW : 0)));
     if (fd.get() < 0)
         return failure(UNLHA_ERROR_INPUT,
                        "ファイルを読めません: " + printable(path) + " (" + errorText() + ")");

@@ -91,6 +91,17 @@ void removeNamedTemporaries() noexcept;
 // touched. Returns how many were removed.
 int sweepLeftovers(int dirFd, std::string_view keep = {});
 
+// A scratch file that a caller names and a library fills and removes (the
+// extra work files, a run's list file) is named for `stem` like a temporary
+// of ours, ".STEM.dozo-PID-N", so that the sweep knows it after a kill.
+std::string scratchName(std::string_view stem);
+// Creates the scratch file `path` (a name scratchName gave this process) when
+// it is missing, private to the user, and marks it as a named temporary is
+// marked, so that sweepLeftovers removes it once this process is gone; a
+// library that truncates it keeps the mark. 0 or an errno value (EINVAL for a
+// name that is not this process's scratch name: nothing else is marked).
+int markScratch(const char* path);
+
 // The mode a file restored from stored permission bits gets: the process's
 // umask applied, set-user-ID, set-group-ID and sticky bits never granted.
 mode_t restoredMode(mode_t stored);

@@ -29,7 +29,8 @@ public:
     ~Replacement();
 
     // Prepares a result for destinationPath. A destination that is a symbolic
-    // link is resolved, so the file it points at is what gets replaced.
+    // link is resolved, so the file it points at is what gets replaced (not
+    // through a held folder: see throughHeldFolder).
     // Status::destinationReadOnly for an existing destination without write
     // permission (also for root: a file with no write bit is read-only);
     // Status::destinationCreate when its folder takes no new file.

@@ -10,6 +10,13 @@
 
 namespace dozo::fileio {
 
+// Whether `path` is "/proc/self/fd/N/NAME": the entry NAME of a folder the
+// caller holds open, the form a caller gives a file it found and checked
+// itself (a folder walk). Such a path names that entry and nothing else: a
+// link there is refused as a source and never resolved as a destination,
+// so a link swapped in after the check cannot lead the call out of the tree.
+bool throughHeldFolder(const char* path);
+
 // A regular file opened for reading by absolute offsets, so a pass may walk it
 // forwards or backwards in large blocks. It stays locked against the other
 // rewrites of ours until it is closed, and remembers what it was when opened,
@@ -21,7 +28,8 @@ public:
     Source& operator=(const Source&) = delete;
     ~Source();
 
-    // Status::sourceOpen when the path does not name a readable regular file.
+    // Status::sourceOpen when the path does not name a readable regular file
+    // (nor when it names a link through a held folder).
     // Waits while another rewrite of ours holds the file.
     Status open(const char* path);
     std::int64_t size() const { return size_; }
