@@ -20,7 +20,7 @@ int counterOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll().toInt() : -1;
 }
 
-TEST(AppFileBatch, SeveralWorkersEndAsOneCallAfterAnother) {
+TEST(CoreFileBatch, SeveralWorkersEndAsOneCallAfterAnother) {
     for (int workers : {1, 4}) {
         SCOPED_TRACE(workers);
         QTemporaryDir dir;
