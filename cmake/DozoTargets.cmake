@@ -11,7 +11,7 @@ macro(dozo_part name folder)
     if(BUILD_TESTING AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/${name}/CMakeLists.txt)
       add_subdirectory(tests/${name})
     endif()
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/bench/${name}/CMakeLists.txt)
+    if(DOZO_BENCH AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/bench/${name}/CMakeLists.txt)
       add_subdirectory(bench/${name})
     endif()
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/${name}/CMakeLists.txt)
@@ -41,12 +41,28 @@ function(dozo_test target)
   add_executable(${target} ${ARGN})
   target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
   target_link_libraries(${target} PRIVATE dozo_test_support GTest::gtest GTest::gtest_main)
+  # Test files start with gtest.h, the heaviest header most of them read:
+  # parsed once per program instead of once per file. A file that does not
+  # read it (a helper, the code under test built in) is compiled as written.
+  list(LENGTH ARGN count)
+  if(count GREATER 2)
+    target_precompile_headers(${target} PRIVATE <gtest/gtest.h>)
+    foreach(source IN LISTS ARGN)
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} OUTPUT_VARIABLE path)
+      file(STRINGS ${path} reads_gtest REGEX "^#include <gtest/gtest.h>")
+      if(NOT reads_gtest)
+        set_source_files_properties(${source} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+      endif()
+    endforeach()
+  endif()
   target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
   set_target_properties(${target} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   # One variable per property: a list-valued ENVIRONMENT would be split into
   # separate properties on its way through test discovery.
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
+  # Tests are listed when CTest starts rather than after every link, so a
+  # build runs none of its test programs.
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                ENVIRONMENT_MODIFICATION "DOZO_BUILD_DIR=set:${CMAKE_BINARY_DIR}")
 endfunction()
