@@ -51,6 +51,18 @@ std::optional<const char*> methodSwitch(const Arguments& args) {
     return std::nullopt;
 }
 
+// list and test: one archive operand, read once the archiver is bound.
+template <class Read>
+int readArchive(const Arguments& args, Report& report, Read&& read) {
+    int exit = kExitOk;
+    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
+    const QString archive = absolutePath(args.operands().first());
+    Session session;
+    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
+    ArchiveJob job(session.libraries().unlha32(), nullptr, true);
+    return read(job, archive);
+}
+
 }  // namespace
 
 int runPack(const Arguments& args, Report& report) {
@@ -105,51 +117,44 @@ int runUnpack(const Arguments& args, Report& report) {
 }
 
 int runList(const Arguments& args, Report& report) {
-    int exit = kExitOk;
-    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
-    const QString archive = absolutePath(args.operands().first());
-    Session session;
-    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
-    ArchiveJob job(session.libraries().unlha32(), nullptr, true);
-    const ArchiverCall::Listing listing = job.list(archive);
-    if (listing.outcome.failed()) {
-        ArchiveJob::Outcome failed{ArchiveJob::Status::Failed, listing.outcome.code, archive,
-                                   listing.outcome.reason};
-        failed.failed = 1;
-        return finish(report, failed);
-    }
-    report.result(say("%1 %2 %3 %4 %5", "%1 %2 %3 %4 %5")
-                      .arg(say("サイズ", "size"), 12)
-                      .arg(say("圧縮後", "packed"), 12)
-                      .arg(say("方式", "method"), -6)
-                      .arg(say("日時", "date"), -19)
-                      .arg(say("名前", "name")));
-    for (const ArchiverCall::Entry& entry : listing.entries) {
-        report.result(QStringLiteral("%1 %2 %3 %4 %5")
-                          .arg(entry.size, 12)
-                          .arg(entry.packed, 12)
-                          .arg(entry.method, -6)
-                          .arg(entry.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -19)
-                          // The archiver's listing shows names escaped already.
-                          .arg(entry.name));
-    }
-    report.summary(static_cast<int>(listing.entries.size()), 0, 0);
-    return kExitOk;
+    return readArchive(args, report, [&](ArchiveJob& job, const QString& archive) {
+        const ArchiverCall::Listing listing = job.list(archive);
+        if (listing.outcome.failed()) {
+            ArchiveJob::Outcome failed{ArchiveJob::Status::Failed, listing.outcome.code, archive,
+                                       listing.outcome.reason};
+            failed.failed = 1;
+            return finish(report, failed);
+        }
+        report.result(say("%1 %2 %3 %4 %5", "%1 %2 %3 %4 %5")
+                          .arg(say("サイズ", "size"), 12)
+                          .arg(say("圧縮後", "packed"), 12)
+                          .arg(say("方式", "method"), -6)
+                          .arg(say("日時", "date"), -19)
+                          .arg(say("名前", "name")));
+        for (const ArchiverCall::Entry& entry : listing.entries) {
+            report.result(
+                QStringLiteral("%1 %2 %3 %4 %5")
+                    .arg(entry.size, 12)
+                    .arg(entry.packed, 12)
+                    .arg(entry.method, -6)
+                    .arg(entry.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -19)
+                    // The archiver's listing shows names escaped already.
+                    .arg(entry.name));
+        }
+        report.summary(static_cast<int>(listing.entries.size()), 0, 0);
+        return static_cast<int>(kExitOk);
+    });
 }
 
 int runTest(const Arguments& args, Report& report) {
-    int exit = kExitOk;
-    if (!checkOperands(args, {}, 1, 1, report, &exit)) return exit;
-    const QString archive = absolutePath(args.operands().first());
-    Session session;
-    if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
-    ArchiveJob job(session.libraries().unlha32(), nullptr, true);
-    const ArchiveJob::Outcome outcome = job.test(archive);
-    if (outcome.ok()) {
-        report.note(say("%1: 全てのエントリーが正常です", "%1: every entry is intact")
-                        .arg(Report::shown(archive)));
-    }
-    return finish(report, outcome);
+    return readArchive(args, report, [&](ArchiveJob& job, const QString& archive) {
+        const ArchiveJob::Outcome outcome = job.test(archive);
+        if (outcome.ok()) {
+            report.note(say("%1: 全てのエントリーが正常です", "%1: every entry is intact")
+                            .arg(Report::shown(archive)));
+        }
+        return finish(report, outcome);
+    });
 }
 
 }  // namespace dozo::cli
