@@ -20,6 +20,14 @@ macro(dozo_part name folder)
   endif()
 endmacro()
 
+# Shared libraries must resolve every symbol when linked, except under clang's
+# sanitizers: their runtime is linked into the program only, and the library
+# finds it there when loaded.
+set(DOZO_NO_UNDEFINED -Wl,--no-undefined)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND CMAKE_CXX_FLAGS MATCHES "sanitize")
+  set(DOZO_NO_UNDEFINED "")
+endif()
+
 # A shared library of ours: hidden visibility, only the API marked for export.
 function(dozo_shared_library target)
   add_library(${target} SHARED ${ARGN})
@@ -28,10 +36,20 @@ function(dozo_shared_library target)
     C_VISIBILITY_PRESET hidden
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
-  target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,--exclude-libs,ALL)
+  target_link_options(${target} PRIVATE ${DOZO_NO_UNDEFINED} -Wl,--exclude-libs,ALL)
   # Loaded by dlopen, never run: no executable bit, as Debian installs libraries.
   install(TARGETS ${target} LIBRARY DESTINATION ${DOZO_LIBDIR}
           PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+endfunction()
+
+# dozo_exports(<target> <map>): the linker exports exactly the names of a
+# version script, whatever the compiler or its sanitizers instantiate. On
+# Windows the .def file does this.
+function(dozo_exports target map)
+  if(NOT WIN32)
+    target_link_options(${target} PRIVATE -Wl,--version-script=${map})
+    set_target_properties(${target} PROPERTIES LINK_DEPENDS ${map})
+  endif()
 endfunction()
 
 # A GoogleTest executable, one per part, placed in tests/ of the build tree so
