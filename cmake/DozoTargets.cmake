@@ -11,7 +11,7 @@ macro(dozo_part name folder)
     if(BUILD_TESTING AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/${name}/CMakeLists.txt)
       add_subdirectory(tests/${name})
     endif()
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/bench/${name}/CMakeLists.txt)
+    if(DOZO_BENCH AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/bench/${name}/CMakeLists.txt)
       add_subdirectory(bench/${name})
     endif()
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/${name}/CMakeLists.txt)
@@ -19,6 +19,14 @@ macro(dozo_part name folder)
     endif()
   endif()
 endmacro()
+
+# Shared libraries must resolve every symbol when linked, except under clang's
+# sanitizers: their runtime is linked into the program only, and the library
+# finds it there when loaded.
+set(DOZO_NO_UNDEFINED -Wl,--no-undefined)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND CMAKE_CXX_FLAGS MATCHES "sanitize")
+  set(DOZO_NO_UNDEFINED "")
+endif()
 
 # A shared library of ours: hidden visibility, only the API marked for export.
 function(dozo_shared_library target)
@@ -28,10 +36,20 @@ function(dozo_shared_library target)
     C_VISIBILITY_PRESET hidden
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
-  target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,--exclude-libs,ALL)
+  target_link_options(${target} PRIVATE ${DOZO_NO_UNDEFINED} -Wl,--exclude-libs,ALL)
   # Loaded by dlopen, never run: no executable bit, as Debian installs libraries.
   install(TARGETS ${target} LIBRARY DESTINATION ${DOZO_LIBDIR}
           PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+endfunction()
+
+# dozo_exports(<target> <map>): the linker exports exactly the names of a
+# version script, whatever the compiler or its sanitizers instantiate. On
+# Windows the .def file does this.
+function(dozo_exports target map)
+  if(NOT WIN32)
+    target_link_options(${target} PRIVATE -Wl,--version-script=${map})
+    set_target_properties(${target} PROPERTIES LINK_DEPENDS ${map})
+  endif()
 endfunction()
 
 # A GoogleTest executable, one per part, placed in tests/ of the build tree so
@@ -41,12 +59,28 @@ function(dozo_test target)
   add_executable(${target} ${ARGN})
   target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
   target_link_libraries(${target} PRIVATE dozo_test_support GTest::gtest GTest::gtest_main)
+  # Test files start with gtest.h, the heaviest header most of them read:
+  # parsed once per program instead of once per file. A file that does not
+  # read it (a helper, the code under test built in) is compiled as written.
+  list(LENGTH ARGN count)
+  if(count GREATER 2)
+    target_precompile_headers(${target} PRIVATE <gtest/gtest.h>)
+    foreach(source IN LISTS ARGN)
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} OUTPUT_VARIABLE path)
+      file(STRINGS ${path} reads_gtest REGEX "^#include <gtest/gtest.h>")
+      if(NOT reads_gtest)
+        set_source_files_properties(${source} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+      endif()
+    endforeach()
+  endif()
   target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
   set_target_properties(${target} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   # One variable per property: a list-valued ENVIRONMENT would be split into
   # separate properties on its way through test discovery.
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
+  # Tests are listed when CTest starts rather than after every link, so a
+  # build runs none of its test programs.
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                ENVIRONMENT_MODIFICATION "DOZO_BUILD_DIR=set:${CMAKE_BINARY_DIR}")
 endfunction()

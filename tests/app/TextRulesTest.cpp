@@ -1,10 +1,5 @@
-// The pure rules of the shell: version texts, the caption, filter conversion
-// and where the folders are.
+// The pure rules of the shell: file filter conversion.
 #include "app/shell/FileFilter.h"
-#include "core/startup/AppDirectories.h"
-#include "core/startup/StartUp.h"
-#include "core/startup/VersionText.h"
-#include "core/startup/WorkDirectory.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -15,35 +10,6 @@
 #include <climits>
 
 namespace {
-
-struct VersionCase {
-    std::int32_t number;
-    const char* text;
-};
-
-void PrintTo(const VersionCase& c, std::ostream* os) {
-    *os << c.number;
-}
-
-class AppVersionText : public testing::TestWithParam<VersionCase> {};
-
-TEST_P(AppVersionText, HundredthsWithTwoDecimals) {
-    EXPECT_EQ(dozo::versionText(GetParam().number).toStdString(), GetParam().text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Numbers, AppVersionText,
-    testing::Values(VersionCase{111, "1.11"}, VersionCase{5, "0.05"}, VersionCase{1234, "12.34"},
-                    VersionCase{101, "1.01"}, VersionCase{0, "0.00"}, VersionCase{100, "1.00"},
-                    VersionCase{267, "2.67"}, VersionCase{-1, "-0.01"}, VersionCase{-250, "-2.50"},
-                    VersionCase{INT_MIN, "-21474836.48"}, VersionCase{INT_MAX, "21474836.47"}));
-
-TEST(AppCaption, MajorDotMinorInTwoDigits) {
-    EXPECT_EQ(dozo::windowCaption("Vuvurazir", 2, 20).toStdString(), "Vuvurazir V2.20");
-    EXPECT_EQ(dozo::windowCaption("Vuvurazir", 2, 5).toStdString(), "Vuvurazir V2.05");
-    EXPECT_EQ(dozo::windowCaption("Vuvurazir", 10, 123).toStdString(), "Vuvurazir V10.123");
-    EXPECT_EQ(dozo::StartUp::caption().toStdString(), "Vuvurazir V2.20");
-}
 
 struct FilterCase {
     const char* paired;
@@ -68,47 +34,5 @@ INSTANTIATE_TEST_SUITE_P(
                                "実行可能ファイル (*.exe) (*.exe)"},
                     FilterCase{"Text|*.txt;*.log|All|*.*", "Text (*.txt *.log);;All (*)"},
                     FilterCase{"", ""}));
-
-// The program reaches its libraries from its own folder the way the build
-// tree lays them out, wherever the tree is installed; the environment has no
-// say (it once had, through DOZO_SYSTEM_DIR), only the program's own caller.
-TEST(AppDirectoriesTest, SystemDirectoryAsInTheBuildTreeUnlessOverridden) {
-    const QByteArray saved = qgetenv("DOZO_SYSTEM_DIR");
-    qputenv("DOZO_SYSTEM_DIR", "/srv/libs");
-    auto dirs = dozo::AppDirectories::resolve("/opt/dozo/bin");
-    EXPECT_EQ(dirs.application.toStdString(), "/opt/dozo/bin");
-    EXPECT_EQ(dirs.system.toStdString(), "/opt/dozo/" DOZO_LIBRARY_SUBDIR "/");
-
-    dirs = dozo::AppDirectories::resolve("/opt/dozo/bin/", "/explicit/");
-    EXPECT_EQ(dirs.application.toStdString(), "/opt/dozo/bin");
-    EXPECT_EQ(dirs.system.toStdString(), "/explicit/");
-    if (saved.isNull()) {
-        qunsetenv("DOZO_SYSTEM_DIR");
-    } else {
-        qputenv("DOZO_SYSTEM_DIR", saved);
-    }
-}
-
-// Never the installation's folder, writable or not: the user's own cache
-// folder, private to the user; a link planted in its place is not followed.
-TEST(AppWorkDirectory, TheUsersCacheFolderMadePrivate) {
-    QTemporaryDir home;
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path()));
-    const dozo::WorkDirectory work = dozo::WorkDirectory::forUser();
-    EXPECT_TRUE(work.path().startsWith(home.path())) << work.path().toStdString();
-    EXPECT_EQ(QFileInfo(work.path()).permissions() & 0x0077, QFileDevice::Permissions());
-    EXPECT_EQ(work.workFile(), work.path() + "/Temp.$$$");
-    EXPECT_EQ(work.listFile(), work.path() + "/TMP/LPF.tmp");
-
-    const QString cache = work.path();
-    QDir(cache).removeRecursively();
-    QTemporaryDir elsewhere;
-    ASSERT_TRUE(QFile::link(elsewhere.path(), cache));
-    const dozo::WorkDirectory planted = dozo::WorkDirectory::forUser();
-    EXPECT_NE(planted.path(), cache);
-    EXPECT_FALSE(planted.path().startsWith(elsewhere.path()));
-    QDir(planted.path()).removeRecursively();
-    qunsetenv("XDG_CACHE_HOME");
-}
 
 }  // namespace

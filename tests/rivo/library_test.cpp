@@ -15,6 +15,7 @@
 #include "crypto.h"
 #include "loaded_library.h"
 #include "rivo.h"
+#include "sanitizer.h"
 #include "support.h"
 
 using namespace dozo::test;
@@ -233,11 +234,9 @@ TEST_F(RivoLibrary, SourceAsItsOwnDestinationBecomesItsPackage) {
 // nor the stream key derived from it is anywhere in the process's writable
 // memory, the unused part of the stack included.
 TEST_F(RivoLibrary, LeavesNoCopyOfThePasswordOrTheKey) {
-#if defined(__SANITIZE_ADDRESS__)
     // The sanitizer's shadow maps terabytes and its quarantine keeps freed
     // blocks whole on purpose: a scan of writable memory means nothing there.
-    GTEST_SKIP() << "not meaningful under AddressSanitizer";
-#endif
+    if (dozo::test::kAddressSanitizer) GTEST_SKIP() << "not meaningful under AddressSanitizer";
     const fs::path package = dir / "wiped.exe";
     const int status = runInChild([&] {
         if (sodium_init() < 0) return 13;

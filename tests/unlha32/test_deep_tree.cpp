@@ -9,6 +9,7 @@
 #include <string>
 
 #include "library.h"
+#include "sanitizer.h"
 #include "unlha32.h"
 
 namespace unlhatest {
@@ -19,11 +20,7 @@ constexpr rlim_t kOpenFiles = 256;
 // Far below what a copy of the path per level costs. AddressSanitizer keeps
 // freed memory in quarantine, so its builds check the open files only.
 constexpr long long kMemoryGrowth = 8 << 20;
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kMemoryMeasured = false;
-#else
-constexpr bool kMemoryMeasured = true;
-#endif
+constexpr bool kMemoryMeasured = !dozo::test::kAddressSanitizer;
 
 fs::path deepFolder(const fs::path& root) {
     fs::path path = root;

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "library.h"
+#include "sanitizer.h"
 #include "unlha32.h"
 
 namespace unlhatest {
@@ -20,13 +21,7 @@ class ExtractFault : public TracedTest {
 protected:
     // A sanitizer runtime writes to the log descriptor itself; an injected
     // write fault then lands in the runtime instead of the archiver.
-    static bool writesAreTheRuntimes() {
-#if defined(__SANITIZE_ADDRESS__)
-        return true;
-#else
-        return false;
-#endif
-    }
+    static bool writesAreTheRuntimes() { return dozo::test::kAddressSanitizer; }
 };
 
 TEST_F(ExtractFault, DiskFullMidWriteLeavesNoPartialFile) {

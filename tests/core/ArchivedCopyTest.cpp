@@ -102,9 +102,9 @@ const CopyCase kCopyCases[] = {
      Verdict::NotStored},
 };
 
-class AppArchivedCopy : public testing::TestWithParam<CopyCase> {};
+class CoreArchivedCopy : public testing::TestWithParam<CopyCase> {};
 
-TEST_P(AppArchivedCopy, VerdictAndReason) {
+TEST_P(CoreArchivedCopy, VerdictAndReason) {
     const CopyCase& c = GetParam();
     const QString folder = c.realArchiver ? QFileInfo(TestFolders::builtLibrary("unlha32")).path()
                                           : QStringLiteral(DOZO_TEST_LIBS "/silent");
@@ -127,7 +127,7 @@ TEST_P(AppArchivedCopy, VerdictAndReason) {
     EXPECT_TRUE(QFile::exists(scene.file)) << "checking never removes anything";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, AppArchivedCopy, testing::ValuesIn(kCopyCases),
+INSTANTIATE_TEST_SUITE_P(Cases, CoreArchivedCopy, testing::ValuesIn(kCopyCases),
                          [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -16,14 +16,14 @@ struct ListCase {
     QByteArray text;
 };
 
-class AppArchiveListText : public testing::TestWithParam<ListCase> {};
+class CoreArchiveListText : public testing::TestWithParam<ListCase> {};
 
-TEST_P(AppArchiveListText, OneNameALineQuotedWhereNeeded) {
+TEST_P(CoreArchiveListText, OneNameALineQuotedWhereNeeded) {
     EXPECT_EQ(ArchiveCommands::listText(GetParam().entries), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Entries, AppArchiveListText,
+    Entries, CoreArchiveListText,
     testing::Values(ListCase{"One", {"/d/a.txt"}, "/d/a.txt\r\n"},
                     ListCase{"Two", {"/d/a.txt", "/d/b.bin"}, "/d/a.txt\r\n/d/b.bin\r\n"},
                     // Only an entry with a blank or a quote is quoted; its
@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ListCase{"Empty", {}, ""}),
     [](const testing::TestParamInfo<ListCase>& test) { return std::string(test.param.name); });
 
-TEST(AppArchiveCommandLines, QuotedPathsAndSpacesExactlyAsTheArchiverReadsThem) {
+TEST(CoreArchiveCommandLines, QuotedPathsAndSpacesExactlyAsTheArchiverReadsThem) {
     EXPECT_EQ(ArchiveCommands::packListCommand("/out/a b.lzh", "/app/TMP/LPF.tmp"),
               "u -a1 -r2 \"/out/a b.lzh\" \"@/app/TMP/LPF.tmp\"");
     EXPECT_EQ(ArchiveCommands::extractCommand("/in/x.lzh", "/dest/x/"),
@@ -50,7 +50,7 @@ TEST(AppArchiveCommandLines, QuotedPathsAndSpacesExactlyAsTheArchiverReadsThem) 
               "u -a1 -r2 \"/out/noext\" \"@/l\"");
 }
 
-TEST(AppArchiveCommandLines, PathsThatCannotBeQuotedAreRecognised) {
+TEST(CoreArchiveCommandLines, PathsThatCannotBeQuotedAreRecognised) {
     EXPECT_TRUE(ArchiveCommands::isQuotable("/a b/c"));
     EXPECT_FALSE(ArchiveCommands::isQuotable("/a\"b"));
     EXPECT_EQ(ArchiveCommands::unlistable({"/a", "/b c", "/d\"e", "/f\tg"}), std::nullopt);
@@ -63,21 +63,21 @@ struct FolderCase {
     const char* folder;
 };
 
-class AppUnpackFolderName : public testing::TestWithParam<FolderCase> {};
+class CoreUnpackFolderName : public testing::TestWithParam<FolderCase> {};
 
-TEST_P(AppUnpackFolderName, TitleUpToItsFirstDot) {
+TEST_P(CoreUnpackFolderName, TitleUpToItsFirstDot) {
     EXPECT_EQ(ArchiveCommands::unpackFolderName(QString::fromUtf8(GetParam().title)).toStdString(),
               GetParam().folder);
 }
 
-INSTANTIATE_TEST_SUITE_P(Titles, AppUnpackFolderName,
+INSTANTIATE_TEST_SUITE_P(Titles, CoreUnpackFolderName,
                          testing::Values(FolderCase{"data.backup.lzh", "data"},
                                          FolderCase{"data.lzh", "data"},
                                          FolderCase{"noextension", "noextension"},
                                          FolderCase{".lzh", ".lzh"}, FolderCase{"写真.lzh", "写真"},
                                          FolderCase{"a b.c.lzh", "a b"}));
 
-TEST(AppUnpackDestination, EndsWithTheFolderAndASeparator) {
+TEST(CoreUnpackDestination, EndsWithTheFolderAndASeparator) {
     EXPECT_EQ(ArchiveCommands::unpackDestination("/home/u/out", "data").toStdString(),
               "/home/u/out/data/");
     // The separator is appended without a check, as for a drive root.
@@ -89,15 +89,15 @@ struct NameCase {
     const char* output;
 };
 
-class AppProposedExecutableName : public testing::TestWithParam<NameCase> {};
+class CoreProposedExecutableName : public testing::TestWithParam<NameCase> {};
 
-TEST_P(AppProposedExecutableName, LastFourCharactersBecomeExe) {
+TEST_P(CoreProposedExecutableName, LastFourCharactersBecomeExe) {
     EXPECT_EQ(
         PackageNames::proposedExecutableName(QString::fromUtf8(GetParam().input)).toStdString(),
         GetParam().output);
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, AppProposedExecutableName,
+INSTANTIATE_TEST_SUITE_P(Targets, CoreProposedExecutableName,
                          testing::Values(NameCase{"/work/report.txt", "/work/report.exe"},
                                          NameCase{"/work/photo.jpeg", "/work/photo..exe"},
                                          NameCase{"/work/tool.exe", "/work/tool.exe"},
@@ -106,14 +106,14 @@ INSTANTIATE_TEST_SUITE_P(Targets, AppProposedExecutableName,
                                          NameCase{"", ""},
                                          NameCase{"/作業/報告書.txt", "/作業/報告書.exe"}));
 
-class AppArchiveName : public testing::TestWithParam<NameCase> {};
+class CoreArchiveName : public testing::TestWithParam<NameCase> {};
 
-TEST_P(AppArchiveName, FileNameDecidesAndTheFolderStays) {
+TEST_P(CoreArchiveName, FileNameDecidesAndTheFolderStays) {
     EXPECT_EQ(PackageNames::archiveName(QString::fromUtf8(GetParam().input)).toStdString(),
               GetParam().output);
 }
 
-INSTANTIATE_TEST_SUITE_P(Executables, AppArchiveName,
+INSTANTIATE_TEST_SUITE_P(Executables, CoreArchiveName,
                          testing::Values(NameCase{"/out/report.exe", "/out/report.lzh"},
                                          NameCase{"/out/REPORT.EXE", "/out/REPORT.lzh"},
                                          // Cutting four characters would reach

@@ -18,7 +18,7 @@ QStringList searchOrder(const TestFolders& f) {
     return {f.applicationDir(), f.systemDir()};
 }
 
-TEST(AppLibrary, ApplicationDirectoryComesBeforeSystemDirectory) {
+TEST(CoreLibrary, CorelicationDirectoryComesBeforeSystemDirectory) {
     TestFolders f;
     f.install("Rozu32", Variant::Good, Place::System);
     f.install("Rozu32", Variant::Good, Place::Application);
@@ -30,7 +30,7 @@ TEST(AppLibrary, ApplicationDirectoryComesBeforeSystemDirectory) {
 
 // Start-up judges the archiver by the system directory alone; the one it
 // judged is the one used.
-TEST(AppLibrary, TheArchiverBesideTheProgramIsIgnored) {
+TEST(CoreLibrary, TheArchiverBesideTheProgramIsIgnored) {
     TestFolders f;
     f.install("unlha32", Variant::Good, Place::System);
     f.install("unlha32", Variant::Good, Place::Application);
@@ -42,7 +42,7 @@ TEST(AppLibrary, TheArchiverBesideTheProgramIsIgnored) {
     EXPECT_EQ(binding.rozu32().loadedPath(), QDir(f.applicationDir()).filePath("libRozu32.so"));
 }
 
-TEST(AppLibrary, SystemDirectoryWhenTheApplicationDirectoryHasNone) {
+TEST(CoreLibrary, SystemDirectoryWhenTheApplicationDirectoryHasNone) {
     TestFolders f;
     f.install("Vod32", Variant::Good, Place::System);
     dozo::Library lib("Vod32", searchOrder(f));
@@ -52,7 +52,7 @@ TEST(AppLibrary, SystemDirectoryWhenTheApplicationDirectoryHasNone) {
     EXPECT_EQ(lib.loadedPath(), QDir(f.systemDir()).filePath("libVod32.so"));
 }
 
-TEST(AppLibrary, MissingEverywhereFailsWithAReason) {
+TEST(CoreLibrary, MissingEverywhereFailsWithAReason) {
     TestFolders f;
     // A name no test loads: libraries stay mapped, and the loader's own
     // search answers a bare name with one already mapped under that name.
@@ -69,7 +69,7 @@ TEST(AppLibrary, MissingEverywhereFailsWithAReason) {
 // machine that builds us; in neither of our folders, it is missing all the
 // same, as a librivo.so in the current folder would be with an empty entry
 // in LD_LIBRARY_PATH.
-TEST(AppLibrary, WhatOnlyTheLoadersOwnSearchFindsIsMissing) {
+TEST(CoreLibrary, WhatOnlyTheLoadersOwnSearchFindsIsMissing) {
     TestFolders f;
     dozo::Library lib("sodium", searchOrder(f));
     testing::internal::CaptureStderr();
@@ -90,7 +90,7 @@ TEST(AppLibrary, WhatOnlyTheLoadersOwnSearchFindsIsMissing) {
     QDir::setCurrent(before);
 }
 
-TEST(AppLibrary, AMissingExportFailsOnlyThatLookup) {
+TEST(CoreLibrary, AMissingExportFailsOnlyThatLookup) {
     TestFolders f;
     f.install("Rozu32", Variant::Good, Place::System);
     dozo::Library lib("Rozu32", searchOrder(f));
@@ -101,7 +101,7 @@ TEST(AppLibrary, AMissingExportFailsOnlyThatLookup) {
     EXPECT_NE(lib.symbol("RazuGetVersion"), nullptr);
 }
 
-TEST(AppLibrary, AFileThatIsNotALibraryIsRefusedWithoutFallingThrough) {
+TEST(CoreLibrary, AFileThatIsNotALibraryIsRefusedWithoutFallingThrough) {
     TestFolders f;
     f.install("Rozu32", Variant::NotElf, Place::Application);
     f.install("Rozu32", Variant::Good, Place::System);

@@ -23,7 +23,7 @@ int counterOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll().toInt() : -1;
 }
 
-TEST(AppFileBatch, EveryFileRunsOnceWhateverItsNames) {
+TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
     for (int workers : {1, 4}) {
         SCOPED_TRACE(workers);
         QTemporaryDir dir;
