@@ -37,7 +37,7 @@ InPlaceJob InPlaceJob::keyed(Library& vod32, int method, QByteArray key) {
 
 BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
                              const QList<QByteArray>& workFiles, const FileBatch::Stepped& stepped,
-                             const Failed& failed) const {
+                             const Failed& failed, const JobControl* control) const {
     return FileBatch::run(
         paths,
         [&](const QByteArray& path, int worker) {
@@ -49,7 +49,7 @@ BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
             if (failed) failed(path, reason);
             return reason;
         },
-        stepped, static_cast<int>(workFiles.size()));
+        stepped, static_cast<int>(workFiles.size()), control);
 }
 
 }  // namespace dozo

@@ -27,8 +27,10 @@ public:
     // Runs every path with `workFiles.size()` calls at once, worker n using
     // workFiles[n]. `failed` hears of each failure as it happens.
     using Failed = std::function<void(const QString& path, const QString& reason)>;
+    // A cancelled `control` stops the run between files (FileBatch::run).
     BatchOutcome run(const QStringList& paths, void* owner, const QList<QByteArray>& workFiles,
-                     const FileBatch::Stepped& stepped, const Failed& failed = {}) const;
+                     const FileBatch::Stepped& stepped, const Failed& failed = {},
+                     const JobControl* control = nullptr) const;
 
 private:
     using Call = std::function<int(void* owner, const char* path, const char* work)>;
