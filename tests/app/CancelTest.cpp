@@ -13,9 +13,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <optional>
 
@@ -34,6 +36,23 @@ void cancelBy(Trigger trigger, QWidget* window, QPushButton* button, bool* butto
     }
     *buttonShown = button->isVisible() && button->isEnabled();
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Waits until some process waits for a lock on `path` (the kernel lists
+// waiters in /proc/locks with "->"); false after a few seconds.
+bool someoneWaitsFor(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
+    const QByteArray inode = ":" + QByteArray::number(static_cast<qulonglong>(st.st_ino)) + " ";
+    for (int i = 0; i < 500; ++i) {
+        QFile locks(QStringLiteral("/proc/locks"));
+        if (!locks.open(QIODevice::ReadOnly)) return false;
+        for (const QByteArray& line : locks.readAll().split('\n')) {
+            if (line.contains("->") && line.contains(inode)) return true;
+        }
+        QThread::msleep(10);
+    }
+    return false;
 }
 
 QByteArray filled(int size, int seed) {
@@ -61,7 +80,8 @@ struct InPlaceCase {
 class AppCancelInPlace : public testing::TestWithParam<InPlaceCase> {};
 
 // The worker is held inside the third file by a lock the test owns (the
-// library waits for it), so the cancel lands while that file is under way:
+// library waits for it), and the cancel comes once it waits there, so it
+// lands while that file is under way:
 // it finishes whole, the two before it stay done, the rest are not started.
 TEST_P(AppCancelInPlace, StopsBetweenFilesAndSaysWhatWasNotDone) {
     const InPlaceCase& c = GetParam();
@@ -92,6 +112,7 @@ TEST_P(AppCancelInPlace, StopsBetweenFilesAndSaysWhatWasNotDone) {
     QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int value) {
         if (value != kHeld || cancelledAt >= 0) return;
         cancelledAt = value;
+        EXPECT_TRUE(someoneWaitsFor(paths[kHeld]));
         cancelBy(c.trigger, &window, cancel, &buttonShown);
         ::close(held);  // the file under way may now finish
     });
