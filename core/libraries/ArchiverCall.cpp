@@ -60,7 +60,8 @@ ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLi
     if (!unlha) return {kUnavailable, Reasons::archiver(kUnavailable)};
     // An archiver without progress still does the work, unfollowed.
     auto* setProgress =
-        follow ? m_library.function<UnlhaSetProgressFn>(contracts::kUnlhaSetProgress) : nullptr;
+        follow ? m_library.function<UnlhaSetProgressFn>(contracts::kUnlhaSetProgress, false)
+               : nullptr;
     UnlhaProgressCallback* const callback = [](void* context, long long entries,
                                                long long entriesTotal, long long bytes,
                                                long long bytesTotal) -> int {
