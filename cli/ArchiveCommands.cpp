@@ -15,6 +15,21 @@ namespace dozo::cli {
 
 namespace {
 
+// Draws a pack's or an unpack's progress on the terminal, one line in place.
+// dozo-cli does not cancel: an interrupt ends the process, and the archiver's
+// temporaries are swept by the next run.
+class ShownProgress {
+public:
+    ShownProgress(Report& report, const QString& archive)
+        : m_control([&report, archive](qint64 done, qint64 total) {
+              report.progressShare(done, total, archive);
+          }) {}
+    const JobControl* control() const { return &m_control; }
+
+private:
+    JobControl m_control;
+};
+
 // Says what a job came to; the exit status for it.
 int finish(Report& report, const ArchiveJob::Outcome& outcome) {
     using Status = ArchiveJob::Status;
@@ -92,7 +107,8 @@ int runPack(const Arguments& args, Report& report) {
 
     report.note(say("圧縮中: %1", "packing %1").arg(Report::shown(archive)));
     ArchiveJob job(session.libraries().unlha32(), nullptr, true);
-    const ArchiveJob::Outcome outcome = job.pack(archive, entries, list, *method);
+    const ShownProgress shown(report, archive);
+    const ArchiveJob::Outcome outcome = job.pack(archive, entries, list, *method, shown.control());
     QFile::remove(list);
     return finish(report, outcome);
 }
@@ -114,9 +130,11 @@ int runUnpack(const Arguments& args, Report& report) {
     report.note(say("展開中: %1 → %2", "unpacking %1 into %2")
                     .arg(Report::shown(archive), Report::shown(folder)));
     ArchiveJob job(session.libraries().unlha32(), nullptr, true);
+    const ShownProgress shown(report, archive);
     return finish(report, job.unpack(archive, folder,
                                      args.has(overwrite) ? contracts::kUnlhaReplaceExisting
-                                                         : contracts::kUnlhaKeepExisting));
+                                                         : contracts::kUnlhaKeepExisting,
+                                     shown.control()));
 }
 
 int runList(const Arguments& args, Report& report) {

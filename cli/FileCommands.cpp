@@ -74,7 +74,7 @@ int runBatch(const Targets& targets, const InPlaceJob& job, const Session& sessi
             if (report.verbose()) report.note(Report::shown(targets.files[index]));
             report.progress(done, total, bytes, targets.files[index]);
         },
-        [&](const QString& path, const QString& reason) { report.failure(path, reason); },
+        [&](const QString& path, const QString& reason) { report.failure(path, reason); }, nullptr,
         targets.walked);
     report.endProgress();
     for (const QString& path : outcome.repeats())

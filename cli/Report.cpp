@@ -65,6 +65,12 @@ void Report::progress(int done, int total, std::int64_t bytes, const QString& cu
     m_drawn = true;
 }
 
+void Report::progressShare(std::int64_t done, std::int64_t total, const QString& current) {
+    if (m_quiet || !m_terminal || total <= 0) return;
+    writeErr(QStringLiteral("\r\x1b[K[%1%] %2").arg(done * 100 / total, 3).arg(shown(current)));
+    m_drawn = true;
+}
+
 void Report::endProgress() {
     if (!m_drawn) return;
     m_drawn = false;

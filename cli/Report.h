@@ -32,6 +32,8 @@ public:
 
     // "done of total, bytes, current name", one line redrawn in place.
     void progress(int done, int total, std::int64_t bytes, const QString& current);
+    // "percent done, name", for a job whose unit is its own (bytes or entries).
+    void progressShare(std::int64_t done, std::int64_t total, const QString& current);
     void endProgress();
 
     // A name as it may be printed on a terminal (fileio::printable).

@@ -10,10 +10,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 namespace dozo {
 
+using panel_controls::barReport;
 using panel_controls::buddyLabel;
 using panel_controls::named;
 
@@ -49,6 +51,8 @@ void ArchivePanel::createControls() {
     cmdCompress->setToolTip(QStringLiteral("リスト内のファイルを圧縮します"));
     cmdDevelop = named(new QPushButton(QStringLiteral("展開(&D)..."), this), "cmdDevelop");
     cmdDevelop->setToolTip(QStringLiteral("既存の書庫ファイルを展開します"));
+    ArcPrg = panel_controls::progressBar("ArcPrg", this);
+    ArcCancel = panel_controls::cancelButton("ArcCancel", this);
 
     setTabOrder(FL, cmdDelete);
     setTabOrder(cmdDelete, cmdClear);
@@ -64,6 +68,7 @@ void ArchivePanel::createControls() {
     bottomRow->addWidget(cmdCompress);
     bottomRow->addWidget(cmdDevelop);
     layout->addLayout(bottomRow);
+    layout->addLayout(panel_controls::progressRow(ArcPrg, ArcCancel));
 }
 
 void ArchivePanel::connectCommands() {
@@ -132,8 +137,22 @@ void ArchivePanel::cmdCompress_Click() {
     const WorkDirectory& work = m_shell.work();
     QDir().mkpath(work.listFolder());
     ArchiveJob job = archiveJob();
+    JobControl control;
     const ArchiveJob::Outcome outcome = m_shell.longRun().run(
-        [&](LongRun::Progress&) { return job.pack(archive, entries, work.listFile()); });
+        [&](LongRun::Progress& progress) {
+            control.setReport(barReport(ArcPrg, progress));
+            return job.pack(archive, entries, work.listFile(), "", &control);
+        },
+        cancel(control));
+    const auto reset = qScopeGuard([this] { ArcPrg->setValue(0); });
+    if (outcome.status == ArchiveJob::Status::Cancelled) {
+        QDir().rmdir(work.listFolder());
+        showInformation(QStringLiteral("圧縮を中止しました。%1 個のファイルは圧縮していません。\r\n"
+                                       "書庫【%2】は元のままです。")
+                            .arg(outcome.notDone)
+                            .arg(archive));
+        return;
+    }
     if (!outcome.ok()) {
         // The list stays for the next pack to reuse.
         showError(outcome);
@@ -161,8 +180,23 @@ void ArchivePanel::cmdDevelop_Click() {
     L1->setText(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
     const QString into = *folder + QLatin1Char('/') + L1->text();
     ArchiveJob job = archiveJob();
-    const ArchiveJob::Outcome outcome =
-        m_shell.longRun().run([&](LongRun::Progress&) { return job.unpack(archive, into); });
+    JobControl control;
+    const ArchiveJob::Outcome outcome = m_shell.longRun().run(
+        [&](LongRun::Progress& progress) {
+            control.setReport(barReport(ArcPrg, progress));
+            return job.unpack(archive, into, "", &control);
+        },
+        cancel(control));
+    const auto reset = qScopeGuard([this] { ArcPrg->setValue(0); });
+    if (outcome.status == ArchiveJob::Status::Cancelled) {
+        showInformation(
+            QStringLiteral(
+                "展開を中止しました。%1 個のファイルを展開し、%2 個は展開していません。\r\n"
+                "展開したファイルはそのまま残っています。")
+                .arg(outcome.done)
+                .arg(outcome.notDone));
+        return;
+    }
     if (outcome.status == ArchiveJob::Status::NotAnArchive) {
         m_shell.ui().messageBox(
             QStringLiteral("【") + archive + QStringLiteral("】は\r\n") + outcome.reason, title(),
@@ -174,6 +208,10 @@ void ArchivePanel::cmdDevelop_Click() {
         return;
     }
     showInformation(QStringLiteral("展開完了！"));
+}
+
+LongRun::Cancel ArchivePanel::cancel(JobControl& control) {
+    return {[&control] { control.cancel(); }, ArcCancel};
 }
 
 ArchiveJob ArchivePanel::archiveJob() {

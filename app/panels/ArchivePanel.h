@@ -1,10 +1,12 @@
 #pragma once
 
+#include "app/shell/LongRun.h"
 #include "app/shell/ShellContext.h"
 #include "core/jobs/ArchiveJob.h"
 
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
@@ -42,6 +44,8 @@ private:
     QPushButton* cmdClear;
     QPushButton* cmdCompress;
     QPushButton* cmdDevelop;
+    QProgressBar* ArcPrg;
+    QPushButton* ArcCancel;
 
     void createControls();
     void connectCommands();
@@ -49,6 +53,8 @@ private:
     void showError(const ArchiveJob::Outcome& outcome);
     void showInformation(const QString& text);
     ArchiveJob archiveJob();
+    // Escape and ArcCancel ask `control` to stop.
+    LongRun::Cancel cancel(JobControl& control);
 };
 
 }  // namespace dozo

@@ -90,20 +90,26 @@ void FileListCommands::showOutcome(UiServices& ui, const BatchOutcome& outcome) 
 }
 
 void FileListCommands::run(ShellContext& shell, const QListWidget* list, QProgressBar* bar,
-                           const InPlaceJob& job) {
+                           QPushButton* cancel, const InPlaceJob& job) {
     const QStringList paths = entries(list);
     // An empty list would turn the bar into a busy indicator.
     if (!paths.isEmpty()) bar->setMaximum(static_cast<int>(paths.size()));
     const QPointer<QProgressBar> guarded = bar;
-    const BatchOutcome outcome = shell.longRun().run([&](LongRun::Progress& progress) {
-        // One work file serves the whole run: the window makes one call at
-        // a time, and the library removes it before returning.
-        return job.run(paths, shell.ownerHandle(), shell.work().workFiles(1), [&](int done, int) {
-            progress.post([guarded, done] {
-                if (guarded) guarded->setValue(done);
-            });
-        });
-    });
+    JobControl control;
+    const BatchOutcome outcome = shell.longRun().run(
+        [&](LongRun::Progress& progress) {
+            // One work file serves the whole run: the window makes one call at
+            // a time, and the library removes it before returning.
+            return job.run(
+                paths, shell.ownerHandle(), shell.work().workFiles(1),
+                [&](int done, int) {
+                    progress.post([guarded, done] {
+                        if (guarded) guarded->setValue(done);
+                    });
+                },
+                {}, &control);
+        },
+        {[&control] { control.cancel(); }, cancel});
     showOutcome(shell.ui(), outcome);
     bar->setValue(0);
 }

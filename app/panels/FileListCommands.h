@@ -7,6 +7,7 @@
 
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStringList>
 #include <functional>
 
@@ -47,8 +48,10 @@ public:
 
     // A whole run: `job` over every entry of `list` off the window's thread,
     // `bar` stepping 1..N, the closing message, then the bar back to 0.
+    // Escape or `cancel` stops the run between files; the message then says
+    // how many were done and names those left as they were.
     static void run(ShellContext& shell, const QListWidget* list, QProgressBar* bar,
-                    const InPlaceJob& job);
+                    QPushButton* cancel, const InPlaceJob& job);
 };
 
 }  // namespace dozo

@@ -80,7 +80,7 @@ void KeyedPanel::cmdVovEnc_Click() {
     }
 
     FileListCommands::run(
-        m_shell, lstVov, VovPrg,
+        m_shell, lstVov, VovPrg, VovCancel,
         InPlaceJob::keyed(m_shell.libraries().vod32(), m_shell.state().ETVov, *key));
 }
 
@@ -120,11 +120,8 @@ void KeyedPanel::createControls() {
     Label6 = buddyLabel("Label6", QStringLiteral("暗号化キー(&K)："), txtKey, this);
     cmdVovEnc = named(new QPushButton(QStringLiteral("処理開始(&S)..."), this), "cmdVovEnc");
     cmdVovEnc->setToolTip(QStringLiteral("暗号化処理を開始します"));
-    VovPrg = named(new QProgressBar(this), "VovPrg");
-    VovPrg->setRange(0, 100);
-    VovPrg->setValue(0);
-    VovPrg->setTextVisible(false);
-    VovPrg->setFixedHeight(14);
+    VovPrg = panel_controls::progressBar("VovPrg", this);
+    VovCancel = panel_controls::cancelButton("VovCancel", this);
 
     QWidget* previous = lstVov;
     for (QWidget* next : {static_cast<QWidget*>(VovType[0]), static_cast<QWidget*>(cmdVovAdd),
@@ -152,7 +149,7 @@ void KeyedPanel::createControls() {
     layout->addLayout(keyRow, 3, 0);
     layout->addLayout(buttons, 1, 1, 2, 1);
     layout->addWidget(cmdVovEnc, 3, 1);
-    layout->addWidget(VovPrg, 4, 0, 1, 2);
+    layout->addLayout(panel_controls::progressRow(VovPrg, VovCancel), 4, 0, 1, 2);
     layout->setRowStretch(1, 1);
     layout->setColumnStretch(0, 1);
 }

@@ -63,6 +63,7 @@ private:
     QLineEdit* txtKey;
     QPushButton* cmdVovEnc;
     QProgressBar* VovPrg;
+    QPushButton* VovCancel;
 
     void createControls();
     void connectCommands();

@@ -51,6 +51,7 @@ void PackagePanel::createControls() {
     LHAEnc->setToolTip(QStringLiteral("通常の暗号化処理の後､LHA書庫に格納します。"));
     Enc = named(new QPushButton(QStringLiteral("通常暗号化(&E)..."), this), "Enc");
     Enc->setToolTip(QStringLiteral("暗号化を行ないます。"));
+    PkgPrg = panel_controls::progressBar("PkgPrg", this);
 
     setTabOrder(TFile, BR);
     setTabOrder(BR, PASS);
@@ -79,6 +80,7 @@ void PackagePanel::createControls() {
     bottomRow->addWidget(LHAEnc);
     bottomRow->addWidget(Enc);
     layout->addLayout(bottomRow);
+    layout->addWidget(PkgPrg);
 }
 
 void PackagePanel::connectCommands() {
@@ -162,8 +164,12 @@ void PackagePanel::encrypt(bool thenArchive) {
     }
     PackageJob job(m_shell.libraries(), m_shell.ownerHandle());
     const bool archiverPresent = state.UNLHAVer != 0;
-    const PackageJob::Outcome outcome = m_shell.longRun().run(
-        [&](LongRun::Progress&) { return job.run(request, archiverPresent); });
+    JobControl control;
+    const PackageJob::Outcome outcome = m_shell.longRun().run([&](LongRun::Progress& progress) {
+        control.setReport(panel_controls::barReport(PkgPrg, progress));
+        return job.run(request, archiverPresent, &control);
+    });
+    const auto reset = qScopeGuard([this] { PkgPrg->setValue(0); });
     if (!outcome.ok()) {
         showAborted(outcome.reason);
         return;

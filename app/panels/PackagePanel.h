@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
@@ -46,6 +47,7 @@ private:
     QFrame* Line4;
     QPushButton* LHAEnc;
     QPushButton* Enc;
+    QProgressBar* PkgPrg;
 
     void createControls();
     void connectCommands();

@@ -6,6 +6,9 @@
 #include <QPainterPath>
 #include <QPalette>
 #include <QPixmap>
+#include <QPointer>
+#include <limits>
+#include <memory>
 
 namespace dozo::panel_controls {
 
@@ -73,6 +76,55 @@ QFrame* etchedLine(const char* name, bool shadow, QWidget* parent) {
     line->setFixedHeight(1);
     line->setForegroundRole(shadow ? QPalette::Dark : QPalette::Light);
     return line;
+}
+
+QProgressBar* progressBar(const char* name, QWidget* parent) {
+    auto* bar = named(new QProgressBar(parent), name);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setFixedHeight(14);
+    return bar;
+}
+
+QPushButton* cancelButton(const char* name, QWidget* parent) {
+    auto* button = named(new QPushButton(QStringLiteral("中止"), parent), name);
+    button->setToolTip(QStringLiteral(
+        "処理中のファイルを終えたところで中止します (Esc)。終えたファイルは処理済み、"
+        "残りは元のままです。"));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->hide();
+    return button;
+}
+
+QHBoxLayout* progressRow(QProgressBar* bar, QPushButton* cancel) {
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(bar, 1);
+    if (cancel) row->addWidget(cancel);
+    return row;
+}
+
+JobControl::Report barReport(QProgressBar* bar, const LongRun::Progress& progress) {
+    // Bytes of a large archive do not fit the bar's int: they are shown in
+    // steps of a fixed count instead.
+    constexpr qint64 kLargest = std::numeric_limits<int>::max() / 2;
+    constexpr qint64 kScaled = 10000;
+    auto shown = std::make_shared<std::pair<qint64, qint64>>(-1, -1);
+    const QPointer<QProgressBar> guarded = bar;
+    return [guarded, &progress, shown](qint64 done, qint64 total) {
+        const bool scaled = total > kLargest;
+        const qint64 maximum = scaled ? kScaled : total;
+        const qint64 value = scaled ? done * kScaled / total : done;
+        if (std::pair(value, maximum) == *shown) return;
+        *shown = {value, maximum};
+        progress.post([guarded, value, maximum] {
+            if (!guarded) return;
+            // An empty total would turn the bar into a busy indicator.
+            if (maximum > 0) guarded->setMaximum(static_cast<int>(maximum));
+            guarded->setValue(static_cast<int>(value));
+        });
+    };
 }
 
 }  // namespace dozo::panel_controls

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "app/shell/LongRun.h"
+#include "core/jobs/JobControl.h"
+
+#include <QBoxLayout>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -27,5 +33,20 @@ QFrame* etchedLine(const char* name, bool shadow, QWidget* parent);
 // its end. The toggle is a QAction named `toggleName`, checked while the text
 // is shown; it follows the field's enablement, since it is part of the field.
 QAction* maskSecret(QLineEdit* field, const char* toggleName);
+
+// A panel's progress bar as every panel makes it: range 0 to 100, value 0,
+// no text.
+QProgressBar* progressBar(const char* name, QWidget* parent);
+
+// The button that cancels a panel's run, hidden until a run shows it
+// (LongRun::Cancel), and the row that puts it after `bar`: the bar keeps the
+// whole width while the button is hidden.
+QPushButton* cancelButton(const char* name, QWidget* parent);
+QHBoxLayout* progressRow(QProgressBar* bar, QPushButton* cancel);
+
+// A job's reports shown on `bar` from the worker thread: the bar's maximum
+// is the total (scaled down when it does not fit an int), and only a change
+// of the shown value reaches the window.
+JobControl::Report barReport(QProgressBar* bar, const LongRun::Progress& progress);
 
 }  // namespace dozo::panel_controls

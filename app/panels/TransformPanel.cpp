@@ -13,6 +13,8 @@ namespace dozo {
 
 using panel_controls::buddyLabel;
 using panel_controls::named;
+using panel_controls::progressBar;
+using panel_controls::progressRow;
 
 namespace {
 
@@ -76,7 +78,7 @@ void TransformPanel::IFN_OLEDragDrop(const QStringList& paths) {
 
 void TransformPanel::cmdEnc_Click() {
     if (m_shell.longRun().busy()) return;
-    FileListCommands::run(m_shell, IFN, Prg1,
+    FileListCommands::run(m_shell, IFN, Prg1, cmdCancel,
                           InPlaceJob::transform(m_shell.libraries().rozu32(), m_shell.state().ET));
 }
 
@@ -116,11 +118,8 @@ void TransformPanel::createControls() {
     CmdCL->setToolTip(QStringLiteral("リスト内の全項目を削除します"));
     cmdEnc = named(new QPushButton(QStringLiteral("処理開始(&S)..."), this), "cmdEnc");
     cmdEnc->setToolTip(QStringLiteral("暗号化処理を開始します"));
-    Prg1 = named(new QProgressBar(this), "Prg1");
-    Prg1->setRange(0, 100);
-    Prg1->setValue(0);
-    Prg1->setTextVisible(false);
-    Prg1->setFixedHeight(14);
+    Prg1 = progressBar("Prg1", this);
+    cmdCancel = panel_controls::cancelButton("cmdCancel", this);
 
     QWidget* previous = IFN;
     for (QWidget* next : {static_cast<QWidget*>(EncType[0]), static_cast<QWidget*>(EncType[1]),
@@ -146,7 +145,7 @@ void TransformPanel::createControls() {
     layout->addWidget(IFN, 1, 0);
     layout->addWidget(Frame1, 2, 0);
     layout->addLayout(buttons, 1, 1, 2, 1);
-    layout->addWidget(Prg1, 3, 0, 1, 2);
+    layout->addLayout(progressRow(Prg1, cmdCancel), 3, 0, 1, 2);
     layout->setRowStretch(1, 1);
     layout->setColumnStretch(0, 1);
 }

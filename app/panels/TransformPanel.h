@@ -57,6 +57,7 @@ private:
     QPushButton* CmdCL;
     QPushButton* cmdEnc;
     QProgressBar* Prg1;
+    QPushButton* cmdCancel;
 
     void createControls();
     void connectCommands();

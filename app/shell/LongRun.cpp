@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QThread>
 #include <memory>
 #include <stdexcept>
@@ -31,7 +32,36 @@ bool LongRun::belongsToWindow(QObject* object) const {
     return false;
 }
 
+bool LongRun::onCancelButton(QObject* object) const {
+    if (!m_cancel.button || !object->isWidgetType()) return false;
+    for (auto* w = static_cast<QWidget*>(object); w; w = w->parentWidget()) {
+        if (w == m_cancel.button) return true;
+    }
+    return false;
+}
+
+void LongRun::requestCancel() {
+    if (m_cancelRequested || !m_cancel.request) return;
+    m_cancelRequested = true;
+    // Said at once, though the file under way still has to finish.
+    if (m_cancel.button) m_cancel.button->setEnabled(false);
+    m_cancel.request();
+}
+
 bool LongRun::eventFilter(QObject* watched, QEvent* event) {
+    if (m_cancel.request && belongsToWindow(watched)) {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::KeyPress || type == QEvent::ShortcutOverride) &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            if (type == QEvent::KeyPress) requestCancel();
+            event->accept();
+            return true;
+        }
+        // The cancel button is the one control that takes the mouse.
+        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) &&
+            onCancelButton(watched))
+            return QObject::eventFilter(watched, event);
+    }
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -67,13 +97,23 @@ bool LongRun::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void LongRun::runErased(const std::function<void(Progress&)>& work) {
+void LongRun::runErased(const std::function<void(Progress&)>& work, Cancel cancel) {
     if (m_busy) throw std::logic_error("LongRun::run called during a run");
 
     m_busy = true;
+    m_cancel = std::move(cancel);
+    m_cancelRequested = false;
+    QMetaObject::Connection clicked;
+    if (m_cancel.button) {
+        clicked =
+            connect(m_cancel.button, &QAbstractButton::clicked, this, &LongRun::requestCancel);
+        m_cancel.button->setEnabled(true);
+        m_cancel.button->show();
+    }
     qApp->installEventFilter(this);
-    // Clicks are thrown away for the whole run: the cursor says so.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Clicks are thrown away for the whole run: the cursor says so, and says
+    // whether the cancel button still takes one.
+    QApplication::setOverrideCursor(m_cancel.request ? Qt::BusyCursor : Qt::WaitCursor);
     emit busyChanged(true);
 
     QEventLoop loop;
@@ -100,6 +140,11 @@ void LongRun::runErased(const std::function<void(Progress&)>& work) {
 
     qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
+    if (m_cancel.button) {
+        disconnect(clicked);
+        m_cancel.button->hide();
+    }
+    m_cancel = {};
     m_busy = false;
     emit busyChanged(false);
     if (failure) std::rethrow_exception(failure);

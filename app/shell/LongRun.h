@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -10,13 +11,23 @@
 
 namespace dozo {
 
+// How a long run can be cancelled: `request` runs on the window's thread, at
+// most once a run; `button` (optional) is shown while the run lasts. (Outside
+// LongRun so that it can be a default argument of its members.)
+struct LongRunCancel {
+    std::function<void()> request;
+    QAbstractButton* button = nullptr;
+};
+
 // Runs one long library call (or a batch of them) off the window's thread
 // while the window keeps repainting. For the whole run the window takes no
 // input: mouse, keyboard, wheel and drop events meant for it are thrown away
 // (not postponed: a click made during a run must not fire afterwards) and
 // close requests are refused, and the cursor is the wait cursor. The window's
 // enablement timer is stopped for
-// the run through busyChanged().
+// the run through busyChanged(). A run that can be cancelled makes the one
+// exception: Escape, or a click on its cancel button (shown for the run
+// only), asks the work to stop; the work decides where it can.
 class LongRun : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +43,8 @@ public:
         LongRun* m_run;
     };
 
+    using Cancel = LongRunCancel;
+
     explicit LongRun(QWidget* window);
     ~LongRun() override;
 
@@ -41,18 +54,19 @@ public:
     // has finished; an exception thrown by the work is rethrown here. Runs do
     // not nest: the window takes no command while one is under way.
     template <typename Work>
-    auto run(Work&& work) -> std::invoke_result_t<Work&, Progress&> {
+    auto run(Work&& work, Cancel cancel = {}) -> std::invoke_result_t<Work&, Progress&> {
         using Result = std::invoke_result_t<Work&, Progress&>;
         if constexpr (std::is_void_v<Result>) {
-            runErased([&](Progress& progress) { work(progress); });
+            runErased([&](Progress& progress) { work(progress); }, std::move(cancel));
         } else {
             std::optional<Result> result;
-            runErased([&](Progress& progress) { result.emplace(work(progress)); });
+            runErased([&](Progress& progress) { result.emplace(work(progress)); },
+                      std::move(cancel));
             return std::move(*result);
         }
     }
 
-    void runErased(const std::function<void(Progress&)>& work);
+    void runErased(const std::function<void(Progress&)>& work, Cancel cancel = {});
 
 signals:
     void busyChanged(bool busy);
@@ -62,9 +76,13 @@ protected:
 
 private:
     bool belongsToWindow(QObject* object) const;
+    bool onCancelButton(QObject* object) const;
+    void requestCancel();
 
     QPointer<QWidget> m_window;
     bool m_busy = false;
+    Cancel m_cancel;
+    bool m_cancelRequested = false;
 };
 
 }  // namespace dozo

@@ -9,10 +9,29 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 
 namespace dozo {
 
-QtUiServices::QtUiServices(QWidget* owner) : m_owner(owner) {}
+namespace {
+
+// Qt's file dialog writes the folders it visited, its view and its history
+// into QtProject.conf in the user's configuration folder when it closes, and
+// has no switch against it; this program promises to store no settings.
+// Qt's per-user settings are pointed where no file can ever be made: every
+// QSettings of the process (there is none of our own) reads nothing there and
+// fails to write, silently.
+void storeNoQtSettings() {
+    const QString nowhere = QStringLiteral("/dev/null");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+}
+
+}  // namespace
+
+QtUiServices::QtUiServices(QWidget* owner) : m_owner(owner) {
+    storeNoQtSettings();
+}
 
 UiServices::Answer QtUiServices::messageBox(const QString& text, const QString& title,
                                             Buttons buttons, Icon icon) {

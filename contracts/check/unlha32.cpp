@@ -12,11 +12,13 @@ static_assert(std::is_same_v<decltype(UnlhaGetVersion), UnlhaGetVersionFn>);
 static_assert(std::is_same_v<decltype(Unlha), UnlhaFn>);
 static_assert(std::is_same_v<decltype(UnlhaCheckArchive), UnlhaCheckArchiveFn>);
 static_assert(std::is_same_v<decltype(UnlhaConfigDialog), UnlhaConfigDialogFn>);
+static_assert(std::is_same_v<decltype(UnlhaSetProgress), UnlhaSetProgressFn>);
 
 static_assert(std::string_view(c::kUnlhaGetVersion) == "UnlhaGetVersion");
 static_assert(std::string_view(c::kUnlha) == "Unlha");
 static_assert(std::string_view(c::kUnlhaCheckArchive) == "UnlhaCheckArchive");
 static_assert(std::string_view(c::kUnlhaConfigDialog) == "UnlhaConfigDialog");
+static_assert(std::string_view(c::kUnlhaSetProgress) == "UnlhaSetProgress");
 
 static_assert(c::unlha::kOk == UNLHA_OK);
 static_assert(c::unlha::kCommand == UNLHA_ERROR_COMMAND);

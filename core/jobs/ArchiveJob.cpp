@@ -65,6 +65,23 @@ bool taken(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
+// Tells `control` where the archiver stands, in bytes when there are any, and
+// passes its cancel on. `entries` and `bytes` are the totals when the
+// archiver does not know them.
+ArchiverCall::Follow follow(const JobControl* control, qint64 entries = -1, qint64 bytes = -1) {
+    if (!control) return {};
+    return [control, entries, bytes](const ArchiverCall::Progress& p) {
+        const qint64 bytesTotal = p.bytesTotal >= 0 ? p.bytesTotal : bytes;
+        const qint64 entriesTotal = p.entriesTotal >= 0 ? p.entriesTotal : entries;
+        if (bytesTotal > 0) {
+            control->report(std::min(p.bytes, bytesTotal), bytesTotal);
+        } else if (entriesTotal > 0) {
+            control->report(std::min(p.entries, entriesTotal), entriesTotal);
+        }
+        return !control->cancelled();
+    };
+}
+
 }  // namespace
 
 std::optional<Outcome> ArchiveJob::refusal(const QStringList& paths) const {
@@ -83,7 +100,7 @@ std::optional<Outcome> ArchiveJob::refusal(const QStringList& paths) const {
 }
 
 Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
-                         const QString& listFile, const char* switches) {
+                         const QString& listFile, const char* switches, const JobControl* control) {
     if (auto refused = refusal({archive, listFile})) return *refused;
     // A name the list file cannot carry would be split into other names,
     // and pack files nobody chose.
@@ -104,9 +121,17 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
                 say("リストファイルを書き込めません", "cannot write the list file")};
     }
     list.close();
-    const ArchiverCall::Outcome call =
-        m_call.run(m_owner, ArchiveCommands::packListCommand(archive, listFile, switches));
+    const ArchiverCall::Outcome call = m_call.run(
+        m_owner, ArchiveCommands::packListCommand(archive, listFile, switches), follow(control));
     const int given = static_cast<int>(files.size());
+    if (call.code == contracts::unlha::kCancelled) {
+        // Not a failure to retry: the list was what the user chose to stop.
+        QFile::remove(listFile);
+        Outcome stopped{Status::Cancelled, call.code, archive, call.reason};
+        stopped.skipped = repeats;
+        stopped.notDone = given;
+        return stopped;
+    }
     if (call.failed()) return failedRun(archive, call, given);
     QFile::remove(listFile);
     Outcome done;
@@ -116,7 +141,8 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
     return done;
 }
 
-Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const char* switches) {
+Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const char* switches,
+                           const JobControl* control) {
     const QString destination = folder + QLatin1Char('/');
     if (auto refused = refusal({archive, destination})) return *refused;
     // The listing is the check: an archive it can list can be extracted, and
@@ -141,7 +167,9 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     const bool counted = !listing.outcome.failed();
     QStringList absent;  // the files the run may place
     int files = 0;
+    qint64 bytes = 0;
     for (const ArchiverCall::Entry& entry : listing.entries) {
+        bytes += entry.size;
         if (isFolder(entry)) continue;
         ++files;
         if (!taken(destination + entry.name)) absent.append(destination + entry.name);
@@ -159,7 +187,8 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
                 0};
     }
     const ArchiverCall::Outcome call =
-        m_call.run(m_owner, ArchiveCommands::extractCommand(archive, destination, switches));
+        m_call.run(m_owner, ArchiveCommands::extractCommand(archive, destination, switches),
+                   follow(control, counted ? listing.entries.size() : -1, counted ? bytes : -1));
     if (!call.failed()) {
         Outcome done;
         done.done = counted ? files : 1;
@@ -175,6 +204,12 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
                       std::string_view(switches) == contracts::kUnlhaKeepExisting;
     outcome.done = static_cast<int>(std::count_if(absent.begin(), absent.end(), taken));
     outcome.skipped = kept ? existing : 0;
+    if (call.code == contracts::unlha::kCancelled) {
+        outcome.status = Status::Cancelled;
+        outcome.notDone = static_cast<int>(absent.size()) - outcome.done;
+        outcome.failed = 0;
+        return outcome;
+    }
     outcome.failed = files - outcome.done - outcome.skipped;
     return outcome;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/jobs/JobControl.h"
 #include "core/libraries/ArchiverCall.h"
 
 #include <QString>
@@ -18,6 +19,7 @@ public:
         Refused,       // a path the archiver cannot be given; nothing was touched
         NotAnArchive,  // unpack: the file cannot be extracted; no folder was made
         Failed,        // the archiver or a step around it failed
+        Cancelled,     // stopped between entries as asked: see each command
     };
     struct Outcome {
         Status status = Status::Done;
@@ -30,6 +32,7 @@ public:
         int skipped = 0;
         // What a pack that succeeded left out of the folders it walked.
         QStringList warnings{};
+        int notDone = 0;  // files a cancelled run did not reach
         bool ok() const { return status == Status::Done; }
     };
 
@@ -41,14 +44,22 @@ public:
     // Packs `entries` into `archive` through a list file written at
     // `listFile`, removed again when the pack succeeded. `switches` are the
     // archiver's (a method for this run). A file named twice goes in once.
+    // `control` hears of the bytes packed (entries when the files hold
+    // none); cancelled, the pack stops between entries and leaves the
+    // archive as it was (Cancelled, every file not done), and the list file
+    // goes.
     Outcome pack(const QString& archive, const QStringList& entries, const QString& listFile,
-                 const char* switches = "");
+                 const char* switches = "", const JobControl* control = nullptr);
     // Extracts `archive` into `folder`, which is made when missing. Listed
     // before the folder is made, so a wrong file leaves nothing behind; a
     // failed run removes the folder again when it made it and it is empty.
     // `switches` replace the user's setting for existing files; files kept
-    // because they exist make the run fail, and count as skipped.
-    Outcome unpack(const QString& archive, const QString& folder, const char* switches = "");
+    // because they exist make the run fail, and count as skipped. `control`
+    // hears of the bytes extracted of the listing's total (entries when they
+    // hold none); cancelled, the run stops between entries: the files placed
+    // stay, each whole (done), the rest are not done.
+    Outcome unpack(const QString& archive, const QString& folder, const char* switches = "",
+                   const JobControl* control = nullptr);
     ArchiverCall::Listing list(const QString& archive);
     // Decodes every entry; `done` counts the files the archive holds.
     Outcome test(const QString& archive);

@@ -35,13 +35,24 @@ QString namedPaths(const QString& heading, const QStringList& paths) {
 }  // namespace
 
 QString BatchOutcome::message() const {
-    const QString notes =
-        namedPaths(repeatWarning(), m_repeats) + namedPaths(linkedWarning(), m_linked);
-    if (allSucceeded()) return QStringLiteral("処理が完了しました。") + notes;
+    QString notes = namedPaths(repeatWarning(), m_repeats) + namedPaths(linkedWarning(), m_linked);
+    QString text;
+    if (cancelled()) {
+        text = QStringLiteral(
+                   "処理を中止しました。%1 個のファイルのうち %2 個を処理し、"
+                   "%3 個は処理していません。\n")
+                   .arg(m_total)
+                   .arg(doneCount())
+                   .arg(m_notRun.size());
+        notes = namedPaths(QStringLiteral("処理していないファイル（元のまま）"), m_notRun) + notes;
+        if (allSucceeded()) return text.chopped(1) + notes;
+    } else if (allSucceeded()) {
+        return QStringLiteral("処理が完了しました。") + notes;
+    }
 
-    QString text = QStringLiteral("%1 個のファイルのうち %2 個を処理できませんでした。\n")
-                       .arg(m_total)
-                       .arg(failedCount());
+    text += QStringLiteral("%1 個のファイルのうち %2 個を処理できませんでした。\n")
+                .arg(m_total)
+                .arg(failedCount());
     text += QStringLiteral("処理できなかったファイルは元のまま残っています。\n");
     const int listed = qMin(failedCount(), kListedFailures);
     for (int i = 0; i < listed; ++i) {

@@ -26,6 +26,8 @@ public:
     void addRepeat(const QString& path) { m_repeats.append(path); }
     // A rewritten file with other hard links, which keep the old contents.
     void addLinked(const QString& path) { m_linked.append(path); }
+    // A file the run did not reach because it was cancelled: untouched.
+    void addNotRun(const QString& path) { m_notRun.append(path); }
 
     int total() const { return m_total; }
     int failedCount() const { return static_cast<int>(m_failures.size()); }
@@ -33,16 +35,22 @@ public:
     const QList<Failure>& failures() const { return m_failures; }
     const QStringList& repeats() const { return m_repeats; }
     const QStringList& linked() const { return m_linked; }
-    // Files rewritten: neither failed nor skipped.
-    int doneCount() const { return m_total - failedCount() - static_cast<int>(m_repeats.size()); }
+    const QStringList& notRun() const { return m_notRun; }
+    bool cancelled() const { return !m_notRun.isEmpty(); }
+    // Files rewritten: neither failed, skipped nor left by a cancel.
+    int doneCount() const {
+        return m_total - failedCount() - static_cast<int>(m_repeats.size() + m_notRun.size());
+    }
 
     // What a warning about a path says, in the current language.
     static QString repeatWarning();
     static QString linkedWarning();
 
     // "処理が完了しました。" when every file succeeded; otherwise how many of
-    // how many failed, then each failed file with its reason. Skipped repeats
-    // and files with other hard links are named after either.
+    // how many failed, then each failed file with its reason. A cancelled run
+    // says so first, with how many files were done, and names those it left
+    // untouched. Skipped repeats and files with other hard links are named
+    // last.
     QString message() const;
 
 private:
@@ -50,6 +58,7 @@ private:
     QList<Failure> m_failures;
     QStringList m_repeats;
     QStringList m_linked;
+    QStringList m_notRun;
 };
 
 }  // namespace dozo

@@ -40,16 +40,22 @@ Identity identityOf(const QString& path) {
 }  // namespace
 
 BatchOutcome FileBatch::run(const QStringList& paths, const Call& call, const Reason& reason,
-                            const Stepped& stepped, int workers) {
+                            const Stepped& stepped, int workers, const JobControl* control) {
     struct Failed {
         int index;
         QString reason;
     };
     std::vector<Failed> failures;
+    std::vector<int> notRun;
     std::mutex reporting;
     int done = 0;
     auto one = [&](int i, int worker) {
         const QString& path = paths[i];
+        if (control && control->cancelled()) {
+            const std::lock_guard lock(reporting);
+            notRun.push_back(i);
+            return;
+        }
         const int code = call(QFile::encodeName(path), worker);
         const std::lock_guard lock(reporting);
         // The reason is read right after the call, while the file is still
@@ -91,7 +97,9 @@ BatchOutcome FileBatch::run(const QStringList& paths, const Call& call, const Re
 
     std::sort(failures.begin(), failures.end(),
               [](const Failed& a, const Failed& b) { return a.index < b.index; });
+    std::sort(notRun.begin(), notRun.end());
     BatchOutcome outcome(total);
+    for (int i : notRun) outcome.addNotRun(paths[i]);
     for (const Failed& failed : failures) outcome.addFailure(paths[failed.index], failed.reason);
     for (int i : repeats) outcome.addRepeat(paths[i]);
     for (int i : linked) {

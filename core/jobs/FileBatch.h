@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/jobs/BatchOutcome.h"
+#include "core/jobs/JobControl.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -29,9 +30,12 @@ public:
     // link) runs once, at its first naming; the others are skipped and said
     // so, as are files with other hard links, whose other names keep the old
     // contents. `reason` and `stepped` are called one at a time, and the
-    // failures come out in list order.
+    // failures come out in list order. Once `control` is cancelled no file
+    // is started: the calls under way finish, and the files not reached are
+    // named in the outcome as not done.
     static BatchOutcome run(const QStringList& paths, const Call& call, const Reason& reason,
-                            const Stepped& stepped, int workers = 1);
+                            const Stepped& stepped, int workers = 1,
+                            const JobControl* control = nullptr);
 };
 
 }  // namespace dozo

@@ -90,7 +90,8 @@ InPlaceJob InPlaceJob::keyed(Library& vod32, int method, QByteArray key) {
 
 BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
                              const QList<QByteArray>& workFiles, const FileBatch::Stepped& stepped,
-                             const Failed& failed, const Walked& walked) const {
+                             const Failed& failed, const JobControl* control,
+                             const Walked& walked) const {
     QHash<QByteArray, FolderWalk::Identity> identities;
     for (auto it = walked.cbegin(); it != walked.cend(); ++it)
         identities.insert(QFile::encodeName(it.key()), it.value());
@@ -114,7 +115,7 @@ BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
             if (failed) failed(path, reason);
             return reason;
         },
-        stepped, static_cast<int>(workFiles.size()));
+        stepped, static_cast<int>(workFiles.size()), control);
 }
 
 }  // namespace dozo

@@ -33,9 +33,10 @@ public:
     // links, as it must for a link the user named).
     using Failed = std::function<void(const QString& path, const QString& reason)>;
     using Walked = QHash<QString, FolderWalk::Identity>;
+    // A cancelled `control` stops the run between files (FileBatch::run).
     BatchOutcome run(const QStringList& paths, void* owner, const QList<QByteArray>& workFiles,
                      const FileBatch::Stepped& stepped, const Failed& failed = {},
-                     const Walked& walked = {}) const;
+                     const JobControl* control = nullptr, const Walked& walked = {}) const;
 
 private:
     using Call = std::function<int(void* owner, const char* path, const char* work)>;

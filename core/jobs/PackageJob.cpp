@@ -95,7 +95,8 @@ PackageJob::Outcome PackageJob::check(const Request& request) {
     return {};
 }
 
-PackageJob::Outcome PackageJob::run(const Request& request, bool archiverPresent) {
+PackageJob::Outcome PackageJob::run(const Request& request, bool archiverPresent,
+                                    const JobControl* control) {
     if (Outcome checked = check(request); !checked.ok()) return checked;
     if (request.archive && !archiverPresent) {
         return refused(PackageNames::archiveName(request.executable),
@@ -107,22 +108,26 @@ PackageJob::Outcome PackageJob::run(const Request& request, bool archiverPresent
                            "the password must be 1 to %1 characters without line breaks")
                            .arg(PackageCall::kPasswordMaxLength));
     }
+    const qint64 steps = request.archive ? 3 : 1;
+    if (control) control->report(0, steps);
     PackageCall call(m_libraries.rivo());
     const int code = call.run(m_owner, request.target, request.executable, request.password);
     if (code != 0) {
         const Status status = code == contracts::rivo::kPassword ? Status::Refused : Status::Failed;
         return {status, request.executable, Reasons::package(code), code};
     }
-    return request.archive ? archive(request) : Outcome{};
+    if (control) control->report(1, steps);
+    return request.archive ? archive(request, control) : Outcome{};
 }
 
-PackageJob::Outcome PackageJob::archive(const Request& request) {
+PackageJob::Outcome PackageJob::archive(const Request& request, const JobControl* control) {
     const QString archive = PackageNames::archiveName(request.executable);
     ArchiverCall archiver(m_libraries.unlha32());
     const ArchiverCall::Outcome packed =
         archiver.run(m_owner, ArchiveCommands::packFileCommand(archive, request.executable));
     // The package stays where it is: it is the only result.
     if (packed.failed()) return failed(archive, packed.reason, packed.code);
+    if (control) control->report(2, 3);
     // The executable is the only copy of the package until the archive is
     // known to hold it: the archiver's update keeps a newer entry of the same
     // name and still succeeds.
@@ -138,6 +143,7 @@ PackageJob::Outcome PackageJob::archive(const Request& request) {
                           : QStringLiteral("cannot be deleted: ") + file.errorString(),
                       0);
     }
+    if (control) control->report(3, 3);
     return {};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/jobs/JobControl.h"
 #include "core/libraries/LibraryBinding.h"
 
 #include <QByteArrayView>
@@ -50,11 +51,12 @@ public:
 
     // check(), then the library calls. `archiverPresent` is start-up's finding:
     // without an archiver the executable would have to stay, so an archived
-    // run is refused before anything is written.
-    Outcome run(const Request& request, bool archiverPresent);
+    // run is refused before anything is written. `control` hears of the
+    // steps done: encrypting, then packing and reading the archive back.
+    Outcome run(const Request& request, bool archiverPresent, const JobControl* control = nullptr);
 
 private:
-    Outcome archive(const Request& request);
+    Outcome archive(const Request& request, const JobControl* control);
 
     LibraryBinding& m_libraries;
     void* m_owner;

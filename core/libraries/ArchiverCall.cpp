@@ -65,11 +65,26 @@ QStringList warningsFrom(const char* output) {
 
 }  // namespace
 
-ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLine) {
+ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLine,
+                                        const Follow& follow) {
     auto* unlha = m_library.function<UnlhaFn>(contracts::kUnlha);
     if (!unlha) return {kUnavailable, Reasons::archiver(kUnavailable)};
+    // An archiver without progress still does the work, unfollowed.
+    auto* setProgress =
+        follow ? m_library.function<UnlhaSetProgressFn>(contracts::kUnlhaSetProgress, false)
+               : nullptr;
+    UnlhaProgressCallback* const callback = [](void* context, long long entries,
+                                               long long entriesTotal, long long bytes,
+                                               long long bytesTotal) -> int {
+        const auto& f = *static_cast<const Follow*>(context);
+        return f({entries, entriesTotal, bytes, bytesTotal}) ? 0 : 1;
+    };
+    if (setProgress) setProgress(callback, const_cast<Follow*>(&follow));
     std::array<char, kOutputSize> output{};
     const int code = unlha(owner, commandLine.constData(), output.data(), kOutputSize);
+    // The registration is this thread's: the next call on it must not reach
+    // a Follow that is gone.
+    if (setProgress) setProgress(nullptr, nullptr);
     output.back() = '\0';
     if (code == 0) return {0, {}, warningsFrom(output.data())};
     return {code, reasonFrom(output.data(), code)};

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace dozo {
@@ -44,9 +45,22 @@ public:
     // one of the archiver's own codes.
     static constexpr int kUnavailable = Reasons::kUnavailable;
 
+    // Where a pack or an extraction stands, as the archiver reports it
+    // between entries; a total is -1 when the archiver does not know it.
+    struct Progress {
+        qint64 entries = 0;
+        qint64 entriesTotal = -1;
+        qint64 bytes = 0;
+        qint64 bytesTotal = -1;
+    };
+    // Answers false to stop the command before its next entry.
+    using Follow = std::function<bool(const Progress&)>;
+
     explicit ArchiverCall(Library& unlha32) : m_library(unlha32) {}
 
-    Outcome run(void* owner, const QByteArray& commandLine);
+    // With `follow`, a pack or an extraction reports to it on the calling
+    // thread (when the archiver offers progress at all).
+    Outcome run(void* owner, const QByteArray& commandLine, const Follow& follow = {});
     // Every entry of `archive`, read back through the archiver itself.
     Listing list(void* owner, const QString& archive);
 

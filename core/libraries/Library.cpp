@@ -79,14 +79,14 @@ bool Library::loadLocked() {
     return true;
 }
 
-void* Library::symbol(const char* exportName) {
+void* Library::symbol(const char* exportName, bool required) {
     std::lock_guard lock(m_mutex);
     const QByteArray key(exportName);
     if (auto it = m_symbols.constFind(key); it != m_symbols.constEnd()) return it.value();
     if (!loadLocked()) return nullptr;
     dlerror();
     void* address = dlsym(m_handle, exportName);
-    if (!address) {
+    if (!address && required) {
         fail(QStringLiteral("%1 lacks the export %2").arg(m_loadedPath, QString::fromLatin1(key)));
     }
     m_symbols.insert(key, address);

@@ -29,12 +29,13 @@ public:
     QString fileName() const { return fileNameFor(m_name); }
 
     // nullptr when the library or the export is missing. Safe to call from
-    // the worker thread of a long run.
-    void* symbol(const char* exportName);
+    // the worker thread of a long run. A missing export that is not
+    // `required` (one the library may lack and still serve) is no error.
+    void* symbol(const char* exportName, bool required = true);
 
     template <typename Fn>
-    Fn* function(const char* exportName) {
-        return reinterpret_cast<Fn*>(symbol(exportName));
+    Fn* function(const char* exportName, bool required = true) {
+        return reinterpret_cast<Fn*>(symbol(exportName, required));
     }
 
     bool isLoaded() const;

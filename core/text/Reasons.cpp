@@ -80,6 +80,7 @@ constexpr Row kArchiver[] = {
     {unlha::kNoGui, "設定画面を表示できません。", "the settings dialog needs a display"},
     {unlha::kNoDialog, "UNLHA32の設定画面のライブラリが見つかりません。",
      "the archiver's settings dialog library is missing"},
+    {unlha::kCancelled, "処理を中止しました。", "cancelled"},
     {unlha::kOutput, "書庫の一覧が大きすぎます。", "the archive's listing is too large"},
 };
 

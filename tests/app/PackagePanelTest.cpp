@@ -16,7 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -215,9 +217,17 @@ TEST_F(AppPackagePanel, EncryptAndArchiveLeavesOnlyAnArchiveHoldingThePackage) {
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(env.scratch("report.exe"));
     env.ui().answerMessage(Answer::Ok);
+    auto* bar = control<QProgressBar>(env.window(), "PkgPrg");
+    ASSERT_NE(bar, nullptr);
+    QSignalSpy steps(bar, &QProgressBar::valueChanged);
     click("LHAEnc");
 
     ASSERT_EQ(messages().back().text, kDone);
+    // Encrypted, packed, read back: each step moves the bar, then it rests.
+    QList<int> seen;
+    for (const auto& args : steps) seen.append(args.at(0).toInt());
+    EXPECT_EQ(seen, (QList<int>{1, 2, 3, 0}));
+    EXPECT_EQ(bar->maximum(), 3);
     EXPECT_EQ(env.window().state().SFN, env.scratch("report.lzh"));
     EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
     ASSERT_TRUE(QFile::exists(env.scratch("report.lzh")));

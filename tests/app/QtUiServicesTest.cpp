@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -186,6 +187,50 @@ TEST(AppQtUiServicesFileDialog, SaveProposesTheNameAndCancelGivesNothing) {
     EXPECT_TRUE(saving);
     EXPECT_EQ(selected, QStringList{proposed});
     EXPECT_FALSE(path.has_value());
+}
+
+// The dialogs keep no history: Qt's file dialog would otherwise leave
+// QtProject.conf in the user's configuration folder when it closes, accepted
+// or cancelled, and so would the folder browser built on it.
+TEST(AppQtUiServicesFileDialog, LeavesNoSettingsFileBehind) {
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(".config");
+    const QString config = home.filePath(".config");
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    // Qt reads the folder once a process; this makes it the user's here too.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
+    const QString file = home.filePath("data.txt");
+    QFile(file).open(QIODevice::WriteOnly);
+    {
+        QWidget owner;
+        dozo::QtUiServices ui(&owner);
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            dialog->selectFile(file);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        EXPECT_TRUE(ui.openFileDialog("追加するファイル", "全てのファイル (*.*)|*.*", {}));
+        whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+        EXPECT_FALSE(ui.saveFileDialog("書庫ファイル名", "LHA書庫 (*.lzh)|*.lzh", {}));
+        whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+        EXPECT_FALSE(ui.browseFolder("展開するディレクトリを選択してください。"));
+    }
+    qputenv("HOME", oldHome);
+    if (oldConfig.isNull()) {
+        qunsetenv("XDG_CONFIG_HOME");
+    } else {
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
+    QDir found(home.path());
+    EXPECT_EQ(found.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{".config", "data.txt"}));
+    EXPECT_TRUE(QDir(config).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        << QDir(config)
+               .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+               .join(' ')
+               .toStdString();
 }
 
 // A program is started by its absolute path only: a bare or relative name

@@ -271,7 +271,7 @@ TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
         QStringList failed;
         const BatchOutcome outcome = job.run(
             walk.files, nullptr, {QFile::encodeName(q(dir / "Temp.$$$"))}, {},
-            [&](const QString& path, const QString&) { failed << path; }, walked);
+            [&](const QString& path, const QString&) { failed << path; }, nullptr, walked);
 
         EXPECT_EQ(readFile(outside / swap.kept), kept);
         EXPECT_EQ(failed, QStringList{q(dir / swap.failed)});

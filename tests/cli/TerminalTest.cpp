@@ -70,6 +70,28 @@ TEST(Terminal, KeyIsAskedTwiceWithoutEchoAndProgressIsDrawn) {
     }
 }
 
+// A pack and an unpack draw how far they are, up to the whole, and clear the
+// line before the summary.
+TEST(Terminal, PackAndUnpackDrawTheirShare) {
+    TempDir dir;
+    for (const char* name : {"a", "b", "c"}) writeFile(dir / name, randomBytes(20000, 5));
+    const QString archive = q(dir / "x.lzh");
+    const QStringList commands[] = {
+        {QStringLiteral("pack"), archive, q(dir / "a"), q(dir / "b"), q(dir / "c")},
+        {QStringLiteral("unpack"), archive, q(dir / "out")},
+    };
+    for (const QStringList& args : commands) {
+        SCOPED_TRACE(args.first().toStdString());
+        CliTerminal run(args);
+        const int status = run.exitStatus();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.seen;
+        EXPECT_NE(run.seen.find("\r\x1b[K[100%] "), std::string::npos) << run.seen;
+        EXPECT_NE(run.seen.find("\r\x1b[Kdone 3, failed 0, skipped 0"), std::string::npos)
+            << run.seen;
+    }
+    EXPECT_EQ(readFile(dir / "out" / "b"), readFile(dir / "b"));
+}
+
 // Enter alone on the first prompt is refused at once, asking nothing more
 // and touching nothing.
 TEST(Terminal, NothingTypedIsRefusedAtTheFirstPrompt) {

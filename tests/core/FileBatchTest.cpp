@@ -2,6 +2,7 @@
 // file named twice (by its path, through a link or as another hard link) is
 // rewritten once: a second run of a self-inverse transform would undo it.
 #include "core/jobs/FileBatch.h"
+#include "core/jobs/JobControl.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -110,6 +111,70 @@ TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
             EXPECT_EQ(mostInFlight, 1);
         else
             EXPECT_GT(mostInFlight, 1);
+    }
+}
+
+// A cancel stops the run between files: the calls under way finish, no file
+// is started after it, and every file not reached is named as not done, in
+// list order. A failure before the cancel still counts as one.
+TEST(AppFileBatch, ACancelStartsNoFurtherFileAndNamesTheOnesLeft) {
+    const struct {
+        const char* name;
+        int workers;
+        int cancelDuring;  // the index of the call that cancels
+        int failing;       // an index whose call fails, or -1
+    } cases[] = {
+        {"OneAtATimeFirstFile", 1, 0, -1},
+        {"OneAtATimeMiddle", 1, 4, 2},
+        {"OneAtATimeLastFile", 1, 9, -1},
+        {"FourAtOnce", 4, 3, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList paths;
+        for (int i = 0; i < 10; ++i) paths.append(QStringLiteral("/nowhere/f%1").arg(i));
+        dozo::JobControl control;
+        std::mutex guard;
+        std::set<int> started;
+        bool startedAfterCancel = false;
+        const dozo::FileBatch::Call call = [&](const QByteArray& encoded, int) {
+            const int index = QFile::decodeName(encoded).mid(10).toInt();
+            {
+                const std::lock_guard lock(guard);
+                startedAfterCancel |= control.cancelled();
+                started.insert(index);
+            }
+            if (index == c.cancelDuring) control.cancel();
+            return index == c.failing ? 5 : 0;
+        };
+        const dozo::BatchOutcome outcome = dozo::FileBatch::run(
+            paths, call, [](int code, const QString&) { return QString::number(code); }, {},
+            c.workers, &control);
+
+        EXPECT_FALSE(startedAfterCancel);
+        QStringList notRun;
+        for (int i = 0; i < 10; ++i) {
+            if (!started.count(i)) notRun.append(paths[i]);
+        }
+        EXPECT_EQ(outcome.notRun(), notRun);
+        EXPECT_EQ(outcome.failedCount(), c.failing >= 0 ? 1 : 0);
+        EXPECT_EQ(outcome.doneCount() + outcome.failedCount(), static_cast<int>(started.size()));
+        if (c.workers == 1) {
+            EXPECT_EQ(static_cast<int>(started.size()), c.cancelDuring + 1);
+        }
+        const QString text = outcome.message();
+        if (notRun.isEmpty()) {
+            // Cancelled during the last file: nothing was left, so it completed.
+            EXPECT_FALSE(outcome.cancelled());
+            continue;
+        }
+        EXPECT_TRUE(text.startsWith(QStringLiteral("処理を中止しました。10 個のファイルのうち %1 "
+                                                   "個を処理し、%2 個は処理していません。")
+                                        .arg(outcome.doneCount())
+                                        .arg(notRun.size())))
+            << text.toStdString();
+        for (const QString& path : notRun) EXPECT_TRUE(text.contains(path)) << path.toStdString();
+        EXPECT_EQ(text.contains(QStringLiteral("1 個を処理できませんでした")), c.failing >= 0);
     }
 }
 

@@ -35,6 +35,9 @@ const Library& library() {
             l.unlha = so.get<int(void*, const char*, char*, unsigned long)>("Unlha");
             l.checkArchive = so.get<int(const char*, int)>("UnlhaCheckArchive");
             l.configDialog = so.get<int(void*, char*, int)>("UnlhaConfigDialog");
+            l.setProgress =
+                so.get<void(int (*)(void*, long long, long long, long long, long long), void*)>(
+                    "UnlhaSetProgress");
         } catch (const std::exception& e) {
             ADD_FAILURE() << "libunlha32.so not loaded: " << e.what();
         }

@@ -21,6 +21,8 @@ struct Library {
     int (*unlha)(void* owner, const char* commandLine, char* output, unsigned long outputSize);
     int (*checkArchive)(const char* path, int mode);
     int (*configDialog)(void* owner, char* options, int mode);
+    void (*setProgress)(int (*callback)(void*, long long, long long, long long, long long),
+                        void* context);
 };
 
 // The built libunlha32.so: under $DOZO_BUILD_DIR, else the build tree's.

@@ -22,11 +22,11 @@ TEST(Exports, VersionIsNonZeroAndFitsSixteenBits) {
     EXPECT_LT(version, 32768);
 }
 
-TEST(Exports, ExactlyTheFourFunctions) {
+TEST(Exports, ExactlyTheFiveFunctions) {
     const dozo::test::Library so("libunlha32.so");
     const std::set<std::string> names = dozo::test::exportedSymbols(so.path());
     EXPECT_EQ(names, (std::set<std::string>{"Unlha", "UnlhaCheckArchive", "UnlhaConfigDialog",
-                                            "UnlhaGetVersion"}));
+                                            "UnlhaGetVersion", "UnlhaSetProgress"}));
 }
 
 TEST(CommandLine, RefusesEverythingButTheAcceptedForms) {

@@ -1,11 +1,11 @@
 // LHA archiver library: packs files into LHA archives and extracts them, called
-// by the application through four plain C exports.
+// by the application through five plain C exports.
 //
 // Strings are NUL-terminated and owned by the caller; paths are in the file
 // system's own encoding. The library allocates nothing that the caller frees
-// and keeps no state between calls (settings are re-read from the settings file
-// on every call). Calls may come from any thread; the settings dialog runs on
-// the thread of the QApplication.
+// and keeps no state between calls but the progress callback a thread
+// registers (settings are re-read from the settings file on every call). Calls may come from any
+// thread; the settings dialog runs on the thread of the QApplication.
 //
 // Command lines accepted by Unlha (Q stands for one double quote):
 //
@@ -74,7 +74,8 @@
 // |      |                          | list is empty, or two inputs would get the same name       |
 // |    8 | UNLHA_ERROR_WRITE        | the archive or an extracted file cannot be written         |
 // |    9 | UNLHA_ERROR_NO_GUI       | UnlhaConfigDialog called without a QApplication            |
-// |   10 | UNLHA_CANCELLED          | UnlhaConfigDialog closed without saving                    |
+// |   10 | UNLHA_CANCELLED          | UnlhaConfigDialog closed without saving; "u" or "x"       |
+// |      |                          | stopped by its progress callback (see UnlhaSetProgress)    |
 // |   11 | UNLHA_ERROR_INTERNAL     | out of memory or another unexpected failure                |
 // |   12 | UNLHA_ERROR_SETTINGS     | the settings file cannot be written                        |
 // |   13 | UNLHA_ERROR_OUTPUT       | the output buffer is too small for the listing             |
@@ -137,6 +138,21 @@ UNLHA_API int UnlhaGetVersion(void);
 // codes above.
 UNLHA_API int Unlha(void* ownerWindow, const char* commandLine, char* output,
                     unsigned long outputSize);
+
+// Progress of "u" and "x": the callback gets the entries finished so far, their
+// total, the bytes of file data in them and their total (-1 for a total not
+// known: "x" does not read the archive ahead). A pack counts every file and
+// folder it was given or found, an entry kept from the old archive too.
+typedef int UnlhaProgressCallback(void* context, long long entriesDone, long long entriesTotal,
+                                  long long bytesDone, long long bytesTotal);
+
+// Registers callback (with context) for the Unlha calls the calling thread
+// makes from now on; NULL removes it. Other threads keep their own. Unlha calls
+// it on that thread once before the first entry and once after each finished
+// entry. A non-zero return stops the command before the next entry, and Unlha
+// returns UNLHA_CANCELLED: "u" leaves the archive as it was, "x" keeps the
+// entries it extracted, each whole, and its reason says how many.
+UNLHA_API void UnlhaSetProgress(UnlhaProgressCallback* callback, void* context);
 
 // Non-zero when path is an LHA archive whose every header is valid (entry data
 // is not decoded); 0 for a missing, empty, truncated or non-LHA file. Every mode

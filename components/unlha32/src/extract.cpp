@@ -11,6 +11,7 @@
 #include "archive_reader.h"
 #include "entry_name.h"
 #include "extractor.h"
+#include "progress.h"
 
 namespace unlha32 {
 
@@ -43,7 +44,11 @@ Outcome Extractor::run(const std::string& destination) {
     if (!destination_.open(destination, reason)) return failure(UNLHA_ERROR_WRITE, reason);
 
     int entries = 0;
+    Progress progress(-1, -1);
+    progress.start();
     for (;;) {
+        // Asked between entries only: the one under way is finished whole.
+        if (progress.stopRequested()) break;
         archive_entry* entry = nullptr;
         const int r = reader_.next(entry);
         if (r == ARCHIVE_EOF) break;
@@ -64,9 +69,12 @@ Outcome Extractor::run(const std::string& destination) {
             if (!skipData()) break;
             continue;
         }
-        if (extractEntry(entry) == Step::stop) break;
+        const Step step = extractEntry(entry);
+        progress.entryDone(archive_entry_size(entry));
+        if (step == Step::stop) break;
     }
-    if (entries == 0 && problems_ == 0) problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
+    if (entries == 0 && problems_ == 0 && !progress.stopRequested())
+        problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
     for (const std::string& line : destination_.applyFolderTimes()) notice(line);
     // New files are linked in without a flush of their own: one flush of the
     // destination's file system makes them durable before the run reports them.
@@ -75,6 +83,13 @@ Outcome Extractor::run(const std::string& destination) {
                                        std::strerror(error) + ")");
     }
 
+    if (progress.stopRequested()) {
+        std::string stopped = "中止しました: " + std::to_string(entries) + "個の項目を展開した後で";
+        if (problems_ + skipped_ > 0)
+            stopped += " (それまでに" + std::to_string(problems_ + skipped_) +
+                       "件の問題: " + (problems_ > 0 ? first_ : firstSkipped_).reason + ")";
+        return failure(UNLHA_CANCELLED, stopped);
+    }
     if (problems_ == 0 && skipped_ == 0) return {UNLHA_OK, {}, notices_, false};
     Outcome result;
     if (problems_ == 0) {

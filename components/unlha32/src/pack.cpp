@@ -23,6 +23,7 @@
 #include "dozo/fileio/replacement.h"
 #include "inspect.h"
 #include "lha/archive_writer.h"
+#include "progress.h"
 
 namespace unlha32 {
 namespace {
@@ -43,7 +44,8 @@ struct Root {
 struct Input {
     const Root* root;
     EntryInfo info;
-    bool done = false;  // written, or an entry of the old archive stands for it
+    std::int64_t size = 0;  // of a file, as found: what progress counts
+    bool done = false;      // written, or an entry of the old archive stands for it
 
     // Where the file is read from.
     std::string path() const { return root->path + info.name.substr(root->nameLength); }
@@ -126,6 +128,7 @@ private:
         input.info.mtime = st.st_mtim.tv_sec;
         input.info.uid = st.st_uid;
         input.info.gid = st.st_gid;
+        if (S_ISREG(st.st_mode)) input.size = st.st_size;
         inputs_.push_back(std::move(input));
         byName_.insert(inputs_.size() - 1);
         return {};
@@ -238,6 +241,19 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
     return {};
 }
 
+Outcome cancelled(const Progress& progress) {
+    return failure(UNLHA_CANCELLED, "中止しました (" + std::to_string(progress.entriesDone()) +
+                                        "個の項目の後で): 書庫は元のままです");
+}
+
+// Writes an input unless the caller asked to stop before it.
+Outcome writeCounted(ArchiveWriter& writer, Input& input, Method method, Progress& progress) {
+    if (progress.stopRequested()) return cancelled(progress);
+    if (Outcome o = writeInput(writer, input, method); o.failed()) return o;
+    progress.entryDone(input.size);
+    return {};
+}
+
 // Copies a kept entry (its header and packed data, unchanged) from the old
 // archive. Short reads are truncation: the entry must be whole.
 Outcome copyEntry(int archiveFd, std::int64_t from, std::int64_t length, ArchiveWriter& writer,
@@ -266,7 +282,7 @@ Outcome copyEntry(int archiveFd, std::int64_t from, std::int64_t length, Archive
 // checked reader, and each entry must end where the next one (or the end
 // mark) starts, so nothing unread is ever carried over or dropped.
 Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveWriter& writer,
-                        Method method) {
+                        Method method, Progress& progress) {
     ArchiveReader reader;
     std::string reason;
     if (!reader.openFile(archivePath.c_str(), reason))
@@ -310,13 +326,16 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         Input* input = inputs.find(name);
         if (input != nullptr && !input->done &&
             input->info.mtime > static_cast<std::int64_t>(archive_entry_mtime(entry))) {
-            if (Outcome o = writeInput(writer, *input, method); o.failed()) return o;
+            if (Outcome o = writeCounted(writer, *input, method, progress); o.failed()) return o;
             continue;
         }
-        if (input != nullptr) input->done = true;
         if (Outcome o = copyEntry(reader.fd(), entryStart, entryEnd - entryStart, writer, name);
             o.failed())
             return o;
+        if (input != nullptr && !input->done) {
+            input->done = true;
+            progress.entryDone(input->size);
+        }
     }
 }
 
@@ -393,13 +412,18 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     if (auto status = result.open(archivePath.c_str()); status != dozo::fileio::Status::ok)
         return replacementFailure(status, archivePath);
     ArchiveWriter writer(result.fd());
+    std::int64_t bytes = 0;
+    for (const Input& input : inputs.list()) bytes += input.size;
+    Progress progress(static_cast<std::int64_t>(inputs.list().size()), bytes);
+    progress.start();
     // An empty file holds no entries to keep; it is simply replaced.
     if (archiveExists && archiveStat.st_size > 0) {
-        if (Outcome o = rewriteExisting(archivePath, inputs, writer, method); o.failed()) return o;
+        if (Outcome o = rewriteExisting(archivePath, inputs, writer, method, progress); o.failed())
+            return o;
     }
     for (Input& input : inputs.list()) {
         if (input.done) continue;
-        if (Outcome o = writeInput(writer, input, method); o.failed()) return o;
+        if (Outcome o = writeCounted(writer, input, method, progress); o.failed()) return o;
     }
     if (!writer.finish()) return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
     if (auto status = result.commit(); status != dozo::fileio::Status::ok)

@@ -1,4 +1,4 @@
-// The four exports of the LHA archiver library (libunlha32.so) as its callers
+// The five exports of the LHA archiver library (libunlha32.so) as its callers
 // reach them: bound by name at run time, never linked.
 // contracts/check/unlha32.cpp ties every type, name and number here to
 // components/unlha32/include/unlha32.h.
@@ -23,6 +23,17 @@ using UnlhaFn = int(void* owner, const char* commandLine, char* output, unsigned
 // callers pass mode 1.
 using UnlhaCheckArchiveFn = int(const char* path, int mode);
 
+// Progress of a pack or an extraction: entries finished and their total,
+// bytes of file data in them and their total (a total is -1 when not known: an
+// extraction does not read ahead). Called on the thread that calls Unlha,
+// before the first entry and after each; non-zero stops the command before its
+// next entry with kCancelled (a pack leaves the archive as it was, an
+// extraction keeps what it placed, each file whole).
+using UnlhaProgressCallback = int(void* context, long long entriesDone, long long entriesTotal,
+                                  long long bytesDone, long long bytesTotal);
+// Registers the callback for the calling thread's later calls; nullptr removes it.
+using UnlhaSetProgressFn = void(UnlhaProgressCallback* callback, void* context);
+
 // Shows the archiver's own settings; callers pass an empty option text and
 // mode 0. The dialog is a library of its own beside the archiver, loaded by
 // this call alone: kNoDialog when it is missing.
@@ -35,6 +46,7 @@ inline constexpr const char* kUnlhaGetVersion = "UnlhaGetVersion";
 inline constexpr const char* kUnlha = "Unlha";
 inline constexpr const char* kUnlhaCheckArchive = "UnlhaCheckArchive";
 inline constexpr const char* kUnlhaConfigDialog = "UnlhaConfigDialog";
+inline constexpr const char* kUnlhaSetProgress = "UnlhaSetProgress";
 
 // Command-line pieces sent through Unlha; each is followed by the quoted
 // archive and, for the first three, a quoted second argument.
@@ -67,7 +79,8 @@ inline constexpr int kSkipped = 6;      // existing files were kept, as the sett
 inline constexpr int kInput = 7;        // a file to pack is missing or unreadable
 inline constexpr int kWrite = 8;        // the archive or an extracted file cannot be written
 inline constexpr int kNoGui = 9;        // the settings dialog needs a QApplication
-inline constexpr int kCancelled = 10;   // the settings dialog was closed without saving
+inline constexpr int kCancelled = 10;   // the settings dialog was closed without saving,
+                                        // or a pack or extraction stopped as asked
 inline constexpr int kInternal = 11;    // out of memory or another unexpected failure
 inline constexpr int kSettings = 12;    // the settings file cannot be written
 inline constexpr int kOutput = 13;      // the listing does not fit the output buffer

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include "unlha32.h"
+
+namespace unlha32 {
+
+// The progress of one pack or extraction, told to the callback the calling
+// thread registered with UnlhaSetProgress (nothing is told without one).
+// Entries are counted as they are finished; the command asks stopRequested()
+// before it starts the next one, so an entry is never left half done.
+class Progress {
+public:
+    // Takes the thread's registration as it is now; -1 for a total not known.
+    Progress(std::int64_t entriesTotal, std::int64_t bytesTotal);
+
+    // Tells the callback where the command stands (0 done before the first).
+    void start() { tell(); }
+    // One entry finished, holding `bytes` bytes of file data.
+    void entryDone(std::int64_t bytes);
+    bool stopRequested() const { return stop_; }
+    std::int64_t entriesDone() const { return entries_; }
+
+private:
+    void tell();
+
+    UnlhaProgressCallback* callback_;
+    void* context_;
+    std::int64_t entriesTotal_;
+    std::int64_t bytesTotal_;
+    std::int64_t entries_ = 0;
+    std::int64_t bytes_ = 0;
+    bool stop_ = false;
+};
+
+}  // namespace unlha32

@@ -1,0 +1,323 @@
+// Progress and cancel on the real window: a batch of in-place rewrites, a
+// pack and an unpack stop between files when Escape is pressed or the
+// panel's cancel button is clicked during the run, every file is left whole,
+// and the closing message says what was done and what was not.
+#include "Controls.h"
+#include "PanelTestWindow.h"
+#include "RealLibraryWindow.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <optional>
+
+namespace {
+
+using Answer = dozo::UiServices::Answer;
+using Icon = dozo::UiServices::Icon;
+
+enum class Trigger { Escape, Button };
+
+// Presses Escape on the window, or clicks `button`, which must be showing.
+void cancelBy(Trigger trigger, QWidget* window, QPushButton* button, bool* buttonShown) {
+    if (trigger == Trigger::Escape) {
+        QTest::keyClick(window, Qt::Key_Escape);
+        return;
+    }
+    *buttonShown = button->isVisible() && button->isEnabled();
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Waits until some process waits for a lock on `path` (the kernel lists
+// waiters in /proc/locks with "->"); false after a few seconds.
+bool someoneWaitsFor(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
+    const QByteArray inode = ":" + QByteArray::number(static_cast<qulonglong>(st.st_ino)) + " ";
+    for (int i = 0; i < 500; ++i) {
+        QFile locks(QStringLiteral("/proc/locks"));
+        if (!locks.open(QIODevice::ReadOnly)) return false;
+        for (const QByteArray& line : locks.readAll().split('\n')) {
+            if (line.contains("->") && line.contains(inode)) return true;
+        }
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+QByteArray filled(int size, int seed) {
+    QByteArray bytes(size, '\0');
+    quint32 x = 2463534242u + static_cast<quint32>(seed);
+    for (char& b : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<char>(x);
+    }
+    return bytes;
+}
+
+struct InPlaceCase {
+    const char* name;
+    int tab;
+    const char* list;
+    const char* run;
+    const char* bar;
+    const char* cancel;
+    Trigger trigger;
+};
+
+class AppCancelInPlace : public testing::TestWithParam<InPlaceCase> {};
+
+// The worker is held inside the third file by a lock the test owns (the
+// library waits for it), and the cancel comes once it waits there, so it
+// lands while that file is under way:
+// it finishes whole, the two before it stay done, the rest are not started.
+TEST_P(AppCancelInPlace, StopsBetweenFilesAndSaysWhatWasNotDone) {
+    const InPlaceCase& c = GetParam();
+    PanelTestWindow app;
+    if (!app.missingLibrary().isEmpty()) GTEST_SKIP() << app.missingLibrary().toStdString();
+    app.showTab(c.tab);
+    QWidget& window = app.window();
+    constexpr int kFiles = 6;
+    constexpr int kHeld = 2;
+    QStringList paths;
+    QList<QByteArray> originals;
+    for (int i = 0; i < kFiles; ++i) {
+        originals.append(filled(5000 + i, i));
+        paths.append(app.writeFile(QStringLiteral("f%1.bin").arg(i), originals.last()));
+    }
+    auto* list = control<QListWidget>(window, QLatin1String(c.list));
+    auto* bar = control<QProgressBar>(window, QLatin1String(c.bar));
+    auto* cancel = control<QPushButton>(window, QLatin1String(c.cancel));
+    ASSERT_TRUE(list && bar && cancel);
+    list->addItems(paths);
+    EXPECT_FALSE(cancel->isVisible()) << "the button shows during a run only";
+
+    const int held = ::open(QFile::encodeName(paths[kHeld]).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    bool buttonShown = false;
+    int cancelledAt = -1;
+    QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int value) {
+        if (value != kHeld || cancelledAt >= 0) return;
+        cancelledAt = value;
+        EXPECT_TRUE(someoneWaitsFor(paths[kHeld]));
+        cancelBy(c.trigger, &window, cancel, &buttonShown);
+        ::close(held);  // the file under way may now finish
+    });
+    QString message;
+    app.onMessage([&](const QString& text) { message = text; });
+    app.ui().answerMessage(Answer::Ok);
+    app.tick();
+    QTest::mouseClick(control<QPushButton>(window, QLatin1String(c.run)), Qt::LeftButton);
+
+    EXPECT_EQ(cancelledAt, kHeld);
+    if (c.trigger == Trigger::Button) {
+        EXPECT_TRUE(buttonShown);
+    }
+    for (int i = 0; i < kFiles; ++i) {
+        const QByteArray now = PanelTestWindow::readFile(paths[i]);
+        EXPECT_EQ(now.size(), originals[i].size()) << i;
+        if (i <= kHeld) {
+            EXPECT_NE(now, originals[i]) << i << " was under way or before: done";
+        } else {
+            EXPECT_EQ(now, originals[i]) << i << " came after the cancel: untouched";
+        }
+    }
+    EXPECT_TRUE(
+        message.startsWith(QStringLiteral("処理を中止しました。6 個のファイルのうち 3 "
+                                          "個を処理し、3 個は処理していません。")))
+        << message.toStdString();
+    for (int i = kHeld + 1; i < kFiles; ++i) EXPECT_TRUE(message.contains(paths[i]));
+    EXPECT_FALSE(message.contains(paths[0]));
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_FALSE(cancel->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Panels, AppCancelInPlace,
+                         testing::Values(InPlaceCase{"TransformEscape", 2, "IFN", "cmdEnc", "Prg1",
+                                                     "cmdCancel", Trigger::Escape},
+                                         InPlaceCase{"TransformButton", 2, "IFN", "cmdEnc", "Prg1",
+                                                     "cmdCancel", Trigger::Button},
+                                         InPlaceCase{"KeyedButton", 3, "lstVov", "cmdVovEnc",
+                                                     "VovPrg", "VovCancel", Trigger::Button}),
+                         [](const testing::TestParamInfo<InPlaceCase>& test) {
+                             return std::string(test.param.name);
+                         });
+
+class ArchiveRun : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
+        env.window().SSTab1()->setCurrentIndex(1);
+        FL = control<QListWidget>(env.window(), "FL");
+        ArcPrg = control<QProgressBar>(env.window(), "ArcPrg");
+        ArcCancel = control<QPushButton>(env.window(), "ArcCancel");
+        ASSERT_TRUE(FL && ArcPrg && ArcCancel);
+    }
+
+    QStringList makeFiles(const QString& folder, int count, int size) {
+        QDir().mkpath(env.scratch(folder));
+        QStringList paths;
+        for (int i = 0; i < count; ++i) {
+            paths.append(env.scratch(folder + QStringLiteral("/f%1").arg(i, 3, 10, QChar('0'))));
+            RealLibraryWindow::writeAll(paths.last(), filled(size, i));
+        }
+        return paths;
+    }
+
+    // Follows the bar; with a trigger, cancels once the bar has moved past
+    // 0, the first entry done.
+    void follow(std::optional<Trigger> trigger) {
+        QObject::connect(ArcPrg, &QProgressBar::valueChanged, ArcPrg, [this, trigger](int value) {
+            maximum = std::max(maximum, ArcPrg->maximum());
+            highest = std::max(highest, value);
+            if (!trigger || value <= 0 || cancelled) return;
+            cancelled = true;
+            cancelBy(*trigger, &env.window(), ArcCancel, &buttonShown);
+        });
+    }
+
+    void click(const char* name) {
+        QTest::mouseClick(control<QPushButton>(env.window(), QLatin1String(name)), Qt::LeftButton);
+    }
+
+    void expectCancelled(Trigger trigger) {
+        EXPECT_TRUE(cancelled);
+        if (trigger == Trigger::Button) {
+            EXPECT_TRUE(buttonShown);
+        }
+        EXPECT_EQ(ArcPrg->value(), 0);
+        EXPECT_FALSE(ArcCancel->isVisible());
+    }
+
+    RealLibraryWindow env;
+    QListWidget* FL = nullptr;
+    QProgressBar* ArcPrg = nullptr;
+    QPushButton* ArcCancel = nullptr;
+    bool cancelled = false;
+    bool buttonShown = false;
+    int maximum = 0;
+    int highest = 0;
+};
+
+// The bar counts the bytes of the files: up to the whole of them by the end
+// of a pack and of an unpack, and back to 0 after the message.
+TEST_F(ArchiveRun, TheBarReachesTheBytesPackedAndUnpacked) {
+    const QStringList files = makeFiles("in", 5, 3000);
+    FL->addItems(files);
+    follow(std::nullopt);
+    env.ui().answerSaveFile(env.scratch("p.lzh"));
+    env.ui().answerMessage(Answer::Ok);
+    click("cmdCompress");
+    ASSERT_EQ(env.ui().calls().back().text, QStringLiteral("圧縮完了！"));
+    EXPECT_EQ(maximum, 5 * 3000);
+    EXPECT_EQ(highest, 5 * 3000);
+    EXPECT_EQ(ArcPrg->value(), 0);
+
+    maximum = highest = 0;
+    ArcPrg->setMaximum(1);  // so that the unpack's own maximum shows
+    QDir().mkpath(env.scratch("out"));
+    env.ui().answerOpenFile(env.scratch("p.lzh"));
+    env.ui().answerFolder(env.scratch("out"));
+    env.ui().answerMessage(Answer::Ok);
+    click("cmdDevelop");
+    ASSERT_EQ(env.ui().calls().back().text, QStringLiteral("展開完了！"));
+    EXPECT_EQ(maximum, 5 * 3000);
+    EXPECT_EQ(highest, 5 * 3000);
+    EXPECT_EQ(ArcPrg->value(), 0);
+}
+
+class AppCancelArchive : public ArchiveRun, public testing::WithParamInterface<Trigger> {};
+
+TEST_P(AppCancelArchive, ACancelledPackLeavesTheArchiveAsItWas) {
+    const QString archive = env.scratch("kept.lzh");
+    FL->addItems(makeFiles("first", 2, 1000));
+    env.ui().answerSaveFile(archive);
+    env.ui().answerMessage(Answer::Ok);
+    click("cmdCompress");
+    const QByteArray before = RealLibraryWindow::readAll(archive);
+    ASSERT_FALSE(before.isEmpty());
+
+    // Hard to compress, so that the run outlasts the window's answer.
+    FL->clear();
+    FL->addItems(makeFiles("many", 24, 128 * 1024));
+    follow(GetParam());
+    env.ui().answerSaveFile(archive);
+    env.ui().answerMessage(Answer::Ok);
+    click("cmdCompress");
+
+    expectCancelled(GetParam());
+    EXPECT_EQ(maximum, 24 * 128 * 1024) << "the bar counts the bytes to pack";
+    EXPECT_EQ(RealLibraryWindow::readAll(archive), before);
+    const auto& shown = env.ui().calls().back();
+    EXPECT_EQ(shown.text, QStringLiteral("圧縮を中止しました。24 個のファイルは圧縮していません。"
+                                         "\r\n書庫【%1】は元のままです。")
+                              .arg(archive));
+    EXPECT_EQ(shown.icon, Icon::Information);
+    EXPECT_FALSE(QFile::exists(env.window().workDirectory().listFile()));
+    EXPECT_EQ(QDir(env.scratch()).entryList({"*.lzh*", ".*"}, QDir::Files | QDir::Hidden),
+              QStringList{"kept.lzh"})
+        << "no temporary is left beside the archive";
+}
+
+// The second entry is large, so that the cancel made after the first lands
+// while it is extracted: it is placed whole, and nothing after it.
+TEST_P(AppCancelArchive, ACancelledUnpackKeepsTheWholeFilesItPlaced) {
+    // Named so that the folder's sorted listing is the archive's order.
+    QDir().mkpath(env.scratch("src"));
+    QStringList sources = {env.scratch("src/a"), env.scratch("src/b")};
+    RealLibraryWindow::writeAll(sources[0], filled(1000, 0));
+    RealLibraryWindow::writeAll(sources[1], QByteArray(16 << 20, 'z'));
+    sources.append(makeFiles("rest", 20, 1000));
+    const QString archive = env.scratch("a.lzh");
+    FL->addItems(sources);
+    env.ui().answerSaveFile(archive);
+    env.ui().answerMessage(Answer::Ok);
+    click("cmdCompress");
+    ASSERT_EQ(env.ui().calls().back().text, QStringLiteral("圧縮完了！"));
+
+    QDir().mkpath(env.scratch("out"));
+    follow(GetParam());
+    env.ui().answerOpenFile(archive);
+    env.ui().answerFolder(env.scratch("out"));
+    env.ui().answerMessage(Answer::Ok);
+    click("cmdDevelop");
+
+    expectCancelled(GetParam());
+    const QStringList placed = QDir(env.scratch("out/a")).entryList(QDir::Files, QDir::Name);
+    ASSERT_GE(placed.size(), 1);
+    ASSERT_LT(placed.size(), sources.size());
+    for (int i = 0; i < placed.size(); ++i) {
+        // Entries come out in list order: what is there is a prefix, whole.
+        EXPECT_EQ(placed[i], QFileInfo(sources[i]).fileName());
+        EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("out/a/") + placed[i]),
+                  RealLibraryWindow::readAll(sources[i]))
+            << placed[i].toStdString();
+    }
+    const auto& shown = env.ui().calls().back();
+    EXPECT_EQ(shown.text, QStringLiteral("展開を中止しました。%1 個のファイルを展開し、%2 "
+                                         "個は展開していません。\r\n"
+                                         "展開したファイルはそのまま残っています。")
+                              .arg(placed.size())
+                              .arg(sources.size() - placed.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Triggers, AppCancelArchive,
+                         testing::Values(Trigger::Escape, Trigger::Button),
+                         [](const testing::TestParamInfo<Trigger>& test) {
+                             return test.param == Trigger::Escape ? "Escape" : "Button";
+                         });
+
+}  // namespace

@@ -1,0 +1,155 @@
+// Progress and stopping through UnlhaSetProgress: what a pack and an
+// extraction report, and what a stop between entries leaves behind.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "library.h"
+#include "unlha32.h"
+
+namespace unlhatest {
+namespace {
+
+struct Report {
+    long long entries, entriesTotal, bytes, bytesTotal;
+    bool operator==(const Report&) const = default;
+};
+
+// Records every report and asks to stop once `stopAfter` entries are done.
+struct Recorder {
+    std::vector<Report> reports;
+    long long stopAfter = -1;
+
+    static int callback(void* context, long long entries, long long entriesTotal, long long bytes,
+                        long long bytesTotal) {
+        auto* self = static_cast<Recorder*>(context);
+        self->reports.push_back({entries, entriesTotal, bytes, bytesTotal});
+        return self->stopAfter >= 0 && entries >= self->stopAfter ? 1 : 0;
+    }
+};
+
+// Registers a recorder for this thread while it lives.
+class Registered {
+public:
+    explicit Registered(Recorder& recorder) {
+        library().setProgress(&Recorder::callback, &recorder);
+    }
+    ~Registered() { library().setProgress(nullptr, nullptr); }
+};
+
+class Progress : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir / "in");
+        for (int i = 0; i < 4; ++i) {
+            const fs::path file = dir / "in" / ("f" + std::to_string(i));
+            writeBytes(file, sampleBinary(1000 * (i + 1), static_cast<unsigned>(i + 1)));
+            files.push_back(file);
+        }
+    }
+
+    Result pack(const fs::path& archive) {
+        std::string names;
+        for (const fs::path& file : files) names += file.string() + "\r\n";
+        writeText(dir / "list", names);
+        return run("u -a1 -r2 " + arg(archive) + " " + arg("@" + (dir / "list").string()));
+    }
+
+    TempDir dir;
+    ConfigHome config;
+    std::vector<fs::path> files;
+};
+
+TEST_F(Progress, PackReportsEveryEntryAndStopsBetweenThemLeavingTheArchiveAsItWas) {
+    const struct {
+        const char* name;
+        bool existing;  // an archive of the first two files is there already
+        long long stopAfter;
+        int code;
+    } cases[] = {
+        {"NewToTheEnd", false, -1, UNLHA_OK},
+        {"NewStoppedAfterTwo", false, 2, UNLHA_CANCELLED},
+        {"NewStoppedBeforeAny", false, 0, UNLHA_CANCELLED},
+        {"UpdateStoppedAfterThree", true, 3, UNLHA_CANCELLED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path archive = dir / (std::string(c.name) + ".lzh");
+        Bytes before;
+        if (c.existing) {
+            writeText(dir / "two", files[0].string() + "\r\n" + files[1].string() + "\r\n");
+            ASSERT_EQ(
+                run("u -a1 -r2 " + arg(archive) + " " + arg("@" + (dir / "two").string())).code,
+                UNLHA_OK);
+            before = readBytes(archive);
+        }
+        Recorder recorder;
+        recorder.stopAfter = c.stopAfter;
+        Result r{};
+        {
+            const Registered registered(recorder);
+            r = pack(archive);
+        }
+        EXPECT_EQ(r.code, c.code) << r.reason;
+        const long long total = 1000 + 2000 + 3000 + 4000;
+        std::vector<Report> expected;
+        long long bytes = 0;
+        const long long last = c.stopAfter < 0 ? 4 : c.stopAfter;
+        for (long long e = 0; e <= last; ++e) {
+            expected.push_back({e, 4, bytes, total});
+            bytes += 1000 * (e + 1);
+        }
+        EXPECT_EQ(recorder.reports, expected);
+        if (c.code == UNLHA_OK) {
+            ASSERT_EQ(run("x -a1 " + arg(archive) + " " + arg((dir / "x" / c.name).string())).code,
+                      UNLHA_OK);
+            EXPECT_EQ(listTree(dir / "x" / c.name),
+                      (std::vector<std::string>{"f0", "f1", "f2", "f3"}));
+        } else if (c.existing) {
+            EXPECT_EQ(readBytes(archive), before) << "a stopped update leaves the archive";
+        } else {
+            EXPECT_FALSE(fs::exists(archive)) << "a stopped pack writes no archive";
+        }
+    }
+}
+
+TEST_F(Progress, ExtractionStopsBetweenEntriesKeepingTheWholeOnesBefore) {
+    ASSERT_EQ(pack(dir / "a.lzh").code, UNLHA_OK);
+    for (const long long stopAfter : {0LL, 1LL, 3LL}) {
+        SCOPED_TRACE(stopAfter);
+        const fs::path out = dir / ("out" + std::to_string(stopAfter));
+        Recorder recorder;
+        recorder.stopAfter = stopAfter;
+        Result r{};
+        {
+            const Registered registered(recorder);
+            r = run("x -a1 " + arg(dir / "a.lzh") + " " + arg(out.string()));
+        }
+        EXPECT_EQ(r.code, UNLHA_CANCELLED) << r.reason;
+        EXPECT_NE(r.reason.find(std::to_string(stopAfter) + "個の項目"), std::string::npos)
+            << r.reason;
+        ASSERT_EQ(recorder.reports.size(), static_cast<std::size_t>(stopAfter + 1));
+        EXPECT_EQ(recorder.reports.back().entriesTotal, -1);
+        std::vector<std::string> placed;
+        for (long long i = 0; i < stopAfter; ++i) {
+            placed.push_back("f" + std::to_string(i));
+            EXPECT_EQ(readBytes(out / placed.back()),
+                      readBytes(files[static_cast<std::size_t>(i)]));
+        }
+        EXPECT_EQ(listTree(out), placed);
+    }
+}
+
+TEST_F(Progress, ARegistrationBelongsToItsThreadAlone) {
+    Recorder recorder;
+    recorder.stopAfter = 0;
+    const Registered registered(recorder);
+    Result other{};
+    std::thread([&] { other = pack(dir / "other.lzh"); }).join();
+    EXPECT_EQ(other.code, UNLHA_OK) << other.reason;
+    EXPECT_TRUE(recorder.reports.empty());
+}
+
+}  // namespace
+}  // namespace unlhatest
