@@ -11,6 +11,7 @@
 #include <map>
 
 #include "lha/crc16.h"
+#include "lha/encoder.h"
 #include "lha_test_util.h"
 
 using namespace lhatest;
@@ -229,6 +230,56 @@ TEST_F(Writer, StoresWhatDoesNotShrink) {
             EXPECT_EQ(hs[i].packed, cases[i].data.size());
         }
         EXPECT_TRUE(entries[i].data == cases[i].data);
+    }
+}
+
+// Large input is sampled before it is compressed: what will not shrink is
+// stored without compressing all of it, and what would shrink is not mistaken
+// for noise, even when only its dictionary-distance repeats make it shrink.
+TEST(Sampling, StoresOnlyWhatWillNotShrink) {
+    auto interleaved = [](std::size_t block) {
+        const Bytes noise = binaryData(4 << 20, 41), text = textData(4 << 20, 42);
+        Bytes out;
+        for (std::size_t at = 0; out.size() < (4u << 20); at += block) {
+            out.insert(out.end(), noise.begin() + at, noise.begin() + at + block);
+            out.insert(out.end(), text.begin() + at, text.begin() + at + block);
+        }
+        return out;
+    };
+    auto repeated = [](std::size_t period) {
+        const Bytes noise = binaryData(period, 43);
+        Bytes out;
+        while (out.size() < (3u << 20)) out.insert(out.end(), noise.begin(), noise.end());
+        return out;
+    };
+    struct Case {
+        const char* name;
+        Bytes data;
+        Method method;
+        bool worth;
+    };
+    const Case cases[] = {
+        {"noise", binaryData(3 << 20, 44), Method::lh5, false},
+        {"noise_lh7", binaryData(3 << 20, 45), Method::lh7, false},
+        {"text", textData(3 << 20, 46), Method::lh6, true},
+        {"half_noise", interleaved(4096), Method::lh5, true},
+        {"noise_repeated_within_the_window", repeated(50000), Method::lh7, true},
+        {"small_noise_is_tried", binaryData(200000, 47), Method::lh7, true},
+    };
+    unlha::EncoderMemory memory;
+    Bytes buffer;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int in = memfdWith(c.data);
+        EXPECT_EQ(unlha::worthCompressing(in, 0, static_cast<std::int64_t>(c.data.size()), c.method,
+                                          memory, buffer),
+                  c.worth);
+        ::close(in);
+        if (c.worth && std::string(c.name) != "small_noise_is_tried") {
+            Method used;
+            archiveOf(c.data, c.method, &used);
+            EXPECT_EQ(used, c.method) << "sampled as worth it, and it shrinks";
+        }
     }
 }
 

@@ -69,7 +69,39 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
     enc.finishSegment(last, &seg.tail, &seg.tailBits);
 }
 
+// Incompressible input is sampled this many times, and only when it is at
+// least kSampledFrom samples long: the samples then cost a fraction of what
+// compressing the whole of it would, and spare all of that when it is stored.
+constexpr int kSamples = 4;
+constexpr std::int64_t kSampledFrom = 16;
+
 }  // namespace
+
+bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
+                      EncoderMemory& memory, std::vector<std::uint8_t>& buffer) {
+    // A sample spans a dictionary so that repeats the whole input would find
+    // within that distance are seen in it too.
+    const std::int64_t sample = (std::int64_t{1} << params(method).dictBits) + (16 << 10);
+    if (method == Method::lh0 || size < kSampledFrom * sample) return true;
+    buffer.resize(static_cast<std::size_t>(sample));
+    std::uint64_t packed = 0;
+    for (int i = 0; i < kSamples; ++i) {
+        const std::int64_t at = (size - sample) * i / (kSamples - 1);
+        const ssize_t n = dozo::fileio::readFully(inputFd, buffer.data(), buffer.size(),
+                                                  static_cast<off_t>(inputStart + at));
+        if (n != static_cast<ssize_t>(sample)) return true;
+        Encoder enc(
+            method,
+            [&](std::span<const std::uint8_t> b) {
+                packed += b.size();
+                return true;
+            },
+            &memory);
+        enc.write(buffer);
+        enc.finish();
+    }
+    return packed < static_cast<std::uint64_t>(kSamples * sample);
+}
 
 // One segment per worker, reused batch after batch and file after file: fresh
 // megabytes for each segment (or zeroed buffers for each small file) cost
@@ -169,7 +201,8 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
     if (inputStart < 0) return fail(sysError("input is not seekable"));
 
     std::uint16_t crc = 0;
-    bool stored = method == Method::lh0 || size == 0;
+    bool stored = method == Method::lh0 || size == 0 ||
+                  !worthCompressing(inputFd, inputStart, size, method, work_->whole, work_->chunk);
     if (!stored) {
         const bool fits = size < 2 * kSegment
                               ? compressWhole(inputFd, inputStart, size, method, &crc)

@@ -19,6 +19,16 @@ struct EntryInfo {
     std::uint32_t uid = 0, gid = 0;
 };
 
+struct EncoderMemory;
+
+// Whether `size` bytes of inputFd from inputStart are worth compressing with
+// `method`: a few pieces spread over them, each a dictionary's length and a
+// little more, must shrink when compressed alone. Inputs too small to be
+// sampled cheaply are always worth trying. Reads with pread only; a read
+// error answers true (compressing then reports it).
+bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
+                      EncoderMemory& memory, std::vector<std::uint8_t>& buffer);
+
 // Writes an LHA archive (level-2 headers) to a seekable file descriptor opened
 // for writing by the caller; the writer never closes it. Entries start at the
 // descriptor's offset when the writer is made.
