@@ -283,6 +283,78 @@ TEST(Sampling, StoresOnlyWhatWillNotShrink) {
     }
 }
 
+// Files added in runs, small ones compressed on several threads, give the
+// archive that adding them one by one gives, whatever the number of threads;
+// a file that fails is named, and the ones before it are kept.
+TEST_F(Writer, FilesAddedTogetherMatchOneByOne) {
+    std::vector<std::pair<std::string, Bytes>> files;
+    for (int i = 0; i < 40; ++i) {
+        const std::string n = std::to_string(i);
+        files.emplace_back("t" + n + ".txt", textData(100 + 997 * i, i + 1));
+        files.emplace_back("n" + n + ".bin", binaryData(i % 5 == 0 ? 3000 : 300, i + 1));
+    }
+    files.emplace_back("empty", Bytes{});
+    files.emplace_back("large.txt", textData(200000, 99));  // between runs of small ones
+    files.emplace_back("after.txt", textData(5000, 98));
+    files.emplace_back("last.txt", textData(700, 97));
+    auto inputs = [&](std::vector<int>& fds) {
+        std::vector<unlha::ArchiveWriter::FileInput> in;
+        for (const auto& [n, data] : files) {
+            fds.push_back(memfdWith(data));
+            in.push_back({{n, false, 0100644, 1234567890, 1000, 100},
+                          fds.back(),
+                          static_cast<std::int64_t>(data.size())});
+        }
+        return in;
+    };
+    for (Method m : {Method::lh5, Method::lh7}) {
+        SCOPED_TRACE(unlha::params(m).id);
+        const int one = ::memfd_create("one", 0);
+        {
+            unlha::ArchiveWriter w(one);
+            for (const auto& [n, data] : files) {
+                const int in = memfdWith(data);
+                ASSERT_TRUE(w.addFile({n, false, 0100644, 1234567890, 1000, 100}, in,
+                                      static_cast<std::int64_t>(data.size()), m));
+                ::close(in);
+            }
+            ASSERT_TRUE(w.finish());
+        }
+        const Bytes expected = contents(one);
+        ::close(one);
+        for (int threads : {1, 2, 4}) {
+            SCOPED_TRACE(threads);
+            const int fd = ::memfd_create("together", 0);
+            std::vector<int> fds;
+            unlha::ArchiveWriter w(fd);
+            w.setThreads(threads);
+            std::size_t failed = 99;
+            ASSERT_TRUE(w.addFiles(inputs(fds), m, &failed)) << w.error();
+            ASSERT_TRUE(w.finish());
+            EXPECT_TRUE(contents(fd) == expected);
+            for (std::size_t i = 0; i < fds.size(); ++i)
+                EXPECT_EQ(::lseek(fds[i], 0, SEEK_CUR), std::ssize(files[i].second));
+            for (int f : fds) ::close(f);
+            ::close(fd);
+        }
+    }
+    // The fifth file is shorter than said: it is the one named.
+    std::vector<int> fds;
+    auto in = inputs(fds);
+    in[4].size += 10;
+    unlha::ArchiveWriter w(fd_);
+    w.setThreads(2);
+    std::size_t failed = 0;
+    EXPECT_FALSE(w.addFiles(in, Method::lh5, &failed));
+    EXPECT_EQ(failed, 4u);
+    EXPECT_NE(w.error().find("shrank"), std::string::npos) << w.error();
+    const auto entries = readArchive(finish(w));
+    ASSERT_EQ(entries.size(), 4u);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        EXPECT_TRUE(entries[i].data == files[i].second) << files[i].first;
+    for (int f : fds) ::close(f);
+}
+
 TEST_F(Writer, HeaderLengthNeverStartsWithTheEndMark) {
     // Name lengths sweep the header size across several multiples of 256.
     unlha::ArchiveWriter w(fd_);
