@@ -337,7 +337,7 @@ void listTable(const fs::path& root, UnlhaFn* unlha, int count) {
     }
     // dozo-cli from the same build tree, when the cli part is built.
     const fs::path cli =
-        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" / "dozo-cli";
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "dozo-cli";
     const bool haveCli = have(cli.c_str());
     Series library, ours, lhasa;
     for (int round = 0; round < 5; ++round) {
