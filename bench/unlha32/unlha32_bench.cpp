@@ -3,11 +3,14 @@
 //     against jlha;
 //   - adding 1 KiB to a large archive through the library, against jlha and
 //     against copying the archive with dd conv=fsync;
+//   - listing an archive of many entries as dozo-cli does (its library call,
+//     and dozo-cli itself when it is built), against lhasa l;
 //   - packing many 1 KiB files through the library, against jlha;
 //   - extracting through libarchive (as the library does) against lhasa, and
 //     what the syncfs that makes an extraction durable adds.
-// Timed steps run interleaved; best and median are printed. A missing peer is
-// reported and skipped. Arguments: [archive MiB (64)] [small files (20000)].
+// Timed steps run interleaved; best and median are printed, and at the end the
+// figures against their goals. A missing peer is reported and skipped.
+// Arguments: [archive MiB (312)] [small files (100000)] [listed entries (100000)].
 #include <archive.h>
 #include <archive_entry.h>
 #include <dlfcn.h>
@@ -24,6 +27,9 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include <dozo/contracts/unlha32.h>
 
 #include "corpus.h"
 #include "lha/archive_writer.h"
@@ -95,6 +101,20 @@ struct Series {
     }
 };
 
+// The figures the tables end with, against their goals.
+struct Summary {
+    double worstSize = -1e9;  // largest size difference to jlha, %, compressible corpora
+    double leastGain = 1e9;   // smallest gain on text, source and Japanese, %
+    double leastCpu = 1e9;    // smallest jlha CPU / ours over every corpus and method
+    double update = -1;       // ours / the copy
+    double listLibrary = -1;  // ours / lhasa l
+    double listCli = -1;
+    double small = -1;  // jlha wall / ours
+    int smallCount = 0, listCount = 0;
+    double archiveMiB = 0;
+};
+Summary summary;
+
 void writeTree(const fs::path& dir, const std::vector<CorpusFile>& files) {
     fs::create_directories(dir);
     for (const auto& f : files)
@@ -126,8 +146,7 @@ bool packOurs(const fs::path& dir, const std::vector<CorpusFile>& files, unlha::
 }
 
 // libunlha32.so from the build tree, called as the application calls it.
-using UnlhaFn = int (*)(void*, const char*, char*, unsigned long);
-UnlhaFn loadLibrary() {
+UnlhaFn* loadLibrary() {
     const fs::path self = fs::read_symlink("/proc/self/exe");
     const fs::path lib = self.parent_path().parent_path() / DOZO_LIBRARY_SUBDIR / "libunlha32.so";
     void* handle = ::dlopen(lib.c_str(), RTLD_NOW);
@@ -135,10 +154,10 @@ UnlhaFn loadLibrary() {
         std::fprintf(stderr, "cannot load %s: %s\n", lib.c_str(), ::dlerror());
         return nullptr;
     }
-    return reinterpret_cast<UnlhaFn>(::dlsym(handle, "Unlha"));
+    return reinterpret_cast<UnlhaFn*>(::dlsym(handle, "Unlha"));
 }
 
-bool callLibrary(UnlhaFn unlha, const std::string& line) {
+bool callLibrary(UnlhaFn* unlha, const std::string& line) {
     std::vector<char> out(1 << 16);
     const int rc = unlha(nullptr, line.c_str(), out.data(), out.size());
     if (rc != 0) std::fprintf(stderr, "Unlha %s: %d %s\n", line.c_str(), rc, out.data());
@@ -180,6 +199,14 @@ void compressionTable(const fs::path& root) {
             }
             const double os = static_cast<double>(sizeOf(ours));
             const double js = static_cast<double>(sizeOf(theirs));
+            if (js > 0) {
+                const double diff = 100.0 * (os - js) / js;
+                const double cpuX = Series::median(j.cpu) / Series::median(o.cpu);
+                summary.leastCpu = std::min(summary.leastCpu, cpuX);
+                if (c.kind != "compressed") summary.worstSize = std::max(summary.worstSize, diff);
+                if (c.kind != "compressed" && c.kind != "elf")
+                    summary.leastGain = std::min(summary.leastGain, -diff);
+            }
             std::printf("%-11s %5zu %6s %12.0f %12.0f %+7.2f%% %9.3f %9.3f %6.1fx\n",
                         c.kind.c_str(), c.files.size(), kMethods[m][0], os, js,
                         js > 0 ? 100.0 * (os - js) / js : 0.0, Series::median(o.cpu),
@@ -189,33 +216,75 @@ void compressionTable(const fs::path& root) {
     std::printf("(size: ours against jlha's; cpu: median seconds; cpu x: jlha's CPU / ours)\n\n");
 }
 
-void updateTable(const fs::path& root, UnlhaFn unlha, std::size_t archiveBytes) {
-    // A large archive of mixed data, written once; each round starts from it.
+// Adds the same `files` (read from dir) to w under `prefix`/, with method m.
+bool addTree(unlha::ArchiveWriter& w, const fs::path& dir, const std::vector<CorpusFile>& files,
+             const std::string& prefix, unlha::Method m) {
+    for (const auto& f : files) {
+        const fs::path p = dir / f.name;
+        struct stat st;
+        const int in = ::open(p.c_str(), O_RDONLY);
+        const bool ok =
+            in >= 0 && ::fstat(in, &st) == 0 &&
+            w.addFile({prefix + f.name, false, st.st_mode, st.st_mtime, st.st_uid, st.st_gid}, in,
+                      st.st_size, m);
+        if (in >= 0) ::close(in);
+        if (!ok) {
+            std::fprintf(stderr, "pack failed: %s\n", w.error().c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+void updateTable(const fs::path& root, UnlhaFn* unlha, std::size_t archiveBytes) {
+    // A large archive, written once; each round starts from it. An update
+    // copies kept entries byte for byte whatever their method, so stored
+    // copies of a 32 MiB corpus make the size quickly.
     const fs::path dir = root / "update";
-    const auto files = makeCorpus(archiveBytes);
+    const auto files = makeCorpus(std::min<std::size_t>(archiveBytes, 32u << 20));
     writeTree(dir, files);
     const fs::path base = root / "base.lzh";
-    if (!packOurs(dir, files, unlha::Method::lh5, base)) return;
+    {
+        const int fd = ::open(base.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) return;
+        unlha::ArchiveWriter w(fd);
+        for (int copy = 0; sizeOf(base) < archiveBytes; ++copy)
+            if (!addTree(w, dir, files, "copy" + std::to_string(copy) + "/", unlha::Method::lh0)) {
+                ::close(fd);
+                return;
+            }
+        const bool ok = w.finish();
+        ::close(fd);
+        if (!ok) return;
+    }
     const fs::path added = root / "added.txt";
     std::ofstream(added) << std::string(1024, 'x');
     const fs::path work = root / "work.lzh";
-    Series ours, jlha, copy;
-    for (int round = 0; round < 3; ++round) {
+    // Each step starts with nothing left to write back: the copy that sets it
+    // up is flushed first, untimed.
+    auto fresh = [&] {
         fs::copy_file(base, work, fs::copy_options::overwrite_existing);
+        ::sync();
+    };
+    Series ours, jlha, copy;
+    for (int round = 0; round < 5; ++round) {
+        fresh();
         ours.add(timed([&] {
             return callLibrary(unlha, "u -a1 \"" + work.string() + "\" \"" + added.string() + "\"");
         }));
         if (have("/usr/bin/jlha")) {
-            fs::copy_file(base, work, fs::copy_options::overwrite_existing);
+            fresh();
             jlha.add(timed(
                 [&] { return shell("cd " + q(root) + " && jlha -a " + q(work) + " added.txt"); }));
         }
+        ::sync();
         copy.add(timed([&] {
             return shell("dd if=" + q(base) + " of=" + q(root / "copy.lzh") + " bs=1M conv=fsync");
         }));
     }
-    std::printf("adding 1 KiB to a %.0f MiB archive (3 rounds, wall seconds best / median)\n",
-                static_cast<double>(sizeOf(base)) / (1 << 20));
+    summary.archiveMiB = static_cast<double>(sizeOf(base)) / (1 << 20);
+    std::printf("adding 1 KiB to a %.0f MiB archive (5 rounds, wall seconds best / median)\n",
+                summary.archiveMiB);
     const double ref = Series::median(copy.wall);
     for (const auto& [name, s] :
          {std::pair{"ours", &ours}, std::pair{"jlha", &jlha}, std::pair{"dd conv=fsync", &copy}}) {
@@ -223,10 +292,89 @@ void updateTable(const fs::path& root, UnlhaFn unlha, std::size_t archiveBytes) 
         std::printf("  %-14s %8.3f / %8.3f  %6.2fx the copy\n", name, Series::best(s->wall),
                     Series::median(s->wall), Series::median(s->wall) / ref);
     }
+    if (!ours.wall.empty()) summary.update = Series::median(ours.wall) / ref;
     std::printf("\n");
+    fs::remove(work);
+    fs::remove(root / "copy.lzh");
+    fs::remove(base);
+    fs::remove_all(dir);
 }
 
-void smallFilesTable(const fs::path& root, UnlhaFn unlha, int count) {
+// The listing as dozo-cli gets it: one call with a 64 KiB buffer and, when
+// the listing needs more, one more with the size the first answer names.
+bool listLikeCli(UnlhaFn* unlha, const fs::path& archive) {
+    const std::string line =
+        std::string(dozo::contracts::kUnlhaListPrefix) + "\"" + archive.string() + "\"";
+    std::vector<char> out(64 * 1024);
+    int rc = unlha(nullptr, line.c_str(), out.data(), out.size());
+    if (rc == dozo::contracts::unlha::kOutput) {
+        out.back() = '\0';
+        out.assign(dozo::contracts::unlhaNeededSize(out.data()), '\0');
+        if (out.empty()) return false;
+        rc = unlha(nullptr, line.c_str(), out.data(), out.size());
+    }
+    return rc == 0;
+}
+
+void listTable(const fs::path& root, UnlhaFn* unlha, int count) {
+    // Entries of 100 bytes of text in folders of 1,000, compressed.
+    const fs::path one = root / "entry.txt";
+    std::ofstream(one) << std::string(40, 'a') + "entry text that compresses a little " +
+                              std::string(24, 'b');
+    const fs::path archive = root / "many.lzh";
+    {
+        const int fd = ::open(archive.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int in = ::open(one.c_str(), O_RDONLY);
+        struct stat st;
+        if (fd < 0 || in < 0 || ::fstat(in, &st) != 0) return;
+        unlha::ArchiveWriter w(fd);
+        for (int i = 0; i < count; ++i) {
+            ::lseek(in, 0, SEEK_SET);
+            const std::string name =
+                "dir" + std::to_string(i / 1000) + "/file" + std::to_string(i) + ".txt";
+            if (!w.addFile({name, false, st.st_mode, st.st_mtime, st.st_uid, st.st_gid}, in,
+                           st.st_size, unlha::Method::lh5)) {
+                std::fprintf(stderr, "pack failed: %s\n", w.error().c_str());
+                return;
+            }
+        }
+        w.finish();
+        ::close(in);
+        ::close(fd);
+    }
+    // dozo-cli from the same build tree, when the cli part is built.
+    const fs::path cli =
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "dozo-cli";
+    const bool haveCli = have(cli.c_str());
+    Series library, ours, lhasa;
+    for (int round = 0; round < 5; ++round) {
+        library.add(timed([&] { return listLikeCli(unlha, archive); }));
+        if (haveCli) ours.add(timed([&] { return shell(q(cli) + " list " + q(archive)); }));
+        if (have("/usr/bin/lhasa"))
+            lhasa.add(timed([&] { return shell("lhasa l " + q(archive)); }));
+    }
+    std::printf("listing %d entries (%.1f MiB archive; 5 rounds, seconds best / median)\n", count,
+                static_cast<double>(sizeOf(archive)) / (1 << 20));
+    const double ref = Series::median(lhasa.wall);
+    for (const auto& [name, s] :
+         {std::pair{"library call", &library}, std::pair{"dozo-cli list", &ours},
+          std::pair{"lhasa l", &lhasa}}) {
+        if (s->wall.empty()) continue;
+        std::printf("  %-14s wall %7.3f / %7.3f  cpu %7.3f / %7.3f  %6.2fx lhasa\n", name,
+                    Series::best(s->wall), Series::median(s->wall), Series::best(s->cpu),
+                    Series::median(s->cpu), Series::median(s->wall) / ref);
+    }
+    if (!haveCli) std::printf("  dozo-cli: not built (add cli to DOZO_PARTS)\n");
+    summary.listCount = count;
+    if (ref > 0) {
+        summary.listLibrary = Series::median(library.wall) / ref;
+        if (haveCli) summary.listCli = Series::median(ours.wall) / ref;
+    }
+    std::printf("\n");
+    fs::remove(archive);
+}
+
+void smallFilesTable(const fs::path& root, UnlhaFn* unlha, int count) {
     const fs::path dir = root / "small" / "files";
     fs::create_directories(dir);
     std::vector<CorpusFile> texts = makeCorpus(1);
@@ -256,9 +404,40 @@ void smallFilesTable(const fs::path& root, UnlhaFn unlha, int count) {
         std::printf("  %-6s wall %8.3f / %8.3f  cpu %8.3f / %8.3f\n", name, Series::best(s->wall),
                     Series::median(s->wall), Series::best(s->cpu), Series::median(s->cpu));
     }
-    if (!jlha.wall.empty())
-        std::printf("  -> %.2fx faster than jlha (wall, median)\n\n",
-                    Series::median(jlha.wall) / Series::median(ours.wall));
+    summary.smallCount = count;
+    if (!jlha.wall.empty()) {
+        summary.small = Series::median(jlha.wall) / Series::median(ours.wall);
+        std::printf("  -> %.2fx faster than jlha (wall, median)\n", summary.small);
+    }
+    std::printf("\n");
+    fs::remove_all(root / "small");
+    fs::remove(arc);
+}
+
+void summaryTable() {
+    auto verdict = [](bool measured, bool met) {
+        return !measured ? "n/a" : met ? "met" : "NOT met";
+    };
+    const Summary& m = summary;
+    std::printf("\n%-44s %12s  %-28s %s\n", "what", "now", "goal", "");
+    std::printf("%-44s %+11.2f%%  %-28s %s\n", "archive size vs jlha, worst compressible case",
+                m.worstSize, "<= jlha", verdict(m.worstSize > -1e8, m.worstSize <= 0));
+    std::printf("%-44s %11.2f%%  %-28s %s\n", "  smallest gain on text, source, Japanese",
+                m.leastGain, ">= 1 % smaller", verdict(m.leastGain < 1e8, m.leastGain >= 1));
+    std::printf("%-44s %11.2fx  %-28s %s\n", "pack CPU vs jlha, least over corpora", m.leastCpu,
+                ">= 6x", verdict(m.leastCpu < 1e8, m.leastCpu >= 6));
+    char what[64];
+    std::snprintf(what, sizeof what, "adding 1 KiB to a %.0f MiB archive", m.archiveMiB);
+    std::printf("%-44s %11.2fx  %-28s %s\n", what, m.update, "<= 2x dd conv=fsync",
+                verdict(m.update > 0, m.update <= 2));
+    std::snprintf(what, sizeof what, "dozo-cli list, %d entries", m.listCount);
+    std::printf("%-44s %11.2fx  %-28s %s\n", what, m.listCli, "<= 1.5x lhasa l",
+                verdict(m.listCli > 0, m.listCli <= 1.5));
+    std::printf("%-44s %11.2fx  %-28s %s\n", "  its library call alone", m.listLibrary,
+                "<= 1.5x lhasa l", verdict(m.listLibrary > 0, m.listLibrary <= 1.5));
+    std::snprintf(what, sizeof what, "pack %d files of 1 KiB, jlha wall / ours", m.smallCount);
+    std::printf("%-44s %11.2fx  %-28s %s\n", what, m.small, ">= 2x",
+                verdict(m.small > 0, m.small >= 2));
 }
 
 // Extraction as the library does it: libarchive reads, we write the files.
@@ -339,20 +518,23 @@ void extractTable(const fs::path& root) {
 int main(int argc, char** argv) {
     // Each table as soon as it is measured, also into a file.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const std::size_t archiveMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
-    const int smallFiles = argc > 2 ? std::atoi(argv[2]) : 20000;
+    const std::size_t archiveMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 312;
+    const int smallFiles = argc > 2 ? std::atoi(argv[2]) : 100000;
+    const int listed = argc > 3 ? std::atoi(argv[3]) : 100000;
     const fs::path root =
         fs::temp_directory_path() / ("unlha32_bench." + std::to_string(::getpid()));
     fs::create_directories(root);
     // The library reads its settings from here; the user's stay untouched.
     ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    const UnlhaFn unlha = loadLibrary();
+    const UnlhaFn* unlha = loadLibrary();
     compressionTable(root);
     if (unlha != nullptr) {
         updateTable(root, unlha, archiveMiB << 20);
+        listTable(root, unlha, listed);
         smallFilesTable(root, unlha, smallFiles);
     }
     extractTable(root);
+    summaryTable();
     fs::remove_all(root);
     return 0;
 }

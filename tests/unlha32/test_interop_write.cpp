@@ -35,6 +35,8 @@ Tree sourceTree() {
     t.files["src/日本語.txt"] = textData(3000, 12);
     t.files["src/x😀.txt"] = textData(2000, 13);
     t.files["src/nested/deeper/file.txt"] = textData(70000, 14);
+    t.files["src/nested/small.txt"] = textData(500, 15);
+    t.files["src/nested/tiny.bin"] = {'x'};
     return t;
 }
 
@@ -151,11 +153,14 @@ protected:
         };
         // Parents before children, as a packer walking the tree adds them.
         for (const auto& d : src.dirs) EXPECT_TRUE(w.addDirectory(entry(d, true))) << w.error();
-        for (const auto& [n, data] : src.files) {
-            const int in = ::open((dir_->path() / "in" / n).c_str(), O_RDONLY);
-            EXPECT_TRUE(w.addFile(entry(n, false), in, std::ssize(data), m)) << w.error();
-            ::close(in);
-        }
+        // As the packer adds them: small files in runs, compressed on several cores.
+        std::vector<unlha::ArchiveWriter::FileInput> files;
+        for (const auto& [n, data] : src.files)
+            files.push_back({entry(n, false), ::open((dir_->path() / "in" / n).c_str(), O_RDONLY),
+                             std::ssize(data)});
+        std::size_t failed = 0;
+        EXPECT_TRUE(w.addFiles(files, m, &failed)) << w.error();
+        for (const auto& f : files) ::close(f.fd);
         EXPECT_TRUE(w.finish()) << w.error();
         ::close(fd);
         return arc;

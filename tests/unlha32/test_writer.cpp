@@ -11,6 +11,7 @@
 #include <map>
 
 #include "lha/crc16.h"
+#include "lha/encoder.h"
 #include "lha_test_util.h"
 
 using namespace lhatest;
@@ -230,6 +231,128 @@ TEST_F(Writer, StoresWhatDoesNotShrink) {
         }
         EXPECT_TRUE(entries[i].data == cases[i].data);
     }
+}
+
+// Large input is sampled before it is compressed: what will not shrink is
+// stored without compressing all of it, and what would shrink is not mistaken
+// for noise, even when only its dictionary-distance repeats make it shrink.
+TEST(Sampling, StoresOnlyWhatWillNotShrink) {
+    auto interleaved = [](std::size_t block) {
+        const Bytes noise = binaryData(4 << 20, 41), text = textData(4 << 20, 42);
+        Bytes out;
+        for (std::size_t at = 0; out.size() < (4u << 20); at += block) {
+            out.insert(out.end(), noise.begin() + at, noise.begin() + at + block);
+            out.insert(out.end(), text.begin() + at, text.begin() + at + block);
+        }
+        return out;
+    };
+    auto repeated = [](std::size_t period) {
+        const Bytes noise = binaryData(period, 43);
+        Bytes out;
+        while (out.size() < (3u << 20)) out.insert(out.end(), noise.begin(), noise.end());
+        return out;
+    };
+    struct Case {
+        const char* name;
+        Bytes data;
+        Method method;
+        bool worth;
+    };
+    const Case cases[] = {
+        {"noise", binaryData(3 << 20, 44), Method::lh5, false},
+        {"noise_lh7", binaryData(3 << 20, 45), Method::lh7, false},
+        {"text", textData(3 << 20, 46), Method::lh6, true},
+        {"half_noise", interleaved(4096), Method::lh5, true},
+        {"noise_repeated_within_the_window", repeated(50000), Method::lh7, true},
+        {"small_noise_is_tried", binaryData(200000, 47), Method::lh7, true},
+    };
+    unlha::EncoderMemory memory;
+    Bytes buffer;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int in = memfdWith(c.data);
+        EXPECT_EQ(unlha::worthCompressing(in, 0, static_cast<std::int64_t>(c.data.size()), c.method,
+                                          memory, buffer),
+                  c.worth);
+        ::close(in);
+        if (c.worth && std::string(c.name) != "small_noise_is_tried") {
+            Method used;
+            archiveOf(c.data, c.method, &used);
+            EXPECT_EQ(used, c.method) << "sampled as worth it, and it shrinks";
+        }
+    }
+}
+
+// Files added in runs, small ones compressed on several threads, give the
+// archive that adding them one by one gives, whatever the number of threads;
+// a file that fails is named, and the ones before it are kept.
+TEST_F(Writer, FilesAddedTogetherMatchOneByOne) {
+    std::vector<std::pair<std::string, Bytes>> files;
+    for (int i = 0; i < 40; ++i) {
+        const std::string n = std::to_string(i);
+        files.emplace_back("t" + n + ".txt", textData(100 + 997 * i, i + 1));
+        files.emplace_back("n" + n + ".bin", binaryData(i % 5 == 0 ? 3000 : 300, i + 1));
+    }
+    files.emplace_back("empty", Bytes{});
+    files.emplace_back("large.txt", textData(200000, 99));  // between runs of small ones
+    files.emplace_back("after.txt", textData(5000, 98));
+    files.emplace_back("last.txt", textData(700, 97));
+    auto inputs = [&](std::vector<int>& fds) {
+        std::vector<unlha::ArchiveWriter::FileInput> in;
+        for (const auto& [n, data] : files) {
+            fds.push_back(memfdWith(data));
+            in.push_back({{n, false, 0100644, 1234567890, 1000, 100},
+                          fds.back(),
+                          static_cast<std::int64_t>(data.size())});
+        }
+        return in;
+    };
+    for (Method m : {Method::lh5, Method::lh7}) {
+        SCOPED_TRACE(unlha::params(m).id);
+        const int one = ::memfd_create("one", 0);
+        {
+            unlha::ArchiveWriter w(one);
+            for (const auto& [n, data] : files) {
+                const int in = memfdWith(data);
+                ASSERT_TRUE(w.addFile({n, false, 0100644, 1234567890, 1000, 100}, in,
+                                      static_cast<std::int64_t>(data.size()), m));
+                ::close(in);
+            }
+            ASSERT_TRUE(w.finish());
+        }
+        const Bytes expected = contents(one);
+        ::close(one);
+        for (int threads : {1, 2, 4}) {
+            SCOPED_TRACE(threads);
+            const int fd = ::memfd_create("together", 0);
+            std::vector<int> fds;
+            unlha::ArchiveWriter w(fd);
+            w.setThreads(threads);
+            std::size_t failed = 99;
+            ASSERT_TRUE(w.addFiles(inputs(fds), m, &failed)) << w.error();
+            ASSERT_TRUE(w.finish());
+            EXPECT_TRUE(contents(fd) == expected);
+            for (std::size_t i = 0; i < fds.size(); ++i)
+                EXPECT_EQ(::lseek(fds[i], 0, SEEK_CUR), std::ssize(files[i].second));
+            for (int f : fds) ::close(f);
+            ::close(fd);
+        }
+    }
+    // The fifth file is shorter than said: it is the one named.
+    std::vector<int> fds;
+    auto in = inputs(fds);
+    in[4].size += 10;
+    unlha::ArchiveWriter w(fd_);
+    w.setThreads(2);
+    std::size_t failed = 0;
+    EXPECT_FALSE(w.addFiles(in, Method::lh5, &failed));
+    EXPECT_EQ(failed, 4u);
+    EXPECT_NE(w.error().find("shrank"), std::string::npos) << w.error();
+    const auto entries = readArchive(finish(w));
+    ASSERT_EQ(entries.size(), 4u);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        EXPECT_TRUE(entries[i].data == files[i].second) << files[i].first;
+    for (int f : fds) ::close(f);
 }
 
 TEST_F(Writer, HeaderLengthNeverStartsWithTheEndMark) {

@@ -217,6 +217,25 @@ private:
     std::set<std::size_t, ByName> byName_{ByName{&inputs_}};
 };
 
+// Opens a file to archive, checking it is (still) a regular file.
+Outcome openInput(const Input& input, dozo::fileio::Fd& fd, struct stat& st) {
+    const std::string path = input.path();
+    // A file found in a folder is read only if it is still no link.
+    const bool walked = input.info.name.size() > input.root->nameLength;
+    fd.reset(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (walked ? O_NOFOLLOW : 0)));
+    if (fd.get() < 0)
+        return failure(UNLHA_ERROR_INPUT,
+                       "ファイルを読めません: " + printable(path) + " (" + errorText() + ")");
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(path));
+    return {};
+}
+
+Outcome writeFailure(const Input& input, const ArchiveWriter& writer) {
+    return failure(UNLHA_ERROR_WRITE,
+                   "書庫を書けません: " + printable(input.path()) + ": " + writer.error());
+}
+
 Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
     input.done = true;
     if (input.info.directory) {
@@ -224,20 +243,11 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
             return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
         return {};
     }
-    const std::string path = input.path();
-    // A file found in a folder is read only if it is still no link.
-    const bool walked = input.info.name.size() > input.root->nameLength;
-    const dozo::fileio::Fd fd(
-        ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (walked ? O_NOFOLLOW : 0)));
-    if (fd.get() < 0)
-        return failure(UNLHA_ERROR_INPUT,
-                       "ファイルを読めません: " + printable(path) + " (" + errorText() + ")");
+    dozo::fileio::Fd fd;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(path));
+    if (Outcome o = openInput(input, fd, st); o.failed()) return o;
     if (!writer.addFile(input.info, fd.get(), st.st_size, method))
-        return failure(UNLHA_ERROR_WRITE,
-                       "書庫を書けません: " + printable(path) + ": " + writer.error());
+        return writeFailure(input, writer);
     return {};
 }
 
@@ -253,6 +263,58 @@ Outcome writeCounted(ArchiveWriter& writer, Input& input, Method method, Progres
     progress.entryDone(input.size);
     return {};
 }
+
+// New inputs are added a run at a time, so that the writer can compress
+// small files on several cores; the archive is the same as one by one.
+class Batch {
+public:
+    Batch(ArchiveWriter& writer, Method method, Progress& progress)
+        : writer_(writer), method_(method), progress_(progress) {}
+
+    // Adds an input unless the caller asked to stop before it.
+    Outcome add(Input& input) {
+        if (progress_.stopRequested()) return cancelled(progress_);
+        if (input.info.directory) {
+            if (Outcome o = flush(); o.failed()) return o;
+            return writeCounted(writer_, input, method_, progress_);
+        }
+        input.done = true;
+        dozo::fileio::Fd fd;
+        struct stat st {};
+        if (Outcome o = openInput(input, fd, st); o.failed()) return o;
+        files_.push_back({input.info, fd.get(), st.st_size});
+        inputs_.push_back(&input);
+        fds_.push_back(std::move(fd));
+        bytes_ += st.st_size;
+        return files_.size() == kFiles || bytes_ >= kBytes ? flush() : Outcome{};
+    }
+
+    Outcome flush() {
+        std::size_t failed = 0;
+        const bool ok = writer_.addFiles(files_, method_, &failed);
+        Outcome o = ok ? Outcome{} : writeFailure(*inputs_[failed], writer_);
+        if (ok)
+            for (const Input* input : inputs_) progress_.entryDone(input->size);
+        files_.clear();
+        inputs_.clear();
+        fds_.clear();
+        bytes_ = 0;
+        return o;
+    }
+
+private:
+    // Few enough open files and buffered bytes for any process.
+    static constexpr std::size_t kFiles = 128;
+    static constexpr std::int64_t kBytes = 8 << 20;
+
+    ArchiveWriter& writer_;
+    Method method_;
+    Progress& progress_;
+    std::vector<ArchiveWriter::FileInput> files_;
+    std::vector<Input*> inputs_;
+    std::vector<dozo::fileio::Fd> fds_;
+    std::int64_t bytes_ = 0;
+};
 
 // Copies a kept entry (its header and packed data, unchanged) from the old
 // archive. Short reads are truncation: the entry must be whole.
@@ -421,10 +483,12 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
         if (Outcome o = rewriteExisting(archivePath, inputs, writer, method, progress); o.failed())
             return o;
     }
+    Batch batch(writer, method, progress);
     for (Input& input : inputs.list()) {
         if (input.done) continue;
-        if (Outcome o = writeCounted(writer, input, method, progress); o.failed()) return o;
+        if (Outcome o = batch.add(input); o.failed()) return o;
     }
+    if (Outcome o = batch.flush(); o.failed()) return o;
     if (!writer.finish()) return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
     if (auto status = result.commit(); status != dozo::fileio::Status::ok)
         return replacementFailure(status, archivePath);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -69,7 +70,93 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
     enc.finishSegment(last, &seg.tail, &seg.tailBits);
 }
 
+// Incompressible input is sampled this many times, and only when it is at
+// least kSampledFrom samples long: the samples then cost a fraction of what
+// compressing the whole of it would, and spare all of that when it is stored.
+constexpr int kSamples = 4;
+constexpr std::int64_t kSampledFrom = 16;
+
+// Files smaller than this are compressed whole in memory, several at once.
+constexpr std::int64_t kSmallFile = 64 << 10;
+
+int machineThreads() {
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
+// A small file compressed in memory: its data as it goes into the archive.
+struct SmallFile {
+    Method method = Method::lh0;
+    std::vector<std::uint8_t> data;
+    std::uint16_t crc = 0;
+    std::string error;
+};
+
+// What addFile would write for a file under kSmallFile bytes, compressed the
+// same way: the encoder's output unless it does not shrink the data.
+void compressSmall(const ArchiveWriter::FileInput& file, Method method, EncoderMemory& memory,
+                   std::vector<std::uint8_t>& input, SmallFile& out) {
+    out.error.clear();
+    out.data.clear();
+    const off_t at = ::lseek(file.fd, 0, SEEK_CUR);
+    if (at < 0) {
+        out.error = sysError("input is not seekable");
+        return;
+    }
+    input.resize(static_cast<std::size_t>(file.size));
+    const ssize_t n = dozo::fileio::readFully(file.fd, input.data(), input.size(), at);
+    if (n < 0) {
+        out.error = sysError("cannot read input");
+        return;
+    }
+    if (static_cast<std::size_t>(n) < input.size()) {
+        out.error = "input file shrank while being archived";
+        return;
+    }
+    ::lseek(file.fd, at + file.size, SEEK_SET);
+    out.crc = crc16(0, input);
+    out.method = method;
+    if (method != Method::lh0 && file.size > 0) {
+        Encoder enc(
+            method,
+            [&](std::span<const std::uint8_t> b) {
+                if (out.data.size() + b.size() >= input.size()) return false;
+                out.data.insert(out.data.end(), b.begin(), b.end());
+                return true;
+            },
+            &memory);
+        if (enc.write(input) && enc.finish()) return;
+    }
+    out.method = Method::lh0;
+    out.data = input;
+}
+
 }  // namespace
+
+bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
+                      EncoderMemory& memory, std::vector<std::uint8_t>& buffer) {
+    // A sample spans a dictionary so that repeats the whole input would find
+    // within that distance are seen in it too.
+    const std::int64_t sample = (std::int64_t{1} << params(method).dictBits) + (16 << 10);
+    if (method == Method::lh0 || size < kSampledFrom * sample) return true;
+    buffer.resize(static_cast<std::size_t>(sample));
+    std::uint64_t packed = 0;
+    for (int i = 0; i < kSamples; ++i) {
+        const std::int64_t at = (size - sample) * i / (kSamples - 1);
+        const ssize_t n = dozo::fileio::readFully(inputFd, buffer.data(), buffer.size(),
+                                                  static_cast<off_t>(inputStart + at));
+        if (n != static_cast<ssize_t>(sample)) return true;
+        Encoder enc(
+            method,
+            [&](std::span<const std::uint8_t> b) {
+                packed += b.size();
+                return true;
+            },
+            &memory);
+        enc.write(buffer);
+        enc.finish();
+    }
+    return packed < static_cast<std::uint64_t>(kSamples * sample);
+}
 
 // One segment per worker, reused batch after batch and file after file: fresh
 // megabytes for each segment (or zeroed buffers for each small file) cost
@@ -78,11 +165,16 @@ struct ArchiveWriter::Workspace {
     std::vector<Segment> segments;
     EncoderMemory whole;
     std::vector<std::uint8_t> chunk;  // input read for the encoder
+    std::vector<SmallFile> small;
+    std::vector<EncoderMemory> threadMemory;  // one per thread
+    std::vector<std::vector<std::uint8_t>> threadInput;
+    std::vector<std::uint8_t> out;  // the entries of a run of small files
 };
 
 ArchiveWriter::~ArchiveWriter() = default;
 
-ArchiveWriter::ArchiveWriter(int fd) : fd_(fd), work_(std::make_unique<Workspace>()) {
+ArchiveWriter::ArchiveWriter(int fd)
+    : fd_(fd), threads_(machineThreads()), work_(std::make_unique<Workspace>()) {
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
     offset_ = at < 0 ? 0 : at;
     if (at < 0) error_ = sysError("archive is not seekable");
@@ -169,7 +261,8 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
     if (inputStart < 0) return fail(sysError("input is not seekable"));
 
     std::uint16_t crc = 0;
-    bool stored = method == Method::lh0 || size == 0;
+    bool stored = method == Method::lh0 || size == 0 ||
+                  !worthCompressing(inputFd, inputStart, size, method, work_->whole, work_->chunk);
     if (!stored) {
         const bool fits = size < 2 * kSegment
                               ? compressWhole(inputFd, inputStart, size, method, &crc)
@@ -191,6 +284,86 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
     ::lseek(inputFd, inputStart + size, SEEK_SET);
     lastMethod_ = method;
     return true;
+}
+
+bool ArchiveWriter::addFiles(std::span<const FileInput> files, Method method, std::size_t* failed) {
+    for (std::size_t i = 0; i < files.size();) {
+        std::size_t end = i;
+        while (end < files.size() && files[end].size >= 0 && files[end].size < kSmallFile) ++end;
+        if (end - i >= 2) {
+            std::size_t at = 0;
+            if (!addSmallFiles(files.subspan(i, end - i), method, &at)) {
+                *failed = i + at;
+                return false;
+            }
+            i = end;
+            continue;
+        }
+        if (!addFile(files[i].entry, files[i].fd, files[i].size, method)) {
+            *failed = i;
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
+bool ArchiveWriter::addSmallFiles(std::span<const FileInput> files, Method method,
+                                  std::size_t* failed) {
+    error_.clear();
+    *failed = 0;
+    if (finished_) return fail("archive already finished");
+    Workspace& w = *work_;
+    if (w.small.size() < files.size()) w.small.resize(files.size());
+    const int threads = static_cast<int>(std::min<std::size_t>(threads_, files.size()));
+    if (w.threadMemory.size() < static_cast<std::size_t>(threads)) {
+        w.threadMemory.resize(threads);
+        w.threadInput.resize(threads);
+    }
+    // Each file is compressed alone: which thread takes it, and when, cannot
+    // change its bytes.
+    std::atomic<std::size_t> next{0};
+    auto work = [&](int t) {
+        for (std::size_t k; (k = next.fetch_add(1)) < files.size();)
+            compressSmall(files[k], method, w.threadMemory[t], w.threadInput[t], w.small[k]);
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (int t = 1; t < threads; ++t) helpers.emplace_back(work, t);
+        work(0);
+    }
+    w.out.clear();
+    bool ok = true;
+    for (std::size_t k = 0; k < files.size() && ok; ++k) {
+        const SmallFile& packed = w.small[k];
+        EntryInfo file = files[k].entry;
+        file.directory = false;
+        StoredName name;
+        if (!packed.error.empty()) {
+            ok = fail(packed.error);
+        } else if (makeStoredName(file, &name, &error_)) {
+            const auto header =
+                buildHeader(file, name,
+                            {params(packed.method).id, packed.data.size(),
+                             static_cast<std::uint64_t>(files[k].size), packed.crc});
+            if (header.size() > 0xFFFF) {
+                ok = fail("name too long for an LHA header: " + file.name);
+            } else {
+                w.out.insert(w.out.end(), header.begin(), header.end());
+                w.out.insert(w.out.end(), packed.data.begin(), packed.data.end());
+                lastMethod_ = packed.method;
+            }
+        } else {
+            ok = false;
+        }
+        if (!ok) *failed = k;
+    }
+    // The files before a failed one are written, as one by one they would be.
+    if (!writeAll(w.out)) {
+        *failed = 0;
+        return false;
+    }
+    return ok;
 }
 
 // Compressed output that reaches the input size is abandoned at once: the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +20,16 @@ struct EntryInfo {
     std::uint32_t uid = 0, gid = 0;
 };
 
+struct EncoderMemory;
+
+// Whether `size` bytes of inputFd from inputStart are worth compressing with
+// `method`: a few pieces spread over them, each a dictionary's length and a
+// little more, must shrink when compressed alone. Inputs too small to be
+// sampled cheaply are always worth trying. Reads with pread only; a read
+// error answers true (compressing then reports it).
+bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
+                      EncoderMemory& memory, std::vector<std::uint8_t>& buffer);
+
 // Writes an LHA archive (level-2 headers) to a seekable file descriptor opened
 // for writing by the caller; the writer never closes it. Entries start at the
 // descriptor's offset when the writer is made.
@@ -31,6 +42,19 @@ public:
     // current offset) with `method`; stores -lh0- when compression does not
     // shrink the data.
     bool addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method);
+    // Adds files as addFile would one after another, to the same bytes; runs
+    // of small ones are compressed on several cores at once and written
+    // together. On failure *failed is the index of the file that failed; the
+    // ones before it are in the archive.
+    struct FileInput {
+        EntryInfo entry;
+        int fd;  // read from its current offset, like addFile's
+        std::int64_t size;
+    };
+    bool addFiles(std::span<const FileInput> files, Method method, std::size_t* failed);
+    // How many files addFiles compresses at once; the machine's cores (at
+    // most four) unless set. The archive's bytes never depend on it.
+    void setThreads(int threads) { threads_ = std::max(1, threads); }
     bool addDirectory(const EntryInfo& entry);
     // Appends bytes that are already archive: a kept entry's header and
     // packed data, copied from another archive unchanged.
@@ -51,6 +75,7 @@ private:
                        std::uint16_t* crc);
     bool compressSegments(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
                           std::uint16_t* crc);
+    bool addSmallFiles(std::span<const FileInput> files, Method method, std::size_t* failed);
     bool copyStored(int inputFd, std::int64_t inputStart, std::int64_t size, std::uint16_t* crc);
     // Feeds the input to `consume` in chunks, keeping its CRC. False on a read
     // error (error() says why) or as soon as `consume` refuses.
@@ -63,6 +88,7 @@ private:
     std::string error_;
     Method lastMethod_ = Method::lh0;
     bool finished_ = false;
+    int threads_;
     // Buffers for compressing, kept from one file to the next.
     struct Workspace;
     std::unique_ptr<Workspace> work_;
