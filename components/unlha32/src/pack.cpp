@@ -293,8 +293,15 @@ public:
         std::size_t failed = 0;
         const bool ok = writer_.addFiles(files_, method_, &failed);
         Outcome o = ok ? Outcome{} : writeFailure(*inputs_[failed], writer_);
-        if (ok)
-            for (const Input* input : inputs_) progress_.entryDone(input->size);
+        // A stop asked for after one file of the run is honoured there: the
+        // rest were compressed in vain, but nothing of the run is committed.
+        for (std::size_t i = 0; ok && i < inputs_.size(); ++i) {
+            progress_.entryDone(inputs_[i]->size);
+            if (i + 1 < inputs_.size() && progress_.stopRequested()) {
+                o = cancelled(progress_);
+                break;
+            }
+        }
         files_.clear();
         inputs_.clear();
         fds_.clear();
