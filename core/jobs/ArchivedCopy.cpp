@@ -2,6 +2,7 @@
 
 #include "core/text/Language.h"
 
+#include "dozo/fileio/printable.h"
 #include "dozo/textcodec/crc16.h"
 
 #include <QFile>
@@ -29,6 +30,10 @@ ArchivedCopy::Result ArchivedCopy::check(ArchiverCall& archiver, void* owner,
                                          const QString& archive, const QString& file) {
     const QFileInfo info(file);
     const QString name = info.fileName();
+    // The listing shows each name as a terminal may show it, so a name with
+    // a control or bidirectional character is compared in that form.
+    const QString listed = QFile::decodeName(
+        QByteArray::fromStdString(fileio::printable(QFile::encodeName(name).toStdString())));
     const std::optional<textcodec::FileCheck> onDisk =
         textcodec::crc16OfFile(QFile::encodeName(file).constData());
     if (!onDisk) {
@@ -44,7 +49,7 @@ ArchivedCopy::Result ArchivedCopy::check(ArchiverCall& archiver, void* owner,
                      listing.outcome.reason)};
     }
     for (const ArchiverCall::Entry& entry : listing.entries) {
-        if (entry.name != name) continue;
+        if (entry.name != listed) continue;
         if (entry.size == onDisk->size && entry.crc == onDisk->crc) return {};
         // LHA keeps times to the second (level 0 and 1 to two seconds).
         const QDateTime written = info.lastModified().addSecs(-2);

@@ -71,6 +71,14 @@ const CopyCase kCopyCases[] = {
          s.pack(a, s.file);
      },
      Verdict::Held},
+    // The listing escapes control and bidirectional characters in names.
+    {"NameListedEscapedIsHeld", true,
+     [](Scene& s, dozo::ArchiverCall& a) {
+         s.file = s.dir.filePath(QString::fromUtf8("pk\u200eg\x01.exe"));
+         s.write(s.file, "new package", 60);
+         s.pack(a, s.file);
+     },
+     Verdict::Held},
     // The update command keeps an entry that is not older than the file.
     {"NewerEntryOfTheSameNameIsKept", true,
      [](Scene& s, dozo::ArchiverCall& a) {
