@@ -53,7 +53,8 @@ ArchivedCopy::Result ArchivedCopy::check(ArchiverCall& archiver, void* owner,
         if (entry.size == onDisk->size && entry.crc == onDisk->crc) return {};
         // LHA keeps times to the second (level 0 and 1 to two seconds).
         const QDateTime written = info.lastModified().addSecs(-2);
-        if (entry.modified.isValid() && entry.modified >= written) {
+        if (const QDateTime modified = entry.modified();
+            modified.isValid() && modified >= written) {
             return {Verdict::NewerEntryKept,
                     kept("書庫に同じ名前の新しいファイルが既にあるため、格納されませんでした",
                          "the archive kept a newer entry of that name", name)};

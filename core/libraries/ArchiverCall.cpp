@@ -7,6 +7,8 @@
 #include <dozo/contracts/unlha32.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <array>
 
 namespace dozo {
@@ -16,10 +18,10 @@ namespace {
 // Long enough for a reason naming two full paths; the archiver cuts the rest.
 constexpr unsigned long kOutputSize = 2048;
 
-// A listing takes about a hundred bytes an entry. When the first buffer is
-// too small the archiver says how much it needs, and the second call gets
-// exactly that, up to a size no archive of ours needs.
-constexpr qsizetype kFirstListingSize = 64 * 1024;
+// When the first buffer is too small the archiver says how much it needs,
+// and a second call (a second walk of the archive) gets exactly that, up to a
+// size no archive of ours needs.
+constexpr qint64 kFirstListingSize = 64 * 1024;
 constexpr unsigned long kLargestListingSize = 1024UL * 1024 * 1024;
 
 // size TAB packed TAB method TAB crc TAB date TAB name, one line an entry.
@@ -35,13 +37,22 @@ std::optional<ArchiverCall::Entry> parseEntry(const QByteArray& line) {
     entry.method = QString::fromLatin1(fields[2]);
     entry.crc = fields[3].toUShort(&crcOk, 16);
     if (!sizeOk || !packedOk || !crcOk) return std::nullopt;
-    entry.modified = QDateTime::fromString(QString::fromLatin1(fields[4]),
-                                           QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    entry.modifiedText = QString::fromLatin1(fields[4]);
     // A name holding a tab keeps it: only the first five tabs separate.
     qsizetype nameStart = 0;
     for (int i = 0; i < 5; ++i) nameStart = line.indexOf('\t', nameStart) + 1;
     entry.name = QFile::decodeName(line.mid(nameStart));
     return entry;
+}
+
+// A listing takes at most four bytes for each byte of the archive (no
+// header is shorter than a quarter of its line, even with the name escaped),
+// so one call almost always does. Only what the archiver writes of the
+// buffer is ever touched; the bound keeps the reservation modest.
+qsizetype firstListingSize(const QString& archive) {
+    constexpr qint64 kLargestFirst = 64 * 1024 * 1024;
+    const qint64 archiveSize = std::max<qint64>(QFileInfo(archive).size(), 0);
+    return static_cast<qsizetype>(std::min(4 * archiveSize + kFirstListingSize, kLargestFirst));
 }
 
 // The archiver words its reasons in Japanese and names the entry; in
@@ -64,6 +75,10 @@ QStringList warningsFrom(const char* output) {
 }
 
 }  // namespace
+
+QDateTime ArchiverCall::Entry::modified() const {
+    return QDateTime::fromString(modifiedText, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLine,
                                         const Follow& follow) {
@@ -94,7 +109,7 @@ ArchiverCall::Listing ArchiverCall::list(void* owner, const QString& archive) {
     auto* unlha = m_library.function<UnlhaFn>(contracts::kUnlha);
     if (!unlha) return {{kUnavailable, Reasons::archiver(kUnavailable)}, {}};
     const QByteArray command = ArchiveCommands::listCommand(archive);
-    QByteArray output(kFirstListingSize, '\0');
+    QByteArray output(firstListingSize(archive), Qt::Uninitialized);
     int code =
         unlha(owner, command.constData(), output.data(), static_cast<unsigned long>(output.size()));
     output.back() = '\0';

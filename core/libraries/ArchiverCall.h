@@ -33,7 +33,11 @@ public:
         qint64 packed = 0;
         QString method;   // as stored: "-lh5-", "-lhd-" for a folder
         quint16 crc = 0;  // CRC-16/ARC of the data, as the header holds it
-        QDateTime modified;
+        // The local time as the archiver lists it ("yyyy-MM-dd HH:mm:ss"),
+        // kept as text: a long listing is printed as it came, and a time
+        // zone lookup per entry would cost more than the rest of it.
+        QString modifiedText;
+        QDateTime modified() const;
         QString name;  // as extraction would name it; a folder ends in "/"
     };
     struct Listing {

@@ -8,6 +8,8 @@
 #include "core/libraries/Library.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -133,6 +135,49 @@ TEST_P(CoreArchivedCopy, VerdictAndReason) {
         EXPECT_TRUE(result.reason.contains("pkg.exe")) << result.reason.toStdString();
     }
     EXPECT_TRUE(QFile::exists(scene.file)) << "checking never removes anything";
+}
+
+// A listing longer than any fixed first buffer still walks the archive once:
+// the first buffer is sized from the archive.
+TEST(CoreArchiverListing, ALongListingOpensTheArchiveOnce) {
+    const QString built = TestFolders::builtLibrary("unlha32");
+    if (built.isEmpty()) GTEST_SKIP() << "libunlha32.so is not built";
+    const ArchiverDefaults defaults;
+    dozo::Library library("unlha32", {QFileInfo(built).path()});
+    dozo::ArchiverCall archiver(library);
+    Scene scene;
+    const QString folder = scene.dir.filePath("many");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    constexpr int kFiles = 1500;  // about 100 KiB of listing
+    for (int i = 0; i < kFiles; ++i) {
+        QFile file(folder + QStringLiteral("/a-name-of-some-length-%1").arg(i));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_FALSE(
+        archiver
+            .run(nullptr, QFile::encodeName(
+                              QStringLiteral("u -a1 -r2 \"%1\" \"%2\"").arg(scene.archive, folder)))
+            .failed());
+
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    // Closes between the opens keep the queue from merging them into one.
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(scene.archive).constData(),
+                                  IN_OPEN | IN_CLOSE),
+              0);
+    const dozo::ArchiverCall::Listing listing = archiver.list(nullptr, scene.archive);
+    int opens = 0;
+    alignas(inotify_event) char events[64 * sizeof(inotify_event)];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+        for (ssize_t at = 0; at < n; at += sizeof(inotify_event)) {  // no names on a file
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            opens += (event->mask & IN_OPEN) != 0;
+        }
+    }
+    ::close(watch);
+    ASSERT_FALSE(listing.outcome.failed()) << listing.outcome.reason.toStdString();
+    EXPECT_EQ(listing.entries.size(), kFiles + 1);  // and the folder
+    EXPECT_EQ(opens, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CoreArchivedCopy, testing::ValuesIn(kCopyCases),

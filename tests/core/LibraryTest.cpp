@@ -18,7 +18,7 @@ QStringList searchOrder(const TestFolders& f) {
     return {f.applicationDir(), f.systemDir()};
 }
 
-TEST(CoreLibrary, CorelicationDirectoryComesBeforeSystemDirectory) {
+TEST(CoreLibrary, ApplicationDirectoryComesBeforeSystemDirectory) {
     TestFolders f;
     f.install("Rozu32", Variant::Good, Place::System);
     f.install("Rozu32", Variant::Good, Place::Application);
