@@ -141,6 +141,45 @@ TEST_F(Progress, ExtractionStopsBetweenEntriesKeepingTheWholeOnesBefore) {
     }
 }
 
+// One large file moves the bar while it is packed and while it is extracted,
+// stored (noise) or compressed, before its entry is done.
+TEST_F(Progress, ALargeFileReportsItsBytesOnTheWay) {
+    constexpr std::size_t kSize = 6 << 20;
+    const Bytes noise = sampleBinary(kSize, 7);
+    Bytes repeats;
+    while (repeats.size() < kSize)
+        repeats.insert(repeats.end(), noise.begin(), noise.begin() + 4096);
+    for (const auto& [name, bytes] :
+         {std::pair{"stored", &noise}, std::pair{"packed", static_cast<const Bytes*>(&repeats)}}) {
+        SCOPED_TRACE(name);
+        const fs::path file = dir / name;
+        writeBytes(file, *bytes);
+        const fs::path archive = dir / (std::string(name) + ".lzh");
+        Recorder packing, extracting;
+        {
+            const Registered registered(packing);
+            ASSERT_EQ(run("u -a1 -m5 " + arg(archive) + " " + arg(file.string())).code, UNLHA_OK);
+        }
+        {
+            const Registered registered(extracting);
+            ASSERT_EQ(run("x -a1 " + arg(archive) + " " + arg((dir / "x" / name).string())).code,
+                      UNLHA_OK);
+        }
+        for (const Recorder* recorder : {&packing, &extracting}) {
+            int onTheWay = 0;
+            long long last = 0;
+            for (const Report& r : recorder->reports) {
+                EXPECT_GE(r.bytes, last) << "bytes never go back";
+                last = r.bytes;
+                onTheWay +=
+                    r.entries == 0 && r.bytes > 0 && r.bytes < static_cast<long long>(kSize);
+            }
+            EXPECT_GE(onTheWay, 3);
+            EXPECT_EQ(last, static_cast<long long>(kSize));
+        }
+    }
+}
+
 TEST_F(Progress, ARegistrationBelongsToItsThreadAlone) {
     Recorder recorder;
     recorder.stopAfter = 0;

@@ -45,6 +45,7 @@ Outcome Extractor::run(const std::string& destination) {
 
     int entries = 0;
     Progress progress(-1, -1);
+    progress_ = &progress;
     progress.start();
     for (;;) {
         // Asked between entries only: the one under way is finished whole.

@@ -11,6 +11,7 @@
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/placement.h"
 #include "extractor.h"
+#include "progress.h"
 
 namespace unlha32 {
 
@@ -119,6 +120,7 @@ Extractor::Step Extractor::writeData(int fd, la_int64_t declared, const std::str
             return Step::stop;
         }
         written += n;
+        progress_->partDone(written);
         if (!dozo::fileio::writeAll(fd, buffer_.get(), static_cast<std::size_t>(n))) {
             problem(UNLHA_ERROR_WRITE,
                     "ファイルを書けません: " + name + " (" + std::strerror(errno) + ")");

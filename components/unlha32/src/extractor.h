@@ -16,6 +16,8 @@ struct archive_entry;
 
 namespace unlha32 {
 
+class Progress;
+
 class ArchiveReader;
 
 // One extraction run: entries are vetted in extract.cpp and files written in
@@ -43,6 +45,7 @@ private:
 
     ArchiveReader& reader_;
     const bool overwrite_;
+    Progress* progress_ = nullptr;  // of the run under way
     Destination destination_;
     static constexpr std::size_t kChunk = 64 * 1024;
     std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kChunk);

@@ -485,6 +485,7 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     for (const Input& input : inputs.list()) bytes += input.size;
     Progress progress(static_cast<std::int64_t>(inputs.list().size()), bytes);
     progress.start();
+    writer.setInputDone([&progress](std::int64_t done) { progress.partDone(done); });
     // An empty file holds no entries to keep; it is simply replaced.
     if (archiveExists && archiveStat.st_size > 0) {
         if (Outcome o = rewriteExisting(archivePath, inputs, writer, method, progress); o.failed())

@@ -22,13 +22,21 @@ Progress::Progress(std::int64_t entriesTotal, std::int64_t bytesTotal)
 void Progress::entryDone(std::int64_t bytes) {
     ++entries_;
     bytes_ += bytes;
+    partTold_ = 0;
     tell();
 }
 
-void Progress::tell() {
+void Progress::partDone(std::int64_t bytes) {
+    constexpr std::int64_t kStep = 1 << 20;
+    if (bytes - partTold_ < kStep) return;
+    partTold_ = bytes;
+    tell(bytes);
+}
+
+void Progress::tell(std::int64_t part) {
     // Once asked to stop, the answer stands: the caller may not be asked again.
     if (callback_ != nullptr && !stop_)
-        stop_ = callback_(context_, entries_, entriesTotal_, bytes_, bytesTotal_) != 0;
+        stop_ = callback_(context_, entries_, entriesTotal_, bytes_ + part, bytesTotal_) != 0;
 }
 
 }  // namespace unlha32

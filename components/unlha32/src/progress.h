@@ -19,11 +19,14 @@ public:
     void start() { tell(); }
     // One entry finished, holding `bytes` bytes of file data.
     void entryDone(std::int64_t bytes);
+    // `bytes` of the entry under way are done. Told once a mebibyte or so,
+    // so that one large file moves the caller's bar as well.
+    void partDone(std::int64_t bytes);
     bool stopRequested() const { return stop_; }
     std::int64_t entriesDone() const { return entries_; }
 
 private:
-    void tell();
+    void tell(std::int64_t part = 0);
 
     UnlhaProgressCallback* callback_;
     void* context_;
@@ -31,6 +34,7 @@ private:
     std::int64_t bytesTotal_;
     std::int64_t entries_ = 0;
     std::int64_t bytes_ = 0;
+    std::int64_t partTold_ = 0;  // of the entry under way
     bool stop_ = false;
 };
 

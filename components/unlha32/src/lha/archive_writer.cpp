@@ -215,6 +215,7 @@ bool ArchiveWriter::readInput(int inputFd, std::int64_t inputStart, std::int64_t
         *crc = crc16(*crc, got);
         if (!consume(got)) return false;
         done += n;
+        if (inputDone_) inputDone_(done);
     }
     return true;
 }
@@ -428,6 +429,7 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
             if (first + n == count && &seg == &segs.back()) joiner.finish(out);
             if (offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size) return false;
             if (!writeAll(out)) return false;
+            if (inputDone_) inputDone_(seg.offset + seg.length);
         }
     }
     return true;

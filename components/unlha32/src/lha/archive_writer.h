@@ -55,6 +55,10 @@ public:
     // How many files addFiles compresses at once; the machine's cores (at
     // most four) unless set. The archive's bytes never depend on it.
     void setThreads(int threads) { threads_ = std::max(1, threads); }
+    // Hears how many bytes of the file addFile is taking are done, as they
+    // are read or compressed; for a large file, so that its progress shows.
+    using InputDone = std::function<void(std::int64_t bytes)>;
+    void setInputDone(InputDone inputDone) { inputDone_ = std::move(inputDone); }
     bool addDirectory(const EntryInfo& entry);
     // Appends bytes that are already archive: a kept entry's header and
     // packed data, copied from another archive unchanged.
@@ -89,6 +93,7 @@ private:
     Method lastMethod_ = Method::lh0;
     bool finished_ = false;
     int threads_;
+    InputDone inputDone_;
     // Buffers for compressing, kept from one file to the next.
     struct Workspace;
     std::unique_ptr<Workspace> work_;
