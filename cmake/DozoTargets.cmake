@@ -52,6 +52,18 @@ function(dozo_exports target map)
   endif()
 endfunction()
 
+# dozo_hot(<target>...): code whose loops are the whole cost of the tests that
+# run it. Sanitizer trees compile at -O0, which is quickest to build; these
+# are built at -O1 there (as fully checked), which runs their tests several
+# times quicker.
+function(dozo_hot)
+  if(CMAKE_CXX_FLAGS MATCHES "sanitize")
+    foreach(target IN LISTS ARGN)
+      target_compile_options(${target} PRIVATE -O1)
+    endforeach()
+  endif()
+endfunction()
+
 # A GoogleTest executable, one per part, placed in tests/ of the build tree so
 # bin/ holds only what we ship. Every one links the shared helpers of
 # tests/support.
@@ -59,6 +71,9 @@ function(dozo_test target)
   add_executable(${target} ${ARGN})
   target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
   target_link_libraries(${target} PRIVATE dozo_test_support GTest::gtest GTest::gtest_main)
+  # A test program is glue around the code under test: in optimised trees
+  # -O1 compiles it a fifth quicker than -O2, and it runs about as fast.
+  target_compile_options(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O1>)
   # Test files start with gtest.h, the heaviest header most of them read:
   # parsed once per program instead of once per file. A file that does not
   # read it (a helper, the code under test built in) is compiled as written.
