@@ -19,8 +19,6 @@ using Answer = dozo::UiServices::Answer;
 using Icon = dozo::UiServices::Icon;
 using Kind = ScriptedUiServices::Kind;
 
-const QString kAborted = QStringLiteral("エラー発生。処理を中断します。");
-
 class AppArchivePanel : public testing::Test {
 protected:
     void SetUp() override {

@@ -27,7 +27,6 @@ using Answer = dozo::UiServices::Answer;
 using Icon = dozo::UiServices::Icon;
 using Kind = ScriptedUiServices::Kind;
 
-const QString kAborted = QStringLiteral("エラー発生。処理を中断します。");
 const QString kDone = QStringLiteral("暗号化が完了しました。");
 
 class AppPackagePanel : public testing::Test {

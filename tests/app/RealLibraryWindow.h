@@ -13,6 +13,10 @@
 
 class QWidget;
 
+// The first line of the error box when an archiver run fails, on the archive
+// and the package tabs alike.
+inline const QString kAborted = QStringLiteral("エラー発生。処理を中断します。");
+
 // The real main window, shown offscreen, with the project's own archiver and
 // package libraries in its system directory and a scratch folder for the
 // files a test works on. The archiver's settings are pointed at test values
