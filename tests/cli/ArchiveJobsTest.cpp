@@ -40,6 +40,18 @@ void makeTree(const std::string& root) {
 
 // Two entries of one name would make the archiver refuse the whole pack; a
 // file named twice (or through a link) goes in once.
+// a.txt (100 bytes of 'a') and b.txt (200 of 'b') in `dir`, packed into
+// `name` there; empty when the pack failed.
+QString packedPair(const TempDir& dir, const char* name) {
+    writeFile(dir / "a.txt", Bytes(100, 'a'));
+    writeFile(dir / "b.txt", Bytes(200, 'b'));
+    const QString archive = q(dir / name);
+    const CliResult packed =
+        runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "b.txt")});
+    EXPECT_EQ(packed.exitCode, 0) << packed.err.toStdString();
+    return packed.exitCode == 0 ? archive : QString();
+}
+
 TEST(Archive, AFileNamedTwiceIsPackedOnce) {
     TempDir dir;
     writeFile(dir / "a.txt", Bytes(300, 'a'));
@@ -112,11 +124,8 @@ TEST(Archive, PackThenUnpackRoundTripsATreeAndLhasaAcceptsIt) {
 
 TEST(Archive, UnpackWithoutFolderMakesTheTabsFolderAndKeepsExistingFiles) {
     TempDir dir;
-    writeFile(dir / "a.txt", Bytes(100, 'a'));
-    writeFile(dir / "b.txt", Bytes(200, 'b'));
-    const QString archive = q(dir / "data.backup.lzh");
-    ASSERT_EQ(
-        runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "b.txt")}).exitCode, 0);
+    const QString archive = packedPair(dir, "data.backup.lzh");
+    if (archive.isEmpty()) return;
 
     TempDir work;
     const CliOptions here{.workingDirectory = q(work.path())};
@@ -143,11 +152,8 @@ TEST(Archive, UnpackWithoutFolderMakesTheTabsFolderAndKeepsExistingFiles) {
 // target, and not failed when it points nowhere.
 TEST(Archive, AKeptDanglingLinkCountsAsKept) {
     TempDir dir;
-    writeFile(dir / "a.txt", Bytes(100, 'a'));
-    writeFile(dir / "b.txt", Bytes(200, 'b'));
-    const QString archive = q(dir / "d.lzh");
-    ASSERT_EQ(
-        runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "b.txt")}).exitCode, 0);
+    const QString archive = packedPair(dir, "d.lzh");
+    if (archive.isEmpty()) return;
     for (const char* target : {"b.txt", "nowhere"}) {
         SCOPED_TRACE(target);
         TempDir into;
