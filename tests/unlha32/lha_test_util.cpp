@@ -40,6 +40,16 @@ Bytes ffRichData(std::size_t size) {
     return out;
 }
 
+Bytes gappedData(std::size_t size) {
+    Bytes alphabet{0};
+    for (const int gap : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 19, 20, 21, 40})
+        alphabet.push_back(static_cast<std::uint8_t>(alphabet.back() + gap));
+    std::mt19937 rng(11);
+    Bytes out(size);
+    for (auto& b : out) b = alphabet[rng() % alphabet.size()];
+    return out;
+}
+
 std::vector<ReadEntry> readArchive(const Bytes& archive, const char* hdrcharset) {
     // libarchive converts names to the locale's charset; the test runner's
     // default "C" locale holds no Japanese.

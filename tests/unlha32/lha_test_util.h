@@ -26,6 +26,9 @@ inline Bytes binaryData(std::size_t size, std::uint32_t seed = 1) {  // hard to 
     return dozo::test::randomBytes(size, seed);
 }
 Bytes ffRichData(std::size_t size);
+// Bytes from an alphabet with gaps of 1 to 16, 19 to 21 and 40 between its
+// values: the literal table's zero runs take every form its coder may use.
+Bytes gappedData(std::size_t size);
 
 struct ReadEntry {
     std::string path;  // as libarchive reports it (UTF-8 when the charset is known)

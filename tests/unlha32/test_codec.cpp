@@ -28,12 +28,19 @@ std::vector<Shape> shapes() {
     for (const long length : {8190L, 32767L, 70000L})
         for (int k = 0; k < 3; ++k)
             period.insert(period.end(), unit.begin(), unit.begin() + length);
-    // A long match starting two bytes before the end of the parser's 4 KiB
+    // A long match starting two bytes before the end of the parser's first
     // chunk: its tail belongs to the next chunk.
-    Bytes chunkEdge = binaryData(4094, 4);
+    Bytes chunkEdge = binaryData(unlha::kParseChunk - 2, 4);
     chunkEdge.insert(chunkEdge.end(), chunkEdge.begin(), chunkEdge.begin() + 200);
     const Bytes tail = binaryData(1000, 5);
     chunkEdge.insert(chunkEdge.end(), tail.begin(), tail.end());
+    // Distinct bytes whose codes take 59 and 64 bits: a last block shorter
+    // than 64 bits is lengthened, one of 64 is not.
+    auto distinct = [](int n) {
+        Bytes b(n);
+        for (int i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 13);
+        return b;
+    };
     Bytes twoSymbols;
     for (int i = 0; i < 5000; ++i) twoSymbols.push_back(i % 3 ? 'x' : 'y');
     return {
@@ -64,6 +71,9 @@ std::vector<Shape> shapes() {
         {"ff_rich", ffRichData(150000)},
         {"periodic", period},
         {"long_match_at_chunk_edge", chunkEdge},
+        {"distinct_15", distinct(15)},
+        {"distinct_16", distinct(16)},
+        {"gapped", gappedData(20000)},
     };
 }
 

@@ -37,6 +37,11 @@ Tree sourceTree() {
     t.files["src/nested/deeper/file.txt"] = textData(70000, 14);
     t.files["src/nested/small.txt"] = textData(500, 15);
     t.files["src/nested/tiny.bin"] = {'x'};
+    // A literal table with zero runs of every form, and a last block just
+    // long enough not to be lengthened.
+    t.files["src/nested/gapped.bin"] = gappedData(30000);
+    t.files["src/nested/sixteen.bin"] = {0,   13,  26,  39,  52,  65,  78,  91,
+                                         104, 117, 130, 143, 156, 169, 182, 195};
     return t;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <vector>
 
 #include "lha/huffman.h"
 
@@ -10,14 +11,22 @@ namespace unlha {
 namespace {
 
 // Zero runs in the literal/length lengths use three code-length symbols:
-// 0 = one zero, 1 = 3..18 zeros (4 more bits), 2 = 20 or more (9 more bits).
-template <typename Visit>
-void walkCLens(std::span<const std::uint8_t> cLens, int n, Visit&& visit) {
+// 0 = one zero, 1 = 3..18 zeros (4 more bits), 2 = 20..531 zeros (9 more
+// bits); other lengths k are symbol k + 2.
+struct CLenStep {
+    std::uint8_t sym, extraBits;
+    std::uint16_t extra;
+};
+using CLenPlan = std::vector<CLenStep>;
+
+// The fixed form: a run of 3..18 or 20 or more is one run symbol.
+void planFixed(std::span<const std::uint8_t> cLens, int n, CLenPlan& plan) {
+    plan.clear();
     int i = 0;
     while (i < n) {
         const int k = cLens[i++];
         if (k != 0) {
-            visit(k + 2, 0, 0);
+            plan.push_back({static_cast<std::uint8_t>(k + 2), 0, 0});
             continue;
         }
         int run = 1;
@@ -26,16 +35,76 @@ void walkCLens(std::span<const std::uint8_t> cLens, int n, Visit&& visit) {
             ++run;
         }
         if (run <= 2) {
-            for (int j = 0; j < run; ++j) visit(0, 0, 0);
+            for (int j = 0; j < run; ++j) plan.push_back({0, 0, 0});
         } else if (run <= 18) {
-            visit(1, 4, run - 3);
+            plan.push_back({1, 4, static_cast<std::uint16_t>(run - 3)});
         } else if (run == 19) {
-            visit(0, 0, 0);
-            visit(1, 4, 15);
+            plan.push_back({0, 0, 0});
+            plan.push_back({1, 4, 15});
         } else {
-            visit(2, kCBits, run - 20);
+            plan.push_back({2, kCBits, static_cast<std::uint16_t>(run - 20)});
         }
     }
+}
+
+// The same lengths with each zero run split into the cheapest mix of the
+// three zero symbols under the code lengths `tLens`, in which a symbol of
+// length 0 is not available. False when a length needs such a symbol.
+bool planCheapest(std::span<const std::uint8_t> cLens, int n, std::span<const std::uint8_t> tLens,
+                  CLenPlan& plan) {
+    constexpr int kNo = 1 << 20;
+    auto bits = [&](int sym) { return tLens[sym] ? tLens[sym] : kNo; };
+    const int zero = bits(0), shortRun = bits(1) + 4, longRun = bits(2) + kCBits;
+    // best[j]: the fewest bits for the first j zeros of a run; take[j]: the
+    // zeros its last symbol covers. A run is shorter than the 531 zeros of the
+    // longest symbol, so any j - 20 or fewer zeros can precede one.
+    std::array<int, kNumC + 1> best{};
+    std::array<std::uint16_t, kNumC + 1> take{};
+    static_assert(kNumC <= 20 + 511);
+    plan.clear();
+    int i = 0;
+    while (i < n) {
+        const int k = cLens[i++];
+        if (k != 0) {
+            if (bits(k + 2) >= kNo) return false;
+            plan.push_back({static_cast<std::uint8_t>(k + 2), 0, 0});
+            continue;
+        }
+        int run = 1;
+        while (i < n && cLens[i] == 0) {
+            ++i;
+            ++run;
+        }
+        int longFrom = 0;  // the cheapest prefix a long run symbol can follow
+        for (int j = 1; j <= run; ++j) {
+            best[j] = best[j - 1] + zero;
+            take[j] = 1;
+            for (int r = 3; r <= std::min(j, 18); ++r)
+                if (best[j - r] + shortRun < best[j]) {
+                    best[j] = best[j - r] + shortRun;
+                    take[j] = static_cast<std::uint16_t>(r);
+                }
+            if (j < 20) continue;
+            if (best[j - 20] < best[longFrom]) longFrom = j - 20;
+            if (best[longFrom] + longRun < best[j]) {
+                best[j] = best[longFrom] + longRun;
+                take[j] = static_cast<std::uint16_t>(j - longFrom);
+            }
+        }
+        if (best[run] >= kNo) return false;
+        const std::size_t at = plan.size();
+        for (int j = run; j > 0; j -= take[j]) {
+            const int r = take[j];
+            if (r == 1)
+                plan.push_back({0, 0, 0});
+            else if (r <= 18)
+                plan.push_back({1, 4, static_cast<std::uint16_t>(r - 3)});
+            else
+                plan.push_back({2, kCBits, static_cast<std::uint16_t>(r - 20)});
+        }
+        std::reverse(plan.begin() + static_cast<std::ptrdiff_t>(at), plan.end());
+    }
+    return true;
 }
 
 int usedLength(std::span<const std::uint8_t> lens) {
@@ -46,23 +115,37 @@ int usedLength(std::span<const std::uint8_t> lens) {
 
 // Lengths of the small tables: 0..6 in three bits, longer ones as 111 followed
 // by (len - 7) ones and a zero. After `special` entries a two-bit count of
-// following zero lengths (at most three) may be skipped.
-void writePtLens(BitWriter& out, std::span<const std::uint8_t> lens, int nBits, int special,
-                 int minCount = 0) {
+// following zero lengths (at most three) may be skipped. `put(bits, value)`
+// writes or counts.
+template <typename Put>
+void putPtLens(Put&& put, std::span<const std::uint8_t> lens, int nBits, int special,
+               int minCount = 0) {
     const int n = std::max(usedLength(lens), minCount);
-    out.put(nBits, n);
+    put(nBits, n);
     int i = 0;
     while (i < n) {
         const int k = lens[i++];
         if (k <= 6)
-            out.put(3, k);
+            put(3, k);
         else
-            out.put(k - 3, (1u << (k - 3)) - 2);
+            put(k - 3, (1u << (k - 3)) - 2);
         if (i == special) {
             while (i < 6 && lens[i] == 0) ++i;
-            out.put(2, i - special);
+            put(2, i - special);
         }
     }
+}
+
+void writePtLens(BitWriter& out, std::span<const std::uint8_t> lens, int nBits, int special,
+                 int minCount = 0) {
+    putPtLens([&](int bits, std::uint32_t value) { out.put(bits, value); }, lens, nBits, special,
+              minCount);
+}
+
+int ptLensBits(std::span<const std::uint8_t> lens, int nBits, int special, int minCount) {
+    int total = 0;
+    putPtLens([&](int bits, std::uint32_t) { total += bits; }, lens, nBits, special, minCount);
+    return total;
 }
 
 struct Table {
@@ -104,26 +187,53 @@ void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const s
     Table c;
     c.build(cFreq);
     assert(c.used >= 2);
+    Table p;
+    p.build(pFreq);
+    // libarchive refuses to start a block unless 64 bits remain or are
+    // already buffered: a last block whose symbols alone are shorter gets
+    // zero-length entries in its first table.
+    std::uint64_t symbolBits = 0;
+    for (int i = 0; i < kNumC; ++i) symbolBits += std::uint64_t{cFreq[i]} * c.lens[i];
+    for (std::size_t i = 0; i < pFreq.size(); ++i)
+        symbolBits += std::uint64_t{pFreq[i]} * (p.lens[i] + (i > 1 ? i - 1 : 0));
+    const int minT = last && symbolBits < 64 ? kNumT : 0;
     {
         const auto cLens = std::span<const std::uint8_t>(c.lens);
         const int n = usedLength(cLens);
-        std::array<std::uint32_t, kNumT> tFreq{};
-        walkCLens(cLens, n, [&](int sym, int, int) { ++tFreq[sym]; });
+        // The zero runs' form and the lengths table depend on each other: start
+        // from the fixed form, then split runs by the table it gives, a few
+        // rounds, keeping the cheapest.
+        CLenPlan plan, trial;
+        planFixed(cLens, n, plan);
         Table t;
-        t.build(tFreq);
-        // libarchive refuses to start a block unless 64 bits remain or are
-        // already buffered; zero-length entries lengthen a short last block.
-        writePtLens(out, std::span<const std::uint8_t>(t.lens).first(kNumT), kTBits, 3,
-                    last ? kNumT : 0);
+        auto tableFor = [&](const CLenPlan& steps, Table& table) {
+            std::array<std::uint32_t, kNumT> tFreq{};
+            for (const auto& st : steps) ++tFreq[st.sym];
+            table.build(tFreq);
+            int total =
+                ptLensBits(std::span<const std::uint8_t>(table.lens).first(kNumT), kTBits, 3, minT);
+            for (const auto& st : steps) total += table.lens[st.sym] + st.extraBits;
+            return total;
+        };
+        int cost = tableFor(plan, t);
+        for (int round = 0; round < 3; ++round) {
+            Table next;
+            if (!planCheapest(cLens, n, std::span<const std::uint8_t>(t.lens).first(kNumT), trial))
+                break;
+            const int c2 = tableFor(trial, next);
+            if (c2 >= cost) break;
+            cost = c2;
+            plan.swap(trial);
+            t = next;
+        }
+        writePtLens(out, std::span<const std::uint8_t>(t.lens).first(kNumT), kTBits, 3, minT);
         out.put(kCBits, n);
-        walkCLens(cLens, n, [&](int sym, int extraBits, int extra) {
-            t.put(out, sym);
-            out.put(extraBits, extra);
-        });
+        for (const auto& st : plan) {
+            t.put(out, st.sym);
+            out.put(st.extraBits, st.extra);
+        }
     }
 
-    Table p;
-    p.build(pFreq);
     if (p.used == 0) {
         out.put(pBits, 0);
         out.put(pBits, 0);

@@ -17,9 +17,7 @@ namespace {
 constexpr int kLookahead = kMaxMatch + 4;
 constexpr int kNil = -1;
 
-// The parser takes the input in chunks of this many positions, each started
-// only once the chunk and its look-ahead are buffered.
-constexpr int kChunk = 4096;
+constexpr int kChunk = kParseChunk;
 
 struct Tuning {
     int depth;    // tree nodes visited per position
@@ -318,7 +316,9 @@ struct Encoder::State {
     void parseChunk(int n) {
         search(n);
         int count = cheapest(n);
-        if (!priced) {
+        // The second parse by the first's prices still moves the symbols
+        // enough to gain from a third.
+        for (int round = 0; !priced && round < 2; ++round) {
             priceByPath(count);
             count = cheapest(n);
         }

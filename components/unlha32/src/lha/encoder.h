@@ -10,6 +10,12 @@
 
 namespace unlha {
 
+// The parser takes the input in chunks of this many positions, each started
+// only once the chunk and its look-ahead are buffered. A chunk's end cuts the
+// matches that cross it, and a stream's first chunk is priced by its own
+// parse: long chunks make both matter less, and most files are one chunk.
+inline constexpr int kParseChunk = 16384;
+
 // The large buffers an encoder works in. Handing the same one to encoders
 // that run one after another (never two at once) spares allocating, zeroing
 // and faulting in a few megabytes for each; what it holds between encoders
