@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "lha/block_coder.h"
 #include "lha/crc16.h"
 #include "lha/encoder.h"
 #include "lha/huffman.h"
@@ -159,6 +160,49 @@ TEST(Codec, LargerDictionariesFindDistantRepeats) {
     const auto lh6 = unlha::compress(data, Method::lh6).size();
     EXPECT_GT(lh5, 39000u);
     EXPECT_LT(lh6, 21000u);
+}
+
+TEST(BlockCoder, SizesBlocksAsTheyAreWritten) {
+    // The encoder ends blocks where the sizes say they cost least; a size that
+    // drifts from what is written would cut them in the wrong places.
+    struct Case {
+        const char* name;
+        Bytes literals;
+        int matches;  // of growing length and distance
+    };
+    const Case cases[] = {
+        {"literals only", textData(3000), 0},
+        {"one literal value", Bytes(50, 'a'), 0},
+        {"zero runs of every form", gappedData(5000), 0},
+        {"literals and matches", textData(2000, 3), 700},
+        {"matches only", {}, 300},
+    };
+    for (const Method method : {Method::lh5, Method::lh7}) {
+        const auto mp = unlha::params(method);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " " + mp.id);
+            std::vector<unlha::Token> tokens;
+            std::vector<std::uint32_t> cFreq(unlha::kNumC), pFreq(mp.numP);
+            for (const std::uint8_t b : c.literals) {
+                tokens.push_back(b);
+                ++cFreq[b];
+            }
+            for (int i = 0; i < c.matches; ++i) {
+                const int len = unlha::kMinMatch + i % (unlha::kMaxMatch - unlha::kMinMatch);
+                const std::uint32_t pos = (i * 2654435761u) >> (32 - mp.dictBits);
+                tokens.push_back(static_cast<unlha::Token>(256 + len - unlha::kMinMatch) |
+                                 pos << 16);
+                ++cFreq[256 + len - unlha::kMinMatch];
+                ++pFreq[unlha::positionCode(pos)];
+            }
+            unlha::BitWriter out;
+            unlha::writeBlock(out, tokens, cFreq, pFreq, mp.pBits, false);
+            std::vector<std::uint8_t> bytes;
+            out.takeBytes(bytes);
+            EXPECT_EQ(unlha::blockBits(cFreq, pFreq, mp.pBits),
+                      bytes.size() * 8 + out.pendingCount());
+        }
+    }
 }
 
 TEST(Crc16, MatchesTheReferenceCheckValue) {

@@ -176,82 +176,110 @@ struct Table {
     void put(BitWriter& out, int sym) const { out.put(lens[sym], codes[sym]); }
 };
 
+// Everything of a block but its symbols, and how many bits the whole takes.
+struct BlockPlan {
+    Table c, p, t;
+    CLenPlan cLens;  // the literal table's lengths, as code-length symbols
+    int cCount = 0;  // literal/length symbols sent (trailing unused ones are not)
+    int minT = 0;    // code-length entries sent at least
+    std::uint64_t bits = 0;
+
+    BlockPlan(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq, int pBits,
+              bool last) {
+        assert(cFreq.size() == kNumC);
+        c.build(cFreq);
+        assert(c.used >= 2);
+        p.build(pFreq);
+        std::uint64_t symbolBits = 0;
+        for (int i = 0; i < kNumC; ++i) symbolBits += std::uint64_t{cFreq[i]} * c.lens[i];
+        for (std::size_t i = 0; i < pFreq.size(); ++i)
+            symbolBits += std::uint64_t{pFreq[i]} * (p.lens[i] + (i > 1 ? i - 1 : 0));
+        // libarchive refuses to start a block unless 64 bits remain or are
+        // already buffered: a last block whose symbols alone are shorter gets
+        // zero-length entries in its first table.
+        minT = last && symbolBits < 64 ? kNumT : 0;
+
+        // The zero runs' form and the lengths table depend on each other:
+        // start from the fixed form, then split runs by the table it gives, a
+        // few rounds, keeping the cheapest.
+        const auto lens = std::span<const std::uint8_t>(c.lens);
+        cCount = usedLength(lens);
+        cLens.reserve(kNumC);
+        planFixed(lens, cCount, cLens);
+        int tBits = tableFor(cLens, t);
+        CLenPlan trial;
+        trial.reserve(kNumC);
+        for (int round = 0; round < 3; ++round) {
+            Table next;
+            if (!planCheapest(lens, cCount, std::span<const std::uint8_t>(t.lens).first(kNumT),
+                              trial))
+                break;
+            const int trialBits = tableFor(trial, next);
+            if (trialBits >= tBits) break;
+            tBits = trialBits;
+            cLens.swap(trial);
+            t = next;
+        }
+        const int pTableBits =
+            p.used == 0 ? 2 * pBits
+                        : ptLensBits(std::span<const std::uint8_t>(p.lens).first(pFreq.size()),
+                                     pBits, -1, 0);
+        bits = 16 + static_cast<std::uint64_t>(tBits) + kCBits + pTableBits + symbolBits;
+    }
+
+    // Builds `table` for `steps` and returns the bits of both.
+    int tableFor(const CLenPlan& steps, Table& table) const {
+        std::array<std::uint32_t, kNumT> tFreq{};
+        for (const auto& st : steps) ++tFreq[st.sym];
+        table.build(tFreq);
+        int total =
+            ptLensBits(std::span<const std::uint8_t>(table.lens).first(kNumT), kTBits, 3, minT);
+        for (const auto& st : steps) total += table.lens[st.sym] + st.extraBits;
+        return total;
+    }
+
+    void lengths(BlockLengths* out) const {
+        if (!out) return;
+        out->c = c.lens;
+        std::copy_n(p.lens.begin(), out->p.size(), out->p.begin());
+    }
+};
+
 }  // namespace
+
+std::uint64_t blockBits(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq,
+                        int pBits, BlockLengths* lengths) {
+    const BlockPlan plan(cFreq, pFreq, pBits, false);
+    plan.lengths(lengths);
+    return plan.bits;
+}
 
 void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
                 std::span<const std::uint32_t> pFreq, int pBits, bool last, BlockLengths* lengths) {
     assert(!tokens.empty() && tokens.size() <= kMaxBlockSymbols);
-    assert(cFreq.size() == kNumC);
+    const BlockPlan plan(cFreq, pFreq, pBits, last);
     out.put(16, static_cast<std::uint32_t>(tokens.size()));
-
-    Table c;
-    c.build(cFreq);
-    assert(c.used >= 2);
-    Table p;
-    p.build(pFreq);
-    // libarchive refuses to start a block unless 64 bits remain or are
-    // already buffered: a last block whose symbols alone are shorter gets
-    // zero-length entries in its first table.
-    std::uint64_t symbolBits = 0;
-    for (int i = 0; i < kNumC; ++i) symbolBits += std::uint64_t{cFreq[i]} * c.lens[i];
-    for (std::size_t i = 0; i < pFreq.size(); ++i)
-        symbolBits += std::uint64_t{pFreq[i]} * (p.lens[i] + (i > 1 ? i - 1 : 0));
-    const int minT = last && symbolBits < 64 ? kNumT : 0;
-    {
-        const auto cLens = std::span<const std::uint8_t>(c.lens);
-        const int n = usedLength(cLens);
-        // The zero runs' form and the lengths table depend on each other: start
-        // from the fixed form, then split runs by the table it gives, a few
-        // rounds, keeping the cheapest.
-        CLenPlan plan, trial;
-        planFixed(cLens, n, plan);
-        Table t;
-        auto tableFor = [&](const CLenPlan& steps, Table& table) {
-            std::array<std::uint32_t, kNumT> tFreq{};
-            for (const auto& st : steps) ++tFreq[st.sym];
-            table.build(tFreq);
-            int total =
-                ptLensBits(std::span<const std::uint8_t>(table.lens).first(kNumT), kTBits, 3, minT);
-            for (const auto& st : steps) total += table.lens[st.sym] + st.extraBits;
-            return total;
-        };
-        int cost = tableFor(plan, t);
-        for (int round = 0; round < 3; ++round) {
-            Table next;
-            if (!planCheapest(cLens, n, std::span<const std::uint8_t>(t.lens).first(kNumT), trial))
-                break;
-            const int c2 = tableFor(trial, next);
-            if (c2 >= cost) break;
-            cost = c2;
-            plan.swap(trial);
-            t = next;
-        }
-        writePtLens(out, std::span<const std::uint8_t>(t.lens).first(kNumT), kTBits, 3, minT);
-        out.put(kCBits, n);
-        for (const auto& st : plan) {
-            t.put(out, st.sym);
-            out.put(st.extraBits, st.extra);
-        }
+    writePtLens(out, std::span<const std::uint8_t>(plan.t.lens).first(kNumT), kTBits, 3, plan.minT);
+    out.put(kCBits, plan.cCount);
+    for (const auto& st : plan.cLens) {
+        plan.t.put(out, st.sym);
+        out.put(st.extraBits, st.extra);
     }
-
-    if (p.used == 0) {
+    if (plan.p.used == 0) {
         out.put(pBits, 0);
         out.put(pBits, 0);
-    } else
-        writePtLens(out, std::span<const std::uint8_t>(p.lens).first(pFreq.size()), pBits, -1);
-
-    if (lengths) {
-        lengths->c = c.lens;
-        std::copy_n(p.lens.begin(), lengths->p.size(), lengths->p.begin());
+    } else {
+        writePtLens(out, std::span<const std::uint8_t>(plan.p.lens).first(pFreq.size()), pBits, -1);
     }
+    plan.lengths(lengths);
 
     for (const Token tok : tokens) {
         const int sym = tok & 0xFFFF;
-        c.put(out, sym);
+        plan.c.put(out, sym);
         if (sym < 256) continue;
         const std::uint32_t pos = tok >> 16;
         const int pc = positionCode(pos);
-        p.put(out, pc);
+        plan.p.put(out, pc);
         if (pc > 1) out.put(pc - 1, pos - (1u << (pc - 1)));
     }
 }

@@ -30,4 +30,9 @@ void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const s
                 std::span<const std::uint32_t> pFreq, int pBits, bool last,
                 BlockLengths* lengths = nullptr);
 
+// The bits writeBlock would write for a block of these counts (not the last),
+// and the code lengths it would use.
+std::uint64_t blockBits(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq,
+                        int pBits, BlockLengths* lengths = nullptr);
+
 }  // namespace unlha

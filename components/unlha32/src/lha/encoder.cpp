@@ -23,13 +23,13 @@ struct Tuning {
     int depth;    // tree nodes visited per position
     int niceLen;  // a match this long is taken without searching inside it;
                   // the tree compares no further
-    int blockSymbols;
+    int segmentSymbols;
 };
 
 // The same for every method. Deeper walks gain little: most positions find
-// their best matches within a few nodes. Blocks of 16K symbols follow changes
-// in the data better than longer ones.
-constexpr Tuning kTuning{16, 64, 1 << 14};
+// their best matches within a few nodes. Blocks grow by segments of 4K
+// symbols, as long as a segment costs less in its block than on its own.
+constexpr Tuning kTuning{16, 64, 1 << 12};
 
 inline std::uint32_t load32(const std::uint8_t* p) {
     std::uint32_t v;
@@ -98,9 +98,12 @@ struct Encoder::State {
     bool slid = false;
     bool priced = false;  // by a chunk of this stream
 
-    int nTokens = 0;
-    std::array<std::uint32_t, kNumC> cFreq{};
-    std::array<std::uint32_t, 17> pFreq{};
+    // The open block's symbols are tokens[0, nTokens); its last segment,
+    // still open, starts at segStart and has the counts cFreq and pFreq; the
+    // counts of the rest are blockC and blockP.
+    int nTokens = 0, segStart = 0;
+    std::array<std::uint32_t, kNumC> cFreq{}, blockC{};
+    std::array<std::uint32_t, 17> pFreq{}, blockP{};
     Prices prices;
     BitWriter bits;
     std::vector<std::uint8_t> outBytes;
@@ -147,7 +150,7 @@ struct Encoder::State {
         memory.used = 0;
         // Tree links are only followed from heads set by this encoder.
         son.resize(2 * static_cast<std::size_t>(dictSize));
-        tokens.resize(tune.blockSymbols);
+        tokens.resize(kMaxBlockSymbols);
         memory.cost.resize(kChunk + 1);
         memory.step.resize(kChunk + 1);
         memory.path.resize(kChunk + 1);
@@ -340,7 +343,7 @@ struct Encoder::State {
     void literal(int byte) {
         tokens[nTokens++] = static_cast<Token>(byte);
         ++cFreq[byte];
-        if (nTokens == tune.blockSymbols) flushBlock();
+        if (nTokens - segStart == tune.segmentSymbols) endSegment();
     }
 
     void match(int len, int dist) {
@@ -349,19 +352,62 @@ struct Encoder::State {
         tokens[nTokens++] = static_cast<Token>(sym) | pos << 16;
         ++cFreq[sym];
         ++pFreq[positionCode(pos)];
-        if (nTokens == tune.blockSymbols) flushBlock();
+        if (nTokens - segStart == tune.segmentSymbols) endSegment();
+    }
+
+    std::uint64_t bitsOf(std::span<const std::uint32_t> c, std::span<const std::uint32_t> p,
+                         BlockLengths* lengths = nullptr) const {
+        return blockBits(c, p.first(mp.numP), mp.pBits, lengths);
+    }
+
+    // The open segment joins the block before it unless the two cost less
+    // apart; then that block is written and the segment starts the next. The
+    // parser is priced by the open block from here on.
+    void endSegment() {
+        if (nTokens == segStart) return;
+        BlockLengths lengths;
+        std::array<std::uint32_t, kNumC> c;
+        std::array<std::uint32_t, 17> p;
+        for (int i = 0; i < kNumC; ++i) c[i] = blockC[i] + cFreq[i];
+        for (int i = 0; i < 17; ++i) p[i] = blockP[i] + pFreq[i];
+        const std::uint64_t together = bitsOf(c, p, &lengths);
+        if (segStart > 0) {
+            BlockLengths alone;
+            const std::uint64_t apart = bitsOf(blockC, blockP) + bitsOf(cFreq, pFreq, &alone);
+            if (apart < together) {
+                writeOpenBlock(segStart, false);
+                c = cFreq;
+                p = pFreq;
+                lengths = alone;
+            }
+        }
+        blockC = c;
+        blockP = p;
+        cFreq.fill(0);
+        pFreq.fill(0);
+        segStart = nTokens;
+        prices.update(lengths, mp.numP);
+        // A block counts its symbols in 16 bits.
+        if (nTokens + tune.segmentSymbols > kMaxBlockSymbols) writeOpenBlock(nTokens, false);
+    }
+
+    // Writes the open block's first n symbols, whose counts are blockC and
+    // blockP, as a block; the rest (the open segment) moves to the front.
+    void writeOpenBlock(int n, bool last) {
+        if (n == 0) return;
+        writeBlock(bits, std::span<const Token>(tokens).first(n), blockC,
+                   std::span<const std::uint32_t>(blockP).first(mp.numP), mp.pBits, last);
+        std::copy(tokens.begin() + n, tokens.begin() + nTokens, tokens.begin());
+        nTokens -= n;
+        segStart -= n;
+        blockC.fill(0);
+        blockP.fill(0);
+        emit();
     }
 
     void flushBlock(bool last = false) {
-        if (nTokens == 0) return;
-        BlockLengths lengths;
-        writeBlock(bits, std::span<const Token>(tokens).first(nTokens), cFreq,
-                   std::span<const std::uint32_t>(pFreq).first(mp.numP), mp.pBits, last, &lengths);
-        prices.update(lengths, mp.numP);
-        nTokens = 0;
-        cFreq.fill(0);
-        pFreq.fill(0);
-        emit();
+        endSegment();
+        writeOpenBlock(nTokens, last);
     }
 
     void emit() {

@@ -1,8 +1,8 @@
 #include "lha/huffman.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
-#include <vector>
 
 namespace unlha {
 
@@ -12,22 +12,25 @@ int buildLengths(std::span<const std::uint32_t> freq, int maxBits, std::span<std
     const int n = static_cast<int>(freq.size());
     std::fill(lens.begin(), lens.end(), 0);
 
-    std::vector<int> order;
-    order.reserve(n);
+    // Fixed-size scratch: blocks are sized often, and the alphabets are small.
+    constexpr int kMaxSymbols = 512;
+    assert(n <= kMaxSymbols);
+    std::array<int, kMaxSymbols> order;
+    int used = 0;
     for (int i = 0; i < n; ++i)
-        if (freq[i]) order.push_back(i);
-    const int used = static_cast<int>(order.size());
+        if (freq[i]) order[used++] = i;
     if (used < 2) {
         if (used == 1) lens[order[0]] = 1;
         return used;
     }
     // Ties broken by symbol so the same input always gives the same archive.
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return freq[a] < freq[b]; });
+    std::sort(order.begin(), order.begin() + used,
+              [&](int a, int b) { return freq[a] < freq[b] || (freq[a] == freq[b] && a < b); });
 
     // Two-queue Huffman over leaves sorted by weight: internal nodes are made
     // in non-decreasing weight order, so no heap is needed.
-    std::vector<std::uint64_t> weight(2 * used);
-    std::vector<int> parent(2 * used, -1);
+    std::array<std::uint64_t, 2 * kMaxSymbols> weight;
+    std::array<int, 2 * kMaxSymbols> parent;
     for (int i = 0; i < used; ++i) weight[i] = freq[order[i]];
     int leaf = 0, node = used, next = used;
     auto take = [&]() {
@@ -42,13 +45,14 @@ int buildLengths(std::span<const std::uint32_t> freq, int maxBits, std::span<std
         ++next;
     }
     const int root = next - 1;
-    std::vector<int> depth(2 * used, 0);
+    std::array<int, 2 * kMaxSymbols> depth;
+    depth[root] = 0;
     for (int i = root - 1; i >= 0; --i) depth[i] = depth[parent[i]] + 1;
 
     // Clamp to maxBits and repair the Kraft sum: every length beyond the limit
     // is pulled in, then leaves are pushed down one level at a time from the
     // deepest level that still has room.
-    std::vector<int> count(64, 0);
+    std::array<int, 64> count{};
     for (int i = 0; i < used; ++i) ++count[std::min(depth[i], maxBits)];
     std::uint64_t kraft = 0;
     for (int b = 1; b <= maxBits; ++b)
