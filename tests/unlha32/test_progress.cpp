@@ -181,8 +181,11 @@ TEST_F(Progress, ALargeFileReportsItsBytesOnTheWay) {
 }
 
 TEST_F(Progress, ARegistrationBelongsToItsThreadAlone) {
+    // Neither a thread running beside it nor a later one, which may be given
+    // the handle of a finished thread that never removed its registration.
     Recorder recorder;
     recorder.stopAfter = 0;
+    std::thread([&] { library().setProgress(&Recorder::callback, &recorder); }).join();
     const Registered registered(recorder);
     Result other{};
     std::thread([&] { other = pack(dir / "other.lzh"); }).join();

@@ -1,23 +1,48 @@
 #include "progress.h"
 
+#include <pthread.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 namespace unlha32 {
 namespace {
 
-// Trivially destructible on purpose: nothing runs at thread exit, so a thread
-// may outlive the library being unloaded.
+// Each thread's callback, found by thread. Not thread_local: a library loaded
+// by dlopen keeps that in dynamic TLS, which LeakSanitizer misreads at exit.
+// A thread is known by its handle and its kernel id together, since glibc
+// gives a finished thread's handle to the next one at once: a registration a
+// thread left behind must not reach a later thread.
 struct Registration {
-    UnlhaProgressCallback* callback = nullptr;
-    void* context = nullptr;
+    pthread_t thread;
+    pid_t id;
+    UnlhaProgressCallback* callback;
+    void* context;
+
+    bool isCaller() const {
+        return ::pthread_equal(thread, ::pthread_self()) != 0 && id == ::gettid();
+    }
 };
-thread_local Registration registration;
+std::mutex registrationsMutex;
+std::vector<Registration> registrations;
+
+Registration callerRegistration() {
+    const std::lock_guard<std::mutex> lock(registrationsMutex);
+    for (const Registration& r : registrations)
+        if (r.isCaller()) return r;
+    return {};
+}
 
 }  // namespace
 
 Progress::Progress(std::int64_t entriesTotal, std::int64_t bytesTotal)
-    : callback_(registration.callback),
-      context_(registration.context),
-      entriesTotal_(entriesTotal),
-      bytesTotal_(bytesTotal) {}
+    : entriesTotal_(entriesTotal), bytesTotal_(bytesTotal) {
+    const Registration mine = callerRegistration();
+    callback_ = mine.callback;
+    context_ = mine.context;
+}
 
 void Progress::entryDone(std::int64_t bytes) {
     ++entries_;
@@ -42,5 +67,11 @@ void Progress::tell(std::int64_t part) {
 }  // namespace unlha32
 
 extern "C" UNLHA_API void UnlhaSetProgress(UnlhaProgressCallback* callback, void* context) {
-    unlha32::registration = {callback, callback != nullptr ? context : nullptr};
+    using unlha32::Registration;
+    const std::lock_guard<std::mutex> lock(unlha32::registrationsMutex);
+    auto& all = unlha32::registrations;
+    all.erase(
+        std::remove_if(all.begin(), all.end(), [](const Registration& r) { return r.isCaller(); }),
+        all.end());
+    if (callback != nullptr) all.push_back({::pthread_self(), ::gettid(), callback, context});
 }
