@@ -69,7 +69,8 @@ QStringList warningsFrom(const char* output) {
     static const QString prefix = QStringLiteral("警告: ");
     QStringList warnings;
     for (const QString& line : QFile::decodeName(output).split(QLatin1Char('\n'))) {
-        if (line.startsWith(prefix)) warnings.append(line.mid(prefix.size()));
+        if (line.startsWith(prefix))
+            warnings.append(Reasons::archiverWarning(line.mid(prefix.size())));
     }
     return warnings;
 }

@@ -111,6 +111,14 @@ QString lookUp(std::span<const Row> rows, int code, const char* unknownJa) {
 
 constexpr const char* kFileUnknownJa = "エラーが発生しました（コード %1）";
 
+// The warnings the archiver hands back, by the words before their path.
+constexpr struct {
+    const char* ja;
+    const char* en;
+} kArchiverWarnings[] = {
+    {"リンクはたどらず、格納しません: ", "link not followed, not stored: "},
+};
+
 }  // namespace
 
 QString Reasons::transform(int code, const QString& path) {
@@ -125,6 +133,14 @@ QString Reasons::keyed(int code, const QString& path) {
 
 QString Reasons::archiver(int code) {
     return lookUp(kArchiver, code, "UNLHA32がエラーを返しました（コード %1）。");
+}
+
+QString Reasons::archiverWarning(const QString& warning) {
+    for (const auto& row : kArchiverWarnings) {
+        const QString ja = QString::fromUtf8(row.ja);
+        if (warning.startsWith(ja)) return say(row.ja, row.en) + warning.mid(ja.size());
+    }
+    return warning;
 }
 
 QString Reasons::package(int code) {

@@ -22,6 +22,9 @@ public:
     static QString transform(int code, const QString& path);
     static QString keyed(int code, const QString& path);
     static QString archiver(int code);
+    // A warning the archiver hands back after a run that succeeded, worded
+    // for the current language; one this table does not know stays as it is.
+    static QString archiverWarning(const QString& warning);
     static QString package(int code);
 
     enum class OpenProblem { EmptyPath, Missing, Folder, NotAFile, NotReadable, Other };

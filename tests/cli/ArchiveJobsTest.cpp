@@ -177,16 +177,15 @@ TEST(Archive, PackWarnsOfALinkItDidNotFollow) {
     const struct {
         const char* lang;
         const char* prefix;
-    } cases[] = {{"C.UTF-8", "warning: "}, {"ja_JP.UTF-8", "警告: "}};
+    } cases[] = {{"C.UTF-8", "warning: link not followed, not stored: "},
+                 {"ja_JP.UTF-8", "警告: リンクはたどらず、格納しません: "}};
     for (const auto& [lang, prefix] : cases) {
         SCOPED_TRACE(lang);
         const QString archive = q(dir / (std::string(lang) + ".lzh"));
         const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "tree")},
                                    {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix) +
-                                   QStringLiteral("リンクはたどらず、格納しません: ") +
-                                   q(dir / "tree/link")))
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix) + q(dir / "tree/link")))
             << r.err.toStdString();
         const CliResult listed = runCli({QStringLiteral("list"), archive});
         EXPECT_FALSE(listed.out.contains(QStringLiteral("link"))) << listed.out.toStdString();
