@@ -28,12 +28,12 @@ TEST(AppDroppedFolder, AFileSwappedForALinkSinceTheDropIsFailedAndItsTargetKept)
     dozo::frmMain& w = env.window();
     const DirectLibrary rozu32(QStringLiteral("Rozu32"));
     const DirectLibrary vod32(QStringLiteral("Vod32"));
-    using Expected = std::function<QByteArray(const QByteArray&)>;
     const struct {
         const char* list;
         int tab;
         std::function<void()> run;
-        Expected processed;  // none: the pack is refused, nothing is packed
+        // What a run makes of a file; none: the pack is refused, nothing packed.
+        std::function<QByteArray(const QByteArray&)> processed;
     } rows[] = {
         {"FL", 1, [&] { w.archivePanel()->cmdCompress_Click(); }, {}},
         {"IFN", 2, [&] { w.transformPanel()->cmdEnc_Click(); },
@@ -46,6 +46,7 @@ TEST(AppDroppedFolder, AFileSwappedForALinkSinceTheDropIsFailedAndItsTargetKept)
          }},
     };
     const QByteArray secret = "the user's own key, outside the folder";
+    const QString reason = dozo::Reasons::transform(dozo::Reasons::kReplacedSinceWalk, {});
     const auto original = [](qsizetype i) { return QByteArray(100 + i, char('a' + i)); };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.list);
@@ -56,7 +57,7 @@ TEST(AppDroppedFolder, AFileSwappedForALinkSinceTheDropIsFailedAndItsTargetKept)
         const QStringList files = {tree + "/a.txt", tree + "/b.txt", tree + "/sub/c.bin"};
         for (qsizetype i = 0; i < files.size(); ++i)
             RealLibraryWindow::writeAll(files[i], original(i));
-        const QString swapped = files[1];
+        const QString& swapped = files[1];
 
         w.SSTab1()->setCurrentIndex(row.tab);
         auto* list = control<QListWidget>(w, QLatin1String(row.list));
@@ -79,10 +80,7 @@ TEST(AppDroppedFolder, AFileSwappedForALinkSinceTheDropIsFailedAndItsTargetKept)
             EXPECT_EQ(RealLibraryWindow::readAll(outside), secret);
             EXPECT_TRUE(QFileInfo(swapped).isSymLink());
             const QString shown = env.ui().calls().back().text;
-            EXPECT_TRUE(shown.contains(swapped)) << shown.toStdString();
-            EXPECT_TRUE(
-                shown.contains(dozo::Reasons::transform(dozo::Reasons::kReplacedSinceWalk, {})))
-                << shown.toStdString();
+            EXPECT_TRUE(shown.contains(swapped) && shown.contains(reason)) << shown.toStdString();
             if (!row.processed) {
                 EXPECT_FALSE(QFileInfo::exists(archive));
                 continue;
