@@ -131,10 +131,7 @@ void ArchivePanel::cmdCompress_Click() {
     if (!chosen) return;
     const QString archive = *chosen;
 
-    QStringList entries;
-    entries.reserve(FL->count());
-    for (int i = 0; i < FL->count(); ++i) entries.append(FL->item(i)->text());
-
+    const QStringList entries = FileListCommands::entries(FL);
     // A file of a dropped folder swapped for a link since would have the
     // archiver pack whatever the link points at.
     const FolderWalk::Identities walked = FileListCommands::walked(FL);
