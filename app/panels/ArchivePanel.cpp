@@ -86,7 +86,8 @@ void ArchivePanel::connectCommands() {
 void ArchivePanel::showError(const ArchiveJob::Outcome& outcome) {
     // The archiver's reasons name what they are about; a step around it (the
     // list file, the folder) is named here.
-    const bool ownStep = outcome.code == 0 && outcome.status == ArchiveJob::Status::Failed;
+    const bool ownStep = outcome.code == 0 && (outcome.status == ArchiveJob::Status::Failed ||
+                                               outcome.status == ArchiveJob::Status::Refused);
     showError(ownStep ? outcome.reason + QStringLiteral(": ") + outcome.path : outcome.reason);
 }
 
@@ -101,7 +102,7 @@ void ArchivePanel::showInformation(const QString& text) {
 }
 
 void ArchivePanel::FL_OLEDragDrop(const QStringList& paths) {
-    FL->addItems(FileListCommands::withFolderFiles(paths));
+    FileListCommands::addDropped(FL, paths);
 }
 
 void ArchivePanel::cmdDelete_Click() {
@@ -130,10 +131,10 @@ void ArchivePanel::cmdCompress_Click() {
     if (!chosen) return;
     const QString archive = *chosen;
 
-    QStringList entries;
-    entries.reserve(FL->count());
-    for (int i = 0; i < FL->count(); ++i) entries.append(FL->item(i)->text());
-
+    const QStringList entries = FileListCommands::entries(FL);
+    // A file of a dropped folder swapped for a link since would have the
+    // archiver pack whatever the link points at.
+    const FolderWalk::Identities walked = FileListCommands::walked(FL);
     const WorkDirectory& work = m_shell.work();
     QDir().mkpath(work.listFolder());
     ArchiveJob job = archiveJob();
@@ -141,7 +142,7 @@ void ArchivePanel::cmdCompress_Click() {
     const ArchiveJob::Outcome outcome = m_shell.longRun().run(
         [&](LongRun::Progress& progress) {
             control.setReport(barReport(ArcPrg, progress));
-            return job.pack(archive, entries, work.listFile(), "", &control);
+            return job.pack(archive, entries, work.listFile(), "", &control, walked);
         },
         cancel(control));
     const auto reset = qScopeGuard([this] { ArcPrg->setValue(0); });

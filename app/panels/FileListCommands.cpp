@@ -15,6 +15,10 @@ QString title() {
     return QString::fromLatin1(kAppTitle);
 }
 
+// An entry's FolderWalk::Identity lives on its item, so it goes with the
+// entry however the entry is removed.
+constexpr int kWalkedRole = Qt::UserRole;
+
 }  // namespace
 
 QStringList FileListCommands::entries(const QListWidget* list) {
@@ -30,17 +34,33 @@ void FileListCommands::add(UiServices& ui, QListWidget* list) {
     if (chosen) list->addItems(*chosen);
 }
 
-QStringList FileListCommands::withFolderFiles(const QStringList& paths) {
-    QStringList files;
+QList<QListWidgetItem*> FileListCommands::addDropped(QListWidget* list, const QStringList& paths) {
+    QList<QListWidgetItem*> added;
+    const auto add = [&](const QString& path) {
+        added.append(new QListWidgetItem(path, list));
+        return added.last();
+    };
     for (const QString& path : paths) {
         // A link to a folder is opened too: the user chose it by name.
-        if (QFileInfo(path).isDir()) {
-            files.append(FolderWalk::of(path).files);
-        } else {
-            files.append(path);
+        if (!QFileInfo(path).isDir()) {
+            add(path);
+            continue;
         }
+        const FolderWalk walk = FolderWalk::of(path);
+        for (qsizetype i = 0; i < walk.files.size(); ++i)
+            add(walk.files[i])->setData(kWalkedRole, QVariant::fromValue(walk.identities[i]));
     }
-    return files;
+    return added;
+}
+
+FolderWalk::Identities FileListCommands::walked(const QListWidget* list) {
+    FolderWalk::Identities identities;
+    for (int i = 0; i < list->count(); ++i) {
+        const QVariant identity = list->item(i)->data(kWalkedRole);
+        if (identity.isValid())
+            identities.insert(list->item(i)->text(), identity.value<FolderWalk::Identity>());
+    }
+    return identities;
 }
 
 void FileListCommands::addContextMenu(QListWidget* list, ListMenu commands) {
@@ -89,9 +109,11 @@ void FileListCommands::showOutcome(UiServices& ui, const BatchOutcome& outcome) 
                   outcome.allSucceeded() ? UiServices::Icon::Information : UiServices::Icon::Error);
 }
 
-void FileListCommands::run(ShellContext& shell, const QListWidget* list, QProgressBar* bar,
+void FileListCommands::run(ShellContext& shell, QListWidget* list, QProgressBar* bar,
                            QPushButton* cancel, const InPlaceJob& job) {
     const QStringList paths = entries(list);
+    const FolderWalk::Identities walkedFiles = walked(list);
+    FolderWalk::Identities rewritten;  // filled by the run's one worker
     // An empty list would turn the bar into a busy indicator.
     if (!paths.isEmpty()) bar->setMaximum(static_cast<int>(paths.size()));
     const QPointer<QProgressBar> guarded = bar;
@@ -107,9 +129,20 @@ void FileListCommands::run(ShellContext& shell, const QListWidget* list, QProgre
                         if (guarded) guarded->setValue(done);
                     });
                 },
-                {}, &control);
+                {}, &control, walkedFiles,
+                [&rewritten](const QString& path, const FolderWalk::Identity& now) {
+                    rewritten.insert(path, now);
+                });
         },
         {[&control] { control.cancel(); }, cancel});
+    // The rewrite put a new file under each such name: the next run over the
+    // list is held to that one.
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* item = list->item(i);
+        const auto now = rewritten.constFind(item->text());
+        if (now != rewritten.cend() && item->data(kWalkedRole).isValid())
+            item->setData(kWalkedRole, QVariant::fromValue(*now));
+    }
     showOutcome(shell.ui(), outcome);
     bar->setValue(0);
 }

@@ -3,6 +3,7 @@
 #include "app/shell/ShellContext.h"
 #include "app/shell/UiServices.h"
 #include "core/jobs/BatchOutcome.h"
+#include "core/jobs/FolderWalk.h"
 #include "core/jobs/InPlaceJob.h"
 
 #include <QListWidget>
@@ -25,8 +26,13 @@ public:
     static void add(UiServices& ui, QListWidget* list);
     // What a drop on a list adds: each path as it is, except a folder, which
     // gives its regular files (all depths, sorted, links left out), as
-    // dozo-cli's -r takes a folder.
-    static QStringList withFolderFiles(const QStringList& paths);
+    // dozo-cli's -r takes a folder. Each such entry keeps the identity the
+    // walk saw for as long as it is listed; the new entries, in order.
+    static QList<QListWidgetItem*> addDropped(QListWidget* list, const QStringList& paths);
+    // The listed entries that came from a folder, with their identities: a
+    // run takes them only while they still name those files (a path listed
+    // both ways is held to its identity).
+    static FolderWalk::Identities walked(const QListWidget* list);
 
     // The list's context menu: 追加…, 削除 and すべて削除, running the
     // given commands (those of the panel's buttons). Its actions are named
@@ -49,9 +55,11 @@ public:
     // A whole run: `job` over every entry of `list` off the window's thread,
     // `bar` stepping 1..N, the closing message, then the bar back to 0.
     // Escape or `cancel` stops the run between files; the message then says
-    // how many were done and names those left as they were.
-    static void run(ShellContext& shell, const QListWidget* list, QProgressBar* bar,
-                    QPushButton* cancel, const InPlaceJob& job);
+    // how many were done and names those left as they were. Entries from a
+    // folder are held to the files the walk met, and once rewritten to the
+    // files the run left there.
+    static void run(ShellContext& shell, QListWidget* list, QProgressBar* bar, QPushButton* cancel,
+                    const InPlaceJob& job);
 };
 
 }  // namespace dozo

@@ -58,10 +58,9 @@ void KeyedPanel::VovType_Click(int index) {
 }
 
 void KeyedPanel::lstVov_OLEDragDrop(const QStringList& paths) {
-    for (const QString& path : FileListCommands::withFolderFiles(paths)) {
-        lstVov->addItem(path);
+    for (const QListWidgetItem* added : FileListCommands::addDropped(lstVov, paths)) {
         const QList<QListWidgetItem*> same =
-            lstVov->findItems(path, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            lstVov->findItems(added->text(), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!same.isEmpty()) same.first()->setSelected(true);
     }
 }

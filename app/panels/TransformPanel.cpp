@@ -73,7 +73,7 @@ void TransformPanel::EncType_Click(int index) {
 }
 
 void TransformPanel::IFN_OLEDragDrop(const QStringList& paths) {
-    IFN->addItems(FileListCommands::withFolderFiles(paths));
+    FileListCommands::addDropped(IFN, paths);
 }
 
 void TransformPanel::cmdEnc_Click() {

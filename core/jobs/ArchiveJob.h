@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/jobs/FolderWalk.h"
 #include "core/jobs/JobControl.h"
 #include "core/libraries/ArchiverCall.h"
 
@@ -47,9 +48,13 @@ public:
     // `control` hears of the bytes packed (entries when the files hold
     // none); cancelled, the pack stops between entries and leaves the
     // archive as it was (Cancelled, every file not done), and the list file
-    // goes.
+    // goes. An entry in `walked` was found by a FolderWalk: when it is no
+    // longer the file the walk met, or has become a link, the pack is
+    // Refused over it before anything is written (the archiver would follow
+    // the link).
     Outcome pack(const QString& archive, const QStringList& entries, const QString& listFile,
-                 const char* switches = "", const JobControl* control = nullptr);
+                 const char* switches = "", const JobControl* control = nullptr,
+                 const FolderWalk::Identities& walked = {});
     // Extracts `archive` into `folder`, which is made when missing. Listed
     // before the folder is made, so a wrong file leaves nothing behind; a
     // failed run removes the folder again when it made it and it is empty.

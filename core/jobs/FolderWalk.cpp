@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -48,6 +49,13 @@ FolderWalk FolderWalk::of(const QString& folder) {
         walk.identities.append(identity);
     }
     return walk;
+}
+
+std::optional<FolderWalk::Identity> FolderWalk::identityOf(int folder, const char* name) {
+    struct stat st {};
+    if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return Identity{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
 }
 
 }  // namespace dozo

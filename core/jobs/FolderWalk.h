@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace dozo {
 
@@ -19,6 +21,8 @@ struct FolderWalk {
         quint64 inode = 0;
         bool operator==(const Identity&) const = default;
     };
+    // Walked files by path, for a run over files from several walks.
+    using Identities = QHash<QString, Identity>;
 
     QStringList files;
     QList<qint64> sizes;         // of each file, in the same order
@@ -26,6 +30,11 @@ struct FolderWalk {
     int skipped = 0;             // links and special files met
 
     static FolderWalk of(const QString& folder);
+    // The identity of the regular file `name` names, relative to the open
+    // folder `folder` (AT_FDCWD for the current one); none for a link (to a
+    // file or not), anything else, or nothing. Compared with the walk's, it
+    // tells whether the name is still the file the walk met.
+    static std::optional<Identity> identityOf(int folder, const char* name);
 };
 
 }  // namespace dozo

@@ -9,7 +9,6 @@
 #include <QFile>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <iterator>
@@ -44,13 +43,10 @@ public:
 
     // Whether the name is still the regular file the walk met, not a link.
     // A folder that went away is the library's to report.
-    bool walked() const {
-        if (m_folder < 0) return true;
-        struct stat st {};
-        return ::fstatat(m_folder, m_name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-               S_ISREG(st.st_mode) &&
-               FolderWalk::Identity{static_cast<quint64>(st.st_dev),
-                                    static_cast<quint64>(st.st_ino)} == m_walked;
+    bool walked() const { return m_folder < 0 || now() == m_walked; }
+    // What the name is now: the regular file there, if it is one.
+    std::optional<FolderWalk::Identity> now() const {
+        return FolderWalk::identityOf(m_folder, m_name.constData());
     }
     const QByteArray& path() const { return m_path; }
 
@@ -90,11 +86,11 @@ InPlaceJob InPlaceJob::keyed(Library& vod32, int method, QByteArray key) {
 
 BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
                              const QList<QByteArray>& workFiles, const FileBatch::Stepped& stepped,
-                             const Failed& failed, const JobControl* control,
-                             const Walked& walked) const {
-    QHash<QByteArray, FolderWalk::Identity> identities;
+                             const Failed& failed, const JobControl* control, const Walked& walked,
+                             const Rewritten& rewritten) const {
+    QHash<QByteArray, Walked::const_iterator> identities;
     for (auto it = walked.cbegin(); it != walked.cend(); ++it)
-        identities.insert(QFile::encodeName(it.key()), it.value());
+        identities.insert(QFile::encodeName(it.key()), it);
     return FileBatch::run(
         paths,
         [&](const QByteArray& path, int worker) {
@@ -103,12 +99,18 @@ BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
             const auto found = identities.constFind(path);
             if (found == identities.cend())
                 return m_call(owner, path.constData(), workFiles[worker].constData());
-            const PinnedFile pinned(path, *found);
+            const PinnedFile pinned(path, found->value());
             if (!pinned.walked()) return Reasons::kReplacedSinceWalk;
             const int code =
                 m_call(owner, pinned.path().constData(), workFiles[worker].constData());
+            if (code == 0) {
+                // Seen through the held folder right after the rewrite: a
+                // link swapped in since is no regular file and is not taken.
+                if (const auto now = pinned.now(); now && rewritten) rewritten(found->key(), *now);
+                return code;
+            }
             // A swap during the call makes the library fail it; say why.
-            return code != 0 && !pinned.walked() ? Reasons::kReplacedSinceWalk : code;
+            return !pinned.walked() ? Reasons::kReplacedSinceWalk : code;
         },
         [&](int code, const QString& path) {
             const QString reason = m_reason(code, path);

@@ -32,11 +32,16 @@ public:
     // the file the walk met, and never through a link (the library follows
     // links, as it must for a link the user named).
     using Failed = std::function<void(const QString& path, const QString& reason)>;
-    using Walked = QHash<QString, FolderWalk::Identity>;
+    using Walked = FolderWalk::Identities;
+    // The rewrite leaves a new file under a walked path; `rewritten` hears
+    // its identity (from the worker that rewrote it), for a later run over
+    // the same paths to hold it to.
+    using Rewritten = std::function<void(const QString& path, const FolderWalk::Identity& now)>;
     // A cancelled `control` stops the run between files (FileBatch::run).
     BatchOutcome run(const QStringList& paths, void* owner, const QList<QByteArray>& workFiles,
                      const FileBatch::Stepped& stepped, const Failed& failed = {},
-                     const JobControl* control = nullptr, const Walked& walked = {}) const;
+                     const JobControl* control = nullptr, const Walked& walked = {},
+                     const Rewritten& rewritten = {}) const;
 
 private:
     using Call = std::function<int(void* owner, const char* path, const char* work)>;

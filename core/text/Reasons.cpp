@@ -68,6 +68,7 @@ constexpr Row kKeyed[] = {
 constexpr Row kArchiver[] = {
     {Reasons::kUnavailable, "UNLHA32ライブラリを読み込めません。",
      "the archiver library cannot be loaded"},
+    {Reasons::kReplacedSinceWalk, kReplacedJa, kReplacedEn},
     {unlha::kCommand, "コマンドが正しくありません。", "command not accepted"},
     {unlha::kArchiveOpen, "書庫ファイルを開けません。", "the archive cannot be opened"},
     {unlha::kNotArchive, "LHA書庫ではないか、書庫が壊れています。",

@@ -10,19 +10,21 @@
 #include <QStandardPaths>
 #include <utility>
 
-RealLibraryWindow::RealLibraryWindow()
+RealLibraryWindow::RealLibraryWindow(const QStringList& more)
     : m_previousConfigHome(qgetenv("XDG_CONFIG_HOME")),
       m_hadConfigHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
     // The user's own archiver settings must not decide what a test sees.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     // The package library is the test build: packages with the cheapest key
     // derivation a package accepts.
-    const std::pair<const char*, const char*> libraries[] = {{"unlha32", DOZO_LIBRARY_SUBDIR},
-                                                             {"rivo", "tests/lib"}};
+    QList<std::pair<QString, QString>> libraries = {
+        {QStringLiteral("unlha32"), QStringLiteral(DOZO_LIBRARY_SUBDIR)},
+        {QStringLiteral("rivo"), QStringLiteral("tests/lib")}};
+    for (const QString& name : more) libraries.append({name, QStringLiteral(DOZO_LIBRARY_SUBDIR)});
     for (const auto& [name, folder] : libraries) {
-        const QString built = TestFolders::builtLibrary(QLatin1String(name), QLatin1String(folder));
+        const QString built = TestFolders::builtLibrary(name, folder);
         if (built.isEmpty()) {
-            m_reason = QStringLiteral("lib%1.so is not built").arg(QLatin1String(name));
+            m_reason = QStringLiteral("lib%1.so is not built").arg(name);
             return;
         }
         const QString target = m_folders.systemDir() + "/" + QFileInfo(built).fileName();

@@ -24,7 +24,9 @@ inline const QString kAborted = QStringLiteral("エラー発生。処理を中�
 // key derivation).
 class RealLibraryWindow {
 public:
-    RealLibraryWindow();
+    // `more` names further libraries of this build for the system directory
+    // ("Rozu32", "Vod32"); the window is not ready without them either.
+    explicit RealLibraryWindow(const QStringList& more = {});
     ~RealLibraryWindow();
 
     // False (with a reason) when the libraries are not built.

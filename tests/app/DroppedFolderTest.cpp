@@ -1,0 +1,95 @@
+// A folder dropped on a list is held to the files its walk met: one swapped
+// for a link to a file outside it before the run is failed by name on every
+// tab, and what the link points at stays as it was.
+#include "Controls.h"
+#include "DirectLibrary.h"
+#include "RealLibraryWindow.h"
+
+#include "app/panels/ArchivePanel.h"
+#include "app/panels/KeyedPanel.h"
+#include "app/panels/TransformPanel.h"
+#include "core/text/Reasons.h"
+
+#include <dozo/contracts/rozu32.h>
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <functional>
+
+namespace {
+
+using Answer = dozo::UiServices::Answer;
+
+TEST(AppDroppedFolder, AFileSwappedForALinkSinceTheDropIsFailedAndItsTargetKept) {
+    RealLibraryWindow env({QStringLiteral("Rozu32"), QStringLiteral("Vod32")});
+    if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
+    dozo::frmMain& w = env.window();
+    const DirectLibrary rozu32(QStringLiteral("Rozu32"));
+    const DirectLibrary vod32(QStringLiteral("Vod32"));
+    const struct {
+        const char* list;
+        int tab;
+        std::function<void()> run;
+        // What a run makes of a file; none: the pack is refused, nothing packed.
+        std::function<QByteArray(const QByteArray&)> processed;
+    } rows[] = {
+        {"FL", 1, [&] { w.archivePanel()->cmdCompress_Click(); }, {}},
+        {"IFN", 2, [&] { w.transformPanel()->cmdEnc_Click(); },
+         [&](const QByteArray& bytes) {
+             return rozu32.transform(dozo::contracts::kTransformMethods[0], bytes);
+         }},
+        {"lstVov", 3, [&] { w.keyedPanel()->cmdVovEnc_Click(); },
+         [&](const QByteArray& bytes) {
+             return vod32.keyed(dozo::KeyedPanel::kDefaultKey, bytes);
+         }},
+    };
+    const QByteArray secret = "the user's own key, outside the folder";
+    const QString reason = dozo::Reasons::transform(dozo::Reasons::kReplacedSinceWalk, {});
+    const auto original = [](qsizetype i) { return QByteArray(100 + i, char('a' + i)); };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.list);
+        const QString tree = env.scratch(QLatin1String(row.list));
+        ASSERT_TRUE(QDir().mkpath(tree + "/sub"));
+        const QString outside = env.scratch(QLatin1String(row.list) + "-id_ed25519");
+        RealLibraryWindow::writeAll(outside, secret);
+        const QStringList files = {tree + "/a.txt", tree + "/b.txt", tree + "/sub/c.bin"};
+        for (qsizetype i = 0; i < files.size(); ++i)
+            RealLibraryWindow::writeAll(files[i], original(i));
+        const QString& swapped = files[1];
+
+        w.SSTab1()->setCurrentIndex(row.tab);
+        auto* list = control<QListWidget>(w, QLatin1String(row.list));
+        ASSERT_NE(list, nullptr);
+        RealLibraryWindow::drop(list->viewport(), {tree});
+        ASSERT_EQ(list->count(), files.size());
+        ASSERT_TRUE(QFile::remove(swapped));
+        ASSERT_TRUE(QFile::link(outside, swapped));
+
+        // A second run over the same list: the files the first one rewrote
+        // are new files under the walked names, and are taken again.
+        QList<QByteArray> expected = {original(0), original(2)};
+        const QString archive = env.scratch(QLatin1String(row.list) + ".lzh");
+        for (int pass = 1; pass <= (row.processed ? 2 : 1); ++pass) {
+            SCOPED_TRACE(pass);
+            if (!row.processed) env.ui().answerSaveFile(archive);
+            env.ui().answerMessage(Answer::Ok);
+            row.run();
+
+            EXPECT_EQ(RealLibraryWindow::readAll(outside), secret);
+            EXPECT_TRUE(QFileInfo(swapped).isSymLink());
+            const QString shown = env.ui().calls().back().text;
+            EXPECT_TRUE(shown.contains(swapped) && shown.contains(reason)) << shown.toStdString();
+            if (!row.processed) {
+                EXPECT_FALSE(QFileInfo::exists(archive));
+                continue;
+            }
+            for (QByteArray& bytes : expected) bytes = row.processed(bytes);
+            EXPECT_EQ(RealLibraryWindow::readAll(files[0]), expected[0]);
+            EXPECT_EQ(RealLibraryWindow::readAll(files[2]), expected[1]);
+        }
+    }
+}
+
+}  // namespace
