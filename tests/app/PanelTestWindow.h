@@ -14,6 +14,9 @@
 #include <functional>
 #include <memory>
 
+// Pseudo-random content of `size` bytes, the same for the same seed.
+QByteArray sampleBytes(int size, int seed);
+
 // The real main window, shown offscreen, over the transform and keyed
 // libraries this project builds, with scripted dialogs and a folder for the
 // test's files.
