@@ -83,12 +83,6 @@ protected:
     QLineEdit* PASS = nullptr;
 };
 
-QByteArray sampleBytes() {
-    QByteArray bytes;
-    for (int i = 0; i < 150000; ++i) bytes.append(static_cast<char>(i * 31 + (i >> 9)));
-    return bytes;
-}
-
 TEST_F(AppPackagePanel, BrowseFillsTheFieldAndTheFieldIsTheTarget) {
     const QString target = browseTarget("report.txt", "report");
     const auto& browse = env.ui().calls().back();
@@ -183,7 +177,7 @@ TEST_F(AppPackagePanel, ATargetShorterThanFourCharactersProposesNoName) {
 // The password goes as typed, spaces at both ends included: the package
 // opens with exactly that text and not with its trimmed form.
 TEST_F(AppPackagePanel, EncryptBuildsAPackageThatRestoresTheTarget) {
-    const QByteArray bytes = sampleBytes();
+    const QByteArray bytes = sampleBytes(150000, 1);
     const QString target = browseTarget("report.txt", bytes);
     typePassword("  pass word ");
     env.ui().answerMessage(Answer::Yes);
@@ -203,7 +197,7 @@ TEST_F(AppPackagePanel, EncryptBuildsAPackageThatRestoresTheTarget) {
 }
 
 TEST_F(AppPackagePanel, EncryptAndArchiveLeavesOnlyAnArchiveHoldingThePackage) {
-    const QByteArray bytes = sampleBytes();
+    const QByteArray bytes = sampleBytes(150000, 1);
     browseTarget("report.txt", bytes);
     typePassword("secret");
     env.ui().answerMessage(Answer::Yes);

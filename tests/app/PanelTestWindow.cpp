@@ -12,8 +12,6 @@
 
 #include "RealLibraryWindow.h"
 
-#include <files.h>
-
 PanelTestWindow::PanelTestWindow(Libraries libraries) {
     const auto place = [this](const char* name) {
         const QString built = TestFolders::builtLibrary(QLatin1String(name));
@@ -56,12 +54,6 @@ QString PanelTestWindow::writeFile(const QString& name, const QByteArray& conten
     EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     file.write(content);
     return path;
-}
-
-QByteArray sampleBytes(int size, int seed) {
-    const dozo::test::Bytes bytes =
-        dozo::test::randomBytes(static_cast<std::size_t>(size), static_cast<std::uint32_t>(seed));
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), size);
 }
 
 QByteArray PanelTestWindow::readFile(const QString& path) {

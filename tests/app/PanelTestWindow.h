@@ -2,6 +2,7 @@
 
 #include "DirectLibrary.h"
 #include "FileDrops.h"
+#include "SampleBytes.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
@@ -13,9 +14,6 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
-
-// Pseudo-random content of `size` bytes, the same for the same seed.
-QByteArray sampleBytes(int size, int seed);
 
 // The real main window, shown offscreen, over the transform and keyed
 // libraries this project builds, with scripted dialogs and a folder for the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SampleBytes.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
