@@ -27,12 +27,6 @@ using Buttons = dozo::UiServices::Buttons;
 
 constexpr int kTransformTab = 2;
 
-QStringList entries(const QListWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i) texts.append(list->item(i)->text());
-    return texts;
-}
-
 // A run over a thousand missing files still gives a box that fits on the
 // screen: the count is exact, the list is cut short and says how many more.
 TEST(AppBatchOutcome, NamesAtMostAScreenfulOfFailedFiles) {
