@@ -90,7 +90,9 @@ function(dozo_test target)
   endif()
   target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
   set_target_properties(${target} PROPERTIES
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    UNITY_BUILD ${DOZO_UNITY_TESTS}
+    UNITY_BUILD_BATCH_SIZE 8)
   # One variable per property: a list-valued ENVIRONMENT would be split into
   # separate properties on its way through test discovery.
   # Tests are listed when CTest starts rather than after every link, so a

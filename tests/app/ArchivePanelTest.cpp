@@ -28,48 +28,6 @@ protected:
         ASSERT_NE(FL, nullptr);
     }
 
-    void click(const char* name) {
-        auto* button = control<QPushButton>(env.window(), QLatin1String(name));
-        ASSERT_NE(button, nullptr) << name;
-        ASSERT_TRUE(button->isEnabled()) << name;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
-    QStringList entries() const {
-        QStringList list;
-        for (int i = 0; i < FL->count(); ++i) list.append(FL->item(i)->text());
-        return list;
-    }
-
-    // Files with the given names and contents in a fresh folder; their paths.
-    QStringList makeFiles(const QString& folder, const QList<QPair<QString, QByteArray>>& files) {
-        QDir().mkpath(env.scratch(folder));
-        QStringList paths;
-        for (const auto& [name, bytes] : files) {
-            paths.append(env.scratch(folder + "/" + name));
-            RealLibraryWindow::writeAll(paths.last(), bytes);
-        }
-        return paths;
-    }
-
-    // Drops `paths` and packs them into `archive`; the message shown.
-    ScriptedUiServices::Call pack(const QStringList& paths, const QString& archive) {
-        FL->clear();
-        RealLibraryWindow::drop(FL, paths);
-        env.ui().answerSaveFile(archive);
-        env.ui().answerMessage(Answer::Ok);
-        click("cmdCompress");
-        return env.ui().calls().back();
-    }
-
-    ScriptedUiServices::Call unpack(const QString& archive, const QString& folder) {
-        env.ui().answerOpenFile(archive);
-        env.ui().answerFolder(folder);
-        env.ui().answerMessage(Answer::Ok);
-        click("cmdDevelop");
-        return env.ui().calls().back();
-    }
-
     QString listFile() { return env.window().workDirectory().listFile(); }
     QString listFolder() { return env.window().workDirectory().listFolder(); }
 
@@ -80,7 +38,7 @@ protected:
 TEST_F(AppArchivePanel, DropAppendsEveryPathInOrderKeepingDuplicates) {
     RealLibraryWindow::drop(FL, {"/d/one", "/d/two", "/d/three"});
     RealLibraryWindow::drop(FL, {"/d/two"});
-    EXPECT_EQ(entries(), (QStringList{"/d/one", "/d/two", "/d/three", "/d/two"}));
+    EXPECT_EQ(entries(FL), (QStringList{"/d/one", "/d/two", "/d/three", "/d/two"}));
     EXPECT_TRUE(env.ui().calls().empty());
 }
 
@@ -104,8 +62,8 @@ TEST_P(AppArchiveRemove, RemovesTheSelectedAndCountsThem) {
     }
     ASSERT_EQ(FL->selectedItems().size(), static_cast<qsizetype>(GetParam().selected.size()));
     env.ui().answerMessage(Answer::Ok);
-    click("cmdDelete");
-    EXPECT_EQ(entries(), GetParam().left);
+    env.click("cmdDelete");
+    EXPECT_EQ(entries(FL), GetParam().left);
     const auto& shown = env.ui().calls().back();
     EXPECT_EQ(shown.text, QString::fromUtf8(GetParam().message));
     EXPECT_EQ(shown.title, "Vuvurazir");
@@ -128,19 +86,19 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(AppArchivePanel, ClearAsksFirstAndKeepsEverythingOnNo) {
     RealLibraryWindow::drop(FL, {"/a", "/b"});
     env.ui().answerMessage(Answer::No);
-    click("cmdClear");
-    EXPECT_EQ(entries(), (QStringList{"/a", "/b"}));
+    env.click("cmdClear");
+    EXPECT_EQ(entries(FL), (QStringList{"/a", "/b"}));
     const auto& asked = env.ui().calls().back();
     EXPECT_EQ(asked.text, QStringLiteral("全ての項目を解除しますか？"));
     EXPECT_EQ(asked.buttons, dozo::UiServices::Buttons::YesNo);
     EXPECT_EQ(asked.icon, Icon::Question);
 
     env.ui().answerMessage(Answer::Yes);
-    click("cmdClear");
+    env.click("cmdClear");
     EXPECT_EQ(FL->count(), 0);
     // Yes on an empty list shows nothing more than the question.
     env.ui().answerMessage(Answer::Yes);
-    click("cmdClear");
+    env.click("cmdClear");
     EXPECT_EQ(env.ui().calls().size(), 3u);
 }
 
@@ -149,15 +107,15 @@ TEST_F(AppArchivePanel, PackedFilesComeBackByteForByteThroughLhasaAndOurUnpack) 
     for (int i = 0; i < 200000; ++i) big.append(static_cast<char>((i * 7919) >> 3));
     const QList<QPair<QString, QByteArray>> files = {
         {"alpha.txt", "alpha\nbeta\n"}, {"with space.bin", big}, {"empty", ""}};
-    const QStringList paths = makeFiles("src", files);
+    const QStringList paths = env.makeFiles("src", files);
     const QString archive = env.scratch("packed.lzh");
 
-    const auto done = pack(paths, archive);
-    EXPECT_EQ(done.text, QStringLiteral("圧縮完了！"));
+    const auto done = env.pack(paths, archive);
+    EXPECT_EQ(done.text, kPacked);
     EXPECT_EQ(done.icon, Icon::Information);
     EXPECT_FALSE(QFile::exists(listFile()));
     EXPECT_FALSE(QFileInfo::exists(listFolder()));
-    EXPECT_EQ(entries(), paths) << "the list stays after a pack";
+    EXPECT_EQ(entries(FL), paths) << "the list stays after a pack";
 
     if (!RealLibraryWindow::lhasa().isEmpty()) {
         QDir().mkpath(env.scratch("bylhasa"));
@@ -174,8 +132,8 @@ TEST_F(AppArchivePanel, PackedFilesComeBackByteForByteThroughLhasaAndOurUnpack) 
     }
 
     QDir().mkpath(env.scratch("ours"));
-    const auto unpacked = unpack(archive, env.scratch("ours"));
-    EXPECT_EQ(unpacked.text, QStringLiteral("展開完了！"));
+    const auto unpacked = env.unpack(archive, env.scratch("ours"));
+    EXPECT_EQ(unpacked.text, kUnpacked);
     for (const auto& [name, bytes] : files) {
         EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("ours/packed/" + name)), bytes)
             << name.toStdString();
@@ -196,9 +154,9 @@ class AppArchiveListFile : public AppArchivePanel,
 TEST_P(AppArchiveListFile, FailedPackLeavesTheExactListWhichTheNextPackReuses) {
     QList<QPair<QString, QByteArray>> files;
     for (const QString& name : GetParam().names) files.append({name, name.toUtf8()});
-    const QStringList paths = makeFiles("src", files);
+    const QStringList paths = env.makeFiles("src", files);
 
-    const auto failed = pack(paths, env.scratch("missing/folder/out.lzh"));
+    const auto failed = env.pack(paths, env.scratch("missing/folder/out.lzh"));
     EXPECT_TRUE(failed.text.startsWith(kAborted + "\r\n")) << failed.text.toStdString();
     EXPECT_GT(failed.text.size(), kAborted.size() + 2) << "the archiver's reason is missing";
     EXPECT_EQ(failed.icon, Icon::Error);
@@ -208,12 +166,11 @@ TEST_P(AppArchiveListFile, FailedPackLeavesTheExactListWhichTheNextPackReuses) {
 
     // A stale longer list must not survive into the next one.
     RealLibraryWindow::writeAll(listFile(), QByteArray(4096, 'x'));
-    const auto done = pack(paths, env.scratch("out.lzh"));
-    EXPECT_EQ(done.text, QStringLiteral("圧縮完了！"));
+    const auto done = env.pack(paths, env.scratch("out.lzh"));
+    EXPECT_EQ(done.text, kPacked);
     EXPECT_FALSE(QFileInfo::exists(listFolder()));
     QDir().mkpath(env.scratch("check"));
-    EXPECT_EQ(unpack(env.scratch("out.lzh"), env.scratch("check")).text,
-              QStringLiteral("展開完了！"));
+    EXPECT_EQ(env.unpack(env.scratch("out.lzh"), env.scratch("check")).text, kUnpacked);
     for (const QString& name : GetParam().names) {
         EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("check/out/" + name)), name.toUtf8());
     }
@@ -232,8 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
 // pack the wrong files; the pack stops before the archiver instead.
 TEST_F(AppArchivePanel, AListFileThatCannotBeWrittenStopsThePack) {
     RealLibraryWindow::writeAll(listFolder(), "a file where the list folder belongs");
-    const QStringList paths = makeFiles("src", {{"a.txt", "a"}});
-    const auto failed = pack(paths, env.scratch("out.lzh"));
+    const QStringList paths = env.makeFiles("src", {{"a.txt", "a"}});
+    const auto failed = env.pack(paths, env.scratch("out.lzh"));
     EXPECT_TRUE(failed.text.startsWith(kAborted + "\r\n")) << failed.text.toStdString();
     EXPECT_TRUE(failed.text.contains(listFile())) << failed.text.toStdString();
     EXPECT_EQ(failed.icon, Icon::Error);
@@ -242,12 +199,12 @@ TEST_F(AppArchivePanel, AListFileThatCannotBeWrittenStopsThePack) {
 }
 
 TEST_F(AppArchivePanel, UnpacksIntoAFolderNamedUpToTheFirstDot) {
-    const QStringList paths = makeFiles("src", {{"inside.txt", "payload"}});
-    ASSERT_EQ(pack(paths, env.scratch("data.backup.lzh")).text, QStringLiteral("圧縮完了！"));
+    const QStringList paths = env.makeFiles("src", {{"inside.txt", "payload"}});
+    ASSERT_EQ(env.pack(paths, env.scratch("data.backup.lzh")).text, kPacked);
     QDir().mkpath(env.scratch("dest"));
 
-    const auto done = unpack(env.scratch("data.backup.lzh"), env.scratch("dest"));
-    EXPECT_EQ(done.text, QStringLiteral("展開完了！"));
+    const auto done = env.unpack(env.scratch("data.backup.lzh"), env.scratch("dest"));
+    EXPECT_EQ(done.text, kUnpacked);
     EXPECT_EQ(done.icon, Icon::Information);
     EXPECT_EQ(control<QLabel>(env.window(), "L1")->text(), "data");
     EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("dest/data/inside.txt")), "payload");
@@ -260,9 +217,9 @@ TEST_F(AppArchivePanel, UnpacksIntoAFolderNamedUpToTheFirstDot) {
 }
 
 TEST_F(AppArchivePanel, ANonArchiveIsNamedAndNoFolderIsLeft) {
-    const QStringList paths = makeFiles("src", {{"notes.txt", "just text, no archive\n"}});
+    const QStringList paths = env.makeFiles("src", {{"notes.txt", "just text, no archive\n"}});
     QDir().mkpath(env.scratch("dest"));
-    const auto refused = unpack(paths.first(), env.scratch("dest"));
+    const auto refused = env.unpack(paths.first(), env.scratch("dest"));
     EXPECT_EQ(refused.text, QStringLiteral("【") + paths.first() +
                                 QStringLiteral("】は\r\n展開可能な書庫ファイルではありません。"));
     EXPECT_EQ(refused.icon, Icon::Error);
@@ -272,9 +229,9 @@ TEST_F(AppArchivePanel, ANonArchiveIsNamedAndNoFolderIsLeft) {
 TEST_F(AppArchivePanel, DamagedArchiveDataIsReportedWithTheArchiversReason) {
     QByteArray text;
     for (int i = 0; i < 5000; ++i) text += "line " + QByteArray::number(i) + "\n";
-    const QStringList paths = makeFiles("src", {{"big.txt", text}});
+    const QStringList paths = env.makeFiles("src", {{"big.txt", text}});
     const QString archive = env.scratch("damaged.lzh");
-    ASSERT_EQ(pack(paths, archive).text, QStringLiteral("圧縮完了！"));
+    ASSERT_EQ(env.pack(paths, archive).text, kPacked);
     QByteArray bytes = RealLibraryWindow::readAll(archive);
     ASSERT_GT(bytes.size(), 200);
     // The headers stay intact, the compressed data does not.
@@ -282,7 +239,7 @@ TEST_F(AppArchivePanel, DamagedArchiveDataIsReportedWithTheArchiversReason) {
     RealLibraryWindow::writeAll(archive, bytes);
 
     QDir().mkpath(env.scratch("dest"));
-    const auto failed = unpack(archive, env.scratch("dest"));
+    const auto failed = env.unpack(archive, env.scratch("dest"));
     EXPECT_TRUE(failed.text.startsWith(kAborted + "\r\n")) << failed.text.toStdString();
     EXPECT_GT(failed.text.size(), kAborted.size() + 2);
     EXPECT_EQ(failed.icon, Icon::Error);
@@ -300,14 +257,14 @@ class AppArchiveExistingFolder : public AppArchivePanel,
 
 TEST_P(AppArchiveExistingFolder, FilesAreReplacedOnlyWhenTheArchiverIsSetToOverwrite) {
     env.setArchiverOverwrite(GetParam().overwrite);
-    const QStringList paths = makeFiles("src", {{"kept.txt", "from the archive"}});
-    ASSERT_EQ(pack(paths, env.scratch("set.lzh")).text, QStringLiteral("圧縮完了！"));
+    const QStringList paths = env.makeFiles("src", {{"kept.txt", "from the archive"}});
+    ASSERT_EQ(env.pack(paths, env.scratch("set.lzh")).text, kPacked);
     QDir().mkpath(env.scratch("dest/set"));
     RealLibraryWindow::writeAll(env.scratch("dest/set/kept.txt"), "edited by the user");
 
-    const auto shown = unpack(env.scratch("set.lzh"), env.scratch("dest"));
+    const auto shown = env.unpack(env.scratch("set.lzh"), env.scratch("dest"));
     if (GetParam().replaced) {
-        EXPECT_EQ(shown.text, QStringLiteral("展開完了！"));
+        EXPECT_EQ(shown.text, kUnpacked);
         EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("dest/set/kept.txt")), "from the archive");
     } else {
         EXPECT_TRUE(shown.text.startsWith(kAborted + "\r\n")) << shown.text.toStdString();
@@ -325,25 +282,25 @@ INSTANTIATE_TEST_SUITE_P(Settings, AppArchiveExistingFolder,
                          });
 
 TEST_F(AppArchivePanel, CancelledDialogsCreateNothingAndSayNothing) {
-    const QStringList paths = makeFiles("src", {{"a.txt", "a"}});
+    const QStringList paths = env.makeFiles("src", {{"a.txt", "a"}});
     RealLibraryWindow::drop(FL, paths);
     const QString cwd = QDir::currentPath();
     QDir().mkpath(env.scratch("cwd"));
     ASSERT_TRUE(QDir::setCurrent(env.scratch("cwd")));
 
     env.ui().answerSaveFile(std::nullopt);
-    click("cmdCompress");
+    env.click("cmdCompress");
     EXPECT_FALSE(QFileInfo::exists(listFolder()));
 
     env.ui().answerOpenFile(std::nullopt);
-    click("cmdDevelop");
+    env.click("cmdDevelop");
 
     // With the folder browser cancelled nothing is unpacked anywhere, not even
     // into the current folder.
-    ASSERT_EQ(pack(paths, env.scratch("x.lzh")).text, QStringLiteral("圧縮完了！"));
+    ASSERT_EQ(env.pack(paths, env.scratch("x.lzh")).text, kPacked);
     env.ui().answerOpenFile(env.scratch("x.lzh"));
     env.ui().answerFolder(std::nullopt);
-    click("cmdDevelop");
+    env.click("cmdDevelop");
     EXPECT_TRUE(QDir(env.scratch("cwd")).isEmpty());
     QDir::setCurrent(cwd);
 

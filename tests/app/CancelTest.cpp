@@ -55,18 +55,6 @@ bool someoneWaitsFor(const QString& path) {
     return false;
 }
 
-QByteArray filled(int size, int seed) {
-    QByteArray bytes(size, '\0');
-    quint32 x = 2463534242u + static_cast<quint32>(seed);
-    for (char& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<char>(x);
-    }
-    return bytes;
-}
-
 struct InPlaceCase {
     const char* name;
     int tab;
@@ -94,7 +82,7 @@ TEST_P(AppCancelInPlace, StopsBetweenFilesAndSaysWhatWasNotDone) {
     QStringList paths;
     QList<QByteArray> originals;
     for (int i = 0; i < kFiles; ++i) {
-        originals.append(filled(5000 + i, i));
+        originals.append(sampleBytes(5000 + i, i));
         paths.append(app.writeFile(QStringLiteral("f%1.bin").arg(i), originals.last()));
     }
     auto* list = control<QListWidget>(window, QLatin1String(c.list));
@@ -161,20 +149,19 @@ protected:
     void SetUp() override {
         if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
         env.window().SSTab1()->setCurrentIndex(1);
-        FL = control<QListWidget>(env.window(), "FL");
         ArcPrg = control<QProgressBar>(env.window(), "ArcPrg");
         ArcCancel = control<QPushButton>(env.window(), "ArcCancel");
-        ASSERT_TRUE(FL && ArcPrg && ArcCancel);
+        ASSERT_TRUE(ArcPrg && ArcCancel);
     }
 
+    // `count` files of `size` bytes that do not compress, named so that the
+    // folder's sorted listing is their order.
     QStringList makeFiles(const QString& folder, int count, int size) {
-        QDir().mkpath(env.scratch(folder));
-        QStringList paths;
+        QList<QPair<QString, QByteArray>> files;
         for (int i = 0; i < count; ++i) {
-            paths.append(env.scratch(folder + QStringLiteral("/f%1").arg(i, 3, 10, QChar('0'))));
-            RealLibraryWindow::writeAll(paths.last(), filled(size, i));
+            files.append({QStringLiteral("f%1").arg(i, 3, 10, QChar('0')), sampleBytes(size, i)});
         }
-        return paths;
+        return env.makeFiles(folder, files);
     }
 
     // Follows the bar; with a trigger, cancels once the bar has moved past
@@ -189,10 +176,6 @@ protected:
         });
     }
 
-    void click(const char* name) {
-        QTest::mouseClick(control<QPushButton>(env.window(), QLatin1String(name)), Qt::LeftButton);
-    }
-
     void expectCancelled(Trigger trigger) {
         EXPECT_TRUE(cancelled);
         if (trigger == Trigger::Button) {
@@ -203,7 +186,6 @@ protected:
     }
 
     RealLibraryWindow env;
-    QListWidget* FL = nullptr;
     QProgressBar* ArcPrg = nullptr;
     QPushButton* ArcCancel = nullptr;
     bool cancelled = false;
@@ -216,52 +198,37 @@ protected:
 // of a pack and of an unpack, and back to 0 after the message.
 TEST_F(ArchiveRun, TheBarReachesTheBytesPackedAndUnpacked) {
     const QStringList files = makeFiles("in", 5, 3000);
-    FL->addItems(files);
-    follow(std::nullopt);
-    env.ui().answerSaveFile(env.scratch("p.lzh"));
-    env.ui().answerMessage(Answer::Ok);
-    click("cmdCompress");
-    ASSERT_EQ(env.ui().calls().back().text, QStringLiteral("圧縮完了！"));
-    EXPECT_EQ(maximum, 5 * 3000);
-    EXPECT_EQ(highest, 5 * 3000);
-    EXPECT_EQ(ArcPrg->value(), 0);
-
-    maximum = highest = 0;
-    ArcPrg->setMaximum(1);  // so that the unpack's own maximum shows
+    const QString archive = env.scratch("p.lzh");
     QDir().mkpath(env.scratch("out"));
-    env.ui().answerOpenFile(env.scratch("p.lzh"));
-    env.ui().answerFolder(env.scratch("out"));
-    env.ui().answerMessage(Answer::Ok);
-    click("cmdDevelop");
-    ASSERT_EQ(env.ui().calls().back().text, QStringLiteral("展開完了！"));
-    EXPECT_EQ(maximum, 5 * 3000);
-    EXPECT_EQ(highest, 5 * 3000);
-    EXPECT_EQ(ArcPrg->value(), 0);
+    follow(std::nullopt);
+    for (const bool packing : {true, false}) {
+        SCOPED_TRACE(packing ? "pack" : "unpack");
+        maximum = highest = 0;
+        ArcPrg->setMaximum(1);  // so that each run's own maximum shows
+        const auto shown =
+            packing ? env.pack(files, archive) : env.unpack(archive, env.scratch("out"));
+        ASSERT_EQ(shown.text, packing ? kPacked : kUnpacked);
+        EXPECT_EQ(maximum, 5 * 3000);
+        EXPECT_EQ(highest, 5 * 3000);
+        EXPECT_EQ(ArcPrg->value(), 0);
+    }
 }
 
 class AppCancelArchive : public ArchiveRun, public testing::WithParamInterface<Trigger> {};
 
 TEST_P(AppCancelArchive, ACancelledPackLeavesTheArchiveAsItWas) {
     const QString archive = env.scratch("kept.lzh");
-    FL->addItems(makeFiles("first", 2, 1000));
-    env.ui().answerSaveFile(archive);
-    env.ui().answerMessage(Answer::Ok);
-    click("cmdCompress");
+    ASSERT_EQ(env.pack(makeFiles("first", 2, 1000), archive).text, kPacked);
     const QByteArray before = RealLibraryWindow::readAll(archive);
-    ASSERT_FALSE(before.isEmpty());
 
     // Hard to compress, so that the run outlasts the window's answer.
-    FL->clear();
-    FL->addItems(makeFiles("many", 24, 128 * 1024));
+    const QStringList many = makeFiles("many", 24, 128 * 1024);
     follow(GetParam());
-    env.ui().answerSaveFile(archive);
-    env.ui().answerMessage(Answer::Ok);
-    click("cmdCompress");
+    const auto shown = env.pack(many, archive);
 
     expectCancelled(GetParam());
     EXPECT_EQ(maximum, 24 * 128 * 1024) << "the bar counts the bytes to pack";
     EXPECT_EQ(RealLibraryWindow::readAll(archive), before);
-    const auto& shown = env.ui().calls().back();
     EXPECT_EQ(shown.text, QStringLiteral("圧縮を中止しました。24 個のファイルは圧縮していません。"
                                          "\r\n書庫【%1】は元のままです。")
                               .arg(archive));
@@ -275,25 +242,15 @@ TEST_P(AppCancelArchive, ACancelledPackLeavesTheArchiveAsItWas) {
 // The second entry is large, so that the cancel made after the first lands
 // while it is extracted: it is placed whole, and nothing after it.
 TEST_P(AppCancelArchive, ACancelledUnpackKeepsTheWholeFilesItPlaced) {
-    // Named so that the folder's sorted listing is the archive's order.
-    QDir().mkpath(env.scratch("src"));
-    QStringList sources = {env.scratch("src/a"), env.scratch("src/b")};
-    RealLibraryWindow::writeAll(sources[0], filled(1000, 0));
-    RealLibraryWindow::writeAll(sources[1], QByteArray(16 << 20, 'z'));
+    QStringList sources =
+        env.makeFiles("src", {{"a", sampleBytes(1000, 0)}, {"b", QByteArray(16 << 20, 'z')}});
     sources.append(makeFiles("rest", 20, 1000));
     const QString archive = env.scratch("a.lzh");
-    FL->addItems(sources);
-    env.ui().answerSaveFile(archive);
-    env.ui().answerMessage(Answer::Ok);
-    click("cmdCompress");
-    ASSERT_EQ(env.ui().calls().back().text, QStringLiteral("圧縮完了！"));
+    ASSERT_EQ(env.pack(sources, archive).text, kPacked);
 
     QDir().mkpath(env.scratch("out"));
     follow(GetParam());
-    env.ui().answerOpenFile(archive);
-    env.ui().answerFolder(env.scratch("out"));
-    env.ui().answerMessage(Answer::Ok);
-    click("cmdDevelop");
+    const auto shown = env.unpack(archive, env.scratch("out"));
 
     expectCancelled(GetParam());
     const QStringList placed = QDir(env.scratch("out/a")).entryList(QDir::Files, QDir::Name);
@@ -306,7 +263,6 @@ TEST_P(AppCancelArchive, ACancelledUnpackKeepsTheWholeFilesItPlaced) {
                   RealLibraryWindow::readAll(sources[i]))
             << placed[i].toStdString();
     }
-    const auto& shown = env.ui().calls().back();
     EXPECT_EQ(shown.text, QStringLiteral("展開を中止しました。%1 個のファイルを展開し、%2 "
                                          "個は展開していません。\r\n"
                                          "展開したファイルはそのまま残っています。")

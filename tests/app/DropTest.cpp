@@ -18,12 +18,6 @@
 
 namespace {
 
-QStringList texts(const QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i) out.append(list->item(i)->text());
-    return out;
-}
-
 class AppDrop : public testing::Test {
 protected:
     void SetUp() override {
@@ -62,7 +56,7 @@ TEST_F(AppDrop, OnTheTransformListAppendsInOrderAndLeavesTheTarget) {
     ASSERT_TRUE(
         FileDrops::drop(list->viewport(), FileDrops::fileList(files + QStringList{folder}).get()));
     // The folder is empty: it adds no entry.
-    EXPECT_EQ(texts(list), QStringList{"/already"} + files);
+    EXPECT_EQ(entries(list), QStringList{"/already"} + files);
     EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
     EXPECT_TRUE(w.state().TFN.isEmpty());
 
@@ -97,7 +91,7 @@ TEST_F(AppDrop, AFolderOnAnyFileListAddsItsFilesSortedWithoutLinks) {
         QListWidget* list = control<QListWidget>(app.window(), QLatin1String(target.list));
         ASSERT_TRUE(FileDrops::drop(list->viewport(),
                                     FileDrops::fileList({files[0], tree, files[1]}).get()));
-        EXPECT_EQ(texts(list), QStringList{files[0]} + inside + QStringList{files[1]});
+        EXPECT_EQ(entries(list), QStringList{files[0]} + inside + QStringList{files[1]});
     }
 }
 
@@ -107,7 +101,7 @@ TEST_F(AppDrop, OnTheKeyedListAppendsAndSelectsTheFirstEntryOfEachPath) {
     QListWidget* list = control<QListWidget>(w, "lstVov");
     list->addItem(files[1]);
     ASSERT_TRUE(FileDrops::drop(list->viewport(), FileDrops::fileList(files).get()));
-    EXPECT_EQ(texts(list), QStringList{files[1]} + files);
+    EXPECT_EQ(entries(list), QStringList{files[1]} + files);
     // The entry listed before the drop is the first with the second path, so
     // it is the one selected; the later duplicate is not.
     std::vector<bool> selected;

@@ -21,12 +21,6 @@ using Icon = dozo::UiServices::Icon;
 
 constexpr int kKeyedTab = 3;
 
-QByteArray patterned(int size, int seed) {
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed * 17) ^ (i >> 7));
-    return bytes;
-}
-
 class AppKeyedPanel : public testing::Test {
 protected:
     void SetUp() override {
@@ -40,7 +34,7 @@ protected:
     QStringList writeFiles(const std::vector<int>& sizes, std::vector<QByteArray>& originals) {
         QStringList paths;
         for (std::size_t i = 0; i < sizes.size(); ++i) {
-            originals.push_back(patterned(sizes[i], static_cast<int>(i) + 3));
+            originals.push_back(sampleBytes(sizes[i], static_cast<int>(i) + 3));
             paths.append(app.writeFile(QStringLiteral("keyed%1.bin").arg(i), originals.back()));
         }
         return paths;
@@ -161,9 +155,9 @@ TEST_F(AppKeyedPanel, AKeyTheCodePageCannotHoldIsRefusedBeforeAnyFile) {
 
 TEST_F(AppKeyedPanel, MissingAndReadOnlyFilesAreReportedAndTheOthersKeyed) {
     DirectLibrary direct(QStringLiteral("Vod32"));
-    const QByteArray first = patterned(4000, 1);
-    const QByteArray locked = patterned(4001, 2);
-    const QByteArray last = patterned(4002, 3);
+    const QByteArray first = sampleBytes(4000, 1);
+    const QByteArray locked = sampleBytes(4001, 2);
+    const QByteArray last = sampleBytes(4002, 3);
     const QString firstPath = app.writeFile(QStringLiteral("first"), first);
     const QString missing = app.filePath(QStringLiteral("not-there"));
     const QString lockedPath = app.writeFile(QStringLiteral("locked"), locked);

@@ -36,6 +36,9 @@ struct RemoveCase {
 };
 
 const QStringList kEntries = {"/a", "/b", "/c", "/b", "/e"};
+// The add dialog's title and the clear question, of every list alike.
+const QString kAddTitle = QStringLiteral("追加するファイル");
+const QString kClearQuestion = QStringLiteral("全ての項目を解除しますか？");
 
 const RemoveCase kRemoveCases[] = {
     {"None", {}, kEntries},
@@ -75,12 +78,6 @@ protected:
         ASSERT_EQ(list->selectedItems().size(), static_cast<qsizetype>(rows.size()));
     }
 
-    QStringList texts() const {
-        QStringList out;
-        for (int i = 0; i < list->count(); ++i) out.append(list->item(i)->text());
-        return out;
-    }
-
     PanelTestWindow app;
     QListWidget* list = nullptr;
 };
@@ -92,11 +89,11 @@ TEST_P(AppListCommands, AddAppendsTheChosenFilesAndCancelAddsNothing) {
     for (int i = 0; i < 3; ++i) QTest::mouseClick(button(GetParam().add), Qt::LeftButton);
 
     // In the dialog's order; duplicates are listed again.
-    EXPECT_EQ(texts(), kEntries + QStringList({"/data/one.bin", "/data/two.bin", "/a"}));
+    EXPECT_EQ(entries(list), kEntries + QStringList({"/data/one.bin", "/data/two.bin", "/a"}));
     ASSERT_EQ(app.ui().calls().size(), 3u);
     for (const auto& call : app.ui().calls()) {
         EXPECT_EQ(call.kind, ScriptedUiServices::Kind::OpenFiles);
-        EXPECT_EQ(call.title, QStringLiteral("追加するファイル"));
+        EXPECT_EQ(call.title, kAddTitle);
         EXPECT_EQ(call.filter, QStringLiteral("全てのファイル (*.*)|*.*"));
     }
 }
@@ -108,7 +105,7 @@ TEST_P(AppListCommands, RemoveTakesExactlyTheSelectedEntries) {
         list->addItems(kEntries);
         select(c.selected);
         QTest::mouseClick(button(GetParam().remove), Qt::LeftButton);
-        EXPECT_EQ(texts(), c.left);
+        EXPECT_EQ(entries(list), c.left);
     }
     EXPECT_TRUE(app.ui().calls().empty()) << "remove asks nothing";
 }
@@ -116,7 +113,7 @@ TEST_P(AppListCommands, RemoveTakesExactlyTheSelectedEntries) {
 TEST_P(AppListCommands, ClearAsksAndEmptiesOnlyOnYes) {
     app.ui().answerMessage(Answer::No);
     QTest::mouseClick(button(GetParam().clear), Qt::LeftButton);
-    EXPECT_EQ(texts(), kEntries);
+    EXPECT_EQ(entries(list), kEntries);
 
     app.ui().answerMessage(Answer::Yes);
     QTest::mouseClick(button(GetParam().clear), Qt::LeftButton);
@@ -124,7 +121,7 @@ TEST_P(AppListCommands, ClearAsksAndEmptiesOnlyOnYes) {
 
     ASSERT_EQ(app.ui().calls().size(), 2u);
     for (const auto& call : app.ui().calls()) {
-        EXPECT_EQ(call.text, QStringLiteral("全ての項目を解除しますか？"));
+        EXPECT_EQ(call.text, kClearQuestion);
         EXPECT_EQ(call.title, QStringLiteral("Vuvurazir"));
         EXPECT_EQ(call.buttons, Buttons::YesNo);
         EXPECT_EQ(call.icon, Icon::Question);
@@ -206,8 +203,8 @@ TEST_P(AppListMenu, AddRemoveAndClearFromTheContextMenu) {
     const auto& calls = app.ui().calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front().kind, ScriptedUiServices::Kind::OpenFiles);
-    EXPECT_EQ(calls.front().title, QStringLiteral("追加するファイル"));
-    EXPECT_EQ(calls.back().text, QStringLiteral("全ての項目を解除しますか？"));
+    EXPECT_EQ(calls.front().title, kAddTitle);
+    EXPECT_EQ(calls.back().text, kClearQuestion);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lists, AppListMenu, testing::ValuesIn(kMenuLists),

@@ -40,19 +40,12 @@ protected:
         ASSERT_NE(PASS, nullptr);
     }
 
-    void click(const char* name) {
-        auto* button = control<QPushButton>(env.window(), QLatin1String(name));
-        ASSERT_NE(button, nullptr) << name;
-        ASSERT_TRUE(button->isEnabled()) << name;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
     // A target file, chosen through Browse.
     QString browseTarget(const QString& name, const QByteArray& bytes) {
         const QString path = env.scratch(name);
         RealLibraryWindow::writeAll(path, bytes);
         env.ui().answerOpenFile(path);
-        click("BR");
+        env.click("BR");
         return path;
     }
 
@@ -90,12 +83,6 @@ protected:
     QLineEdit* PASS = nullptr;
 };
 
-QByteArray sampleBytes() {
-    QByteArray bytes;
-    for (int i = 0; i < 150000; ++i) bytes.append(static_cast<char>(i * 31 + (i >> 9)));
-    return bytes;
-}
-
 TEST_F(AppPackagePanel, BrowseFillsTheFieldAndTheFieldIsTheTarget) {
     const QString target = browseTarget("report.txt", "report");
     const auto& browse = env.ui().calls().back();
@@ -113,7 +100,7 @@ TEST_F(AppPackagePanel, BrowseFillsTheFieldAndTheFieldIsTheTarget) {
     typePassword("pw");
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(std::nullopt);
-    click("Enc");
+    env.click("Enc");
     EXPECT_EQ(env.ui().calls().back().proposedName, env.scratch("monthly report.exe"));
     EXPECT_EQ(env.window().state().TFN, edited);
 
@@ -134,7 +121,7 @@ TEST_F(AppPackagePanel, AnsweringNoEndsBeforeAnyDialog) {
     browseTarget("report.txt", "report");
     typePassword("pw");
     env.ui().answerMessage(Answer::No);
-    click("Enc");
+    env.click("Enc");
     const auto& asked = env.ui().calls().back();
     EXPECT_EQ(asked.text, QStringLiteral("暗号化しますか"));
     EXPECT_EQ(asked.buttons, dozo::UiServices::Buttons::YesNo);
@@ -157,7 +144,7 @@ TEST_P(AppPackageProposal, SaveDialogProposesTheTargetWithExe) {
     typePassword("pw");
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(std::nullopt);
-    click("Enc");
+    env.click("Enc");
     const auto& save = env.ui().calls().back();
     EXPECT_EQ(save.kind, Kind::SaveFile);
     EXPECT_EQ(save.title, QStringLiteral("暗号化後のファイル名"));
@@ -182,7 +169,7 @@ TEST_F(AppPackagePanel, ATargetShorterThanFourCharactersProposesNoName) {
     typePassword("pw");
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(std::nullopt);
-    click("Enc");
+    env.click("Enc");
     QDir::setCurrent(cwd);
     EXPECT_TRUE(env.ui().calls().back().proposedName.isEmpty());
 }
@@ -190,7 +177,7 @@ TEST_F(AppPackagePanel, ATargetShorterThanFourCharactersProposesNoName) {
 // The password goes as typed, spaces at both ends included: the package
 // opens with exactly that text and not with its trimmed form.
 TEST_F(AppPackagePanel, EncryptBuildsAPackageThatRestoresTheTarget) {
-    const QByteArray bytes = sampleBytes();
+    const QByteArray bytes = sampleBytes(150000, 1);
     const QString target = browseTarget("report.txt", bytes);
     typePassword("  pass word ");
     env.ui().answerMessage(Answer::Yes);
@@ -210,7 +197,7 @@ TEST_F(AppPackagePanel, EncryptBuildsAPackageThatRestoresTheTarget) {
 }
 
 TEST_F(AppPackagePanel, EncryptAndArchiveLeavesOnlyAnArchiveHoldingThePackage) {
-    const QByteArray bytes = sampleBytes();
+    const QByteArray bytes = sampleBytes(150000, 1);
     browseTarget("report.txt", bytes);
     typePassword("secret");
     env.ui().answerMessage(Answer::Yes);
@@ -219,7 +206,7 @@ TEST_F(AppPackagePanel, EncryptAndArchiveLeavesOnlyAnArchiveHoldingThePackage) {
     auto* bar = control<QProgressBar>(env.window(), "PkgPrg");
     ASSERT_NE(bar, nullptr);
     QSignalSpy steps(bar, &QProgressBar::valueChanged);
-    click("LHAEnc");
+    env.click("LHAEnc");
 
     ASSERT_EQ(messages().back().text, kDone);
     // Encrypted, packed, read back: each step moves the bar, then it rests.
@@ -289,7 +276,7 @@ TEST_F(AppPackagePanel, ANewerEntryOfTheSameNameKeepsTheExecutableAndSaysWhy) {
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(env.scratch("report.exe"));
     env.ui().answerMessage(Answer::Ok);
-    click("LHAEnc");
+    env.click("LHAEnc");
 
     const auto shown = messages();
     ASSERT_EQ(shown.size(), 2u) << "no completion after the error";
@@ -319,7 +306,7 @@ TEST_P(AppPackageFailure, PackageLibraryErrorIsShownWithItsReason) {
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(env.scratch(GetParam().saveAs));
     env.ui().answerMessage(Answer::Ok);
-    click(GetParam().archive ? "LHAEnc" : "Enc");
+    env.click(GetParam().archive ? "LHAEnc" : "Enc");
 
     const auto shown = messages();
     ASSERT_EQ(shown.size(), 2u);
@@ -346,7 +333,7 @@ TEST_F(AppPackagePanel, UnloadablePackageLibraryIsAnErrorNotACompletion) {
     env.ui().answerSaveFile(env.scratch("report.exe"));
     env.ui().answerMessage(Answer::Ok);
     testing::internal::CaptureStderr();
-    click("Enc");
+    env.click("Enc");
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(messages().back().text, kAborted + "\r\n" + dozo::Reasons::package(-1));
     EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
@@ -357,7 +344,7 @@ TEST_F(AppPackagePanel, UnloadablePackageLibraryIsAnErrorNotACompletion) {
 TEST_F(AppPackagePanel, UnusableTargetIsRefusedBeforeAnythingIsAsked) {
     typePassword("secret");
     env.ui().answerMessage(Answer::Ok);
-    click("Enc");
+    env.click("Enc");
     ASSERT_EQ(env.ui().calls().size(), 1u);
     EXPECT_EQ(env.ui().calls().back().icon, Icon::Error);
     EXPECT_TRUE(env.ui().calls().back().text.contains(QStringLiteral("指定されていません")));
@@ -367,7 +354,7 @@ TEST_F(AppPackagePanel, UnusableTargetIsRefusedBeforeAnythingIsAsked) {
         TFile->clear();
         QTest::keyClicks(TFile, target);
         env.ui().answerMessage(Answer::Ok);
-        click("LHAEnc");
+        env.click("LHAEnc");
         EXPECT_EQ(env.ui().calls().back().kind, Kind::MessageBox);
         EXPECT_TRUE(env.ui().calls().back().text.contains(target)) << target.toStdString();
     }
@@ -383,7 +370,7 @@ TEST_F(AppPackagePanel, NamesThatWouldDestroyTheTargetOrTheArchiveAreRefused) {
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(target);
     env.ui().answerMessage(Answer::Ok);
-    click("Enc");
+    env.click("Enc");
     EXPECT_TRUE(messages().back().text.startsWith(kAborted));
     EXPECT_EQ(RealLibraryWindow::readAll(target), "the user's own program");
 
@@ -392,7 +379,7 @@ TEST_F(AppPackagePanel, NamesThatWouldDestroyTheTargetOrTheArchiveAreRefused) {
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(env.scratch("data.exe"));
     env.ui().answerMessage(Answer::Ok);
-    click("LHAEnc");
+    env.click("LHAEnc");
     EXPECT_TRUE(messages().back().text.startsWith(kAborted));
     EXPECT_FALSE(QFile::exists(env.scratch("data.exe")));
     EXPECT_EQ(RealLibraryWindow::readAll(archiveTarget), "the user's own archive");
@@ -405,7 +392,7 @@ TEST_F(AppPackagePanel, AnOutputNameWithoutExeArchivesBesideIt) {
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(env.scratch("package"));
     env.ui().answerMessage(Answer::Ok);
-    click("LHAEnc");
+    env.click("LHAEnc");
     EXPECT_EQ(messages().back().text, kDone);
     EXPECT_EQ(env.window().state().SFN, env.scratch("package.lzh"));
     EXPECT_TRUE(QFile::exists(env.scratch("package.lzh")));

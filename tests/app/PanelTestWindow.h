@@ -2,6 +2,7 @@
 
 #include "DirectLibrary.h"
 #include "FileDrops.h"
+#include "SampleBytes.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 

@@ -1,13 +1,17 @@
 #include "RealLibraryWindow.h"
 
+#include "Controls.h"
 #include "FileDrops.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QTest>
 #include <utility>
 
 RealLibraryWindow::RealLibraryWindow(const QStringList& more)
@@ -48,6 +52,47 @@ RealLibraryWindow::~RealLibraryWindow() {
 
 QString RealLibraryWindow::scratch(const QString& name) const {
     return name.isEmpty() ? m_scratch.path() : m_scratch.filePath(name);
+}
+
+QStringList RealLibraryWindow::makeFiles(const QString& folder,
+                                         const QList<QPair<QString, QByteArray>>& files) {
+    QDir().mkpath(scratch(folder));
+    QStringList paths;
+    for (const auto& [name, bytes] : files) {
+        paths.append(scratch(folder + "/" + name));
+        writeAll(paths.last(), bytes);
+    }
+    return paths;
+}
+
+void RealLibraryWindow::click(const char* name) {
+    auto* button = control<QPushButton>(*m_window, QLatin1String(name));
+    ASSERT_NE(button, nullptr) << name;
+    ASSERT_TRUE(button->isEnabled()) << name;
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+ScriptedUiServices::Call RealLibraryWindow::pack(const QStringList& paths, const QString& archive) {
+    auto* list = control<QListWidget>(*m_window, QStringLiteral("FL"));
+    if (!list) return {};
+    list->clear();
+    drop(list, paths);
+    m_ui.answerSaveFile(archive);
+    m_ui.answerMessage(ScriptedUiServices::Answer::Ok);
+    click("cmdCompress");
+    return lastCall();
+}
+
+ScriptedUiServices::Call RealLibraryWindow::unpack(const QString& archive, const QString& folder) {
+    m_ui.answerOpenFile(archive);
+    m_ui.answerFolder(folder);
+    m_ui.answerMessage(ScriptedUiServices::Answer::Ok);
+    click("cmdDevelop");
+    return lastCall();
+}
+
+ScriptedUiServices::Call RealLibraryWindow::lastCall() const {
+    return m_ui.calls().empty() ? ScriptedUiServices::Call{} : m_ui.calls().back();
 }
 
 void RealLibraryWindow::setArchiverOverwrite(bool overwrite) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "SampleBytes.h"
 #include "ScriptedUiServices.h"
 #include "TestFolders.h"
 
 #include "app/window/frmMain.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -16,6 +19,9 @@ class QWidget;
 // The first line of the error box when an archiver run fails, on the archive
 // and the package tabs alike.
 inline const QString kAborted = QStringLiteral("エラー発生。処理を中断します。");
+// What a pack and an unpack that went through say.
+inline const QString kPacked = QStringLiteral("圧縮完了！");
+inline const QString kUnpacked = QStringLiteral("展開完了！");
 
 // The real main window, shown offscreen, with the project's own archiver and
 // package libraries in its system directory and a scratch folder for the
@@ -39,6 +45,17 @@ public:
     // A folder of its own for the test's files.
     QString scratch(const QString& name = {}) const;
 
+    // Files with the given names and contents in a fresh scratch folder; their
+    // paths.
+    QStringList makeFiles(const QString& folder, const QList<QPair<QString, QByteArray>>& files);
+    // Clicks the window's button `name`, which must be enabled.
+    void click(const char* name);
+    // On the archive tab, packs `paths` (dropped on the emptied list) into
+    // `archive`, or unpacks `archive` into `folder`, with every dialog
+    // answered; the message the run closed with.
+    ScriptedUiServices::Call pack(const QStringList& paths, const QString& archive);
+    ScriptedUiServices::Call unpack(const QString& archive, const QString& folder);
+
     // Writes the archiver's settings file: existing files kept or replaced.
     void setArchiverOverwrite(bool overwrite);
 
@@ -55,6 +72,8 @@ public:
     static QString lhasa();
 
 private:
+    ScriptedUiServices::Call lastCall() const;
+
     TestFolders m_folders;
     QTemporaryDir m_scratch;
     QTemporaryDir m_config;

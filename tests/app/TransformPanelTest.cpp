@@ -27,24 +27,6 @@ using Buttons = dozo::UiServices::Buttons;
 
 constexpr int kTransformTab = 2;
 
-QByteArray patterned(int size, int seed) {
-    QByteArray bytes(size, '\0');
-    quint32 x = 2463534242u + static_cast<quint32>(seed);
-    for (int i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        bytes[i] = static_cast<char>(x);
-    }
-    return bytes;
-}
-
-QStringList entries(const QListWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i) texts.append(list->item(i)->text());
-    return texts;
-}
-
 // A run over a thousand missing files still gives a box that fits on the
 // screen: the count is exact, the list is cut short and says how many more.
 TEST(AppBatchOutcome, NamesAtMostAScreenfulOfFailedFiles) {
@@ -117,7 +99,7 @@ TEST_P(AppTransformMethod, TransformsEveryFileAsTheLibraryDoesWithProgress) {
     std::vector<QByteArray> originals;
     QStringList paths;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
-        originals.push_back(patterned(sizes[i], static_cast<int>(i)));
+        originals.push_back(sampleBytes(sizes[i], static_cast<int>(i)));
         paths.append(app.writeFile(QStringLiteral("file%1.bin").arg(i), originals.back()));
     }
     panel->IFN_OLEDragDrop(paths);
@@ -169,7 +151,7 @@ TEST_P(AppTransformMethod, RunningTwiceRestoresEveryFile) {
     std::vector<QByteArray> originals;
     QStringList paths;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
-        originals.push_back(patterned(sizes[i], 100 + static_cast<int>(i)));
+        originals.push_back(sampleBytes(sizes[i], 100 + static_cast<int>(i)));
         paths.append(app.writeFile(QStringLiteral("twice%1").arg(i), originals.back()));
     }
     panel->IFN_OLEDragDrop(paths);
@@ -203,9 +185,9 @@ TEST_F(AppTransformPanel, FailuresAreReportedByNameAndTheOthersProcessed) {
     for (int method : {0, 3, 5}) {
         SCOPED_TRACE(dozo::contracts::kTransformMethods[method]);
         control<QListWidget>(*panel, "IFN")->clear();
-        const QByteArray first = patterned(5000, 1);
-        const QByteArray locked = patterned(6000, 2);
-        const QByteArray last = patterned(7001, 3);
+        const QByteArray first = sampleBytes(5000, 1);
+        const QByteArray locked = sampleBytes(6000, 2);
+        const QByteArray last = sampleBytes(7001, 3);
         const QString firstPath = app.writeFile(QStringLiteral("first"), first);
         const QString missing = app.filePath(QStringLiteral("gone.bin"));
         const QString lockedPath = app.writeFile(QStringLiteral("locked"), locked);
@@ -264,7 +246,7 @@ TEST_F(AppTransformPanel, AWorkFileThatCannotBeMadeLosesNoFile) {
         std::vector<QByteArray> originals;
         QStringList paths;
         for (int i = 0; i < 3; ++i) {
-            originals.push_back(patterned(1000 + i, i));
+            originals.push_back(sampleBytes(1000 + i, i));
             paths.append(app.writeFile(QStringLiteral("kept%1").arg(i), originals.back()));
         }
         panel->IFN_OLEDragDrop(paths);
@@ -284,9 +266,9 @@ TEST_F(AppTransformPanel, AWorkFileThatCannotBeMadeLosesNoFile) {
 TEST_F(AppTransformPanel, AWriteFailureInTheMiddleOfABatchLosesNoFile) {
     DirectLibrary direct(QStringLiteral("Rozu32"));
     constexpr rlim_t kLimit = 256 * 1024;
-    const QByteArray before = patterned(10000, 1);
-    const QByteArray big = patterned(1024 * 1024, 2);
-    const QByteArray after = patterned(10001, 3);
+    const QByteArray before = sampleBytes(10000, 1);
+    const QByteArray big = sampleBytes(1024 * 1024, 2);
+    const QByteArray after = sampleBytes(10001, 3);
     const QString beforePath = app.writeFile(QStringLiteral("before"), before);
     const QString bigPath = app.writeFile(QStringLiteral("big"), big);
     const QString afterPath = app.writeFile(QStringLiteral("after"), after);

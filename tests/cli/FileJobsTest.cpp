@@ -262,7 +262,7 @@ TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
 
         const std::filesystem::path libraries =
             std::filesystem::path(DOZO_CLI_PATH).parent_path() / DOZO_BIN_TO_LIBDIR;
-        Library rozu32(QStringLiteral("Rozu32"), {q(libraries.lexically_normal())});
+        dozo::Library rozu32(QStringLiteral("Rozu32"), {q(libraries.lexically_normal())});
         const InPlaceJob job = InPlaceJob::transform(rozu32, 0);
         ASSERT_TRUE(job.available());
         InPlaceJob::Walked walked;

@@ -35,6 +35,22 @@ struct CliTerminal : TerminalSession {
     }
 };
 
+// Whether the program ran to its end with exit code `code`.
+bool exitedWith(int status, int code) {
+    return WIFEXITED(status) && WEXITSTATUS(status) == code;
+}
+
+// The two runs that ask on the terminal, each over the file `f` of `dir`,
+// and the prompt each starts with.
+struct Prompting {
+    QStringList args;
+    const char* prompt;
+};
+std::vector<Prompting> promptingRuns(const TempDir& dir) {
+    return {{{QStringLiteral("keyed"), q(dir / "f")}, "Key: "},
+            {{QStringLiteral("package"), q(dir / "f"), q(dir / "f.exe")}, "Password: "}};
+}
+
 TEST(Terminal, KeyIsAskedTwiceWithoutEchoAndProgressIsDrawn) {
     const std::string key = "typed-key-1729";
     struct Case {
@@ -53,7 +69,7 @@ TEST(Terminal, KeyIsAskedTwiceWithoutEchoAndProgressIsDrawn) {
         ASSERT_TRUE(run.waitFor("Key again: ")) << run.seen;
         run.type(std::string(c.again) + "\n");
         const int status = run.exitStatus();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exitCode) << run.seen;
+        EXPECT_TRUE(exitedWith(status, c.exitCode)) << run.seen;
         EXPECT_EQ(run.seen.find("typed-key"), std::string::npos) << run.seen;
 
         Bytes expected = content;
@@ -84,7 +100,7 @@ TEST(Terminal, PackAndUnpackDrawTheirShare) {
         SCOPED_TRACE(args.first().toStdString());
         CliTerminal run(args);
         const int status = run.exitStatus();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.seen;
+        EXPECT_TRUE(exitedWith(status, 0)) << run.seen;
         EXPECT_NE(run.seen.find("\r\x1b[K[100%] "), std::string::npos) << run.seen;
         EXPECT_NE(run.seen.find("\r\x1b[Kdone 3, failed 0, skipped 0"), std::string::npos)
             << run.seen;
@@ -97,21 +113,14 @@ TEST(Terminal, PackAndUnpackDrawTheirShare) {
 TEST(Terminal, NothingTypedIsRefusedAtTheFirstPrompt) {
     TempDir dir;
     writeFile(dir / "f", randomBytes(100, 4));
-    const struct {
-        QStringList args;
-        const char* prompt;
-    } cases[] = {
-        {{QStringLiteral("keyed"), q(dir / "f")}, "Key: "},
-        {{QStringLiteral("package"), q(dir / "f"), q(dir / "f.exe")}, "Password: "},
-    };
-    for (const auto& c : cases) {
+    for (const Prompting& c : promptingRuns(dir)) {
         SCOPED_TRACE(c.prompt);
         CliTerminal run(c.args);
         ASSERT_TRUE(run.waitFor(c.prompt)) << run.seen;
         run.type("\n");
         ASSERT_TRUE(run.waitFor("nothing was entered")) << run.seen;
         const int status = run.exitStatus();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << run.seen;
+        EXPECT_TRUE(exitedWith(status, 2)) << run.seen;
         EXPECT_EQ(run.seen.find("again"), std::string::npos) << run.seen;
         EXPECT_EQ(readFile(dir / "f"), randomBytes(100, 4));
         EXPECT_FALSE(dozo::test::exists(dir / "f.exe"));
@@ -133,14 +142,7 @@ TEST(Terminal, NoCoreDumpOrPeekingWhileItAsks) {
             std::filesystem::perm_options::add);
     }
     writeFile(dir / "f", randomBytes(100, 5));
-    const struct {
-        QStringList args;
-        const char* prompt;
-    } cases[] = {
-        {{QStringLiteral("package"), q(dir / "f"), q(dir / "f.exe")}, "Password: "},
-        {{QStringLiteral("keyed"), q(dir / "f")}, "Key: "},
-    };
-    for (const auto& c : cases) {
+    for (const Prompting& c : promptingRuns(dir)) {
         SCOPED_TRACE(c.prompt);
         CliTerminal run(c.args, asNobody);
         ASSERT_TRUE(run.waitFor(c.prompt)) << run.seen;

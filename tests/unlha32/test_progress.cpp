@@ -18,8 +18,10 @@ struct Report {
 
 // Records every report and asks to stop once `stopAfter` entries are done.
 struct Recorder {
+    explicit Recorder(long long stopAt = -1) : stopAfter(stopAt) {}
+
     std::vector<Report> reports;
-    long long stopAfter = -1;
+    long long stopAfter;
 
     static int callback(void* context, long long entries, long long entriesTotal, long long bytes,
                         long long bytesTotal) {
@@ -38,6 +40,12 @@ public:
     ~Registered() { library().setProgress(nullptr, nullptr); }
 };
 
+// Runs `commandLine` with `recorder` registered while it runs.
+Result runFollowed(Recorder& recorder, const std::string& commandLine) {
+    const Registered registered(recorder);
+    return run(commandLine);
+}
+
 class Progress : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,12 +57,14 @@ protected:
         }
     }
 
-    Result pack(const fs::path& archive) {
+    // The update command for the first `count` files through a list file.
+    std::string packLine(const fs::path& archive, std::size_t count = 4) {
         std::string names;
-        for (const fs::path& file : files) names += file.string() + "\r\n";
+        for (std::size_t i = 0; i < count; ++i) names += files[i].string() + "\r\n";
         writeText(dir / "list", names);
-        return run("u -a1 -r2 " + arg(archive) + " " + arg("@" + (dir / "list").string()));
+        return "u -a1 -r2 " + arg(archive) + " " + arg("@" + (dir / "list").string());
     }
+    Result pack(const fs::path& archive) { return run(packLine(archive)); }
 
     TempDir dir;
     ConfigHome config;
@@ -78,19 +88,11 @@ TEST_F(Progress, PackReportsEveryEntryAndStopsBetweenThemLeavingTheArchiveAsItWa
         const fs::path archive = dir / (std::string(c.name) + ".lzh");
         Bytes before;
         if (c.existing) {
-            writeText(dir / "two", files[0].string() + "\r\n" + files[1].string() + "\r\n");
-            ASSERT_EQ(
-                run("u -a1 -r2 " + arg(archive) + " " + arg("@" + (dir / "two").string())).code,
-                UNLHA_OK);
+            ASSERT_EQ(run(packLine(archive, 2)).code, UNLHA_OK);
             before = readBytes(archive);
         }
-        Recorder recorder;
-        recorder.stopAfter = c.stopAfter;
-        Result r{};
-        {
-            const Registered registered(recorder);
-            r = pack(archive);
-        }
+        Recorder recorder(c.stopAfter);
+        const Result r = runFollowed(recorder, packLine(archive));
         EXPECT_EQ(r.code, c.code) << r.reason;
         const long long total = 1000 + 2000 + 3000 + 4000;
         std::vector<Report> expected;
@@ -119,13 +121,8 @@ TEST_F(Progress, ExtractionStopsBetweenEntriesKeepingTheWholeOnesBefore) {
     for (const long long stopAfter : {0LL, 1LL, 3LL}) {
         SCOPED_TRACE(stopAfter);
         const fs::path out = dir / ("out" + std::to_string(stopAfter));
-        Recorder recorder;
-        recorder.stopAfter = stopAfter;
-        Result r{};
-        {
-            const Registered registered(recorder);
-            r = run("x -a1 " + arg(dir / "a.lzh") + " " + arg(out.string()));
-        }
+        Recorder recorder(stopAfter);
+        const Result r = runFollowed(recorder, "x -a1 " + arg(dir / "a.lzh") + " " + arg(out));
         EXPECT_EQ(r.code, UNLHA_CANCELLED) << r.reason;
         EXPECT_NE(r.reason.find(std::to_string(stopAfter) + "個の項目"), std::string::npos)
             << r.reason;
@@ -156,15 +153,11 @@ TEST_F(Progress, ALargeFileReportsItsBytesOnTheWay) {
         writeBytes(file, *bytes);
         const fs::path archive = dir / (std::string(name) + ".lzh");
         Recorder packing, extracting;
-        {
-            const Registered registered(packing);
-            ASSERT_EQ(run("u -a1 -m5 " + arg(archive) + " " + arg(file.string())).code, UNLHA_OK);
-        }
-        {
-            const Registered registered(extracting);
-            ASSERT_EQ(run("x -a1 " + arg(archive) + " " + arg((dir / "x" / name).string())).code,
-                      UNLHA_OK);
-        }
+        ASSERT_EQ(runFollowed(packing, "u -a1 -m5 " + arg(archive) + " " + arg(file)).code,
+                  UNLHA_OK);
+        ASSERT_EQ(
+            runFollowed(extracting, "x -a1 " + arg(archive) + " " + arg(dir / "x" / name)).code,
+            UNLHA_OK);
         for (const Recorder* recorder : {&packing, &extracting}) {
             int onTheWay = 0;
             long long last = 0;
@@ -183,8 +176,7 @@ TEST_F(Progress, ALargeFileReportsItsBytesOnTheWay) {
 TEST_F(Progress, ARegistrationBelongsToItsThreadAlone) {
     // Neither a thread running beside it nor a later one, which may be given
     // the handle of a finished thread that never removed its registration.
-    Recorder recorder;
-    recorder.stopAfter = 0;
+    Recorder recorder(0);
     std::thread([&] { library().setProgress(&Recorder::callback, &recorder); }).join();
     const Registered registered(recorder);
     Result other{};
