@@ -196,8 +196,12 @@ Outcome listArchive(const char* archivePath) {
                       fields.packedSize);
         char crc[8];
         std::snprintf(crc, sizeof crc, "%04x", directory ? 0u : unsigned{fields.crc});
-        listing += numbers + fields.method + "\t" + crc + "\t" +
-                   localTime(archive_entry_mtime(entry)) + "\t" + name + "\n";
+        listing.append(numbers).append(fields.method).append(1, '\t').append(crc);
+        listing.append(1, '\t')
+            .append(localTime(archive_entry_mtime(entry)))
+            .append(1, '\t')
+            .append(name)
+            .append(1, '\n');
         if (reader.skipData() != ARCHIVE_OK) {
             return failure(UNLHA_ERROR_DATA,
                            "書庫が途中で切れています: " + name + " (" + reader.error() + ")");
