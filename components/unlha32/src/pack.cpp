@@ -341,13 +341,14 @@ Outcome copyEntry(int archiveFd, std::int64_t from, std::int64_t length, Archive
                            "既存の書庫を読めません: " + printable(name) + " (" + errorText() + ")");
         if (static_cast<std::size_t>(n) < want)
             return failure(UNLHA_ERROR_DATA, "既存の書庫が途中で切れています: " + printable(name));
+        // The old archive goes once the new one is in place, and each of its
+        // bytes is read once: its cached pages are given back before the
+        // copy of them is written, so the copy reuses them instead of taking
+        // as much memory again (and, in a virtual machine, pages the host
+        // has to find).
+        ::posix_fadvise(archiveFd, at, static_cast<off_t>(want), POSIX_FADV_DONTNEED);
         if (!writer.addRaw({buffer.data(), want}))
             return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
-        // The old archive goes once the new one is in place, and each of its
-        // bytes is read once: its cached pages are given back as they are
-        // copied, so the copy reuses them instead of taking as much memory
-        // again (and, in a virtual machine, pages the host has to find).
-        ::posix_fadvise(archiveFd, at, static_cast<off_t>(want), POSIX_FADV_DONTNEED);
         done += n;
     }
     return {};
