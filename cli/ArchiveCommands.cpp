@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <charconv>
 
 namespace dozo::cli {
 
@@ -66,6 +67,24 @@ std::optional<const char*> methodSwitch(const Arguments& args) {
     if (*name == QLatin1String("lh6")) return contracts::kUnlhaMethodLh6;
     if (*name == QLatin1String("lh7")) return contracts::kUnlhaMethodLh7;
     return std::nullopt;
+}
+
+// Spaces that fill a column of `width` holding `used` characters; a longer
+// text is never cut.
+void pad(QString& line, qsizetype used, qsizetype width) {
+    if (used < width) line.resize(line.size() + width - used, QLatin1Char(' '));
+}
+
+void appendLeft(QString& line, const QString& text, qsizetype width) {
+    line.append(text);
+    pad(line, text.size(), width);
+}
+
+void appendRight(QString& line, qint64 number, qsizetype width) {
+    char digits[24];
+    const qsizetype n = std::to_chars(digits, digits + sizeof digits, number).ptr - digits;
+    pad(line, n, width);
+    line.append(QLatin1StringView(digits, n));
 }
 
 // list and test: one archive operand, read once the archiver is bound.
@@ -152,16 +171,30 @@ int runList(const Arguments& args, Report& report) {
                           .arg(say("方式", "method"), -6)
                           .arg(say("日時", "date"), -19)
                           .arg(say("名前", "name")));
-        // One pass over the pattern a line: a listing can run to a million.
-        const QString line = QStringLiteral("%1 %2 %3 %4 %5");
+        // Lines are made by appending and written a block at a time: a
+        // listing can run to a million, and a pattern and a write for each
+        // line would cost more than the archiver's own walk.
+        constexpr qsizetype kBlock = 64 * 1024;
+        QString block;
+        block.reserve(kBlock + 1024);
         for (const ArchiverCall::Entry& entry : listing.entries) {
-            report.result(line.arg(QString::number(entry.size).rightJustified(12),
-                                   QString::number(entry.packed).rightJustified(12),
-                                   entry.method.leftJustified(6),
-                                   entry.modifiedText.leftJustified(19),
-                                   // The archiver's listing shows names escaped already.
-                                   entry.name));
+            appendRight(block, entry.size, 12);
+            block.append(QLatin1Char(' '));
+            appendRight(block, entry.packed, 12);
+            block.append(QLatin1Char(' '));
+            appendLeft(block, entry.method, 6);
+            block.append(QLatin1Char(' '));
+            appendLeft(block, entry.modifiedText, 19);
+            block.append(QLatin1Char(' '));
+            // The archiver's listing shows names escaped already.
+            block.append(entry.name);
+            block.append(QLatin1Char('\n'));
+            if (block.size() >= kBlock) {
+                report.results(block);
+                block.resize(0);
+            }
         }
+        report.results(block);
         report.summary(static_cast<int>(listing.entries.size()), 0, 0);
         return static_cast<int>(kExitOk);
     });

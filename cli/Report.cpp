@@ -39,6 +39,13 @@ void Report::result(const QString& line) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
 }
 
+void Report::results(const QString& lines) {
+    if (lines.isEmpty()) return;
+    endProgress();
+    const QByteArray bytes = lines.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+}
+
 void Report::note(const QString& line) {
     if (m_quiet) return;
     endProgress();

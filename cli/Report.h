@@ -23,6 +23,8 @@ public:
     // A line for standard output (listings, versions); printed even when quiet,
     // since it is what the command was asked for.
     void result(const QString& line);
+    // Several such lines at once, each ending in a newline.
+    void results(const QString& lines);
     // A note on standard error that quiet silences.
     void note(const QString& line);
     // "<path>: <reason>" on standard error; never silenced.

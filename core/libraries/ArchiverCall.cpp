@@ -24,24 +24,51 @@ constexpr unsigned long kOutputSize = 2048;
 constexpr qint64 kFirstListingSize = 64 * 1024;
 constexpr unsigned long kLargestListingSize = 1024UL * 1024 * 1024;
 
+// The method, which the listing repeats from one line to the next, is made
+// into a QString once for each run of it and shared, not decoded for each
+// entry.
+class RepeatedField {
+public:
+    const QString& operator()(QByteArrayView bytes) {
+        if (!m_known || bytes != QByteArrayView(m_bytes)) {
+            m_bytes = bytes.toByteArray();
+            m_text = QString::fromLatin1(bytes);
+            m_known = true;
+        }
+        return m_text;
+    }
+
+private:
+    bool m_known = false;
+    QByteArray m_bytes;
+    QString m_text;
+};
+
 // size TAB packed TAB method TAB crc TAB date TAB name, one line an entry.
-std::optional<ArchiverCall::Entry> parseEntry(const QByteArray& line) {
-    const QList<QByteArray> fields = line.split('\t');
-    if (fields.size() < 6) return std::nullopt;
+// Read in place: a listing can run to a million lines, and splitting each
+// into parts of its own would cost more than the archiver's walk.
+std::optional<ArchiverCall::Entry> parseEntry(QByteArrayView line, RepeatedField& method) {
+    // A name holding a tab keeps it: only the first five tabs separate.
+    std::array<QByteArrayView, 5> fields;
+    qsizetype start = 0;
+    for (QByteArrayView& field : fields) {
+        const qsizetype tab = line.indexOf('\t', start);
+        if (tab < 0) return std::nullopt;
+        field = line.sliced(start, tab - start);
+        start = tab + 1;
+    }
     ArchiverCall::Entry entry;
     bool sizeOk = false;
     bool packedOk = false;
     bool crcOk = false;
     entry.size = fields[0].toLongLong(&sizeOk);
     entry.packed = fields[1].toLongLong(&packedOk);
-    entry.method = QString::fromLatin1(fields[2]);
     entry.crc = fields[3].toUShort(&crcOk, 16);
     if (!sizeOk || !packedOk || !crcOk) return std::nullopt;
+    entry.method = method(fields[2]);
     entry.modifiedText = QString::fromLatin1(fields[4]);
-    // A name holding a tab keeps it: only the first five tabs separate.
-    qsizetype nameStart = 0;
-    for (int i = 0; i < 5; ++i) nameStart = line.indexOf('\t', nameStart) + 1;
-    entry.name = QFile::decodeName(line.mid(nameStart));
+    const QByteArrayView name = line.sliced(start);
+    entry.name = QFile::decodeName(QByteArray::fromRawData(name.data(), name.size()));
     return entry;
 }
 
@@ -125,14 +152,21 @@ ArchiverCall::Listing ArchiverCall::list(void* owner, const QString& archive) {
     if (code != 0) return {{code, reasonFrom(output.constData(), code)}, {}};
 
     Listing listing;
-    for (const QByteArray& line : QByteArray(output.constData()).split('\n')) {
+    const QByteArrayView text(output.constData());
+    listing.entries.reserve(text.count('\n') + 1);
+    RepeatedField method;
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0) end = text.size();
+        const QByteArrayView line = text.sliced(start, end - start);
+        start = end + 1;
         if (line.isEmpty()) continue;
-        const std::optional<Entry> entry = parseEntry(line);
+        std::optional<Entry> entry = parseEntry(line, method);
         // A line we cannot read makes the whole listing untrustworthy.
         if (!entry)
             return {{contracts::unlha::kInternal, Reasons::archiver(contracts::unlha::kInternal)},
                     {}};
-        listing.entries.append(*entry);
+        listing.entries.append(std::move(*entry));
     }
     return listing;
 }

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <map>
 
 namespace dozo::test {
@@ -222,6 +223,41 @@ TEST(Archive, ListAndTestReportEveryEntry) {
     const CliResult bad = runCli({QStringLiteral("test"), q(dir / "bad.lzh")});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("bad.lzh"))) << bad.err.toStdString();
+}
+
+// Every entry on a line of its own in fixed columns (size and packed size
+// right-aligned in 12, method in 6, date in 19, then the name), also where
+// a listing is long enough to be written in several blocks.
+TEST(Archive, ListPutsEachEntryInColumns) {
+    TempDir dir;
+    ::mkdir((dir / "many").c_str(), 0755);
+    constexpr int kFiles = 1500;
+    for (int i = 0; i < kFiles; ++i)
+        writeFile(dir / ("many/f" + std::to_string(10000 + i)), Bytes(i % 7 * 1000, 'x'));
+    const QString archive = q(dir / "many.lzh");
+    ASSERT_EQ(runCli({QStringLiteral("pack"), archive, q(dir / "many")}).exitCode, 0);
+
+    const CliResult listed = runCli({QStringLiteral("list"), archive});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    ASSERT_TRUE(listed.out.endsWith(QLatin1Char('\n')));
+    const QStringList lines = listed.out.chopped(1).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 1 + 1 + kFiles);  // the heading and the folder
+    EXPECT_EQ(lines[0],
+              QStringLiteral("        size       packed method date                name"));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral(" many/"))) << lines[1].toStdString();
+    const QRegularExpression layout(QStringLiteral(
+        "^ *(\\d+) +(\\d+) (-lh[05d]-) +(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) (.*)$"));
+    for (int i = 0; i < kFiles; ++i) {
+        const QString& line = lines[2 + i];
+        const QRegularExpressionMatch m = layout.match(line);
+        ASSERT_TRUE(m.hasMatch()) << line.toStdString();
+        EXPECT_EQ(m.capturedEnd(1), 12) << line.toStdString();
+        EXPECT_EQ(m.capturedEnd(2), 25) << line.toStdString();
+        EXPECT_EQ(m.capturedStart(3), 26) << line.toStdString();
+        EXPECT_EQ(m.capturedStart(4), 33) << line.toStdString();
+        EXPECT_EQ(m.captured(1).toInt(), i % 7 * 1000) << line.toStdString();
+        EXPECT_EQ(m.captured(5), QStringLiteral("many/f%1").arg(10000 + i));
+    }
 }
 
 // A damaged last entry stops the run, but what it placed before is done.

@@ -29,9 +29,39 @@ std::uint32_t le(const unsigned char* p, int bytes) {
     return v;
 }
 
-bool preadAll(int fd, unsigned char* buffer, std::size_t size, std::int64_t offset) {
-    return dozo::fileio::readExact(fd, buffer, size, static_cast<off_t>(offset));
-}
+// A header's fields are read a few bytes at a time, in a row: one read of
+// the bytes from its start serves them, and only what lies beyond (a long
+// extended header) is read on its own.
+class HeaderBytes {
+public:
+    HeaderBytes(int fd, std::int64_t start) : fd_(fd), start_(start) {}
+
+    bool read(unsigned char* buffer, std::size_t size, std::int64_t offset) {
+        if (!filled_) {
+            filled_ = true;
+            const ssize_t got = dozo::fileio::readFully(fd_, window_.data(), window_.size(),
+                                                        static_cast<off_t>(start_));
+            failed_ = got < 0;
+            have_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+        }
+        // A read error is the header's, never retried into a success.
+        if (failed_) return false;
+        if (offset >= start_ &&
+            offset - start_ + static_cast<std::int64_t>(size) <= static_cast<std::int64_t>(have_)) {
+            std::copy_n(&window_[static_cast<std::size_t>(offset - start_)], size, buffer);
+            return true;
+        }
+        return dozo::fileio::readExact(fd_, buffer, size, static_cast<off_t>(offset));
+    }
+
+private:
+    int fd_;
+    std::int64_t start_;
+    bool filled_ = false;
+    bool failed_ = false;
+    std::size_t have_ = 0;
+    std::array<unsigned char, 1024> window_;
+};
 
 bool looksLikeHeader(const unsigned char* p) {
     return p[2] == '-' && p[3] == 'l' && p[6] == '-' && p[20] <= 3;
@@ -44,7 +74,8 @@ bool looksLikeHeader(const unsigned char* p) {
 bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
     std::array<unsigned char, 300> h{};
     std::int64_t at = offset;
-    if (!preadAll(fd, h.data(), 24, at)) return false;
+    HeaderBytes bytes(fd, offset);
+    if (!bytes.read(h.data(), 24, at)) return false;
     if (!looksLikeHeader(h.data())) {
         // Searched in one read of the window, not one read per byte.
         constexpr std::size_t kSearch = 64 * 1024;
@@ -77,7 +108,7 @@ bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
     } else {
         // Levels 0 and 1: one size byte counting from byte 2, the name, the CRC.
         const std::size_t baseSize = std::size_t{h[0]} + 2;
-        if (baseSize > h.size() || !preadAll(fd, h.data(), baseSize, at)) return false;
+        if (baseSize > h.size() || !bytes.read(h.data(), baseSize, at)) return false;
         const std::size_t crcAt = 22 + std::size_t{h[21]};
         if (crcAt + 2 > baseSize) return false;
         out.crc = static_cast<std::uint16_t>(le(&h[crcAt], 2));
@@ -96,14 +127,14 @@ bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
         if (next < 3 || count > 1000 || extended > 0x10000 + out.packedSize) return false;
         unsigned char e[19];
         if (next == sizeof e) {
-            if (!preadAll(fd, e, sizeof e, pos)) return false;
+            if (!bytes.read(e, sizeof e, pos)) return false;
             if (e[0] == 0x42) {
                 wide = std::uint64_t{le(&e[1], 4)} | std::uint64_t{le(&e[5], 4)} << 32;
                 hasWide = true;
             }
         }
         unsigned char size[2];
-        if (!preadAll(fd, size, 2, pos + next - 2)) return false;
+        if (!bytes.read(size, 2, pos + next - 2)) return false;
         pos += next;
         next = le(size, 2);
     }
@@ -196,8 +227,12 @@ Outcome listArchive(const char* archivePath) {
                       fields.packedSize);
         char crc[8];
         std::snprintf(crc, sizeof crc, "%04x", directory ? 0u : unsigned{fields.crc});
-        listing += numbers + fields.method + "\t" + crc + "\t" +
-                   localTime(archive_entry_mtime(entry)) + "\t" + name + "\n";
+        listing.append(numbers).append(fields.method).append(1, '\t').append(crc);
+        listing.append(1, '\t')
+            .append(localTime(archive_entry_mtime(entry)))
+            .append(1, '\t')
+            .append(name)
+            .append(1, '\n');
         if (reader.skipData() != ARCHIVE_OK) {
             return failure(UNLHA_ERROR_DATA,
                            "書庫が途中で切れています: " + name + " (" + reader.error() + ")");
