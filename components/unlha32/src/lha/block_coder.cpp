@@ -151,6 +151,7 @@ int ptLensBits(std::span<const std::uint8_t> lens, int nBits, int special, int m
 struct Table {
     std::array<std::uint8_t, kNumC> lens{};
     std::array<std::uint16_t, kNumC> codes{};
+    std::size_t size = 0;
     int used = 0;
 
     // An empty table is sent as "count 0, symbol 0". A table with one symbol
@@ -168,10 +169,12 @@ struct Table {
                 ++count;
             }
         if (count == 1) mine[only == 0 ? 1 : 0] = 1;
-        const auto l = std::span(lens).first(freq.size());
-        used = buildLengths(mine, kMaxCodeBits, l);
-        buildCodes(l, std::span(codes).first(freq.size()));
+        size = freq.size();
+        used = buildLengths(mine, kMaxCodeBits, std::span(lens).first(size));
     }
+
+    // Only a table that is written needs its codes.
+    void makeCodes() { buildCodes(std::span(lens).first(size), std::span(codes).first(size)); }
 
     void put(BitWriter& out, int sym) const { out.put(lens[sym], codes[sym]); }
 };
@@ -257,7 +260,10 @@ std::uint64_t blockBits(std::span<const std::uint32_t> cFreq, std::span<const st
 void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
                 std::span<const std::uint32_t> pFreq, int pBits, bool last, BlockLengths* lengths) {
     assert(!tokens.empty() && tokens.size() <= kMaxBlockSymbols);
-    const BlockPlan plan(cFreq, pFreq, pBits, last);
+    BlockPlan plan(cFreq, pFreq, pBits, last);
+    plan.c.makeCodes();
+    plan.p.makeCodes();
+    plan.t.makeCodes();
     out.put(16, static_cast<std::uint32_t>(tokens.size()));
     writePtLens(out, std::span<const std::uint8_t>(plan.t.lens).first(kNumT), kTBits, 3, plan.minT);
     out.put(kCBits, plan.cCount);

@@ -362,17 +362,18 @@ struct Encoder::State {
 
     // The open segment joins the block before it unless the two cost less
     // apart; then that block is written and the segment starts the next. The
-    // parser is priced by the open block from here on.
-    void endSegment() {
+    // parser is priced by the open block from here on, unless `closing`: no
+    // symbol follows.
+    void endSegment(bool closing = false) {
         if (nTokens == segStart) return;
-        BlockLengths lengths;
         std::array<std::uint32_t, kNumC> c;
         std::array<std::uint32_t, 17> p;
         for (int i = 0; i < kNumC; ++i) c[i] = blockC[i] + cFreq[i];
         for (int i = 0; i < 17; ++i) p[i] = blockP[i] + pFreq[i];
-        const std::uint64_t together = bitsOf(c, p, &lengths);
+        BlockLengths lengths;
         if (segStart > 0) {
             BlockLengths alone;
+            const std::uint64_t together = bitsOf(c, p, &lengths);
             const std::uint64_t apart = bitsOf(blockC, blockP) + bitsOf(cFreq, pFreq, &alone);
             if (apart < together) {
                 writeOpenBlock(segStart, false);
@@ -380,13 +381,15 @@ struct Encoder::State {
                 p = pFreq;
                 lengths = alone;
             }
+        } else if (!closing) {
+            bitsOf(c, p, &lengths);
         }
         blockC = c;
         blockP = p;
         cFreq.fill(0);
         pFreq.fill(0);
         segStart = nTokens;
-        prices.update(lengths, mp.numP);
+        if (!closing) prices.update(lengths, mp.numP);
         // A block counts its symbols in 16 bits.
         if (nTokens + tune.segmentSymbols > kMaxBlockSymbols) writeOpenBlock(nTokens, false);
     }
@@ -406,7 +409,7 @@ struct Encoder::State {
     }
 
     void flushBlock(bool last = false) {
-        endSegment();
+        endSegment(true);
         writeOpenBlock(nTokens, last);
     }
 
