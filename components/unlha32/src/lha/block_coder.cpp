@@ -19,8 +19,17 @@ struct CLenStep {
 };
 using CLenPlan = std::vector<CLenStep>;
 
-// The fixed form: a run of 3..18 or 20 or more is one run symbol.
-void planFixed(std::span<const std::uint8_t> cLens, int n, CLenPlan& plan) {
+// r zeros as one symbol: r is 1, 3..18 or 20..531.
+CLenStep zeros(int r) {
+    if (r == 1) return {0, 0, 0};
+    if (r <= 18) return {1, 4, static_cast<std::uint16_t>(r - 3)};
+    return {2, kCBits, static_cast<std::uint16_t>(r - 20)};
+}
+
+// The first n lengths as code-length symbols, each zero run as `split(run,
+// plan)` appends it; false when it cannot.
+template <typename Split>
+bool planLengths(std::span<const std::uint8_t> cLens, int n, CLenPlan& plan, Split&& split) {
     plan.clear();
     int i = 0;
     while (i < n) {
@@ -34,22 +43,24 @@ void planFixed(std::span<const std::uint8_t> cLens, int n, CLenPlan& plan) {
             ++i;
             ++run;
         }
-        if (run <= 2) {
-            for (int j = 0; j < run; ++j) plan.push_back({0, 0, 0});
-        } else if (run <= 18) {
-            plan.push_back({1, 4, static_cast<std::uint16_t>(run - 3)});
-        } else if (run == 19) {
-            plan.push_back({0, 0, 0});
-            plan.push_back({1, 4, 15});
-        } else {
-            plan.push_back({2, kCBits, static_cast<std::uint16_t>(run - 20)});
-        }
+        if (!split(run, plan)) return false;
     }
+    return true;
+}
+
+// The fixed form: a run of 3..18 or 20 or more is one run symbol.
+void planFixed(std::span<const std::uint8_t> cLens, int n, CLenPlan& plan) {
+    planLengths(cLens, n, plan, [](int run, CLenPlan& steps) {
+        if (run == 2 || run == 19) steps.push_back(zeros(1));
+        steps.push_back(zeros(run == 2 ? 1 : run == 19 ? 18 : run));
+        return true;
+    });
 }
 
 // The same lengths with each zero run split into the cheapest mix of the
 // three zero symbols under the code lengths `tLens`, in which a symbol of
-// length 0 is not available. False when a length needs such a symbol.
+// length 0 is not available. (Every other length has a symbol: the tables
+// are built from plans that hold them all.) False when a run needs one.
 bool planCheapest(std::span<const std::uint8_t> cLens, int n, std::span<const std::uint8_t> tLens,
                   CLenPlan& plan) {
     constexpr int kNo = 1 << 20;
@@ -61,20 +72,7 @@ bool planCheapest(std::span<const std::uint8_t> cLens, int n, std::span<const st
     std::array<int, kNumC + 1> best{};
     std::array<std::uint16_t, kNumC + 1> take{};
     static_assert(kNumC <= 20 + 511);
-    plan.clear();
-    int i = 0;
-    while (i < n) {
-        const int k = cLens[i++];
-        if (k != 0) {
-            if (bits(k + 2) >= kNo) return false;
-            plan.push_back({static_cast<std::uint8_t>(k + 2), 0, 0});
-            continue;
-        }
-        int run = 1;
-        while (i < n && cLens[i] == 0) {
-            ++i;
-            ++run;
-        }
+    return planLengths(cLens, n, plan, [&](int run, CLenPlan& steps) {
         int longFrom = 0;  // the cheapest prefix a long run symbol can follow
         for (int j = 1; j <= run; ++j) {
             best[j] = best[j - 1] + zero;
@@ -92,19 +90,11 @@ bool planCheapest(std::span<const std::uint8_t> cLens, int n, std::span<const st
             }
         }
         if (best[run] >= kNo) return false;
-        const std::size_t at = plan.size();
-        for (int j = run; j > 0; j -= take[j]) {
-            const int r = take[j];
-            if (r == 1)
-                plan.push_back({0, 0, 0});
-            else if (r <= 18)
-                plan.push_back({1, 4, static_cast<std::uint16_t>(r - 3)});
-            else
-                plan.push_back({2, kCBits, static_cast<std::uint16_t>(r - 20)});
-        }
-        std::reverse(plan.begin() + static_cast<std::ptrdiff_t>(at), plan.end());
-    }
-    return true;
+        const std::size_t at = steps.size();
+        for (int j = run; j > 0; j -= take[j]) steps.push_back(zeros(take[j]));
+        std::reverse(steps.begin() + static_cast<std::ptrdiff_t>(at), steps.end());
+        return true;
+    });
 }
 
 int usedLength(std::span<const std::uint8_t> lens) {
