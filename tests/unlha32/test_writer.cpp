@@ -297,13 +297,14 @@ TEST_F(Writer, FilesAddedTogetherMatchOneByOne) {
     files.emplace_back("large.txt", textData(200000, 99));  // between runs of small ones
     files.emplace_back("after.txt", textData(5000, 98));
     files.emplace_back("last.txt", textData(700, 97));
+    auto info = [](const std::string& name) {
+        return unlha::EntryInfo{name, false, 0100644, 1234567890, 1000, 100};
+    };
     auto inputs = [&](std::vector<int>& fds) {
         std::vector<unlha::ArchiveWriter::FileInput> in;
         for (const auto& [n, data] : files) {
             fds.push_back(memfdWith(data));
-            in.push_back({{n, false, 0100644, 1234567890, 1000, 100},
-                          fds.back(),
-                          static_cast<std::int64_t>(data.size())});
+            in.push_back({info(n), fds.back(), static_cast<std::int64_t>(data.size())});
         }
         return in;
     };
@@ -314,8 +315,7 @@ TEST_F(Writer, FilesAddedTogetherMatchOneByOne) {
             unlha::ArchiveWriter w(one);
             for (const auto& [n, data] : files) {
                 const int in = memfdWith(data);
-                ASSERT_TRUE(w.addFile({n, false, 0100644, 1234567890, 1000, 100}, in,
-                                      static_cast<std::int64_t>(data.size()), m));
+                ASSERT_TRUE(w.addFile(info(n), in, static_cast<std::int64_t>(data.size()), m));
                 ::close(in);
             }
             ASSERT_TRUE(w.finish());

@@ -34,16 +34,14 @@ std::uint32_t le(const unsigned char* p, int bytes) {
 // extended header) is read on its own.
 class HeaderBytes {
 public:
-    HeaderBytes(int fd, std::int64_t start) : fd_(fd), start_(start) {}
+    HeaderBytes(int fd, std::int64_t start) : fd_(fd), start_(start) {
+        const ssize_t got = dozo::fileio::readFully(fd_, window_.data(), window_.size(),
+                                                    static_cast<off_t>(start_));
+        failed_ = got < 0;
+        have_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
 
     bool read(unsigned char* buffer, std::size_t size, std::int64_t offset) {
-        if (!filled_) {
-            filled_ = true;
-            const ssize_t got = dozo::fileio::readFully(fd_, window_.data(), window_.size(),
-                                                        static_cast<off_t>(start_));
-            failed_ = got < 0;
-            have_ = got > 0 ? static_cast<std::size_t>(got) : 0;
-        }
         // A read error is the header's, never retried into a success.
         if (failed_) return false;
         if (offset >= start_ &&
@@ -57,7 +55,6 @@ public:
 private:
     int fd_;
     std::int64_t start_;
-    bool filled_ = false;
     bool failed_ = false;
     std::size_t have_ = 0;
     std::array<unsigned char, 1024> window_;
