@@ -34,9 +34,7 @@ void Report::writeErr(const QString& text) {
 }
 
 void Report::result(const QString& line) {
-    endProgress();
-    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    results(line + QLatin1Char('\n'));
 }
 
 void Report::results(const QString& lines) {
