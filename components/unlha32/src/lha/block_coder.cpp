@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
-#include <vector>
 
 #include "lha/huffman.h"
 
@@ -17,7 +16,25 @@ struct CLenStep {
     std::uint8_t sym, extraBits;
     std::uint16_t extra;
 };
-using CLenPlan = std::vector<CLenStep>;
+
+// At most one step per length, without allocating: blocks are sized often.
+class CLenPlan {
+public:
+    void clear() { size_ = 0; }
+    void push_back(CLenStep step) {
+        assert(size_ < kNumC);
+        steps_[size_++] = step;
+    }
+    std::size_t size() const { return size_; }
+    CLenStep* begin() { return steps_.data(); }
+    CLenStep* end() { return steps_.data() + size_; }
+    const CLenStep* begin() const { return steps_.data(); }
+    const CLenStep* end() const { return steps_.data() + size_; }
+
+private:
+    std::array<CLenStep, kNumC> steps_;
+    std::size_t size_ = 0;
+};
 
 // r zeros as one symbol: r is 1, 3..18 or 20..531.
 CLenStep zeros(int r) {
@@ -197,11 +214,9 @@ struct BlockPlan {
         // few rounds, keeping the cheapest.
         const auto lens = std::span<const std::uint8_t>(c.lens);
         cCount = usedLength(lens);
-        cLens.reserve(kNumC);
         planFixed(lens, cCount, cLens);
         int tBits = tableFor(cLens, t);
         CLenPlan trial;
-        trial.reserve(kNumC);
         for (int round = 0; round < 3; ++round) {
             Table next;
             if (!planCheapest(lens, cCount, std::span<const std::uint8_t>(t.lens).first(kNumT),
@@ -210,7 +225,7 @@ struct BlockPlan {
             const int trialBits = tableFor(trial, next);
             if (trialBits >= tBits) break;
             tBits = trialBits;
-            cLens.swap(trial);
+            cLens = trial;
             t = next;
         }
         const int pTableBits =

@@ -15,17 +15,21 @@ int buildLengths(std::span<const std::uint32_t> freq, int maxBits, std::span<std
     // Fixed-size scratch: blocks are sized often, and the alphabets are small.
     constexpr int kMaxSymbols = 512;
     assert(n <= kMaxSymbols);
-    std::array<int, kMaxSymbols> order;
+    // Leaves by weight, ties broken by symbol so that the same input always
+    // gives the same archive: both in one key, which sorts fastest.
+    constexpr int kSymbolBits = 9;
+    static_assert(kMaxSymbols <= 1 << kSymbolBits);
+    std::array<std::uint64_t, kMaxSymbols> key;
     int used = 0;
     for (int i = 0; i < n; ++i)
-        if (freq[i]) order[used++] = i;
+        if (freq[i]) key[used++] = std::uint64_t{freq[i]} << kSymbolBits | static_cast<unsigned>(i);
+    std::sort(key.begin(), key.begin() + used);
+    std::array<int, kMaxSymbols> order;
+    for (int i = 0; i < used; ++i) order[i] = static_cast<int>(key[i] & ((1u << kSymbolBits) - 1));
     if (used < 2) {
         if (used == 1) lens[order[0]] = 1;
         return used;
     }
-    // Ties broken by symbol so the same input always gives the same archive.
-    std::sort(order.begin(), order.begin() + used,
-              [&](int a, int b) { return freq[a] < freq[b] || (freq[a] == freq[b] && a < b); });
 
     // Two-queue Huffman over leaves sorted by weight: internal nodes are made
     // in non-decreasing weight order, so no heap is needed.
