@@ -87,6 +87,44 @@ TEST(Package, RefusalsLeaveNoPackage) {
     EXPECT_EQ(listDir(inner), std::set<std::string>{"ab"});
 }
 
+// A name is bytes: one that is not UTF-8 must not turn into another file's
+// name (its stray byte read as U+FFFD) and have that file packaged, rewritten
+// or written over in its place.
+TEST(Package, NamesThatAreNotUtf8AreRefusedNotTakenForOthers) {
+    TempDir dir;
+    const Bytes given = randomBytes(100, 38);
+    const Bytes lookalike = randomBytes(100, 39);
+    writeFile(dir / "x\xe9.txt", given);
+    writeFile(dir / "x\xef\xbf\xbd.txt", lookalike);
+    writeFile(dir / "x\xef\xbf\xbd.exe", lookalike);
+    writeFile(dir / "ok.txt", given);
+    const std::set<std::string> before = listDir(dir.path());
+    const struct {
+        const char* name;
+        const char* words;  // "$bad" is "x" and the byte 0xE9
+    } cases[] = {
+        {"target", R"(package --password-stdin "$bad.txt" out.exe)"},
+        {"output", R"(package --password-stdin ok.txt "$bad.exe")"},
+        {"password file", R"(package --password-file "$bad.txt" ok.txt out.exe)"},
+        {"file to rewrite", R"(transform A "$bad.txt")"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult r = runProgram(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral(R"(bad=$(printf 'x\351'); exec "$0" )") + QString::fromUtf8(c.words),
+             QStringLiteral(DOZO_CLI_PATH)},
+            {.input = "pw\n", .workingDirectory = q(dir.path())});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("x\\xe9"))) << r.err.toStdString();
+        EXPECT_EQ(listDir(dir.path()), before);
+        EXPECT_EQ(readFile(dir / "x\xe9.txt"), given);
+        EXPECT_EQ(readFile(dir / "x\xef\xbf\xbd.txt"), lookalike);
+        EXPECT_EQ(readFile(dir / "x\xef\xbf\xbd.exe"), lookalike);
+    }
+}
+
 }  // namespace
 
 #ifdef DOZO_FAST_RIVO
