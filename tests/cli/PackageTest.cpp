@@ -87,6 +87,51 @@ TEST(Package, RefusalsLeaveNoPackage) {
     EXPECT_EQ(listDir(inner), std::set<std::string>{"ab"});
 }
 
+// Another name that reaches the target is the target: the package written
+// there would take the place of the only plain copy.
+TEST(Package, AnyOtherNameOfTheTargetIsRefused) {
+    TempDir dir;
+    const Bytes content = randomBytes(100, 40);
+    std::filesystem::create_directory(dir / "a");
+    std::filesystem::create_directory(dir / "b");
+    writeFile(dir / "a" / "t.txt", content);
+    const QStringList privateMounts = {QStringLiteral("unshare"), QStringLiteral("-m"),
+                                       QStringLiteral("--propagation"), QStringLiteral("private")};
+    const struct {
+        const char* name;
+        const char* makeName;  // a shell command
+        const char* out;
+        bool mounts;
+    } cases[] = {
+        {"link", "ln -s a/t.txt link.exe", "link.exe", false},
+        {"hard link", "ln a/t.txt hard.exe", "hard.exe", false},
+        {"folder mounted twice", "mount --bind a b", "b/t.txt", true},
+    };
+    const char* notTried = nullptr;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.mounts && runProgram(QStringLiteral("/usr/bin/env"),
+                                   privateMounts + QStringList{QStringLiteral("true")})
+                                .exitCode != 0) {
+            notTried = c.name;
+            continue;
+        }
+        const QStringList shell = {
+            QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+            QStringLiteral(R"(%1 && exec "$0" package --password-stdin a/t.txt %2)")
+                .arg(QString::fromUtf8(c.makeName), QString::fromUtf8(c.out)),
+            QStringLiteral(DOZO_CLI_PATH)};
+        const CliResult r = runProgram(QStringLiteral("/usr/bin/env"),
+                                       (c.mounts ? privateMounts : QStringList{}) + shell,
+                                       {.input = "pw\n", .workingDirectory = q(dir.path())});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_EQ(readFile(dir / "a" / "t.txt"), content);
+    }
+    EXPECT_EQ(listDir(dir / "a"), std::set<std::string>{"t.txt"});
+    EXPECT_TRUE(listDir(dir / "b").empty());
+    if (notTried) GTEST_SKIP() << "no private mounts here: " << notTried << " not tried";
+}
+
 // A name is bytes: one that is not UTF-8 must not turn into another file's
 // name (its stray byte read as U+FFFD) and have that file packaged, rewritten
 // or written over in its place.
