@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "dozo/fileio/io.h"
@@ -44,16 +45,19 @@ Secret::Read askTerminal(int tty, const QString& prompt, Secret& into) {
     struct termios quiet = gSaved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
-    auto* oldInt = ::signal(SIGINT, restoreAndDie);
-    auto* oldTerm = ::signal(SIGTERM, restoreAndDie);
+    // Every signal a user at the prompt can send from the keyboard or by
+    // closing the window ends the program: none may leave the echo off.
+    constexpr int kEnding[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    sighandler_t old[std::size(kEnding)];
+    for (std::size_t i = 0; i < std::size(kEnding); ++i)
+        old[i] = ::signal(kEnding[i], restoreAndDie);
     // Echo goes off before the prompt shows, so nothing typed after it is echoed.
     gEchoOff = ::tcsetattr(tty, TCSAFLUSH, &quiet) == 0;
     (void)!::write(tty, text.constData(), static_cast<std::size_t>(text.size()));
     const Secret::Read got = into.readLine(tty);
     if (gEchoOff) ::tcsetattr(tty, TCSAFLUSH, &gSaved);
     gEchoOff = 0;
-    ::signal(SIGINT, oldInt);
-    ::signal(SIGTERM, oldTerm);
+    for (std::size_t i = 0; i < std::size(kEnding); ++i) ::signal(kEnding[i], old[i]);
     return got;
 }
 

@@ -6,7 +6,10 @@
 
 #include "core/startup/AppInfo.h"
 
+#include "dozo/fileio/printable.h"
+
 #include <QCoreApplication>
+#include <QFile>
 
 #include <sys/prctl.h>
 
@@ -124,8 +127,18 @@ int main(int argc, char* argv[]) {
     // The window's name: both share one per-user cache folder for work files.
     QCoreApplication::setApplicationName(QStringLiteral("dozo"));
 
+    // A name is whatever bytes it has, and a QString keeps only what decodes:
+    // a word that does not come back as its own bytes would name another file
+    // (its stray bytes turned into U+FFFD), so it is refused before anything
+    // is touched.
     QStringList words;
-    for (int i = 1; i < argc; ++i) words.append(QString::fromLocal8Bit(argv[i]));
+    const char* undecodable = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const QString word = QFile::decodeName(argv[i]);
+        if (!undecodable && QFile::encodeName(word) != QByteArrayView(argv[i]))
+            undecodable = argv[i];
+        words.append(word);
+    }
     words = splitShortOptions(words);
     bool quiet = false;
     bool verbose = false;
@@ -164,6 +177,11 @@ int main(int argc, char* argv[]) {
                   .arg(dozo::kVersionMinor, 2, 10, QLatin1Char('0'))
                   .arg(dozo::kVersionRevision));
         return kExitOk;
+    }
+    if (undecodable) {
+        return usageError(report, say("%1: UTF-8 でない名前は扱えません。",
+                                      "%1: a name that is not UTF-8 cannot be used")
+                                      .arg(QString::fromStdString(fileio::printable(undecodable))));
     }
     const QStringList valued = {QStringLiteral("--key-file"), QStringLiteral("--password-file"),
                                 QStringLiteral("-m")};

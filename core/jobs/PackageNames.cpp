@@ -1,7 +1,12 @@
 #include "core/jobs/PackageNames.h"
 
+#include "core/jobs/FolderWalk.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
 
 namespace dozo {
 
@@ -31,7 +36,17 @@ bool PackageNames::sameFile(const QString& a, const QString& b) {
     const QFileInfo first(a);
     const QFileInfo second(b);
     if (first.exists() && second.exists()) {
-        return first.canonicalFilePath() == second.canonicalFilePath();
+        const QString one = first.canonicalFilePath();
+        const QString other = second.canonicalFilePath();
+        // Two spellings of one file need not resolve to one path: in a folder
+        // mounted twice, or in another case on a file system that ignores
+        // case, the package would take the target's place all the same. The
+        // files themselves are compared, another hard link being the same.
+        const auto oneFile = FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(one).constData());
+        const auto otherFile =
+            FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(other).constData());
+        if (oneFile && otherFile) return *oneFile == *otherFile;
+        return one == other;
     }
     return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
 }

@@ -18,8 +18,9 @@ public:
     // ".lzh", or with ".lzh" added: "pkg" archives as "pkg.lzh".
     static QString archiveName(const QString& executable);
 
-    // Both paths name the same file: through links when both exist, else by
-    // their absolute spelling. The package replaces whatever is at its
+    // Both paths name the same file: when both exist, the file they reach
+    // (through links, hard links, a folder mounted twice), else by their
+    // absolute spelling. The package replaces whatever is at its
     // destination, so the names are checked against the target first.
     static bool sameFile(const QString& a, const QString& b);
 };

@@ -87,6 +87,89 @@ TEST(Package, RefusalsLeaveNoPackage) {
     EXPECT_EQ(listDir(inner), std::set<std::string>{"ab"});
 }
 
+// Another name that reaches the target is the target: the package written
+// there would take the place of the only plain copy.
+TEST(Package, AnyOtherNameOfTheTargetIsRefused) {
+    TempDir dir;
+    const Bytes content = randomBytes(100, 40);
+    std::filesystem::create_directory(dir / "a");
+    std::filesystem::create_directory(dir / "b");
+    writeFile(dir / "a" / "t.txt", content);
+    const QStringList privateMounts = {QStringLiteral("unshare"), QStringLiteral("-m"),
+                                       QStringLiteral("--propagation"), QStringLiteral("private")};
+    const struct {
+        const char* name;
+        const char* makeName;  // a shell command
+        const char* out;
+        bool mounts;
+    } cases[] = {
+        {"link", "ln -s a/t.txt link.exe", "link.exe", false},
+        {"hard link", "ln a/t.txt hard.exe", "hard.exe", false},
+        {"folder mounted twice", "mount --bind a b", "b/t.txt", true},
+    };
+    const char* notTried = nullptr;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.mounts && runProgram(QStringLiteral("/usr/bin/env"),
+                                   privateMounts + QStringList{QStringLiteral("true")})
+                                .exitCode != 0) {
+            notTried = c.name;
+            continue;
+        }
+        const QStringList shell = {
+            QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+            QStringLiteral(R"(%1 && exec "$0" package --password-stdin a/t.txt %2)")
+                .arg(QString::fromUtf8(c.makeName), QString::fromUtf8(c.out)),
+            QStringLiteral(DOZO_CLI_PATH)};
+        const CliResult r = runProgram(QStringLiteral("/usr/bin/env"),
+                                       (c.mounts ? privateMounts : QStringList{}) + shell,
+                                       {.input = "pw\n", .workingDirectory = q(dir.path())});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_EQ(readFile(dir / "a" / "t.txt"), content);
+    }
+    EXPECT_EQ(listDir(dir / "a"), std::set<std::string>{"t.txt"});
+    EXPECT_TRUE(listDir(dir / "b").empty());
+    if (notTried) GTEST_SKIP() << "no private mounts here: " << notTried << " not tried";
+}
+
+// A name is bytes: one that is not UTF-8 must not turn into another file's
+// name (its stray byte read as U+FFFD) and have that file packaged, rewritten
+// or written over in its place.
+TEST(Package, NamesThatAreNotUtf8AreRefusedNotTakenForOthers) {
+    TempDir dir;
+    const Bytes given = randomBytes(100, 38);
+    const Bytes lookalike = randomBytes(100, 39);
+    writeFile(dir / "x\xe9.txt", given);
+    writeFile(dir / "x\xef\xbf\xbd.txt", lookalike);
+    writeFile(dir / "x\xef\xbf\xbd.exe", lookalike);
+    writeFile(dir / "ok.txt", given);
+    const std::set<std::string> before = listDir(dir.path());
+    const struct {
+        const char* name;
+        const char* words;  // "$bad" is "x" and the byte 0xE9
+    } cases[] = {
+        {"target", R"(package --password-stdin "$bad.txt" out.exe)"},
+        {"output", R"(package --password-stdin ok.txt "$bad.exe")"},
+        {"password file", R"(package --password-file "$bad.txt" ok.txt out.exe)"},
+        {"file to rewrite", R"(transform A "$bad.txt")"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult r = runProgram(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral(R"(bad=$(printf 'x\351'); exec "$0" )") + QString::fromUtf8(c.words),
+             QStringLiteral(DOZO_CLI_PATH)},
+            {.input = "pw\n", .workingDirectory = q(dir.path())});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("x\\xe9"))) << r.err.toStdString();
+        EXPECT_EQ(listDir(dir.path()), before);
+        EXPECT_EQ(readFile(dir / "x\xe9.txt"), given);
+        EXPECT_EQ(readFile(dir / "x\xef\xbf\xbd.txt"), lookalike);
+        EXPECT_EQ(readFile(dir / "x\xef\xbf\xbd.exe"), lookalike);
+    }
+}
+
 }  // namespace
 
 #ifdef DOZO_FAST_RIVO

@@ -9,7 +9,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <QFile>
 #include <string>
@@ -124,6 +128,36 @@ TEST(Terminal, NothingTypedIsRefusedAtTheFirstPrompt) {
         EXPECT_EQ(run.seen.find("again"), std::string::npos) << run.seen;
         EXPECT_EQ(readFile(dir / "f"), randomBytes(100, 4));
         EXPECT_FALSE(dozo::test::exists(dir / "f.exe"));
+    }
+}
+
+// However the program is ended at a prompt (Ctrl-C, Ctrl-\, the terminal
+// closing), the terminal gets its echo back and nothing is touched.
+TEST(Terminal, EndedAtThePromptTheEchoComesBack) {
+    TempDir dir;
+    writeFile(dir / "f", randomBytes(100, 6));
+    const struct {
+        const char* keys;  // typed at the prompt, or nothing and the signal is sent
+        int signal;
+    } endings[] = {{"\x03", SIGINT}, {"\x1c", SIGQUIT}, {"", SIGHUP}};
+    for (const Prompting& c : promptingRuns(dir)) {
+        for (const auto& ending : endings) {
+            SCOPED_TRACE(testing::Message() << c.prompt << ::strsignal(ending.signal));
+            CliTerminal run(c.args);
+            ASSERT_TRUE(run.waitFor(c.prompt)) << run.seen;
+            if (*ending.keys != '\0') {
+                run.type(ending.keys);
+            } else {
+                ASSERT_EQ(::kill(run.pid, ending.signal), 0);
+            }
+            const int status = run.exitStatus();
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == ending.signal) << status;
+            termios t{};
+            ASSERT_EQ(::tcgetattr(run.master, &t), 0);
+            EXPECT_NE(t.c_lflag & ECHO, 0u);
+            EXPECT_EQ(readFile(dir / "f"), randomBytes(100, 6));
+            EXPECT_FALSE(dozo::test::exists(dir / "f.exe"));
+        }
     }
 }
 
