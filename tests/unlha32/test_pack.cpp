@@ -194,6 +194,25 @@ TEST_F(Pack, UpdateAddsReplacesNewerAndKeepsTheRest) {
         EXPECT_EQ(readText(dir / "x" / name), text) << name;
 }
 
+TEST_F(Pack, UpdateReplacesAnEntryHoweverItsPathIsSpelled) {
+    // The archive stores "sub\f.txt" and "./sub/g.txt"; a second entry for
+    // either path would leave the stale one first, and extraction (keeping
+    // existing files) would give it.
+    fs::copy_file(testData("valid/spelled-paths.lzh"), dir / "u.lzh");
+    fs::create_directories(dir / "sub");
+    for (const char* name : {"f.txt", "g.txt"})
+        writeText(dir / "sub" / name, std::string("new ") + name);
+    const Result r = run("u -a1 -r2 " + arg(dir / "u.lzh") + " " + arg(dir / "sub"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+
+    const Result listing = run("l -a1 " + arg(dir / "u.lzh"));
+    EXPECT_EQ(std::count(listing.reason.begin(), listing.reason.end(), '\n'), 3) << listing.reason;
+    EXPECT_EQ(contents(dir / "u.lzh", dir / "x"),
+              (std::vector<std::string>{"sub/", "sub/f.txt", "sub/g.txt"}));
+    for (const char* name : {"f.txt", "g.txt"})
+        EXPECT_EQ(readText(dir / "x" / "sub" / name), std::string("new ") + name) << name;
+}
+
 TEST_F(Pack, UpdateKeepsTheMethodOfKeptEntries) {
     // jlha writes -lh7-; our update (default -lh5-) must not re-encode it
     // under another method.

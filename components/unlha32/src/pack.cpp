@@ -21,6 +21,7 @@
 #include "archive_reader.h"
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/replacement.h"
+#include "entry_name.h"
 #include "inspect.h"
 #include "lha/archive_writer.h"
 #include "progress.h"
@@ -401,7 +402,13 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 
         std::string name = rawName;
         while (!name.empty() && name.back() == '/') name.pop_back();
+        // An archive from elsewhere may spell the path another way ("sub\f.txt"):
+        // the input it stands for is the one of the path it extracts under, or
+        // the new entry would be added beside it and the stale one, first in
+        // the archive, would be what extraction gives.
         Input* input = inputs.find(name);
+        if (std::string extracted; input == nullptr && extractedName(rawName, extracted))
+            input = inputs.find(extracted);
         if (input != nullptr && !input->done &&
             input->info.mtime > static_cast<std::int64_t>(archive_entry_mtime(entry))) {
             if (Outcome o = writeCounted(writer, *input, method, progress); o.failed()) return o;
