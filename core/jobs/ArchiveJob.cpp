@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <fcntl.h>
 
@@ -42,19 +43,25 @@ Outcome failedRun(const QString& path, const ArchiverCall::Outcome& call, int fa
 
 // Entries that name one file more than once (by the same path, through a
 // link or another hard link) would make the archiver refuse two entries of
-// one name: the first naming stands.
+// one name: the first naming stands. A file is known by its inode, which
+// every hard link of it shares; a folder (never hard-linked) and a missing
+// path by the path a link resolves to.
 QStringList withoutRepeats(const QStringList& entries, int* repeats) {
     QStringList kept;
-    QList<QString> seen;
+    QSet<QString> seen;
     for (const QString& entry : entries) {
         const QFileInfo info(entry);
-        const QString identity =
+        QString identity =
             info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+        if (const std::optional<FolderWalk::Identity> file =
+                FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(identity).constData())) {
+            identity = QStringLiteral("%1:%2").arg(file->device).arg(file->inode);
+        }
         if (seen.contains(identity)) {
             ++*repeats;
             continue;
         }
-        seen.append(identity);
+        seen.insert(identity);
         kept.append(entry);
     }
     return kept;

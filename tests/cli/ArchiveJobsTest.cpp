@@ -57,11 +57,14 @@ TEST(Archive, AFileNamedTwiceIsPackedOnce) {
     TempDir dir;
     writeFile(dir / "a.txt", Bytes(300, 'a'));
     ASSERT_EQ(::symlink((dir / "a.txt").c_str(), (dir / "link.txt").c_str()), 0);
+    // Another hard link of the same name elsewhere: two entries "a.txt".
+    ::mkdir((dir / "sub").c_str(), 0755);
+    ASSERT_EQ(::link((dir / "a.txt").c_str(), (dir / "sub/a.txt").c_str()), 0);
     const QString archive = q(dir / "out.lzh");
-    const CliResult r = runCli(
-        {QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "a.txt"), q(dir / "link.txt")});
+    const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "a.txt"),
+                                q(dir / "link.txt"), q(dir / "sub/a.txt")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("done 1, failed 0, skipped 2")))
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 1, failed 0, skipped 3")))
         << r.err.toStdString();
     const CliResult listed = runCli({QStringLiteral("list"), archive});
     EXPECT_EQ(listed.out.count(QStringLiteral("a.txt")), 1) << listed.out.toStdString();
