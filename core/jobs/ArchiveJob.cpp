@@ -183,13 +183,22 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // still place.
     const bool counted = !listing.outcome.failed();
     QStringList absent;  // the files the run may place
+    // The files there already, as they are: a replaced one is a new file
+    // under the old name.
+    QList<std::pair<QByteArray, std::optional<FolderWalk::Identity>>> present;
     int files = 0;
     qint64 bytes = 0;
     for (const ArchiverCall::Entry& entry : listing.entries) {
         bytes += entry.size;
         if (isFolder(entry)) continue;
         ++files;
-        if (!taken(destination + entry.name)) absent.append(destination + entry.name);
+        const QString path = destination + entry.name;
+        if (!taken(path)) {
+            absent.append(path);
+        } else {
+            const QByteArray name = QFile::encodeName(path);
+            present.append({name, FolderWalk::identityOf(AT_FDCWD, name.constData())});
+        }
     }
     const int existing = files - static_cast<int>(absent.size());
 
@@ -216,14 +225,20 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     if (!counted) return outcome;
     // What the run placed before it stopped counts as done: a damaged entry
     // near the end does not undo the ones before it. Files that were there
-    // already are kept, or were replaced, which cannot be told from here.
+    // already are kept, or were replaced by a new file.
     const bool kept = call.code == contracts::unlha::kSkipped ||
                       std::string_view(switches) == contracts::kUnlhaKeepExisting;
-    outcome.done = static_cast<int>(std::count_if(absent.begin(), absent.end(), taken));
+    const auto isReplaced = [](const auto& file) {
+        return FolderWalk::identityOf(AT_FDCWD, file.first.constData()) != file.second;
+    };
+    const int placed = static_cast<int>(std::count_if(absent.begin(), absent.end(), taken));
+    const int replaced =
+        kept ? 0 : static_cast<int>(std::count_if(present.begin(), present.end(), isReplaced));
+    outcome.done = placed + replaced;
     outcome.skipped = kept ? existing : 0;
     if (call.code == contracts::unlha::kCancelled) {
         outcome.status = Status::Cancelled;
-        outcome.notDone = static_cast<int>(absent.size()) - outcome.done;
+        outcome.notDone = files - outcome.done - outcome.skipped;
         outcome.failed = 0;
         return outcome;
     }

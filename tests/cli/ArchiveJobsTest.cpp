@@ -263,7 +263,8 @@ TEST(Archive, ListPutsEachEntryInColumns) {
     }
 }
 
-// A damaged last entry stops the run, but what it placed before is done.
+// A damaged last entry stops the run, but what it placed before is done: a
+// file there already is done when it was replaced, kept when asked to be.
 TEST(Archive, AnUnpackStoppedByDamageCountsWhatItPlaced) {
     TempDir dir;
     ::mkdir((dir / "in").c_str(), 0755);
@@ -278,10 +279,24 @@ TEST(Archive, AnUnpackStoppedByDamageCountsWhatItPlaced) {
     Bytes archive = readFile(dir / "a.lzh");
     for (std::size_t k = archive.size() - 400; k < archive.size() - 300; ++k) archive[k] ^= 0x5A;
     writeFile(dir / "a.lzh", archive);
-    const CliResult r = runCli({QStringLiteral("unpack"), q(dir / "a.lzh"), q(dir / "out")});
-    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("done 12, failed 1, skipped 0")))
-        << r.err.toStdString();
+    const struct {
+        bool existing;
+        bool overwrite;
+        const char* summary;
+    } cases[] = {{false, false, "done 12, failed 1, skipped 0"},
+                 {true, true, "done 12, failed 1, skipped 0"},
+                 {true, false, "done 11, failed 1, skipped 1"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.summary);
+        TempDir out;
+        if (c.existing) writeFile(out / "f10", Bytes(3, 'x'));
+        QStringList unpack{QStringLiteral("unpack")};
+        if (c.overwrite) unpack << QStringLiteral("--overwrite");
+        const CliResult r = runCli(unpack << q(dir / "a.lzh") << q(out.path()));
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.summary))) << r.err.toStdString();
+        EXPECT_EQ(readFile(out / "f10").size(), c.existing && !c.overwrite ? 3u : 20000u);
+    }
 }
 
 TEST(Archive, FailuresAndRefusals) {
