@@ -118,6 +118,10 @@ constexpr struct {
     const char* en;
 } kArchiverWarnings[] = {
     {"リンクはたどらず、格納しません: ", "link not followed, not stored: "},
+    {"特殊ファイルは格納しません: ", "special file not stored: "},
+    {"フォルダーの循環リンクは格納しません: ", "folder loop not stored: "},
+    {"見つからないため格納しません: ", "gone before it was stored: "},
+    {"書庫自身は格納しません: ", "the archive itself is not stored: "},
 };
 
 }  // namespace

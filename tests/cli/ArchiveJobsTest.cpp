@@ -178,18 +178,24 @@ TEST(Archive, PackWarnsOfALinkItDidNotFollow) {
     makeTree(dir / "tree");
     writeFile(outside / "secret", Bytes(10, 's'));
     ASSERT_EQ(::symlink((outside / "secret").c_str(), (dir / "tree/link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
     const struct {
         const char* lang;
+        const char* path;
         const char* prefix;
-    } cases[] = {{"C.UTF-8", "warning: link not followed, not stored: "},
-                 {"ja_JP.UTF-8", "警告: リンクはたどらず、格納しません: "}};
-    for (const auto& [lang, prefix] : cases) {
+    } cases[] = {{"C.UTF-8", "tree/link", "warning: link not followed, not stored: "},
+                 {"C.UTF-8", "tree/fifo", "warning: special file not stored: "},
+                 {"ja_JP.UTF-8", "tree/link", "警告: リンクはたどらず、格納しません: "},
+                 {"ja_JP.UTF-8", "tree/fifo", "警告: 特殊ファイルは格納しません: "}};
+    for (const auto& [lang, path, prefix] : cases) {
+        SCOPED_TRACE(path);
         SCOPED_TRACE(lang);
         const QString archive = q(dir / (std::string(lang) + ".lzh"));
+        QFile::remove(archive);
         const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "tree")},
                                    {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix) + q(dir / "tree/link")))
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix) + q(dir / path)))
             << r.err.toStdString();
         const CliResult listed = runCli({QStringLiteral("list"), archive});
         EXPECT_FALSE(listed.out.contains(QStringLiteral("link"))) << listed.out.toStdString();
