@@ -218,6 +218,9 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     if (!call.failed()) {
         Outcome done;
         done.done = counted ? files : 1;
+        // A mode or time the archiver could not restore loses no data, but
+        // the user is told.
+        done.warnings = call.warnings;
         return done;
     }
     if (made) QDir().rmdir(folder);  // only when it is still empty

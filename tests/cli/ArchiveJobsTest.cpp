@@ -202,6 +202,36 @@ TEST(Archive, PackWarnsOfALinkItDidNotFollow) {
     }
 }
 
+// A mode the archiver could not restore (as on a FAT stick) fails nothing,
+// but the user hears of it, in either language.
+TEST(Archive, UnpackWarnsOfAModeItCouldNotRestore) {
+    TempDir dir;
+    const QString archive = packedPair(dir, "m.lzh");
+    if (archive.isEmpty()) return;
+    const QStringList strace{QStringLiteral("-f"), QStringLiteral("-o"),
+                             QStringLiteral("/dev/null"), QStringLiteral("-e"),
+                             QStringLiteral("inject=fchmod:error=EPERM")};
+    if (runProgram(QStringLiteral("strace"), strace + QStringList{QStringLiteral("true")})
+            .exitCode != 0)
+        GTEST_SKIP() << "strace cannot inject faults here";
+    const struct {
+        const char* lang;
+        const char* prefix;
+    } cases[] = {{"C.UTF-8", "warning: mode not restored: a.txt"},
+                 {"ja_JP.UTF-8", "警告: ファイルの属性を戻せません: a.txt"}};
+    for (const auto& [lang, prefix] : cases) {
+        SCOPED_TRACE(lang);
+        const CliResult r =
+            runProgram(QStringLiteral("strace"),
+                       strace + QStringList{QStringLiteral(DOZO_CLI_PATH), QStringLiteral("unpack"),
+                                            archive, q(dir / lang)},
+                       {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(readFile(dir / lang / "a.txt"), Bytes(100, 'a'));
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix))) << r.err.toStdString();
+    }
+}
+
 TEST(Archive, ListAndTestReportEveryEntry) {
     TempDir dir;
     makeTree(dir / "tree");
