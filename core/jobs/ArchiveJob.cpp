@@ -42,26 +42,27 @@ Outcome failedRun(const QString& path, const ArchiverCall::Outcome& call, int fa
 }
 
 // Entries that name one file more than once (by the same path, through a
-// link or another hard link) would make the archiver refuse two entries of
-// one name: the first naming stands. A file is known by its inode, which
-// every hard link of it shares; a folder (never hard-linked) and a missing
-// path by the path a link resolves to.
+// link, or as another hard link of the same name) would make the archiver
+// refuse two entries of one name: the first naming stands. A hard link is
+// known by the inode it shares; one of another name is an entry of its own.
 QStringList withoutRepeats(const QStringList& entries, int* repeats) {
     QStringList kept;
     QSet<QString> seen;
     for (const QString& entry : entries) {
         const QFileInfo info(entry);
-        QString identity =
+        const QString path =
             info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+        QString named;
         if (const std::optional<FolderWalk::Identity> file =
-                FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(identity).constData())) {
-            identity = QStringLiteral("%1:%2").arg(file->device).arg(file->inode);
+                FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(path).constData())) {
+            named = QStringLiteral("%1:%2:").arg(file->device).arg(file->inode) + info.fileName();
         }
-        if (seen.contains(identity)) {
+        if (seen.contains(path) || (!named.isEmpty() && seen.contains(named))) {
             ++*repeats;
             continue;
         }
-        seen.insert(identity);
+        seen.insert(path);
+        if (!named.isEmpty()) seen.insert(named);
         kept.append(entry);
     }
     return kept;

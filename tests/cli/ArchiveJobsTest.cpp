@@ -57,17 +57,21 @@ TEST(Archive, AFileNamedTwiceIsPackedOnce) {
     TempDir dir;
     writeFile(dir / "a.txt", Bytes(300, 'a'));
     ASSERT_EQ(::symlink((dir / "a.txt").c_str(), (dir / "link.txt").c_str()), 0);
-    // Another hard link of the same name elsewhere: two entries "a.txt".
+    // Another hard link of the same name elsewhere would be a second entry
+    // "a.txt"; one of another name is a name of its own.
     ::mkdir((dir / "sub").c_str(), 0755);
     ASSERT_EQ(::link((dir / "a.txt").c_str(), (dir / "sub/a.txt").c_str()), 0);
+    ASSERT_EQ(::link((dir / "a.txt").c_str(), (dir / "sub/other.txt").c_str()), 0);
     const QString archive = q(dir / "out.lzh");
-    const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "a.txt"),
-                                q(dir / "link.txt"), q(dir / "sub/a.txt")});
+    const CliResult r =
+        runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "a.txt"),
+                q(dir / "link.txt"), q(dir / "sub/a.txt"), q(dir / "sub/other.txt")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("done 1, failed 0, skipped 3")))
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 3")))
         << r.err.toStdString();
     const CliResult listed = runCli({QStringLiteral("list"), archive});
-    EXPECT_EQ(listed.out.count(QStringLiteral("a.txt")), 1) << listed.out.toStdString();
+    EXPECT_EQ(listed.out.count(QStringLiteral(" a.txt")), 1) << listed.out.toStdString();
+    EXPECT_EQ(listed.out.count(QStringLiteral(" other.txt")), 1) << listed.out.toStdString();
 }
 
 // A blank in a name is not where the name ends: the list file carries it
