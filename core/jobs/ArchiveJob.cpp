@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <fcntl.h>
 
@@ -41,20 +42,27 @@ Outcome failedRun(const QString& path, const ArchiverCall::Outcome& call, int fa
 }
 
 // Entries that name one file more than once (by the same path, through a
-// link or another hard link) would make the archiver refuse two entries of
-// one name: the first naming stands.
+// link, or as another hard link of the same name) would make the archiver
+// refuse two entries of one name: the first naming stands. A hard link is
+// known by the inode it shares; one of another name is an entry of its own.
 QStringList withoutRepeats(const QStringList& entries, int* repeats) {
     QStringList kept;
-    QList<QString> seen;
+    QSet<QString> seen;
     for (const QString& entry : entries) {
         const QFileInfo info(entry);
-        const QString identity =
+        const QString path =
             info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
-        if (seen.contains(identity)) {
+        QString named;
+        if (const std::optional<FolderWalk::Identity> file =
+                FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(path).constData())) {
+            named = QStringLiteral("%1:%2:").arg(file->device).arg(file->inode) + info.fileName();
+        }
+        if (seen.contains(path) || (!named.isEmpty() && seen.contains(named))) {
             ++*repeats;
             continue;
         }
-        seen.append(identity);
+        seen.insert(path);
+        if (!named.isEmpty()) seen.insert(named);
         kept.append(entry);
     }
     return kept;
@@ -176,13 +184,22 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // still place.
     const bool counted = !listing.outcome.failed();
     QStringList absent;  // the files the run may place
+    // The files there already, as they are: a replaced one is a new file
+    // under the old name.
+    QList<std::pair<QByteArray, std::optional<FolderWalk::Identity>>> present;
     int files = 0;
     qint64 bytes = 0;
     for (const ArchiverCall::Entry& entry : listing.entries) {
         bytes += entry.size;
         if (isFolder(entry)) continue;
         ++files;
-        if (!taken(destination + entry.name)) absent.append(destination + entry.name);
+        const QString path = destination + entry.name;
+        if (!taken(path)) {
+            absent.append(path);
+        } else {
+            const QByteArray name = QFile::encodeName(path);
+            present.append({name, FolderWalk::identityOf(AT_FDCWD, name.constData())});
+        }
     }
     const int existing = files - static_cast<int>(absent.size());
 
@@ -202,6 +219,9 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     if (!call.failed()) {
         Outcome done;
         done.done = counted ? files : 1;
+        // A mode or time the archiver could not restore loses no data, but
+        // the user is told.
+        done.warnings = call.warnings;
         return done;
     }
     if (made) QDir().rmdir(folder);  // only when it is still empty
@@ -209,14 +229,20 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     if (!counted) return outcome;
     // What the run placed before it stopped counts as done: a damaged entry
     // near the end does not undo the ones before it. Files that were there
-    // already are kept, or were replaced, which cannot be told from here.
+    // already are kept, or were replaced by a new file.
     const bool kept = call.code == contracts::unlha::kSkipped ||
                       std::string_view(switches) == contracts::kUnlhaKeepExisting;
-    outcome.done = static_cast<int>(std::count_if(absent.begin(), absent.end(), taken));
+    const auto isReplaced = [](const auto& file) {
+        return FolderWalk::identityOf(AT_FDCWD, file.first.constData()) != file.second;
+    };
+    const int placed = static_cast<int>(std::count_if(absent.begin(), absent.end(), taken));
+    const int replaced =
+        kept ? 0 : static_cast<int>(std::count_if(present.begin(), present.end(), isReplaced));
+    outcome.done = placed + replaced;
     outcome.skipped = kept ? existing : 0;
     if (call.code == contracts::unlha::kCancelled) {
         outcome.status = Status::Cancelled;
-        outcome.notDone = static_cast<int>(absent.size()) - outcome.done;
+        outcome.notDone = files - outcome.done - outcome.skipped;
         outcome.failed = 0;
         return outcome;
     }

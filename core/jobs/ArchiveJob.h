@@ -31,7 +31,8 @@ public:
         int done = 0;
         int failed = 0;
         int skipped = 0;
-        // What a pack that succeeded left out of the folders it walked.
+        // What a pack that succeeded left out of the folders it walked, or
+        // what an unpack that succeeded could not restore (a mode, a time).
         QStringList warnings{};
         int notDone = 0;  // files a cancelled run did not reach
         bool ok() const { return status == Status::Done; }

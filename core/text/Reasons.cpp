@@ -118,6 +118,15 @@ constexpr struct {
     const char* en;
 } kArchiverWarnings[] = {
     {"リンクはたどらず、格納しません: ", "link not followed, not stored: "},
+    {"特殊ファイルは格納しません: ", "special file not stored: "},
+    {"フォルダーの循環リンクは格納しません: ", "folder loop not stored: "},
+    {"見つからないため格納しません: ", "gone before it was stored: "},
+    {"書庫自身は格納しません: ", "the archive itself is not stored: "},
+    {"ファイルの属性を戻せません: ", "mode not restored: "},
+    {"ファイルの時刻を戻せません: ", "time not restored: "},
+    {"フォルダーの時刻と属性を戻せません: ", "folder time and mode not restored: "},
+    {"フォルダーの時刻を戻せません: ", "folder time not restored: "},
+    {"フォルダーの属性を戻せません: ", "folder mode not restored: "},
 };
 
 }  // namespace

@@ -57,14 +57,21 @@ TEST(Archive, AFileNamedTwiceIsPackedOnce) {
     TempDir dir;
     writeFile(dir / "a.txt", Bytes(300, 'a'));
     ASSERT_EQ(::symlink((dir / "a.txt").c_str(), (dir / "link.txt").c_str()), 0);
+    // Another hard link of the same name elsewhere would be a second entry
+    // "a.txt"; one of another name is a name of its own.
+    ::mkdir((dir / "sub").c_str(), 0755);
+    ASSERT_EQ(::link((dir / "a.txt").c_str(), (dir / "sub/a.txt").c_str()), 0);
+    ASSERT_EQ(::link((dir / "a.txt").c_str(), (dir / "sub/other.txt").c_str()), 0);
     const QString archive = q(dir / "out.lzh");
-    const CliResult r = runCli(
-        {QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "a.txt"), q(dir / "link.txt")});
+    const CliResult r =
+        runCli({QStringLiteral("pack"), archive, q(dir / "a.txt"), q(dir / "a.txt"),
+                q(dir / "link.txt"), q(dir / "sub/a.txt"), q(dir / "sub/other.txt")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("done 1, failed 0, skipped 2")))
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 3")))
         << r.err.toStdString();
     const CliResult listed = runCli({QStringLiteral("list"), archive});
-    EXPECT_EQ(listed.out.count(QStringLiteral("a.txt")), 1) << listed.out.toStdString();
+    EXPECT_EQ(listed.out.count(QStringLiteral(" a.txt")), 1) << listed.out.toStdString();
+    EXPECT_EQ(listed.out.count(QStringLiteral(" other.txt")), 1) << listed.out.toStdString();
 }
 
 // A blank in a name is not where the name ends: the list file carries it
@@ -175,21 +182,57 @@ TEST(Archive, PackWarnsOfALinkItDidNotFollow) {
     makeTree(dir / "tree");
     writeFile(outside / "secret", Bytes(10, 's'));
     ASSERT_EQ(::symlink((outside / "secret").c_str(), (dir / "tree/link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "tree/fifo").c_str(), 0600), 0);
     const struct {
         const char* lang;
+        const char* path;
         const char* prefix;
-    } cases[] = {{"C.UTF-8", "warning: link not followed, not stored: "},
-                 {"ja_JP.UTF-8", "警告: リンクはたどらず、格納しません: "}};
-    for (const auto& [lang, prefix] : cases) {
+    } cases[] = {{"C.UTF-8", "tree/link", "warning: link not followed, not stored: "},
+                 {"C.UTF-8", "tree/fifo", "warning: special file not stored: "},
+                 {"ja_JP.UTF-8", "tree/link", "警告: リンクはたどらず、格納しません: "},
+                 {"ja_JP.UTF-8", "tree/fifo", "警告: 特殊ファイルは格納しません: "}};
+    for (const auto& [lang, path, prefix] : cases) {
+        SCOPED_TRACE(path);
         SCOPED_TRACE(lang);
         const QString archive = q(dir / (std::string(lang) + ".lzh"));
+        QFile::remove(archive);
         const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "tree")},
                                    {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix) + q(dir / "tree/link")))
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix) + q(dir / path)))
             << r.err.toStdString();
         const CliResult listed = runCli({QStringLiteral("list"), archive});
         EXPECT_FALSE(listed.out.contains(QStringLiteral("link"))) << listed.out.toStdString();
+    }
+}
+
+// A mode the archiver could not restore (as on a FAT stick) fails nothing,
+// but the user hears of it, in either language.
+TEST(Archive, UnpackWarnsOfAModeItCouldNotRestore) {
+    TempDir dir;
+    const QString archive = packedPair(dir, "m.lzh");
+    if (archive.isEmpty()) return;
+    const QStringList strace{QStringLiteral("-f"), QStringLiteral("-o"),
+                             QStringLiteral("/dev/null"), QStringLiteral("-e"),
+                             QStringLiteral("inject=fchmod:error=EPERM")};
+    if (runProgram(QStringLiteral("strace"), strace + QStringList{QStringLiteral("true")})
+            .exitCode != 0)
+        GTEST_SKIP() << "strace cannot inject faults here";
+    const struct {
+        const char* lang;
+        const char* prefix;
+    } cases[] = {{"C.UTF-8", "warning: mode not restored: a.txt"},
+                 {"ja_JP.UTF-8", "警告: ファイルの属性を戻せません: a.txt"}};
+    for (const auto& [lang, prefix] : cases) {
+        SCOPED_TRACE(lang);
+        const CliResult r =
+            runProgram(QStringLiteral("strace"),
+                       strace + QStringList{QStringLiteral(DOZO_CLI_PATH), QStringLiteral("unpack"),
+                                            archive, q(dir / lang)},
+                       {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(readFile(dir / lang / "a.txt"), Bytes(100, 'a'));
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix))) << r.err.toStdString();
     }
 }
 
@@ -260,7 +303,8 @@ TEST(Archive, ListPutsEachEntryInColumns) {
     }
 }
 
-// A damaged last entry stops the run, but what it placed before is done.
+// A damaged last entry stops the run, but what it placed before is done: a
+// file there already is done when it was replaced, kept when asked to be.
 TEST(Archive, AnUnpackStoppedByDamageCountsWhatItPlaced) {
     TempDir dir;
     ::mkdir((dir / "in").c_str(), 0755);
@@ -275,10 +319,24 @@ TEST(Archive, AnUnpackStoppedByDamageCountsWhatItPlaced) {
     Bytes archive = readFile(dir / "a.lzh");
     for (std::size_t k = archive.size() - 400; k < archive.size() - 300; ++k) archive[k] ^= 0x5A;
     writeFile(dir / "a.lzh", archive);
-    const CliResult r = runCli({QStringLiteral("unpack"), q(dir / "a.lzh"), q(dir / "out")});
-    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("done 12, failed 1, skipped 0")))
-        << r.err.toStdString();
+    const struct {
+        bool existing;
+        bool overwrite;
+        const char* summary;
+    } cases[] = {{false, false, "done 12, failed 1, skipped 0"},
+                 {true, true, "done 12, failed 1, skipped 0"},
+                 {true, false, "done 11, failed 1, skipped 1"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.summary);
+        TempDir out;
+        if (c.existing) writeFile(out / "f10", Bytes(3, 'x'));
+        QStringList unpack{QStringLiteral("unpack")};
+        if (c.overwrite) unpack << QStringLiteral("--overwrite");
+        const CliResult r = runCli(unpack << q(dir / "a.lzh") << q(out.path()));
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.summary))) << r.err.toStdString();
+        EXPECT_EQ(readFile(out / "f10").size(), c.existing && !c.overwrite ? 3u : 20000u);
+    }
 }
 
 TEST(Archive, FailuresAndRefusals) {

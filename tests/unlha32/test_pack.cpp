@@ -159,6 +159,59 @@ TEST_F(Pack, LinksInATreeAreSkippedWithAWarningAndNamedOnesFollowed) {
               (std::vector<std::string>{"folder/", "folder/more.txt", "secret.txt"}));
 }
 
+// The tree changes after the walk, before its files are read: the progress
+// callback, first called once the walk is done, makes the change. A folder
+// swapped for a link to one outside must not have that one's files packed
+// under the tree's names; a file saved anew in its folder is still packed.
+TEST_F(Pack, FilesAreReadFromTheFoldersTheWalkFound) {
+    struct Case {
+        const char* name;
+        const char* swapped;  // the folder made a link to "outside", or the file saved anew
+        int code;
+    };
+    for (const Case& c : {Case{"folder", "tree/a/b", UNLHA_ERROR_INPUT},
+                          Case{"folder above", "tree/a", UNLHA_ERROR_INPUT},
+                          Case{"file saved anew", "tree/a/b/f.txt", UNLHA_OK}}) {
+        SCOPED_TRACE(c.name);
+        TempDir here;
+        fs::create_directories(here / "tree/a/b");
+        fs::create_directories(here / "outside/b");
+        writeText(here / "tree/a/b/f.txt", "public");
+        writeText(here / "outside/f.txt", "secret");
+        writeText(here / "outside/b/f.txt", "secret");
+        struct Change {
+            fs::path root;
+            std::string swapped;
+            bool done = false;
+            static int callback(void* context, long long, long long, long long, long long) {
+                auto* self = static_cast<Change*>(context);
+                if (self->done) return 0;
+                self->done = true;
+                const fs::path at = self->root / self->swapped;
+                if (at.extension() == ".txt") {
+                    writeText(self->root / "saved", "saved");
+                    fs::rename(self->root / "saved", at);
+                } else {
+                    fs::rename(at, self->root / "moved");
+                    fs::create_directory_symlink(self->root / "outside", at);
+                }
+                return 0;
+            }
+        } change{here.path(), c.swapped};
+        library().setProgress(&Change::callback, &change);
+        const Result r = run("u -a1 -r2 " + arg(here / "t.lzh") + " " + arg(here / "tree"));
+        library().setProgress(nullptr, nullptr);
+        EXPECT_TRUE(change.done);
+        ASSERT_EQ(r.code, c.code) << r.reason;
+        if (r.code != UNLHA_OK) {
+            EXPECT_FALSE(fs::exists(here / "t.lzh"));
+            continue;
+        }
+        contents(here / "t.lzh", here / "x");
+        EXPECT_EQ(readText(here / "x/tree/a/b/f.txt"), "saved");
+    }
+}
+
 TEST_F(Pack, PlainFileIsStoredUnderItsNameOnly) {
     fs::create_directories(dir / "a" / "b");
     writeText(dir / "a" / "b" / "deep.txt", "deep\n");
@@ -192,6 +245,25 @@ TEST_F(Pack, UpdateAddsReplacesNewerAndKeepsTheRest) {
                                      {"older.txt", "older v1\n"},
                                      {"added.txt", "added\n"}})
         EXPECT_EQ(readText(dir / "x" / name), text) << name;
+}
+
+TEST_F(Pack, UpdateReplacesAnEntryHoweverItsPathIsSpelled) {
+    // The archive stores "sub\f.txt" and "./sub/g.txt"; a second entry for
+    // either path would leave the stale one first, and extraction (keeping
+    // existing files) would give it.
+    fs::copy_file(testData("valid/spelled-paths.lzh"), dir / "u.lzh");
+    fs::create_directories(dir / "sub");
+    for (const char* name : {"f.txt", "g.txt"})
+        writeText(dir / "sub" / name, std::string("new ") + name);
+    const Result r = run("u -a1 -r2 " + arg(dir / "u.lzh") + " " + arg(dir / "sub"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+
+    const Result listing = run("l -a1 " + arg(dir / "u.lzh"));
+    EXPECT_EQ(std::count(listing.reason.begin(), listing.reason.end(), '\n'), 3) << listing.reason;
+    EXPECT_EQ(contents(dir / "u.lzh", dir / "x"),
+              (std::vector<std::string>{"sub/", "sub/f.txt", "sub/g.txt"}));
+    for (const char* name : {"f.txt", "g.txt"})
+        EXPECT_EQ(readText(dir / "x" / "sub" / name), std::string("new ") + name) << name;
 }
 
 TEST_F(Pack, UpdateKeepsTheMethodOfKeptEntries) {

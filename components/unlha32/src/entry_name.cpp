@@ -46,4 +46,13 @@ bool splitEntryName(std::string_view name, std::vector<std::string>& parts, std:
     return true;
 }
 
+bool extractedName(std::string_view name, std::string& joined) {
+    std::vector<std::string> parts;
+    std::string why;
+    if (!splitEntryName(name, parts, why)) return false;
+    joined.clear();
+    for (const std::string& part : parts) joined += (joined.empty() ? "" : "/") + part;
+    return true;
+}
+
 }  // namespace unlha32

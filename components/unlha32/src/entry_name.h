@@ -13,4 +13,9 @@ namespace unlha32 {
 // letter ("C:") or a ".." component, or empty.
 bool splitEntryName(std::string_view name, std::vector<std::string>& parts, std::string& reason);
 
+// The path a stored name is extracted under, its components joined by '/'
+// ("sub\f.txt" and "./sub//f.txt" are both "sub/f.txt"); false, with joined
+// left as it was, for a name splitEntryName() refuses.
+bool extractedName(std::string_view name, std::string& joined);
+
 }  // namespace unlha32

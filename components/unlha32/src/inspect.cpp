@@ -151,12 +151,8 @@ std::string entryName(archive_entry* entry) {
     const char* raw = archive_entry_pathname_utf8(entry);
     if (raw == nullptr) raw = archive_entry_pathname(entry);
     if (raw == nullptr) return {};
-    std::vector<std::string> parts;
-    std::string why;
     std::string name;
-    if (splitEntryName(raw, parts, why)) {
-        for (const std::string& part : parts) name += (name.empty() ? "" : "/") + part;
-    } else {
+    if (!extractedName(raw, name)) {
         // Extraction refuses it; show it as stored, with '/' separators.
         name = raw;
         for (char& c : name)

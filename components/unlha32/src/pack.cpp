@@ -21,6 +21,7 @@
 #include "archive_reader.h"
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/replacement.h"
+#include "entry_name.h"
 #include "inspect.h"
 #include "lha/archive_writer.h"
 #include "progress.h"
@@ -41,11 +42,14 @@ struct Root {
     std::size_t nameLength;
 };
 
+using FolderId = std::pair<dev_t, ino_t>;
+
 struct Input {
     const Root* root;
     EntryInfo info;
     std::int64_t size = 0;  // of a file, as found: what progress counts
     bool done = false;      // written, or an entry of the old archive stands for it
+    FolderId folder{};      // of a file found in a folder: the folder it was found in
 
     // Where the file is read from.
     std::string path() const { return root->path + info.name.substr(root->nameLength); }
@@ -83,6 +87,15 @@ bool storedNameOf(const std::string& path, std::string& name) {
     return !name.empty();
 }
 
+// Whether the open folder is still the one found at path.
+Outcome sameFolder(int fd, FolderId expected, const std::string& path) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || FolderId{st.st_dev, st.st_ino} != expected)
+        return failure(UNLHA_ERROR_INPUT,
+                       "格納中にフォルダーが置き換えられました: " + printable(path));
+    return {};
+}
+
 class Inputs {
 public:
     explicit Inputs(const struct stat* archive) : archive_(archive) {}
@@ -100,7 +113,7 @@ public:
         roots_.push_back({path, name.size()});
         if (Outcome o = add(path, name, st); o.failed()) return o;
         if (!S_ISDIR(st.st_mode) || !recurse) return {};
-        std::vector<std::pair<dev_t, ino_t>> ancestors{{st.st_dev, st.st_ino}};
+        std::vector<FolderId> ancestors{{st.st_dev, st.st_ino}};
         std::string treePath = path;
         return addTree(treePath, name, ancestors);
     }
@@ -112,7 +125,8 @@ public:
     }
 
 private:
-    Outcome add(const std::string& path, const std::string& name, const struct stat& st) {
+    Outcome add(const std::string& path, const std::string& name, const struct stat& st,
+                FolderId folder = {}) {
         if (archive_ != nullptr && st.st_dev == archive_->st_dev && st.st_ino == archive_->st_ino) {
             warn("書庫自身は格納しません: " + printable(path));
             return {};
@@ -128,6 +142,7 @@ private:
         input.info.mtime = st.st_mtim.tv_sec;
         input.info.uid = st.st_uid;
         input.info.gid = st.st_gid;
+        input.folder = folder;
         if (S_ISREG(st.st_mode)) input.size = st.st_size;
         inputs_.push_back(std::move(input));
         byName_.insert(inputs_.size() - 1);
@@ -136,30 +151,45 @@ private:
 
     // dirPath and dirName grow by one component on the way down and are cut
     // back on the way up: one copy of the deepest path, not one per level.
-    Outcome addTree(std::string& dirPath, std::string& dirName,
-                    std::vector<std::pair<dev_t, ino_t>>& ancestors) {
-        std::vector<std::string> names;
+    Outcome addTree(std::string& dirPath, std::string& dirName, std::vector<FolderId>& ancestors) {
+        // What the folder holds, each looked at through the folder itself: a
+        // folder above swapped for a link meanwhile must not lead the walk
+        // elsewhere.
+        std::vector<std::pair<std::string, struct stat>> found;
         {
             // Closed before going down: one open folder per level would run
             // out of descriptors in a deep tree.
-            std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
+            const int fd = ::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            std::unique_ptr<DIR, int (*)(DIR*)> dir(fd >= 0 ? ::fdopendir(fd) : nullptr,
+                                                    ::closedir);
+            if (fd >= 0 && !dir) ::close(fd);
             if (!dir)
                 return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
                                                       " (" + errorText() + ")");
-            errno = 0;
-            while (const dirent* d = ::readdir(dir.get())) {
-                if (std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
-                    names.emplace_back(d->d_name);
+            if (Outcome o = sameFolder(fd, ancestors.back(), dirPath); o.failed()) return o;
+            for (;;) {
+                errno = 0;
+                const dirent* d = ::readdir(dir.get());
+                if (d == nullptr) break;
+                if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+                struct stat st {};
+                if (::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    warn("見つからないため格納しません: " + printable(dirPath + "/" + d->d_name));
+                    continue;
+                }
+                found.emplace_back(d->d_name, st);
             }
             if (errno != 0)
                 return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
                                                       " (" + errorText() + ")");
         }
         // Sorted, so the same tree always gives the same archive.
-        std::sort(names.begin(), names.end());
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        const FolderId here = ancestors.back();
         const std::size_t pathLength = dirPath.size();
         const std::size_t nameLength = dirName.size();
-        for (const std::string& n : names) {
+        for (const auto& [n, st] : found) {
             dirPath.resize(pathLength);
             dirName.resize(nameLength);
             const std::string& path = dirPath.append("/").append(n);
@@ -168,17 +198,12 @@ private:
             // pack the target's bytes, one to a folder the whole folder it
             // points at, from anywhere outside the tree. A link the caller
             // names itself is followed (addArgument).
-            struct stat st {};
-            if (::lstat(path.c_str(), &st) != 0) {
-                warn("見つからないため格納しません: " + printable(path));
-                continue;
-            }
             if (S_ISLNK(st.st_mode)) {
                 warn("リンクはたどらず、格納しません: " + printable(path));
                 continue;
             }
             if (S_ISDIR(st.st_mode)) {
-                const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
+                const FolderId id{st.st_dev, st.st_ino};
                 if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
                     warn("フォルダーの循環リンクは格納しません: " + printable(path));
                     continue;
@@ -189,7 +214,7 @@ private:
                 ancestors.pop_back();
                 if (o.failed()) return o;
             } else if (S_ISREG(st.st_mode)) {
-                if (Outcome o = add(path, name, st); o.failed()) return o;
+                if (Outcome o = add(path, name, st, here); o.failed()) return o;
             } else {
                 warn("特殊ファイルは格納しません: " + printable(path));
             }
@@ -220,9 +245,23 @@ private:
 // Opens a file to archive, checking it is (still) a regular file.
 Outcome openInput(const Input& input, dozo::fileio::Fd& fd, struct stat& st) {
     const std::string path = input.path();
-    // A file found in a folder is read only if it is still no link.
+    // A file found in a folder is read only if it is still no link, and
+    // only from the folder it was found in: a folder on its path swapped
+    // for a link since would have it read from elsewhere.
     const bool walked = input.info.name.size() > input.root->nameLength;
-    fd.reset(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (walked ? O_NOFOLLOW : 0)));
+    if (walked) {
+        const std::string folderPath = path.substr(0, path.find_last_of('/'));
+        const dozo::fileio::Fd folder(
+            ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.get() < 0)
+            return failure(UNLHA_ERROR_INPUT,
+                           "ファイルを読めません: " + printable(path) + " (" + errorText() + ")");
+        if (Outcome o = sameFolder(folder.get(), input.folder, folderPath); o.failed()) return o;
+        fd.reset(::openat(folder.get(), path.c_str() + folderPath.size() + 1,
+                          O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW));
+    } else {
+        fd.reset(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    }
     if (fd.get() < 0)
         return failure(UNLHA_ERROR_INPUT,
                        "ファイルを読めません: " + printable(path) + " (" + errorText() + ")");
@@ -401,7 +440,13 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 
         std::string name = rawName;
         while (!name.empty() && name.back() == '/') name.pop_back();
+        // An archive from elsewhere may spell the path another way ("sub\f.txt"):
+        // the input it stands for is the one of the path it extracts under, or
+        // the new entry would be added beside it and the stale one, first in
+        // the archive, would be what extraction gives.
         Input* input = inputs.find(name);
+        if (std::string extracted; input == nullptr && extractedName(rawName, extracted))
+            input = inputs.find(extracted);
         if (input != nullptr && !input->done &&
             input->info.mtime > static_cast<std::int64_t>(archive_entry_mtime(entry))) {
             if (Outcome o = writeCounted(writer, *input, method, progress); o.failed()) return o;

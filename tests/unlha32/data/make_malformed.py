@@ -211,6 +211,9 @@ def valid_cases():
     yield "nested-file", archive(level2(b"f", GOOD, dirname=b"d1/d2"))
     # One file 1,100 folders down, the folders without entries of their own.
     yield "deep-file", archive(level2(b"leaf.txt", GOOD, dirname=b"/".join([b"d"] * 1100)))
+    # One path spelled with '\\' and one with "./": both extract into sub/.
+    yield "spelled-paths", archive(level2(b"sub\\f.txt", GOOD),
+                                   level2(b"g.txt", GOOD, dirname=b"./sub"))
     yield "utf8-codepage", archive(level2("日本語.txt".encode("utf-8"), GOOD,
                                           extra=[ext(0x46, struct.pack("<I", 65001))]))
 
