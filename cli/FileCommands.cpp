@@ -4,6 +4,7 @@
 #include "cli/Secret.h"
 #include "cli/Session.h"
 #include "core/text/Language.h"
+#include "core/text/Reasons.h"
 
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
@@ -26,13 +27,17 @@ struct Targets {
     int failed = 0;
 };
 
-void walk(const QString& folder, Targets& targets) {
+void walk(const QString& folder, Targets& targets, Report& report) {
     const FolderWalk walked = FolderWalk::of(folder);
     targets.files.append(walked.files);
     targets.sizes.append(walked.sizes);
     for (qsizetype i = 0; i < walked.files.size(); ++i)
         targets.walked.insert(walked.files[i], walked.identities[i]);
     targets.skipped += walked.skipped;
+    // Left as they are: the run must not pass for one over the whole folder.
+    for (const QString& name : walked.unnamable)
+        report.error(name + QStringLiteral(": ") + Reasons::nameNotUtf8());
+    targets.failed += static_cast<int>(walked.unnamable.size());
 }
 
 Targets collect(const QStringList& paths, bool recursive, Report& report) {
@@ -41,7 +46,7 @@ Targets collect(const QStringList& paths, bool recursive, Report& report) {
         const QFileInfo info(path);
         if (info.isDir()) {
             if (recursive) {
-                walk(path, targets);
+                walk(path, targets, report);
             } else {
                 report.failure(path, say("フォルダーです（-r で中のファイルを処理します）",
                                          "is a folder (use -r to process its files)"));

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/Report.h"
 #include "core/text/Language.h"
+#include "core/text/Reasons.h"
 
 #include "core/startup/AppInfo.h"
 
@@ -179,9 +180,8 @@ int main(int argc, char* argv[]) {
         return kExitOk;
     }
     if (undecodable) {
-        return usageError(report, say("%1: UTF-8 でない名前は扱えません。",
-                                      "%1: a name that is not UTF-8 cannot be used")
-                                      .arg(QString::fromStdString(fileio::printable(undecodable))));
+        return usageError(report, QString::fromStdString(fileio::printable(undecodable)) +
+                                      QStringLiteral(": ") + Reasons::nameNotUtf8());
     }
     const QStringList valued = {QStringLiteral("--key-file"), QStringLiteral("--password-file"),
                                 QStringLiteral("-m")};

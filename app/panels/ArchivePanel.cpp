@@ -102,7 +102,7 @@ void ArchivePanel::showInformation(const QString& text) {
 }
 
 void ArchivePanel::FL_OLEDragDrop(const QStringList& paths) {
-    FileListCommands::addDropped(FL, paths);
+    FileListCommands::addDropped(m_shell.ui(), FL, paths);
 }
 
 void ArchivePanel::cmdDelete_Click() {

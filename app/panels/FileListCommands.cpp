@@ -2,6 +2,7 @@
 
 #include "core/jobs/FolderWalk.h"
 #include "core/startup/AppInfo.h"
+#include "core/text/Reasons.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -34,8 +35,10 @@ void FileListCommands::add(UiServices& ui, QListWidget* list) {
     if (chosen) list->addItems(*chosen);
 }
 
-QList<QListWidgetItem*> FileListCommands::addDropped(QListWidget* list, const QStringList& paths) {
+QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget* list,
+                                                     const QStringList& paths) {
     QList<QListWidgetItem*> added;
+    QStringList unnamable;
     const auto add = [&](const QString& path) {
         added.append(new QListWidgetItem(path, list));
         return added.last();
@@ -49,6 +52,15 @@ QList<QListWidgetItem*> FileListCommands::addDropped(QListWidget* list, const QS
         const FolderWalk walk = FolderWalk::of(path);
         for (qsizetype i = 0; i < walk.files.size(); ++i)
             add(walk.files[i])->setData(kWalkedRole, QVariant::fromValue(walk.identities[i]));
+        unnamable.append(walk.unnamable);
+    }
+    // Said at once: a run over the list must not pass for one over every
+    // file of the folder.
+    if (!unnamable.isEmpty()) {
+        ui.messageBox(
+            Reasons::nameNotUtf8() + QStringLiteral("。") +
+                BatchOutcome::namedPaths(QStringLiteral("一覧に加えなかったもの"), unnamable),
+            title(), UiServices::Buttons::Ok, UiServices::Icon::Error);
     }
     return added;
 }

@@ -27,8 +27,11 @@ public:
     // What a drop on a list adds: each path as it is, except a folder, which
     // gives its regular files (all depths, sorted, links left out), as
     // dozo-cli's -r takes a folder. Each such entry keeps the identity the
-    // walk saw for as long as it is listed; the new entries, in order.
-    static QList<QListWidgetItem*> addDropped(QListWidget* list, const QStringList& paths);
+    // walk saw for as long as it is listed; the new entries, in order. Files
+    // of the folder whose names are not UTF-8 cannot be listed: an error box
+    // names them.
+    static QList<QListWidgetItem*> addDropped(UiServices& ui, QListWidget* list,
+                                              const QStringList& paths);
     // The listed entries that came from a folder, with their identities: a
     // run takes them only while they still name those files (a path listed
     // both ways is held to its identity).

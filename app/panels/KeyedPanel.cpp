@@ -58,7 +58,7 @@ void KeyedPanel::VovType_Click(int index) {
 }
 
 void KeyedPanel::lstVov_OLEDragDrop(const QStringList& paths) {
-    for (const QListWidgetItem* added : FileListCommands::addDropped(lstVov, paths)) {
+    for (const QListWidgetItem* added : FileListCommands::addDropped(m_shell.ui(), lstVov, paths)) {
         const QList<QListWidgetItem*> same =
             lstVov->findItems(added->text(), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!same.isEmpty()) same.first()->setSelected(true);

@@ -73,7 +73,7 @@ void TransformPanel::EncType_Click(int index) {
 }
 
 void TransformPanel::IFN_OLEDragDrop(const QStringList& paths) {
-    FileListCommands::addDropped(IFN, paths);
+    FileListCommands::addDropped(m_shell.ui(), IFN, paths);
 }
 
 void TransformPanel::cmdEnc_Click() {

@@ -18,10 +18,7 @@ QString BatchOutcome::linkedWarning() {
                "other names of this file keep the old contents");
 }
 
-namespace {
-
-// The paths a warning is about, each on its own line, as many as fit.
-QString namedPaths(const QString& heading, const QStringList& paths) {
+QString BatchOutcome::namedPaths(const QString& heading, const QStringList& paths) {
     if (paths.isEmpty()) return QString();
     QString text = QStringLiteral("\n\n") + heading + QStringLiteral(":");
     const qsizetype shown = qMin<qsizetype>(paths.size(), BatchOutcome::kListedFailures);
@@ -31,8 +28,6 @@ QString namedPaths(const QString& heading, const QStringList& paths) {
             QStringLiteral("\n    ") + say("ほか %1 個", "and %1 more").arg(paths.size() - shown);
     return text;
 }
-
-}  // namespace
 
 QString BatchOutcome::message() const {
     QString notes = namedPaths(repeatWarning(), m_repeats) + namedPaths(linkedWarning(), m_linked);

@@ -43,6 +43,9 @@ public:
     }
 
     // What a warning about a path says, in the current language.
+    // After a blank line, "heading:" and the paths it is about, each on its
+    // own line, as many as fit; empty when there are none.
+    static QString namedPaths(const QString& heading, const QStringList& paths);
     static QString repeatWarning();
     static QString linkedWarning();
 

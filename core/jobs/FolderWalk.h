@@ -28,6 +28,10 @@ struct FolderWalk {
     QList<qint64> sizes;         // of each file, in the same order
     QList<Identity> identities;  // of each file, in the same order
     int skipped = 0;             // links and special files met
+    // Files and folders whose names are not UTF-8, escaped for showing: no
+    // QString names them, so they are neither listed nor entered, and a run
+    // over the folder must not pass for one over all of it.
+    QStringList unnamable;
 
     static FolderWalk of(const QString& folder);
     // The identity of the regular file `name` names, relative to the open

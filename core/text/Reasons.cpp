@@ -157,6 +157,10 @@ QString Reasons::package(int code) {
     return lookUp(kPackage, code, "RIVOライブラリがエラーを返しました（コード %1）。");
 }
 
+QString Reasons::nameNotUtf8() {
+    return say("UTF-8 でない名前は扱えません", "a name that is not UTF-8 cannot be used");
+}
+
 Reasons::OpenProblem Reasons::openProblem(const QString& path) {
     if (path.isEmpty()) return OpenProblem::EmptyPath;
     const QFileInfo info(path);

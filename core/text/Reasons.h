@@ -27,6 +27,10 @@ public:
     static QString archiverWarning(const QString& warning);
     static QString package(int code);
 
+    // A name given or found that is not UTF-8: as a QString it would name
+    // another file, or none.
+    static QString nameNotUtf8();
+
     enum class OpenProblem { EmptyPath, Missing, Folder, NotAFile, NotReadable, Other };
     static OpenProblem openProblem(const QString& path);
     static QString cannotOpen(const QString& path);

@@ -194,6 +194,7 @@ TEST(FileJobs, AReadOnlyFileFailsAloneAndIsLeftUntouched) {
 TEST(FileJobs, RecursiveWalkRewritesRegularFilesAndSkipsLinks) {
     TempDir dir, outside;
     const Bytes a = randomBytes(100, 9), b = randomBytes(200, 10), target = randomBytes(300, 11);
+    const Bytes c = randomBytes(50, 12);
     ::mkdir((dir / "tree").c_str(), 0755);
     ::mkdir((dir / "tree/sub folder").c_str(), 0755);
     writeFile(dir / "tree/a", a);
@@ -214,8 +215,22 @@ TEST(FileJobs, RecursiveWalkRewritesRegularFilesAndSkipsLinks) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 2")))
         << r.err.toStdString();
 
+    // A file or folder whose name is not UTF-8 is left as it is and fails the
+    // run by its escaped name: no QString names it.
+    ::mkdir((dir / "odd").c_str(), 0755);
+    ::mkdir((dir / "odd/sub\xff").c_str(), 0755);
+    writeFile(dir / "odd/x\xe9.txt", a);
+    writeFile(dir / "odd/sub\xff/in", b);
+    writeFile(dir / "odd/plain", c);
+    const CliResult odd = runCli(
+        {QStringLiteral("transform"), QStringLiteral("-r"), QStringLiteral("A"), q(dir / "odd")});
+    EXPECT_EQ(odd.exitCode, 1);
+    EXPECT_EQ(readFile(dir / "odd/x\xe9.txt"), a);
+    EXPECT_EQ(readFile(dir / "odd/sub\xff/in"), b);
+    for (const char* name : {"odd/x\\xe9.txt: ", "odd/sub\\xff: ", "done 1, failed 2"})
+        EXPECT_TRUE(odd.err.contains(QLatin1String(name))) << odd.err.toStdString();
+
     // Without -r the folder is an error of its own; the file beside it is done.
-    const Bytes c = randomBytes(50, 12);
     writeFile(dir / "c", c);
     const CliResult plain =
         runCli({QStringLiteral("transform"), QStringLiteral("A"), q(dir / "tree"), q(dir / "c")});
