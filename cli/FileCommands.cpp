@@ -10,6 +10,7 @@
 #include "core/jobs/FolderWalk.h"
 #include "core/jobs/InPlaceJob.h"
 #include "core/jobs/VovKey.h"
+#include "core/text/Reasons.h"
 
 #include <QFileInfo>
 
@@ -26,13 +27,18 @@ struct Targets {
     int failed = 0;
 };
 
-void walk(const QString& folder, Targets& targets) {
+void walk(const QString& folder, Targets& targets, Report& report) {
     const FolderWalk walked = FolderWalk::of(folder);
     targets.files.append(walked.files);
     targets.sizes.append(walked.sizes);
     for (qsizetype i = 0; i < walked.files.size(); ++i)
         targets.walked.insert(walked.files[i], walked.identities[i]);
     targets.skipped += walked.skipped;
+    // Files the run never sees are failures all the same: plain text left
+    // among files the user believes rewritten.
+    for (const QString& path : walked.unreadable) report.failure(path, Reasons::unreadableFolder());
+    for (const QString& path : walked.unnamed) report.failure(path, Reasons::unnamedEntry());
+    targets.failed += static_cast<int>(walked.unreadable.size() + walked.unnamed.size());
 }
 
 Targets collect(const QStringList& paths, bool recursive, Report& report) {
@@ -41,7 +47,7 @@ Targets collect(const QStringList& paths, bool recursive, Report& report) {
         const QFileInfo info(path);
         if (info.isDir()) {
             if (recursive) {
-                walk(path, targets);
+                walk(path, targets, report);
             } else {
                 report.failure(path, say("フォルダーです（-r で中のファイルを処理します）",
                                          "is a folder (use -r to process its files)"));

@@ -148,6 +148,15 @@ QString Reasons::package(int code) {
     return lookUp(kPackage, code, "RIVOライブラリがエラーを返しました（コード %1）。");
 }
 
+QString Reasons::unreadableFolder() {
+    return say("フォルダーを読み込めません（中のファイルは処理していません）",
+               "the folder cannot be read; its files were not processed");
+}
+
+QString Reasons::unnamedEntry() {
+    return say("名前が UTF-8 ではないため処理できません", "the name is not UTF-8; not processed");
+}
+
 Reasons::OpenProblem Reasons::openProblem(const QString& path) {
     if (path.isEmpty()) return OpenProblem::EmptyPath;
     const QFileInfo info(path);

@@ -27,6 +27,11 @@ public:
     static QString archiverWarning(const QString& warning);
     static QString package(int code);
 
+    // What a folder walk could not take (FolderWalk::unreadable, unnamed):
+    // files left as they were, which a run names among its failures.
+    static QString unreadableFolder();
+    static QString unnamedEntry();
+
     enum class OpenProblem { EmptyPath, Missing, Folder, NotAFile, NotReadable, Other };
     static OpenProblem openProblem(const QString& path);
     static QString cannotOpen(const QString& path);

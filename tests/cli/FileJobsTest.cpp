@@ -302,6 +302,39 @@ TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
     }
 }
 
+// Files a walk cannot take stay plain; a run that passed them over would say
+// it was done. A name that is no UTF-8 fails the run, naming it; a folder the
+// user may not list is reported by the walk (run as a user: root lists all).
+TEST(FileJobs, WhatAWalkCannotTakeIsAFailureNotASilence) {
+    TempDir dir;
+    ::mkdir((dir / "tree").c_str(), 0755);
+    ::mkdir((dir / "tree/locked").c_str(), 0755);
+    const Bytes a = randomBytes(100, 31), other = randomBytes(100, 32);
+    writeFile(dir / "tree/a", a);
+    writeFile(dir / "tree/bad\xff name", other);
+    writeFile(dir / "tree/locked/b", other);
+    ::chmod((dir / "tree/locked").c_str(), 0);
+
+    const CliResult r = runCli(
+        {QStringLiteral("transform"), QStringLiteral("-r"), QStringLiteral("A"), q(dir / "tree")});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(readFile(dir / "tree/bad\xff name"), other);
+    EXPECT_EQ(readFile(dir / "tree/a"), directTransform("FileEncryptionA", a));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("name: the name is not UTF-8")))
+        << r.err.toStdString();
+
+    ::chmod(dir.path().c_str(), 0755);
+    const QString tree = q(dir / "tree");
+    const int wrong = runInChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 64;
+        const FolderWalk walk = FolderWalk::of(tree);
+        return (walk.unreadable == QStringList{tree + QStringLiteral("/locked")} ? 0 : 1) |
+               (walk.files == QStringList{tree + QStringLiteral("/a")} ? 0 : 2) |
+               (walk.unnamed.size() == 1 ? 0 : 4);
+    });
+    EXPECT_EQ(wrong, 0);
+}
+
 // A run killed mid-way leaves its list file and extra work files in the work
 // folder; the next start removes them, and a user's file that merely has the
 // name of one of them stays.
