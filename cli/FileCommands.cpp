@@ -4,13 +4,13 @@
 #include "cli/Secret.h"
 #include "cli/Session.h"
 #include "core/text/Language.h"
-#include "core/text/Reasons.h"
 
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
 #include "core/jobs/FolderWalk.h"
 #include "core/jobs/InPlaceJob.h"
 #include "core/jobs/VovKey.h"
+#include "core/text/Reasons.h"
 
 #include <QFileInfo>
 
@@ -34,10 +34,12 @@ void walk(const QString& folder, Targets& targets, Report& report) {
     for (qsizetype i = 0; i < walked.files.size(); ++i)
         targets.walked.insert(walked.files[i], walked.identities[i]);
     targets.skipped += walked.skipped;
-    // Left as they are: the run must not pass for one over the whole folder.
-    for (const QString& name : walked.unnamable)
-        report.error(name + QStringLiteral(": ") + Reasons::nameNotUtf8());
-    targets.failed += static_cast<int>(walked.unnamable.size());
+    // Files the run never sees are failures all the same: plain text left
+    // among files the user believes rewritten.
+    for (const QString& path : walked.unreadable) report.failure(path, Reasons::unreadableFolder());
+    for (const QString& shown : walked.unnamed)
+        report.error(shown + QStringLiteral(": ") + Reasons::nameNotUtf8());
+    targets.failed += static_cast<int>(walked.unreadable.size() + walked.unnamed.size());
 }
 
 Targets collect(const QStringList& paths, bool recursive, Report& report) {

@@ -38,7 +38,7 @@ void FileListCommands::add(UiServices& ui, QListWidget* list) {
 QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget* list,
                                                      const QStringList& paths) {
     QList<QListWidgetItem*> added;
-    QStringList unnamable;
+    QStringList unnamed, unreadable;
     const auto add = [&](const QString& path) {
         added.append(new QListWidgetItem(path, list));
         return added.last();
@@ -52,14 +52,19 @@ QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget
         const FolderWalk walk = FolderWalk::of(path);
         for (qsizetype i = 0; i < walk.files.size(); ++i)
             add(walk.files[i])->setData(kWalkedRole, QVariant::fromValue(walk.identities[i]));
-        unnamable.append(walk.unnamable);
+        unnamed.append(walk.unnamed);
+        unreadable.append(walk.unreadable);
     }
     // Said at once: a run over the list must not pass for one over every
     // file of the folder.
-    if (!unnamable.isEmpty()) {
+    if (!unnamed.isEmpty() || !unreadable.isEmpty()) {
+        const QString heading = QStringLiteral("一覧に加えなかったもの（元のまま）");
         ui.messageBox(
-            Reasons::nameNotUtf8() + QStringLiteral("。") +
-                BatchOutcome::namedPaths(QStringLiteral("一覧に加えなかったもの"), unnamable),
+            QStringLiteral("フォルダーの中に扱えないものがありました。") +
+                BatchOutcome::namedPaths(heading + QStringLiteral("：") + Reasons::nameNotUtf8(),
+                                         unnamed) +
+                BatchOutcome::namedPaths(
+                    heading + QStringLiteral("：") + Reasons::unreadableFolder(), unreadable),
             title(), UiServices::Buttons::Ok, UiServices::Icon::Error);
     }
     return added;

@@ -27,9 +27,9 @@ public:
     // What a drop on a list adds: each path as it is, except a folder, which
     // gives its regular files (all depths, sorted, links left out), as
     // dozo-cli's -r takes a folder. Each such entry keeps the identity the
-    // walk saw for as long as it is listed; the new entries, in order. Files
-    // of the folder whose names are not UTF-8 cannot be listed: an error box
-    // names them.
+    // walk saw for as long as it is listed; the new entries, in order. What the
+    // walk could not take (names that are not UTF-8, folders it could not
+    // read) cannot be listed: an error box names it.
     static QList<QListWidgetItem*> addDropped(UiServices& ui, QListWidget* list,
                                               const QStringList& paths);
     // The listed entries that came from a folder, with their identities: a

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,44 +20,54 @@ namespace {
 
 using Found = QList<std::tuple<QString, qint64, FolderWalk::Identity>>;
 
-// The entries of the open folder `dir`, whose path is `path`, and below.
-// Names are read as bytes: a name that does not decode and encode back to
-// itself would name another file (or none) once it is a QString, so it is
-// set aside whole, never listed or entered. Sub-folders are opened from
-// their parent without following links, so a folder swapped for a link
-// during the walk is not entered either.
-void walkFolder(int dir, const QByteArray& path, FolderWalk& walk, Found& found) {
-    DIR* listing = ::fdopendir(dir);
-    if (!listing) {
-        ::close(dir);
+// Lists the open folder `fd` (closed here), known to the user as `path`.
+// One descriptor is held per level: a tree too deep for them is reported as
+// unreadable there, never cut short in silence.
+void walkFolder(int fd, const QString& path, FolderWalk& walk, Found& found) {
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        walk.unreadable.append(path);
         return;
     }
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::string_view name(entry->d_name);
+    const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0) walk.unreadable.append(path);
+            break;
+        }
+        const QByteArray name(entry->d_name);
         if (name == "." || name == "..") continue;
-        const QByteArray full = path + '/' + QByteArray(name.data(), qsizetype(name.size()));
-        const QString decoded = QFile::decodeName(full);
-        if (QFile::encodeName(decoded) != full) {
-            walk.unnamable.append(QString::fromStdString(
-                fileio::printable(std::string_view(full.constData(), std::size_t(full.size())))));
+        const QString shown = QFile::decodeName(name);
+        // A name that does not come back as the same bytes could never be
+        // opened through the path the run is given.
+        if (QFile::encodeName(shown) != name) {
+            const QByteArray bytes = QFile::encodeName(prefix) + name;
+            walk.unnamed.append(QString::fromStdString(
+                fileio::printable(std::string_view(bytes.constData(), std::size_t(bytes.size())))));
             continue;
         }
         struct stat st {};
-        if (::fstatat(::dirfd(listing), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            ++walk.skipped;  // gone since the listing
-        } else if (S_ISDIR(st.st_mode)) {
-            const int sub = ::openat(::dirfd(listing), entry->d_name,
+        if (::fstatat(::dirfd(dir), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // gone since the listing
+        if (S_ISDIR(st.st_mode)) {
+            const int sub = ::openat(::dirfd(dir), name.constData(),
                                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub >= 0) walkFolder(sub, full, walk, found);
+            if (sub < 0)
+                walk.unreadable.append(prefix + shown);
+            else
+                walkFolder(sub, prefix + shown, walk, found);
         } else if (S_ISREG(st.st_mode)) {
-            found.append({decoded,
+            found.append({prefix + shown,
                           st.st_size,
                           {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)}});
         } else {
-            ++walk.skipped;  // a link or a special file
+            ++walk.skipped;
         }
     }
-    ::closedir(listing);
+    ::closedir(dir);
 }
 
 }  // namespace
@@ -64,11 +75,13 @@ void walkFolder(int dir, const QByteArray& path, FolderWalk& walk, Found& found)
 FolderWalk FolderWalk::of(const QString& folder) {
     FolderWalk walk;
     Found found;
-    QByteArray path = QFile::encodeName(folder);
-    while (path.size() > 1 && path.endsWith('/')) path.chop(1);
-    // The folder itself may be a link: the user chose it by name.
-    const int dir = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) walkFolder(dir, path == "/" ? QByteArray() : path, walk, found);
+    // The folder named may be a link: the user chose it by name.
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        walk.unreadable.append(folder);
+    else
+        walkFolder(fd, folder, walk, found);
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
     for (const auto& [file, size, identity] : found) {
@@ -76,7 +89,8 @@ FolderWalk FolderWalk::of(const QString& folder) {
         walk.sizes.append(size);
         walk.identities.append(identity);
     }
-    walk.unnamable.sort();
+    walk.unreadable.sort();
+    walk.unnamed.sort();
     return walk;
 }
 

@@ -11,8 +11,10 @@ namespace dozo {
 // The regular files under a folder, at any depth, sorted by path so that a
 // run over them is repeatable. Symbolic links are neither followed nor
 // listed (rewriting one would replace the link with a file); they and
-// special files are only counted. dozo-cli's -r and a folder dropped on a
-// file list both take a folder this way.
+// special files are only counted. Each folder below the first is opened
+// relative to its parent, so a link swapped in for one is never entered.
+// dozo-cli's -r and a folder dropped on a file list both take a folder this
+// way.
 struct FolderWalk {
     // Which file a path named when the walk met it, so a run can refuse a
     // name that has since become a link or another file.
@@ -28,10 +30,12 @@ struct FolderWalk {
     QList<qint64> sizes;         // of each file, in the same order
     QList<Identity> identities;  // of each file, in the same order
     int skipped = 0;             // links and special files met
-    // Files and folders whose names are not UTF-8, escaped for showing: no
-    // QString names them, so they are neither listed nor entered, and a run
-    // over the folder must not pass for one over all of it.
-    QStringList unnamable;
+    // What the walk could not take, so that a run over it says so rather
+    // than pass its files over in silence: folders it could not read, and
+    // entries whose names are not UTF-8 (escaped for showing, as no QString
+    // can name them).
+    QStringList unreadable;
+    QStringList unnamed;
 
     static FolderWalk of(const QString& folder);
     // The identity of the regular file `name` names, relative to the open

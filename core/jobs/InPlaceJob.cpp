@@ -30,7 +30,11 @@ public:
         const int slash = path.lastIndexOf('/');
         const QByteArray folder = slash < 0 ? QByteArray(".") : path.left(slash > 0 ? slash : 1);
         m_name = path.mid(slash + 1);
-        m_folder = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // O_PATH, so that a folder that may be searched but not listed is
+        // held too: a walked file whose folder is not held is not run at all,
+        // as its plain path would lead the library through whatever folder
+        // link was swapped in since.
+        m_folder = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         const QByteArray through = "/proc/self/fd/" + QByteArray::number(m_folder);
         if (m_folder >= 0 && ::access(through.constData(), X_OK) == 0)
             m_path = through + '/' + m_name;
@@ -41,9 +45,9 @@ public:
     PinnedFile(const PinnedFile&) = delete;
     PinnedFile& operator=(const PinnedFile&) = delete;
 
+    bool held() const { return m_folder >= 0; }
     // Whether the name is still the regular file the walk met, not a link.
-    // A folder that went away is the library's to report.
-    bool walked() const { return m_folder < 0 || now() == m_walked; }
+    bool walked() const { return now() == m_walked; }
     // What the name is now: the regular file there, if it is one.
     std::optional<FolderWalk::Identity> now() const {
         return FolderWalk::identityOf(m_folder, m_name.constData());
@@ -56,6 +60,11 @@ private:
     QByteArray m_name;
     QByteArray m_path;
 };
+
+// Both libraries' code for a source that cannot be opened: its reason says
+// what is wrong with the path (a folder gone since the walk, say).
+constexpr int kCannotOpen = contracts::rozu32::kSource;
+static_assert(kCannotOpen == contracts::vod32::kSource);
 
 }  // namespace
 
@@ -100,6 +109,7 @@ BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
             if (found == identities.cend())
                 return m_call(owner, path.constData(), workFiles[worker].constData());
             const PinnedFile pinned(path, found->value());
+            if (!pinned.held()) return kCannotOpen;
             if (!pinned.walked()) return Reasons::kReplacedSinceWalk;
             const int code =
                 m_call(owner, pinned.path().constData(), workFiles[worker].constData());

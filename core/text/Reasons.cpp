@@ -161,6 +161,11 @@ QString Reasons::nameNotUtf8() {
     return say("UTF-8 でない名前は扱えません", "a name that is not UTF-8 cannot be used");
 }
 
+QString Reasons::unreadableFolder() {
+    return say("フォルダーを読み込めません（中のファイルは処理していません）",
+               "the folder cannot be read; its files were not processed");
+}
+
 Reasons::OpenProblem Reasons::openProblem(const QString& path) {
     if (path.isEmpty()) return OpenProblem::EmptyPath;
     const QFileInfo info(path);

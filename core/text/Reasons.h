@@ -30,6 +30,9 @@ public:
     // A name given or found that is not UTF-8: as a QString it would name
     // another file, or none.
     static QString nameNotUtf8();
+    // What a folder walk could not take (FolderWalk::unreadable):
+    // files left as they were, which a run names among its failures.
+    static QString unreadableFolder();
 
     enum class OpenProblem { EmptyPath, Missing, Folder, NotAFile, NotReadable, Other };
     static OpenProblem openProblem(const QString& path);

@@ -194,7 +194,6 @@ TEST(FileJobs, AReadOnlyFileFailsAloneAndIsLeftUntouched) {
 TEST(FileJobs, RecursiveWalkRewritesRegularFilesAndSkipsLinks) {
     TempDir dir, outside;
     const Bytes a = randomBytes(100, 9), b = randomBytes(200, 10), target = randomBytes(300, 11);
-    const Bytes c = randomBytes(50, 12);
     ::mkdir((dir / "tree").c_str(), 0755);
     ::mkdir((dir / "tree/sub folder").c_str(), 0755);
     writeFile(dir / "tree/a", a);
@@ -215,22 +214,8 @@ TEST(FileJobs, RecursiveWalkRewritesRegularFilesAndSkipsLinks) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 2")))
         << r.err.toStdString();
 
-    // A file or folder whose name is not UTF-8 is left as it is and fails the
-    // run by its escaped name: no QString names it.
-    ::mkdir((dir / "odd").c_str(), 0755);
-    ::mkdir((dir / "odd/sub\xff").c_str(), 0755);
-    writeFile(dir / "odd/x\xe9.txt", a);
-    writeFile(dir / "odd/sub\xff/in", b);
-    writeFile(dir / "odd/plain", c);
-    const CliResult odd = runCli(
-        {QStringLiteral("transform"), QStringLiteral("-r"), QStringLiteral("A"), q(dir / "odd")});
-    EXPECT_EQ(odd.exitCode, 1);
-    EXPECT_EQ(readFile(dir / "odd/x\xe9.txt"), a);
-    EXPECT_EQ(readFile(dir / "odd/sub\xff/in"), b);
-    for (const char* name : {"odd/x\\xe9.txt: ", "odd/sub\\xff: ", "done 1, failed 2"})
-        EXPECT_TRUE(odd.err.contains(QLatin1String(name))) << odd.err.toStdString();
-
     // Without -r the folder is an error of its own; the file beside it is done.
+    const Bytes c = randomBytes(50, 12);
     writeFile(dir / "c", c);
     const CliResult plain =
         runCli({QStringLiteral("transform"), QStringLiteral("A"), q(dir / "tree"), q(dir / "c")});
@@ -243,8 +228,10 @@ TEST(FileJobs, RecursiveWalkRewritesRegularFilesAndSkipsLinks) {
 
 // Between the walk and the run a walked name may become a link to a file
 // outside the tree, or a folder of the tree a link to an outside folder
-// holding the same names. The library follows links; the run must not hand it
-// either name, and the file outside must keep its bytes.
+// holding the same names (or one the user may search but not list, where the
+// name is a link to yet another file). The library follows links; the run
+// must not hand it any such name, and the file outside must keep its bytes.
+// Run as a user, for whom a folder's mode counts.
 TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
     struct Swap {
         const char* name;
@@ -252,10 +239,14 @@ TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
         const char* target;  // what it points at, under the outside folder
         const char* kept;    // the outside file that must keep its bytes
         const char* failed;  // the walked file reported failed
+        bool searchOnly;     // the outside folder is mode 0311 and its b a link to victim
     } swaps[] = {
-        {"file", "tree/a", "a", "a", "tree/a"},
-        {"folder", "tree/sub", "sub", "sub/b", "tree/sub/b"},
+        {"file", "tree/a", "a", "a", "tree/a", false},
+        {"folder", "tree/sub", "sub", "sub/b", "tree/sub/b", false},
+        {"search-only folder", "tree/sub", "sub", "victim", "tree/sub/b", true},
     };
+    const std::filesystem::path libraries =
+        std::filesystem::path(DOZO_CLI_PATH).parent_path() / DOZO_BIN_TO_LIBDIR;
     for (const Swap& swap : swaps) {
         SCOPED_TRACE(swap.name);
         TempDir dir, outside;
@@ -267,7 +258,21 @@ TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
         writeFile(dir / "tree/sub/b", b);
         writeFile(dir / "tree/c", c);
         writeFile(outside / "a", a);
-        writeFile(outside / "sub/b", b);
+        if (swap.searchOnly) {
+            writeFile(outside / "victim", b);
+            ASSERT_EQ(::symlink((outside / "victim").c_str(), (outside / "sub/b").c_str()), 0);
+            ::chmod((outside / "sub").c_str(), 0311);
+        } else {
+            writeFile(outside / "sub/b", b);
+        }
+        if (::geteuid() == 0) {
+            for (const TempDir* top : {&dir, &outside}) {
+                ::chmod(top->path().c_str(), 0755);
+                for (const auto& entry : std::filesystem::recursive_directory_iterator(top->path()))
+                    ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+                ASSERT_EQ(::chown(top->path().c_str(), 65534, 65534), 0);
+            }
+        }
 
         const Bytes kept = readFile(outside / swap.kept);
         const FolderWalk walk = FolderWalk::of(q(dir / "tree"));
@@ -275,24 +280,59 @@ TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
         std::filesystem::remove_all(dir / swap.walked);
         ASSERT_EQ(::symlink((outside / swap.target).c_str(), (dir / swap.walked).c_str()), 0);
 
-        const std::filesystem::path libraries =
-            std::filesystem::path(DOZO_CLI_PATH).parent_path() / DOZO_BIN_TO_LIBDIR;
-        dozo::Library rozu32(QStringLiteral("Rozu32"), {q(libraries.lexically_normal())});
-        const InPlaceJob job = InPlaceJob::transform(rozu32, 0);
-        ASSERT_TRUE(job.available());
-        InPlaceJob::Walked walked;
-        for (qsizetype i = 0; i < walk.files.size(); ++i)
-            walked.insert(walk.files[i], walk.identities[i]);
-        QStringList failed;
-        const BatchOutcome outcome = job.run(
-            walk.files, nullptr, {QFile::encodeName(q(dir / "Temp.$$$"))}, {},
-            [&](const QString& path, const QString&) { failed << path; }, nullptr, walked);
-
+        // 0: as expected; else a bit for each way it went wrong.
+        const int wrong = runInChild([&] {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 64;
+            dozo::Library rozu32(QStringLiteral("Rozu32"), {q(libraries.lexically_normal())});
+            const InPlaceJob job = InPlaceJob::transform(rozu32, 0);
+            if (!job.available()) return 32;
+            InPlaceJob::Walked walked;
+            for (qsizetype i = 0; i < walk.files.size(); ++i)
+                walked.insert(walk.files[i], walk.identities[i]);
+            QStringList failed;
+            const BatchOutcome outcome = job.run(
+                walk.files, nullptr, {QFile::encodeName(q(dir / "Temp.$$$"))}, {},
+                [&](const QString& path, const QString&) { failed << path; }, nullptr, walked);
+            return (failed == QStringList{q(dir / swap.failed)} ? 0 : 1) |
+                   (outcome.doneCount() == 2 ? 0 : 2);
+        });
+        EXPECT_EQ(wrong, 0);
         EXPECT_EQ(readFile(outside / swap.kept), kept);
-        EXPECT_EQ(failed, QStringList{q(dir / swap.failed)});
-        EXPECT_EQ(outcome.doneCount(), 2);
         EXPECT_EQ(readFile(dir / "tree/c"), directTransform("FileEncryptionA", c));
     }
+}
+
+// Files a walk cannot take stay plain; a run that passed them over would say
+// it was done. A name that is no UTF-8 fails the run, naming it; a folder the
+// user may not list is reported by the walk (run as a user: root lists all).
+TEST(FileJobs, WhatAWalkCannotTakeIsAFailureNotASilence) {
+    TempDir dir;
+    ::mkdir((dir / "tree").c_str(), 0755);
+    ::mkdir((dir / "tree/locked").c_str(), 0755);
+    const Bytes a = randomBytes(100, 31), other = randomBytes(100, 32);
+    writeFile(dir / "tree/a", a);
+    writeFile(dir / "tree/bad\xff name", other);
+    writeFile(dir / "tree/locked/b", other);
+    ::chmod((dir / "tree/locked").c_str(), 0);
+
+    const CliResult r = runCli(
+        {QStringLiteral("transform"), QStringLiteral("-r"), QStringLiteral("A"), q(dir / "tree")});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(readFile(dir / "tree/bad\xff name"), other);
+    EXPECT_EQ(readFile(dir / "tree/a"), directTransform("FileEncryptionA", a));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("/tree/bad\\xff name: a name that is not UTF-8")))
+        << r.err.toStdString();
+
+    ::chmod(dir.path().c_str(), 0755);
+    const QString tree = q(dir / "tree");
+    const int wrong = runInChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 64;
+        const FolderWalk walk = FolderWalk::of(tree);
+        return (walk.unreadable == QStringList{tree + QStringLiteral("/locked")} ? 0 : 1) |
+               (walk.files == QStringList{tree + QStringLiteral("/a")} ? 0 : 2) |
+               (walk.unnamed.size() == 1 ? 0 : 4);
+    });
+    EXPECT_EQ(wrong, 0);
 }
 
 // A run killed mid-way leaves its list file and extra work files in the work
