@@ -122,6 +122,8 @@ constexpr struct {
     {"フォルダーの循環リンクは格納しません: ", "folder loop not stored: "},
     {"見つからないため格納しません: ", "gone before it was stored: "},
     {"書庫自身は格納しません: ", "the archive itself is not stored: "},
+    {"UTF-8でない名前は格納しません: ", "name not UTF-8, not stored: "},
+    {"「\\」を含む名前は格納しません: ", "name holding '\\', not stored: "},
     {"ファイルの属性を戻せません: ", "mode not restored: "},
     {"ファイルの時刻を戻せません: ", "time not restored: "},
     {"フォルダーの時刻と属性を戻せません: ", "folder time and mode not restored: "},
