@@ -69,6 +69,8 @@ constexpr Row kArchiver[] = {
     {Reasons::kUnavailable, "UNLHA32ライブラリを読み込めません。",
      "the archiver library cannot be loaded"},
     {Reasons::kReplacedSinceWalk, kReplacedJa, kReplacedEn},
+    {Reasons::kBackslashName, "「\\」を含む名前は圧縮するファイルとして指定できません。",
+     "a name holding a backslash cannot be packed"},
     {unlha::kCommand, "コマンドが正しくありません。", "command not accepted"},
     {unlha::kArchiveOpen, "書庫ファイルを開けません。", "the archive cannot be opened"},
     {unlha::kNotArchive, "LHA書庫ではないか、書庫が壊れています。",
