@@ -29,6 +29,14 @@ QString title() {
     return QString::fromLatin1(kAppTitle);
 }
 
+// A run that finished, and what the archiver could not do on the way (a
+// file it left out, a mode it could not restore): nothing failed, but the
+// user is told.
+QString finished(QString done, const QStringList& warnings) {
+    for (const QString& warning : warnings) done += QStringLiteral("\r\n警告: ") + warning;
+    return done;
+}
+
 }  // namespace
 
 ArchivePanel::ArchivePanel(ShellContext& shell, QWidget* parent) : QWidget(parent), m_shell(shell) {
@@ -160,9 +168,7 @@ void ArchivePanel::cmdCompress_Click() {
         return;
     }
     QDir().rmdir(work.listFolder());
-    QString done = QStringLiteral("圧縮完了！");
-    for (const QString& warning : outcome.warnings) done += QStringLiteral("\r\n警告: ") + warning;
-    showInformation(done);
+    showInformation(finished(QStringLiteral("圧縮完了！"), outcome.warnings));
 }
 
 void ArchivePanel::cmdDevelop_Click() {
@@ -208,7 +214,7 @@ void ArchivePanel::cmdDevelop_Click() {
         showError(outcome);
         return;
     }
-    showInformation(QStringLiteral("展開完了！"));
+    showInformation(finished(QStringLiteral("展開完了！"), outcome.warnings));
 }
 
 LongRun::Cancel ArchivePanel::cancel(JobControl& control) {

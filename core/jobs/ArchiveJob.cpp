@@ -127,6 +127,14 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
                 say("改行を含む名前は圧縮するファイルとして指定できません。",
                     "a name holding a line break cannot be packed")};
     }
+    // Every reader takes a backslash for a separator: "a\b.txt" would come
+    // back as b.txt in a folder a. The archiver leaves such a name out of a
+    // folder with a warning; one named here is refused by name.
+    for (const QString& entry : entries) {
+        if (QFileInfo(entry).fileName().contains(QLatin1Char('\\'))) {
+            return {Status::Refused, 0, entry, Reasons::archiver(Reasons::kBackslashName)};
+        }
+    }
     int repeats = 0;
     const QStringList files = withoutRepeats(entries, &repeats);
     // A list that cannot be written would leave the archiver a stale one

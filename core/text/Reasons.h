@@ -15,6 +15,9 @@ public:
     // Not a code of any library either: a file found by a folder walk is now
     // a link or another file, so it was not handed over.
     static constexpr int kReplacedSinceWalk = -2;
+    // Nor this: a name to pack holds a backslash, which every reader of the
+    // archive would take for a separator.
+    static constexpr int kBackslashName = -3;
 
     // The transform and keyed libraries answer "cannot open the source" with
     // one code; what is wrong with `path` is looked up afterwards, so the user

@@ -13,6 +13,28 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace {
+// The archiver's fchmod, made to fail with this errno while it is not 0.
+std::atomic<int> failingFchmod{0};
+}  // namespace
+
+// Stands in front of the C library's for the whole test program (exported to
+// the libraries it loads, see CMakeLists.txt); unarmed it is the system call.
+extern "C" int fchmod(int fd, mode_t mode) noexcept {
+    if (const int error = failingFchmod.load(); error != 0) {
+        errno = error;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fchmod, fd, mode));
+}
+
 namespace {
 
 using Answer = dozo::UiServices::Answer;
@@ -214,6 +236,24 @@ TEST_F(AppArchivePanel, UnpacksIntoAFolderNamedUpToTheFirstDot) {
     const auto& open = env.ui().calls().at(env.ui().calls().size() - 3);
     EXPECT_EQ(open.title, QStringLiteral("書庫ファイル名"));
     EXPECT_EQ(open.filter, QStringLiteral("LHA書庫 (*.lzh)|*.lzh"));
+}
+
+// What the archiver could not do while unpacking fails nothing, but the
+// closing message says it, as it does for a pack: a file system that refuses
+// modes (a FAT stick) is stood in for by fchmod failing.
+TEST_F(AppArchivePanel, UnpackWarningsCloseTheCompletionMessage) {
+    const QStringList paths = env.makeFiles("src", {{"inside.txt", "payload"}});
+    ASSERT_EQ(env.pack(paths, env.scratch("modes.lzh")).text, kPacked);
+    QDir().mkpath(env.scratch("dest"));
+
+    failingFchmod = EPERM;
+    const auto done = env.unpack(env.scratch("modes.lzh"), env.scratch("dest"));
+    failingFchmod = 0;
+    EXPECT_EQ(done.text.left(done.text.indexOf(QLatin1Char('('))),
+              kUnpacked + QStringLiteral("\r\n警告: ファイルの属性を戻せません: inside.txt "))
+        << done.text.toStdString();
+    EXPECT_EQ(done.icon, Icon::Information);
+    EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("dest/modes/inside.txt")), "payload");
 }
 
 TEST_F(AppArchivePanel, ANonArchiveIsNamedAndNoFolderIsLeft) {

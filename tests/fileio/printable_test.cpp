@@ -43,5 +43,26 @@ TEST(Printable, EscapesWhatCouldDriveOrMisleadATerminal) {
     }
 }
 
+// Control characters are text all the same; only bytes that form no
+// character make a name one the archiver will not store.
+TEST(Printable, IsUtf8TellsTextFromStrayBytes) {
+    const struct {
+        const char* name;
+        bool utf8;
+    } cases[] = {
+        {"line\nbreak \x1b", true},  {"日本語 \xf0\x9f\x98\x80", true},
+        {"x\xe9.txt", false},         // Latin-1
+        {"\x82\xa0", false},          // code page 932
+        {"\xc0\xaf", false},          // overlong '/'
+        {"\xed\xa0\x80", false},      // a surrogate
+        {"\xf4\x90\x80\x80", false},  // past U+10FFFF
+        {"cut \xe2\x80", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(fileio::isUtf8(c.name), c.utf8);
+    }
+}
+
 }  // namespace
 }  // namespace dozo::test

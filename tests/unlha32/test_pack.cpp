@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <dozo/contracts/list_file.h>
+#include <dozo/fileio/printable.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -157,6 +158,56 @@ TEST_F(Pack, LinksInATreeAreSkippedWithAWarningAndNamedOnesFollowed) {
     ASSERT_EQ(named.code, UNLHA_OK) << named.reason;
     EXPECT_EQ(contents(dir / "n.lzh", dir / "y"),
               (std::vector<std::string>{"folder/", "folder/more.txt", "secret.txt"}));
+}
+
+// A name that readers could not give back as it is stays out of the archive,
+// named in a warning: bytes that are not UTF-8 (libarchive then refuses the
+// whole archive) and a backslash (read as a separator, so "sub\f.txt" beside
+// sub/f.txt would be a second entry for one path). Named by the caller, such
+// a file fails the pack.
+TEST_F(Pack, NamesReadersCannotGiveBackAreLeftOutWithAWarning) {
+    const struct {
+        const char* name;  // as on disk, in the folder "tree"
+        bool folder;
+        const char* warning;  // then the path as shown
+    } cases[] = {
+        {"x\xe9.txt", false, "警告: UTF-8でない名前は格納しません: "},
+        {"bad\xff", true, "警告: UTF-8でない名前は格納しません: "},
+        {"a\\b.txt", false, "警告: 「\\」を含む名前は格納しません: "},
+        {"sub\\f.txt", false, "警告: 「\\」を含む名前は格納しません: "},
+    };
+    fs::create_directories(dir / "tree" / "sub");
+    writeText(dir / "tree" / "ok.txt", "ok\n");
+    writeText(dir / "tree" / "sub" / "f.txt", "in the folder\n");
+    for (const auto& c : cases) {
+        if (c.folder) {
+            fs::create_directories(dir / "tree" / c.name);
+            writeText(dir / "tree" / c.name / "inner.txt", "inner\n");
+        } else {
+            writeText(dir / "tree" / c.name, "left out\n");
+        }
+    }
+
+    const Result r = run("u -a1 -r2 " + arg(dir / "t.lzh") + " " + arg(dir / "tree"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    for (const auto& c : cases) {
+        EXPECT_NE(r.reason.find(c.warning +
+                                dozo::fileio::printable((dir / "tree" / c.name).string()) + "\n"),
+                  std::string::npos)
+            << c.name << "\n"
+            << r.reason;
+    }
+    EXPECT_EQ(run("t -a1 " + arg(dir / "t.lzh")).code, UNLHA_OK);
+    EXPECT_EQ(contents(dir / "t.lzh", dir / "x"),
+              (std::vector<std::string>{"tree/", "tree/ok.txt", "tree/sub/", "tree/sub/f.txt"}));
+    EXPECT_EQ(readText(dir / "x" / "tree" / "sub" / "f.txt"), "in the folder\n");
+
+    for (const auto& c : cases) {
+        const Result named =
+            run("u -a1 -r2 " + arg(dir / "n.lzh") + " " + arg(dir / "tree" / c.name));
+        EXPECT_EQ(named.code, UNLHA_ERROR_INPUT) << c.name;
+        EXPECT_FALSE(fs::exists(dir / "n.lzh")) << c.name;
+    }
 }
 
 // The tree changes after the walk, before its files are read: the progress

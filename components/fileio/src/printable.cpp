@@ -45,6 +45,15 @@ bool bidiControl(std::string_view s, std::size_t i) {
 
 }  // namespace
 
+bool isUtf8(std::string_view name) {
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t n = utf8Length(name, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
 std::string printable(std::string_view name) {
     static const char kHex[] = "0123456789abcdef";
     std::string out;

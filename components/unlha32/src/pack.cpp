@@ -20,6 +20,7 @@
 
 #include "archive_reader.h"
 #include "dozo/fileio/io.h"
+#include "dozo/fileio/printable.h"
 #include "dozo/fileio/replacement.h"
 #include "entry_name.h"
 #include "inspect.h"
@@ -87,6 +88,17 @@ bool storedNameOf(const std::string& path, std::string& name) {
     return !name.empty();
 }
 
+// Why a name found on disk cannot go into an archive that readers give back
+// as it was, nullptr when it can. One stored name that is not text in its
+// code page makes libarchive refuse the whole archive from there on, and
+// every reader takes '\' for a separator: "a\b.txt" would come back as a
+// folder, or as a second entry for "a/b.txt".
+const char* unstorable(std::string_view name) {
+    if (!dozo::fileio::isUtf8(name)) return "UTF-8でない名前は格納しません: ";
+    if (name.find('\\') != std::string_view::npos) return "「\\」を含む名前は格納しません: ";
+    return nullptr;
+}
+
 // Whether the open folder is still the one found at path.
 Outcome sameFolder(int fd, FolderId expected, const std::string& path) {
     struct stat st {};
@@ -108,6 +120,8 @@ public:
         std::string name;
         if (!storedNameOf(path, name))
             return failure(UNLHA_ERROR_INPUT, "格納する名前を決められません: " + printable(path));
+        if (const char* why = unstorable(name))
+            return failure(UNLHA_ERROR_INPUT, why + printable(path));
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
             return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(path));
         roots_.push_back({path, name.size()});
@@ -194,6 +208,10 @@ private:
             dirName.resize(nameLength);
             const std::string& path = dirPath.append("/").append(n);
             const std::string& name = dirName.append("/").append(n);
+            if (const char* why = unstorable(n)) {
+                warn(why + printable(path));
+                continue;
+            }
             // A link met on the way is not followed: a link to a file would
             // pack the target's bytes, one to a folder the whole folder it
             // points at, from anywhere outside the tree. A link the caller

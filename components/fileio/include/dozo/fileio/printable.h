@@ -13,4 +13,8 @@ namespace dozo::fileio {
 // nor pass itself off as an escaped form of another name.
 std::string printable(std::string_view name);
 
+// Whether every byte of a name belongs to a well-formed UTF-8 character, the
+// test printable() uses to decide what it escapes.
+bool isUtf8(std::string_view name);
+
 }  // namespace dozo::fileio
