@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 #include <QCursor>
+#include <QInputMethodEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -87,6 +88,11 @@ TEST_F(AppLongRun, InputDuringTheRunIsSwallowedNotPostponed) {
             QTest::mouseClick(button, Qt::LeftButton);
             field->setFocus();
             QTest::keyClicks(field, "typed");
+            // What an input method (the usual way Japanese is typed) commits
+            // comes as its own event, not as key presses.
+            QInputMethodEvent committed;
+            committed.setCommitString(QStringLiteral("鍵"));
+            QApplication::sendEvent(field, &committed);
             QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
 
             QMimeData data;
