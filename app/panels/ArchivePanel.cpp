@@ -114,15 +114,7 @@ void ArchivePanel::FL_OLEDragDrop(const QStringList& paths) {
 }
 
 void ArchivePanel::cmdDelete_Click() {
-    // Removing from the end keeps the indices of the selected entries still
-    // to go valid; the survivors keep their order.
-    int removed = 0;
-    for (int i = FL->count() - 1; i >= 0; --i) {
-        if (FL->item(i)->isSelected()) {
-            delete FL->takeItem(i);
-            ++removed;
-        }
-    }
+    const int removed = FileListCommands::removeSelected(FL);
     showInformation(QString::number(removed) + QStringLiteral("個のファイルを解除しました。"));
 }
 

@@ -47,8 +47,8 @@ public:
         std::function<void()> clear;
     };
     static void addContextMenu(QListWidget* list, ListMenu commands);
-    // Every selected entry goes, the others keep their order.
-    static void removeSelected(QListWidget* list);
+    // Every selected entry goes, the others keep their order; how many went.
+    static int removeSelected(QListWidget* list);
     static void clear(UiServices& ui, QListWidget* list);
 
     // The information box "処理が完了しました。" when every file succeeded,

@@ -11,8 +11,11 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
+#include <QItemSelection>
 #include <QPointer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace dozo {
 
@@ -58,11 +61,28 @@ void KeyedPanel::VovType_Click(int index) {
 }
 
 void KeyedPanel::lstVov_OLEDragDrop(const QStringList& paths) {
-    for (const QListWidgetItem* added : FileListCommands::addDropped(m_shell.ui(), lstVov, paths)) {
-        const QList<QListWidgetItem*> same =
-            lstVov->findItems(added->text(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (!same.isEmpty()) same.first()->setSelected(true);
+    const QList<QListWidgetItem*> added = FileListCommands::addDropped(m_shell.ui(), lstVov, paths);
+    if (added.isEmpty()) return;
+    // One pass over the list and one selection change, however many files a
+    // folder gave: a search and a change per entry froze the window for
+    // seconds on a drop of some thousand files.
+    QHash<QString, int> firstRow;
+    // From the end, so that the first entry of a text is the one kept.
+    for (int row = lstVov->count() - 1; row >= 0; --row)
+        firstRow.insert(lstVov->item(row)->text(), row);
+    QList<int> rows;
+    rows.reserve(added.size());
+    for (const QListWidgetItem* item : added) rows.append(firstRow.value(item->text()));
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    const QAbstractItemModel* model = lstVov->model();
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype last = i;
+        while (last + 1 < rows.size() && rows[last + 1] <= rows[last] + 1) ++last;
+        selection.select(model->index(rows[i], 0), model->index(rows[last], 0));
+        i = last + 1;
     }
+    lstVov->selectionModel()->select(selection, QItemSelectionModel::Select);
 }
 
 void KeyedPanel::cmdVovEnc_Click() {

@@ -69,6 +69,9 @@ bool LongRun::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Wheel:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
+        // An input method's text never comes as key presses: without this a
+        // field with the focus would still take what the user types.
+        case QEvent::InputMethod:
         case QEvent::ShortcutOverride:
         case QEvent::Shortcut:
         case QEvent::ContextMenu:

@@ -58,4 +58,19 @@ MainMenu::MainMenu(QMenuBar* bar) {
     mnuAbout = item(help, "mnuAbout", QStringLiteral("バージョン情報(&A)..."));
 }
 
+void MainMenu::hold(bool held) {
+    if (!held) {
+        for (const auto& [action, enabled] : m_held) action->setEnabled(enabled);
+        m_held.clear();
+        return;
+    }
+    if (!m_held.isEmpty()) return;
+    for (QAction* action :
+         {mnuFile, mnuFileOpen, mnuEnc, mnuEncryption, mnuLHAEnc, mnuExit, mnuDLL, mnuDLLSet,
+          mnuLHASet, mnuDLLVer, mnuLHAVer, mnuRazuVer, mnuVovVer, mnuHelp, mnuReadMe, mnuAbout}) {
+        m_held.append({action, action->isEnabled()});
+        action->setEnabled(false);
+    }
+}
+
 }  // namespace dozo

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAction>
+#include <QList>
 #include <QMenuBar>
+#include <QPair>
 
 namespace dozo {
 
@@ -11,6 +13,13 @@ namespace dozo {
 class MainMenu {
 public:
     explicit MainMenu(QMenuBar* bar);
+
+    // Disables every item while a long run holds the window, and gives each
+    // its own state back afterwards. A menu bar the desktop shows outside the
+    // window (a global menu) reaches the items without passing the window's
+    // input, and a command started then would nest a run or open a dialog
+    // that the held window never lets the user answer.
+    void hold(bool held);
 
     QAction* mnuFile;
     QAction* mnuFileOpen;
@@ -31,6 +40,9 @@ public:
     QAction* mnuReadMe;
     QAction* mnuHelpBar1;
     QAction* mnuAbout;
+
+private:
+    QList<QPair<QAction*, bool>> m_held;
 };
 
 }  // namespace dozo

@@ -17,7 +17,8 @@ class TransformPanel;
 struct WindowState;
 
 // Applies the enablement rules to the window on every expiry of its timer
-// Tmr. Nothing else in the application changes these eight enabled states.
+// Tmr. Nothing else in the application changes these eight enabled states
+// (the menu's hold during a long run gives its two back as they were).
 class EnablementTick : public QObject {
     Q_OBJECT
 public:

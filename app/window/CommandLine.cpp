@@ -3,6 +3,8 @@
 #include "core/startup/AppInfo.h"
 #include "core/text/Language.h"
 
+#include <cstring>
+
 namespace dozo {
 
 namespace {
@@ -54,6 +56,13 @@ CommandLine CommandLine::parse(const QStringList& arguments, bool qtOptionsLeft)
         }
     }
     return line;
+}
+
+int CommandLine::qtArgumentCount(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) return i;
+    }
+    return argc;
 }
 
 }  // namespace dozo

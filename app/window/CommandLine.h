@@ -24,6 +24,12 @@ struct CommandLine {
     // over instead of refused, so that --help and --version can be answered
     // before Qt needs a display.
     static CommandLine parse(const QStringList& arguments, bool qtOptionsLeft = false);
+
+    // How many of argv's entries Qt may see: those before "--". Qt takes
+    // its own options (-reverse, -style, -platform ...) out of argv wherever
+    // they stand, so a file named like one after "--" would otherwise be
+    // taken as an option, or a platform to load.
+    static int qtArgumentCount(int argc, const char* const* argv);
 };
 
 }  // namespace dozo

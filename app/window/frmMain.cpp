@@ -92,8 +92,9 @@ void frmMain::createControls() {
     m_timer->setObjectName(QStringLiteral("Tmr"));
     m_timer->setInterval(10);
     m_timer->start();
-    // No tick may run while a long run holds the window.
+    // No tick and no menu command may run while a long run holds the window.
     connect(m_longRun, &LongRun::busyChanged, m_timer, [this](bool busy) {
+        m_menu->hold(busy);
         if (busy) {
             m_timer->stop();
         } else {

@@ -31,11 +31,16 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) raw.append(QString::fromLocal8Bit(argv[i]));
     if (const int code = answered(dozo::CommandLine::parse(raw, true)); code >= 0) return code;
 
-    QApplication app(argc, argv);
+    // Qt sees only what comes before "--"; it outlives the application, which
+    // keeps a reference to it.
+    int qtArgc = dozo::CommandLine::qtArgumentCount(argc, argv);
+    const QStringList afterOptions = raw.mid(qtArgc - 1);
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("dozo"));
 
     // Qt has removed its own options; what is left is ours.
-    const dozo::CommandLine line = dozo::CommandLine::parse(QApplication::arguments().mid(1));
+    const dozo::CommandLine line =
+        dozo::CommandLine::parse(QApplication::arguments().mid(1) + afterOptions);
     if (const int code = answered(line); code >= 0) return code;
 
     dozo::ApplicationFont::apply();

@@ -138,4 +138,24 @@ TEST(AppCommandLineOptions, TheProgramAnswersWithoutADisplay) {
     }
 }
 
+// After "--" a file named like one of Qt's options is a file: Qt never sees
+// it. It used to take "-platform xcb" there as the platform to load, and the
+// program ended without a display instead of opening the window.
+TEST(AppCommandLineOptions, QtOptionsAfterTheDashesAreFilesNotOptions) {
+    const QString program = QStringLiteral(DOZO_BINARY_DIR "/bin/dozo");
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << "build the dozo target";
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QLatin1String(name));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(program, {"--", "-platform", "xcb"});
+    ASSERT_TRUE(process.waitForStarted());
+    // Still there with its window after a while: the arguments were files.
+    EXPECT_FALSE(process.waitForFinished(3000))
+        << QString::fromLocal8Bit(process.readAllStandardError()).toStdString();
+    process.kill();
+    process.waitForFinished();
+}
+
 }  // namespace

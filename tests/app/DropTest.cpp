@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTabWidget>
 
 namespace {
@@ -108,6 +109,33 @@ TEST_F(AppDrop, OnTheKeyedListAppendsAndSelectsTheFirstEntryOfEachPath) {
     for (int i = 0; i < list->count(); ++i) selected.push_back(list->item(i)->isSelected());
     EXPECT_EQ(selected, (std::vector<bool>{true, true, false, true}));
     EXPECT_TRUE(control<QLineEdit>(w, "TFile")->text().isEmpty());
+}
+
+// A folder of a thousand files selects the first entry of each in one
+// change of the selection: a change per entry, each with its search of the
+// list, held the window for seconds.
+TEST_F(AppDrop, AFolderOfThousandsOnTheKeyedListIsSelectedInOneStep) {
+    app.showTab(3);
+    QListWidget* list = control<QListWidget>(app.window(), "lstVov");
+    const QString tree = app.filePath(QStringLiteral("many"));
+    ASSERT_TRUE(QDir().mkpath(tree));
+    QStringList inside;
+    for (int i = 0; i < 1000; ++i)
+        inside.append(app.writeFile(QStringLiteral("many/%1").arg(i, 4, 10, QChar(u'0')), "z"));
+    // Listed before the drop, so its first entry is the one selected: the
+    // selection has a gap where the drop's own entry of that file is.
+    list->addItems({files[0], inside[500]});
+    QSignalSpy changes(list, &QListWidget::itemSelectionChanged);
+
+    ASSERT_TRUE(FileDrops::drop(list->viewport(), FileDrops::fileList({tree}).get()));
+
+    ASSERT_EQ(list->count(), 1002);
+    EXPECT_EQ(changes.count(), 1);
+    std::vector<int> unselected;
+    for (int i = 0; i < list->count(); ++i) {
+        if (!list->item(i)->isSelected()) unselected.push_back(i);
+    }
+    EXPECT_EQ(unselected, (std::vector<int>{0, 2 + 500}));
 }
 
 // Copy for a list of local files, no drop for anything else: the window's

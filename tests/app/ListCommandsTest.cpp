@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -205,6 +206,29 @@ TEST_P(AppListMenu, AddRemoveAndClearFromTheContextMenu) {
     EXPECT_EQ(calls.front().kind, ScriptedUiServices::Kind::OpenFiles);
     EXPECT_EQ(calls.front().title, kAddTitle);
     EXPECT_EQ(calls.back().text, kClearQuestion);
+}
+
+// Removing thousands of entries at once is one step for each run of adjacent
+// selected entries: an entry at a time, each a change of the selection,
+// held the window for seconds. The entries left are the unselected ones.
+TEST_P(AppListMenu, RemovingThousandsOfEntriesTakesOneStepPerSelectedRun) {
+    QStringList listed;
+    for (int i = 0; i < 4000; ++i) listed.append(QStringLiteral("/many/%1").arg(i));
+    list->addItems(listed);
+    list->selectAll();
+    const int kept[] = {0, 1999, 2000, 3999};
+    for (const int row : kept) list->item(row)->setSelected(false);
+    QSignalSpy changes(list, &QListWidget::itemSelectionChanged);
+    if (GetParam().removeTells) app.ui().answerMessage(Answer::Ok);
+
+    item("Remove")->trigger();
+
+    EXPECT_EQ(entries(list), QStringList({"/many/0", "/many/1999", "/many/2000", "/many/3999"}));
+    EXPECT_LE(changes.count(), 2) << "two runs were selected";
+    if (GetParam().removeTells) {
+        ASSERT_EQ(app.ui().calls().size(), 1u);
+        EXPECT_EQ(app.ui().calls().back().text, QStringLiteral("3996個のファイルを解除しました。"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Lists, AppListMenu, testing::ValuesIn(kMenuLists),

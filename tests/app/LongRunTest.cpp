@@ -7,16 +7,20 @@
 #include "app/panels/ArchivePanel.h"
 #include "app/panels/PackagePanel.h"
 #include "app/panels/TransformPanel.h"
+#include "app/timer/EnablementTick.h"
 #include "app/window/frmMain.h"
 
 #include <gtest/gtest.h>
 #include <QCursor>
+#include <QInputMethodEvent>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -87,6 +91,11 @@ TEST_F(AppLongRun, InputDuringTheRunIsSwallowedNotPostponed) {
             QTest::mouseClick(button, Qt::LeftButton);
             field->setFocus();
             QTest::keyClicks(field, "typed");
+            // What an input method (the usual way Japanese is typed) commits
+            // comes as its own event, not as key presses.
+            QInputMethodEvent committed;
+            committed.setCommitString(QStringLiteral("鍵"));
+            QApplication::sendEvent(field, &committed);
             QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
 
             QMimeData data;
@@ -108,6 +117,36 @@ TEST_F(AppLongRun, InputDuringTheRunIsSwallowedNotPostponed) {
     EXPECT_EQ(clicks.count(), 1);
     QTest::keyClicks(field, "x");
     EXPECT_EQ(field->text().toStdString(), "x");
+}
+
+// A global menu (the desktop's menu bar outside the window) triggers the
+// items directly, past the window's input: during a run every item is off,
+// so no command starts a second run or opens a box the held window would
+// never let the user answer; afterwards each item is as it was.
+TEST_F(AppLongRun, MenuItemsTriggeredFromOutsideTheWindowWaitForTheRun) {
+    control<QLineEdit>(*window, "TFile")->setText(QStringLiteral("/tmp/target.bin"));
+    control<QLineEdit>(*window, "PASS")->setText(QStringLiteral("secret"));
+    window->findChild<dozo::EnablementTick*>()->tick();
+    const QList<QAction*> items = window->menuBar()->findChildren<QAction*>();
+    std::vector<bool> before;
+    for (const QAction* item : items) before.push_back(item->isEnabled());
+    ASSERT_TRUE(window->menu().mnuEncryption->isEnabled());
+
+    window->longRun().run([&](dozo::LongRun::Progress& progress) {
+        progress.post([&] {
+            for (QAction* item : items) item->trigger();
+        });
+    });
+
+    EXPECT_TRUE(ui.calls().empty()) << "a command ran during the run";
+    EXPECT_TRUE(window->isVisible());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    EXPECT_TRUE(std::none_of(windows.begin(), windows.end(), [](const QWidget* w) {
+        return w->isVisible() && w->objectName() == QLatin1String("frmAbout");
+    })) << "the About box opened during the run";
+    std::vector<bool> after;
+    for (const QAction* item : items) after.push_back(item->isEnabled());
+    EXPECT_EQ(after, before);
 }
 
 TEST_F(AppLongRun, OtherWindowsStillTakeInput) {
