@@ -2,8 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/printable.h"
@@ -18,65 +20,93 @@ std::uint32_t le(const unsigned char* p, int bytes) {
     return v;
 }
 
-// Decodes a field to UTF-8 one character at a time, as libarchive's iconv
-// would; a byte that starts no character is kept as it is and its index noted.
-class Decoder {
+// One read serves a whole header as a rule.
+constexpr std::size_t kWindow = 1024;
+
+}  // namespace
+
+// Decodes a name field to UTF-8 as libarchive's iconv would; where that fails,
+// one character at a time, each byte that starts no character kept as it is.
+class NameDecoder {
 public:
-    explicit Decoder(const char* charset) : cd_(::iconv_open("UTF-8", charset)) {}
-    Decoder(const Decoder&) = delete;
-    Decoder& operator=(const Decoder&) = delete;
-    ~Decoder() {
+    explicit NameDecoder(const char* charset) : cd_(::iconv_open("UTF-8", charset)) {}
+    NameDecoder(const NameDecoder&) = delete;
+    NameDecoder& operator=(const NameDecoder&) = delete;
+    ~NameDecoder() {
         if (ok()) ::iconv_close(cd_);
     }
     bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
+    // Appends the field to out; the indexes of the bytes kept as they are go
+    // to bad.
     void decode(const unsigned char* p, std::size_t size, bool dosSeparators, std::string& out,
                 std::vector<std::size_t>& bad) {
-        for (std::size_t i = 0; i < size;) {
-            const std::size_t n = character(p + i, size - i, out);
-            if (n == 0) {
-                bad.push_back(i);
-                out += static_cast<char>(p[i]);
-                ++i;
-                continue;
+        const std::size_t from = out.size();
+        if (!convert(p, size, out)) {
+            out.resize(from);
+            for (std::size_t i = 0; i < size;) {
+                std::size_t n = 1;
+                while (n <= 4 && n <= size - i && !convert(p + i, n, out)) ++n;
+                if (n > 4 || n > size - i) {
+                    bad.push_back(i);
+                    out += static_cast<char>(p[i]);
+                    n = 1;
+                }
+                i += n;
             }
-            // Level 0 names come from DOS-family systems, '\' their separator.
-            if (dosSeparators && n == 1 && p[i] == '\\') out.back() = '/';
-            i += n;
         }
+        // Level 0 names come from DOS-family systems, '\' their separator;
+        // libarchive turns it into '/' once decoded.
+        if (dosSeparators)
+            std::replace(out.begin() + static_cast<std::ptrdiff_t>(from), out.end(), '\\', '/');
     }
 
 private:
-    // The length of the character at p, its UTF-8 added to out; 0 for none.
-    std::size_t character(const unsigned char* p, std::size_t left, std::string& out) {
-        for (std::size_t n = 1; n <= 4 && n <= left; ++n) {
-            ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-            char converted[32];
-            char* in = const_cast<char*>(reinterpret_cast<const char*>(p));
-            std::size_t inLeft = n;
-            char* to = converted;
-            std::size_t toLeft = sizeof converted;
-            const std::size_t r = ::iconv(cd_, &in, &inLeft, &to, &toLeft);
-            if (r != static_cast<std::size_t>(-1) && inLeft == 0) {
-                out.append(converted, static_cast<std::size_t>(to - converted));
-                return n;
-            }
-            if (r == static_cast<std::size_t>(-1) && errno != EINVAL) return 0;
-        }
-        return 0;
+    // Whether all size bytes make whole characters, their UTF-8 added to out.
+    bool convert(const unsigned char* p, std::size_t size, std::string& out) {
+        ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(reinterpret_cast<const char*>(p));
+        std::size_t inLeft = size;
+        const std::size_t from = out.size();
+        out.resize(from + size * 4 + 4);
+        char* to = &out[from];
+        std::size_t toLeft = size * 4 + 4;
+        const std::size_t r = ::iconv(cd_, &in, &inLeft, &to, &toLeft);
+        const bool whole = r != static_cast<std::size_t>(-1) && inLeft == 0;
+        out.resize(whole ? static_cast<std::size_t>(to - out.data()) : from);
+        return whole;
     }
 
     iconv_t cd_;
 };
 
-}  // namespace
-
 bool StoredNames::scan(int fd) {
+    // Small entries put many headers in one block: read blocks, not headers.
+    constexpr std::size_t kBlock = 8 * 1024;
+    std::vector<unsigned char> block(kBlock);
+    std::int64_t blockAt = -1;
+    std::size_t blockHas = 0;
     int error = 0;
-    const Read read = [fd, &error](std::int64_t offset, unsigned char* buffer, std::size_t size) {
-        const ssize_t n = dozo::fileio::readFully(fd, buffer, size, static_cast<off_t>(offset));
-        if (n < 0) error = errno;
-        return n == static_cast<ssize_t>(size);
+    const Read read = [&](std::int64_t offset, unsigned char* buffer, std::size_t size) {
+        if (error != 0) return std::size_t{0};
+        if (size > kBlock) {
+            const ssize_t n = dozo::fileio::readFully(fd, buffer, size, static_cast<off_t>(offset));
+            if (n < 0) error = errno;
+            return n > 0 ? static_cast<std::size_t>(n) : std::size_t{0};
+        }
+        if (blockAt < 0 || offset < blockAt ||
+            offset + static_cast<std::int64_t>(size) >
+                blockAt + static_cast<std::int64_t>(blockHas)) {
+            const ssize_t n =
+                dozo::fileio::readFully(fd, block.data(), kBlock, static_cast<off_t>(offset));
+            if (n < 0) error = errno;
+            blockAt = offset;
+            blockHas = n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        const auto from = static_cast<std::size_t>(offset - blockAt);
+        const std::size_t n = std::min(size, blockHas - from);
+        std::memcpy(buffer, &block[from], n);
+        return n;
     };
     scan(read);
     errno = error;
@@ -85,32 +115,42 @@ bool StoredNames::scan(int fd) {
 
 void StoredNames::scan(const unsigned char* data, std::size_t size) {
     const Read read = [data, size](std::int64_t offset, unsigned char* buffer, std::size_t n) {
-        if (offset < 0 || static_cast<std::uint64_t>(offset) + n > size) return false;
+        if (offset < 0 || static_cast<std::uint64_t>(offset) >= size) return std::size_t{0};
+        n = std::min<std::size_t>(n, size - static_cast<std::size_t>(offset));
         std::memcpy(buffer, data + offset, n);
-        return true;
+        return n;
     };
     scan(read);
 }
 
 void StoredNames::scan(const Read& read) {
+    std::map<std::uint32_t, std::unique_ptr<NameDecoder>> decoders;  // by code page
     std::int64_t at = 0;
     std::vector<unsigned char> h;
     for (int count = 0; count < 1000000; ++count) {
-        unsigned char fixed[24];
-        if (!read(at, fixed, 1) || fixed[0] == 0 || !read(at, fixed, sizeof fixed)) return;
+        // The bytes of the header at 'at': have of them read, more on demand.
+        h.resize(kWindow);
+        std::size_t have = read(at, h.data(), h.size());
+        const auto fetch = [&](std::size_t end) {
+            if (end <= have) return true;
+            if (end > 0x20000) return false;
+            if (end > h.size()) h.resize(end);
+            have += read(at + static_cast<std::int64_t>(have), &h[have], end - have);
+            return have >= end;
+        };
+        if (have == 0 || h[0] == 0 || !fetch(24)) return;
         // A self-extracting archive's program, or level 3: libarchive's alone.
-        if (fixed[2] != '-' || fixed[3] != 'l' || fixed[6] != '-' || fixed[20] > 2) return;
-        const int level = fixed[20];
-        std::uint64_t packed = le(&fixed[7], 4);
-        std::size_t headerSize = level == 2 ? le(&fixed[0], 2) : std::size_t{fixed[0]} + 2;
-        if (headerSize < (level == 2 ? 26 : level == 1 ? 27 : 24)) return;
-        h.resize(headerSize);
-        if (!read(at, h.data(), headerSize)) return;
+        if (h[2] != '-' || h[3] != 'l' || h[6] != '-' || h[20] > 2) return;
+        const int level = h[20];
+        const std::size_t headerSize = level == 2 ? le(&h[0], 2) : std::size_t{h[0]} + 2;
+        if (headerSize < (level == 2 ? 26 : level == 1 ? 27 : 24) || !fetch(headerSize)) return;
 
         std::vector<Field> fields;  // the folder first, as libarchive joins them
         Field name;
         std::uint32_t codePage = 0;
         std::size_t crcAt = 0;  // the level 2 header CRC's value
+        std::uint64_t packed = le(&h[7], 4);
+        std::size_t end = headerSize;  // with a level 1 header's extensions
         if (level < 2) {
             name = {22, h[21], false};
             if ((level == 0 ? 24 : 27) + name.size > headerSize) return;
@@ -119,20 +159,17 @@ void StoredNames::scan(const Read& read) {
         }
         if (level > 0) {
             // Level 1 extensions follow the base header and count in the packed
-            // size; level 2 ones are the rest of the header.
+            // size (a 64-bit size extension's too); level 2 ones are the rest
+            // of the header.
             std::size_t pos = level == 2 ? 24 : headerSize - 2;
             std::size_t next = le(&h[pos], 2);
             pos += 2;
+            std::uint64_t extensions = 0;
             Field folder;
             while (next != 0) {
-                if (next < 3 || (level == 2 && pos + next > h.size())) return;
-                if (level == 1) {
-                    if (h.size() > 0x20000) return;
-                    h.resize(pos + next);
-                    if (!read(at + static_cast<std::int64_t>(pos), &h[pos], next)) return;
-                    if (packed < next) return;
-                    packed -= next;
-                }
+                if (next < 3) return;
+                if (level == 2 ? pos + next > headerSize : !fetch(pos + next)) return;
+                extensions += next;
                 const unsigned char type = h[pos];
                 const std::size_t payload = next - 3;
                 if (type == 0x00 && payload == 2 && level == 2) crcAt = pos + 1;
@@ -144,22 +181,31 @@ void StoredNames::scan(const Read& read) {
                 pos += next;
                 next = le(&h[pos - 2], 2);
             }
+            if (level == 1) {
+                if (packed < extensions) return;
+                packed -= extensions;
+                end = pos;
+            }
             if (folder.size != 0) fields.push_back(folder);
         }
         fields.push_back(name);
         if (packed > (std::uint64_t{1} << 62)) return;
-        add(at, h, level, fields, codePage, crcAt);
-        at += static_cast<std::int64_t>(h.size() + packed);
+        h.resize(end);
+
+        std::unique_ptr<NameDecoder>& decoder = decoders[codePage];
+        if (!decoder) {
+            const std::string charset = codePage == 0       ? "CP932"
+                                        : codePage == 65001 ? "UTF-8"
+                                                            : "CP" + std::to_string(codePage);
+            decoder = std::make_unique<NameDecoder>(charset.c_str());
+        }
+        if (decoder->ok()) add(at, h, level, fields, *decoder, crcAt);
+        at += static_cast<std::int64_t>(end + packed);
     }
 }
 
 void StoredNames::add(std::int64_t at, const std::vector<unsigned char>& h, int level,
-                      const std::vector<Field>& fields, std::uint32_t codePage, std::size_t crcAt) {
-    const std::string charset = codePage == 0       ? "CP932"
-                                : codePage == 65001 ? "UTF-8"
-                                                    : "CP" + std::to_string(codePage);
-    Decoder decoder(charset.c_str());
-    if (!decoder.ok()) return;
+                      const std::vector<Field>& fields, NameDecoder& decoder, std::size_t crcAt) {
     std::string stored;
     std::vector<std::size_t> bad;  // offsets in h
     for (const Field& field : fields) {
@@ -186,6 +232,7 @@ void StoredNames::add(std::int64_t at, const std::vector<unsigned char>& h, int 
             if (i < std::size_t{h[0]} + 2) delta += patched[i] - h[i];
         patched[1] = static_cast<unsigned char>(h[1] + delta);
     } else if (crcAt != 0) {
+        // Computed with the CRC field zero, and linear in the bytes.
         std::vector<unsigned char> zeroed = h;
         zeroed[crcAt] = zeroed[crcAt + 1] = 0;
         const std::uint16_t before = unlha::crc16(0, zeroed);

@@ -9,6 +9,8 @@
 
 namespace unlha32 {
 
+class NameDecoder;
+
 // Entry names libarchive cannot convert from their code page. It gives up on
 // the whole archive at the first such header, though the name is all that is
 // wrong with it. Before libarchive reads anything the header chain is walked
@@ -36,11 +38,13 @@ private:
         std::size_t size = 0;
         bool folders = false;  // 0xFF separates folders (the directory extension)
     };
-    // The bytes at offset: false where the archive ends, or after a read error.
-    using Read = std::function<bool(std::int64_t offset, unsigned char* buffer, std::size_t size)>;
+    // Reads up to size bytes at offset: fewer where the archive ends, none
+    // after a read error.
+    using Read =
+        std::function<std::size_t(std::int64_t offset, unsigned char* buffer, std::size_t size)>;
     void scan(const Read& read);
     void add(std::int64_t at, const std::vector<unsigned char>& header, int level,
-             const std::vector<Field>& fields, std::uint32_t codePage, std::size_t crcAt);
+             const std::vector<Field>& fields, NameDecoder& decoder, std::size_t crcAt);
 
     std::map<std::int64_t, unsigned char> patches_;  // file offset -> the byte libarchive sees
     std::map<std::int64_t, std::string> names_;      // header offset -> the name as stored
