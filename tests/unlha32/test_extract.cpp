@@ -121,6 +121,7 @@ TEST(ExtractNames, UndecodableNameCostsOnlyItsName) {
             << listed.reason;
         EXPECT_NE(listed.reason.find("after.txt"), std::string::npos) << listed.reason;
         EXPECT_EQ(run("t -a1 " + arg(archive)).code, UNLHA_OK);
+        EXPECT_NE(library().checkArchive(archive.c_str(), 1), 0);
 
         const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "out"));
         ASSERT_EQ(r.code, UNLHA_OK) << r.reason;

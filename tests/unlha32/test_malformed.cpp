@@ -53,6 +53,7 @@ const Case kCases[] = {
     {"not-lha", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
     {"bad-header-sum-undecodable", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
     {"bad-header-crc-undecodable", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"dotdot-undecodable", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
     {"dotdot-control-chars", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
     {"negative-declared-size", UNLHA_ERROR_NOT_ARCHIVE, {"good.txt"}, true},
 };

@@ -208,6 +208,8 @@ def cases():
     yield "bad-header-sum-undecodable", bytes(cafe_sum)
     yield "bad-header-crc-undecodable", archive(level2(b"caf\xe9.txt", TEXT,
                                                        break_header_crc=True))
+    # Past the stray byte, the name is still refused for what it is.
+    yield "dotdot-undecodable", archive(level2(b"caf\xe9.txt", TEXT, dirname=b".."))
     # Declares a petabyte (64-bit size extension) for a few bytes of data.
     yield "bomb-declared-size", archive(
         level2(b"good.txt", GOOD),
