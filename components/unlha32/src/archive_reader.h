@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
 #include <vector>
 
 #include "dozo/fileio/io.h"
