@@ -128,6 +128,7 @@ constexpr struct {
     {"「\\」を含む名前は格納しません: ", "name holding '\\', not stored: "},
     {"ファイルの属性を戻せません: ", "mode not restored: "},
     {"ファイルの時刻を戻せません: ", "time not restored: "},
+    {"読めない文字を含む名前を変えて展開します: ", "name with undecodable bytes renamed: "},
     {"フォルダーの時刻と属性を戻せません: ", "folder time and mode not restored: "},
     {"フォルダーの時刻を戻せません: ", "folder time not restored: "},
     {"フォルダーの属性を戻せません: ", "folder mode not restored: "},

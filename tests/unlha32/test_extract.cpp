@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "leftover.h"
 #include "library.h"
@@ -91,6 +92,62 @@ TEST(ExtractNames, CodePage932AndMarkedUtf8) {
         const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "out"));
         ASSERT_EQ(r.code, UNLHA_OK) << c.file << ": " << r.reason;
         EXPECT_EQ(readText(dir / "out" / c.entry), "A good entry.\n") << c.file;
+    }
+}
+
+// An entry whose name decodes neither as code page 932 nor as the UTF-8 its
+// header claims must cost only its name, never the archive: it is listed with
+// its stray byte escaped, extracted under a name spelling that byte out (with a
+// warning), and copied unchanged when the archive is updated.
+TEST(ExtractNames, UndecodableNameCostsOnlyItsName) {
+    const struct {
+        const char* file;    // in data/valid, made by data/make_malformed.py
+        const char* listed;  // the name in the listing
+        const char* placed;  // the path it is extracted to
+    } cases[] = {
+        {"undecodable-level0", "caf\\xe9.txt", "caf%E9.txt"},
+        {"undecodable-level1", "d\\xe9/f.txt", "d%E9/f.txt"},
+        {"undecodable-level2", "caf\\xe9.txt", "caf%E9.txt"},
+        {"undecodable-utf8", "caf\\xe9.txt", "caf%E9.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        TempDir dir;
+        ConfigHome config;
+        const fs::path archive = testData("valid/" + std::string(c.file) + ".lzh");
+        const Result listed = run("l -a1 " + arg(archive));
+        ASSERT_EQ(listed.code, UNLHA_OK) << listed.reason;
+        EXPECT_NE(listed.reason.find(std::string("\t") + c.listed + "\n"), std::string::npos)
+            << listed.reason;
+        EXPECT_NE(listed.reason.find("after.txt"), std::string::npos) << listed.reason;
+        EXPECT_EQ(run("t -a1 " + arg(archive)).code, UNLHA_OK);
+        EXPECT_NE(library().checkArchive(archive.c_str(), 1), 0);
+
+        const Result r = run("x -a1 " + arg(archive) + " " + arg(dir / "out"));
+        ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+        EXPECT_NE(r.reason.find(std::string("読めない文字を含む名前を変えて展開します: ") +
+                                c.listed + " -> " + c.placed),
+                  std::string::npos)
+            << r.reason;
+        EXPECT_EQ(readText(dir / "out" / c.placed), "A good entry.\n");
+        EXPECT_EQ(readText(dir / "out" / "after.txt"), "A good entry.\n");
+
+        // Updated, the old entries are the same bytes, end mark aside.
+        const Bytes before = readBytes(archive);
+        fs::copy_file(archive, dir / "u.lzh");
+        writeText(dir / "new.txt", "new\n");
+        const Result u = run("u -a1 " + arg(dir / "u.lzh") + " " + arg(dir / "new.txt"));
+        ASSERT_EQ(u.code, UNLHA_OK) << u.reason;
+        const Bytes after = readBytes(dir / "u.lzh");
+        ASSERT_GT(after.size(), before.size());
+        EXPECT_TRUE(std::equal(before.begin(), before.end() - 1, after.begin()));
+        const Result relisted = run("l -a1 " + arg(dir / "u.lzh"));
+        EXPECT_NE(relisted.reason.find(std::string("\t") + c.listed + "\n"), std::string::npos)
+            << relisted.reason;
+        if (fs::exists("/usr/bin/lhasa")) {
+            const std::string test = "lhasa t " + (dir / "u.lzh").string() + " >/dev/null";
+            EXPECT_EQ(std::system(test.c_str()), 0);
+        }
     }
 }
 

@@ -51,6 +51,9 @@ const Case kCases[] = {
     {"good-then-dotdot", UNLHA_ERROR_UNSAFE_ENTRY, {"good.txt"}, false},
     {"good-then-bad-crc", UNLHA_ERROR_DATA, {"good.txt"}, false},
     {"not-lha", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"bad-header-sum-undecodable", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"bad-header-crc-undecodable", UNLHA_ERROR_NOT_ARCHIVE, {}, true},
+    {"dotdot-undecodable", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
     {"dotdot-control-chars", UNLHA_ERROR_UNSAFE_ENTRY, {}, false},
     {"negative-declared-size", UNLHA_ERROR_NOT_ARCHIVE, {"good.txt"}, true},
 };

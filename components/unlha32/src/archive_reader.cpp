@@ -51,7 +51,11 @@ bool ArchiveReader::prepare(std::string& reason) {
 long ArchiveReader::readCallback(archive* a, void* self, const void** buffer) {
     auto* reader = static_cast<ArchiveReader*>(self);
     *buffer = reader->block_;
+    const off_t from = reader->names_.empty() ? 0 : ::lseek(reader->fd_.get(), 0, SEEK_CUR);
     const ssize_t n = dozo::fileio::readFully(reader->fd_.get(), reader->block_, kBlock);
+    if (n > 0 && from >= 0 && !reader->names_.empty())
+        reader->names_.patch(from, reinterpret_cast<unsigned char*>(reader->block_),
+                             static_cast<std::size_t>(n));
     if (n >= 0) return n;
     if (reader->readError_ == 0) reader->readError_ = errno;
     archive_set_error(a, errno, "書庫を読めません");
@@ -93,6 +97,8 @@ bool ArchiveReader::openFile(const char* path, std::string& reason) {
     ::fcntl(fd_.get(), F_SETFL, ::fcntl(fd_.get(), F_GETFL) & ~O_NONBLOCK);
     openResult_ = OpenResult::notArchive;
     if (!prepare(reason)) return false;
+    // A read error here is the first next()'s, as one of libarchive's reads.
+    if (!names_.scan(fd_.get())) readError_ = errno;
     block_ = new char[kBlock];
     if (archive_read_open2(archive_, this, nullptr, &ArchiveReader::readCallback,
                            &ArchiveReader::skipCallback, nullptr) != ARCHIVE_OK) {
@@ -105,6 +111,13 @@ bool ArchiveReader::openFile(const char* path, std::string& reason) {
 
 bool ArchiveReader::openMemory(const void* data, std::size_t size, std::string& reason) {
     if (!prepare(reason)) return false;
+    names_.scan(static_cast<const unsigned char*>(data), size);
+    if (!names_.empty()) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        patched_.assign(bytes, bytes + size);
+        names_.patch(0, patched_.data(), patched_.size());
+        data = patched_.data();
+    }
     memory_ = data;
     memorySize_ = size;
     if (archive_read_open_memory(archive_, data, size) != ARCHIVE_OK) {
@@ -126,6 +139,14 @@ int ArchiveReader::next(archive_entry*& entry) {
     if (readError_ != 0 || cutShort_) {
         entry = nullptr;
         return ARCHIVE_FATAL;
+    }
+    if (r == ARCHIVE_OK || r == ARCHIVE_WARN) {
+        if (const std::string* stored = names_.nameAt(headerOffset())) {
+            // A link's target follows its name after '|'.
+            const std::size_t end =
+                archive_entry_symlink(entry) != nullptr ? stored->find('|') : std::string::npos;
+            archive_entry_copy_pathname(entry, stored->substr(0, end).c_str());
+        }
     }
     // libarchive takes a 64-bit size extension as it finds it: a negative size
     // is a damaged header, not a file too large for the disk.

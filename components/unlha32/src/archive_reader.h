@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dozo/fileio/io.h"
+#include "stored_names.h"
 
 struct archive;
 struct archive_entry;
@@ -27,6 +29,10 @@ namespace unlha32 {
 // archive cut at an entry boundary would pass for a shorter sound one. Every
 // archive ends in a zero byte where the next header would start, so next()
 // turns an end without that byte into a fatal result too (cutShort()).
+//
+// A name that does not decode is no reason to give up the archive: libarchive
+// is fed it with those bytes replaced (StoredNames), and next() gives the
+// entry its name as stored, not UTF-8 where it does not decode.
 class ArchiveReader {
 public:
     ArchiveReader();
@@ -81,6 +87,8 @@ private:
     const void* memory_ = nullptr;  // an archive in memory, and its size
     std::size_t memorySize_ = 0;
     char* block_ = nullptr;
+    StoredNames names_;
+    std::vector<unsigned char> patched_;  // an archive in memory, as libarchive is fed it
 };
 
 }  // namespace unlha32

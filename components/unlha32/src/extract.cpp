@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "archive_reader.h"
+#include "dozo/fileio/printable.h"
 #include "entry_name.h"
 #include "extractor.h"
 #include "progress.h"
+#include "stored_names.h"
 
 namespace unlha32 {
 
@@ -115,10 +117,14 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
     }
     const std::string name = printable(rawName);
     lastName_ = name;
+    // A name that did not decode is placed with its stray bytes spelled out;
+    // the unsafe-name rules below judge that spelling, the one put on disk.
+    const bool renamed = !dozo::fileio::isUtf8(rawName);
+    const std::string placed = renamed ? diskName(rawName) : std::string(rawName);
 
     std::vector<std::string> parts;
     std::string why;
-    if (!splitEntryName(rawName, parts, why)) {
+    if (!splitEntryName(placed, parts, why)) {
         problem(UNLHA_ERROR_UNSAFE_ENTRY, why + "は展開しません: " + name);
         return skipData() ? Step::next : Step::stop;
     }
@@ -132,6 +138,8 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
         problem(UNLHA_ERROR_UNSAFE_ENTRY, "特殊ファイルは展開しません: " + name);
         return skipData() ? Step::next : Step::stop;
     }
+    if (renamed)
+        notice("読めない文字を含む名前を変えて展開します: " + name + " -> " + printable(placed));
 
     if (type == AE_IFDIR) {
         Destination::Made made;

@@ -434,7 +434,10 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
                                "既存の書庫に終わりの印がありません (" + reader.error() + ")");
             return {};
         }
+        // A name that did not decode comes only as stored (not UTF-8): the
+        // entry is still copied as it is.
         const char* rawName = r == ARCHIVE_OK ? archive_entry_pathname_utf8(entry) : nullptr;
+        if (r == ARCHIVE_OK && rawName == nullptr) rawName = archive_entry_pathname(entry);
         if (rawName == nullptr)
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
                            "既存の書庫を最後まで読めません (" + reader.error() + ")");

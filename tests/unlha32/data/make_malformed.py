@@ -51,6 +51,19 @@ def level0(name, data, method=b"-lh0-", orig=None, crc=None, unix_mode=None):
     return bytes([len(body), sum(body) & 0xFF]) + body + data
 
 
+def level1(name, data, dirname=None):
+    """Level-1 header; a directory extension follows the base header and, as
+    the format has it, counts in the packed size."""
+    exts, first = b"", 0
+    if dirname is not None:
+        e = ext(0x02, dirname.replace(b"/", b"\xff") + b"\xff")
+        exts, first = e + b"\x00\x00", len(e) + 2
+    body = b"-lh0-" + struct.pack("<II", len(data) + len(exts), len(data)) + dos_time()
+    body += b"\x20\x01" + bytes([len(name)]) + name + struct.pack("<H", crc16(data)) + b"U"
+    body += struct.pack("<H", first)
+    return bytes([len(body), sum(body) & 0xFF]) + body + exts + data
+
+
 def ext(kind, payload):
     return bytes([kind]) + payload
 
@@ -188,6 +201,15 @@ def cases():
     yield "dotdot-control-chars", archive(
         level2(b"\x1b]0;owned\x07\xc2\x9b2Jevil.txt", TEXT, dirname=b"..",
                extra=[ext(0x46, struct.pack("<I", 65001))]))
+    # An undecodable name in a damaged header: getting past the name must not
+    # get past the damage.
+    cafe_sum = bytearray(archive(level0(b"caf\xe9.txt", TEXT)))
+    cafe_sum[1] ^= 0xFF
+    yield "bad-header-sum-undecodable", bytes(cafe_sum)
+    yield "bad-header-crc-undecodable", archive(level2(b"caf\xe9.txt", TEXT,
+                                                       break_header_crc=True))
+    # Past the stray byte, the name is still refused for what it is.
+    yield "dotdot-undecodable", archive(level2(b"caf\xe9.txt", TEXT, dirname=b".."))
     # Declares a petabyte (64-bit size extension) for a few bytes of data.
     yield "bomb-declared-size", archive(
         level2(b"good.txt", GOOD),
@@ -214,6 +236,20 @@ def valid_cases():
     # One path spelled with '\\' and one with "./": both extract into sub/.
     yield "spelled-paths", archive(level2(b"sub\\f.txt", GOOD),
                                    level2(b"g.txt", GOOD, dirname=b"./sub"))
+    # Names that decode neither as code page 932 nor, marked so, as UTF-8: a
+    # Latin-1 name from a Unix system, or raw bytes from an older writer.
+    cafe = b"caf\xe9.txt"
+    yield "undecodable-level0", archive(level0(b"good.txt", GOOD), level0(cafe, GOOD),
+                                        level0(b"after.txt", GOOD))
+    yield "undecodable-level1", archive(level1(b"good.txt", GOOD),
+                                        level1(b"f.txt", GOOD, dirname=b"d\xe9"),
+                                        level1(b"after.txt", GOOD))
+    yield "undecodable-level2", archive(level2(b"good.txt", GOOD), level2(cafe, GOOD),
+                                        level2(b"after.txt", GOOD))
+    yield "undecodable-utf8", archive(level2(b"good.txt", GOOD),
+                                      level2(cafe, GOOD,
+                                             extra=[ext(0x46, struct.pack("<I", 65001))]),
+                                      level2(b"after.txt", GOOD))
     yield "utf8-codepage", archive(level2("日本語.txt".encode("utf-8"), GOOD,
                                           extra=[ext(0x46, struct.pack("<I", 65001))]))
 
