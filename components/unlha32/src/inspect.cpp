@@ -18,16 +18,13 @@
 #include "archive_reader.h"
 #include "dozo/fileio/io.h"
 #include "entry_name.h"
+#include "lha/byte_order.h"
 #include "lha/crc16.h"
 
 namespace unlha32 {
 namespace {
 
-std::uint32_t le(const unsigned char* p, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
-    return v;
-}
+using unlha::le;
 
 // A header's fields are read a few bytes at a time, in a row: one read of
 // the bytes from its start serves them, and only what lies beyond (a long

@@ -9,16 +9,13 @@
 
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/printable.h"
+#include "lha/byte_order.h"
 #include "lha/crc16.h"
 
 namespace unlha32 {
 namespace {
 
-std::uint32_t le(const unsigned char* p, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
-    return v;
-}
+using unlha::le;
 
 // One read serves a whole header as a rule.
 constexpr std::size_t kWindow = 1024;
