@@ -96,43 +96,36 @@ TEST(AppDroppedFolder, AFileSwappedForALinkSinceTheDropIsFailedAndItsTargetKept)
 }
 
 // A file or folder whose name is not UTF-8 has no QString to be listed under:
-// the drop says so by name instead of leaving it out unnoticed.
+// the drop (one function for every list) says so by name instead of leaving
+// it out unnoticed.
 TEST(AppDroppedFolder, NamesThatAreNotUtf8AreNamedNotLeftOutUnnoticed) {
     RealLibraryWindow env({QStringLiteral("Rozu32"), QStringLiteral("Vod32")});
     if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
     dozo::frmMain& w = env.window();
-    const struct {
-        const char* list;
-        int tab;
-    } rows[] = {{"FL", 1}, {"IFN", 2}, {"lstVov", 3}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.list);
-        const QString tree = env.scratch(QLatin1String(row.list));
-        ASSERT_TRUE(QDir().mkpath(tree));
-        RealLibraryWindow::writeAll(tree + "/plain.txt", "listed");
-        const QByteArray raw = QFile::encodeName(tree);
-        ASSERT_EQ(::mkdir((raw + "/sub\xff").constData(), 0755), 0);
-        for (const QByteArray& name : {raw + "/x\xe9.txt", raw + "/sub\xff/in.txt"}) {
-            QFile file;
-            ASSERT_TRUE(file.open(::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644),
-                                  QIODevice::WriteOnly, QFile::AutoCloseHandle));
-        }
-
-        w.SSTab1()->setCurrentIndex(row.tab);
-        auto* list = control<QListWidget>(w, QLatin1String(row.list));
-        ASSERT_NE(list, nullptr);
-        list->clear();
-        env.ui().answerMessage(Answer::Ok);
-        const std::size_t asked = env.ui().calls().size();
-        RealLibraryWindow::drop(list->viewport(), {tree});
-        ASSERT_EQ(list->count(), 1);
-        EXPECT_EQ(list->item(0)->text(), tree + "/plain.txt");
-        ASSERT_EQ(env.ui().calls().size(), asked + 1) << "no box named what was left out";
-        const auto& box = env.ui().calls().back();
-        EXPECT_EQ(box.icon, dozo::UiServices::Icon::Error);
-        for (const char* shown : {"/x\\xe9.txt", "/sub\\xff"})
-            EXPECT_TRUE(box.text.contains(tree + QLatin1String(shown))) << box.text.toStdString();
+    const QString tree = env.scratch(QStringLiteral("tree"));
+    ASSERT_TRUE(QDir().mkpath(tree));
+    RealLibraryWindow::writeAll(tree + "/plain.txt", "listed");
+    const QByteArray raw = QFile::encodeName(tree);
+    ASSERT_EQ(::mkdir((raw + "/sub\xff").constData(), 0755), 0);
+    for (const QByteArray& name : {raw + "/x\xe9.txt", raw + "/sub\xff/in.txt"}) {
+        QFile file;
+        ASSERT_TRUE(file.open(::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644),
+                              QIODevice::WriteOnly, QFile::AutoCloseHandle));
     }
+
+    w.SSTab1()->setCurrentIndex(2);
+    auto* list = control<QListWidget>(w, QStringLiteral("IFN"));
+    ASSERT_NE(list, nullptr);
+    env.ui().answerMessage(Answer::Ok);
+    const std::size_t asked = env.ui().calls().size();
+    RealLibraryWindow::drop(list->viewport(), {tree});
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), tree + "/plain.txt");
+    ASSERT_EQ(env.ui().calls().size(), asked + 1) << "no box named what was left out";
+    const auto& box = env.ui().calls().back();
+    EXPECT_EQ(box.icon, dozo::UiServices::Icon::Error);
+    for (const char* shown : {"/x\\xe9.txt", "/sub\\xff"})
+        EXPECT_TRUE(box.text.contains(tree + QLatin1String(shown))) << box.text.toStdString();
 }
 
 }  // namespace

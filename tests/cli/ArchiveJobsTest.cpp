@@ -100,26 +100,20 @@ TEST(Archive, NamesWithBlanksPackThemselvesAndLineBreaksAreRefused) {
     EXPECT_FALSE(QFile::exists(q(dir / "other.lzh")));
 }
 
-// What the archive could not give back as it is never goes in: a folder's
-// file whose name is not UTF-8 or holds a backslash is left out by name, so
-// the archive stays one we read ourselves; named directly, a backslash is
-// refused before anything is written.
+// The archiver leaves out names a reader could not give back (its own tests
+// cover what the archive then holds): dozo-cli says so in the user's
+// language, and refuses such a name given by itself before writing anything.
 TEST(Archive, NamesReadersCannotGiveBackAreLeftOutOrRefused) {
     TempDir dir;
     ::mkdir((dir / "tree").c_str(), 0755);
-    ::mkdir((dir / "tree/sub").c_str(), 0755);
-    writeFile(dir / "tree/ok.txt", Bytes(3, 'o'));
-    writeFile(dir / "tree/sub/f.txt", Bytes(3, 'f'));
     const struct {
         const char* name;
         const char* shown;  // its bytes escaped
         const char* warning;
     } cases[] = {{"x\xe9.txt", "x\\xe9.txt", "warning: name not UTF-8, not stored: "},
-                 {"a\\b.txt", "a\\\\b.txt", "warning: name holding '\\', not stored: "},
-                 {"sub\\f.txt", "sub\\\\f.txt", "warning: name holding '\\', not stored: "}};
+                 {"a\\b.txt", "a\\\\b.txt", "warning: name holding '\\', not stored: "}};
     for (const auto& c : cases) writeFile(dir / "tree" / c.name, Bytes(3, 'x'));
-    const QString archive = q(dir / "out.lzh");
-    const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "tree")},
+    const CliResult r = runCli({QStringLiteral("pack"), q(dir / "out.lzh"), q(dir / "tree")},
                                {.env = {{QStringLiteral("LANG"), QStringLiteral("C.UTF-8")}}});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     for (const auto& c : cases) {
@@ -128,12 +122,6 @@ TEST(Archive, NamesReadersCannotGiveBackAreLeftOutOrRefused) {
             << c.shown << "\n"
             << r.err.toStdString();
     }
-    for (const char* command : {"list", "test"}) {
-        const CliResult read = runCli({QLatin1String(command), archive});
-        EXPECT_EQ(read.exitCode, 0) << command << read.err.toStdString();
-    }
-    const CliResult lhasa = runProgram(QStringLiteral("lhasa"), {QStringLiteral("t"), archive});
-    EXPECT_EQ(lhasa.exitCode, 0) << lhasa.out.toStdString() << lhasa.err.toStdString();
 
     const QString named = q(dir / "named.lzh");
     const CliResult refused = runCli({QStringLiteral("pack"), named, q(dir / "tree/a\\b.txt")});

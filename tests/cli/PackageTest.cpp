@@ -141,16 +141,12 @@ TEST(Package, NamesThatAreNotUtf8AreRefusedNotTakenForOthers) {
     const Bytes lookalike = randomBytes(100, 39);
     writeFile(dir / "x\xe9.txt", given);
     writeFile(dir / "x\xef\xbf\xbd.txt", lookalike);
-    writeFile(dir / "x\xef\xbf\xbd.exe", lookalike);
-    writeFile(dir / "ok.txt", given);
     const std::set<std::string> before = listDir(dir.path());
     const struct {
         const char* name;
         const char* words;  // "$bad" is "x" and the byte 0xE9
     } cases[] = {
         {"target", R"(package --password-stdin "$bad.txt" out.exe)"},
-        {"output", R"(package --password-stdin ok.txt "$bad.exe")"},
-        {"password file", R"(package --password-file "$bad.txt" ok.txt out.exe)"},
         {"file to rewrite", R"(transform A "$bad.txt")"},
     };
     for (const auto& c : cases) {
@@ -166,7 +162,6 @@ TEST(Package, NamesThatAreNotUtf8AreRefusedNotTakenForOthers) {
         EXPECT_EQ(listDir(dir.path()), before);
         EXPECT_EQ(readFile(dir / "x\xe9.txt"), given);
         EXPECT_EQ(readFile(dir / "x\xef\xbf\xbd.txt"), lookalike);
-        EXPECT_EQ(readFile(dir / "x\xef\xbf\xbd.exe"), lookalike);
     }
 }
 
