@@ -23,9 +23,9 @@
 #include "dozo/fileio/printable.h"
 #include "dozo/fileio/replacement.h"
 #include "entry_name.h"
-#include "inspect.h"
 #include "lha/archive_writer.h"
 #include "progress.h"
+#include "stored_header.h"
 
 namespace unlha32 {
 namespace {

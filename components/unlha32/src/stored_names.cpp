@@ -130,65 +130,19 @@ void StoredNames::scan(const Read& read) {
         std::size_t have = read(at, h.data(), h.size());
         const auto fetch = [&](std::size_t end) {
             if (end <= have) return true;
-            if (end > 0x20000) return false;
             if (end > h.size()) h.resize(end);
             have += read(at + static_cast<std::int64_t>(have), &h[have], end - have);
             return have >= end;
         };
-        if (have == 0 || h[0] == 0 || !fetch(24)) return;
+        if (have == 0 || h[0] == 0) return;
         // A self-extracting archive's program, or level 3: libarchive's alone.
-        if (h[2] != '-' || h[3] != 'l' || h[6] != '-' || h[20] > 2) return;
-        const int level = h[20];
-        const std::size_t headerSize = level == 2 ? le(&h[0], 2) : std::size_t{h[0]} + 2;
-        if (headerSize < (level == 2 ? 26 : level == 1 ? 27 : 24) || !fetch(headerSize)) return;
+        StoredHeader header;
+        if (!parseStoredHeader(h, fetch, header) || header.level == 3) return;
+        // libarchive refuses 0xFF in a level 1 name: no change may hide that.
+        if (header.level == 1 && std::memchr(&h[22], 0xFF, h[21]) != nullptr) return;
+        h.resize(header.size);
 
-        std::vector<Field> fields;  // the folder first, as libarchive joins them
-        Field name;
-        std::uint32_t codePage = 0;
-        std::size_t crcAt = 0;  // the level 2 header CRC's value
-        std::uint64_t packed = le(&h[7], 4);
-        std::size_t end = headerSize;  // with a level 1 header's extensions
-        if (level < 2) {
-            name = {22, h[21], false};
-            if ((level == 0 ? 24 : 27) + name.size > headerSize) return;
-            // libarchive refuses 0xFF in a level 1 name: no change may hide that.
-            if (level == 1 && std::memchr(&h[22], 0xFF, name.size) != nullptr) return;
-        }
-        if (level > 0) {
-            // Level 1 extensions follow the base header and count in the packed
-            // size (a 64-bit size extension's too); level 2 ones are the rest
-            // of the header.
-            std::size_t pos = level == 2 ? 24 : headerSize - 2;
-            std::size_t next = le(&h[pos], 2);
-            pos += 2;
-            std::uint64_t extensions = 0;
-            Field folder;
-            while (next != 0) {
-                if (next < 3) return;
-                if (level == 2 ? pos + next > headerSize : !fetch(pos + next)) return;
-                extensions += next;
-                const unsigned char type = h[pos];
-                const std::size_t payload = next - 3;
-                if (type == 0x00 && payload == 2 && level == 2) crcAt = pos + 1;
-                if (type == 0x01) name = {pos + 1, payload, false};
-                if (type == 0x02) folder = {pos + 1, payload, true};
-                if (type == 0x46 && payload == 4) codePage = le(&h[pos + 1], 4);
-                if (type == 0x42 && payload == 16)
-                    packed = le(&h[pos + 1], 4) | std::uint64_t{le(&h[pos + 5], 4)} << 32;
-                pos += next;
-                next = le(&h[pos - 2], 2);
-            }
-            if (level == 1) {
-                if (packed < extensions) return;
-                packed -= extensions;
-                end = pos;
-            }
-            if (folder.size != 0) fields.push_back(folder);
-        }
-        fields.push_back(name);
-        if (packed > (std::uint64_t{1} << 62)) return;
-        h.resize(end);
-
+        const std::uint32_t codePage = header.codePage;
         std::unique_ptr<NameDecoder>& decoder = decoders[codePage];
         if (!decoder) {
             const std::string charset = codePage == 0       ? "CP932"
@@ -196,16 +150,18 @@ void StoredNames::scan(const Read& read) {
                                                             : "CP" + std::to_string(codePage);
             decoder = std::make_unique<NameDecoder>(charset.c_str());
         }
-        if (decoder->ok()) add(at, h, level, fields, *decoder, crcAt);
-        at += static_cast<std::int64_t>(end + packed);
+        if (decoder->ok()) add(at, h, header, *decoder);
+        at += static_cast<std::int64_t>(header.size + header.packedSize);
     }
 }
 
-void StoredNames::add(std::int64_t at, const std::vector<unsigned char>& h, int level,
-                      const std::vector<Field>& fields, NameDecoder& decoder, std::size_t crcAt) {
+void StoredNames::add(std::int64_t at, const std::vector<unsigned char>& h,
+                      const StoredHeader& header, NameDecoder& decoder) {
+    const int level = header.level;
+    const std::size_t crcAt = header.headerCrcAt;
     std::string stored;
     std::vector<std::size_t> bad;  // offsets in h
-    for (const Field& field : fields) {
+    for (const StoredHeader::Field& field : header.names) {
         std::size_t start = field.at;
         const std::size_t end = field.at + field.size;
         while (start < end) {

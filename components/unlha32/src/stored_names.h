@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "stored_header.h"
+
 namespace unlha32 {
 
 class NameDecoder;
@@ -33,18 +35,13 @@ public:
     const std::string* nameAt(std::int64_t headerOffset) const;
 
 private:
-    struct Field {
-        std::size_t at = 0;  // where the name bytes are in the header
-        std::size_t size = 0;
-        bool folders = false;  // 0xFF separates folders (the directory extension)
-    };
     // Reads up to size bytes at offset: fewer where the archive ends, none
     // after a read error.
     using Read =
         std::function<std::size_t(std::int64_t offset, unsigned char* buffer, std::size_t size)>;
     void scan(const Read& read);
-    void add(std::int64_t at, const std::vector<unsigned char>& header, int level,
-             const std::vector<Field>& fields, NameDecoder& decoder, std::size_t crcAt);
+    void add(std::int64_t at, const std::vector<unsigned char>& h, const StoredHeader& header,
+             NameDecoder& decoder);
 
     std::map<std::int64_t, unsigned char> patches_;  // file offset -> the byte libarchive sees
     std::map<std::int64_t, std::string> names_;      // header offset -> the name as stored

@@ -51,13 +51,22 @@ def level0(name, data, method=b"-lh0-", orig=None, crc=None, unix_mode=None):
     return bytes([len(body), sum(body) & 0xFF]) + body + data
 
 
-def level1(name, data, dirname=None):
-    """Level-1 header; a directory extension follows the base header and, as
-    the format has it, counts in the packed size."""
-    exts, first = b"", 0
+def level1(name, data, dirname=None, wide=False):
+    """Level-1 header; extensions follow the base header and, as the format has
+    it, count in the packed size: a directory, and with `wide` the 64-bit
+    sizes, whose packed size counts them too."""
+    chain = []
     if dirname is not None:
-        e = ext(0x02, dirname.replace(b"/", b"\xff") + b"\xff")
-        exts, first = e + b"\x00\x00", len(e) + 2
+        chain.append(ext(0x02, dirname.replace(b"/", b"\xff") + b"\xff"))
+    if wide:
+        chain.append(ext(0x42, b"\x00" * 16))
+    # Each extension ends in the size of the next; the base header holds the first's.
+    sizes = [len(e) + 2 for e in chain] + [0]
+    exts = b"".join(e + struct.pack("<H", sizes[i + 1]) for i, e in enumerate(chain))
+    first = sizes[0]
+    if wide:
+        at = exts.index(b"\x42" + b"\x00" * 16) + 1
+        exts = exts[:at] + struct.pack("<QQ", len(data) + len(exts), len(data)) + exts[at + 16:]
     body = b"-lh0-" + struct.pack("<II", len(data) + len(exts), len(data)) + dos_time()
     body += b"\x20\x01" + bytes([len(name)]) + name + struct.pack("<H", crc16(data)) + b"U"
     body += struct.pack("<H", first)
@@ -244,6 +253,10 @@ def valid_cases():
     yield "undecodable-level1", archive(level1(b"good.txt", GOOD),
                                         level1(b"f.txt", GOOD, dirname=b"d\xe9"),
                                         level1(b"after.txt", GOOD))
+    # The 64-bit sizes of level 1 count the extensions, as the 32-bit field does.
+    yield "undecodable-level1-wide", archive(level1(b"good.txt", GOOD, wide=True),
+                                             level1(cafe, GOOD, wide=True),
+                                             level1(b"after.txt", GOOD, wide=True))
     yield "undecodable-level2", archive(level2(b"good.txt", GOOD), level2(cafe, GOOD),
                                         level2(b"after.txt", GOOD))
     yield "undecodable-utf8", archive(level2(b"good.txt", GOOD),
