@@ -79,11 +79,13 @@ struct NamedCase {
     const char* entry;  // the path it must extract to
 };
 
-TEST(ExtractNames, CodePage932AndMarkedUtf8) {
+TEST(ExtractNames, EachSpellingLandsWhereItSays) {
     const NamedCase cases[] = {
         {"cp932-level0", "表示/ソース.txt"},
         {"cp932-level2", "フォルダ/書類.txt"},
         {"utf8-codepage", "日本語.txt"},
+        // The top's own folder entry is the destination: nothing to refuse.
+        {"top-folder", "good.txt"},
     };
     for (const NamedCase& c : cases) {
         TempDir dir;

@@ -46,6 +46,12 @@ bool splitEntryName(std::string_view name, std::vector<std::string>& parts, std:
     return true;
 }
 
+bool namesTheTop(std::string_view name) {
+    return !name.empty() && name[0] == '.' &&
+           name.find_first_not_of("./\\") == std::string_view::npos &&
+           name.find("..") == std::string_view::npos;
+}
+
 bool extractedName(std::string_view name, std::string& joined) {
     std::vector<std::string> parts;
     std::string why;

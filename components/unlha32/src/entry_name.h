@@ -13,6 +13,10 @@ namespace unlha32 {
 // letter ("C:") or a ".." component, or empty.
 bool splitEntryName(std::string_view name, std::vector<std::string>& parts, std::string& reason);
 
+// Whether a name stands for the top of the archive itself ("./", "."): a
+// folder entry so named is the destination, nothing to make or refuse.
+bool namesTheTop(std::string_view name);
+
 // The path a stored name is extracted under, its components joined by '/'
 // ("sub\f.txt" and "./sub//f.txt" are both "sub/f.txt"); false, with joined
 // left as it was, for a name splitEntryName() refuses.

@@ -122,13 +122,14 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
     const bool renamed = !dozo::fileio::isUtf8(rawName);
     const std::string placed = renamed ? diskName(rawName) : std::string(rawName);
 
+    const mode_t type = archive_entry_filetype(entry);
+    if (type == AE_IFDIR && namesTheTop(placed)) return skipData() ? Step::next : Step::stop;
     std::vector<std::string> parts;
     std::string why;
     if (!splitEntryName(placed, parts, why)) {
         problem(UNLHA_ERROR_UNSAFE_ENTRY, why + "は展開しません: " + name);
         return skipData() ? Step::next : Step::stop;
     }
-    const mode_t type = archive_entry_filetype(entry);
     if (archive_entry_hardlink(entry) != nullptr || archive_entry_symlink(entry) != nullptr ||
         type == AE_IFLNK) {
         problem(UNLHA_ERROR_UNSAFE_ENTRY, "リンクは展開しません: " + name);

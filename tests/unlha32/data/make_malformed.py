@@ -245,6 +245,9 @@ def valid_cases():
     # One path spelled with '\\' and one with "./": both extract into sub/.
     yield "spelled-paths", archive(level2(b"sub\\f.txt", GOOD),
                                    level2(b"g.txt", GOOD, dirname=b"./sub"))
+    # A folder entry for the archive's top ("./"), as some writers store it.
+    yield "top-folder", archive(level2(b"", b"", method=b"-lhd-", dirname=b"."),
+                                level2(b"good.txt", GOOD))
     # Names that decode neither as code page 932 nor, marked so, as UTF-8: a
     # Latin-1 name from a Unix system, or raw bytes from an older writer.
     cafe = b"caf\xe9.txt"
