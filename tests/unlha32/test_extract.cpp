@@ -111,6 +111,7 @@ TEST(ExtractNames, UndecodableNameCostsOnlyItsName) {
         {"undecodable-level1", "d\\xe9/f.txt", "d%E9/f.txt"},
         {"undecodable-level1-wide", "caf\\xe9.txt", "caf%E9.txt"},
         {"undecodable-level2", "caf\\xe9.txt", "caf%E9.txt"},
+        {"undecodable-level3", "caf\\xe9.txt", "caf%E9.txt"},
         {"undecodable-utf8", "caf\\xe9.txt", "caf%E9.txt"},
     };
     for (const auto& c : cases) {

@@ -135,9 +135,9 @@ void StoredNames::scan(const Read& read) {
             return have >= end;
         };
         if (have == 0 || h[0] == 0) return;
-        // A self-extracting archive's program, or level 3: libarchive's alone.
+        // A self-extracting archive's program: libarchive's alone.
         StoredHeader header;
-        if (!parseStoredHeader(h, fetch, header) || header.level == 3) return;
+        if (!parseStoredHeader(h, fetch, header)) return;
         // libarchive refuses 0xFF in a level 1 name: no change may hide that.
         if (header.level == 1 && std::memchr(&h[22], 0xFF, h[21]) != nullptr) return;
         h.resize(header.size);
@@ -185,7 +185,7 @@ void StoredNames::add(std::int64_t at, const std::vector<unsigned char>& h,
             if (i < std::size_t{h[0]} + 2) delta += patched[i] - h[i];
         patched[1] = static_cast<unsigned char>(h[1] + delta);
     } else if (crcAt != 0) {
-        // Computed with the CRC field zero, and linear in the bytes.
+        // Levels 2 and 3: computed with the CRC field zero, and linear in the bytes.
         std::vector<unsigned char> zeroed = h;
         zeroed[crcAt] = zeroed[crcAt + 1] = 0;
         const std::uint16_t before = unlha::crc16(0, zeroed);

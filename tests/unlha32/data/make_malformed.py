@@ -110,6 +110,19 @@ def level2(name, data, method=b"-lh0-", orig=None, crc=None, dirname=None, unix_
     return bytes(header) + data
 
 
+def level3(name, data):
+    """Level-3 header: as level 2, with 4-byte sizes and a header CRC."""
+    exts = [ext(0x00, b"\x00\x00"), ext(0x01, name)]
+    chain = b"".join(struct.pack("<I", len(e) + 4) + e for e in exts) + b"\x00" * 4
+    fixed = b"-lh0-" + struct.pack("<IIi", len(data), len(data), MTIME) + b"\x20\x03"
+    fixed += struct.pack("<H", crc16(data)) + b"U"
+    header = bytearray(struct.pack("<H", 4) + fixed)
+    header += struct.pack("<I", len(header) + 4 + len(chain)) + chain
+    at = 28 + 4 + 1  # the CRC extension's value
+    header[at:at + 2] = struct.pack("<H", crc16(bytes(header)))
+    return bytes(header) + data
+
+
 def archive(*entries):
     return b"".join(entries) + b"\x00"
 
@@ -262,6 +275,8 @@ def valid_cases():
                                              level1(b"after.txt", GOOD, wide=True))
     yield "undecodable-level2", archive(level2(b"good.txt", GOOD), level2(cafe, GOOD),
                                         level2(b"after.txt", GOOD))
+    yield "undecodable-level3", archive(level3(b"good.txt", GOOD), level3(cafe, GOOD),
+                                        level3(b"after.txt", GOOD))
     yield "undecodable-utf8", archive(level2(b"good.txt", GOOD),
                                       level2(cafe, GOOD,
                                              extra=[ext(0x46, struct.pack("<I", 65001))]),
