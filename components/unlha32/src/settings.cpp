@@ -1,13 +1,15 @@
 #include "settings.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <sstream>
 
+#include "dozo/fileio/io.h"
 #include "dozo/fileio/replacement.h"
 
 namespace unlha32 {
@@ -31,6 +33,27 @@ std::string trim(const std::string& s) {
     if (first == std::string::npos) return {};
     const auto last = s.find_last_not_of(" \t\r");
     return s.substr(first, last - first + 1);
+}
+
+// Far more than the file we write; what lies beyond is not read.
+constexpr std::size_t kSettingsLimit = 64 * 1024;
+
+// The file's text, read by every pack and extraction: only a regular file,
+// and at most its first kSettingsLimit bytes. Opening a FIFO (or a device)
+// found there would wait for a writer, and reading one linked to /dev/zero,
+// or a huge file, line by line would fill memory, on every call.
+std::string settingsText() {
+    const dozo::fileio::Fd fd(
+        ::open(settingsPath().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    std::string text(kSettingsLimit, '\0');
+    const ssize_t n = dozo::fileio::readFully(fd.get(), text.data(), text.size());
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    // A line the limit cuts is not taken: "method=lh7" may be the start of
+    // another value.
+    if (text.size() == kSettingsLimit) text.resize(text.rfind('\n') + 1);
+    return text;
 }
 
 bool makeDirectories(const std::string& path) {
@@ -61,7 +84,7 @@ std::string settingsPath() {
 
 Settings loadSettings() {
     Settings settings;
-    std::ifstream in(settingsPath());
+    std::istringstream in(settingsText());
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;

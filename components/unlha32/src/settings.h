@@ -17,7 +17,8 @@ const char* methodName(Compression method);  // "lh5", "lh6", "lh7"
 std::string settingsPath();
 
 // Defaults for a missing file; unknown keys and unreadable values are ignored,
-// so a damaged file never stops packing or extraction.
+// so a damaged file never stops packing or extraction. Only a regular file is
+// read, and only its first 64 KiB.
 Settings loadSettings();
 
 // Writes the file as a whole (creating its folder), never leaving it half
