@@ -1,65 +1,17 @@
 #include "core/libraries/Library.h"
 
 #include <dozo/fileio/io.h>
+#include <dozo/fileio/loadable.h>
 
 #include <dlfcn.h>
-#include <elf.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
 namespace dozo {
-
-namespace {
-
-// Where a part of `size` bytes at `offset` ends, saturated: the fields come
-// from the file and may be anything.
-std::uint64_t reach(std::uint64_t offset, std::uint64_t size) {
-    return offset > UINT64_MAX - size ? UINT64_MAX : offset + size;
-}
-
-// The loader maps a library's segments as its program headers describe them,
-// whatever the file's size: a library cut short (a copy or an install that
-// stopped midway) is mapped past its end, and the first touch of the missing
-// part kills the program with SIGBUS before it can say anything. How far the
-// furthest part it would map past the end reaches; 0 when every segment
-// lies within the file, or when the file is no 64-bit ELF object of ours,
-// which the loader itself refuses with a reason.
-std::uint64_t cutShortAt(const QString& path, std::uint64_t& fileSize) {
-    const fileio::Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-    fileSize = static_cast<std::uint64_t>(st.st_size);
-    Elf64_Ehdr header{};
-    if (fileio::readFully(fd.get(), &header, sizeof header, 0) !=
-            static_cast<ssize_t>(sizeof header) ||
-        std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
-        header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_ident[EI_DATA] != ELFDATA2LSB ||
-        header.e_phentsize != sizeof(Elf64_Phdr))
-        return 0;
-    std::vector<Elf64_Phdr> segments(header.e_phnum);
-    const std::size_t tableSize = segments.size() * sizeof(Elf64_Phdr);
-    const std::uint64_t tableEnd = reach(header.e_phoff, tableSize);
-    if (tableEnd > fileSize) return tableEnd;
-    if (fileio::readFully(fd.get(), segments.data(), tableSize,
-                          static_cast<off_t>(header.e_phoff)) != static_cast<ssize_t>(tableSize))
-        return tableEnd;
-    std::uint64_t furthest = 0;
-    for (const Elf64_Phdr& segment : segments) {
-        if (segment.p_type != PT_LOAD) continue;
-        const std::uint64_t end = reach(segment.p_offset, segment.p_filesz);
-        if (end > fileSize && end > furthest) furthest = end;
-    }
-    return furthest;
-}
-
-}  // namespace
 
 Library::Library(QString name, QStringList searchFolders)
     : m_name(std::move(name)), m_searchFolders(std::move(searchFolders)) {}
@@ -118,8 +70,10 @@ bool Library::loadLocked() {
         return false;
     }
 
+    // Mapped, a library cut short would kill the program on first touch.
+    const fileio::Fd opened(::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC));
     std::uint64_t size = 0;
-    if (const std::uint64_t needed = cutShortAt(target, size); needed != 0) {
+    if (const std::uint64_t needed = fileio::cutShortAt(opened.get(), size); needed != 0) {
         fail(QStringLiteral("%1 cannot be loaded: it is cut short (%2 bytes of at least %3)")
                  .arg(target)
                  .arg(size)

@@ -120,7 +120,7 @@ TEST(CoreLibrary, ALibraryCutShortIsRefusedWithAReasonNotACrash) {
         bool loads;
     } cuts[] = {
         {"its headers only", [](qint64) -> qint64 { return 1000; }, false},
-        {"half of it", [](qint64 size) { return size / 2; }, false},
+        {"cut before its last parts", [](qint64) -> qint64 { return 8000; }, false},
         {"all but its last byte", [](qint64 size) { return size - 1; }, true},
     };
     for (const auto& cut : cuts) {
