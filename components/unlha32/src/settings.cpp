@@ -64,6 +64,19 @@ bool makeDirectories(const std::string& path) {
     }
 }
 
+// Whether `path` is the writing user's own: missing (so made by this user),
+// or belonging to this user, and for a link what it leads to as well. Run as
+// root with another user's HOME (sudo -E), the settings folder is that user's,
+// and a link planted in it would have root replace whatever it points at.
+bool belongsToCaller(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (st.st_uid != ::geteuid()) return false;
+    if (!S_ISLNK(st.st_mode)) return true;
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return st.st_uid == ::geteuid();
+}
+
 }  // namespace
 
 const char* methodName(Compression method) {
@@ -106,8 +119,15 @@ Settings loadSettings() {
 
 bool saveSettings(const Settings& settings, std::string& reason) {
     const std::string path = settingsPath();
-    if (!makeDirectories(path.substr(0, path.rfind('/')))) {
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (!makeDirectories(folder)) {
         reason = "設定フォルダーを作れません: " + path;
+        return false;
+    }
+    // The folder first: in a folder of the user's own, nobody else can swap
+    // the file between this check and the write.
+    if (!belongsToCaller(folder) || !belongsToCaller(path)) {
+        reason = "設定ファイルを書けません: " + path;
         return false;
     }
     const std::string text = std::string("# UNLHA32 settings\nmethod=") +

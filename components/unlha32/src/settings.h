@@ -22,7 +22,8 @@ std::string settingsPath();
 Settings loadSettings();
 
 // Writes the file as a whole (creating its folder), never leaving it half
-// written. False with a reason when it cannot be written.
+// written, and only into a folder and file of the user's own (a link only when
+// it and what it leads to are). False with a reason when it cannot be written.
 bool saveSettings(const Settings& settings, std::string& reason);
 
 }  // namespace unlha32
