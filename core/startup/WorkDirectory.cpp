@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace dozo {
 
@@ -25,6 +26,15 @@ bool isOwnFolder(const QByteArray& path) {
 }
 
 }  // namespace
+
+// Nothing but this process's own work goes into it: it is removed whole.
+struct WorkDirectory::PrivateFolder {
+    explicit PrivateFolder(QString folder) : path(std::move(folder)) {}
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    ~PrivateFolder() { QDir(path).removeRecursively(); }
+    const QString path;
+};
 
 WorkDirectory WorkDirectory::forUser() {
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
@@ -41,8 +51,10 @@ WorkDirectory WorkDirectory::forUser() {
         return WorkDirectory(cache);
     }
     QByteArray private_ = QFile::encodeName(QDir::tempPath()) + "/dozo-XXXXXX";
-    if (::mkdtemp(private_.data()) != nullptr) return WorkDirectory(QFile::decodeName(private_));
-    return WorkDirectory(cache);
+    if (::mkdtemp(private_.data()) == nullptr) return WorkDirectory(cache);
+    WorkDirectory work(QFile::decodeName(private_));
+    work.m_private = std::make_shared<const PrivateFolder>(work.m_path);
+    return work;
 }
 
 WorkDirectory::WorkDirectory(const QString& folder) : m_path(QDir::cleanPath(folder)) {}
