@@ -39,9 +39,14 @@ struct WorkDirectory::PrivateFolder {
 WorkDirectory WorkDirectory::forUser() {
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     const QByteArray encoded = QFile::encodeName(cache);
-    QDir().mkpath(QFileInfo(cache).path());
-    ::mkdir(encoded.constData(), 0700);
-    if (isOwnFolder(encoded)) {
+    // A relative XDG_CACHE_HOME is invalid by the base directory rules; taken
+    // as it is, it made a folder in whatever folder each run started in.
+    const bool absolute = QDir::isAbsolutePath(cache);
+    if (absolute) {
+        QDir().mkpath(QFileInfo(cache).path());
+        ::mkdir(encoded.constData(), 0700);
+    }
+    if (absolute && isOwnFolder(encoded)) {
         ::chmod(encoded.constData(), 0700);
         const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folder >= 0) {

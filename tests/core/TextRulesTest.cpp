@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <climits>
@@ -85,7 +86,8 @@ TEST(CoreWorkDirectory, TheUsersCacheFolderMadePrivate) {
     qunsetenv("XDG_CACHE_HOME");
 }
 
-// Where the cache folder cannot serve (a file there, another user's folder),
+// Where the cache folder cannot serve (a file there, another user's folder, a
+// relative path that would put it in whatever folder a run starts in),
 // each process works in a folder made for it in the temporary folder, and
 // takes it away with it: runs of a user without a usable home left one
 // behind each.
@@ -95,27 +97,36 @@ TEST(CoreWorkDirectory, AFolderMadeForTheProcessGoesWithIt) {
     const QString notAFolder = home.filePath(QStringLiteral("cache"));
     QFile file(notAFolder);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(notAFolder));
     qputenv("TMPDIR", QFile::encodeName(temporary.path()));
-    QString made;
-    {
-        const dozo::WorkDirectory work = dozo::WorkDirectory::forUser();
-        made = work.path();
-        EXPECT_TRUE(made.startsWith(temporary.path())) << made.toStdString();
-        EXPECT_EQ(QFileInfo(made).permissions() & 0x0077, QFileDevice::Permissions());
+    const QString before = QDir::currentPath();
+    const auto restore = qScopeGuard([&before] {
+        QDir::setCurrent(before);
+        qunsetenv("TMPDIR");
+        qunsetenv("XDG_CACHE_HOME");
+    });
+    ASSERT_TRUE(QDir::setCurrent(home.path()));
+    for (const QByteArray& cache : {QFile::encodeName(notAFolder), QByteArray("relative/cache")}) {
+        SCOPED_TRACE(cache.toStdString());
+        qputenv("XDG_CACHE_HOME", cache);
+        QString made;
         {
-            // What a failed pack of the window leaves for the next one.
-            const dozo::WorkDirectory copy = work;
-            ASSERT_TRUE(QDir().mkpath(copy.listFolder()));
-            QFile list(copy.listFile());
-            ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+            const dozo::WorkDirectory work = dozo::WorkDirectory::forUser();
+            made = work.path();
+            EXPECT_TRUE(made.startsWith(temporary.path())) << made.toStdString();
+            EXPECT_EQ(QFileInfo(made).permissions() & 0x0077, QFileDevice::Permissions());
+            {
+                // What a failed pack of the window leaves for the next one.
+                const dozo::WorkDirectory copy = work;
+                ASSERT_TRUE(QDir().mkpath(copy.listFolder()));
+                QFile list(copy.listFile());
+                ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+            }
+            EXPECT_TRUE(QFileInfo::exists(work.listFile())) << "gone with a copy still in use";
         }
-        EXPECT_TRUE(QFileInfo::exists(work.listFile())) << "gone with a copy still in use";
+        EXPECT_FALSE(QFileInfo::exists(made));
+        EXPECT_TRUE(QDir(temporary.path()).isEmpty());
     }
-    EXPECT_FALSE(QFileInfo::exists(made));
-    EXPECT_TRUE(QDir(temporary.path()).isEmpty());
-    qunsetenv("TMPDIR");
-    qunsetenv("XDG_CACHE_HOME");
+    EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("relative"))));
 }
 
 }  // namespace
