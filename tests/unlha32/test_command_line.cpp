@@ -10,7 +10,9 @@
 #include <iterator>
 #include <set>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "library.h"
 #include "loaded_library.h"
@@ -162,6 +164,29 @@ TEST(CommandLine, SettingsAreReadOnlyFromTheStartOfARegularFile) {
         ASSERT_GT(bytes.size(), 7u);
         EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 7), c.header);
     }
+}
+
+// Without a home (no HOME, a user the user database does not know, as in
+// some containers) the settings are not the current folder's: an unpacked
+// download holding .config/dozo/unlha32.conf would choose the method, or
+// have extraction replace files.
+TEST(CommandLine, WithoutAHomeNoSettingsComeFromTheCurrentFolder) {
+    if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv"))
+        GTEST_SKIP() << "needs root and setpriv to run as a user without an entry";
+    ASSERT_EQ(::getpwuid(54321), nullptr) << "uid 54321 is known here";
+    TempDir dir;
+    fs::create_directories(dir / ".config" / "dozo");
+    writeText(dir / ".config" / "dozo" / "unlha32.conf", "method=lh7\n");
+    writeBytes(dir / "text.txt", sampleText(100000, 4));
+    fs::permissions(dir.path(), fs::perms::all);
+    Alone unknown;
+    unknown.environment = "cd " + arg(dir.path()) +
+                          " && env -u HOME -u XDG_CONFIG_HOME /usr/bin/setpriv --reuid=54321 "
+                          "--regid=54321 --clear-groups";
+    const Child child =
+        runAlone("u -a1 " + arg(dir / "a.lzh") + " " + arg(dir / "text.txt"), unknown);
+    ASSERT_EQ(child.code, UNLHA_OK) << child.output << child.errors;
+    EXPECT_EQ(firstMethod(dir / "a.lzh"), "-lh5-");
 }
 
 TEST(OutputBuffer, SizeZeroIsNeverWritten) {

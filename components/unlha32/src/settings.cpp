@@ -15,11 +15,15 @@
 namespace unlha32 {
 namespace {
 
+// Empty when unknown (no HOME, no entry in the user database), which puts the
+// settings under /, as Qt puts its own folders: never the current folder,
+// where settings found in whatever folder a run starts in (an unpacked
+// download) would decide whether extraction replaces files.
 std::string homeDirectory() {
     if (const char* home = ::getenv("HOME"); home != nullptr && *home != '\0') return home;
     if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
         return pw->pw_dir;
-    return ".";
+    return {};
 }
 
 std::string configHome() {
