@@ -1,9 +1,14 @@
 #include "core/libraries/Library.h"
 
+#include <dozo/fileio/io.h>
+#include <dozo/fileio/loadable.h>
+
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdint>
 #include <cstdio>
 
 namespace dozo {
@@ -62,6 +67,17 @@ bool Library::loadLocked() {
     if (target.isEmpty()) {
         fail(QStringLiteral("%1 cannot be loaded: it is in none of %2")
                  .arg(file, m_searchFolders.join(QStringLiteral(", "))));
+        return false;
+    }
+
+    // Mapped, a library cut short would kill the program on first touch.
+    const fileio::Fd opened(::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC));
+    std::uint64_t size = 0;
+    if (const std::uint64_t needed = fileio::cutShortAt(opened.get(), size); needed != 0) {
+        fail(QStringLiteral("%1 cannot be loaded: it is cut short (%2 bytes of at least %3)")
+                 .arg(target)
+                 .arg(size)
+                 .arg(needed));
         return false;
     }
 

@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace dozo {
 
@@ -26,12 +27,26 @@ bool isOwnFolder(const QByteArray& path) {
 
 }  // namespace
 
+// Nothing but this process's own work goes into it: it is removed whole.
+struct WorkDirectory::PrivateFolder {
+    explicit PrivateFolder(QString folder) : path(std::move(folder)) {}
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    ~PrivateFolder() { QDir(path).removeRecursively(); }
+    const QString path;
+};
+
 WorkDirectory WorkDirectory::forUser() {
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     const QByteArray encoded = QFile::encodeName(cache);
-    QDir().mkpath(QFileInfo(cache).path());
-    ::mkdir(encoded.constData(), 0700);
-    if (isOwnFolder(encoded)) {
+    // A relative XDG_CACHE_HOME is invalid by the base directory rules; taken
+    // as it is, it made a folder in whatever folder each run started in.
+    const bool absolute = QDir::isAbsolutePath(cache);
+    if (absolute) {
+        QDir().mkpath(QFileInfo(cache).path());
+        ::mkdir(encoded.constData(), 0700);
+    }
+    if (absolute && isOwnFolder(encoded)) {
         ::chmod(encoded.constData(), 0700);
         const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folder >= 0) {
@@ -41,8 +56,10 @@ WorkDirectory WorkDirectory::forUser() {
         return WorkDirectory(cache);
     }
     QByteArray private_ = QFile::encodeName(QDir::tempPath()) + "/dozo-XXXXXX";
-    if (::mkdtemp(private_.data()) != nullptr) return WorkDirectory(QFile::decodeName(private_));
-    return WorkDirectory(cache);
+    if (::mkdtemp(private_.data()) == nullptr) return WorkDirectory(cache);
+    WorkDirectory work(QFile::decodeName(private_));
+    work.m_private = std::make_shared<const PrivateFolder>(work.m_path);
+    return work;
 }
 
 WorkDirectory::WorkDirectory(const QString& folder) : m_path(QDir::cleanPath(folder)) {}

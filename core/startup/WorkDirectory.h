@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace dozo {
 
 // The folder that holds the work files of the in-place runs and the
@@ -12,11 +14,13 @@ namespace dozo {
 // writable), made private to the user.
 class WorkDirectory {
 public:
-    // The user's cache folder (~/.cache/dozo, or under $XDG_CACHE_HOME),
-    // created 0700. A folder that is not a real folder owned by the user (a
-    // symbolic link planted there, say) is not used: a private folder made
-    // for this process takes its place. The scratch files that runs killed
-    // meanwhile left there are swept.
+    // The user's cache folder (~/.cache/dozo, or under an absolute
+    // $XDG_CACHE_HOME), created 0700. A folder that is not a real folder owned
+    // by the user (a symbolic link planted there, say), or a relative path, is
+    // not used: a private folder made for this process takes its place,
+    // removed with the last copy of the WorkDirectory (each run would
+    // otherwise leave one behind). The scratch files that runs killed
+    // meanwhile left in the cache folder are swept.
     static WorkDirectory forUser();
     // A given folder, as tests use one of their own.
     explicit WorkDirectory(const QString& folder);
@@ -38,7 +42,10 @@ public:
     QString listFile() const;    // <dir>/TMP/LPF.tmp
 
 private:
+    struct PrivateFolder;
+
     QString m_path;
+    std::shared_ptr<const PrivateFolder> m_private;  // the folder made for this process
 };
 
 }  // namespace dozo

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -106,6 +107,42 @@ TEST(CoreLibrary, AFileThatIsNotALibraryIsRefusedWithoutFallingThrough) {
     EXPECT_NE(err.find(QDir(f.applicationDir()).filePath("libRozu32.so").toStdString()),
               std::string::npos)
         << err;
+}
+
+// A library cut short (a copy or an install that stopped midway) is refused
+// with a reason before the loader maps it: mapped, its missing part would kill
+// the program with SIGBUS on the first touch. What lies beyond its loadable
+// parts (the section table) is not needed, so a cut there still loads.
+TEST(CoreLibrary, ALibraryCutShortIsRefusedWithAReasonNotACrash) {
+    const struct {
+        const char* what;
+        qint64 (*keep)(qint64 size);
+        bool loads;
+    } cuts[] = {
+        {"its headers only", [](qint64) -> qint64 { return 1000; }, false},
+        {"cut before its last parts", [](qint64) -> qint64 { return 8000; }, false},
+        {"all but its last byte", [](qint64 size) { return size - 1; }, true},
+    };
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.what);
+        TestFolders f;
+        f.install("Rozu32", Variant::Good, Place::System);
+        QFile file(QDir(f.systemDir()).filePath("libRozu32.so"));
+        ASSERT_TRUE(file.resize(cut.keep(file.size())));
+        dozo::Library lib("Rozu32", searchOrder(f));
+        testing::internal::CaptureStderr();
+        auto* version = lib.function<RazuGetVersionFn>("RazuGetVersion");
+        const std::string err = testing::internal::GetCapturedStderr();
+        if (cut.loads) {
+            ASSERT_NE(version, nullptr) << err;
+            EXPECT_EQ(version(), 111);
+            continue;
+        }
+        EXPECT_EQ(version, nullptr);
+        EXPECT_FALSE(lib.isLoaded());
+        EXPECT_NE(err.find("cut short"), std::string::npos) << err;
+        EXPECT_NE(err.find(file.fileName().toStdString()), std::string::npos) << err;
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <climits>
@@ -82,8 +83,50 @@ TEST(CoreWorkDirectory, TheUsersCacheFolderMadePrivate) {
     const dozo::WorkDirectory planted = dozo::WorkDirectory::forUser();
     EXPECT_NE(planted.path(), cache);
     EXPECT_FALSE(planted.path().startsWith(elsewhere.path()));
-    QDir(planted.path()).removeRecursively();
     qunsetenv("XDG_CACHE_HOME");
+}
+
+// Where the cache folder cannot serve (a file there, another user's folder, a
+// relative path that would put it in whatever folder a run starts in),
+// each process works in a folder made for it in the temporary folder, and
+// takes it away with it: runs of a user without a usable home left one
+// behind each.
+TEST(CoreWorkDirectory, AFolderMadeForTheProcessGoesWithIt) {
+    QTemporaryDir home;
+    QTemporaryDir temporary;
+    const QString notAFolder = home.filePath(QStringLiteral("cache"));
+    QFile file(notAFolder);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const QString before = QDir::currentPath();
+    const auto restore = qScopeGuard([&before] {
+        QDir::setCurrent(before);
+        qunsetenv("TMPDIR");
+        qunsetenv("XDG_CACHE_HOME");
+    });
+    ASSERT_TRUE(QDir::setCurrent(home.path()));
+    for (const QByteArray& cache : {QFile::encodeName(notAFolder), QByteArray("relative/cache")}) {
+        SCOPED_TRACE(cache.toStdString());
+        qputenv("XDG_CACHE_HOME", cache);
+        QString made;
+        {
+            const dozo::WorkDirectory work = dozo::WorkDirectory::forUser();
+            made = work.path();
+            EXPECT_TRUE(made.startsWith(temporary.path())) << made.toStdString();
+            EXPECT_EQ(QFileInfo(made).permissions() & 0x0077, QFileDevice::Permissions());
+            {
+                // What a failed pack of the window leaves for the next one.
+                const dozo::WorkDirectory copy = work;
+                ASSERT_TRUE(QDir().mkpath(copy.listFolder()));
+                QFile list(copy.listFile());
+                ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+            }
+            EXPECT_TRUE(QFileInfo::exists(work.listFile())) << "gone with a copy still in use";
+        }
+        EXPECT_FALSE(QFileInfo::exists(made));
+        EXPECT_TRUE(QDir(temporary.path()).isEmpty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("relative"))));
 }
 
 }  // namespace

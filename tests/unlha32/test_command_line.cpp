@@ -6,8 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "library.h"
 #include "loaded_library.h"
@@ -109,6 +114,79 @@ TEST(CommandLine, SwitchesReplaceTheSettingsForOneCommand) {
         std::ifstream saved(config.settingsFile());
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), c.settings);
     }
+}
+
+// Every pack and extraction reads the settings: only from a regular file, and
+// only its start. A FIFO planted there held each call waiting for a writer;
+// a link to /dev/zero or a huge file filled memory line by line. Each runs in
+// a child of its own, limited in time and memory, so a regression fails
+// rather than hanging the tests or exhausting the machine.
+TEST(CommandLine, SettingsAreReadOnlyFromTheStartOfARegularFile) {
+    constexpr std::uintmax_t kHuge = std::uintmax_t{1} << 30;
+    const std::string cutLine = std::string(64 * 1024 - 11, '#') + "\nmethod=lh66\n";
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> plant;
+        const char* header;
+    } cases[] = {
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "-lh5-"},
+        {"a link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+         "-lh5-"},
+        {"a huge file, the settings first",
+         [&](const fs::path& p) {
+             writeText(p, "method=lh7\n");
+             fs::resize_file(p, kHuge);
+         },
+         "-lh7-"},
+        {"a huge file, the settings far into it",
+         [&](const fs::path& p) {
+             writeText(p, std::string(200 * 1024, '#') + "\nmethod=lh7\n");
+             fs::resize_file(p, kHuge);
+         },
+         "-lh5-"},
+        {"a value cut where the reading stops", [&](const fs::path& p) { writeText(p, cutLine); },
+         "-lh5-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        ConfigHome config;
+        fs::create_directories(config.settingsFile().parent_path());
+        c.plant(config.settingsFile());
+        writeBytes(dir / "a.txt", sampleText(100000, 4));
+        Alone limited;
+        limited.environment = "ulimit -v 1000000; timeout 20";
+        const Child child =
+            runAlone("u -a1 " + arg(dir / "a.lzh") + " " + arg(dir / "a.txt"), limited);
+        EXPECT_EQ(child.code, UNLHA_OK) << child.output << child.errors;
+        if (child.code != UNLHA_OK) continue;
+        const Bytes bytes = readBytes(dir / "a.lzh");
+        ASSERT_GT(bytes.size(), 7u);
+        EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 7), c.header);
+    }
+}
+
+// Without a home (no HOME, a user the user database does not know, as in
+// some containers) the settings are not the current folder's: an unpacked
+// download holding .config/dozo/unlha32.conf would choose the method, or
+// have extraction replace files.
+TEST(CommandLine, WithoutAHomeNoSettingsComeFromTheCurrentFolder) {
+    if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv"))
+        GTEST_SKIP() << "needs root and setpriv to run as a user without an entry";
+    ASSERT_EQ(::getpwuid(54321), nullptr) << "uid 54321 is known here";
+    TempDir dir;
+    fs::create_directories(dir / ".config" / "dozo");
+    writeText(dir / ".config" / "dozo" / "unlha32.conf", "method=lh7\n");
+    writeBytes(dir / "text.txt", sampleText(100000, 4));
+    fs::permissions(dir.path(), fs::perms::all);
+    Alone unknown;
+    unknown.environment = "cd " + arg(dir.path()) +
+                          " && env -u HOME -u XDG_CONFIG_HOME /usr/bin/setpriv --reuid=54321 "
+                          "--regid=54321 --clear-groups";
+    const Child child =
+        runAlone("u -a1 " + arg(dir / "a.lzh") + " " + arg(dir / "text.txt"), unknown);
+    ASSERT_EQ(child.code, UNLHA_OK) << child.output << child.errors;
+    EXPECT_EQ(firstMethod(dir / "a.lzh"), "-lh5-");
 }
 
 TEST(OutputBuffer, SizeZeroIsNeverWritten) {

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -16,6 +17,9 @@
 #include <set>
 #include <sstream>
 #include <thread>
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include "library.h"
 #include "loaded_library.h"
@@ -133,6 +137,82 @@ TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
     EXPECT_NE(readText(config.settingsFile()).find("overwrite=true"), std::string::npos);
 }
 
+// Saving writes only where the settings belong to the user saving them. Run
+// as root with another user's HOME (sudo -E), the folder is that user's, and
+// a link planted there had root replace what it points at with the settings.
+// A link of the user's own (a dotfile manager's) is still written through.
+TEST(ConfigDialog, SavesOnlyIntoTheUsersOwnSettings) {
+    int argc = 1;
+    char name[] = "unlha32_tests";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    const bool root = ::geteuid() == 0;
+    const passwd* nobody = ::getpwnam("nobody");
+    const auto giveAway = [nobody](const fs::path& path) {
+        ASSERT_NE(nobody, nullptr);
+        ASSERT_EQ(::lchown(path.c_str(), nobody->pw_uid, static_cast<gid_t>(-1)), 0) << path;
+    };
+    const struct {
+        const char* what;
+        bool asRoot;  // needs files of another user
+        std::function<void(const fs::path& folder, const fs::path& file)> plant;
+        bool saved;
+    } cases[] = {
+        {"another user's folder", true,
+         [&](const fs::path& folder, const fs::path&) { giveAway(folder); }, false},
+        {"a link another user planted in their folder", true,
+         [&](const fs::path& folder, const fs::path& file) {
+             fs::create_symlink(file, folder / "unlha32.conf");
+             giveAway(folder / "unlha32.conf");
+             giveAway(folder);
+         },
+         false},
+        {"a link of our own to a file of our own", false,
+         [](const fs::path& folder, const fs::path& file) {
+             fs::create_symlink(file, folder / "unlha32.conf");
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.asRoot && !root) continue;
+        ConfigHome config;
+        TempDir elsewhere;
+        const fs::path folder = config.settingsFile().parent_path();
+        const fs::path file = elsewhere / "kept.txt";
+        fs::create_directories(folder);
+        writeText(file, "not settings\n");
+        c.plant(folder, file);
+
+        QString message;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&message] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                message = box->text();
+                box->accept();
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->findChild<QCheckBox*>("overwrite")->setChecked(true);
+                dialog->accept();
+            }
+        });
+        answer.start(1);
+        char options[1] = {'\0'};
+        const int code = library().configDialog(nullptr, options, 0);
+        answer.stop();
+
+        EXPECT_EQ(code, c.saved ? UNLHA_OK : UNLHA_ERROR_SETTINGS);
+        EXPECT_EQ(readText(file).find("overwrite=true") != std::string::npos, c.saved);
+        if (c.saved) {
+            EXPECT_TRUE(fs::is_symlink(config.settingsFile()));
+            continue;
+        }
+        EXPECT_TRUE(message.contains(QString::fromStdString(config.settingsFile().string())))
+            << message.toStdString();
+        EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(config.settingsFile())));
+    }
+}
+
 // The shared objects a child had mapped after its call (full paths).
 std::set<std::string> mappedFiles(const fs::path& maps) {
     std::set<std::string> files;
@@ -194,22 +274,40 @@ TEST(DialogLibrary, LoadedFromTheArchiversOwnFolderBySettingsAlone) {
     EXPECT_FALSE(fs::exists(config.settingsFile()));
 }
 
-TEST(DialogLibrary, MissingIsAResultNotACrash) {
-    // The archiver alone in a folder; the dialog library sits on the search
-    // path, where a load by bare name would find it.
-    TempDir dir;
-    ConfigHome config;
-    fs::copy_file(libraryPath(), dir / "libunlha32.so");
-    Alone how;
-    how.library = (dir / "libunlha32.so").string();
-    how.environment = "LD_LIBRARY_PATH=" + arg(dialogLibrary().parent_path());
-    how.mapsFile = (dir / "maps").string();
-    const Child child = runAlone("--config", how);
-    EXPECT_EQ(child.code, UNLHA_ERROR_NO_DIALOG) << child.errors;
-    EXPECT_EQ(child.errors, "");
-    EXPECT_FALSE(mapsAny(mappedFiles(dir / "maps"), "libunlha32_settings"));
-    // The archiver itself works without it.
-    EXPECT_EQ(runAlone("l -a1 " + arg(testData("seed-lh5.lzh")), how).code, UNLHA_OK);
+// Missing beside the archiver, or there but cut short (a copy that stopped
+// midway, which mapped would kill the caller with SIGBUS), the dialog library
+// is a result, and the archiver works on without it.
+TEST(DialogLibrary, MissingOrCutShortIsAResultNotACrash) {
+    using Size = std::uintmax_t;
+    const struct {
+        const char* what;
+        Size (*kept)(Size size);  // of the dialog library beside the archiver; none
+    } cases[] = {
+        {"missing", nullptr},
+        {"its headers only", [](Size) -> Size { return 3000; }},
+        {"cut in its code", [](Size) -> Size { return 20000; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The dialog library also sits on the search path, where a load by
+        // bare name would find it.
+        TempDir dir;
+        ConfigHome config;
+        fs::copy_file(libraryPath(), dir / "libunlha32.so");
+        if (c.kept != nullptr) {
+            fs::copy_file(dialogLibrary(), dir / "libunlha32_settings.so");
+            fs::resize_file(dir / "libunlha32_settings.so", c.kept(fs::file_size(dialogLibrary())));
+        }
+        Alone how;
+        how.library = (dir / "libunlha32.so").string();
+        how.environment = "LD_LIBRARY_PATH=" + arg(dialogLibrary().parent_path());
+        how.mapsFile = (dir / "maps").string();
+        const Child child = runAlone("--config", how);
+        EXPECT_EQ(child.code, UNLHA_ERROR_NO_DIALOG) << child.errors;
+        EXPECT_EQ(child.errors, "");
+        EXPECT_FALSE(mapsAny(mappedFiles(dir / "maps"), "libunlha32_settings"));
+        EXPECT_EQ(runAlone("l -a1 " + arg(testData("seed-lh5.lzh")), how).code, UNLHA_OK);
+    }
 }
 
 TEST(DialogLibrary, ExportsItsEntryAlone) {

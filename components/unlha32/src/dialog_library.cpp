@@ -1,10 +1,14 @@
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <string>
 
 #include "config_dialog.h"
+#include "dozo/fileio/io.h"
+#include "dozo/fileio/loadable.h"
 #include "unlha32.h"
 
 namespace unlha32 {
@@ -31,8 +35,13 @@ int showConfigDialog() {
     const std::string folder = ownFolder();
     if (folder.empty()) return UNLHA_ERROR_NO_DIALOG;
     // By full path only: a bare name would let the search path choose the code
-    // that runs. Never unloaded, since Qt keeps pointers into it.
-    void* handle = ::dlopen((folder + "/" + kDialogLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
+    // that runs. Never unloaded, since Qt keeps pointers into it. One cut
+    // short would kill the caller once mapped.
+    const std::string path = folder + "/" + kDialogLibrary;
+    const dozo::fileio::Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::uint64_t size = 0;
+    if (dozo::fileio::cutShortAt(file.get(), size) != 0) return UNLHA_ERROR_NO_DIALOG;
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) return UNLHA_ERROR_NO_DIALOG;
     auto* entry = reinterpret_cast<DialogEntry*>(::dlsym(handle, kDialogEntry));
     if (entry == nullptr) return UNLHA_ERROR_NO_DIALOG;

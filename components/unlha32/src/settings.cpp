@@ -1,23 +1,29 @@
 #include "settings.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <sstream>
 
+#include "dozo/fileio/io.h"
 #include "dozo/fileio/replacement.h"
 
 namespace unlha32 {
 namespace {
 
+// Empty when unknown (no HOME, no entry in the user database), which puts the
+// settings under /, as Qt puts its own folders: never the current folder,
+// where settings found in whatever folder a run starts in (an unpacked
+// download) would decide whether extraction replaces files.
 std::string homeDirectory() {
     if (const char* home = ::getenv("HOME"); home != nullptr && *home != '\0') return home;
     if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
         return pw->pw_dir;
-    return ".";
+    return {};
 }
 
 std::string configHome() {
@@ -33,12 +39,46 @@ std::string trim(const std::string& s) {
     return s.substr(first, last - first + 1);
 }
 
+// Far more than the file we write; what lies beyond is not read.
+constexpr std::size_t kSettingsLimit = 64 * 1024;
+
+// The file's text, read by every pack and extraction: only a regular file,
+// and at most its first kSettingsLimit bytes. Opening a FIFO (or a device)
+// found there would wait for a writer, and reading one linked to /dev/zero,
+// or a huge file, line by line would fill memory, on every call.
+std::string settingsText() {
+    const dozo::fileio::Fd fd(
+        ::open(settingsPath().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    std::string text(kSettingsLimit, '\0');
+    const ssize_t n = dozo::fileio::readFully(fd.get(), text.data(), text.size());
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    // A line the limit cuts is not taken: "method=lh7" may be the start of
+    // another value.
+    if (text.size() == kSettingsLimit) text.resize(text.rfind('\n') + 1);
+    return text;
+}
+
 bool makeDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string part = path.substr(0, slash);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
         if (slash == std::string::npos) return true;
     }
+}
+
+// Whether `path` is the writing user's own: missing (so made by this user),
+// or belonging to this user, and for a link what it leads to as well. Run as
+// root with another user's HOME (sudo -E), the settings folder is that user's,
+// and a link planted in it would have root replace whatever it points at.
+bool belongsToCaller(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (st.st_uid != ::geteuid()) return false;
+    if (!S_ISLNK(st.st_mode)) return true;
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return st.st_uid == ::geteuid();
 }
 
 }  // namespace
@@ -61,7 +101,7 @@ std::string settingsPath() {
 
 Settings loadSettings() {
     Settings settings;
-    std::ifstream in(settingsPath());
+    std::istringstream in(settingsText());
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;
@@ -83,8 +123,15 @@ Settings loadSettings() {
 
 bool saveSettings(const Settings& settings, std::string& reason) {
     const std::string path = settingsPath();
-    if (!makeDirectories(path.substr(0, path.rfind('/')))) {
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (!makeDirectories(folder)) {
         reason = "設定フォルダーを作れません: " + path;
+        return false;
+    }
+    // The folder first: in a folder of the user's own, nobody else can swap
+    // the file between this check and the write.
+    if (!belongsToCaller(folder) || !belongsToCaller(path)) {
+        reason = "設定ファイルを書けません: " + path;
         return false;
     }
     const std::string text = std::string("# UNLHA32 settings\nmethod=") +

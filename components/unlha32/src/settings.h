@@ -17,11 +17,13 @@ const char* methodName(Compression method);  // "lh5", "lh6", "lh7"
 std::string settingsPath();
 
 // Defaults for a missing file; unknown keys and unreadable values are ignored,
-// so a damaged file never stops packing or extraction.
+// so a damaged file never stops packing or extraction. Only a regular file is
+// read, and only its first 64 KiB.
 Settings loadSettings();
 
 // Writes the file as a whole (creating its folder), never leaving it half
-// written. False with a reason when it cannot be written.
+// written, and only into a folder and file of the user's own (a link only when
+// it and what it leads to are). False with a reason when it cannot be written.
 bool saveSettings(const Settings& settings, std::string& reason);
 
 }  // namespace unlha32
