@@ -76,9 +76,9 @@ int runBatch(const Targets& targets, const InPlaceJob& job, const Session& sessi
     if (total > 0) report.progress(0, total, 0, targets.files.first());
     const BatchOutcome outcome = job.run(
         targets.files, nullptr, session.work().workFiles(kWorkers),
-        [&](int done, int index) {
+        [&](int done, int index, bool succeeded) {
             bytes += targets.sizes[index];
-            if (report.verbose()) report.note(Report::shown(targets.files[index]));
+            if (report.verbose() && succeeded) report.note(Report::shown(targets.files[index]));
             report.progress(done, total, bytes, targets.files[index]);
         },
         [&](const QString& path, const QString& reason) { report.failure(path, reason); }, nullptr,

@@ -152,7 +152,7 @@ void FileListCommands::run(ShellContext& shell, QListWidget* list, QProgressBar*
             // a time, and the library removes it before returning.
             return job.run(
                 paths, shell.ownerHandle(), shell.work().workFiles(1),
-                [&](int done, int) {
+                [&](int done, int, bool) {
                     progress.post([guarded, done] {
                         if (guarded) guarded->setValue(done);
                     });

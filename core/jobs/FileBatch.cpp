@@ -61,7 +61,7 @@ BatchOutcome FileBatch::run(const QStringList& paths, const Call& call, const Re
         // The reason is read right after the call, while the file is still
         // as the library found it.
         if (code != 0) failures.push_back({i, reason(code, path)});
-        if (stepped) stepped(++done, i);
+        if (stepped) stepped(++done, i, code == 0);
     };
 
     const int total = static_cast<int>(paths.size());
@@ -82,7 +82,7 @@ BatchOutcome FileBatch::run(const QStringList& paths, const Call& call, const Re
         if (file.exists && file.links > 1) linked.push_back(i);
     }
     for (int i : repeats) {
-        if (stepped) stepped(++done, i);
+        if (stepped) stepped(++done, i, false);
     }
 
     std::atomic<std::size_t> next{0};

@@ -19,9 +19,10 @@ public:
     // a worker's scratch files); answers the library's result code.
     using Call = std::function<int(const QByteArray& path, int worker)>;
     using Reason = std::function<QString(int code, const QString& path)>;
-    // The number of files done so far, 1 to N, and the list index of the file
-    // just done.
-    using Stepped = std::function<void(int done, int index)>;
+    // The number of files done so far, 1 to N, the list index of the file
+    // just done, and whether its call succeeded (false for a failure and for
+    // a repeat, which is not run).
+    using Stepped = std::function<void(int done, int index, bool succeeded)>;
 
     // With workers > 1, that many calls run at once. Each file is still
     // rewritten and made durable on its own; running several overlaps their

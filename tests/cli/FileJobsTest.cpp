@@ -75,8 +75,8 @@ TEST(Transform, AFileNamedTwiceIsRewrittenOnceAndItsOtherNamesAreWarnedOf) {
         << r.err.toStdString();
 }
 
-// Short options combine, -v names each file done, and after "--" a file may
-// be named like an option.
+// Short options combine, -v names each file done (and no other), and after
+// "--" a file may be named like an option.
 TEST(Transform, CombinedOptionsAndAFileNamedLikeAnOption) {
     TempDir dir;
     ::mkdir((dir / "tree").c_str(), 0755);
@@ -86,13 +86,17 @@ TEST(Transform, CombinedOptionsAndAFileNamedLikeAnOption) {
     const CliOptions here{.workingDirectory = q(dir.path())};
     const CliResult r =
         runCli({QStringLiteral("transform"), QStringLiteral("-rv"), QStringLiteral("LC"),
-                QStringLiteral("tree"), QStringLiteral("--"), QStringLiteral("-q")},
+                QStringLiteral("tree"), QStringLiteral("--"), QStringLiteral("-q"),
+                QStringLiteral("missing"), QStringLiteral("-q")},
                here);
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exitCode, 1) << r.err.toStdString();
     EXPECT_EQ(readFile(dir / "tree/a"), directTransform("FileEncryptionLC", content));
     EXPECT_EQ(readFile(dir / "-q"), directTransform("FileEncryptionLC", content));
     EXPECT_TRUE(r.err.contains(QStringLiteral("tree/a\n"))) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 0, skipped 0")))
+    const QStringList lines = r.err.split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.count(QStringLiteral("-q")), 1) << r.err.toStdString();
+    EXPECT_FALSE(lines.contains(QStringLiteral("missing"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("done 2, failed 1, skipped 1")))
         << r.err.toStdString();
 }
 

@@ -84,15 +84,16 @@ TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
             return code;
         };
         std::set<int> steppedIndexes;
-        int lastDone = 0;
+        int lastDone = 0, succeeded = 0;
         const dozo::BatchOutcome outcome = dozo::FileBatch::run(
             paths, call,
             [](int code, const QString& path) {
                 return QStringLiteral("%1 %2").arg(code).arg(QDir(path).dirName());
             },
-            [&](int done, int index) {
+            [&](int done, int index, bool ok) {
                 EXPECT_EQ(done, lastDone + 1);
                 lastDone = done;
+                succeeded += ok;
                 EXPECT_TRUE(steppedIndexes.insert(index).second) << index;
             },
             workers);
@@ -101,6 +102,7 @@ TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
         EXPECT_EQ(outcome.repeats(), (QStringList{paths[0], paths[10], link, hard, missing}));
         EXPECT_EQ(outcome.linked(), QStringList{paths[1]});
         EXPECT_EQ(outcome.doneCount(), 7);
+        EXPECT_EQ(succeeded, 7);
         EXPECT_TRUE(outcome.message().contains(hard));
         EXPECT_EQ(lastDone, paths.size());
         EXPECT_EQ(steppedIndexes.size(), static_cast<std::size_t>(paths.size()));
