@@ -143,8 +143,11 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
     const QByteArray text = ArchiveCommands::listText(files);
     if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate) || list.write(text) != text.size() ||
         !list.flush()) {
-        return {Status::Failed, 0, listFile,
-                say("リストファイルを書き込めません", "cannot write the list file")};
+        Outcome unwritten{Status::Failed, 0, listFile,
+                          say("リストファイルを書き込めません", "cannot write the list file")};
+        unwritten.failed = static_cast<int>(files.size());
+        unwritten.skipped = repeats;
+        return unwritten;
     }
     list.close();
     const ArchiverCall::Outcome call = m_call.run(

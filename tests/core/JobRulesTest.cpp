@@ -1,9 +1,14 @@
 // The texts the archive and package panels hand to the archiver and the
 // names they derive, checked without a window.
+#include "core/jobs/ArchiveJob.h"
 #include "core/jobs/PackageNames.h"
 #include "core/libraries/ArchiveCommands.h"
+#include "core/libraries/Library.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -123,5 +128,28 @@ INSTANTIATE_TEST_SUITE_P(Executables, CoreArchiveName,
                                          NameCase{"/out/x.lzh", "/out/x.lzh.lzh"},
                                          NameCase{"/out/.exe", "/out/.exe.lzh"},
                                          NameCase{"ab", "ab.lzh"}));
+
+// A pack stopped before the archiver, for a list file it cannot write, counts
+// every file it was given as not packed, repeats as skipped.
+TEST(CoreArchivePack, AListFileThatCannotBeWrittenCountsEveryFileAsFailed) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString a = dir.filePath("a.txt"), b = dir.filePath("b.txt");
+    for (const QString& path : {a, b}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    dozo::Library absent(QStringLiteral("unlha32"), {});
+    dozo::ArchiveJob job(absent, nullptr, true);
+    // A folder where the list file should be.
+    const dozo::ArchiveJob::Outcome outcome =
+        job.pack(dir.filePath("out.lzh"), {a, b, a}, dir.path(), "");
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.path, dir.path());
+    EXPECT_EQ(outcome.done, 0);
+    EXPECT_EQ(outcome.failed, 2);
+    EXPECT_EQ(outcome.skipped, 1);
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.lzh")));
+}
 
 }  // namespace
