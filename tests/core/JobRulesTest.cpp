@@ -1,14 +1,19 @@
-// The texts the archive and package panels hand to the archiver and the
-// names they derive, checked without a window.
+// The texts the archive and package panels hand to the archiver, the names
+// they derive, and how a pack uses its list file, checked without a window.
+#include "TestFolders.h"
 #include "core/jobs/ArchiveJob.h"
 #include "core/jobs/PackageNames.h"
 #include "core/libraries/ArchiveCommands.h"
 #include "core/libraries/Library.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -150,6 +155,53 @@ TEST(CoreArchivePack, AListFileThatCannotBeWrittenCountsEveryFileAsFailed) {
     EXPECT_EQ(outcome.failed, 2);
     EXPECT_EQ(outcome.skipped, 1);
     EXPECT_FALSE(QFile::exists(dir.filePath("out.lzh")));
+}
+
+// Another window's pack holds the one list file from its write to its end:
+// a pack started meanwhile waits (or is cancelled) without touching it, then
+// packs its own list, not the other's.
+TEST(CoreArchivePack, AListFileHeldByAnotherPackIsWaitedFor) {
+    const QString library = TestFolders::builtLibrary(QStringLiteral("unlha32"));
+    if (library.isEmpty()) GTEST_SKIP() << "libunlha32.so is not built";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString mine = dir.filePath("mine.txt"), list = dir.filePath("TMP/LPF.tmp");
+    QFile file(mine);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("mine\n") == 5);
+    file.close();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(list).path()));
+    QFile other(list);
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write("other's list\r\n") > 0);
+    other.flush();
+    ASSERT_EQ(::flock(other.handle(), LOCK_EX), 0);
+
+    dozo::Library unlha32(QStringLiteral("unlha32"), {QFileInfo(library).path()});
+    dozo::ArchiveJob job(unlha32, nullptr, true);
+    const QString archive = dir.filePath("out.lzh");
+    const auto pack = [&](const dozo::JobControl* control) {
+        return std::async(std::launch::async,
+                          [&, control] { return job.pack(archive, {mine}, list, "", control); });
+    };
+
+    dozo::JobControl control;
+    auto cancelled = pack(&control);
+    EXPECT_EQ(cancelled.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    control.cancel();
+    EXPECT_EQ(cancelled.get().status, dozo::ArchiveJob::Status::Cancelled);
+
+    auto waiting = pack(nullptr);
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    EXPECT_EQ(other.size(), 14) << "the other's list is left alone";
+    EXPECT_FALSE(QFile::exists(archive));
+    // The other pack ends well: its list goes, and its folder with it.
+    other.remove();
+    QDir().rmdir(QFileInfo(list).path());
+    other.close();
+    const dozo::ArchiveJob::Outcome done = waiting.get();
+    EXPECT_TRUE(done.ok()) << done.reason.toStdString();
+    const dozo::ArchiverCall::Listing listing = job.list(archive);
+    ASSERT_EQ(listing.entries.size(), 1u);
+    EXPECT_TRUE(listing.entries.front().name.endsWith("mine.txt"));
 }
 
 }  // namespace
