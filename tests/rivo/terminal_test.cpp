@@ -140,6 +140,33 @@ TEST_F(RivoTerminal, WrongPasswordOnTheTerminal) {
     EXPECT_EQ(listDir(dir), std::set<std::string>{"note.exe"});
 }
 
+// Stopped at the prompt (Ctrl-Z) and brought back with fg: the shell had the
+// terminal meanwhile and put its own echo back on, so the prompt turns echo
+// off again and asks anew before anything typed can show.
+TEST_F(RivoTerminal, EchoIsOffAgainAfterAStopAtThePrompt) {
+    Session s(dir / "note.exe");
+    ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    ASSERT_EQ(::kill(s.pid, SIGSTOP), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(s.pid, &status, WUNTRACED), s.pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    termios t{};
+    ASSERT_EQ(::tcgetattr(s.master, &t), 0);
+    t.c_lflag |= ECHO;
+    ASSERT_EQ(::tcsetattr(s.master, TCSANOW, &t), 0);
+    s.seen.clear();
+    ASSERT_EQ(::kill(s.pid, SIGCONT), 0);
+    EXPECT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    ASSERT_EQ(::tcgetattr(s.master, &t), 0);
+    EXPECT_EQ(t.c_lflag & ECHO, 0u);
+    s.type("s3cret\n");
+    status = s.exitStatus();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
+    EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
+    EXPECT_EQ(readFile(dir / "note.txt"), content);
+}
+
 TEST_F(RivoTerminal, InterruptAtThePromptGivesTheEchoBack) {
     Session s(dir / "note.exe");
     ASSERT_TRUE(s.waitFor("Password for")) << s.seen;

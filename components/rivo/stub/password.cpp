@@ -25,7 +25,23 @@ namespace {
 // Touched by the signal handler: plain globals only.
 int gTtyFd = -1;
 struct termios gSaved;
+struct termios gQuiet;
+const char* gPrompt = "";
+std::size_t gPromptLength = 0;
 volatile sig_atomic_t gEchoOff = 0;
+
+// A stop at the prompt (Ctrl-Z) gives the terminal to the shell, which puts
+// its own modes back, echo included; fg does not give ours back. So on
+// continuing, echo goes off again and the question is asked anew, before
+// anything typed can show.
+void onContinue(int) {
+    const int saved = errno;
+    if (gEchoOff) {
+        ::tcsetattr(gTtyFd, TCSAFLUSH, &gQuiet);
+        (void)!::write(gTtyFd, gPrompt, gPromptLength);
+    }
+    errno = saved;
+}
 
 // Only absolute entries count: an empty or relative one names whatever folder
 // the package was started in (a download folder, a USB stick), and a program
@@ -187,20 +203,29 @@ bool haveTerminal() {
 Got askTerminal(const char* prompt, Password& out) {
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return Got::error;
-    struct termios quiet;
     if (::tcgetattr(fd, &gSaved) != 0) {
         ::close(fd);
         return Got::error;
     }
     gTtyFd = fd;
-    quiet = gSaved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    quiet.c_lflag |= ECHONL;
+    gQuiet = gSaved;
+    gQuiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    gQuiet.c_lflag |= ECHONL;
+    gPrompt = prompt;
+    gPromptLength = std::strlen(prompt);
+    struct sigaction onCont {
+    }, before{};
+    onCont.sa_handler = onContinue;
+    onCont.sa_flags = SA_RESTART;
+    ::sigemptyset(&onCont.sa_mask);
+    ::sigaction(SIGCONT, &onCont, &before);
     // Echo goes off before the prompt shows, so nothing typed after the
     // prompt can be echoed or flushed away.
-    gEchoOff = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
-    (void)!::write(fd, prompt, std::strlen(prompt));
+    gEchoOff = ::tcsetattr(fd, TCSAFLUSH, &gQuiet) == 0;
+    (void)!::write(fd, prompt, gPromptLength);
     const Got got = readLine(fd, out);
+    // Before the echo comes back, or a late continue would take it away again.
+    ::sigaction(SIGCONT, &before, nullptr);
     // TCSAFLUSH also drops what is left of an overlong line, which would
     // otherwise reach the shell as a command.
     if (gEchoOff) {
