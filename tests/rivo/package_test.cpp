@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "files.h"
 #include "leftover.h"
 #include "loaded_library.h"
@@ -490,6 +492,41 @@ TEST_F(RivoPackage, ADisplayThatCannotShowADialogIsSaidSo) {
         EXPECT_EQ(dialogCalls(log).size(), c.calls);
     }
     EXPECT_FALSE(fs::exists(dir / "d"));
+}
+
+// The outcome box says what the terminal would, escapes included: zenity
+// shows an --error or --info text given with --no-markup as it is, so a
+// name escaped for the terminal is not escaped a second time.
+TEST_F(RivoPackage, TheOutcomeBoxShowsNamesAsTheTerminalDoes) {
+    const Bytes content = randomBytes(10, 20);
+    const fs::path folder = dir / "back\\slash";
+    fs::create_directory(folder);
+    const fs::path package = folder / "odd.exe";
+    fs::rename(pack("odd\xff", content), package);
+    const fs::path bin = dir / "bin", log = dir / "log";
+    fs::create_directory(bin);
+    writeDialog(bin / "zenity", log, "pw");
+    const FakeDisplay display;
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing);
+        fs::remove(log);
+        fs::remove(folder / "odd\xff");
+        if (existing) writeFile(folder / "odd\xff", {'o', 'l', 'd'});
+        const RunResult r =
+            run(package, {},
+                RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}}));
+        EXPECT_EQ(r.exitCode, existing ? 4 : 0) << r.err;
+        const std::string said = existing ? r.err : r.out;
+        ASSERT_NE(said.find("back\\\\slash/odd\\xff"), std::string::npos) << said;
+        const auto calls = dialogCalls(log);
+        ASSERT_EQ(calls.size(), 2u) << r.err;
+        EXPECT_TRUE(hasArgument(calls[1], "--no-markup"));
+        // The stand-in logs a line per line of an argument: the text's last
+        // newline ends a line of its own.
+        const std::string line = "--text=" + said.substr(0, said.size() - 1);
+        EXPECT_EQ(std::ranges::count(calls[1], line), 1) << line;
+    }
+    EXPECT_EQ(readFile(folder / "odd\xff"), Bytes({'o', 'l', 'd'}));
 }
 
 // Empty and relative PATH entries name the folder the package was started

@@ -104,12 +104,13 @@ bool x11Reachable(const std::string& display) {
     return connects(socketPath, true) || connects(socketPath, false);
 }
 
-// zenity passes texts through g_strcompress (backslash escapes) and, in the
-// entry dialog, takes an underscore as a mnemonic: double both.
-std::string forZenity(std::string_view text, bool mnemonics) {
+// The entry dialog passes its text through g_strcompress (backslash escapes)
+// and takes an underscore as a mnemonic: double both. (An --info or --error
+// text with --no-markup is shown as it is.)
+std::string forZenity(std::string_view text) {
     std::string out;
     for (const char c : text) {
-        if (c == '\\' || (mnemonics && c == '_')) out.push_back(c);
+        if (c == '\\' || c == '_') out.push_back(c);
         out.push_back(c);
     }
     return out;
@@ -256,7 +257,7 @@ Got Dialog::askPassword(const char* title, const char* question, Password& out) 
     const int status =
         zenity_ ? runDialog(program_,
                             {"zenity", "--entry", "--hide-text", std::string("--title=") + title,
-                             "--text=" + forZenity(question, true)},
+                             "--text=" + forZenity(question)},
                             &out, &got)
                 : runDialog(program_, {"kdialog", "--title", title, "--password", question}, &out,
                             &got);
@@ -270,7 +271,7 @@ void Dialog::show(bool error, const char* title, const std::string& text) const 
     if (zenity_) {
         runDialog(program_,
                   {"zenity", error ? "--error" : "--info", "--no-markup",
-                   std::string("--title=") + title, "--text=" + forZenity(text, false)},
+                   std::string("--title=") + title, "--text=" + text},
                   nullptr, nullptr);
     } else {
         // kdialog takes a text as rich text when its first line looks like
