@@ -167,6 +167,41 @@ TEST_F(RivoTerminal, EchoIsOffAgainAfterAStopAtThePrompt) {
     EXPECT_EQ(readFile(dir / "note.txt"), content);
 }
 
+// Started in the background (`note.exe &`, then fg), the program reads the
+// terminal's modes while the shell's line editor has them set: no line
+// editing, Enter sending a carriage return. The prompt reads a line, with
+// Enter ending it and Backspace erasing, whatever modes it found, and puts
+// those back afterwards.
+TEST_F(RivoTerminal, TheLineIsReadAsTypedWhateverModesTheTerminalWasIn) {
+    const struct {
+        const char* stty;
+        tcflag_t lflagOff, iflagOff;
+    } cases[] = {
+        {"-icanon -icrnl", ICANON, ICRNL},
+        {"-icanon", ICANON, 0},
+        {"-icrnl", 0, ICRNL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stty);
+        fs::remove(dir / "note.txt");
+        TerminalSession s({"/bin/sh", "-c", std::string("stty ") + c.stty + " && exec \"$0\"",
+                           (dir / "note.exe").string()},
+                          environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+        ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+        s.type("s3crex\x7ft\r");
+        ASSERT_TRUE(s.waitFor("Restored")) << s.seen;
+        const int status = s.exitStatus();
+        ASSERT_TRUE(WIFEXITED(status)) << s.seen;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
+        EXPECT_EQ(s.seen.find("s3cre"), std::string::npos) << s.seen;
+        EXPECT_EQ(readFile(dir / "note.txt"), content);
+        termios after{};
+        ASSERT_EQ(::tcgetattr(s.master, &after), 0);
+        EXPECT_EQ(after.c_lflag & (c.lflagOff | ECHO), ECHO);
+        EXPECT_EQ(after.c_iflag & c.iflagOff, 0u);
+    }
+}
+
 TEST_F(RivoTerminal, InterruptAtThePromptGivesTheEchoBack) {
     Session s(dir / "note.exe");
     ASSERT_TRUE(s.waitFor("Password for")) << s.seen;

@@ -209,9 +209,14 @@ Got askTerminal(const char* prompt, Password& out) {
         return Got::error;
     }
     gTtyFd = fd;
+    // A line as typed, whatever modes were found: started in the background,
+    // this reads them while the shell's line editor has the terminal, with
+    // no line editing and Enter sending a carriage return that ends no line.
     gQuiet = gSaved;
     gQuiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    gQuiet.c_lflag |= ECHONL;
+    gQuiet.c_lflag |= ECHONL | ICANON;
+    gQuiet.c_iflag &= ~static_cast<tcflag_t>(INLCR | IGNCR);
+    gQuiet.c_iflag |= ICRNL;
     gPrompt = prompt;
     gPromptLength = std::strlen(prompt);
     struct sigaction onCont {
