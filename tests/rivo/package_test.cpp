@@ -357,43 +357,6 @@ TEST_F(RivoPackage, WithoutTerminalOrDesktopItExplains) {
     EXPECT_FALSE(fs::exists(dir / "q"));
 }
 
-// A stand-in for zenity or kdialog: logs each argument on a line of its own
-// (a "--" line ends a call), answers a password question with `answer`, and
-// exits with `status`.
-void writeDialog(const fs::path& program, const fs::path& log, const std::string& answer,
-                 int status = 0) {
-    const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$@\" -- >> '" + log.string() +
-                               "'\ncase \" $* \" in *' --entry '*|*' --password '*) echo '" +
-                               answer + "';; esac\nexit " + std::to_string(status) + "\n";
-    writeFile(program, Bytes(script.begin(), script.end()), 0755);
-}
-
-// The calls a stand-in dialog logged, each as its list of arguments.
-std::vector<std::vector<std::string>> dialogCalls(const fs::path& log) {
-    std::vector<std::vector<std::string>> calls(1);
-    if (!fs::exists(log)) return {};
-    const Bytes bytes = readFile(log);
-    std::string line;
-    for (const unsigned char c : bytes) {
-        if (c != '\n') {
-            line.push_back(static_cast<char>(c));
-        } else if (line == "--") {
-            calls.emplace_back();
-            line.clear();
-        } else {
-            calls.back().push_back(std::exchange(line, {}));
-        }
-    }
-    calls.pop_back();
-    return calls;
-}
-
-bool hasArgument(const std::vector<std::string>& call, const std::string& part) {
-    for (const std::string& a : call)
-        if (a.find(part) != std::string::npos) return true;
-    return false;
-}
-
 // Started from a file manager: no terminal, a desktop session. The question
 // names the package and its folder, and the outcome comes back in a dialog
 // of the same program, in the user's language; a Cancel shows nothing more.
