@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dozo/fileio/io.h"
+#include "self.h"
 
 namespace dozo::rivo {
 namespace {
@@ -43,27 +44,9 @@ void onContinue(int) {
     errno = saved;
 }
 
-// Only absolute entries count: an empty or relative one names whatever folder
-// the package was started in (a download folder, a USB stick), and a program
-// planted there must never run.
 std::string findOnPath(const char* name) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) return {};
-    for (const char* p = path;; ++p) {
-        const char* end = std::strchr(p, ':');
-        const int length = static_cast<int>(end ? end - p : static_cast<long>(std::strlen(p)));
-        if (length > 0 && *p == '/') {
-            char candidate[4096];
-            std::snprintf(candidate, sizeof candidate, "%.*s/%s", length, p, name);
-            struct stat st {};
-            if (::stat(candidate, &st) == 0 && S_ISREG(st.st_mode) &&
-                ::access(candidate, X_OK) == 0)
-                return candidate;
-        }
-        if (end == nullptr) break;
-        p = end;
-    }
-    return {};
+    char found[4096];
+    return rivo::findOnPath(std::getenv("PATH"), name, found, sizeof found) ? found : std::string();
 }
 
 bool connects(const std::string& socketPath, bool abstract) {
