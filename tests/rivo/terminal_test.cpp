@@ -167,6 +167,27 @@ TEST_F(RivoTerminal, EchoIsOffAgainAfterAStopAtThePrompt) {
     EXPECT_EQ(readFile(dir / "note.txt"), content);
 }
 
+// Ctrl-Z at the prompt under a shell that keeps no terminal modes of its own
+// (sh with job control): the shell gets the terminal back as it was, echo
+// on, and fg asks again with echo off.
+TEST_F(RivoTerminal, AStopAtThePromptGivesTheShellItsEchoBack) {
+    TerminalSession s(
+        {"/bin/sh", "-c", "set -m; \"$0\"; echo \"[$(stty)]\"; fg", (dir / "note.exe").string()},
+        environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+    ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    s.seen.clear();
+    s.type("\x1a");  // Ctrl-Z
+    ASSERT_TRUE(s.waitFor("]")) << s.seen;
+    EXPECT_EQ(s.seen.find("-echo "), std::string::npos) << s.seen;
+    ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    s.type("s3cret\n");
+    const int status = s.exitStatus();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
+    EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
+    EXPECT_EQ(readFile(dir / "note.txt"), content);
+}
+
 // Started in the background (`note.exe &`, then fg), the program reads the
 // terminal's modes while the shell's line editor has them set: no line
 // editing, Enter sending a carriage return. The prompt reads a line, with

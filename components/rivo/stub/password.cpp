@@ -31,16 +31,33 @@ const char* gPrompt = "";
 std::size_t gPromptLength = 0;
 volatile sig_atomic_t gEchoOff = 0;
 
-// A stop at the prompt (Ctrl-Z) gives the terminal to the shell, which puts
-// its own modes back, echo included; fg does not give ours back. So on
-// continuing, echo goes off again and the question is asked anew, before
-// anything typed can show.
+// A stop at the prompt (Ctrl-Z) gives the terminal back to the shell as it
+// was, echo on; fg does not give ours back. So on continuing, echo goes off
+// again and the question is asked anew, before anything typed can show.
 void onContinue(int) {
     const int saved = errno;
     if (gEchoOff) {
         ::tcsetattr(gTtyFd, TCSAFLUSH, &gQuiet);
         (void)!::write(gTtyFd, gPrompt, gPromptLength);
     }
+    errno = saved;
+}
+
+void onStop(int sig) {
+    const int saved = errno;
+    if (gEchoOff) ::tcsetattr(gTtyFd, TCSANOW, &gSaved);
+    // Stops here as the default action would, and goes on when continued.
+    ::signal(sig, SIG_DFL);
+    sigset_t stop;
+    ::sigemptyset(&stop);
+    ::sigaddset(&stop, sig);
+    ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    ::raise(sig);
+    ::sigprocmask(SIG_BLOCK, &stop, nullptr);
+    ::signal(sig, onStop);
+    // Also when no stop came (a process group without a shell to continue
+    // it never stops), the echo goes off again.
+    if (gEchoOff) ::tcsetattr(gTtyFd, TCSANOW, &gQuiet);
     errno = saved;
 }
 
@@ -203,18 +220,22 @@ Got askTerminal(const char* prompt, Password& out) {
     gPrompt = prompt;
     gPromptLength = std::strlen(prompt);
     struct sigaction onCont {
-    }, before{};
+    }, onTstp{}, beforeCont{}, beforeTstp{};
     onCont.sa_handler = onContinue;
-    onCont.sa_flags = SA_RESTART;
+    onTstp.sa_handler = onStop;
+    onCont.sa_flags = onTstp.sa_flags = SA_RESTART;
     ::sigemptyset(&onCont.sa_mask);
-    ::sigaction(SIGCONT, &onCont, &before);
+    ::sigemptyset(&onTstp.sa_mask);
+    ::sigaction(SIGCONT, &onCont, &beforeCont);
+    ::sigaction(SIGTSTP, &onTstp, &beforeTstp);
     // Echo goes off before the prompt shows, so nothing typed after the
     // prompt can be echoed or flushed away.
     gEchoOff = ::tcsetattr(fd, TCSAFLUSH, &gQuiet) == 0;
     (void)!::write(fd, prompt, gPromptLength);
     const Got got = readLine(fd, out);
     // Before the echo comes back, or a late continue would take it away again.
-    ::sigaction(SIGCONT, &before, nullptr);
+    ::sigaction(SIGTSTP, &beforeTstp, nullptr);
+    ::sigaction(SIGCONT, &beforeCont, nullptr);
     // TCSAFLUSH also drops what is left of an overlong line, which would
     // otherwise reach the shell as a command.
     if (gEchoOff) {
