@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "files.h"
 #include "leftover.h"
 #include "loaded_library.h"
@@ -355,43 +357,6 @@ TEST_F(RivoPackage, WithoutTerminalOrDesktopItExplains) {
     EXPECT_FALSE(fs::exists(dir / "q"));
 }
 
-// A stand-in for zenity or kdialog: logs each argument on a line of its own
-// (a "--" line ends a call), answers a password question with `answer`, and
-// exits with `status`.
-void writeDialog(const fs::path& program, const fs::path& log, const std::string& answer,
-                 int status = 0) {
-    const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$@\" -- >> '" + log.string() +
-                               "'\ncase \" $* \" in *' --entry '*|*' --password '*) echo '" +
-                               answer + "';; esac\nexit " + std::to_string(status) + "\n";
-    writeFile(program, Bytes(script.begin(), script.end()), 0755);
-}
-
-// The calls a stand-in dialog logged, each as its list of arguments.
-std::vector<std::vector<std::string>> dialogCalls(const fs::path& log) {
-    std::vector<std::vector<std::string>> calls(1);
-    if (!fs::exists(log)) return {};
-    const Bytes bytes = readFile(log);
-    std::string line;
-    for (const unsigned char c : bytes) {
-        if (c != '\n') {
-            line.push_back(static_cast<char>(c));
-        } else if (line == "--") {
-            calls.emplace_back();
-            line.clear();
-        } else {
-            calls.back().push_back(std::exchange(line, {}));
-        }
-    }
-    calls.pop_back();
-    return calls;
-}
-
-bool hasArgument(const std::vector<std::string>& call, const std::string& part) {
-    for (const std::string& a : call)
-        if (a.find(part) != std::string::npos) return true;
-    return false;
-}
-
 // Started from a file manager: no terminal, a desktop session. The question
 // names the package and its folder, and the outcome comes back in a dialog
 // of the same program, in the user's language; a Cancel shows nothing more.
@@ -490,6 +455,41 @@ TEST_F(RivoPackage, ADisplayThatCannotShowADialogIsSaidSo) {
         EXPECT_EQ(dialogCalls(log).size(), c.calls);
     }
     EXPECT_FALSE(fs::exists(dir / "d"));
+}
+
+// The outcome box says what the terminal would, escapes included: zenity
+// shows an --error or --info text given with --no-markup as it is, so a
+// name escaped for the terminal is not escaped a second time.
+TEST_F(RivoPackage, TheOutcomeBoxShowsNamesAsTheTerminalDoes) {
+    const Bytes content = randomBytes(10, 20);
+    const fs::path folder = dir / "back\\slash";
+    fs::create_directory(folder);
+    const fs::path package = folder / "odd.exe";
+    fs::rename(pack("odd\xff", content), package);
+    const fs::path bin = dir / "bin", log = dir / "log";
+    fs::create_directory(bin);
+    writeDialog(bin / "zenity", log, "pw");
+    const FakeDisplay display;
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing);
+        fs::remove(log);
+        fs::remove(folder / "odd\xff");
+        if (existing) writeFile(folder / "odd\xff", {'o', 'l', 'd'});
+        const RunResult r =
+            run(package, {},
+                RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}}));
+        EXPECT_EQ(r.exitCode, existing ? 4 : 0) << r.err;
+        const std::string said = existing ? r.err : r.out;
+        ASSERT_NE(said.find("back\\\\slash/odd\\xff"), std::string::npos) << said;
+        const auto calls = dialogCalls(log);
+        ASSERT_EQ(calls.size(), 2u) << r.err;
+        EXPECT_TRUE(hasArgument(calls[1], "--no-markup"));
+        // The stand-in logs a line per line of an argument: the text's last
+        // newline ends a line of its own.
+        const std::string line = "--text=" + said.substr(0, said.size() - 1);
+        EXPECT_EQ(std::ranges::count(calls[1], line), 1) << line;
+    }
+    EXPECT_EQ(readFile(folder / "odd\xff"), Bytes({'o', 'l', 'd'}));
 }
 
 // Empty and relative PATH entries name the folder the package was started

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "crypto.h"
 
@@ -88,6 +89,39 @@ FakeDisplay::FakeDisplay() {
 
 FakeDisplay::~FakeDisplay() {
     ::close(fd_);
+}
+
+void writeDialog(const fs::path& program, const fs::path& log, const std::string& answer,
+                 int status) {
+    const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$@\" -- >> '" + log.string() +
+                               "'\ncase \" $* \" in *' --entry '*|*' --password '*) echo '" +
+                               answer + "';; esac\nexit " + std::to_string(status) + "\n";
+    writeFile(program, Bytes(script.begin(), script.end()), 0755);
+}
+
+std::vector<std::vector<std::string>> dialogCalls(const fs::path& log) {
+    std::vector<std::vector<std::string>> calls(1);
+    if (!fs::exists(log)) return {};
+    const Bytes bytes = readFile(log);
+    std::string line;
+    for (const unsigned char c : bytes) {
+        if (c != '\n') {
+            line.push_back(static_cast<char>(c));
+        } else if (line == "--") {
+            calls.emplace_back();
+            line.clear();
+        } else {
+            calls.back().push_back(std::exchange(line, {}));
+        }
+    }
+    calls.pop_back();
+    return calls;
+}
+
+bool hasArgument(const std::vector<std::string>& call, const std::string& part) {
+    for (const std::string& a : call)
+        if (a.find(part) != std::string::npos) return true;
+    return false;
 }
 
 RunResult openPackage(const fs::path& package, const std::string& password,

@@ -61,6 +61,15 @@ private:
     int number_ = 0;
 };
 
+// A stand-in for zenity or kdialog: logs each argument on a line of its own
+// (a "--" line ends a call), answers a password question with `answer`, and
+// exits with `status`.
+void writeDialog(const fs::path& program, const fs::path& log, const std::string& answer,
+                 int status = 0);
+// The calls a stand-in dialog logged, each as its list of arguments.
+std::vector<std::vector<std::string>> dialogCalls(const fs::path& log);
+bool hasArgument(const std::vector<std::string>& call, const std::string& part);
+
 // Runs a package with --password-stdin and the given password.
 RunResult openPackage(const fs::path& package, const std::string& password,
                       std::vector<std::string> extraArgs = {}, RunOptions options = {});

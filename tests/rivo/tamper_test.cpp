@@ -178,6 +178,61 @@ TEST_F(RivoTamper, CutInsideTheProgramSaysDamaged) {
     }
 }
 
+// Started from a file manager, the early check says it in an error box too,
+// as every other outcome is said, in the user's language; with a terminal
+// the terminal alone says it.
+TEST_F(RivoTamper, CutInsideTheProgramSaysDamagedInADialogWithoutATerminal) {
+    const fs::path bin = dir / "bin", log = dir / "log";
+    fs::create_directory(bin);
+    const FakeDisplay display;
+    const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(payload() / 2));
+    writeFile(dir / "cut.exe", cut, 0755);
+    const struct {
+        const char* tool;
+        std::string lang, path;
+        std::vector<std::string> call;  // empty: no dialog
+    } cases[] = {
+        {"zenity",
+         "C",
+         bin.string(),
+         {"--error", "--no-markup", "--title=Dozo package",
+          "--text=The package is damaged or incomplete"}},
+        {"zenity",
+         "ja_JP.UTF-8",
+         "rel:" + bin.string(),
+         {"--error", "--title=Dozo パッケージ", "パッケージが壊れている"}},
+        {"kdialog", "C", bin.string(), {"--error", "Dozo package", "damaged or incomplete"}},
+        {"zenity", "C", "", {}},  // only absolute PATH entries count
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.tool << " " << c.lang << " " << c.path);
+        fs::remove_all(bin);
+        fs::create_directory(bin);
+        fs::remove(log);
+        writeDialog(bin / c.tool, log, "pw");
+        // Planted where an empty entry points: never run.
+        writeDialog(dir / c.tool, dir / "planted", "pw");
+        RunOptions o = RunOptions::environment(
+            {{"DISPLAY", display.name()}, {"LANG", c.lang}, {"PATH", c.path}});
+        o.cwd = dir.path().string();
+        const RunResult r = run(dir / "cut.exe", {}, o);
+        EXPECT_EQ(r.exitCode, 3) << r.err;
+        EXPECT_FALSE(fs::exists(dir / "planted"));
+        const auto calls = dialogCalls(log);
+        if (c.call.empty()) {
+            EXPECT_TRUE(calls.empty());
+            continue;
+        }
+        ASSERT_EQ(calls.size(), 1u) << r.err;
+        for (const std::string& part : c.call) EXPECT_TRUE(hasArgument(calls[0], part)) << part;
+    }
+    // No display named: no dialog.
+    fs::remove(log);
+    const RunResult r = run(dir / "cut.exe", {}, RunOptions::environment({{"PATH", bin.string()}}));
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_FALSE(fs::exists(log));
+}
+
 TEST_F(RivoTamper, FinalTagOnTheLastChunkOnlyAndStoredSizeMatchingTheContent) {
     const std::size_t big = 2 * kChunkSize + 1;
     const struct {

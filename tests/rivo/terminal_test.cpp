@@ -140,6 +140,89 @@ TEST_F(RivoTerminal, WrongPasswordOnTheTerminal) {
     EXPECT_EQ(listDir(dir), std::set<std::string>{"note.exe"});
 }
 
+// Stopped at the prompt (Ctrl-Z) and brought back with fg: the shell had the
+// terminal meanwhile and put its own echo back on, so the prompt turns echo
+// off again and asks anew before anything typed can show.
+TEST_F(RivoTerminal, EchoIsOffAgainAfterAStopAtThePrompt) {
+    Session s(dir / "note.exe");
+    ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    ASSERT_EQ(::kill(s.pid, SIGSTOP), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(s.pid, &status, WUNTRACED), s.pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    termios t{};
+    ASSERT_EQ(::tcgetattr(s.master, &t), 0);
+    t.c_lflag |= ECHO;
+    ASSERT_EQ(::tcsetattr(s.master, TCSANOW, &t), 0);
+    s.seen.clear();
+    ASSERT_EQ(::kill(s.pid, SIGCONT), 0);
+    EXPECT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    ASSERT_EQ(::tcgetattr(s.master, &t), 0);
+    EXPECT_EQ(t.c_lflag & ECHO, 0u);
+    s.type("s3cret\n");
+    status = s.exitStatus();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
+    EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
+    EXPECT_EQ(readFile(dir / "note.txt"), content);
+}
+
+// Ctrl-Z at the prompt under a shell that keeps no terminal modes of its own
+// (sh with job control): the shell gets the terminal back as it was, echo
+// on, and fg asks again with echo off.
+TEST_F(RivoTerminal, AStopAtThePromptGivesTheShellItsEchoBack) {
+    TerminalSession s(
+        {"/bin/sh", "-c", "set -m; \"$0\"; echo \"[$(stty)]\"; fg", (dir / "note.exe").string()},
+        environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+    ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    s.seen.clear();
+    s.type("\x1a");  // Ctrl-Z
+    ASSERT_TRUE(s.waitFor("]")) << s.seen;
+    EXPECT_EQ(s.seen.find("-echo "), std::string::npos) << s.seen;
+    ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+    s.type("s3cret\n");
+    const int status = s.exitStatus();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
+    EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
+    EXPECT_EQ(readFile(dir / "note.txt"), content);
+}
+
+// Started in the background (`note.exe &`, then fg), the program reads the
+// terminal's modes while the shell's line editor has them set: no line
+// editing, Enter sending a carriage return. The prompt reads a line, with
+// Enter ending it and Backspace erasing, whatever modes it found, and puts
+// those back afterwards.
+TEST_F(RivoTerminal, TheLineIsReadAsTypedWhateverModesTheTerminalWasIn) {
+    const struct {
+        const char* stty;
+        tcflag_t lflagOff, iflagOff;
+    } cases[] = {
+        {"-icanon -icrnl", ICANON, ICRNL},
+        {"-icanon", ICANON, 0},
+        {"-icrnl", 0, ICRNL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stty);
+        fs::remove(dir / "note.txt");
+        TerminalSession s({"/bin/sh", "-c", std::string("stty ") + c.stty + " && exec \"$0\"",
+                           (dir / "note.exe").string()},
+                          environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+        ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
+        s.type("s3crex\x7ft\r");
+        ASSERT_TRUE(s.waitFor("Restored")) << s.seen;
+        const int status = s.exitStatus();
+        ASSERT_TRUE(WIFEXITED(status)) << s.seen;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
+        EXPECT_EQ(s.seen.find("s3cre"), std::string::npos) << s.seen;
+        EXPECT_EQ(readFile(dir / "note.txt"), content);
+        termios after{};
+        ASSERT_EQ(::tcgetattr(s.master, &after), 0);
+        EXPECT_EQ(after.c_lflag & (c.lflagOff | ECHO), ECHO);
+        EXPECT_EQ(after.c_iflag & c.iflagOff, 0u);
+    }
+}
+
 TEST_F(RivoTerminal, InterruptAtThePromptGivesTheEchoBack) {
     Session s(dir / "note.exe");
     ASSERT_TRUE(s.waitFor("Password for")) << s.seen;

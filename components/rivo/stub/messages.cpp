@@ -13,6 +13,7 @@ namespace dozo::rivo {
 
 RIVO_EARLY_DATA extern const char kJapaneseDamaged[] =
     "パッケージが壊れているか不完全です。何も書き込んでいません。\n";
+RIVO_EARLY_DATA extern const char kJapaneseDialogTitle[] = "Dozo パッケージ";
 
 const Translation kJapanese[] = {
     {Msg::help,
@@ -33,7 +34,7 @@ const Translation kJapanese[] = {
      "4 出力先が既に存在、5 読み書きエラー、6 パスワード未入力。\n"},
     {Msg::version, "Dozo パッケージ %s (形式 %u)\n"},
     {Msg::prompt, "%s のパスワード: "},
-    {Msg::dialogTitle, "Dozo パッケージ"},
+    {Msg::dialogTitle, kJapaneseDialogTitle},
     {Msg::dialogText,
      "このパッケージに保護されたファイルを復元するパスワードを入力してください。\n"
      "\n"

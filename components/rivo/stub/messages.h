@@ -10,9 +10,9 @@
 // package's program part is cut off. See self.cpp.
 #define RIVO_EARLY_CODE __attribute__((section(".rivo_early"), used, no_stack_protector))
 #define RIVO_EARLY_DATA __attribute__((section(".rivo_early_data")))
-// The same for a text defined in this header (a section of its own: inline
-// variables live in groups that may not share a section with others).
-#define RIVO_EARLY_INLINE_DATA __attribute__((section(".rivo_early_data.inline")))
+// The same for a text defined in this header (each in a section of its own:
+// inline variables live in groups that may not share a section with others).
+#define RIVO_EARLY_INLINE_DATA(name) __attribute__((section(".rivo_early_data." #name)))
 
 namespace dozo::rivo {
 
@@ -38,7 +38,7 @@ struct Msg {
         "4 output exists, 5 read/write error, 6 no password entered.\n";
     static constexpr char version[] = "Dozo package %s (format %u)\n";
     static constexpr char prompt[] = "Password for %s: ";
-    static constexpr char dialogTitle[] = "Dozo package";
+    RIVO_EARLY_INLINE_DATA(dialogTitle) static constexpr char dialogTitle[] = "Dozo package";
     // The first line stays free of names: kdialog decides from it whether a
     // text is markup.
     static constexpr char dialogText[] =
@@ -57,7 +57,8 @@ struct Msg {
     static constexpr char wrongPassword[] = "Wrong password.\n";
     static constexpr char passwordTooLong[] =
         "The password is longer than %d bytes, which no package has; refused.\n";
-    RIVO_EARLY_INLINE_DATA static constexpr char damaged[] =
+    RIVO_EARLY_INLINE_DATA(damaged)
+    static constexpr char damaged[] =
         "The package is damaged or incomplete; nothing was written.\n";
     static constexpr char notPackage[] = "%s holds no package.\n";
     static constexpr char extraData[] =
@@ -95,7 +96,9 @@ struct Translation {
 // The Japanese texts, one per Msg text.
 extern const Translation kJapanese[];
 extern const std::size_t kJapaneseCount;
-extern const char kJapaneseDamaged[];  // Msg::damaged, for the early check
+// Msg::damaged and Msg::dialogTitle, for the early check.
+extern const char kJapaneseDamaged[];
+extern const char kJapaneseDialogTitle[];
 
 // Whether the locale that decides messages (LC_ALL, else LC_MESSAGES, else
 // LANG) in envp starts with "ja". Runs before the C library has started.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dozo/fileio/io.h"
+#include "self.h"
 
 namespace dozo::rivo {
 namespace {
@@ -25,29 +26,44 @@ namespace {
 // Touched by the signal handler: plain globals only.
 int gTtyFd = -1;
 struct termios gSaved;
+struct termios gQuiet;
+const char* gPrompt = "";
+std::size_t gPromptLength = 0;
 volatile sig_atomic_t gEchoOff = 0;
 
-// Only absolute entries count: an empty or relative one names whatever folder
-// the package was started in (a download folder, a USB stick), and a program
-// planted there must never run.
-std::string findOnPath(const char* name) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) return {};
-    for (const char* p = path;; ++p) {
-        const char* end = std::strchr(p, ':');
-        const int length = static_cast<int>(end ? end - p : static_cast<long>(std::strlen(p)));
-        if (length > 0 && *p == '/') {
-            char candidate[4096];
-            std::snprintf(candidate, sizeof candidate, "%.*s/%s", length, p, name);
-            struct stat st {};
-            if (::stat(candidate, &st) == 0 && S_ISREG(st.st_mode) &&
-                ::access(candidate, X_OK) == 0)
-                return candidate;
-        }
-        if (end == nullptr) break;
-        p = end;
+// A stop at the prompt (Ctrl-Z) gives the terminal back to the shell as it
+// was, echo on; fg does not give ours back. So on continuing, echo goes off
+// again and the question is asked anew, before anything typed can show.
+void onContinue(int) {
+    const int saved = errno;
+    if (gEchoOff) {
+        ::tcsetattr(gTtyFd, TCSAFLUSH, &gQuiet);
+        (void)!::write(gTtyFd, gPrompt, gPromptLength);
     }
-    return {};
+    errno = saved;
+}
+
+void onStop(int sig) {
+    const int saved = errno;
+    if (gEchoOff) ::tcsetattr(gTtyFd, TCSANOW, &gSaved);
+    // Stops here as the default action would, and goes on when continued.
+    ::signal(sig, SIG_DFL);
+    sigset_t stop;
+    ::sigemptyset(&stop);
+    ::sigaddset(&stop, sig);
+    ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    ::raise(sig);
+    ::sigprocmask(SIG_BLOCK, &stop, nullptr);
+    ::signal(sig, onStop);
+    // Also when no stop came (a process group without a shell to continue
+    // it never stops), the echo goes off again.
+    if (gEchoOff) ::tcsetattr(gTtyFd, TCSANOW, &gQuiet);
+    errno = saved;
+}
+
+std::string findOnPath(const char* name) {
+    char found[4096];
+    return rivo::findOnPath(std::getenv("PATH"), name, found, sizeof found) ? found : std::string();
 }
 
 bool connects(const std::string& socketPath, bool abstract) {
@@ -88,12 +104,13 @@ bool x11Reachable(const std::string& display) {
     return connects(socketPath, true) || connects(socketPath, false);
 }
 
-// zenity passes texts through g_strcompress (backslash escapes) and, in the
-// entry dialog, takes an underscore as a mnemonic: double both.
-std::string forZenity(std::string_view text, bool mnemonics) {
+// The entry dialog passes its text through g_strcompress (backslash escapes)
+// and takes an underscore as a mnemonic: double both. (An --info or --error
+// text with --no-markup is shown as it is.)
+std::string forZenity(std::string_view text) {
     std::string out;
     for (const char c : text) {
-        if (c == '\\' || (mnemonics && c == '_')) out.push_back(c);
+        if (c == '\\' || c == '_') out.push_back(c);
         out.push_back(c);
     }
     return out;
@@ -187,20 +204,38 @@ bool haveTerminal() {
 Got askTerminal(const char* prompt, Password& out) {
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return Got::error;
-    struct termios quiet;
     if (::tcgetattr(fd, &gSaved) != 0) {
         ::close(fd);
         return Got::error;
     }
     gTtyFd = fd;
-    quiet = gSaved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    quiet.c_lflag |= ECHONL;
+    // A line as typed, whatever modes were found: started in the background,
+    // this reads them while the shell's line editor has the terminal, with
+    // no line editing and Enter sending a carriage return that ends no line.
+    gQuiet = gSaved;
+    gQuiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    gQuiet.c_lflag |= ECHONL | ICANON;
+    gQuiet.c_iflag &= ~static_cast<tcflag_t>(INLCR | IGNCR);
+    gQuiet.c_iflag |= ICRNL;
+    gPrompt = prompt;
+    gPromptLength = std::strlen(prompt);
+    struct sigaction onCont {
+    }, onTstp{}, beforeCont{}, beforeTstp{};
+    onCont.sa_handler = onContinue;
+    onTstp.sa_handler = onStop;
+    onCont.sa_flags = onTstp.sa_flags = SA_RESTART;
+    ::sigemptyset(&onCont.sa_mask);
+    ::sigemptyset(&onTstp.sa_mask);
+    ::sigaction(SIGCONT, &onCont, &beforeCont);
+    ::sigaction(SIGTSTP, &onTstp, &beforeTstp);
     // Echo goes off before the prompt shows, so nothing typed after the
     // prompt can be echoed or flushed away.
-    gEchoOff = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
-    (void)!::write(fd, prompt, std::strlen(prompt));
+    gEchoOff = ::tcsetattr(fd, TCSAFLUSH, &gQuiet) == 0;
+    (void)!::write(fd, prompt, gPromptLength);
     const Got got = readLine(fd, out);
+    // Before the echo comes back, or a late continue would take it away again.
+    ::sigaction(SIGTSTP, &beforeTstp, nullptr);
+    ::sigaction(SIGCONT, &beforeCont, nullptr);
     // TCSAFLUSH also drops what is left of an overlong line, which would
     // otherwise reach the shell as a command.
     if (gEchoOff) {
@@ -231,7 +266,7 @@ Got Dialog::askPassword(const char* title, const char* question, Password& out) 
     const int status =
         zenity_ ? runDialog(program_,
                             {"zenity", "--entry", "--hide-text", std::string("--title=") + title,
-                             "--text=" + forZenity(question, true)},
+                             "--text=" + forZenity(question)},
                             &out, &got)
                 : runDialog(program_, {"kdialog", "--title", title, "--password", question}, &out,
                             &got);
@@ -245,7 +280,7 @@ void Dialog::show(bool error, const char* title, const std::string& text) const 
     if (zenity_) {
         runDialog(program_,
                   {"zenity", error ? "--error" : "--info", "--no-markup",
-                   std::string("--title=") + title, "--text=" + forZenity(text, false)},
+                   std::string("--title=") + title, "--text=" + text},
                   nullptr, nullptr);
     } else {
         // kdialog takes a text as rich text when its first line looks like
