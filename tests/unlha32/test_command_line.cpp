@@ -140,7 +140,9 @@ TEST(CommandLine, SettingsAreReadOnlyFromTheStartOfARegularFile) {
          "-lh7-"},
         {"a huge file, the settings far into it",
          [&](const fs::path& p) {
-             writeText(p, std::string(200 * 1024, '#') + "\nmethod=lh7\n");
+             std::string text(200 * 1024, '#');
+             text += "\nmethod=lh7\n";
+             writeText(p, text);
              fs::resize_file(p, kHuge);
          },
          "-lh5-"},
