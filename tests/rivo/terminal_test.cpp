@@ -19,11 +19,14 @@ using namespace dozo::test;
 
 namespace {
 
+// A shell's environment without a desktop, in English.
+std::vector<std::string> plainShell() {
+    return environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"});
+}
+
 // The package as a user starts it from a shell, without a desktop.
 struct Session : TerminalSession {
-    explicit Session(const fs::path& program)
-        : TerminalSession({program.string()},
-                          environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"})) {}
+    explicit Session(const fs::path& program) : TerminalSession({program.string()}, plainShell()) {}
 };
 
 class RivoTerminal : public ::testing::Test {
@@ -35,6 +38,15 @@ protected:
                   RIVO_OK);
         fs::remove(dir / "note.txt");
     }
+    // The right password typed: the file comes back, the password unseen.
+    void expectRestoredByThePassword(TerminalSession& s) {
+        s.type("s3cret\n");
+        const int status = s.exitStatus();
+        ASSERT_TRUE(WIFEXITED(status)) << s.seen;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
+        EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
+        EXPECT_EQ(readFile(dir / "note.txt"), content);
+    }
     TempDir dir;
     Bytes content;
 };
@@ -45,12 +57,7 @@ TEST_F(RivoTerminal, PromptsWithEchoOff) {
     termios t{};
     ASSERT_EQ(::tcgetattr(s.master, &t), 0);
     EXPECT_EQ(t.c_lflag & ECHO, 0u);
-    s.type("s3cret\n");
-    const int status = s.exitStatus();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
-    EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
-    EXPECT_EQ(readFile(dir / "note.txt"), content);
+    expectRestoredByThePassword(s);
 }
 
 // While the program waits for the password, the buffer it will land in is
@@ -86,7 +93,7 @@ TEST_F(RivoTerminal, NoCoreDumpOrPeekingWhileItAsks) {
                                         fs::perms::group_exec | fs::perms::others_read |
                                         fs::perms::others_exec);
     }
-    TerminalSession s(argv, environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+    TerminalSession s(argv, plainShell());
     ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
     struct stat st {};
     ASSERT_EQ(::stat(("/proc/" + std::to_string(s.pid) + "/status").c_str(), &st), 0);
@@ -119,7 +126,7 @@ TEST_F(RivoTerminal, EnterAloneIsNoPasswordAndDerivesNothing) {
         SCOPED_TRACE(c.says);
         TerminalSession s(
             {"/bin/sh", "-c", "ulimit -v 400000 && exec \"$0\" -t", (dir / "costly.exe").string()},
-            environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+            plainShell());
         ASSERT_TRUE(s.waitFor("Password for costly.exe: ")) << s.seen;
         s.type(c.typed);
         const int status = s.exitStatus();
@@ -159,12 +166,7 @@ TEST_F(RivoTerminal, EchoIsOffAgainAfterAStopAtThePrompt) {
     EXPECT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
     ASSERT_EQ(::tcgetattr(s.master, &t), 0);
     EXPECT_EQ(t.c_lflag & ECHO, 0u);
-    s.type("s3cret\n");
-    status = s.exitStatus();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
-    EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
-    EXPECT_EQ(readFile(dir / "note.txt"), content);
+    expectRestoredByThePassword(s);
 }
 
 // Ctrl-Z at the prompt under a shell that keeps no terminal modes of its own
@@ -173,19 +175,14 @@ TEST_F(RivoTerminal, EchoIsOffAgainAfterAStopAtThePrompt) {
 TEST_F(RivoTerminal, AStopAtThePromptGivesTheShellItsEchoBack) {
     TerminalSession s(
         {"/bin/sh", "-c", "set -m; \"$0\"; echo \"[$(stty)]\"; fg", (dir / "note.exe").string()},
-        environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+        plainShell());
     ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
     s.seen.clear();
     s.type("\x1a");  // Ctrl-Z
     ASSERT_TRUE(s.waitFor("]")) << s.seen;
     EXPECT_EQ(s.seen.find("-echo "), std::string::npos) << s.seen;
     ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
-    s.type("s3cret\n");
-    const int status = s.exitStatus();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << s.seen;
-    EXPECT_EQ(s.seen.find("s3cret"), std::string::npos) << s.seen;
-    EXPECT_EQ(readFile(dir / "note.txt"), content);
+    expectRestoredByThePassword(s);
 }
 
 // Started in the background (`note.exe &`, then fg), the program reads the
@@ -207,7 +204,7 @@ TEST_F(RivoTerminal, TheLineIsReadAsTypedWhateverModesTheTerminalWasIn) {
         fs::remove(dir / "note.txt");
         TerminalSession s({"/bin/sh", "-c", std::string("stty ") + c.stty + " && exec \"$0\"",
                            (dir / "note.exe").string()},
-                          environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+                          plainShell());
         ASSERT_TRUE(s.waitFor("Password for note.exe: ")) << s.seen;
         s.type("s3crex\x7ft\r");
         ASSERT_TRUE(s.waitFor("Restored")) << s.seen;
