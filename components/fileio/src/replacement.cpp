@@ -97,6 +97,8 @@ Status Replacement::commit(unsigned extraModeBits, Source* source) {
         error = result_->setPermissions(static_cast<mode_t>((mode_ | extraModeBits) & 0777),
                                         root ? static_cast<uid_t>(uid_) : static_cast<uid_t>(-1),
                                         root ? static_cast<gid_t>(gid_) : static_cast<gid_t>(-1));
+        // Read now, not at open(): an attribute set during a long rewrite stays.
+        if (error == 0) error = result_->copyAttributes(target_.c_str());
     } else {
         // What the umask gives any new file of the user's.
         error = result_->setPermissions(restoredMode(0666) | (extraModeBits & 0777));
