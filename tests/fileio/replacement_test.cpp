@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -70,6 +71,49 @@ TEST(Replacement, OverAnotherUsersSetUidFileAsRoot) {
     EXPECT_EQ(st.st_mode & 07777, 0755u);
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
+}
+
+// Anyone but root keeps a file its owner's and in its group, or leaves it as
+// it was: a group-shared file rewritten by another member must not come back
+// as the writer's, in the writer's group, unreadable to its owner.
+TEST(Replacement, AUserKeepsTheOwnerAndGroupOrPlacesNothing) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+    constexpr unsigned writer = 65534, other = 65533;
+    struct Case {
+        const char* what;
+        unsigned owner, group;
+        unsigned folderGroup;
+        mode_t folderMode;
+        Status status;
+    };
+    const Case cases[] = {
+        {"another user's writable file", other, other, writer, 0777, Status::replace},
+        {"own file in a folder that hands new files its group", writer, writer, other, 02777,
+         Status::ok},
+        {"own file in a group the writer is not in", writer, other, writer, 0777, Status::replace},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        ASSERT_EQ(::chown(dir.path().c_str(), 0, c.folderGroup), 0);
+        ASSERT_EQ(::chmod(dir.path().c_str(), c.folderMode), 0);
+        writeFile(dir / "f", hex("01"));
+        ASSERT_EQ(::chown((dir / "f").c_str(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod((dir / "f").c_str(), 0666), 0);
+        const int status = runInChild([&] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(writer) != 0 || ::setuid(writer) != 0)
+                return 125;
+            return static_cast<int>(replace(dir / "f", hex("02")));
+        });
+        EXPECT_EQ(status, static_cast<int>(c.status));
+        struct stat st {};
+        ASSERT_EQ(::stat((dir / "f").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, c.owner);
+        EXPECT_EQ(st.st_gid, c.group);
+        EXPECT_EQ(st.st_mode & 07777, 0666u);
+        EXPECT_EQ(readFile(dir / "f"), c.status == Status::ok ? hex("02") : hex("01"));
+        EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
+    }
 }
 
 // Until it is placed the result is readable by its writer alone, whatever
