@@ -1,9 +1,14 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+#include <map>
 #include <utility>
 
 #include "dozo/fileio/replacement.h"
@@ -68,6 +73,49 @@ TEST(Replacement, OverAnotherUsersSetUidFileAsRoot) {
     EXPECT_EQ(st.st_gid, 65534u);
 }
 
+// Anyone but root keeps a file its owner's and in its group, or leaves it as
+// it was: a group-shared file rewritten by another member must not come back
+// as the writer's, in the writer's group, unreadable to its owner.
+TEST(Replacement, AUserKeepsTheOwnerAndGroupOrPlacesNothing) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+    constexpr unsigned writer = 65534, other = 65533;
+    struct Case {
+        const char* what;
+        unsigned owner, group;
+        unsigned folderGroup;
+        mode_t folderMode;
+        Status status;
+    };
+    const Case cases[] = {
+        {"another user's writable file", other, other, writer, 0777, Status::replace},
+        {"own file in a folder that hands new files its group", writer, writer, other, 02777,
+         Status::ok},
+        {"own file in a group the writer is not in", writer, other, writer, 0777, Status::replace},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        ASSERT_EQ(::chown(dir.path().c_str(), 0, c.folderGroup), 0);
+        ASSERT_EQ(::chmod(dir.path().c_str(), c.folderMode), 0);
+        writeFile(dir / "f", hex("01"));
+        ASSERT_EQ(::chown((dir / "f").c_str(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod((dir / "f").c_str(), 0666), 0);
+        const int status = runInChild([&] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(writer) != 0 || ::setuid(writer) != 0)
+                return 125;
+            return static_cast<int>(replace(dir / "f", hex("02")));
+        });
+        EXPECT_EQ(status, static_cast<int>(c.status));
+        struct stat st {};
+        ASSERT_EQ(::stat((dir / "f").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, c.owner);
+        EXPECT_EQ(st.st_gid, c.group);
+        EXPECT_EQ(st.st_mode & 07777, 0666u);
+        EXPECT_EQ(readFile(dir / "f"), c.status == Status::ok ? hex("02") : hex("01"));
+        EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
+    }
+}
+
 // Until it is placed the result is readable by its writer alone, whatever
 // the umask, so a private file's new content is never exposed.
 TEST(Replacement, ResultIsPrivateUntilPlaced) {
@@ -115,6 +163,98 @@ TEST(Replacement, UnsettableModeOrOwnerPlacesNothing) {
             EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
         }
     }
+}
+
+// Every extended attribute of a file, by name.
+std::map<std::string, std::string> attributesOf(const std::string& path) {
+    std::map<std::string, std::string> found;
+    char names[4096];
+    const ssize_t n = ::llistxattr(path.c_str(), names, sizeof names);
+    for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+        char value[4096];
+        const ssize_t size = ::lgetxattr(path.c_str(), names + at, value, sizeof value);
+        if (size >= 0) found[names + at] = std::string(value, static_cast<std::size_t>(size));
+    }
+    return found;
+}
+
+// An access or default ACL as the kernel stores it: the owner rw, the user
+// nobody rw, the group r, mask rw, others nothing (ls shows 0660).
+std::string aclGrantingNobody() {
+    struct Entry {
+        std::uint16_t tag, perm;
+        std::uint32_t id;
+    };
+    const Entry entries[] = {
+        {0x01, 6, ~0u}, {0x02, 6, 65534}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 0, ~0u}};
+    std::string acl = {2, 0, 0, 0};
+    acl.append(reinterpret_cast<const char*>(entries), sizeof entries);
+    return acl;
+}
+
+// Whoever the file granted access stays granted exactly that: an access ACL
+// lost would give its group the mask's rights and take the named user's away.
+TEST(Replacement, KeepsExtendedAttributesAndAcl) {
+    struct Case {
+        const char* what;
+        const char* onFile;
+        std::string value;
+        const char* onFolder;  // set before the file is made, or nullptr
+        std::map<std::string, std::string> kept;
+        mode_t mode;
+    };
+    const std::string acl = aclGrantingNobody();
+    const Case cases[] = {
+        {"user attribute", "user.note", "keep", nullptr, {{"user.note", "keep"}}, 0640},
+        {"access ACL",
+         "system.posix_acl_access",
+         acl,
+         nullptr,
+         {{"system.posix_acl_access", acl}},
+         0660},
+        // The file predates the folder's default ACL, so it grants nobody.
+        {"folder default ACL", nullptr, "", "system.posix_acl_default", {}, 0640},
+    };
+    for (const Case& c : cases) {
+        for (bool named : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (named ? " named" : ""));
+            TempDir dir;
+            writeFile(dir / "f", hex("01"), 0640);
+            if (c.onFile != nullptr &&
+                ::setxattr((dir / "f").c_str(), c.onFile, c.value.data(), c.value.size(), 0) != 0)
+                GTEST_SKIP() << "no " << c.onFile << " here: " << std::strerror(errno);
+            if (c.onFolder != nullptr &&
+                ::setxattr(dir.path().c_str(), c.onFolder, acl.data(), acl.size(), 0) != 0)
+                GTEST_SKIP() << "no ACLs here: " << std::strerror(errno);
+            Fault fault;
+            if (named) withoutUnnamedTemporaries(fault.calls());
+            EXPECT_EQ(replace(dir / "f", hex("02")), Status::ok);
+            EXPECT_EQ(readFile(dir / "f"), hex("02"));
+            EXPECT_EQ(attributesOf(dir / "f"), c.kept);
+            EXPECT_EQ(modeOf(dir / "f"), c.mode);
+
+            // Not placed when an attribute cannot be given to the result.
+            if (c.onFile == nullptr) continue;
+            fault.calls().fsetxattr = failing<ENOTSUP>;
+            EXPECT_EQ(replace(dir / "f", hex("03")), Status::replace);
+            EXPECT_EQ(readFile(dir / "f"), hex("02"));
+            EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
+        }
+    }
+}
+
+// File capabilities grant privileges as a set-user-ID bit does.
+TEST(Replacement, FileCapabilitiesNeverPassToNewContent) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a file capabilities";
+    TempDir dir;
+    writeFile(dir / "f", hex("01"), 0755);
+    // Revision 2, effective, CAP_NET_RAW permitted.
+    const std::uint32_t caps[] = {0x02000001, 1u << 13, 0, 0, 0};
+    if (::setxattr((dir / "f").c_str(), "security.capability", caps, sizeof caps, 0) != 0)
+        GTEST_SKIP() << "no file capabilities here: " << std::strerror(errno);
+    ASSERT_EQ(::setxattr((dir / "f").c_str(), "user.note", "x", 1, 0), 0);
+    EXPECT_EQ(replace(dir / "f", hex("02")), Status::ok);
+    EXPECT_EQ(attributesOf(dir / "f"), (std::map<std::string, std::string>{{"user.note", "x"}}));
 }
 
 TEST(Replacement, RefusesDestinationsItMayNotWrite) {

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/sys.h"
@@ -125,6 +126,43 @@ bool marked(int fd, const struct stat& st, std::string_view name) {
     return n > 0 &&
            std::string_view(value, static_cast<std::size_t>(n)) == markerOf(st.st_ino, name);
 }
+
+// Reads a size-first attribute call (list or get) into `out`, again while the
+// attribute grows between the two calls. 0 or an errno value.
+template <class Call>
+int readAttributeCall(Call call, std::string& out) {
+    for (;;) {
+        const ssize_t size = call(nullptr, 0);
+        if (size < 0) return errno;
+        out.assign(static_cast<std::size_t>(size), '\0');
+        const ssize_t n = call(out.data(), out.size());
+        if (n >= 0) {
+            out.resize(static_cast<std::size_t>(n));
+            return 0;
+        }
+        if (errno != ERANGE) return errno;
+    }
+}
+
+// The names of a NUL-separated attribute list; a file system that keeps no
+// attributes has none.
+template <class List>
+int attributeNames(List list, std::vector<std::string>& names) {
+    std::string buffer;
+    names.clear();
+    if (const int error = readAttributeCall(list, buffer); error != 0)
+        return error == ENOTSUP ? 0 : error;
+    for (std::size_t at = 0; at < buffer.size();) {
+        const std::size_t end = std::min(buffer.find('\0', at), buffer.size());
+        if (end > at) names.emplace_back(buffer, at, end - at);
+        at = end + 1;
+    }
+    return 0;
+}
+
+constexpr char kAccessAcl[] = "system.posix_acl_access";
+// Grants privileges as a set-user-ID bit does: never passed to new content.
+constexpr char kCapabilities[] = "security.capability";
 
 mode_t processUmask() {
     // umask() cannot be read without being set, which would race with other
@@ -278,6 +316,37 @@ int Placement::setPermissions(mode_t mode, uid_t owner, gid_t group) {
         sysCalls().fchown(fd_, owner, group) != 0)
         return errno;
     return sysCalls().fchmod(fd_, mode) == 0 ? 0 : errno;
+}
+
+int Placement::copyAttributes(const char* path) {
+    if (fd_ < 0) return EBADF;
+    std::vector<std::string> names;
+    if (const int error = attributeNames(
+            [path](char* list, std::size_t size) { return ::llistxattr(path, list, size); }, names);
+        error != 0)
+        // A file gone meanwhile has nothing left to keep; whether its result
+        // may still be placed is the caller's question (Source::unchanged).
+        return error == ENOENT ? 0 : error;
+    bool hasAcl = false;
+    for (const std::string& name : names) {
+        hasAcl = hasAcl || name == kAccessAcl;
+        if (name == kCapabilities || name == kMarker) continue;
+        std::string value;
+        const int error = readAttributeCall(
+            [&](char* data, std::size_t size) {
+                return ::lgetxattr(path, name.c_str(), data, size);
+            },
+            value);
+        if (error == ENODATA) continue;  // removed since it was listed
+        if (error != 0) return error;
+        if (sysCalls().fsetxattr(fd_, name.c_str(), value.data(), value.size(), 0) != 0)
+            return errno;
+    }
+    // A folder's default ACL reaches every new file in it; the file replaced
+    // had none of it, or it would have an access ACL of its own.
+    if (!hasAcl && ::fremovexattr(fd_, kAccessAcl) != 0 && errno != ENODATA && errno != ENOTSUP)
+        return errno;
+    return 0;
 }
 
 int Placement::flush() {

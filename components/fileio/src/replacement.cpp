@@ -93,10 +93,15 @@ Status Replacement::commit(unsigned extraModeBits, Source* source) {
     if (result_->fd() < 0) return Status::replace;
     int error = 0;
     if (destinationExists_) {
-        const bool root = ::geteuid() == 0;
+        // The file stays its owner's, in its group. Only root gives a file
+        // away; anyone else can keep only their own file in one of their
+        // groups. Another user's file that is merely writable would become
+        // the writer's, in the writer's group, and so often unreadable to
+        // its owner: that result is not placed.
         error = result_->setPermissions(static_cast<mode_t>((mode_ | extraModeBits) & 0777),
-                                        root ? static_cast<uid_t>(uid_) : static_cast<uid_t>(-1),
-                                        root ? static_cast<gid_t>(gid_) : static_cast<gid_t>(-1));
+                                        static_cast<uid_t>(uid_), static_cast<gid_t>(gid_));
+        // Read now, not at open(): an attribute set during a long rewrite stays.
+        if (error == 0) error = result_->copyAttributes(target_.c_str());
     } else {
         // What the umask gives any new file of the user's.
         error = result_->setPermissions(restoredMode(0666) | (extraModeBits & 0777));

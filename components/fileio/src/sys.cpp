@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace dozo::fileio {
@@ -18,7 +19,8 @@ SysCalls& sysCalls() {
                           ::read,
                           ::pwrite,
                           ::fchmod,
-                          ::fchown};
+                          ::fchown,
+                          ::fsetxattr};
     return calls;
 }
 

@@ -49,6 +49,13 @@ public:
     // open than asked must not be placed.
     int setPermissions(mode_t mode, uid_t owner = static_cast<uid_t>(-1),
                        gid_t group = static_cast<gid_t>(-1));
+    // Gives the temporary the extended attributes of the file at `path`, its
+    // access ACL included, and takes away an access ACL the new file got from
+    // its folder that the file at `path` does not have: the result grants
+    // exactly what that file granted. File capabilities never pass to new
+    // content, as set-id bits do not. Call it after setPermissions (a mode
+    // set later would change the ACL's mask).
+    int copyAttributes(const char* path);
     // Makes the content durable; after it, place() makes the new name durable
     // too (a failed folder fsync after the rename is not reported: the file is
     // in place and complete).

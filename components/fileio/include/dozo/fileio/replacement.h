@@ -40,13 +40,15 @@ public:
     Status write(const void* data, std::size_t n);
 
     // Makes the result durable, gives it the destination's permission bits
-    // without set-user-ID and set-group-ID (as root also its owner and group),
-    // or for a new file the mode any new file of the user gets, plus
-    // extraModeBits; then atomically renames it over the destination.
-    // Status::replace when that mode or owner cannot be set, or the rename
-    // fails (Status::write for a failed flush); the destination is then as it
-    // was. With `source`, the result is put in place only while the source is
-    // still the file it was made from (Status::sourceChanged otherwise).
+    // without set-user-ID and set-group-ID, its owner and group (only root
+    // gives a file away: another user's file is refused), its extended
+    // attributes and ACL (file capabilities excepted), or for a new file the
+    // mode any new file of the user gets, plus extraModeBits; then atomically
+    // renames it over the destination. Status::replace when that mode, owner
+    // or an attribute cannot be set, or the rename fails (Status::write for a
+    // failed flush); the destination is then as it was. With `source`, the
+    // result is put in place only while the source is still the file it was
+    // made from (Status::sourceChanged otherwise).
     Status commit(unsigned extraModeBits = 0, Source* source = nullptr);
 
     // Drops the result; the destination stays as it was.

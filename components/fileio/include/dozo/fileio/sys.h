@@ -21,6 +21,8 @@ struct SysCalls {
     // The final mode and owner of a result.
     int (*fchmod)(int fd, mode_t mode);
     int (*fchown)(int fd, uid_t owner, gid_t group);
+    // The extended attributes (access ACL included) a result takes over.
+    int (*fsetxattr)(int fd, const char* name, const void* value, size_t size, int flags);
 };
 
 SysCalls& sysCalls();
