@@ -312,6 +312,12 @@ int Placement::created() {
 
 int Placement::setPermissions(mode_t mode, uid_t owner, gid_t group) {
     if (fd_ < 0) return EBADF;
+    // Only what differs: some file systems (FUSE and network mounts) refuse
+    // any chown, even to the owner a new file already has.
+    if (struct stat st{}; ::fstat(fd_, &st) == 0) {
+        if (owner == st.st_uid) owner = static_cast<uid_t>(-1);
+        if (group == st.st_gid) group = static_cast<gid_t>(-1);
+    }
     if ((owner != static_cast<uid_t>(-1) || group != static_cast<gid_t>(-1)) &&
         sysCalls().fchown(fd_, owner, group) != 0)
         return errno;
