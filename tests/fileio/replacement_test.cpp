@@ -155,7 +155,9 @@ TEST(Replacement, UnsettableModeOrOwnerPlacesNothing) {
         for (bool named : {false, true}) {
             TempDir dir;
             writeFile(dir / "f", hex("01 02"), 0600);
-            if (c.othersFile) ASSERT_EQ(::chown((dir / "f").c_str(), 65534, 65534), 0);
+            if (c.othersFile) {
+                ASSERT_EQ(::chown((dir / "f").c_str(), 65534, 65534), 0);
+            }
             Fault fault;
             if (named) withoutUnnamedTemporaries(fault.calls());
             c.inject(fault.calls());
