@@ -28,18 +28,26 @@
 namespace unlhatest {
 namespace {
 
-// Runs the dialog with `act` applied to it once it is showing.
-int withDialog(const std::function<void(QDialog&)>& act) {
-    QTimer::singleShot(0, [act] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) {
-            ADD_FAILURE() << "no modal dialog";
-            return;
+// Runs the dialog with `act` applied to it once it is showing; a message box
+// shown afterwards is accepted, its text kept in `message`.
+int withDialog(const std::function<void(QDialog&)>& act, QString* message = nullptr) {
+    bool acted = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (message != nullptr) *message = box->text();
+            box->accept();
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && !acted) {
+            acted = true;
+            act(*dialog);
         }
-        act(*dialog);
     });
+    answer.start(1);
     char options[1] = {'\0'};
-    return library().configDialog(nullptr, options, 0);
+    const int code = library().configDialog(nullptr, options, 0);
+    EXPECT_TRUE(acted) << "no modal dialog";
+    return code;
 }
 
 TEST(ConfigDialog, WithoutQApplicationReportsAnError) {
@@ -185,21 +193,12 @@ TEST(ConfigDialog, SavesOnlyIntoTheUsersOwnSettings) {
         c.plant(folder, file);
 
         QString message;
-        QTimer answer;
-        QObject::connect(&answer, &QTimer::timeout, [&message] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                message = box->text();
-                box->accept();
-            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-                dialog->findChild<QCheckBox*>("overwrite")->setChecked(true);
-                dialog->accept();
-            }
-        });
-        answer.start(1);
-        char options[1] = {'\0'};
-        const int code = library().configDialog(nullptr, options, 0);
-        answer.stop();
+        const int code = withDialog(
+            [](QDialog& dialog) {
+                dialog.findChild<QCheckBox*>("overwrite")->setChecked(true);
+                dialog.accept();
+            },
+            &message);
 
         EXPECT_EQ(code, c.saved ? UNLHA_OK : UNLHA_ERROR_SETTINGS);
         EXPECT_EQ(readText(file).find("overwrite=true") != std::string::npos, c.saved);
