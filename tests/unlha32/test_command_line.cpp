@@ -165,10 +165,9 @@ TEST(CommandLine, SettingsAreReadOnlyFromTheStartOfARegularFile) {
         const Child child =
             runAlone("u -a1 " + arg(dir / "a.lzh") + " " + arg(dir / "a.txt"), limited);
         EXPECT_EQ(child.code, UNLHA_OK) << child.output << child.errors;
-        if (child.code != UNLHA_OK) continue;
-        const Bytes bytes = readBytes(dir / "a.lzh");
-        ASSERT_GT(bytes.size(), 7u);
-        EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 7), c.header);
+        if (child.code == UNLHA_OK) {
+            EXPECT_EQ(firstMethod(dir / "a.lzh"), c.header);
+        }
     }
 }
 
