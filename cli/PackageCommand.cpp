@@ -17,7 +17,9 @@ int runPackage(const Arguments& args, Report& report) {
     const QString fromStdin = QStringLiteral("--password-stdin");
     const QString fromFile = QStringLiteral("--password-file");
     const QString lzh = QStringLiteral("--lzh");
-    if (const QString misuse = args.misuse({fromStdin, fromFile, lzh}); !misuse.isEmpty())
+    const QString overwrite = QStringLiteral("--overwrite");
+    if (const QString misuse = args.misuse({fromStdin, fromFile, lzh, overwrite});
+        !misuse.isEmpty())
         return usageError(report, misuse);
     const qsizetype n = args.operands().size();
     if (n < 1 || n > 2)
@@ -51,6 +53,17 @@ int runPackage(const Arguments& args, Report& report) {
     }
     if (const PackageJob::Outcome checked = PackageJob::check(request); !checked.ok()) {
         report.failure(checked.path, checked.reason);
+        return kExitRefused;
+    }
+    // The window's save dialog asks before a file is replaced; nothing asks
+    // here, so a file at OUT is kept, as unpack keeps the files it finds. With
+    // --lzh the executable is deleted once archived: a file there would be
+    // lost all the same.
+    if (const QFileInfo out(request.executable);
+        !args.has(overwrite) && (out.exists() || out.isSymLink())) {
+        report.failure(request.executable,
+                       say("同じ名前のファイルがあります。置き換えるには --overwrite を指定してください。",
+                           "exists; give --overwrite to replace it"));
         return kExitRefused;
     }
 

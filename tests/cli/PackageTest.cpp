@@ -118,7 +118,7 @@ TEST(Package, AnyOtherNameOfTheTargetIsRefused) {
         }
         const QStringList shell = {
             QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-            QStringLiteral(R"(%1 && exec "$0" package --password-stdin a/t.txt %2)")
+            QStringLiteral(R"(%1 && exec "$0" package --password-stdin --overwrite a/t.txt %2)")
                 .arg(QString::fromUtf8(c.makeName), QString::fromUtf8(c.out)),
             QStringLiteral(DOZO_CLI_PATH)};
         const CliResult r = runProgram(QStringLiteral("/usr/bin/env"),
@@ -286,6 +286,48 @@ TEST_F(FastPackages, ALibraryInTheCurrentFolderNeverGetsThePassword) {
         EXPECT_TRUE(r.err.contains(QStringLiteral("the rivo library was not found")))
             << r.err.toStdString();
         EXPECT_FALSE(dozo::test::exists(dir / "report.exe"));
+    }
+}
+
+// Nothing asks before a file at OUT is replaced, so it is kept unless the
+// caller says otherwise; with --lzh the executable would be deleted after
+// packing, so that file would be lost just the same.
+TEST_F(FastPackages, AFileAtTheOutputIsKeptUnlessOverwriteIsGiven) {
+    writeFile(dir / "report.txt", randomBytes(3000, 41));
+    const Bytes kept(10, 'k');
+    const struct {
+        const char* name;
+        QStringList options;
+        bool danglingLink;
+        int exit;
+    } cases[] = {
+        {"file", {}, false, 2},
+        {"file, --lzh", {QStringLiteral("--lzh")}, false, 2},
+        {"link to nothing", {}, true, 2},
+        {"file, --overwrite", {QStringLiteral("--overwrite")}, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dir / "report.exe");
+        if (c.danglingLink)
+            ASSERT_EQ(::symlink("gone", (dir / "report.exe").c_str()), 0);
+        else
+            writeFile(dir / "report.exe", kept);
+        options.input = "pw\n";
+        const CliResult r = runCli(QStringList{QStringLiteral("package"),
+                                               QStringLiteral("--password-stdin")} +
+                                       c.options + QStringList{q(dir / "report.txt")},
+                                   options);
+        EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
+        EXPECT_FALSE(dozo::test::exists(dir / "report.lzh"));
+        if (c.exit == 0) {
+            EXPECT_NE(readFile(dir / "report.exe"), kept);
+        } else if (c.danglingLink) {
+            EXPECT_FALSE(dozo::test::exists(dir / "gone"));
+        } else {
+            EXPECT_EQ(readFile(dir / "report.exe"), kept);
+            EXPECT_TRUE(r.err.contains(QStringLiteral("--overwrite"))) << r.err.toStdString();
+        }
     }
 }
 
