@@ -261,13 +261,21 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // The files there already, as they are: a replaced one is a new file
     // under the old name.
     QList<std::pair<QByteArray, std::optional<FolderWalk::Identity>>> present;
-    int files = 0;
+    // A name the archive holds again is one path: its later entries are kept
+    // back or replace the first, as a file that was there already.
+    QSet<QString> named;
+    int files = 0, repeats = 0;
     qint64 bytes = 0;
     for (const ArchiverCall::Entry& entry : listing.entries) {
         bytes += entry.size;
         if (isFolder(entry)) continue;
         ++files;
         const QString path = destination + entry.name;
+        if (named.contains(path)) {
+            ++repeats;
+            continue;
+        }
+        named.insert(path);
         if (!taken(path)) {
             absent.append(path);
         } else {
@@ -275,7 +283,7 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
             present.append({name, FolderWalk::identityOf(AT_FDCWD, name.constData())});
         }
     }
-    const int existing = files - static_cast<int>(absent.size());
+    const int existing = files - repeats - static_cast<int>(absent.size());
 
     const bool made = !QFileInfo::exists(folder);
     if (!QDir().mkpath(folder)) {
@@ -309,11 +317,18 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     const auto isReplaced = [](const auto& file) {
         return FolderWalk::identityOf(AT_FDCWD, file.first.constData()) != file.second;
     };
-    const int placed = static_cast<int>(std::count_if(absent.begin(), absent.end(), taken));
+    // A folder made for a later entry's path does not place this one's file.
+    const auto isPlaced = [](const QString& path) {
+        const QFileInfo info(path);
+        return info.isSymLink() || (info.exists() && !info.isDir());
+    };
+    const int placed = static_cast<int>(std::count_if(absent.begin(), absent.end(), isPlaced));
     const int replaced =
         kept ? 0 : static_cast<int>(std::count_if(present.begin(), present.end(), isReplaced));
+    // Kept back, a repeat is skipped. Replacing, whether it was reached
+    // before the run stopped cannot be told from the path: it is not claimed.
     outcome.done = placed + replaced;
-    outcome.skipped = kept ? existing : 0;
+    outcome.skipped = kept ? existing + repeats : 0;
     if (call.code == contracts::unlha::kCancelled) {
         outcome.status = Status::Cancelled;
         outcome.notDone = files - outcome.done - outcome.skipped;

@@ -369,6 +369,34 @@ TEST(Archive, AnUnpackStoppedByDamageCountsWhatItPlaced) {
     }
 }
 
+// The counts are of what was written: a name held twice is one file, kept
+// back or replaced the second time, and a file whose name became a folder
+// for another entry was not placed.
+TEST(Archive, AnUnpackCountsEachNameOnceAndOnlyFilesPlaced) {
+    const struct {
+        const char* archive;
+        bool overwrite;
+        int exit;
+        const char* summary;
+    } cases[] = {
+        {"same-name-twice", false, 1, "done 1, failed 0, skipped 1"},
+        {"same-name-twice", true, 0, "done 2, failed 0, skipped 0"},
+        {"file-then-its-folder-name", false, 1, "done 1, failed 1, skipped 0"},
+        {"file-then-its-folder-name", true, 1, "done 1, failed 1, skipped 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.archive) + (c.overwrite ? " --overwrite" : ""));
+        TempDir out;
+        QStringList unpack{QStringLiteral("unpack")};
+        if (c.overwrite) unpack << QStringLiteral("--overwrite");
+        const CliResult r = runCli(unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/%1.lzh")
+                                                 .arg(QLatin1String(c.archive))
+                                          << q(out.path()));
+        EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.summary))) << r.err.toStdString();
+    }
+}
+
 TEST(Archive, FailuresAndRefusals) {
     TempDir dir;
     writeFile(dir / "not.lzh", Bytes(500, 'z'));

@@ -281,6 +281,12 @@ def valid_cases():
                                       level2(cafe, GOOD,
                                              extra=[ext(0x46, struct.pack("<I", 65001))]),
                                       level2(b"after.txt", GOOD))
+    # One name twice, and a file under the name of a file that follows: each
+    # path is placed once, and the entry that cannot be is not counted done.
+    yield "same-name-twice", archive(level2(b"same.txt", b"first\n"),
+                                     level2(b"same.txt", b"second\n"))
+    yield "file-then-its-folder-name", archive(level2(b"b", GOOD, dirname=b"a"),
+                                               level2(b"a", GOOD))
     yield "utf8-codepage", archive(level2("日本語.txt".encode("utf-8"), GOOD,
                                           extra=[ext(0x46, struct.pack("<I", 65001))]))
 
