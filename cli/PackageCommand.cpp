@@ -61,9 +61,10 @@ int runPackage(const Arguments& args, Report& report) {
     // lost all the same.
     if (const QFileInfo out(request.executable);
         !args.has(overwrite) && (out.exists() || out.isSymLink())) {
-        report.failure(request.executable,
-                       say("同じ名前のファイルがあります。置き換えるには --overwrite を指定してください。",
-                           "exists; give --overwrite to replace it"));
+        report.failure(
+            request.executable,
+            say("同じ名前のファイルがあります。置き換えるには --overwrite を指定してください。",
+                "exists; give --overwrite to replace it"));
         return kExitRefused;
     }
 

@@ -389,9 +389,9 @@ TEST(Archive, AnUnpackCountsEachNameOnceAndOnlyFilesPlaced) {
         TempDir out;
         QStringList unpack{QStringLiteral("unpack")};
         if (c.overwrite) unpack << QStringLiteral("--overwrite");
-        const CliResult r = runCli(unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/%1.lzh")
-                                                 .arg(QLatin1String(c.archive))
-                                          << q(out.path()));
+        const CliResult r = runCli(
+            unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/%1.lzh").arg(QLatin1String(c.archive))
+                   << q(out.path()));
         EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String(c.summary))) << r.err.toStdString();
     }

@@ -314,10 +314,10 @@ TEST_F(FastPackages, AFileAtTheOutputIsKeptUnlessOverwriteIsGiven) {
         else
             writeFile(dir / "report.exe", kept);
         options.input = "pw\n";
-        const CliResult r = runCli(QStringList{QStringLiteral("package"),
-                                               QStringLiteral("--password-stdin")} +
-                                       c.options + QStringList{q(dir / "report.txt")},
-                                   options);
+        const CliResult r =
+            runCli(QStringList{QStringLiteral("package"), QStringLiteral("--password-stdin")} +
+                       c.options + QStringList{q(dir / "report.txt")},
+                   options);
         EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
         EXPECT_FALSE(dozo::test::exists(dir / "report.lzh"));
         if (c.exit == 0) {
