@@ -130,6 +130,18 @@ bool taken(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
+// Whether what is at an entry's path is a file the archiver could keep or
+// replace: it writes no file over a folder, and follows no link on the way
+// down from the destination (`root`, canonical), so a file found through
+// one is not the entry's, and the run fails the entry whatever it is asked.
+bool blocked(const QString& root, const QString& name) {
+    const QFileInfo info(root + QLatin1Char('/') + name);
+    if (info.isDir() && !info.isSymLink()) return true;
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    return slash >= 0 &&
+           QFileInfo(info.path()).canonicalFilePath() != root + QLatin1Char('/') + name.left(slash);
+}
+
 // Tells `control` where the archiver stands, in bytes when there are any, and
 // passes its cancel on. `entries` and `bytes` are the totals when the
 // archiver does not know them.
@@ -264,7 +276,10 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // A name the archive holds again is one path: its later entries are kept
     // back or replace the first, as a file that was there already.
     QSet<QString> named;
-    int files = 0, repeats = 0;
+    // Names whose file can be neither kept nor replaced, their repeats too.
+    QSet<QString> blockedNames;
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    int files = 0, repeats = 0, blockedFiles = 0;
     qint64 bytes = 0;
     for (const ArchiverCall::Entry& entry : listing.entries) {
         bytes += entry.size;
@@ -273,6 +288,7 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
         const QString path = destination + entry.name;
         if (named.contains(path)) {
             ++repeats;
+            if (blockedNames.contains(path)) ++blockedFiles;
             continue;
         }
         named.insert(path);
@@ -281,6 +297,10 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
         } else {
             const QByteArray name = QFile::encodeName(path);
             present.append({name, FolderWalk::identityOf(AT_FDCWD, name.constData())});
+            if (blocked(root, entry.name)) {
+                blockedNames.insert(path);
+                ++blockedFiles;
+            }
         }
     }
     const int existing = files - repeats - static_cast<int>(absent.size());
@@ -328,7 +348,7 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // Kept back, a repeat is skipped. Replacing, whether it was reached
     // before the run stopped cannot be told from the path: it is not claimed.
     outcome.done = placed + replaced;
-    outcome.skipped = kept ? existing + repeats : 0;
+    outcome.skipped = kept ? existing + repeats - blockedFiles : 0;
     if (call.code == contracts::unlha::kCancelled) {
         outcome.status = Status::Cancelled;
         outcome.notDone = files - outcome.done - outcome.skipped;

@@ -389,11 +389,48 @@ TEST(Archive, AnUnpackCountsEachNameOnceAndOnlyFilesPlaced) {
         TempDir out;
         QStringList unpack{QStringLiteral("unpack")};
         if (c.overwrite) unpack << QStringLiteral("--overwrite");
-        const CliResult r = runCli(unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/%1.lzh")
-                                                 .arg(QLatin1String(c.archive))
-                                          << q(out.path()));
+        const CliResult r = runCli(
+            unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/%1.lzh").arg(QLatin1String(c.archive))
+                   << q(out.path()));
         EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String(c.summary))) << r.err.toStdString();
+    }
+}
+
+// A folder where an entry's file goes, or a link on the way to it, is not a
+// file kept back: the entry fails whether existing files are kept or not.
+TEST(Archive, AnUnpackCountsAFileBlockedAtItsPathAsFailed) {
+    const struct {
+        const char* name;
+        bool linked;  // d1 a link to a folder holding d2/f, else d1/d2/f a folder
+        bool overwrite;
+    } cases[] = {
+        {"a folder at the name", false, false},
+        {"a folder at the name --overwrite", false, true},
+        {"a link on the way", true, false},
+        {"a link on the way --overwrite", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir out, elsewhere;
+        if (c.linked) {
+            ::mkdir((elsewhere / "d2").c_str(), 0755);
+            writeFile(elsewhere / "d2/f", Bytes(3, 'x'));
+            ASSERT_EQ(::symlink(elsewhere.path().c_str(), (out / "d1").c_str()), 0);
+        } else {
+            std::filesystem::create_directories(out / "d1/d2/f");
+        }
+        QStringList unpack{QStringLiteral("unpack")};
+        if (c.overwrite) unpack << QStringLiteral("--overwrite");
+        const CliResult r =
+            runCli(unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/nested-file.lzh") << q(out.path()));
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String("done 0, failed 1, skipped 0")))
+            << r.err.toStdString();
+        // What the link leads to is no one's to replace.
+        if (c.linked) {
+            EXPECT_EQ(readFile(elsewhere / "d2/f"), Bytes(3, 'x'));
+        }
     }
 }
 
