@@ -4,6 +4,7 @@
 #include "core/libraries/ArchiveCommands.h"
 #include "core/text/Language.h"
 #include "core/text/Reasons.h"
+#include "dozo/fileio/printable.h"
 
 #include <dozo/contracts/unlha32.h>
 
@@ -128,6 +129,17 @@ QStringList withoutRepeats(const QStringList& entries, int* repeats) {
 bool taken(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+// The listing shows names safe for a terminal, a control character or a byte
+// that is no UTF-8 escaped as "\xXX"; the archiver places the name itself,
+// such a byte spelled "%XX".
+QString placedName(const QString& shown) {
+    if (!shown.contains(QLatin1Char('\\'))) return shown;
+    const QByteArray bytes = QFile::encodeName(shown);
+    const std::string name =
+        fileio::diskName(fileio::fromPrintable(std::string_view(bytes.constData(), bytes.size())));
+    return QFile::decodeName(QByteArray::fromStdString(name));
 }
 
 // Whether what is at an entry's path is a file the archiver could keep or
@@ -285,7 +297,8 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
         bytes += entry.size;
         if (isFolder(entry)) continue;
         ++files;
-        const QString path = destination + entry.name;
+        const QString name = placedName(entry.name);
+        const QString path = destination + name;
         if (named.contains(path)) {
             ++repeats;
             if (blockedNames.contains(path)) ++blockedFiles;
@@ -295,9 +308,9 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
         if (!taken(path)) {
             absent.append(path);
         } else {
-            const QByteArray name = QFile::encodeName(path);
-            present.append({name, FolderWalk::identityOf(AT_FDCWD, name.constData())});
-            if (blocked(root, entry.name)) {
+            const QByteArray encoded = QFile::encodeName(path);
+            present.append({encoded, FolderWalk::identityOf(AT_FDCWD, encoded.constData())});
+            if (blocked(root, name)) {
                 blockedNames.insert(path);
                 ++blockedFiles;
             }

@@ -371,22 +371,31 @@ TEST(Archive, AnUnpackStoppedByDamageCountsWhatItPlaced) {
 
 // The counts are of what was written: a name held twice is one file, kept
 // back or replaced the second time, and a file whose name became a folder
-// for another entry was not placed.
+// for another entry was not placed. A name the listing shows escaped is
+// looked for on disk as placed: a control character as it is, a byte that
+// is no UTF-8 as "%XX".
 TEST(Archive, AnUnpackCountsEachNameOnceAndOnlyFilesPlaced) {
     const struct {
         const char* archive;
         bool overwrite;
         int exit;
         const char* summary;
+        const char* existing;  // a file there before the run, if any
     } cases[] = {
-        {"same-name-twice", false, 1, "done 1, failed 0, skipped 1"},
-        {"same-name-twice", true, 0, "done 2, failed 0, skipped 0"},
-        {"file-then-its-folder-name", false, 1, "done 1, failed 1, skipped 0"},
-        {"file-then-its-folder-name", true, 1, "done 1, failed 1, skipped 0"},
+        {"same-name-twice", false, 1, "done 1, failed 0, skipped 1", nullptr},
+        {"same-name-twice", true, 0, "done 2, failed 0, skipped 0", nullptr},
+        {"file-then-its-folder-name", false, 1, "done 1, failed 1, skipped 0", nullptr},
+        {"file-then-its-folder-name", true, 1, "done 1, failed 1, skipped 0", nullptr},
+        {"tab-in-name", false, 1, "done 1, failed 0, skipped 1", "a\tb.txt"},
+        {"tab-in-name", false, 1, "done 1, failed 0, skipped 1", "c.txt"},
+        {"undecodable-level2", false, 1, "done 2, failed 0, skipped 1", "good.txt"},
+        {"undecodable-level2", false, 1, "done 2, failed 0, skipped 1", "caf%E9.txt"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.archive) + (c.overwrite ? " --overwrite" : ""));
+        SCOPED_TRACE(std::string(c.archive) + (c.overwrite ? " --overwrite" : "") + " over " +
+                     (c.existing ? c.existing : "nothing"));
         TempDir out;
+        if (c.existing) writeFile(out / c.existing, Bytes(3, 'x'));
         QStringList unpack{QStringLiteral("unpack")};
         if (c.overwrite) unpack << QStringLiteral("--overwrite");
         const CliResult r = runCli(

@@ -289,6 +289,8 @@ def valid_cases():
                                                level2(b"a", GOOD))
     yield "utf8-codepage", archive(level2("日本語.txt".encode("utf-8"), GOOD,
                                           extra=[ext(0x46, struct.pack("<I", 65001))]))
+    # A name holding a control character, which a listing shows escaped.
+    yield "tab-in-name", archive(level2(b"a\tb.txt", GOOD), level2(b"c.txt", GOOD))
 
 
 def write_all(folder, items):
