@@ -369,6 +369,10 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
         return outcome;
     }
     outcome.failed = files - outcome.done - outcome.skipped;
+    // Every file accounted for, the run still failed on an entry that is no
+    // file (a folder it could not make, a refused name listed as a folder):
+    // that entry failed.
+    if (outcome.failed == 0 && call.code != contracts::unlha::kSkipped) outcome.failed = 1;
     return outcome;
 }
 

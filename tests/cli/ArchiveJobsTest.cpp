@@ -370,10 +370,10 @@ TEST(Archive, AnUnpackStoppedByDamageCountsWhatItPlaced) {
 }
 
 // The counts are of what was written: a name held twice is one file, kept
-// back or replaced the second time, and a file whose name became a folder
-// for another entry was not placed. A name the listing shows escaped is
-// looked for on disk as placed: a control character as it is, a byte that
-// is no UTF-8 as "%XX".
+// back or replaced the second time; a file whose name became a folder for
+// another entry was not placed, nor a folder whose name a file had. A name
+// the listing shows escaped is looked for on disk as placed: a control
+// character as it is, a byte that is no UTF-8 as "%XX".
 TEST(Archive, AnUnpackCountsEachNameOnceAndOnlyFilesPlaced) {
     const struct {
         const char* archive;
@@ -390,6 +390,8 @@ TEST(Archive, AnUnpackCountsEachNameOnceAndOnlyFilesPlaced) {
         {"tab-in-name", false, 1, "done 1, failed 0, skipped 1", "c.txt"},
         {"undecodable-level2", false, 1, "done 2, failed 0, skipped 1", "good.txt"},
         {"undecodable-level2", false, 1, "done 2, failed 0, skipped 1", "caf%E9.txt"},
+        {"folder-after-its-file-name", false, 1, "done 1, failed 1, skipped 0", nullptr},
+        {"folder-after-its-file-name", true, 1, "done 1, failed 1, skipped 0", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.archive) + (c.overwrite ? " --overwrite" : "") + " over " +
