@@ -4,6 +4,7 @@
 #include "core/libraries/ArchiveCommands.h"
 #include "core/text/Language.h"
 #include "core/text/Reasons.h"
+#include "dozo/fileio/printable.h"
 
 #include <dozo/contracts/unlha32.h>
 
@@ -128,6 +129,29 @@ QStringList withoutRepeats(const QStringList& entries, int* repeats) {
 bool taken(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+// The listing shows names safe for a terminal, a control character or a byte
+// that is no UTF-8 escaped as "\xXX"; the archiver places the name itself,
+// such a byte spelled "%XX".
+QString placedName(const QString& shown) {
+    if (!shown.contains(QLatin1Char('\\'))) return shown;
+    const QByteArray bytes = QFile::encodeName(shown);
+    const std::string name =
+        fileio::diskName(fileio::fromPrintable(std::string_view(bytes.constData(), bytes.size())));
+    return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
+// Whether what is at an entry's path is a file the archiver could keep or
+// replace: it writes no file over a folder, and follows no link on the way
+// down from the destination (`root`, canonical), so a file found through
+// one is not the entry's, and the run fails the entry whatever it is asked.
+bool blocked(const QString& root, const QString& name) {
+    const QFileInfo info(root + QLatin1Char('/') + name);
+    if (info.isDir() && !info.isSymLink()) return true;
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    return slash >= 0 &&
+           QFileInfo(info.path()).canonicalFilePath() != root + QLatin1Char('/') + name.left(slash);
 }
 
 // Tells `control` where the archiver stands, in bytes when there are any, and
@@ -264,23 +288,32 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // A name the archive holds again is one path: its later entries are kept
     // back or replace the first, as a file that was there already.
     QSet<QString> named;
-    int files = 0, repeats = 0;
+    // Names whose file can be neither kept nor replaced, their repeats too.
+    QSet<QString> blockedNames;
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    int files = 0, repeats = 0, blockedFiles = 0;
     qint64 bytes = 0;
     for (const ArchiverCall::Entry& entry : listing.entries) {
         bytes += entry.size;
         if (isFolder(entry)) continue;
         ++files;
-        const QString path = destination + entry.name;
+        const QString name = placedName(entry.name);
+        const QString path = destination + name;
         if (named.contains(path)) {
             ++repeats;
+            if (blockedNames.contains(path)) ++blockedFiles;
             continue;
         }
         named.insert(path);
         if (!taken(path)) {
             absent.append(path);
         } else {
-            const QByteArray name = QFile::encodeName(path);
-            present.append({name, FolderWalk::identityOf(AT_FDCWD, name.constData())});
+            const QByteArray encoded = QFile::encodeName(path);
+            present.append({encoded, FolderWalk::identityOf(AT_FDCWD, encoded.constData())});
+            if (blocked(root, name)) {
+                blockedNames.insert(path);
+                ++blockedFiles;
+            }
         }
     }
     const int existing = files - repeats - static_cast<int>(absent.size());
@@ -328,7 +361,7 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     // Kept back, a repeat is skipped. Replacing, whether it was reached
     // before the run stopped cannot be told from the path: it is not claimed.
     outcome.done = placed + replaced;
-    outcome.skipped = kept ? existing + repeats : 0;
+    outcome.skipped = kept ? existing + repeats - blockedFiles : 0;
     if (call.code == contracts::unlha::kCancelled) {
         outcome.status = Status::Cancelled;
         outcome.notDone = files - outcome.done - outcome.skipped;
@@ -336,6 +369,10 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
         return outcome;
     }
     outcome.failed = files - outcome.done - outcome.skipped;
+    // Every file accounted for, the run still failed on an entry that is no
+    // file (a folder it could not make, a refused name listed as a folder):
+    // that entry failed.
+    if (outcome.failed == 0 && call.code != contracts::unlha::kSkipped) outcome.failed = 1;
     return outcome;
 }
 

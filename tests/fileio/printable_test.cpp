@@ -40,6 +40,8 @@ TEST(Printable, EscapesWhatCouldDriveOrMisleadATerminal) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
         EXPECT_EQ(fileio::printable(c.name), c.shown);
+        // What a listing shows stands for one name only: the one shown.
+        EXPECT_EQ(fileio::fromPrintable(c.shown), c.name);
     }
 }
 

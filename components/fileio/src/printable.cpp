@@ -90,4 +90,48 @@ std::string printable(std::string_view name) {
     return out;
 }
 
+std::string fromPrintable(std::string_view shown) {
+    const auto digit = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string name;
+    name.reserve(shown.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == '\\' && i + 1 < shown.size() && shown[i + 1] == '\\') {
+            name += '\\';
+            ++i;
+        } else if (shown[i] == '\\' && i + 3 < shown.size() && shown[i + 1] == 'x' &&
+                   digit(shown[i + 2]) >= 0 && digit(shown[i + 3]) >= 0) {
+            name += static_cast<char>(digit(shown[i + 2]) * 16 + digit(shown[i + 3]));
+            i += 3;
+        } else {
+            name += shown[i];
+        }
+    }
+    return name;
+}
+
+std::string diskName(std::string_view name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < name.size();) {
+        std::size_t n = 1;
+        while (n <= 4 && i + n <= name.size() && !isUtf8(name.substr(i, n))) ++n;
+        if (n <= 4 && i + n <= name.size()) {
+            out.append(name, i, n);
+            i += n;
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(name[i]);
+        out += '%';
+        out += kHex[c >> 4];
+        out += kHex[c & 0xF];
+        ++i;
+    }
+    return out;
+}
+
 }  // namespace dozo::fileio

@@ -120,7 +120,7 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
     // A name that did not decode is placed with its stray bytes spelled out;
     // the unsafe-name rules below judge that spelling, the one put on disk.
     const bool renamed = !dozo::fileio::isUtf8(rawName);
-    const std::string placed = renamed ? diskName(rawName) : std::string(rawName);
+    const std::string placed = renamed ? dozo::fileio::diskName(rawName) : std::string(rawName);
 
     const mode_t type = archive_entry_filetype(entry);
     if (type == AE_IFDIR && namesTheTop(placed)) return skipData() ? Step::next : Step::stop;

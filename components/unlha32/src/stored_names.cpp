@@ -211,24 +211,4 @@ const std::string* StoredNames::nameAt(std::int64_t headerOffset) const {
     return it == names_.end() ? nullptr : &it->second;
 }
 
-std::string diskName(const std::string& name) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (std::size_t i = 0; i < name.size();) {
-        std::size_t n = 1;
-        while (n <= 4 && i + n <= name.size() && !dozo::fileio::isUtf8(name.substr(i, n))) ++n;
-        if (n <= 4 && i + n <= name.size()) {
-            out.append(name, i, n);
-            i += n;
-            continue;
-        }
-        const auto c = static_cast<unsigned char>(name[i]);
-        out += '%';
-        out += kHex[c >> 4];
-        out += kHex[c & 0xF];
-        ++i;
-    }
-    return out;
-}
-
 }  // namespace unlha32

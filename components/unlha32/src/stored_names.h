@@ -47,9 +47,4 @@ private:
     std::map<std::int64_t, std::string> names_;      // header offset -> the name as stored
 };
 
-// The name a file is given on disk for a stored name that is not UTF-8: each
-// byte that is not part of a UTF-8 character becomes "%XX", so the user can
-// match it with the listing's "\xXX".
-std::string diskName(const std::string& name);
-
 }  // namespace unlha32

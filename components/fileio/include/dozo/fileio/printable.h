@@ -17,4 +17,13 @@ std::string printable(std::string_view name);
 // test printable() uses to decide what it escapes.
 bool isUtf8(std::string_view name);
 
+// The name printable() showed as `shown`, byte for byte: what a listing's
+// line stands for, to be found on disk.
+std::string fromPrintable(std::string_view shown);
+
+// The name a file is given on disk for a stored name that is not UTF-8: each
+// byte that is not part of a UTF-8 character becomes "%XX", so the user can
+// match it with printable()'s "\xXX".
+std::string diskName(std::string_view name);
+
 }  // namespace dozo::fileio
