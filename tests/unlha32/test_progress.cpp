@@ -2,6 +2,7 @@
 // extraction report, and what a stop between entries leaves behind.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -22,11 +23,14 @@ struct Recorder {
 
     std::vector<Report> reports;
     long long stopAfter;
+    // What happens meanwhile, told the entries done at each report.
+    std::function<void(long long entries)> meanwhile;
 
     static int callback(void* context, long long entries, long long entriesTotal, long long bytes,
                         long long bytesTotal) {
         auto* self = static_cast<Recorder*>(context);
         self->reports.push_back({entries, entriesTotal, bytes, bytesTotal});
+        if (self->meanwhile) self->meanwhile(entries);
         return self->stopAfter >= 0 && entries >= self->stopAfter ? 1 : 0;
     }
 };
@@ -113,6 +117,40 @@ TEST_F(Progress, PackReportsEveryEntryAndStopsBetweenThemLeavingTheArchiveAsItWa
         } else {
             EXPECT_FALSE(fs::exists(archive)) << "a stopped pack writes no archive";
         }
+    }
+}
+
+// Another archiver takes no lock of ours: what it writes while an update
+// runs must not vanish under the update's result.
+TEST_F(Progress, AnUpdateNeverReplacesWhatAnotherProgramWroteMeanwhile) {
+    const fs::path theirs = dir / "theirs.lzh";
+    ASSERT_EQ(run("u -a1 " + arg(theirs) + " " + arg(files[3])).code, UNLHA_OK);
+    const Bytes written = readBytes(theirs);
+    const struct {
+        const char* name;
+        std::function<void(const fs::path& archive)> write;
+    } cases[] = {
+        {"RewrittenInPlace", [&](const fs::path& archive) { writeBytes(archive, written); }},
+        {"RenamedOver",
+         [&](const fs::path& archive) {
+             fs::copy_file(theirs, dir / "new.tmp", fs::copy_options::overwrite_existing);
+             fs::rename(dir / "new.tmp", archive);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path archive = dir / (std::string(c.name) + ".lzh");
+        ASSERT_EQ(run(packLine(archive, 2)).code, UNLHA_OK);
+        Recorder recorder;
+        // Once the old archive is read, before the result is in place.
+        recorder.meanwhile = [&, done = false](long long entries) mutable {
+            if (entries < 3 || done) return;
+            done = true;
+            c.write(archive);
+        };
+        const Result r = runFollowed(recorder, packLine(archive));
+        EXPECT_EQ(r.code, UNLHA_ERROR_WRITE) << r.reason;
+        EXPECT_EQ(readBytes(archive), written);
     }
 }
 

@@ -22,6 +22,7 @@
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/printable.h"
 #include "dozo/fileio/replacement.h"
+#include "dozo/fileio/source.h"
 #include "entry_name.h"
 #include "lha/archive_writer.h"
 #include "progress.h"
@@ -489,48 +490,54 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 // waited on the old file sees that the path now names another and locks that
 // one instead, so it reads what the previous run wrote. A missing archive is
 // claimed by locking its folder until it exists.
+//
+// Another archiver takes no lock of ours: the archive held is also the one
+// the result may replace only while it is still the file read, or what that
+// program added meanwhile would be lost under our rename.
 class ArchiveLock {
 public:
     void acquire(const std::string& archivePath) {
         const auto slash = archivePath.find_last_of('/');
         const std::string dir = slash == std::string::npos ? "." : archivePath.substr(0, slash + 1);
         for (;;) {
-            fd_.reset(::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-            const bool missing = fd_.get() < 0 && errno == ENOENT;
-            if (fd_.get() < 0 && missing)
-                fd_.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (archive_.open(archivePath.c_str()) == dozo::fileio::Status::ok) {
+                held_ = true;
+                return;
+            }
             // Without a descriptor the update goes on unlocked; it reports
             // its own reason when the archive cannot be used.
-            if (fd_.get() < 0) return;
-            if (!lock()) return;
-            struct stat now {};
-            const int found = ::stat(archivePath.c_str(), &now);
-            if (missing) {
-                if (found != 0 && errno == ENOENT) return;
-            } else {
-                struct stat held {};
-                if (found == 0 && ::fstat(fd_.get(), &held) == 0 && held.st_dev == now.st_dev &&
-                    held.st_ino == now.st_ino)
-                    return;
-                if (found != 0 && errno != ENOENT) return;
-            }
+            struct stat st {};
+            if (::stat(archivePath.c_str(), &st) == 0 || errno != ENOENT) return;
+            folder_.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (folder_.get() < 0 || !lock(folder_.get())) return;
+            if (::stat(archivePath.c_str(), &st) != 0 && errno == ENOENT) return;
+            folder_.reset(-1);
         }
     }
 
+    // The archive as it was locked, for the result's commit; nullptr when
+    // there was none to lock.
+    dozo::fileio::Source* archive() { return held_ ? &archive_ : nullptr; }
+
 private:
-    bool lock() {
-        while (::flock(fd_.get(), LOCK_EX) != 0) {
+    static bool lock(int fd) {
+        while (::flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) return false;
         }
         return true;
     }
 
-    dozo::fileio::Fd fd_;
+    dozo::fileio::Source archive_;
+    bool held_ = false;
+    dozo::fileio::Fd folder_;
 };
 
 Outcome replacementFailure(dozo::fileio::Status status, const std::string& archivePath) {
-    return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + printable(archivePath) + " (" +
-                                          dozo::fileio::describe(status) + ")");
+    const std::string why = status == dozo::fileio::Status::sourceChanged
+                                ? "更新中に他のプログラムが書庫を変更しました"
+                                : dozo::fileio::describe(status);
+    return failure(UNLHA_ERROR_WRITE,
+                   "書庫を書けません: " + printable(archivePath) + " (" + why + ")");
 }
 
 }  // namespace
@@ -574,7 +581,7 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     }
     if (Outcome o = batch.flush(); o.failed()) return o;
     if (!writer.finish()) return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
-    if (auto status = result.commit(); status != dozo::fileio::Status::ok)
+    if (auto status = result.commit(0, lock.archive()); status != dozo::fileio::Status::ok)
         return replacementFailure(status, archivePath);
     return {};
 }
