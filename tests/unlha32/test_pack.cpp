@@ -317,6 +317,40 @@ TEST_F(Pack, UpdateReplacesAnEntryHoweverItsPathIsSpelled) {
         EXPECT_EQ(readText(dir / "x" / "sub" / name), std::string("new ") + name) << name;
 }
 
+TEST_F(Pack, UpdateRefusesAFileWhereTheArchiveHasAFolderAndTheOtherWayRound) {
+    // A kept folder entry would stand for the file (counted as packed, its
+    // bytes nowhere), or a file would leave the entries under it no folder.
+    fs::create_directories(dir / "tree" / "x");
+    writeText(dir / "tree" / "x" / "in.txt", "in\n");
+    fs::create_directories(dir / "other");
+    writeText(dir / "other" / "x", "a file\n");
+    ASSERT_EQ(run("u -a1 -r2 " + arg(dir / "folder.lzh") + " " + arg(dir / "tree" / "x")).code,
+              UNLHA_OK);
+    ASSERT_EQ(run("u -a1 " + arg(dir / "file.lzh") + " " + arg(dir / "other" / "x")).code,
+              UNLHA_OK);
+    // jlha stores the file's path alone, with no entry for its folder.
+    ASSERT_EQ(jlhaPack(dir / "tree", dir / "under.lzh", jlhaOptions(2, '5'), "x/in.txt"), 0);
+    const struct {
+        const char* archive;
+        const char* input;
+        std::int64_t mtime;  // the input's; the archive's entries are of now
+    } cases[] = {
+        {"folder.lzh", "other/x", 1500000000}, {"folder.lzh", "other/x", 4000000000},
+        {"under.lzh", "other/x", 4000000000},  {"file.lzh", "tree/x", 1500000000},
+        {"file.lzh", "tree/x", 4000000000},
+    };
+    for (const auto& c : cases) {
+        const std::string what =
+            std::string(c.archive) + " " + c.input + " " + std::to_string(c.mtime);
+        setMtime(dir / c.input, c.mtime);
+        const Bytes before = readBytes(dir / c.archive);
+        const Result r = run("u -a1 -r2 " + arg(dir / c.archive) + " " + arg(dir / c.input));
+        EXPECT_EQ(r.code, UNLHA_ERROR_INPUT) << what << ": " << r.reason;
+        EXPECT_NE(r.reason.find(": x"), std::string::npos) << what << ": " << r.reason;
+        EXPECT_EQ(readBytes(dir / c.archive), before) << what;
+    }
+}
+
 TEST_F(Pack, UpdateKeepsTheMethodOfKeptEntries) {
     // jlha writes -lh7-; our update (default -lh5-) must not re-encode it
     // under another method.

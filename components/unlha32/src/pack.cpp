@@ -412,6 +412,26 @@ Outcome copyEntry(int archiveFd, std::int64_t from, std::int64_t length, Archive
     return {};
 }
 
+// A file and a folder of one path cannot both come out of an archive: an
+// input whose path the archive holds as the other kind (a folder entry, or
+// entries under that path) would be dropped when the entry is the newer, or
+// would leave those entries with no folder to go in.
+Outcome kindConflict(Inputs& inputs, const std::string& path, bool folder, const Input* input) {
+    if (input != nullptr && input->info.directory != folder)
+        return failure(UNLHA_ERROR_INPUT, std::string("書庫に同じ名前の") +
+                                              (folder ? "フォルダー" : "ファイル") +
+                                              "があるため格納できません: " + printable(path));
+    for (auto slash = path.find('/'); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string above = path.substr(0, slash);
+        if (const Input* file = inputs.find(above); file != nullptr && !file->info.directory)
+            return failure(
+                UNLHA_ERROR_INPUT,
+                "書庫に同じ名前のフォルダーがあるため格納できません: " + printable(above));
+    }
+    return {};
+}
+
 // Walks the old archive in order: each entry is copied as it is, or replaced
 // in its place by a newer input of the same name. Headers come through the
 // checked reader, and each entry must end where the next one (or the end
@@ -466,9 +486,11 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         // the input it stands for is the one of the path it extracts under, or
         // the new entry would be added beside it and the stale one, first in
         // the archive, would be what extraction gives.
+        std::string path;
+        if (!extractedName(rawName, path)) path = name;
         Input* input = inputs.find(name);
-        if (std::string extracted; input == nullptr && extractedName(rawName, extracted))
-            input = inputs.find(extracted);
+        if (input == nullptr && path != name) input = inputs.find(path);
+        if (Outcome o = kindConflict(inputs, path, type == AE_IFDIR, input); o.failed()) return o;
         if (input != nullptr && !input->done &&
             input->info.mtime > static_cast<std::int64_t>(archive_entry_mtime(entry))) {
             if (Outcome o = writeCounted(writer, *input, method, progress); o.failed()) return o;
