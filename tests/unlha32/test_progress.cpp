@@ -126,23 +126,27 @@ TEST_F(Progress, AnUpdateNeverReplacesWhatAnotherProgramWroteMeanwhile) {
     const fs::path theirs = dir / "theirs.lzh";
     ASSERT_EQ(run("u -a1 " + arg(theirs) + " " + arg(files[3])).code, UNLHA_OK);
     const Bytes written = readBytes(theirs);
+    const auto renameOver = [&](const fs::path& archive) {
+        fs::copy_file(theirs, dir / "new.tmp", fs::copy_options::overwrite_existing);
+        fs::rename(dir / "new.tmp", archive);
+    };
     const struct {
         const char* name;
+        bool existing;  // an archive of the first two files is there already
         std::function<void(const fs::path& archive)> write;
     } cases[] = {
-        {"RewrittenInPlace", [&](const fs::path& archive) { writeBytes(archive, written); }},
-        {"RenamedOver",
-         [&](const fs::path& archive) {
-             fs::copy_file(theirs, dir / "new.tmp", fs::copy_options::overwrite_existing);
-             fs::rename(dir / "new.tmp", archive);
-         }},
+        {"RewrittenInPlace", true, [&](const fs::path& archive) { writeBytes(archive, written); }},
+        {"RenamedOver", true, renameOver},
+        {"CreatedMeanwhile", false, renameOver},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path archive = dir / (std::string(c.name) + ".lzh");
-        ASSERT_EQ(run(packLine(archive, 2)).code, UNLHA_OK);
+        if (c.existing) {
+            ASSERT_EQ(run(packLine(archive, 2)).code, UNLHA_OK);
+        }
         Recorder recorder;
-        // Once the old archive is read, before the result is in place.
+        // Once an old archive is read, before the result is in place.
         recorder.meanwhile = [&, done = false](long long entries) mutable {
             if (entries < 3 || done) return;
             done = true;

@@ -554,10 +554,15 @@ private:
     dozo::fileio::Fd folder_;
 };
 
-Outcome replacementFailure(dozo::fileio::Status status, const std::string& archivePath) {
-    const std::string why = status == dozo::fileio::Status::sourceChanged
-                                ? "更新中に他のプログラムが書庫を変更しました"
-                                : dozo::fileio::describe(status);
+// wasMissing: the archive did not exist when the update began.
+Outcome replacementFailure(dozo::fileio::Status status, const std::string& archivePath,
+                           bool wasMissing = false) {
+    struct stat st {};
+    const bool another = status == dozo::fileio::Status::sourceChanged ||
+                         (status == dozo::fileio::Status::replace && wasMissing &&
+                          ::lstat(archivePath.c_str(), &st) == 0);
+    const std::string why =
+        another ? "処理中に他のプログラムが書庫を書き換えました" : dozo::fileio::describe(status);
     return failure(UNLHA_ERROR_WRITE,
                    "書庫を書けません: " + printable(archivePath) + " (" + why + ")");
 }
@@ -583,7 +588,10 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     if (inputs.list().empty()) return failure(UNLHA_ERROR_INPUT, "格納するファイルがありません");
 
     dozo::fileio::Replacement result;
-    if (auto status = result.open(archivePath.c_str()); status != dozo::fileio::Status::ok)
+    // A missing archive that another archiver creates meanwhile is its,
+    // not ours to replace.
+    if (auto status = result.open(archivePath.c_str(), !archiveExists);
+        status != dozo::fileio::Status::ok)
         return replacementFailure(status, archivePath);
     ArchiveWriter writer(result.fd());
     std::int64_t bytes = 0;
@@ -604,7 +612,7 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     if (Outcome o = batch.flush(); o.failed()) return o;
     if (!writer.finish()) return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
     if (auto status = result.commit(0, lock.archive()); status != dozo::fileio::Status::ok)
-        return replacementFailure(status, archivePath);
+        return replacementFailure(status, archivePath, !archiveExists);
     return {};
 }
 
