@@ -351,6 +351,37 @@ TEST_F(Pack, UpdateRefusesAFileWhereTheArchiveHasAFolderAndTheOtherWayRound) {
     }
 }
 
+TEST_F(Pack, UpdateKeepsTheProgramOfASelfExtractingArchive) {
+    writeText(dir / "a.txt", "a v1\n");
+    writeText(dir / "b.txt", "b v1\n");
+    for (const char* name : {"a.txt", "b.txt"}) setMtime(dir / name, 1600000000);
+    ASSERT_EQ(packList(dir / "plain.lzh", listLine({"a.txt", "b.txt"})).code, UNLHA_OK);
+    Bytes program = sampleBinary(3000, 5);
+    program[0] = 'M';
+    program[1] = 'Z';
+    Bytes sfx = program;
+    const Bytes plain = readBytes(dir / "plain.lzh");
+    sfx.insert(sfx.end(), plain.begin(), plain.end());
+    // The first entry replaced, or kept with a file added after it.
+    for (const char* input : {"a.txt", "c.txt"}) {
+        SCOPED_TRACE(input);
+        writeBytes(dir / "sfx.exe", sfx);
+        writeText(dir / input, std::string(input) + " v2\n");
+        setMtime(dir / input, 1700000000);
+        ASSERT_EQ(run("u -a1 " + arg(dir / "sfx.exe") + " " + arg(dir / input)).code, UNLHA_OK);
+        const Bytes after = readBytes(dir / "sfx.exe");
+        ASSERT_GT(after.size(), program.size());
+        EXPECT_TRUE(std::equal(program.begin(), program.end(), after.begin()));
+        EXPECT_EQ(run("t -a1 " + arg(dir / "sfx.exe")).code, UNLHA_OK);
+        fs::remove_all(dir / "x");
+        contents(dir / "sfx.exe", dir / "x");
+        EXPECT_EQ(readText(dir / "x" / input), std::string(input) + " v2\n");
+        EXPECT_EQ(readText(dir / "x" / "b.txt"), "b v1\n");
+        writeText(dir / "a.txt", "a v1\n");
+        setMtime(dir / "a.txt", 1600000000);
+    }
+}
+
 TEST_F(Pack, UpdateKeepsTheMethodOfKeptEntries) {
     // jlha writes -lh7-; our update (default -lh5-) must not re-encode it
     // under another method.

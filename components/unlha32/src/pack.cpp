@@ -475,10 +475,18 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
             (entryEnd >= 0 && fields.headerAt != entryEnd))
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
                            "既存の書庫のヘッダーを読めません: " + printable(rawName));
+        const bool first = entryEnd < 0;
         const std::int64_t entryStart = fields.headerAt;
         entryEnd = fields.dataAt + static_cast<std::int64_t>(fields.packedSize);
         if (reader.skipData() != ARCHIVE_OK)
             return failure(UNLHA_ERROR_DATA, "既存の書庫が壊れています (" + reader.error() + ")");
+        // A self-extracting archive's program, which readers pass over to
+        // the first header, stays in front of the entries.
+        if (first && entryStart > 0) {
+            if (Outcome o = copyEntry(reader.fd(), 0, entryStart, writer, rawName, copyBuffer);
+                o.failed())
+                return o;
+        }
 
         std::string name = rawName;
         while (!name.empty() && name.back() == '/') name.pop_back();
