@@ -382,6 +382,34 @@ TEST_F(Pack, UpdateKeepsTheProgramOfASelfExtractingArchive) {
     }
 }
 
+TEST_F(Pack, UpdateOfANameHeldTwiceLeavesNoOlderEntryAfterTheNewOne) {
+    // Readers that replace existing files (every peer) give a name's last
+    // entry: an older one left after the new would come back in its stead.
+    const struct {
+        std::int64_t mtime;  // the input's; both entries are of 2020
+        std::size_t entries;
+        const char* extracted;
+    } cases[] = {{1700000000, 1, "new\n"}, {1500000000, 2, "second\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mtime);
+        fs::copy_file(testData("valid/same-name-twice.lzh"), dir / "twice.lzh",
+                      fs::copy_options::overwrite_existing);
+        writeText(dir / "same.txt", "new\n");
+        setMtime(dir / "same.txt", c.mtime);
+        ASSERT_EQ(run("u -a1 " + arg(dir / "twice.lzh") + " " + arg(dir / "same.txt")).code,
+                  UNLHA_OK);
+        const Result listing = run("l -a1 " + arg(dir / "twice.lzh"));
+        EXPECT_EQ(static_cast<std::size_t>(
+                      std::count(listing.reason.begin(), listing.reason.end(), '\n')),
+                  c.entries)
+            << listing.reason;
+        fs::remove_all(dir / "x");
+        ASSERT_EQ(run("x -a1 -o1 " + arg(dir / "twice.lzh") + " " + arg(dir / "x")).code, UNLHA_OK);
+        EXPECT_EQ(readText(dir / "x" / "same.txt"), c.extracted);
+        EXPECT_EQ(shell("lhasa t " + arg(dir / "twice.lzh") + " >/dev/null 2>&1"), 0);
+    }
+}
+
 TEST_F(Pack, UpdateKeepsTheMethodOfKeptEntries) {
     // jlha writes -lh7-; our update (default -lh5-) must not re-encode it
     // under another method.

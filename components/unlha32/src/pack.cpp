@@ -51,6 +51,7 @@ struct Input {
     EntryInfo info;
     std::int64_t size = 0;  // of a file, as found: what progress counts
     bool done = false;      // written, or an entry of the old archive stands for it
+    bool replaced = false;  // written in the place of an entry of the old archive
     FolderId folder{};      // of a file found in a folder: the folder it was found in
 
     // Where the file is read from.
@@ -499,11 +500,16 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         Input* input = inputs.find(name);
         if (input == nullptr && path != name) input = inputs.find(path);
         if (Outcome o = kindConflict(inputs, path, type == AE_IFDIR, input); o.failed()) return o;
-        if (input != nullptr && !input->done &&
-            input->info.mtime > static_cast<std::int64_t>(archive_entry_mtime(entry))) {
+        const bool newer = input != nullptr && input->info.mtime > static_cast<std::int64_t>(
+                                                                       archive_entry_mtime(entry));
+        if (newer && !input->done) {
             if (Outcome o = writeCounted(writer, *input, method, progress); o.failed()) return o;
+            input->replaced = true;
             continue;
         }
+        // A later entry of a name held twice is what readers give: one older
+        // than the input that took the first's place would hide it.
+        if (newer && input->replaced) continue;
         if (Outcome o =
                 copyEntry(reader.fd(), entryStart, entryEnd - entryStart, writer, name, copyBuffer);
             o.failed())
