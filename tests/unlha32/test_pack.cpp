@@ -288,6 +288,9 @@ TEST_F(Pack, UpdateAddsReplacesNewerAndKeepsTheRest) {
     fs::remove(dir / "keep.txt");
     const Result r = packList(dir / "u.lzh", listLine({"newer.txt", "older.txt", "added.txt"}));
     ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    // The older file is not stored, and the caller hears so.
+    EXPECT_EQ(r.reason, "警告: 書庫の項目の方が新しいため格納しません: " +
+                            (dir / "older.txt").string() + "\n");
 
     EXPECT_EQ(contents(dir / "u.lzh", dir / "x"),
               (std::vector<std::string>{"added.txt", "keep.txt", "newer.txt", "older.txt"}));

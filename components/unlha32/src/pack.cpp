@@ -517,6 +517,10 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         if (input != nullptr && !input->done) {
             input->done = true;
             progress.entryDone(input->size);
+            // Counted as packed, yet its bytes are not in the archive.
+            if (!input->info.directory &&
+                input->info.mtime < static_cast<std::int64_t>(archive_entry_mtime(entry)))
+                warn("書庫の項目の方が新しいため格納しません: " + printable(input->path()));
         }
     }
 }
