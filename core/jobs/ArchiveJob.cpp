@@ -1,5 +1,6 @@
 #include "core/jobs/ArchiveJob.h"
 
+#include "core/jobs/BatchOutcome.h"
 #include "core/jobs/PackageNames.h"
 #include "core/libraries/ArchiveCommands.h"
 #include "core/text/Language.h"
@@ -213,6 +214,11 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
         return unwritten;
     }
     list.close();
+    // An existing archive is replaced by a new file: its other hard links
+    // keep the old one.
+    struct stat before {};
+    const bool linked = ::stat(QFile::encodeName(archive).constData(), &before) == 0 &&
+                        S_ISREG(before.st_mode) && before.st_nlink > 1;
     const ArchiverCall::Outcome call = m_call.run(
         m_owner, ArchiveCommands::packListCommand(archive, listFile, switches), follow(control));
     const int given = static_cast<int>(files.size());
@@ -230,6 +236,8 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
     done.done = given;
     done.skipped = repeats;
     done.warnings = call.warnings;
+    if (linked)
+        done.warnings.append(BatchOutcome::linkedWarning() + QStringLiteral(": ") + archive);
     return done;
 }
 

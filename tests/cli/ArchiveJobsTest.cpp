@@ -236,6 +236,32 @@ TEST(Archive, PackWarnsOfALinkItDidNotFollow) {
     }
 }
 
+// An update puts a new archive in place: another hard link of the old one
+// keeps the old archive, and the user is told, as for an in-place rewrite.
+TEST(Archive, PackNamesAnArchiveWhoseOtherHardLinksKeepTheOldOne) {
+    TempDir dir;
+    writeFile(dir / "c.txt", Bytes(50, 'c'));
+    const QString note =
+        QStringLiteral("warning: other names of this file keep the old contents: ");
+    for (const bool linked : {true, false}) {
+        SCOPED_TRACE(linked);
+        const QString archive = packedPair(dir, linked ? "linked.lzh" : "alone.lzh");
+        ASSERT_FALSE(archive.isEmpty());
+        const std::string other = dir / "other.lzh";
+        ::unlink(other.c_str());
+        if (linked) {
+            ASSERT_EQ(::link(QFile::encodeName(archive).constData(), other.c_str()), 0);
+        }
+        const Bytes old = readFile(QFile::encodeName(archive).toStdString());
+        const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "c.txt")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.err.contains(note + archive), linked) << r.err.toStdString();
+        if (linked) {
+            EXPECT_EQ(readFile(other), old);
+        }
+    }
+}
+
 // A mode the archiver could not restore (as on a FAT stick) fails nothing,
 // but the user hears of it, in either language.
 TEST(Archive, UnpackWarnsOfAModeItCouldNotRestore) {
@@ -389,9 +415,9 @@ TEST(Archive, AnUnpackCountsEachNameOnceAndOnlyFilesPlaced) {
         TempDir out;
         QStringList unpack{QStringLiteral("unpack")};
         if (c.overwrite) unpack << QStringLiteral("--overwrite");
-        const CliResult r = runCli(unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/%1.lzh")
-                                                 .arg(QLatin1String(c.archive))
-                                          << q(out.path()));
+        const CliResult r = runCli(
+            unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/%1.lzh").arg(QLatin1String(c.archive))
+                   << q(out.path()));
         EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String(c.summary))) << r.err.toStdString();
     }
