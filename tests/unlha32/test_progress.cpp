@@ -2,6 +2,7 @@
 // extraction report, and what a stop between entries leaves behind.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -212,6 +213,42 @@ TEST_F(Progress, ALargeFileReportsItsBytesOnTheWay) {
             EXPECT_GE(onTheWay, 3);
             EXPECT_EQ(last, static_cast<long long>(kSize));
         }
+    }
+}
+
+// A file written to while it is packed would leave an entry of both its
+// versions (its pieces compressed apart may not even decode to their CRC),
+// or the first bytes of one that grew: the pack fails instead.
+TEST_F(Progress, AFileChangedWhileItIsPackedFailsThePack) {
+    constexpr std::size_t kSize = 6 << 20;
+    const Bytes noise = sampleBinary(kSize, 7);
+    Bytes repeats;
+    while (repeats.size() < kSize)
+        repeats.insert(repeats.end(), noise.begin(), noise.begin() + 4096);
+    const struct {
+        const char* name;
+        const Bytes* bytes;
+        bool append;  // else its first megabyte is written over
+    } cases[] = {{"RewrittenCompressed", &repeats, false}, {"AppendedStored", &noise, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir / c.name;
+        writeBytes(file, *c.bytes);
+        const fs::path archive = dir / (std::string(c.name) + ".lzh");
+        Recorder recorder;
+        recorder.meanwhile = [&, done = false](long long) mutable {
+            if (done || recorder.reports.back().bytes == 0) return;
+            done = true;
+            std::FILE* f = std::fopen(file.c_str(), c.append ? "ab" : "r+b");
+            ASSERT_NE(f, nullptr);
+            const Bytes other = sampleBinary(1 << 20, 8);
+            EXPECT_EQ(std::fwrite(other.data(), 1, other.size(), f), other.size());
+            std::fclose(f);
+        };
+        const Result r = runFollowed(recorder, "u -a1 -m5 " + arg(archive) + " " + arg(file));
+        EXPECT_EQ(r.code, UNLHA_ERROR_INPUT) << r.reason;
+        EXPECT_NE(r.reason.find(file.string()), std::string::npos) << r.reason;
+        EXPECT_FALSE(fs::exists(archive));
     }
 }
 

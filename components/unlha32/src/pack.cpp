@@ -295,6 +295,21 @@ Outcome writeFailure(const Input& input, const ArchiveWriter& writer) {
                    "書庫を書けません: " + printable(input.path()) + ": " + writer.error());
 }
 
+// A file written to while it was read gives an entry of bytes from both
+// versions, or only the first bytes of a file that grew; read in pieces, its
+// data may not even decode to what its CRC was taken of.
+Outcome readUnchanged(const Input& input, int fd, const struct stat& opened) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0 || now.st_size != opened.st_size ||
+        now.st_mtim.tv_sec != opened.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec ||
+        now.st_ctim.tv_sec != opened.st_ctim.tv_sec ||
+        now.st_ctim.tv_nsec != opened.st_ctim.tv_nsec)
+        return failure(UNLHA_ERROR_INPUT,
+                       "格納中にファイルが変更されました: " + printable(input.path()));
+    return {};
+}
+
 Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
     input.done = true;
     if (input.info.directory) {
@@ -307,7 +322,7 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
     if (Outcome o = openInput(input, fd, st); o.failed()) return o;
     if (!writer.addFile(input.info, fd.get(), st.st_size, method))
         return writeFailure(input, writer);
-    return {};
+    return readUnchanged(input, fd.get(), st);
 }
 
 Outcome cancelled(const Progress& progress) {
@@ -344,6 +359,7 @@ public:
         files_.push_back({input.info, fd.get(), st.st_size});
         inputs_.push_back(&input);
         fds_.push_back(std::move(fd));
+        opened_.push_back(st);
         bytes_ += st.st_size;
         return files_.size() == kFiles || bytes_ >= kBytes ? flush() : Outcome{};
     }
@@ -352,9 +368,11 @@ public:
         std::size_t failed = 0;
         const bool ok = writer_.addFiles(files_, method_, &failed);
         Outcome o = ok ? Outcome{} : writeFailure(*inputs_[failed], writer_);
+        for (std::size_t i = 0; ok && !o.failed() && i < inputs_.size(); ++i)
+            o = readUnchanged(*inputs_[i], fds_[i].get(), opened_[i]);
         // A stop asked for after one file of the run is honoured there: the
         // rest were compressed in vain, but nothing of the run is committed.
-        for (std::size_t i = 0; ok && i < inputs_.size(); ++i) {
+        for (std::size_t i = 0; !o.failed() && i < inputs_.size(); ++i) {
             progress_.entryDone(inputs_[i]->size);
             if (i + 1 < inputs_.size() && progress_.stopRequested()) {
                 o = cancelled(progress_);
@@ -364,6 +382,7 @@ public:
         files_.clear();
         inputs_.clear();
         fds_.clear();
+        opened_.clear();
         bytes_ = 0;
         return o;
     }
@@ -379,6 +398,7 @@ private:
     std::vector<ArchiveWriter::FileInput> files_;
     std::vector<Input*> inputs_;
     std::vector<dozo::fileio::Fd> fds_;
+    std::vector<struct stat> opened_;  // each file as it was opened
     std::int64_t bytes_ = 0;
 };
 
