@@ -72,6 +72,14 @@ TEST(Archive, AFileNamedTwiceIsPackedOnce) {
     const CliResult listed = runCli({QStringLiteral("list"), archive});
     EXPECT_EQ(listed.out.count(QStringLiteral(" a.txt")), 1) << listed.out.toStdString();
     EXPECT_EQ(listed.out.count(QStringLiteral(" other.txt")), 1) << listed.out.toStdString();
+
+    // The archive itself, named or through a link, is left out: skipped, not done.
+    ASSERT_EQ(::symlink((dir / "out.lzh").c_str(), (dir / "out-link").c_str()), 0);
+    const CliResult again =
+        runCli({QStringLiteral("pack"), archive, q(dir / "out-link"), archive, q(dir / "a.txt")});
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.err.contains(QStringLiteral("done 1, failed 0, skipped 2")))
+        << again.err.toStdString();
 }
 
 // A blank in a name is not where the name ends: the list file carries it
