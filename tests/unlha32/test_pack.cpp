@@ -413,6 +413,30 @@ TEST_F(Pack, UpdateOfANameHeldTwiceLeavesNoOlderEntryAfterTheNewOne) {
     }
 }
 
+TEST_F(Pack, UpdateKeepsWhatFollowsTheEndMark) {
+    // No reader shows such bytes, yet they are the user's.
+    writeText(dir / "a.txt", "a\n");
+    writeText(dir / "b.txt", "b\n");
+    ASSERT_EQ(run("u -a1 " + arg(dir / "first.lzh") + " " + arg(dir / "a.txt")).code, UNLHA_OK);
+    ASSERT_EQ(run("u -a1 " + arg(dir / "second.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK);
+    const Bytes first = readBytes(dir / "first.lzh");
+    const Bytes text{'n', 'o', 't', 'e', '\n'};
+    for (const Bytes& trailing : {text, readBytes(dir / "second.lzh")}) {
+        Bytes archive = first;
+        archive.insert(archive.end(), trailing.begin(), trailing.end());
+        writeBytes(dir / "u.lzh", archive);
+        writeText(dir / "c.txt", "c\n");
+        ASSERT_EQ(run("u -a1 " + arg(dir / "u.lzh") + " " + arg(dir / "c.txt")).code, UNLHA_OK);
+        const Bytes after = readBytes(dir / "u.lzh");
+        ASSERT_GT(after.size(), first.size() + trailing.size());
+        EXPECT_TRUE(
+            std::equal(trailing.begin(), trailing.end(), after.end() - std::ssize(trailing)));
+        EXPECT_EQ(after[after.size() - trailing.size() - 1], 0) << "the end mark before them";
+        fs::remove_all(dir / "x");
+        EXPECT_EQ(contents(dir / "u.lzh", dir / "x"), (std::vector<std::string>{"a.txt", "c.txt"}));
+    }
+}
+
 TEST_F(Pack, UpdateKeepsTheMethodOfKeptEntries) {
     // jlha writes -lh7-; our update (default -lh5-) must not re-encode it
     // under another method.

@@ -457,8 +457,9 @@ Outcome kindConflict(Inputs& inputs, const std::string& path, bool folder, const
 // in its place by a newer input of the same name. Headers come through the
 // checked reader, and each entry must end where the next one (or the end
 // mark) starts, so nothing unread is ever carried over or dropped.
+// endAt: where what follows the old archive's end mark starts.
 Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveWriter& writer,
-                        Method method, Progress& progress) {
+                        Method method, Progress& progress, std::int64_t& endAt) {
     ArchiveReader reader;
     std::string reason;
     if (!reader.openFile(archivePath.c_str(), reason))
@@ -474,6 +475,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
             if (!dozo::fileio::readExact(reader.fd(), &mark, 1, entryEnd) || mark != 0)
                 return failure(UNLHA_ERROR_NOT_ARCHIVE,
                                "既存の書庫に終わりの印がありません (" + reader.error() + ")");
+            endAt = entryEnd + 1;
             return {};
         }
         // A name that did not decode comes only as stored (not UTF-8): the
@@ -592,6 +594,28 @@ private:
     dozo::fileio::Fd folder_;
 };
 
+// Bytes after the end mark belong to no entry and no reader shows them, but
+// they are the user's (a second archive put after the first, say): they
+// follow the new end mark as they followed the old one.
+Outcome keepTrailing(dozo::fileio::Source* archive, std::int64_t from,
+                     dozo::fileio::Replacement& result, const std::string& archivePath) {
+    if (archive == nullptr || from <= 0) return {};
+    constexpr std::int64_t kChunk = 1 << 20;
+    std::vector<std::uint8_t> buffer;
+    for (std::int64_t at = from; at < archive->size();) {
+        const auto n = static_cast<std::size_t>(std::min(kChunk, archive->size() - at));
+        buffer.resize(n);
+        if (archive->readAt(at, buffer.data(), n) != dozo::fileio::Status::ok)
+            return failure(UNLHA_ERROR_DATA, "既存の書庫を読めません: " + printable(archivePath) +
+                                                 " (" + errorText() + ")");
+        if (result.write(buffer.data(), n) != dozo::fileio::Status::ok)
+            return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + printable(archivePath) + " (" +
+                                                  errorText() + ")");
+        at += static_cast<std::int64_t>(n);
+    }
+    return {};
+}
+
 // wasMissing: the archive did not exist when the update began.
 Outcome replacementFailure(dozo::fileio::Status status, const std::string& archivePath,
                            bool wasMissing = false) {
@@ -638,8 +662,10 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     progress.start();
     writer.setInputDone([&progress](std::int64_t done) { progress.partDone(done); });
     // An empty file holds no entries to keep; it is simply replaced.
+    std::int64_t endAt = 0;
     if (archiveExists && archiveStat.st_size > 0) {
-        if (Outcome o = rewriteExisting(archivePath, inputs, writer, method, progress); o.failed())
+        if (Outcome o = rewriteExisting(archivePath, inputs, writer, method, progress, endAt);
+            o.failed())
             return o;
     }
     Batch batch(writer, method, progress);
@@ -649,6 +675,7 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     }
     if (Outcome o = batch.flush(); o.failed()) return o;
     if (!writer.finish()) return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
+    if (Outcome o = keepTrailing(lock.archive(), endAt, result, archivePath); o.failed()) return o;
     if (auto status = result.commit(0, lock.archive()); status != dozo::fileio::Status::ok)
         return replacementFailure(status, archivePath, !archiveExists);
     return {};
