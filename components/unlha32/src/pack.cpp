@@ -606,8 +606,7 @@ Outcome keepTrailing(dozo::fileio::Source* archive, std::int64_t from,
         const auto n = static_cast<std::size_t>(std::min(kChunk, archive->size() - at));
         buffer.resize(n);
         if (archive->readAt(at, buffer.data(), n) != dozo::fileio::Status::ok)
-            return failure(UNLHA_ERROR_DATA, "既存の書庫を読めません: " + printable(archivePath) +
-                                                 " (" + errorText() + ")");
+            return failure(UNLHA_ERROR_DATA, "既存の書庫を読めません: " + printable(archivePath));
         if (result.write(buffer.data(), n) != dozo::fileio::Status::ok)
             return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + printable(archivePath) + " (" +
                                                   errorText() + ")");
