@@ -1,5 +1,6 @@
 #include "core/jobs/ArchiveJob.h"
 
+#include "core/jobs/BatchOutcome.h"
 #include "core/jobs/PackageNames.h"
 #include "core/libraries/ArchiveCommands.h"
 #include "core/text/Language.h"
@@ -124,6 +125,13 @@ QStringList withoutRepeats(const QStringList& entries, int* repeats) {
     return kept;
 }
 
+// The file a path leads to, links followed, as the archiver opens it.
+std::optional<FolderWalk::Identity> fileAt(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty()) return std::nullopt;
+    return FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(canonical).constData());
+}
+
 // Whether a name is taken, by anything: the archiver keeps a link there,
 // even one that points nowhere, so it counts as there.
 bool taken(const QString& path) {
@@ -237,6 +245,18 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
         return unwritten;
     }
     list.close();
+    // An existing archive is replaced by a new file: its other hard links
+    // keep the old one.
+    struct stat before {};
+    const bool linked = ::stat(QFile::encodeName(archive).constData(), &before) == 0 &&
+                        S_ISREG(before.st_mode) && before.st_nlink > 1;
+    // The archiver leaves the archive itself out, with a warning: no file packed.
+    int itself = 0;
+    if (const std::optional<FolderWalk::Identity> archiveFile = fileAt(archive)) {
+        itself = static_cast<int>(std::count_if(files.begin(), files.end(), [&](const QString& f) {
+            return fileAt(f) == archiveFile;
+        }));
+    }
     const ArchiverCall::Outcome call = m_call.run(
         m_owner, ArchiveCommands::packListCommand(archive, listFile, switches), follow(control));
     const int given = static_cast<int>(files.size());
@@ -251,9 +271,11 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
     if (call.failed()) return failedRun(archive, call, given);
     QFile::remove(listFile);
     Outcome done;
-    done.done = given;
-    done.skipped = repeats;
+    done.done = given - itself;
+    done.skipped = repeats + itself;
     done.warnings = call.warnings;
+    if (linked)
+        done.warnings.append(BatchOutcome::linkedWarning() + QStringLiteral(": ") + archive);
     return done;
 }
 

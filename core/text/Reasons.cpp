@@ -124,6 +124,7 @@ constexpr struct {
     {"フォルダーの循環リンクは格納しません: ", "folder loop not stored: "},
     {"見つからないため格納しません: ", "gone before it was stored: "},
     {"書庫自身は格納しません: ", "the archive itself is not stored: "},
+    {"書庫の項目の方が新しいため格納しません: ", "the archive's entry is newer, not stored: "},
     {"UTF-8でない名前は格納しません: ", "name not UTF-8, not stored: "},
     {"「\\」を含む名前は格納しません: ", "name holding '\\', not stored: "},
     {"ファイルの属性を戻せません: ", "mode not restored: "},

@@ -72,6 +72,14 @@ TEST(Archive, AFileNamedTwiceIsPackedOnce) {
     const CliResult listed = runCli({QStringLiteral("list"), archive});
     EXPECT_EQ(listed.out.count(QStringLiteral(" a.txt")), 1) << listed.out.toStdString();
     EXPECT_EQ(listed.out.count(QStringLiteral(" other.txt")), 1) << listed.out.toStdString();
+
+    // The archive itself, named or through a link, is left out: skipped, not done.
+    ASSERT_EQ(::symlink((dir / "out.lzh").c_str(), (dir / "out-link").c_str()), 0);
+    const CliResult again =
+        runCli({QStringLiteral("pack"), archive, q(dir / "out-link"), archive, q(dir / "a.txt")});
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.err.contains(QStringLiteral("done 1, failed 0, skipped 2")))
+        << again.err.toStdString();
 }
 
 // A blank in a name is not where the name ends: the list file carries it
@@ -233,6 +241,32 @@ TEST(Archive, PackWarnsOfALinkItDidNotFollow) {
             << r.err.toStdString();
         const CliResult listed = runCli({QStringLiteral("list"), archive});
         EXPECT_FALSE(listed.out.contains(QStringLiteral("link"))) << listed.out.toStdString();
+    }
+}
+
+// An update puts a new archive in place: another hard link of the old one
+// keeps the old archive, and the user is told, as for an in-place rewrite.
+TEST(Archive, PackNamesAnArchiveWhoseOtherHardLinksKeepTheOldOne) {
+    TempDir dir;
+    writeFile(dir / "c.txt", Bytes(50, 'c'));
+    const QString note =
+        QStringLiteral("warning: other names of this file keep the old contents: ");
+    for (const bool linked : {true, false}) {
+        SCOPED_TRACE(linked);
+        const QString archive = packedPair(dir, linked ? "linked.lzh" : "alone.lzh");
+        ASSERT_FALSE(archive.isEmpty());
+        const std::string other = dir / "other.lzh";
+        ::unlink(other.c_str());
+        if (linked) {
+            ASSERT_EQ(::link(QFile::encodeName(archive).constData(), other.c_str()), 0);
+        }
+        const Bytes old = readFile(QFile::encodeName(archive).toStdString());
+        const CliResult r = runCli({QStringLiteral("pack"), archive, q(dir / "c.txt")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.err.contains(note + archive), linked) << r.err.toStdString();
+        if (linked) {
+            EXPECT_EQ(readFile(other), old);
+        }
     }
 }
 

@@ -288,6 +288,9 @@ TEST_F(Pack, UpdateAddsReplacesNewerAndKeepsTheRest) {
     fs::remove(dir / "keep.txt");
     const Result r = packList(dir / "u.lzh", listLine({"newer.txt", "older.txt", "added.txt"}));
     ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    // The older file is not stored, and the caller hears so.
+    EXPECT_EQ(r.reason, "警告: 書庫の項目の方が新しいため格納しません: " +
+                            (dir / "older.txt").string() + "\n");
 
     EXPECT_EQ(contents(dir / "u.lzh", dir / "x"),
               (std::vector<std::string>{"added.txt", "keep.txt", "newer.txt", "older.txt"}));
@@ -315,6 +318,123 @@ TEST_F(Pack, UpdateReplacesAnEntryHoweverItsPathIsSpelled) {
               (std::vector<std::string>{"sub/", "sub/f.txt", "sub/g.txt"}));
     for (const char* name : {"f.txt", "g.txt"})
         EXPECT_EQ(readText(dir / "x" / "sub" / name), std::string("new ") + name) << name;
+}
+
+TEST_F(Pack, UpdateRefusesAFileWhereTheArchiveHasAFolderAndTheOtherWayRound) {
+    // A kept folder entry would stand for the file (counted as packed, its
+    // bytes nowhere), or a file would leave the entries under it no folder.
+    fs::create_directories(dir / "tree" / "x");
+    writeText(dir / "tree" / "x" / "in.txt", "in\n");
+    fs::create_directories(dir / "other");
+    writeText(dir / "other" / "x", "a file\n");
+    ASSERT_EQ(run("u -a1 -r2 " + arg(dir / "folder.lzh") + " " + arg(dir / "tree" / "x")).code,
+              UNLHA_OK);
+    ASSERT_EQ(run("u -a1 " + arg(dir / "file.lzh") + " " + arg(dir / "other" / "x")).code,
+              UNLHA_OK);
+    // jlha stores the file's path alone, with no entry for its folder.
+    ASSERT_EQ(jlhaPack(dir / "tree", dir / "under.lzh", jlhaOptions(2, '5'), "x/in.txt"), 0);
+    const struct {
+        const char* archive;
+        const char* input;
+        std::int64_t mtime;  // the input's; the archive's entries are of now
+    } cases[] = {
+        {"folder.lzh", "other/x", 1500000000}, {"folder.lzh", "other/x", 4000000000},
+        {"under.lzh", "other/x", 4000000000},  {"file.lzh", "tree/x", 1500000000},
+        {"file.lzh", "tree/x", 4000000000},
+    };
+    for (const auto& c : cases) {
+        const std::string what =
+            std::string(c.archive) + " " + c.input + " " + std::to_string(c.mtime);
+        setMtime(dir / c.input, c.mtime);
+        const Bytes before = readBytes(dir / c.archive);
+        const Result r = run("u -a1 -r2 " + arg(dir / c.archive) + " " + arg(dir / c.input));
+        EXPECT_EQ(r.code, UNLHA_ERROR_INPUT) << what << ": " << r.reason;
+        EXPECT_NE(r.reason.find(": x"), std::string::npos) << what << ": " << r.reason;
+        EXPECT_EQ(readBytes(dir / c.archive), before) << what;
+    }
+}
+
+TEST_F(Pack, UpdateKeepsTheProgramOfASelfExtractingArchive) {
+    writeText(dir / "a.txt", "a v1\n");
+    writeText(dir / "b.txt", "b v1\n");
+    for (const char* name : {"a.txt", "b.txt"}) setMtime(dir / name, 1600000000);
+    ASSERT_EQ(packList(dir / "plain.lzh", listLine({"a.txt", "b.txt"})).code, UNLHA_OK);
+    Bytes program = sampleBinary(3000, 5);
+    program[0] = 'M';
+    program[1] = 'Z';
+    Bytes sfx = program;
+    const Bytes plain = readBytes(dir / "plain.lzh");
+    sfx.insert(sfx.end(), plain.begin(), plain.end());
+    // The first entry replaced, or kept with a file added after it.
+    for (const char* input : {"a.txt", "c.txt"}) {
+        SCOPED_TRACE(input);
+        writeBytes(dir / "sfx.exe", sfx);
+        writeText(dir / input, std::string(input) + " v2\n");
+        setMtime(dir / input, 1700000000);
+        ASSERT_EQ(run("u -a1 " + arg(dir / "sfx.exe") + " " + arg(dir / input)).code, UNLHA_OK);
+        const Bytes after = readBytes(dir / "sfx.exe");
+        ASSERT_GT(after.size(), program.size());
+        EXPECT_TRUE(std::equal(program.begin(), program.end(), after.begin()));
+        EXPECT_EQ(run("t -a1 " + arg(dir / "sfx.exe")).code, UNLHA_OK);
+        fs::remove_all(dir / "x");
+        contents(dir / "sfx.exe", dir / "x");
+        EXPECT_EQ(readText(dir / "x" / input), std::string(input) + " v2\n");
+        EXPECT_EQ(readText(dir / "x" / "b.txt"), "b v1\n");
+        writeText(dir / "a.txt", "a v1\n");
+        setMtime(dir / "a.txt", 1600000000);
+    }
+}
+
+TEST_F(Pack, UpdateOfANameHeldTwiceLeavesNoOlderEntryAfterTheNewOne) {
+    // Readers that replace existing files (every peer) give a name's last
+    // entry: an older one left after the new would come back in its stead.
+    const struct {
+        std::int64_t mtime;  // the input's; both entries are of 2020
+        std::size_t entries;
+        const char* extracted;
+    } cases[] = {{1700000000, 1, "new\n"}, {1500000000, 2, "second\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mtime);
+        fs::copy_file(testData("valid/same-name-twice.lzh"), dir / "twice.lzh",
+                      fs::copy_options::overwrite_existing);
+        writeText(dir / "same.txt", "new\n");
+        setMtime(dir / "same.txt", c.mtime);
+        ASSERT_EQ(run("u -a1 " + arg(dir / "twice.lzh") + " " + arg(dir / "same.txt")).code,
+                  UNLHA_OK);
+        const Result listing = run("l -a1 " + arg(dir / "twice.lzh"));
+        EXPECT_EQ(static_cast<std::size_t>(
+                      std::count(listing.reason.begin(), listing.reason.end(), '\n')),
+                  c.entries)
+            << listing.reason;
+        fs::remove_all(dir / "x");
+        ASSERT_EQ(run("x -a1 -o1 " + arg(dir / "twice.lzh") + " " + arg(dir / "x")).code, UNLHA_OK);
+        EXPECT_EQ(readText(dir / "x" / "same.txt"), c.extracted);
+        EXPECT_EQ(shell("lhasa t " + arg(dir / "twice.lzh") + " >/dev/null 2>&1"), 0);
+    }
+}
+
+TEST_F(Pack, UpdateKeepsWhatFollowsTheEndMark) {
+    // No reader shows such bytes, yet they are the user's.
+    writeText(dir / "a.txt", "a\n");
+    writeText(dir / "b.txt", "b\n");
+    ASSERT_EQ(run("u -a1 " + arg(dir / "first.lzh") + " " + arg(dir / "a.txt")).code, UNLHA_OK);
+    ASSERT_EQ(run("u -a1 " + arg(dir / "second.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK);
+    const Bytes first = readBytes(dir / "first.lzh");
+    const Bytes text{'n', 'o', 't', 'e', '\n'};
+    for (const Bytes& trailing : {text, readBytes(dir / "second.lzh")}) {
+        Bytes archive = first;
+        archive.insert(archive.end(), trailing.begin(), trailing.end());
+        writeBytes(dir / "u.lzh", archive);
+        writeText(dir / "c.txt", "c\n");
+        ASSERT_EQ(run("u -a1 " + arg(dir / "u.lzh") + " " + arg(dir / "c.txt")).code, UNLHA_OK);
+        const Bytes after = readBytes(dir / "u.lzh");
+        ASSERT_GT(after.size(), first.size() + trailing.size());
+        EXPECT_TRUE(
+            std::equal(trailing.begin(), trailing.end(), after.end() - std::ssize(trailing)));
+        EXPECT_EQ(after[after.size() - trailing.size() - 1], 0) << "the end mark before them";
+        fs::remove_all(dir / "x");
+        EXPECT_EQ(contents(dir / "u.lzh", dir / "x"), (std::vector<std::string>{"a.txt", "c.txt"}));
+    }
 }
 
 TEST_F(Pack, UpdateKeepsTheMethodOfKeptEntries) {

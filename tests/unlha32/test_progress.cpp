@@ -2,6 +2,8 @@
 // extraction report, and what a stop between entries leaves behind.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -22,11 +24,14 @@ struct Recorder {
 
     std::vector<Report> reports;
     long long stopAfter;
+    // What happens meanwhile, told the entries done at each report.
+    std::function<void(long long entries)> meanwhile;
 
     static int callback(void* context, long long entries, long long entriesTotal, long long bytes,
                         long long bytesTotal) {
         auto* self = static_cast<Recorder*>(context);
         self->reports.push_back({entries, entriesTotal, bytes, bytesTotal});
+        if (self->meanwhile) self->meanwhile(entries);
         return self->stopAfter >= 0 && entries >= self->stopAfter ? 1 : 0;
     }
 };
@@ -116,6 +121,44 @@ TEST_F(Progress, PackReportsEveryEntryAndStopsBetweenThemLeavingTheArchiveAsItWa
     }
 }
 
+// Another archiver takes no lock of ours: what it writes while an update
+// runs must not vanish under the update's result.
+TEST_F(Progress, AnUpdateNeverReplacesWhatAnotherProgramWroteMeanwhile) {
+    const fs::path theirs = dir / "theirs.lzh";
+    ASSERT_EQ(run("u -a1 " + arg(theirs) + " " + arg(files[3])).code, UNLHA_OK);
+    const Bytes written = readBytes(theirs);
+    const auto renameOver = [&](const fs::path& archive) {
+        fs::copy_file(theirs, dir / "new.tmp", fs::copy_options::overwrite_existing);
+        fs::rename(dir / "new.tmp", archive);
+    };
+    const struct {
+        const char* name;
+        bool existing;  // an archive of the first two files is there already
+        std::function<void(const fs::path& archive)> write;
+    } cases[] = {
+        {"RewrittenInPlace", true, [&](const fs::path& archive) { writeBytes(archive, written); }},
+        {"RenamedOver", true, renameOver},
+        {"CreatedMeanwhile", false, renameOver},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path archive = dir / (std::string(c.name) + ".lzh");
+        if (c.existing) {
+            ASSERT_EQ(run(packLine(archive, 2)).code, UNLHA_OK);
+        }
+        Recorder recorder;
+        // Once an old archive is read, before the result is in place.
+        recorder.meanwhile = [&, done = false](long long entries) mutable {
+            if (entries < 3 || done) return;
+            done = true;
+            c.write(archive);
+        };
+        const Result r = runFollowed(recorder, packLine(archive));
+        EXPECT_EQ(r.code, UNLHA_ERROR_WRITE) << r.reason;
+        EXPECT_EQ(readBytes(archive), written);
+    }
+}
+
 TEST_F(Progress, ExtractionStopsBetweenEntriesKeepingTheWholeOnesBefore) {
     ASSERT_EQ(pack(dir / "a.lzh").code, UNLHA_OK);
     for (const long long stopAfter : {0LL, 1LL, 3LL}) {
@@ -170,6 +213,42 @@ TEST_F(Progress, ALargeFileReportsItsBytesOnTheWay) {
             EXPECT_GE(onTheWay, 3);
             EXPECT_EQ(last, static_cast<long long>(kSize));
         }
+    }
+}
+
+// A file written to while it is packed would leave an entry of both its
+// versions (its pieces compressed apart may not even decode to their CRC),
+// or the first bytes of one that grew: the pack fails instead.
+TEST_F(Progress, AFileChangedWhileItIsPackedFailsThePack) {
+    constexpr std::size_t kSize = 6 << 20;
+    const Bytes noise = sampleBinary(kSize, 7);
+    Bytes repeats;
+    while (repeats.size() < kSize)
+        repeats.insert(repeats.end(), noise.begin(), noise.begin() + 4096);
+    const struct {
+        const char* name;
+        const Bytes* bytes;
+        bool append;  // else its first megabyte is written over
+    } cases[] = {{"RewrittenCompressed", &repeats, false}, {"AppendedStored", &noise, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir / c.name;
+        writeBytes(file, *c.bytes);
+        const fs::path archive = dir / (std::string(c.name) + ".lzh");
+        Recorder recorder;
+        recorder.meanwhile = [&, done = false](long long) mutable {
+            if (done || recorder.reports.back().bytes == 0) return;
+            done = true;
+            std::FILE* f = std::fopen(file.c_str(), c.append ? "ab" : "r+b");
+            ASSERT_NE(f, nullptr);
+            const Bytes other = sampleBinary(1 << 20, 8);
+            EXPECT_EQ(std::fwrite(other.data(), 1, other.size(), f), other.size());
+            std::fclose(f);
+        };
+        const Result r = runFollowed(recorder, "u -a1 -m5 " + arg(archive) + " " + arg(file));
+        EXPECT_EQ(r.code, UNLHA_ERROR_INPUT) << r.reason;
+        EXPECT_NE(r.reason.find(file.string()), std::string::npos) << r.reason;
+        EXPECT_FALSE(fs::exists(archive));
     }
 }
 

@@ -40,7 +40,7 @@ int Replacement::fd() const {
     return result_->fd();
 }
 
-Status Replacement::open(const char* destinationPath) {
+Status Replacement::open(const char* destinationPath, bool keepNewcomer) {
     discard();
     if (destinationPath == nullptr || *destinationPath == '\0') return Status::destinationCreate;
 
@@ -56,6 +56,8 @@ Status Replacement::open(const char* destinationPath) {
         }
     }
 
+    // Not even a dangling link there: what appears by commit() is another's.
+    keepNewcomer_ = keepNewcomer && ::lstat(target_.c_str(), &st) != 0 && errno == ENOENT;
     destinationExists_ = ::stat(target_.c_str(), &st) == 0;
     if (destinationExists_) {
         // A file without any write bit is read-only even to root, as the
@@ -119,7 +121,8 @@ Status Replacement::commit(unsigned extraModeBits, Source* source) {
         discard();
         return Status::sourceChanged;
     }
-    error = result_->place(Placement::Existing::replace);
+    error =
+        result_->place(keepNewcomer_ ? Placement::Existing::keep : Placement::Existing::replace);
     discard();
     return error == 0 ? Status::ok : Status::replace;
 }

@@ -71,7 +71,9 @@
 // |    6 | UNLHA_ERROR_SKIPPED      | existing files were kept (overwriting is off in the        |
 // |      |                          | settings) and those entries not extracted; all others were |
 // |    7 | UNLHA_ERROR_INPUT        | a file or list file to pack is missing or unreadable, the  |
-// |      |                          | list is empty, or two inputs would get the same name       |
+// |      |                          | list is empty, two inputs would get the same name, or an   |
+// |      |                          | update's input is a file where the archive has a folder    |
+// |      |                          | (or the other way round)                                   |
 // |    8 | UNLHA_ERROR_WRITE        | the archive or an extracted file cannot be written         |
 // |    9 | UNLHA_ERROR_NO_GUI       | UnlhaConfigDialog called without a QApplication            |
 // |   10 | UNLHA_CANCELLED          | UnlhaConfigDialog closed without saving; "u" or "x"       |

@@ -22,6 +22,7 @@
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/printable.h"
 #include "dozo/fileio/replacement.h"
+#include "dozo/fileio/source.h"
 #include "entry_name.h"
 #include "lha/archive_writer.h"
 #include "progress.h"
@@ -50,6 +51,7 @@ struct Input {
     EntryInfo info;
     std::int64_t size = 0;  // of a file, as found: what progress counts
     bool done = false;      // written, or an entry of the old archive stands for it
+    bool replaced = false;  // written in the place of an entry of the old archive
     FolderId folder{};      // of a file found in a folder: the folder it was found in
 
     // Where the file is read from.
@@ -293,6 +295,21 @@ Outcome writeFailure(const Input& input, const ArchiveWriter& writer) {
                    "書庫を書けません: " + printable(input.path()) + ": " + writer.error());
 }
 
+// A file written to while it was read gives an entry of bytes from both
+// versions, or only the first bytes of a file that grew; read in pieces, its
+// data may not even decode to what its CRC was taken of.
+Outcome readUnchanged(const Input& input, int fd, const struct stat& opened) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0 || now.st_size != opened.st_size ||
+        now.st_mtim.tv_sec != opened.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec ||
+        now.st_ctim.tv_sec != opened.st_ctim.tv_sec ||
+        now.st_ctim.tv_nsec != opened.st_ctim.tv_nsec)
+        return failure(UNLHA_ERROR_INPUT,
+                       "格納中にファイルが変更されました: " + printable(input.path()));
+    return {};
+}
+
 Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
     input.done = true;
     if (input.info.directory) {
@@ -305,7 +322,7 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
     if (Outcome o = openInput(input, fd, st); o.failed()) return o;
     if (!writer.addFile(input.info, fd.get(), st.st_size, method))
         return writeFailure(input, writer);
-    return {};
+    return readUnchanged(input, fd.get(), st);
 }
 
 Outcome cancelled(const Progress& progress) {
@@ -342,6 +359,7 @@ public:
         files_.push_back({input.info, fd.get(), st.st_size});
         inputs_.push_back(&input);
         fds_.push_back(std::move(fd));
+        opened_.push_back(st);
         bytes_ += st.st_size;
         return files_.size() == kFiles || bytes_ >= kBytes ? flush() : Outcome{};
     }
@@ -350,9 +368,11 @@ public:
         std::size_t failed = 0;
         const bool ok = writer_.addFiles(files_, method_, &failed);
         Outcome o = ok ? Outcome{} : writeFailure(*inputs_[failed], writer_);
+        for (std::size_t i = 0; ok && !o.failed() && i < inputs_.size(); ++i)
+            o = readUnchanged(*inputs_[i], fds_[i].get(), opened_[i]);
         // A stop asked for after one file of the run is honoured there: the
         // rest were compressed in vain, but nothing of the run is committed.
-        for (std::size_t i = 0; ok && i < inputs_.size(); ++i) {
+        for (std::size_t i = 0; !o.failed() && i < inputs_.size(); ++i) {
             progress_.entryDone(inputs_[i]->size);
             if (i + 1 < inputs_.size() && progress_.stopRequested()) {
                 o = cancelled(progress_);
@@ -362,6 +382,7 @@ public:
         files_.clear();
         inputs_.clear();
         fds_.clear();
+        opened_.clear();
         bytes_ = 0;
         return o;
     }
@@ -377,6 +398,7 @@ private:
     std::vector<ArchiveWriter::FileInput> files_;
     std::vector<Input*> inputs_;
     std::vector<dozo::fileio::Fd> fds_;
+    std::vector<struct stat> opened_;  // each file as it was opened
     std::int64_t bytes_ = 0;
 };
 
@@ -411,12 +433,33 @@ Outcome copyEntry(int archiveFd, std::int64_t from, std::int64_t length, Archive
     return {};
 }
 
+// A file and a folder of one path cannot both come out of an archive: an
+// input whose path the archive holds as the other kind (a folder entry, or
+// entries under that path) would be dropped when the entry is the newer, or
+// would leave those entries with no folder to go in.
+Outcome kindConflict(Inputs& inputs, const std::string& path, bool folder, const Input* input) {
+    if (input != nullptr && input->info.directory != folder)
+        return failure(UNLHA_ERROR_INPUT, std::string("書庫に同じ名前の") +
+                                              (folder ? "フォルダー" : "ファイル") +
+                                              "があるため格納できません: " + printable(path));
+    for (auto slash = path.find('/'); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string above = path.substr(0, slash);
+        if (const Input* file = inputs.find(above); file != nullptr && !file->info.directory)
+            return failure(
+                UNLHA_ERROR_INPUT,
+                "書庫に同じ名前のフォルダーがあるため格納できません: " + printable(above));
+    }
+    return {};
+}
+
 // Walks the old archive in order: each entry is copied as it is, or replaced
 // in its place by a newer input of the same name. Headers come through the
 // checked reader, and each entry must end where the next one (or the end
 // mark) starts, so nothing unread is ever carried over or dropped.
+// endAt: where what follows the old archive's end mark starts.
 Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveWriter& writer,
-                        Method method, Progress& progress) {
+                        Method method, Progress& progress, std::int64_t& endAt) {
     ArchiveReader reader;
     std::string reason;
     if (!reader.openFile(archivePath.c_str(), reason))
@@ -432,6 +475,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
             if (!dozo::fileio::readExact(reader.fd(), &mark, 1, entryEnd) || mark != 0)
                 return failure(UNLHA_ERROR_NOT_ARCHIVE,
                                "既存の書庫に終わりの印がありません (" + reader.error() + ")");
+            endAt = entryEnd + 1;
             return {};
         }
         // A name that did not decode comes only as stored (not UTF-8): the
@@ -454,10 +498,18 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
             (entryEnd >= 0 && fields.headerAt != entryEnd))
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
                            "既存の書庫のヘッダーを読めません: " + printable(rawName));
+        const bool first = entryEnd < 0;
         const std::int64_t entryStart = fields.headerAt;
         entryEnd = fields.dataAt + static_cast<std::int64_t>(fields.packedSize);
         if (reader.skipData() != ARCHIVE_OK)
             return failure(UNLHA_ERROR_DATA, "既存の書庫が壊れています (" + reader.error() + ")");
+        // A self-extracting archive's program, which readers pass over to
+        // the first header, stays in front of the entries.
+        if (first && entryStart > 0) {
+            if (Outcome o = copyEntry(reader.fd(), 0, entryStart, writer, rawName, copyBuffer);
+                o.failed())
+                return o;
+        }
 
         std::string name = rawName;
         while (!name.empty() && name.back() == '/') name.pop_back();
@@ -465,14 +517,21 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         // the input it stands for is the one of the path it extracts under, or
         // the new entry would be added beside it and the stale one, first in
         // the archive, would be what extraction gives.
+        std::string path;
+        if (!extractedName(rawName, path)) path = name;
         Input* input = inputs.find(name);
-        if (std::string extracted; input == nullptr && extractedName(rawName, extracted))
-            input = inputs.find(extracted);
-        if (input != nullptr && !input->done &&
-            input->info.mtime > static_cast<std::int64_t>(archive_entry_mtime(entry))) {
+        if (input == nullptr && path != name) input = inputs.find(path);
+        if (Outcome o = kindConflict(inputs, path, type == AE_IFDIR, input); o.failed()) return o;
+        const bool newer = input != nullptr && input->info.mtime > static_cast<std::int64_t>(
+                                                                       archive_entry_mtime(entry));
+        if (newer && !input->done) {
             if (Outcome o = writeCounted(writer, *input, method, progress); o.failed()) return o;
+            input->replaced = true;
             continue;
         }
+        // A later entry of a name held twice is what readers give: one older
+        // than the input that took the first's place would hide it.
+        if (newer && input->replaced) continue;
         if (Outcome o =
                 copyEntry(reader.fd(), entryStart, entryEnd - entryStart, writer, name, copyBuffer);
             o.failed())
@@ -480,6 +539,10 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         if (input != nullptr && !input->done) {
             input->done = true;
             progress.entryDone(input->size);
+            // Counted as packed, yet its bytes are not in the archive.
+            if (!input->info.directory &&
+                input->info.mtime < static_cast<std::int64_t>(archive_entry_mtime(entry)))
+                warn("書庫の項目の方が新しいため格納しません: " + printable(input->path()));
         }
     }
 }
@@ -489,48 +552,80 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 // waited on the old file sees that the path now names another and locks that
 // one instead, so it reads what the previous run wrote. A missing archive is
 // claimed by locking its folder until it exists.
+//
+// Another archiver takes no lock of ours: the archive held is also the one
+// the result may replace only while it is still the file read, or what that
+// program added meanwhile would be lost under our rename.
 class ArchiveLock {
 public:
     void acquire(const std::string& archivePath) {
         const auto slash = archivePath.find_last_of('/');
         const std::string dir = slash == std::string::npos ? "." : archivePath.substr(0, slash + 1);
         for (;;) {
-            fd_.reset(::open(archivePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-            const bool missing = fd_.get() < 0 && errno == ENOENT;
-            if (fd_.get() < 0 && missing)
-                fd_.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (archive_.open(archivePath.c_str()) == dozo::fileio::Status::ok) {
+                held_ = true;
+                return;
+            }
             // Without a descriptor the update goes on unlocked; it reports
             // its own reason when the archive cannot be used.
-            if (fd_.get() < 0) return;
-            if (!lock()) return;
-            struct stat now {};
-            const int found = ::stat(archivePath.c_str(), &now);
-            if (missing) {
-                if (found != 0 && errno == ENOENT) return;
-            } else {
-                struct stat held {};
-                if (found == 0 && ::fstat(fd_.get(), &held) == 0 && held.st_dev == now.st_dev &&
-                    held.st_ino == now.st_ino)
-                    return;
-                if (found != 0 && errno != ENOENT) return;
-            }
+            struct stat st {};
+            if (::stat(archivePath.c_str(), &st) == 0 || errno != ENOENT) return;
+            folder_.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (folder_.get() < 0 || !lock(folder_.get())) return;
+            if (::stat(archivePath.c_str(), &st) != 0 && errno == ENOENT) return;
+            folder_.reset(-1);
         }
     }
 
+    // The archive as it was locked, for the result's commit; nullptr when
+    // there was none to lock.
+    dozo::fileio::Source* archive() { return held_ ? &archive_ : nullptr; }
+
 private:
-    bool lock() {
-        while (::flock(fd_.get(), LOCK_EX) != 0) {
+    static bool lock(int fd) {
+        while (::flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) return false;
         }
         return true;
     }
 
-    dozo::fileio::Fd fd_;
+    dozo::fileio::Source archive_;
+    bool held_ = false;
+    dozo::fileio::Fd folder_;
 };
 
-Outcome replacementFailure(dozo::fileio::Status status, const std::string& archivePath) {
-    return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + printable(archivePath) + " (" +
-                                          dozo::fileio::describe(status) + ")");
+// Bytes after the end mark belong to no entry and no reader shows them, but
+// they are the user's (a second archive put after the first, say): they
+// follow the new end mark as they followed the old one.
+Outcome keepTrailing(dozo::fileio::Source* archive, std::int64_t from,
+                     dozo::fileio::Replacement& result, const std::string& archivePath) {
+    if (archive == nullptr || from <= 0) return {};
+    constexpr std::int64_t kChunk = 1 << 20;
+    std::vector<std::uint8_t> buffer;
+    for (std::int64_t at = from; at < archive->size();) {
+        const auto n = static_cast<std::size_t>(std::min(kChunk, archive->size() - at));
+        buffer.resize(n);
+        if (archive->readAt(at, buffer.data(), n) != dozo::fileio::Status::ok)
+            return failure(UNLHA_ERROR_DATA, "既存の書庫を読めません: " + printable(archivePath));
+        if (result.write(buffer.data(), n) != dozo::fileio::Status::ok)
+            return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + printable(archivePath) + " (" +
+                                                  errorText() + ")");
+        at += static_cast<std::int64_t>(n);
+    }
+    return {};
+}
+
+// wasMissing: the archive did not exist when the update began.
+Outcome replacementFailure(dozo::fileio::Status status, const std::string& archivePath,
+                           bool wasMissing = false) {
+    struct stat st {};
+    const bool another = status == dozo::fileio::Status::sourceChanged ||
+                         (status == dozo::fileio::Status::replace && wasMissing &&
+                          ::lstat(archivePath.c_str(), &st) == 0);
+    const std::string why =
+        another ? "処理中に他のプログラムが書庫を書き換えました" : dozo::fileio::describe(status);
+    return failure(UNLHA_ERROR_WRITE,
+                   "書庫を書けません: " + printable(archivePath) + " (" + why + ")");
 }
 
 }  // namespace
@@ -554,7 +649,10 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     if (inputs.list().empty()) return failure(UNLHA_ERROR_INPUT, "格納するファイルがありません");
 
     dozo::fileio::Replacement result;
-    if (auto status = result.open(archivePath.c_str()); status != dozo::fileio::Status::ok)
+    // A missing archive that another archiver creates meanwhile is its,
+    // not ours to replace.
+    if (auto status = result.open(archivePath.c_str(), !archiveExists);
+        status != dozo::fileio::Status::ok)
         return replacementFailure(status, archivePath);
     ArchiveWriter writer(result.fd());
     std::int64_t bytes = 0;
@@ -563,8 +661,10 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     progress.start();
     writer.setInputDone([&progress](std::int64_t done) { progress.partDone(done); });
     // An empty file holds no entries to keep; it is simply replaced.
+    std::int64_t endAt = 0;
     if (archiveExists && archiveStat.st_size > 0) {
-        if (Outcome o = rewriteExisting(archivePath, inputs, writer, method, progress); o.failed())
+        if (Outcome o = rewriteExisting(archivePath, inputs, writer, method, progress, endAt);
+            o.failed())
             return o;
     }
     Batch batch(writer, method, progress);
@@ -574,8 +674,9 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     }
     if (Outcome o = batch.flush(); o.failed()) return o;
     if (!writer.finish()) return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
-    if (auto status = result.commit(); status != dozo::fileio::Status::ok)
-        return replacementFailure(status, archivePath);
+    if (Outcome o = keepTrailing(lock.archive(), endAt, result, archivePath); o.failed()) return o;
+    if (auto status = result.commit(0, lock.archive()); status != dozo::fileio::Status::ok)
+        return replacementFailure(status, archivePath, !archiveExists);
     return {};
 }
 

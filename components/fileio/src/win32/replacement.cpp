@@ -122,7 +122,7 @@ void Replacement::discard() {
     tempName_.clear();
 }
 
-Status Replacement::open(const char* destinationPath) {
+Status Replacement::open(const char* destinationPath, bool keepNewcomer) {
     discard();
     std::wstring target;
     if (!widen(destinationPath, target)) return Status::destinationCreate;
@@ -130,6 +130,7 @@ Status Replacement::open(const char* destinationPath) {
 
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     destinationExists_ = attributes != INVALID_FILE_ATTRIBUTES;
+    keepNewcomer_ = keepNewcomer && !destinationExists_;
     if (destinationExists_) {
         if (refusesReplacement(attributes)) return Status::destinationReadOnly;
         // Denied by its access list: as read-only as the attribute makes it.
@@ -207,7 +208,7 @@ Status Replacement::commit(unsigned /*extraModeBits*/, Source* source) {
     const DWORD kept = now == INVALID_FILE_ATTRIBUTES ? 0 : now & kKeptAttributes;
     if (!::SetFileAttributesW(temporary.c_str(), kept | FILE_ATTRIBUTE_ARCHIVE) ||
         !::MoveFileExW(temporary.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                       (keepNewcomer_ ? 0 : MOVEFILE_REPLACE_EXISTING) | MOVEFILE_WRITE_THROUGH)) {
         discard();
         return Status::replace;
     }

@@ -34,7 +34,10 @@ public:
     // Status::destinationReadOnly for an existing destination without write
     // permission (also for root: a file with no write bit is read-only);
     // Status::destinationCreate when its folder takes no new file.
-    Status open(const char* destinationPath);
+    // keepNewcomer: a destination missing now that exists at commit() was
+    // made by another program meanwhile; it is kept, the result dropped
+    // (Status::replace).
+    Status open(const char* destinationPath, bool keepNewcomer = false);
 
     // Status::write on any failure, including a full disk.
     Status write(const void* data, std::size_t n);
@@ -69,6 +72,7 @@ private:
 #endif
     std::string target_;  // resolved destination path
     bool destinationExists_ = false;
+    bool keepNewcomer_ = false;
 };
 
 // The caller-named scratch file of the library calls. It is created (or
