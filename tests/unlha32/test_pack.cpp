@@ -354,31 +354,47 @@ TEST_F(Pack, UpdateRefusesAFileWhereTheArchiveHasAFolderAndTheOtherWayRound) {
     }
 }
 
-TEST_F(Pack, UpdateKeepsTheProgramOfASelfExtractingArchive) {
-    writeText(dir / "a.txt", "a v1\n");
+TEST_F(Pack, UpdateKeepsTheBytesAroundTheEntries) {
+    // A self-extracting archive's program in front, and what follows the end
+    // mark (a second archive put after the first, say): no reader shows them
+    // as entries, yet they are the user's.
     writeText(dir / "b.txt", "b v1\n");
-    for (const char* name : {"a.txt", "b.txt"}) setMtime(dir / name, 1600000000);
+    setMtime(dir / "b.txt", 1600000000);
+    ASSERT_EQ(packList(dir / "other.lzh", listLine({"b.txt"})).code, UNLHA_OK);
+    writeText(dir / "a.txt", "a v1\n");
+    setMtime(dir / "a.txt", 1600000000);
     ASSERT_EQ(packList(dir / "plain.lzh", listLine({"a.txt", "b.txt"})).code, UNLHA_OK);
     Bytes program = sampleBinary(3000, 5);
     program[0] = 'M';
     program[1] = 'Z';
-    Bytes sfx = program;
+    const struct {
+        const char* what;
+        Bytes front, back;
+        const char* input;  // replaces its entry, or is added
+    } cases[] = {
+        {"program, first entry replaced", program, {}, "a.txt"},
+        {"program, a file added", program, {}, "c.txt"},
+        {"text after the end mark", {}, {'n', 'o', 't', 'e', '\n'}, "c.txt"},
+        {"an archive after the end mark", {}, readBytes(dir / "other.lzh"), "a.txt"},
+    };
     const Bytes plain = readBytes(dir / "plain.lzh");
-    sfx.insert(sfx.end(), plain.begin(), plain.end());
-    // The first entry replaced, or kept with a file added after it.
-    for (const char* input : {"a.txt", "c.txt"}) {
-        SCOPED_TRACE(input);
-        writeBytes(dir / "sfx.exe", sfx);
-        writeText(dir / input, std::string(input) + " v2\n");
-        setMtime(dir / input, 1700000000);
-        ASSERT_EQ(run("u -a1 " + arg(dir / "sfx.exe") + " " + arg(dir / input)).code, UNLHA_OK);
-        const Bytes after = readBytes(dir / "sfx.exe");
-        ASSERT_GT(after.size(), program.size());
-        EXPECT_TRUE(std::equal(program.begin(), program.end(), after.begin()));
-        EXPECT_EQ(run("t -a1 " + arg(dir / "sfx.exe")).code, UNLHA_OK);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes archive = c.front;
+        archive.insert(archive.end(), plain.begin(), plain.end());
+        archive.insert(archive.end(), c.back.begin(), c.back.end());
+        writeBytes(dir / "u.lzh", archive);
+        writeText(dir / c.input, std::string(c.input) + " v2\n");
+        setMtime(dir / c.input, 1700000000);
+        ASSERT_EQ(run("u -a1 " + arg(dir / "u.lzh") + " " + arg(dir / c.input)).code, UNLHA_OK);
+        const Bytes after = readBytes(dir / "u.lzh");
+        ASSERT_GT(after.size(), c.front.size() + c.back.size());
+        EXPECT_TRUE(std::equal(c.front.begin(), c.front.end(), after.begin()));
+        EXPECT_TRUE(std::equal(c.back.begin(), c.back.end(), after.end() - std::ssize(c.back)));
+        EXPECT_EQ(after[after.size() - c.back.size() - 1], 0) << "the end mark";
         fs::remove_all(dir / "x");
-        contents(dir / "sfx.exe", dir / "x");
-        EXPECT_EQ(readText(dir / "x" / input), std::string(input) + " v2\n");
+        contents(dir / "u.lzh", dir / "x");
+        EXPECT_EQ(readText(dir / "x" / c.input), std::string(c.input) + " v2\n");
         EXPECT_EQ(readText(dir / "x" / "b.txt"), "b v1\n");
         writeText(dir / "a.txt", "a v1\n");
         setMtime(dir / "a.txt", 1600000000);
@@ -410,30 +426,6 @@ TEST_F(Pack, UpdateOfANameHeldTwiceLeavesNoOlderEntryAfterTheNewOne) {
         ASSERT_EQ(run("x -a1 -o1 " + arg(dir / "twice.lzh") + " " + arg(dir / "x")).code, UNLHA_OK);
         EXPECT_EQ(readText(dir / "x" / "same.txt"), c.extracted);
         EXPECT_EQ(shell("lhasa t " + arg(dir / "twice.lzh") + " >/dev/null 2>&1"), 0);
-    }
-}
-
-TEST_F(Pack, UpdateKeepsWhatFollowsTheEndMark) {
-    // No reader shows such bytes, yet they are the user's.
-    writeText(dir / "a.txt", "a\n");
-    writeText(dir / "b.txt", "b\n");
-    ASSERT_EQ(run("u -a1 " + arg(dir / "first.lzh") + " " + arg(dir / "a.txt")).code, UNLHA_OK);
-    ASSERT_EQ(run("u -a1 " + arg(dir / "second.lzh") + " " + arg(dir / "b.txt")).code, UNLHA_OK);
-    const Bytes first = readBytes(dir / "first.lzh");
-    const Bytes text{'n', 'o', 't', 'e', '\n'};
-    for (const Bytes& trailing : {text, readBytes(dir / "second.lzh")}) {
-        Bytes archive = first;
-        archive.insert(archive.end(), trailing.begin(), trailing.end());
-        writeBytes(dir / "u.lzh", archive);
-        writeText(dir / "c.txt", "c\n");
-        ASSERT_EQ(run("u -a1 " + arg(dir / "u.lzh") + " " + arg(dir / "c.txt")).code, UNLHA_OK);
-        const Bytes after = readBytes(dir / "u.lzh");
-        ASSERT_GT(after.size(), first.size() + trailing.size());
-        EXPECT_TRUE(
-            std::equal(trailing.begin(), trailing.end(), after.end() - std::ssize(trailing)));
-        EXPECT_EQ(after[after.size() - trailing.size() - 1], 0) << "the end mark before them";
-        fs::remove_all(dir / "x");
-        EXPECT_EQ(contents(dir / "u.lzh", dir / "x"), (std::vector<std::string>{"a.txt", "c.txt"}));
     }
 }
 
