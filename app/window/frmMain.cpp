@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -83,6 +84,10 @@ void frmMain::createControls() {
     m_tabs->addTab(m_transform, QStringLiteral("Rozu32"));
     m_tabs->addTab(m_keyed, QStringLiteral("Zurozid"));
     m_tabs->setCurrentIndex(0);
+    // Enter on a focused button presses it, as Space does: outside a dialog
+    // Qt's buttons take Space only, and a user who tabs to 処理開始 and
+    // presses Enter would otherwise see nothing happen.
+    for (QPushButton* button : m_tabs->findChildren<QPushButton*>()) button->setAutoDefault(true);
     auto* layout = new QVBoxLayout(client);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(m_tabs);

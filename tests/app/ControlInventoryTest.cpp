@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
@@ -275,6 +276,51 @@ TEST_F(AppWindow, LabelAccessKeysFocusTheirField) {
         window->SSTab1()->setFocus();
         QTest::keyClick(window.get(), row.key, Qt::AltModifier);
         EXPECT_EQ(QApplication::focusWidget(), control(row.buddy));
+    }
+}
+
+struct KeyRow {
+    const char* button;
+    ScriptedUiServices::Kind asks;  // what its command shows first
+};
+
+// A focused button takes Enter as well as Space, on every tab; the command
+// it runs is answered with a cancel, so nothing follows.
+TEST_F(AppWindow, EnterAndSpacePressTheFocusedButton) {
+    using Kind = ScriptedUiServices::Kind;
+    const KeyRow rows[] = {
+        {"BR", Kind::OpenFile},
+        {"cmdClear", Kind::MessageBox},
+        {"cmdDevelop", Kind::OpenFile},
+        {"BR2", Kind::OpenFiles},
+        {"CmdCL", Kind::MessageBox},
+        {"cmdVovAdd", Kind::OpenFiles},
+        {"cmdVovClear", Kind::MessageBox},
+    };
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::qWait(30);  // a tick enables 展開
+    for (const KeyRow& row : rows) {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+            SCOPED_TRACE(std::string(row.button) + " key " + std::to_string(key));
+            auto* button = control<QPushButton>(row.button);
+            ASSERT_NE(button, nullptr);
+            window->SSTab1()->setCurrentWidget(button->parentWidget());
+            button->setFocus();
+            ASSERT_TRUE(button->hasFocus());
+            if (row.asks == Kind::MessageBox) {
+                ui.answerMessage(dozo::UiServices::Answer::No);
+            } else if (row.asks == Kind::OpenFiles) {
+                ui.answerOpenFiles(std::nullopt);
+            } else {
+                ui.answerOpenFile(std::nullopt);
+            }
+            const std::size_t before = ui.calls().size();
+            QTest::keyClick(button, key);
+            ASSERT_EQ(ui.calls().size(), before + 1) << "the key did not press the button";
+            EXPECT_EQ(ui.calls().back().kind, row.asks);
+        }
     }
 }
 
