@@ -6,6 +6,7 @@
 #include "RealLibraryWindow.h"
 
 #include "app/panels/ArchivePanel.h"
+#include "app/panels/FileListCommands.h"
 #include "app/panels/KeyedPanel.h"
 #include "app/panels/TransformPanel.h"
 #include "core/text/Reasons.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <functional>
 
 #include <fcntl.h>
@@ -91,6 +93,47 @@ TEST(AppDroppedFolder, AFileSwappedForALinkSinceTheDropIsFailedAndItsTargetKept)
             for (QByteArray& bytes : expected) bytes = row.processed(bytes);
             EXPECT_EQ(RealLibraryWindow::readAll(files[0]), expected[0]);
             EXPECT_EQ(RealLibraryWindow::readAll(files[2]), expected[1]);
+        }
+    }
+}
+
+// A drop goes into a list in one insertion, however many files its folders
+// give: entry by entry, the view's work grew with the square of the count
+// and a large folder froze the window. The folder's entries keep the
+// identities their walk saw; a loose file dropped beside them has none.
+TEST(AppDroppedFolder, AFolderOfManyFilesIsListedInOneStep) {
+    RealLibraryWindow env;
+    if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
+    dozo::frmMain& w = env.window();
+    constexpr int kFiles = 40;
+    for (const auto& [name, tab] : {std::pair{"FL", 1}, {"IFN", 2}, {"lstVov", 3}}) {
+        SCOPED_TRACE(name);
+        const QString tree = env.scratch(QLatin1String(name));
+        const QString loose = env.scratch(QLatin1String(name) + ".loose");
+        RealLibraryWindow::writeAll(loose, "loose");
+        QStringList files;
+        for (int i = 0; i < kFiles; ++i)
+            files.append(tree + QStringLiteral("/f%1").arg(i, 3, 10, QChar('0')));
+        ASSERT_TRUE(QDir().mkpath(tree));
+        for (const QString& file : files) RealLibraryWindow::writeAll(file, "x");
+
+        w.SSTab1()->setCurrentIndex(tab);
+        auto* list = control<QListWidget>(w, QLatin1String(name));
+        ASSERT_NE(list, nullptr);
+        list->addItem(QStringLiteral("/listed/before"));
+        QSignalSpy inserted(list->model(), &QAbstractItemModel::rowsInserted);
+        RealLibraryWindow::drop(list->viewport(), {loose, tree});
+
+        EXPECT_EQ(inserted.count(), 1);
+        EXPECT_EQ(entries(list),
+                  QStringList{QStringLiteral("/listed/before")} + QStringList{loose} + files);
+        const dozo::FolderWalk::Identities walked = dozo::FileListCommands::walked(list);
+        EXPECT_EQ(walked.size(), kFiles);
+        EXPECT_FALSE(walked.contains(loose));
+        for (const QString& file : files) {
+            struct stat st {};
+            ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+            EXPECT_EQ(walked.value(file).inode, quint64(st.st_ino)) << file.toStdString();
         }
     }
 }
