@@ -84,7 +84,9 @@ void ArchivePanel::connectCommands() {
     connect(cmdClear, &QPushButton::clicked, this, &ArchivePanel::cmdClear_Click);
     connect(cmdCompress, &QPushButton::clicked, this, &ArchivePanel::cmdCompress_Click);
     connect(cmdDevelop, &QPushButton::clicked, this, &ArchivePanel::cmdDevelop_Click);
-    FileDropFilter::install(FL, [this](const QStringList& paths) { FL_OLEDragDrop(paths); });
+    FileDropFilter::install(FL, [this](const FileDropFilter::Dropped& files) {
+        FL_OLEDragDrop(files.paths, files.unnamed);
+    });
     // The list has no add button: its context menu is the dialog's way in.
     FileListCommands::addContextMenu(
         FL, {[this] { FileListCommands::add(m_shell.ui(), FL); }, [this] { cmdDelete_Click(); },
@@ -109,8 +111,8 @@ void ArchivePanel::showInformation(const QString& text) {
     m_shell.ui().messageBox(text, title(), UiServices::Buttons::Ok, UiServices::Icon::Information);
 }
 
-void ArchivePanel::FL_OLEDragDrop(const QStringList& paths) {
-    FileListCommands::addDropped(m_shell.ui(), FL, paths);
+void ArchivePanel::FL_OLEDragDrop(const QStringList& paths, const QStringList& unnamed) {
+    FileListCommands::addDropped(m_shell.ui(), FL, paths, unnamed);
 }
 
 void ArchivePanel::cmdDelete_Click() {

@@ -26,7 +26,8 @@ public:
     void cmdCompress_Click();
     void cmdDevelop_Click();
     // Appends the dropped paths in their order; folders and duplicates too.
-    void FL_OLEDragDrop(const QStringList& paths);
+    // `unnamed`: dropped files whose names are not UTF-8, escaped.
+    void FL_OLEDragDrop(const QStringList& paths, const QStringList& unnamed = {});
 
 protected:
     ShellContext& m_shell;

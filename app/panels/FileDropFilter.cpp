@@ -1,8 +1,11 @@
 #include "app/panels/FileDropFilter.h"
 
+#include "core/jobs/FolderWalk.h"
+
 #include <QAbstractScrollArea>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
@@ -23,18 +26,30 @@ FileDropFilter* FileDropFilter::install(QWidget* target, Handler handler, Region
     return filter;
 }
 
-QStringList FileDropFilter::localPaths(const QMimeData* data) {
-    QStringList paths;
-    if (!data || !data->hasUrls()) return paths;
+FileDropFilter::Dropped FileDropFilter::localFiles(const QMimeData* data) {
+    Dropped files;
+    if (!data || !data->hasUrls()) return files;
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) paths.append(url.toLocalFile());
+        if (!url.isLocalFile()) continue;
+        // A file manager sends the name's bytes percent-encoded; bytes that
+        // are not UTF-8 stay encoded in the URL but decode to U+FFFD in
+        // toLocalFile(), which names another file or none.
+        const QByteArray bytes =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (QFile::encodeName(QFile::decodeName(bytes)) != bytes) {
+            if (files.paths.isEmpty() && files.unnamed.isEmpty()) files.unnamedFirst = true;
+            files.unnamed.append(FolderWalk::shownName(bytes));
+            continue;
+        }
+        files.paths.append(url.toLocalFile());
     }
-    return paths;
+    return files;
 }
 
 bool FileDropFilter::takes(const QDropEvent* event) const {
     if (m_region && !m_region(event->position().toPoint())) return false;
-    return !localPaths(event->mimeData()).isEmpty();
+    const Dropped files = localFiles(event->mimeData());
+    return !files.paths.isEmpty() || !files.unnamed.isEmpty();
 }
 
 bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
@@ -52,14 +67,13 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            const QStringList paths = localPaths(drop->mimeData());
             if (!takes(drop)) {
                 drop->ignore();
                 return true;
             }
             drop->setDropAction(Qt::CopyAction);
             drop->accept();
-            m_handler(paths);
+            m_handler(localFiles(drop->mimeData()));
             return true;
         }
         default:

@@ -19,7 +19,15 @@ namespace dozo {
 class FileDropFilter : public QObject {
     Q_OBJECT
 public:
-    using Handler = std::function<void(const QStringList& paths)>;
+    // The local files of a drop. A name that is not UTF-8 has no QString
+    // that would open it (the nearest one names another file, or none): it
+    // is only shown, escaped.
+    struct Dropped {
+        QStringList paths;          // in the order the drop lists them
+        QStringList unnamed;        // names that are not UTF-8, escaped
+        bool unnamedFirst = false;  // the drop's first file is one of those
+    };
+    using Handler = std::function<void(const Dropped& files)>;
     // Whether a drag at this point of the target may drop there.
     using Region = std::function<bool(const QPoint& at)>;
 
@@ -27,9 +35,8 @@ public:
     // by `target`. With a region, drags elsewhere on the target are refused.
     static FileDropFilter* install(QWidget* target, Handler handler, Region region = {});
 
-    // The local file paths of a text/uri-list, in order; empty when there
-    // are none.
-    static QStringList localPaths(const QMimeData* data);
+    // The local files of a text/uri-list; empty when there are none.
+    static Dropped localFiles(const QMimeData* data);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -37,10 +37,11 @@ void FileListCommands::add(UiServices& ui, QListWidget* list) {
 }
 
 QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget* list,
-                                                     const QStringList& paths) {
+                                                     const QStringList& paths,
+                                                     const QStringList& unnamedDropped) {
     QStringList texts;
     QList<std::pair<qsizetype, FolderWalk::Identity>> walked;
-    QStringList unnamed, unreadable;
+    QStringList unnamed = unnamedDropped, unreadable;
     for (const QString& path : paths) {
         // A link to a folder is opened too: the user chose it by name.
         if (!QFileInfo(path).isDir()) {
@@ -69,7 +70,9 @@ QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget
     if (!unnamed.isEmpty() || !unreadable.isEmpty()) {
         const QString heading = QStringLiteral("一覧に加えなかったもの（元のまま）");
         ui.messageBox(
-            QStringLiteral("フォルダーの中に扱えないものがありました。") +
+            (unnamedDropped.isEmpty()
+                 ? QStringLiteral("フォルダーの中に扱えないものがありました。")
+                 : QStringLiteral("ドロップしたものの中に扱えないものがありました。")) +
                 BatchOutcome::namedPaths(heading + QStringLiteral("：") + Reasons::nameNotUtf8(),
                                          unnamed) +
                 BatchOutcome::namedPaths(

@@ -30,8 +30,11 @@ public:
     // walk saw for as long as it is listed; the new entries, in order. What the
     // walk could not take (names that are not UTF-8, folders it could not
     // read) cannot be listed: an error box names it.
+    // `unnamed` are dropped files whose names are not UTF-8 (escaped): they
+    // are named in that box too.
     static QList<QListWidgetItem*> addDropped(UiServices& ui, QListWidget* list,
-                                              const QStringList& paths);
+                                              const QStringList& paths,
+                                              const QStringList& unnamed = {});
     // The listed entries that came from a folder, with their identities: a
     // run takes them only while they still name those files (a path listed
     // both ways is held to its identity).

@@ -37,8 +37,9 @@ void KeyedPanel::connectCommands() {
     connect(VovTypeGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked) VovType_Click(id);
     });
-    FileDropFilter::install(lstVov,
-                            [this](const QStringList& paths) { lstVov_OLEDragDrop(paths); });
+    FileDropFilter::install(lstVov, [this](const FileDropFilter::Dropped& files) {
+        lstVov_OLEDragDrop(files.paths, files.unnamed);
+    });
     FileListCommands::addContextMenu(lstVov,
                                      {[this] { cmdVovAdd_Click(); }, [this] { cmdVovDel_Click(); },
                                       [this] { cmdVovClear_Click(); }});
@@ -60,8 +61,9 @@ void KeyedPanel::VovType_Click(int index) {
     m_shell.state().ETVov = static_cast<std::uint8_t>(index);
 }
 
-void KeyedPanel::lstVov_OLEDragDrop(const QStringList& paths) {
-    const QList<QListWidgetItem*> added = FileListCommands::addDropped(m_shell.ui(), lstVov, paths);
+void KeyedPanel::lstVov_OLEDragDrop(const QStringList& paths, const QStringList& unnamed) {
+    const QList<QListWidgetItem*> added =
+        FileListCommands::addDropped(m_shell.ui(), lstVov, paths, unnamed);
     if (added.isEmpty()) return;
     // One pass over the list and one selection change, however many files a
     // folder gave: a search and a change per entry froze the window for

@@ -37,7 +37,8 @@ public:
     // file is touched.
     void cmdVovEnc_Click();
     // Appends each dropped path and selects the first entry with its text.
-    void lstVov_OLEDragDrop(const QStringList& paths);
+    // `unnamed`: dropped files whose names are not UTF-8, escaped.
+    void lstVov_OLEDragDrop(const QStringList& paths, const QStringList& unnamed = {});
     // Whether the keyed library was found; without it the method is disabled.
     void setLibraryPresent(bool present);
 

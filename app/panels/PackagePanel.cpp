@@ -5,6 +5,7 @@
 #include "core/jobs/PackageJob.h"
 #include "core/jobs/PackageNames.h"
 #include "core/startup/AppInfo.h"
+#include "core/text/Reasons.h"
 
 #include <QHBoxLayout>
 #include <QScopeGuard>
@@ -87,7 +88,8 @@ void PackagePanel::connectCommands() {
     connect(BR, &QPushButton::clicked, this, &PackagePanel::BR_Click);
     connect(Enc, &QPushButton::clicked, this, &PackagePanel::Enc_Click);
     connect(LHAEnc, &QPushButton::clicked, this, &PackagePanel::LHAEnc_Click);
-    FileDropFilter::install(TFile, [this](const QStringList& paths) { TFile_OLEDragDrop(paths); });
+    FileDropFilter::install(TFile,
+                            [this](const FileDropFilter::Dropped& files) { takeDrop(files); });
 }
 
 void PackagePanel::showError(const QString& text) {
@@ -116,6 +118,15 @@ void PackagePanel::TFile_OLEDragDrop(const QStringList& paths) {
     if (paths.isEmpty()) return;
     m_shell.state().TFN = paths.constFirst();
     TFile->setText(m_shell.state().TFN);
+}
+
+void PackagePanel::takeDrop(const FileDropFilter::Dropped& files) {
+    if (files.unnamedFirst) {
+        showError(QStringLiteral("【") + files.unnamed.constFirst() + QStringLiteral("】は\r\n") +
+                  Reasons::nameNotUtf8());
+        return;
+    }
+    TFile_OLEDragDrop(files.paths);
 }
 
 void PackagePanel::showTarget() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/panels/FileDropFilter.h"
 #include "app/shell/ShellContext.h"
 #include "core/libraries/PackageCall.h"
 
@@ -27,6 +28,9 @@ public:
     void LHAEnc_Click();
     // Takes the first dropped path as the target.
     void TFile_OLEDragDrop(const QStringList& paths);
+    // A drop on the target field or the window: its first file becomes the
+    // target, unless no path can name it, which an error box then says.
+    void takeDrop(const FileDropFilter::Dropped& files);
     // Shows the target the window state holds (start-up's argument).
     void showTarget();
 

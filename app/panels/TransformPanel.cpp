@@ -51,7 +51,9 @@ void TransformPanel::connectCommands() {
     connect(EncTypeGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked) EncType_Click(id);
     });
-    FileDropFilter::install(IFN, [this](const QStringList& paths) { IFN_OLEDragDrop(paths); });
+    FileDropFilter::install(IFN, [this](const FileDropFilter::Dropped& files) {
+        IFN_OLEDragDrop(files.paths, files.unnamed);
+    });
     FileListCommands::addContextMenu(
         IFN, {[this] { BR2_Click(); }, [this] { Del2_Click(); }, [this] { CmdCL_Click(); }});
 }
@@ -72,8 +74,8 @@ void TransformPanel::EncType_Click(int index) {
     m_shell.state().ET = static_cast<std::uint8_t>(index);
 }
 
-void TransformPanel::IFN_OLEDragDrop(const QStringList& paths) {
-    FileListCommands::addDropped(m_shell.ui(), IFN, paths);
+void TransformPanel::IFN_OLEDragDrop(const QStringList& paths, const QStringList& unnamed) {
+    FileListCommands::addDropped(m_shell.ui(), IFN, paths, unnamed);
 }
 
 void TransformPanel::cmdEnc_Click() {

@@ -32,7 +32,8 @@ public:
     // window's thread; the closing message names every file that failed.
     void cmdEnc_Click();
     // Appends the dropped paths in their order; folders and duplicates too.
-    void IFN_OLEDragDrop(const QStringList& paths);
+    // `unnamed`: dropped files whose names are not UTF-8, escaped.
+    void IFN_OLEDragDrop(const QStringList& paths, const QStringList& unnamed = {});
     // Whether the transform library was found; without it the methods are
     // disabled.
     void setLibraryPresent(bool present);

@@ -13,16 +13,16 @@ WindowDrop::WindowDrop(frmMain& window) : QObject(&window), m_window(window) {
     // drop that misses a list by a few pixels and lands on a button, label,
     // frame, the tab control or a text box must not replace the target.
     FileDropFilter::install(
-        &window, [this](const QStringList& paths) { dropped(paths); },
+        &window, [this](const FileDropFilter::Dropped& files) { dropped(files); },
         [&window](const QPoint& at) {
             QWidget* under = window.childAt(at);
             return under == nullptr || under == window.centralWidget();
         });
 }
 
-void WindowDrop::dropped(const QStringList& paths) {
+void WindowDrop::dropped(const FileDropFilter::Dropped& files) {
     // The same as a drop on the target field.
-    m_window.packagePanel()->TFile_OLEDragDrop(paths);
+    m_window.packagePanel()->takeDrop(files);
 }
 
 }  // namespace dozo

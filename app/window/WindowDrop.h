@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/panels/FileDropFilter.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -17,7 +19,7 @@ public:
     explicit WindowDrop(frmMain& window);
 
     // The visible tab stays as it is; the new target shows on tab 0.
-    void dropped(const QStringList& paths);
+    void dropped(const FileDropFilter::Dropped& files);
 
 private:
     frmMain& m_window;

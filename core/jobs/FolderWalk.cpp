@@ -44,9 +44,7 @@ void walkFolder(int fd, const QString& path, FolderWalk& walk, Found& found) {
         // A name that does not come back as the same bytes could never be
         // opened through the path the run is given.
         if (QFile::encodeName(shown) != name) {
-            const QByteArray bytes = QFile::encodeName(prefix) + name;
-            walk.unnamed.append(QString::fromStdString(
-                fileio::printable(std::string_view(bytes.constData(), std::size_t(bytes.size())))));
+            walk.unnamed.append(FolderWalk::shownName(QFile::encodeName(prefix) + name));
             continue;
         }
         struct stat st {};
@@ -71,6 +69,11 @@ void walkFolder(int fd, const QString& path, FolderWalk& walk, Found& found) {
 }
 
 }  // namespace
+
+QString FolderWalk::shownName(const QByteArray& path) {
+    return QString::fromStdString(
+        fileio::printable(std::string_view(path.constData(), std::size_t(path.size()))));
+}
 
 FolderWalk FolderWalk::of(const QString& folder) {
     FolderWalk walk;

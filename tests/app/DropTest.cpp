@@ -9,6 +9,7 @@
 #include "app/panels/KeyedPanel.h"
 #include "app/panels/PackagePanel.h"
 #include "app/panels/TransformPanel.h"
+#include "core/text/Reasons.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -16,6 +17,11 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <optional>
 
 namespace {
 
@@ -136,6 +142,74 @@ TEST_F(AppDrop, AFolderOfThousandsOnTheKeyedListIsSelectedInOneStep) {
         if (!list->item(i)->isSelected()) unselected.push_back(i);
     }
     EXPECT_EQ(unselected, (std::vector<int>{0, 2 + 500}));
+}
+
+// A file manager sends a name that is not UTF-8 percent-encoded byte for
+// byte. No QString names that file: decoded, it became caf\uFFFD.txt, which
+// is another file (here a decoy beside it) or none, and a run rewrote the
+// decoy or failed with "not found". Every drop target names it instead, and
+// takes the drop's other files as before.
+TEST_F(AppDrop, ANameThatIsNotUtf8IsNamedAndNeverTakenForAnother) {
+    dozo::frmMain& w = app.window();
+    const QByteArray dir = QFile::encodeName(app.filePath(QString()));
+    const QString decoy = app.writeFile(QStringLiteral("caf\uFFFD.txt"), "decoy");
+    {
+        QFile latin1;
+        ASSERT_TRUE(latin1.open(
+            ::open((dir + "/caf\xe9.txt").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644),
+            QIODevice::WriteOnly, QFile::AutoCloseHandle));
+    }
+    const QUrl latin1Url = QUrl::fromEncoded(
+        "file://" + QUrl::toPercentEncoding(QString::fromUtf8(dir), "/") + "/caf%E9.txt");
+    // What this guards against: the decoded name is the decoy's.
+    ASSERT_EQ(latin1Url.toLocalFile(), decoy);
+    const QString shown = QString::fromUtf8(dir) + QStringLiteral("/caf\\xe9.txt");
+
+    struct Target {
+        const char* name;
+        QWidget* widget;
+        int tab;
+        QLineEdit* field;   // the target field, for the window and TFile
+        QListWidget* list;  // or the list the drop goes to
+        std::optional<QPoint> at = std::nullopt;
+    };
+    auto* TFile = control<QLineEdit>(w, "TFile");
+    const Target targets[] = {
+        {"surface", surface(), 0, TFile, nullptr, kMargin},
+        {"TFile", TFile, 0, TFile, nullptr},
+        {"FL", control<QListWidget>(w, "FL")->viewport(), 1, nullptr,
+         control<QListWidget>(w, "FL")},
+        {"IFN", control<QListWidget>(w, "IFN")->viewport(), 2, nullptr,
+         control<QListWidget>(w, "IFN")},
+        {"lstVov", control<QListWidget>(w, "lstVov")->viewport(), 3, nullptr,
+         control<QListWidget>(w, "lstVov")},
+    };
+    for (const Target& t : targets) {
+        SCOPED_TRACE(t.name);
+        app.showTab(t.tab);
+        QMimeData data;
+        data.setUrls({latin1Url, QUrl::fromLocalFile(files[0])});
+        app.ui().answerMessage(dozo::UiServices::Answer::Ok);
+        const std::size_t asked = app.ui().calls().size();
+        EXPECT_TRUE(FileDrops::drop(t.widget, &data, t.at));
+
+        ASSERT_EQ(app.ui().calls().size(), asked + 1) << "nothing said what was left out";
+        const auto& box = app.ui().calls().back();
+        EXPECT_EQ(box.icon, dozo::UiServices::Icon::Error);
+        EXPECT_TRUE(box.text.contains(shown) && box.text.contains(dozo::Reasons::nameNotUtf8()))
+            << box.text.toStdString();
+        if (t.field) {
+            // The first file is the one the user meant: no other takes its place.
+            EXPECT_TRUE(t.field->text().isEmpty()) << t.field->text().toStdString();
+            EXPECT_TRUE(w.state().TFN.isEmpty());
+        } else {
+            EXPECT_EQ(entries(t.list), QStringList{files[0]});
+            t.list->clear();
+        }
+    }
+    EXPECT_EQ(PanelTestWindow::readFile(decoy), "decoy");
+    // QTemporaryDir cannot remove a name no QString holds.
+    EXPECT_EQ(::unlink((dir + "/caf\xe9.txt").constData()), 0);
 }
 
 // Copy for a list of local files, no drop for anything else: the window's
