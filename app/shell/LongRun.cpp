@@ -25,9 +25,11 @@ LongRun::~LongRun() {
 bool LongRun::belongsToWindow(QObject* object) const {
     if (!m_window || !object->isWidgetType()) return false;
     // Walking parents rather than window() also covers the window's popup
-    // menus, which are windows of their own.
+    // menus, which are windows of their own. A window the main window only
+    // owns (the Read Me viewer) is the user's to read and scroll meanwhile.
     for (auto* w = static_cast<QWidget*>(object); w; w = w->parentWidget()) {
         if (w == m_window) return true;
+        if (w->isWindow() && w->windowType() != Qt::Popup) return false;
     }
     return false;
 }

@@ -22,7 +22,8 @@ struct LongRunCancel {
 // Runs one long library call (or a batch of them) off the window's thread
 // while the window keeps repainting. For the whole run the window takes no
 // input: mouse, keyboard (an input method's text too), wheel and drop events
-// meant for it are thrown away
+// meant for it (its popup menus included, not a window it only owns, such as
+// the Read Me viewer) are thrown away
 // (not postponed: a click made during a run must not fire afterwards) and
 // close requests are refused, and the cursor is the wait cursor. The window's
 // enablement timer is stopped for

@@ -9,17 +9,20 @@
 #include "app/panels/TransformPanel.h"
 #include "app/timer/EnablementTick.h"
 #include "app/window/frmMain.h"
+#include "core/startup/AppDirectories.h"
 
 #include <gtest/gtest.h>
 #include <QCursor>
 #include <QInputMethodEvent>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
+#include <QWheelEvent>
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
@@ -157,6 +160,71 @@ TEST_F(AppLongRun, OtherWindowsStillTakeInput) {
         progress.post([&] { QTest::mouseClick(&other, Qt::LeftButton); });
     });
     EXPECT_EQ(clicks.count(), 1);
+}
+
+// Counts the input events that reach a widget past the application's filters.
+class InputSeen : public QObject {
+public:
+    QList<QEvent::Type> seen;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::Wheel:
+            case QEvent::MouseButtonPress:
+                seen.append(event->type());
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+};
+
+// The Read Me viewer belongs to the window (it closes with it) but is a
+// window of its own: the guide can be scrolled and read while a run holds
+// the main window, and Escape there does not stop the run.
+TEST_F(AppLongRun, TheReadMeViewerStillTakesInput) {
+    const QString data = dozo::AppDirectories::resolve(folders.applicationDir()).data;
+    ASSERT_TRUE(QDir().mkpath(data));
+    QFile readMe(data + QStringLiteral("ReadMe.txt"));
+    ASSERT_TRUE(readMe.open(QIODevice::WriteOnly));
+    readMe.write(QByteArray("guide\n").repeated(500));
+    readMe.close();
+    ui.answerOpenDocument(false);
+    window->menu().mnuReadMe->trigger();
+    auto* viewer = window->findChild<QPlainTextEdit*>(QStringLiteral("ReadMeViewer"));
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+    InputSeen onViewer, onWindow;
+    viewer->viewport()->installEventFilter(&onViewer);
+    QWidget* list = control<QListWidget>(*window, "IFN")->viewport();
+    list->installEventFilter(&onWindow);
+
+    bool cancelled = false;
+    window->longRun().run(
+        [&](dozo::LongRun::Progress& progress) {
+            progress.post([&] {
+                // Escape on the main window would stop the run: there only
+                // the mouse is tried.
+                QTest::keyClick(viewer->viewport(), Qt::Key_Escape);
+                for (QWidget* target : {viewer->viewport(), list}) {
+                    QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {},
+                                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                                      Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(target, &wheel);
+                    QTest::mousePress(target, Qt::LeftButton, {}, QPoint(5, 5));
+                    QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(5, 5));
+                }
+            });
+        },
+        {[&] { cancelled = true; }});
+
+    EXPECT_EQ(onViewer.seen,
+              (QList<QEvent::Type>{QEvent::KeyPress, QEvent::Wheel, QEvent::MouseButtonPress}));
+    EXPECT_TRUE(onWindow.seen.isEmpty()) << "the main window took input during the run";
+    EXPECT_FALSE(cancelled) << "Escape in the viewer stopped the run";
 }
 
 TEST_F(AppLongRun, TheTimerRestsDuringTheRun) {
