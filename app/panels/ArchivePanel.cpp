@@ -129,9 +129,20 @@ void ArchivePanel::cmdClear_Click() {
 
 void ArchivePanel::cmdCompress_Click() {
     const std::optional<QString> chosen = m_shell.ui().saveFileDialog(
-        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), QString());
+        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), QString(),
+        UiServices::Existing::AddedTo);
     if (!chosen) return;
     const QString archive = *chosen;
+    // The pack adds to an existing archive and keeps what else it holds: a
+    // user who took it for a fresh one would hand on files never listed.
+    if (QFileInfo(archive).isFile()) {
+        const auto answer = m_shell.ui().messageBox(
+            QStringLiteral("【") + archive +
+                QStringLiteral("】は既にあります。\r\nこの書庫に追加しますか？"
+                               "（書庫の中のほかのファイルはそのまま残ります）"),
+            title(), UiServices::Buttons::YesNo, UiServices::Icon::Question);
+        if (answer != UiServices::Answer::Yes) return;
+    }
 
     const QStringList entries = FileListCommands::entries(FL);
     // A file of a dropped folder swapped for a link since would have the

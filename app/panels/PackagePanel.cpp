@@ -160,7 +160,7 @@ void PackagePanel::encrypt(bool thenArchive) {
     WindowState& state = m_shell.state();
     const std::optional<QString> chosen = m_shell.ui().saveFileDialog(
         QStringLiteral("暗号化後のファイル名"), QStringLiteral("実行可能ファイル (*.exe)|*.exe"),
-        PackageNames::proposedExecutableName(state.TFN));
+        PackageNames::proposedExecutableName(state.TFN), UiServices::Existing::Replaced);
     if (!chosen) return;
     state.EFN = *chosen;
     if (thenArchive) state.SFN = PackageNames::archiveName(state.EFN);

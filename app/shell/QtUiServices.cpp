@@ -78,7 +78,9 @@ std::optional<QStringList> QtUiServices::fileDialog(DialogMode mode, const QStri
     QFileDialog dialog(m_owner, title);
     dialog.setNameFilter(toQtFilter(filter));
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    const bool save = mode == DialogMode::Save;
+    const bool save = mode == DialogMode::Save || mode == DialogMode::SaveAddingTo;
+    // Qt's question reads "replace it?"; a file that is added to is not.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, mode == DialogMode::SaveAddingTo);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save                              ? QFileDialog::AnyFile
                        : mode == DialogMode::OpenSeveral ? QFileDialog::ExistingFiles
@@ -101,8 +103,11 @@ std::optional<QStringList> QtUiServices::openFilesDialog(const QString& title,
 }
 
 std::optional<QString> QtUiServices::saveFileDialog(const QString& title, const QString& filter,
-                                                    const QString& proposedName) {
-    const auto chosen = fileDialog(DialogMode::Save, title, filter, proposedName);
+                                                    const QString& proposedName,
+                                                    Existing existing) {
+    const auto chosen =
+        fileDialog(existing == Existing::AddedTo ? DialogMode::SaveAddingTo : DialogMode::Save,
+                   title, filter, proposedName);
     if (!chosen) return std::nullopt;
     return chosen->constFirst();
 }

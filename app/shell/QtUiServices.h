@@ -20,13 +20,14 @@ public:
     std::optional<QStringList> openFilesDialog(const QString& title,
                                                const QString& filter) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
-                                          const QString& proposedName) override;
+                                          const QString& proposedName, Existing existing) override;
     std::optional<QString> browseFolder(const QString& prompt) override;
     bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
 
 private:
-    enum class DialogMode { OpenOne, OpenSeveral, Save };
+    // Save asks before replacing a file; SaveAddingTo does not.
+    enum class DialogMode { OpenOne, OpenSeveral, Save, SaveAddingTo };
     std::optional<QStringList> fileDialog(DialogMode mode, const QString& title,
                                           const QString& filter, const QString& proposedName);
 

@@ -27,8 +27,13 @@ public:
     // The open dialog for several files at once; nullopt when cancelled.
     virtual std::optional<QStringList> openFilesDialog(const QString& title,
                                                        const QString& filter) = 0;
+    // What choosing a file that exists does to it: the dialog asks before a
+    // file is replaced, but an archive is added to, and its own question
+    // (asked by the caller) says so rather than "replace".
+    enum class Existing { Replaced, AddedTo };
     virtual std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
-                                                  const QString& proposedName) = 0;
+                                                  const QString& proposedName,
+                                                  Existing existing) = 0;
     virtual std::optional<QString> browseFolder(const QString& prompt) = 0;
 
     // false when no program could be found to open it.

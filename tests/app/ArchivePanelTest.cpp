@@ -162,6 +162,64 @@ TEST_F(AppArchivePanel, PackedFilesComeBackByteForByteThroughLhasaAndOurUnpack) 
     }
 }
 
+struct ExistingArchiveCase {
+    const char* name;
+    bool exists;
+    Answer answer;  // to the question, when there is one
+};
+
+class AppArchiveExisting : public AppArchivePanel,
+                           public testing::WithParamInterface<ExistingArchiveCase> {};
+
+// Qt's save dialog asked "replace it?" of an existing archive, and the pack
+// then added to it: the user who said yes handed on an archive that still
+// held files never listed. The dialog no longer asks that; the tab asks
+// whether to add to the archive, and a No leaves it as it was.
+TEST_P(AppArchiveExisting, AnExistingArchiveIsAddedToOnlyWhenTheUserSaysSo) {
+    const ExistingArchiveCase& c = GetParam();
+    const QString archive = env.scratch("kept.lzh");
+    if (c.exists) {
+        ASSERT_EQ(env.pack(env.makeFiles("old", {{"old.txt", "earlier"}}), archive).text, kPacked);
+    }
+    const QByteArray before = c.exists ? RealLibraryWindow::readAll(archive) : QByteArray();
+    FL->clear();
+    RealLibraryWindow::drop(FL, env.makeFiles("new", {{"new.txt", "listed now"}}));
+    const std::size_t asked = env.ui().calls().size();
+    env.ui().answerSaveFile(archive);
+    if (c.exists) env.ui().answerMessage(c.answer);
+    const bool packs = !c.exists || c.answer == Answer::Yes;
+    if (packs) env.ui().answerMessage(Answer::Ok);
+    env.click("cmdCompress");
+
+    const auto& calls = env.ui().calls();
+    ASSERT_EQ(calls.size(), asked + 1 + (c.exists ? 1 : 0) + (packs ? 1 : 0));
+    EXPECT_FALSE(calls[asked].asksToReplace) << "the save dialog asks to replace";
+    if (c.exists) {
+        const auto& question = calls[asked + 1];
+        EXPECT_EQ(question.buttons, dozo::UiServices::Buttons::YesNo);
+        EXPECT_EQ(question.icon, Icon::Question);
+        EXPECT_TRUE(question.text.contains(archive)) << question.text.toStdString();
+    }
+    if (!packs) {
+        EXPECT_EQ(RealLibraryWindow::readAll(archive), before);
+        EXPECT_FALSE(QFile::exists(listFile()));
+        return;
+    }
+    EXPECT_EQ(calls.back().text, kPacked);
+    QDir().mkpath(env.scratch("out"));
+    ASSERT_EQ(env.unpack(archive, env.scratch("out")).text, kUnpacked);
+    EXPECT_EQ(RealLibraryWindow::readAll(env.scratch("out/kept/new.txt")), "listed now");
+    EXPECT_EQ(QFile::exists(env.scratch("out/kept/old.txt")), c.exists);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AppArchiveExisting,
+                         testing::Values(ExistingArchiveCase{"New", false, Answer::Ok},
+                                         ExistingArchiveCase{"ExistingNo", true, Answer::No},
+                                         ExistingArchiveCase{"ExistingYes", true, Answer::Yes}),
+                         [](const testing::TestParamInfo<ExistingArchiveCase>& test) {
+                             return std::string(test.param.name);
+                         });
+
 struct ListFileCase {
     const char* name;
     QStringList names;

@@ -170,23 +170,34 @@ TEST(AppQtUiServicesFileDialog, OpenShowsTitleAndConvertedFilterAndReturnsTheCho
     EXPECT_EQ(*path, chosen);
 }
 
+// Qt's own question before an existing file is chosen reads "replace it?":
+// asked for a package, which does replace the file, never for an archive,
+// which is added to (the archive tab asks its own question).
 TEST(AppQtUiServicesFileDialog, SaveProposesTheNameAndCancelGivesNothing) {
-    QTemporaryDir dir;
-    const QString proposed = dir.filePath("report.exe");
-    QWidget owner;
-    dozo::QtUiServices ui(&owner);
-    QStringList selected;
-    bool saving = false;
-    whenShown<QFileDialog>([&](QFileDialog* dialog) {
-        selected = dialog->selectedFiles();
-        saving = dialog->acceptMode() == QFileDialog::AcceptSave;
-        dialog->reject();
-    });
-    const auto path =
-        ui.saveFileDialog("暗号化後のファイル名", "実行可能ファイル (*.exe)|*.exe", proposed);
-    EXPECT_TRUE(saving);
-    EXPECT_EQ(selected, QStringList{proposed});
-    EXPECT_FALSE(path.has_value());
+    using Existing = dozo::UiServices::Existing;
+    for (const auto& [existing, asks] :
+         {std::pair{Existing::Replaced, true}, std::pair{Existing::AddedTo, false}}) {
+        SCOPED_TRACE(asks);
+        QTemporaryDir dir;
+        const QString proposed = dir.filePath("report.exe");
+        QWidget owner;
+        dozo::QtUiServices ui(&owner);
+        QStringList selected;
+        bool saving = false;
+        bool asksToReplace = !asks;
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            selected = dialog->selectedFiles();
+            saving = dialog->acceptMode() == QFileDialog::AcceptSave;
+            asksToReplace = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            dialog->reject();
+        });
+        const auto path = ui.saveFileDialog("暗号化後のファイル名",
+                                            "実行可能ファイル (*.exe)|*.exe", proposed, existing);
+        EXPECT_TRUE(saving);
+        EXPECT_EQ(asksToReplace, asks);
+        EXPECT_EQ(selected, QStringList{proposed});
+        EXPECT_FALSE(path.has_value());
+    }
 }
 
 // The dialogs keep no history: Qt's file dialog would otherwise leave
@@ -213,7 +224,8 @@ TEST(AppQtUiServicesFileDialog, LeavesNoSettingsFileBehind) {
         });
         EXPECT_TRUE(ui.openFileDialog("追加するファイル", "全てのファイル (*.*)|*.*", {}));
         whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-        EXPECT_FALSE(ui.saveFileDialog("書庫ファイル名", "LHA書庫 (*.lzh)|*.lzh", {}));
+        EXPECT_FALSE(ui.saveFileDialog("書庫ファイル名", "LHA書庫 (*.lzh)|*.lzh", {},
+                                       dozo::UiServices::Existing::AddedTo));
         whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
         EXPECT_FALSE(ui.browseFolder("展開するディレクトリを選択してください。"));
     }

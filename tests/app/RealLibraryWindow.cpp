@@ -78,6 +78,8 @@ ScriptedUiServices::Call RealLibraryWindow::pack(const QStringList& paths, const
     list->clear();
     drop(list, paths);
     m_ui.answerSaveFile(archive);
+    // An existing archive is added to once the question is answered.
+    if (QFileInfo(archive).isFile()) m_ui.answerMessage(ScriptedUiServices::Answer::Yes);
     m_ui.answerMessage(ScriptedUiServices::Answer::Ok);
     click("cmdCompress");
     return lastCall();

@@ -105,9 +105,16 @@ std::optional<QStringList> ScriptedUiServices::openFilesDialog(const QString& ti
 
 std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
                                                           const QString& filter,
-                                                          const QString& proposedName) {
-    const auto answer =
-        take({Kind::SaveFile, {}, title, Buttons::Ok, Icon::None, filter, proposedName});
+                                                          const QString& proposedName,
+                                                          Existing existing) {
+    const auto answer = take({Kind::SaveFile,
+                              {},
+                              title,
+                              Buttons::Ok,
+                              Icon::None,
+                              filter,
+                              proposedName,
+                              existing == Existing::Replaced});
     return answer ? answer->path : std::nullopt;
 }
 

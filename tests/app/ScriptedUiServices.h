@@ -32,6 +32,8 @@ public:
         Icon icon = Icon::None;
         QString filter;
         QString proposedName;
+        // Of a save dialog: whether it asks before replacing a file.
+        bool asksToReplace = false;
     };
 
     ~ScriptedUiServices() override;
@@ -55,7 +57,7 @@ public:
     std::optional<QStringList> openFilesDialog(const QString& title,
                                                const QString& filter) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
-                                          const QString& proposedName) override;
+                                          const QString& proposedName, Existing existing) override;
     std::optional<QString> browseFolder(const QString& prompt) override;
     bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
