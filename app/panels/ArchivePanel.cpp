@@ -133,16 +133,7 @@ void ArchivePanel::cmdCompress_Click() {
         UiServices::Existing::AddedTo);
     if (!chosen) return;
     const QString archive = *chosen;
-    // The pack adds to an existing archive and keeps what else it holds: a
-    // user who took it for a fresh one would hand on files never listed.
-    if (QFileInfo(archive).isFile()) {
-        const auto answer = m_shell.ui().messageBox(
-            QStringLiteral("【") + archive +
-                QStringLiteral("】は既にあります。\r\nこの書庫に追加しますか？"
-                               "（書庫の中のほかのファイルはそのまま残ります）"),
-            title(), UiServices::Buttons::YesNo, UiServices::Icon::Question);
-        if (answer != UiServices::Answer::Yes) return;
-    }
+    if (!panel_controls::mayAddTo(m_shell.ui(), archive)) return;
 
     const QStringList entries = FileListCommands::entries(FL);
     // A file of a dropped folder swapped for a link since would have the

@@ -173,6 +173,9 @@ void PackagePanel::encrypt(bool thenArchive) {
         showAborted(checked.reason);
         return;
     }
+    // An archive of that name from before would hand on the package beside
+    // whatever else it holds (the plain file itself, say).
+    if (thenArchive && !panel_controls::mayAddTo(m_shell.ui(), state.SFN)) return;
     PackageJob job(m_shell.libraries(), m_shell.ownerHandle());
     const bool archiverPresent = state.UNLHAVer != 0;
     JobControl control;

@@ -1,6 +1,9 @@
 #include "app/panels/PanelControls.h"
 
+#include "core/startup/AppInfo.h"
+
 #include <QAction>
+#include <QFileInfo>
 #include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
@@ -103,6 +106,15 @@ QHBoxLayout* progressRow(QProgressBar* bar, QPushButton* cancel) {
     row->addWidget(bar, 1);
     if (cancel) row->addWidget(cancel);
     return row;
+}
+
+bool mayAddTo(UiServices& ui, const QString& archive) {
+    if (!QFileInfo(archive).isFile()) return true;
+    return ui.messageBox(QStringLiteral("【") + archive +
+                             QStringLiteral("】は既にあります。\r\nこの書庫に追加しますか？"
+                                            "（書庫の中のほかのファイルはそのまま残ります）"),
+                         QString::fromLatin1(kAppTitle), UiServices::Buttons::YesNo,
+                         UiServices::Icon::Question) == UiServices::Answer::Yes;
 }
 
 JobControl::Report barReport(QProgressBar* bar, const LongRun::Progress& progress) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/shell/LongRun.h"
+#include "app/shell/UiServices.h"
 #include "core/jobs/JobControl.h"
 
 #include <QBoxLayout>
@@ -43,6 +44,12 @@ QProgressBar* progressBar(const char* name, QWidget* parent);
 // whole width while the button is hidden.
 QPushButton* cancelButton(const char* name, QWidget* parent);
 QHBoxLayout* progressRow(QProgressBar* bar, QPushButton* cancel);
+
+// Whether to go on when `archive` is to be packed into: true when there is
+// no such file, else the user's answer to whether to add to it. An update
+// keeps every other file the archive holds, which a user who took the
+// archive for a new one would hand on unawares.
+bool mayAddTo(UiServices& ui, const QString& archive);
 
 // A job's reports shown on `bar` from the worker thread: the bar's maximum
 // is the total (scaled down when it does not fit an int), and only a change

@@ -239,11 +239,13 @@ TEST_F(AppPackagePanel, ArchiverFailureKeepsTheExecutableAndSaysWhy) {
     RealLibraryWindow::writeAll(env.scratch("report.lzh"), "not an archive at all");
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerMessage(Answer::Yes);  // add to the archive there
     env.ui().answerMessage(Answer::Ok);
     env.window().menu().mnuLHAEnc->trigger();
 
     const auto shown = messages();
-    ASSERT_EQ(shown.size(), 2u) << "no completion after the error";
+    // 暗号化しますか, the question about the archive there, the error.
+    ASSERT_EQ(shown.size(), 3u) << "no completion after the error";
     EXPECT_TRUE(shown.back().text.startsWith(kAborted + "\r\n")) << shown.back().text.toStdString();
     EXPECT_GT(shown.back().text.size(), kAborted.size() + 2);
     EXPECT_EQ(shown.back().icon, Icon::Error);
@@ -275,11 +277,13 @@ TEST_F(AppPackagePanel, ANewerEntryOfTheSameNameKeepsTheExecutableAndSaysWhy) {
     typePassword("secret");
     env.ui().answerMessage(Answer::Yes);
     env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerMessage(Answer::Yes);  // add to the archive there
     env.ui().answerMessage(Answer::Ok);
     env.click("LHAEnc");
 
     const auto shown = messages();
-    ASSERT_EQ(shown.size(), 2u) << "no completion after the error";
+    // 暗号化しますか, the question about the archive there, the error.
+    ASSERT_EQ(shown.size(), 3u) << "no completion after the error";
     const QStringList lines = shown.back().text.split("\r\n");
     ASSERT_EQ(lines.size(), 2) << shown.back().text.toStdString();
     EXPECT_EQ(lines[0], kAborted);
@@ -383,6 +387,44 @@ TEST_F(AppPackagePanel, NamesThatWouldDestroyTheTargetOrTheArchiveAreRefused) {
     EXPECT_TRUE(messages().back().text.startsWith(kAborted));
     EXPECT_FALSE(QFile::exists(env.scratch("data.exe")));
     EXPECT_EQ(RealLibraryWindow::readAll(archiveTarget), "the user's own archive");
+}
+
+// Encrypt and archive adds the package to an archive of that name from
+// before, which keeps whatever else it holds: here the plain file itself,
+// packed earlier on the archive tab. The user is asked first; No writes
+// nothing, neither the package nor the archive.
+TEST_F(AppPackagePanel, AnArchiveFromBeforeIsAddedToOnlyWhenTheUserSaysSo) {
+    const QString target = browseTarget("report.txt", "the plain report");
+    typePassword("secret");
+    const QString archive = env.scratch("report.lzh");
+    env.window().SSTab1()->setCurrentIndex(1);
+    ASSERT_EQ(env.pack({target}, archive).text, kPacked);
+    env.window().SSTab1()->setCurrentIndex(0);
+    const QByteArray before = RealLibraryWindow::readAll(archive);
+
+    for (const Answer answer : {Answer::No, Answer::Yes}) {
+        SCOPED_TRACE(answer == Answer::Yes ? "Yes" : "No");
+        const std::size_t asked = env.ui().calls().size();
+        env.ui().answerMessage(Answer::Yes);
+        env.ui().answerSaveFile(env.scratch("report.exe"));
+        env.ui().answerMessage(answer);
+        if (answer == Answer::Yes) env.ui().answerMessage(Answer::Ok);
+        env.click("LHAEnc");
+
+        const auto& calls = env.ui().calls();
+        ASSERT_GE(calls.size(), asked + 3);
+        const auto& question = calls[asked + 2];
+        EXPECT_EQ(question.buttons, dozo::UiServices::Buttons::YesNo);
+        EXPECT_TRUE(question.text.contains(archive)) << question.text.toStdString();
+        EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
+        if (answer == Answer::No) {
+            EXPECT_EQ(calls.size(), asked + 3) << "something followed the No";
+            EXPECT_EQ(RealLibraryWindow::readAll(archive), before);
+        } else {
+            EXPECT_EQ(calls.back().text, kDone);
+            EXPECT_NE(RealLibraryWindow::readAll(archive), before);
+        }
+    }
 }
 
 // A save name without ".exe" keeps its whole name and its folder.
