@@ -88,6 +88,7 @@ void ArchivePanel::connectCommands() {
         FL_OLEDragDrop(files.paths, files.unnamed);
     });
     // The list has no add button: its context menu is the dialog's way in.
+    FileListCommands::showNamesEscaped(FL);
     FileListCommands::addContextMenu(
         FL, {[this] { FileListCommands::add(m_shell.ui(), FL); }, [this] { cmdDelete_Click(); },
              [this] { cmdClear_Click(); }});

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QPointer>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace dozo {
@@ -68,6 +69,8 @@ QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget
     // Said at once: a run over the list must not pass for one over every
     // file of the folder.
     if (!unnamed.isEmpty() || !unreadable.isEmpty()) {
+        QStringList shownUnreadable;
+        for (const QString& path : unreadable) shownUnreadable.append(BatchOutcome::shown(path));
         const QString heading = QStringLiteral("一覧に加えなかったもの（元のまま）");
         ui.messageBox(
             (unnamedDropped.isEmpty()
@@ -76,7 +79,7 @@ QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget
                 BatchOutcome::namedPaths(heading + QStringLiteral("：") + Reasons::nameNotUtf8(),
                                          unnamed) +
                 BatchOutcome::namedPaths(
-                    heading + QStringLiteral("：") + Reasons::unreadableFolder(), unreadable),
+                    heading + QStringLiteral("：") + Reasons::unreadableFolder(), shownUnreadable),
             title(), UiServices::Buttons::Ok, UiServices::Icon::Error);
     }
     return added;
@@ -90,6 +93,25 @@ FolderWalk::Identities FileListCommands::walked(const QListWidget* list) {
             identities.insert(list->item(i)->text(), identity.value<FolderWalk::Identity>());
     }
     return identities;
+}
+
+namespace {
+
+class ShownNames : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale&) const override {
+        return BatchOutcome::shown(value.toString());
+    }
+};
+
+}  // namespace
+
+void FileListCommands::showNamesEscaped(QListWidget* list) {
+    // A newline in a name drew one entry as two lines, which look like two
+    // entries; an escape or a bidirectional control could pass one name off
+    // as another.
+    list->setItemDelegate(new ShownNames(list));
 }
 
 void FileListCommands::addContextMenu(QListWidget* list, ListMenu commands) {

@@ -40,6 +40,10 @@ public:
     // both ways is held to its identity).
     static FolderWalk::Identities walked(const QListWidget* list);
 
+    // Shows each entry as BatchOutcome::shown() does; the entry's text, the
+    // path a run takes, stays as it is.
+    static void showNamesEscaped(QListWidget* list);
+
     // The list's context menu: 追加…, 削除 and すべて削除, running the
     // given commands (those of the panel's buttons). Its actions are named
     // <list>Add, <list>Remove and <list>Clear; 削除 is enabled while an entry

@@ -40,6 +40,7 @@ void KeyedPanel::connectCommands() {
     FileDropFilter::install(lstVov, [this](const FileDropFilter::Dropped& files) {
         lstVov_OLEDragDrop(files.paths, files.unnamed);
     });
+    FileListCommands::showNamesEscaped(lstVov);
     FileListCommands::addContextMenu(lstVov,
                                      {[this] { cmdVovAdd_Click(); }, [this] { cmdVovDel_Click(); },
                                       [this] { cmdVovClear_Click(); }});

@@ -54,6 +54,7 @@ void TransformPanel::connectCommands() {
     FileDropFilter::install(IFN, [this](const FileDropFilter::Dropped& files) {
         IFN_OLEDragDrop(files.paths, files.unnamed);
     });
+    FileListCommands::showNamesEscaped(IFN);
     FileListCommands::addContextMenu(
         IFN, {[this] { BR2_Click(); }, [this] { Del2_Click(); }, [this] { CmdCL_Click(); }});
 }

@@ -1,6 +1,9 @@
 #include "core/jobs/BatchOutcome.h"
 
+#include "core/jobs/FolderWalk.h"
 #include "core/text/Language.h"
+
+#include <QFile>
 
 namespace dozo {
 
@@ -18,6 +21,21 @@ QString BatchOutcome::linkedWarning() {
                "other names of this file keep the old contents");
 }
 
+QString BatchOutcome::shown(const QString& path) {
+    return FolderWalk::shownName(QFile::encodeName(path));
+}
+
+namespace {
+
+QStringList shownAll(const QStringList& paths) {
+    QStringList names;
+    names.reserve(paths.size());
+    for (const QString& path : paths) names.append(BatchOutcome::shown(path));
+    return names;
+}
+
+}  // namespace
+
 QString BatchOutcome::namedPaths(const QString& heading, const QStringList& paths) {
     if (paths.isEmpty()) return QString();
     QString text = QStringLiteral("\n\n") + heading + QStringLiteral(":");
@@ -30,7 +48,8 @@ QString BatchOutcome::namedPaths(const QString& heading, const QStringList& path
 }
 
 QString BatchOutcome::message() const {
-    QString notes = namedPaths(repeatWarning(), m_repeats) + namedPaths(linkedWarning(), m_linked);
+    QString notes = namedPaths(repeatWarning(), shownAll(m_repeats)) +
+                    namedPaths(linkedWarning(), shownAll(m_linked));
     QString text;
     if (cancelled()) {
         text = QStringLiteral(
@@ -39,7 +58,9 @@ QString BatchOutcome::message() const {
                    .arg(m_total)
                    .arg(doneCount())
                    .arg(m_notRun.size());
-        notes = namedPaths(QStringLiteral("処理していないファイル（元のまま）"), m_notRun) + notes;
+        notes =
+            namedPaths(QStringLiteral("処理していないファイル（元のまま）"), shownAll(m_notRun)) +
+            notes;
         if (allSucceeded()) return text.chopped(1) + notes;
     } else if (allSucceeded()) {
         return QStringLiteral("処理が完了しました。") + notes;
@@ -52,8 +73,9 @@ QString BatchOutcome::message() const {
     const int listed = qMin(failedCount(), kListedFailures);
     for (int i = 0; i < listed; ++i) {
         const Failure& f = m_failures[i];
-        text += QStringLiteral("\n%1\n    %2")
-                    .arg(f.path.isEmpty() ? QStringLiteral("（空のパス）") : f.path, f.reason);
+        text +=
+            QStringLiteral("\n%1\n    %2")
+                .arg(f.path.isEmpty() ? QStringLiteral("（空のパス）") : shown(f.path), f.reason);
     }
     if (failedCount() > listed) {
         text += QStringLiteral("\n\nほか %1 個のファイル").arg(failedCount() - listed);

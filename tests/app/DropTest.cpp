@@ -15,8 +15,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <QTest>
 #include <QUrl>
 
 #include <fcntl.h>
@@ -210,6 +213,45 @@ TEST_F(AppDrop, ANameThatIsNotUtf8IsNamedAndNeverTakenForAnother) {
     EXPECT_EQ(PanelTestWindow::readFile(decoy), "decoy");
     // QTemporaryDir cannot remove a name no QString holds.
     EXPECT_EQ(::unlink((dir + "/caf\xe9.txt").constData()), 0);
+}
+
+// A newline in a name drew one entry as two lines, which look like two
+// entries, and split the name in the closing message so that its second
+// half read like another file's; an escape could drive what shows it. Each
+// list and the message show such a name escaped, and the run still works
+// on the file itself.
+TEST_F(AppDrop, ControlCharactersInNamesAreShownEscaped) {
+    dozo::frmMain& w = app.window();
+    const QString dir = app.filePath(QString());
+    const QStringList names = {dir + QStringLiteral("/two\nlines.bin"),
+                               dir + QStringLiteral("/esc\x1b[31mred.bin")};
+    const QStringList shown = {dir + QStringLiteral("/two\\x0alines.bin"),
+                               dir + QStringLiteral("/esc\\x1b[31mred.bin")};
+    for (const auto& [name, tab] : {std::pair{"FL", 1}, {"IFN", 2}, {"lstVov", 3}}) {
+        SCOPED_TRACE(name);
+        app.showTab(tab);
+        auto* list = control<QListWidget>(w, QLatin1String(name));
+        ASSERT_NE(list, nullptr);
+        ASSERT_TRUE(FileDrops::drop(list->viewport(), FileDrops::fileList(names).get()));
+        ASSERT_EQ(entries(list), names) << "the entries are the paths themselves";
+        auto* delegate = qobject_cast<QStyledItemDelegate*>(list->itemDelegate());
+        ASSERT_NE(delegate, nullptr);
+        for (int i = 0; i < list->count(); ++i) {
+            EXPECT_EQ(delegate->displayText(list->item(i)->data(Qt::DisplayRole), QLocale()),
+                      shown[i]);
+        }
+    }
+
+    // Neither file exists: the run names both, escaped.
+    app.showTab(2);
+    app.tick();
+    QString message;
+    app.onMessage([&](const QString& text) { message = text; });
+    app.ui().answerMessage(dozo::UiServices::Answer::Ok);
+    QTest::mouseClick(control<QPushButton>(w, "cmdEnc"), Qt::LeftButton);
+    for (const QString& name : shown) EXPECT_TRUE(message.contains(name)) << message.toStdString();
+    EXPECT_FALSE(message.contains(QChar(u'\x1b')));
+    EXPECT_FALSE(message.contains(QStringLiteral("two\nlines")));
 }
 
 // Copy for a list of local files, no drop for anything else: the window's
