@@ -287,15 +287,15 @@ struct KeyRow {
 // A focused button takes Enter as well as Space, on every tab; the command
 // it runs is answered with a cancel, so nothing follows.
 TEST_F(AppWindow, EnterAndSpacePressTheFocusedButton) {
-    using Kind = ScriptedUiServices::Kind;
+    using K = ScriptedUiServices::Kind;
     const KeyRow rows[] = {
-        {"BR", Kind::OpenFile},
-        {"cmdClear", Kind::MessageBox},
-        {"cmdDevelop", Kind::OpenFile},
-        {"BR2", Kind::OpenFiles},
-        {"CmdCL", Kind::MessageBox},
-        {"cmdVovAdd", Kind::OpenFiles},
-        {"cmdVovClear", Kind::MessageBox},
+        {"BR", K::OpenFile},
+        {"cmdClear", K::MessageBox},
+        {"cmdDevelop", K::OpenFile},
+        {"BR2", K::OpenFiles},
+        {"CmdCL", K::MessageBox},
+        {"cmdVovAdd", K::OpenFiles},
+        {"cmdVovClear", K::MessageBox},
     };
     window->show();
     QApplication::setActiveWindow(window.get());
@@ -309,9 +309,9 @@ TEST_F(AppWindow, EnterAndSpacePressTheFocusedButton) {
             window->SSTab1()->setCurrentWidget(button->parentWidget());
             button->setFocus();
             ASSERT_TRUE(button->hasFocus());
-            if (row.asks == Kind::MessageBox) {
+            if (row.asks == K::MessageBox) {
                 ui.answerMessage(dozo::UiServices::Answer::No);
-            } else if (row.asks == Kind::OpenFiles) {
+            } else if (row.asks == K::OpenFiles) {
                 ui.answerOpenFiles(std::nullopt);
             } else {
                 ui.answerOpenFile(std::nullopt);
