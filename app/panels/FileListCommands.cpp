@@ -126,6 +126,10 @@ void FileListCommands::addContextMenu(QListWidget* list, ListMenu commands) {
     };
     action("Add", QStringLiteral("追加…"), commands.add);
     QAction* remove = action("Remove", QStringLiteral("削除"), commands.remove);
+    // The key a keyboard user reaches for in a list; only while the list has
+    // the focus, so that Delete in a text field still deletes text.
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
     QAction* clear = action("Clear", QStringLiteral("すべて削除"), commands.clear);
     list->setContextMenuPolicy(Qt::ActionsContextMenu);
 

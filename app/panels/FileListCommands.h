@@ -47,7 +47,8 @@ public:
     // The list's context menu: 追加…, 削除 and すべて削除, running the
     // given commands (those of the panel's buttons). Its actions are named
     // <list>Add, <list>Remove and <list>Clear; 削除 is enabled while an entry
-    // is selected and すべて削除 while the list has any.
+    // is selected and すべて削除 while the list has any. Delete in the list
+    // runs 削除.
     struct ListMenu {
         std::function<void()> add;
         std::function<void()> remove;

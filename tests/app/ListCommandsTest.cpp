@@ -231,6 +231,22 @@ TEST_P(AppListMenu, RemovingThousandsOfEntriesTakesOneStepPerSelectedRun) {
     }
 }
 
+// Delete in the list removes the selected entries, as 削除 does; with
+// nothing selected it does nothing (the archive list says nothing either).
+TEST_P(AppListMenu, TheDeleteKeyRemovesTheSelection) {
+    list->addItems({"/k/1", "/k/2", "/k/3"});
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_TRUE(app.ui().calls().empty());
+
+    list->item(0)->setSelected(true);
+    list->item(2)->setSelected(true);
+    if (GetParam().removeTells) app.ui().answerMessage(Answer::Ok);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(entries(list), QStringList{"/k/2"});
+}
+
 INSTANTIATE_TEST_SUITE_P(Lists, AppListMenu, testing::ValuesIn(kMenuLists),
                          [](const testing::TestParamInfo<MenuList>& test) {
                              return std::string(test.param.name);
