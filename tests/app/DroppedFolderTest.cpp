@@ -17,11 +17,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <functional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -149,6 +151,13 @@ TEST(AppDroppedFolder, NamesThatAreNotUtf8AreNamedNotLeftOutUnnoticed) {
     ASSERT_TRUE(QDir().mkpath(tree));
     RealLibraryWindow::writeAll(tree + "/plain.txt", "listed");
     const QByteArray raw = QFile::encodeName(tree);
+    // QTemporaryDir cannot remove names no QString holds: they go here, or
+    // every run would leave its folder in /tmp.
+    const auto removeRaw = qScopeGuard([&raw] {
+        ::unlink((raw + "/x\xe9.txt").constData());
+        ::unlink((raw + "/sub\xff/in.txt").constData());
+        ::rmdir((raw + "/sub\xff").constData());
+    });
     ASSERT_EQ(::mkdir((raw + "/sub\xff").constData(), 0755), 0);
     for (const QByteArray& name : {raw + "/x\xe9.txt", raw + "/sub\xff/in.txt"}) {
         QFile file;
