@@ -5,6 +5,7 @@
 #include "cli/Session.h"
 #include "core/jobs/ArchiveJob.h"
 #include "core/text/Language.h"
+#include "core/text/ShownName.h"
 
 #include <dozo/contracts/unlha32.h>
 
@@ -124,7 +125,7 @@ int runPack(const Arguments& args, Report& report) {
         return kExitFailed;
     }
 
-    report.note(say("圧縮中: %1", "packing %1").arg(Report::shown(archive)));
+    report.note(say("圧縮中: %1", "packing %1").arg(shownName(archive)));
     ArchiveJob job(session.libraries().unlha32(), nullptr, true);
     const ShownProgress shown(report, archive);
     const ArchiveJob::Outcome outcome = job.pack(archive, entries, list, *method, shown.control());
@@ -146,8 +147,8 @@ int runUnpack(const Arguments& args, Report& report) {
 
     Session session;
     if (!session.hasArchiver()) return session.missingLibrary(report, "unlha32");
-    report.note(say("展開中: %1 → %2", "unpacking %1 into %2")
-                    .arg(Report::shown(archive), Report::shown(folder)));
+    report.note(
+        say("展開中: %1 → %2", "unpacking %1 into %2").arg(shownName(archive), shownName(folder)));
     ArchiveJob job(session.libraries().unlha32(), nullptr, true);
     const ShownProgress shown(report, archive);
     return finish(report, job.unpack(archive, folder,
@@ -205,7 +206,7 @@ int runTest(const Arguments& args, Report& report) {
         const ArchiveJob::Outcome outcome = job.test(archive);
         if (outcome.ok()) {
             report.note(say("%1: 全てのエントリーが正常です", "%1: every entry is intact")
-                            .arg(Report::shown(archive)));
+                            .arg(shownName(archive)));
         }
         return finish(report, outcome);
     });

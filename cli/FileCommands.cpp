@@ -11,6 +11,7 @@
 #include "core/jobs/InPlaceJob.h"
 #include "core/jobs/VovKey.h"
 #include "core/text/Reasons.h"
+#include "core/text/ShownName.h"
 
 #include <QFileInfo>
 
@@ -78,16 +79,16 @@ int runBatch(const Targets& targets, const InPlaceJob& job, const Session& sessi
         targets.files, nullptr, session.work().workFiles(kWorkers),
         [&](int done, int index, bool succeeded) {
             bytes += targets.sizes[index];
-            if (report.verbose() && succeeded) report.note(Report::shown(targets.files[index]));
+            if (report.verbose() && succeeded) report.note(shownName(targets.files[index]));
             report.progress(done, total, bytes, targets.files[index]);
         },
         [&](const QString& path, const QString& reason) { report.failure(path, reason); }, nullptr,
         targets.walked);
     report.endProgress();
     for (const QString& path : outcome.repeats())
-        report.note(Report::shown(path) + QStringLiteral(": ") + BatchOutcome::repeatWarning());
+        report.note(shownName(path) + QStringLiteral(": ") + BatchOutcome::repeatWarning());
     for (const QString& path : outcome.linked())
-        report.note(Report::shown(path) + QStringLiteral(": ") + BatchOutcome::linkedWarning());
+        report.note(shownName(path) + QStringLiteral(": ") + BatchOutcome::linkedWarning());
     const int failed = outcome.failedCount() + targets.failed;
     report.summary(outcome.doneCount(), failed,
                    targets.skipped + static_cast<int>(outcome.repeats().size()));

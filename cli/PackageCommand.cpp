@@ -6,6 +6,7 @@
 #include "core/jobs/PackageNames.h"
 #include "core/text/Language.h"
 #include "core/text/Reasons.h"
+#include "core/text/ShownName.h"
 
 #include <dozo/contracts/rivo.h>
 
@@ -93,7 +94,7 @@ int runPackage(const Arguments& args, Report& report) {
     request.password = password->bytes();
 
     report.note(say("暗号化中: %1 → %2", "packaging %1 into %2")
-                    .arg(Report::shown(request.target), Report::shown(request.executable)));
+                    .arg(shownName(request.target), shownName(request.executable)));
     PackageJob job(session.libraries(), nullptr);
     const PackageJob::Outcome outcome = job.run(request, archiver);
     if (outcome.status == PackageJob::Status::Refused) {

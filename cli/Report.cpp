@@ -1,8 +1,7 @@
 #include "cli/Report.h"
 
 #include "core/text/Language.h"
-
-#include "dozo/fileio/printable.h"
+#include "core/text/ShownName.h"
 
 #include <QFile>
 
@@ -17,12 +16,6 @@ Report::Report(bool quiet, bool verbose)
 
 Report::~Report() {
     endProgress();
-}
-
-QString Report::shown(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    return QString::fromStdString(fileio::printable(
-        std::string_view(name.constData(), static_cast<std::size_t>(name.size()))));
 }
 
 void Report::writeErr(const QString& text) {
@@ -52,7 +45,7 @@ void Report::note(const QString& line) {
 
 void Report::failure(const QString& path, const QString& reason) {
     endProgress();
-    writeErr(QStringLiteral("dozo-cli: %1: %2\n").arg(shown(path), reason));
+    writeErr(QStringLiteral("dozo-cli: %1: %2\n").arg(shownName(path), reason));
 }
 
 void Report::error(const QString& text) {
@@ -66,13 +59,13 @@ void Report::progress(int done, int total, std::int64_t bytes, const QString& cu
     writeErr(QStringLiteral("\r\x1b[K[%1/%2] %3  %4")
                  .arg(done)
                  .arg(total)
-                 .arg(byteText(bytes), shown(current)));
+                 .arg(byteText(bytes), shownName(current)));
     m_drawn = true;
 }
 
 void Report::progressShare(std::int64_t done, std::int64_t total, const QString& current) {
     if (m_quiet || !m_terminal || total <= 0) return;
-    writeErr(QStringLiteral("\r\x1b[K[%1%] %2").arg(done * 100 / total, 3).arg(shown(current)));
+    writeErr(QStringLiteral("\r\x1b[K[%1%] %2").arg(done * 100 / total, 3).arg(shownName(current)));
     m_drawn = true;
 }
 

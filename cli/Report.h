@@ -38,9 +38,6 @@ public:
     void progressShare(std::int64_t done, std::int64_t total, const QString& current);
     void endProgress();
 
-    // A name as it may be printed on a terminal (fileio::printable).
-    static QString shown(const QString& path);
-
     // "done N, failed N, skipped N".
     void summary(int done, int failed, int skipped);
 

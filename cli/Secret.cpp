@@ -3,6 +3,7 @@
 #include "cli/Report.h"
 
 #include "core/text/Language.h"
+#include "core/text/ShownName.h"
 
 #include <QFile>
 
@@ -148,11 +149,11 @@ std::optional<Secret> obtainSecret(const SecretSource& source, const QString& pr
         const int cause = errno;
         if (fd >= 0) ::close(fd);
         if (read == Secret::Read::TooLong) {
-            *error = QStringLiteral("%1: %2").arg(Report::shown(source.file), tooLong());
+            *error = QStringLiteral("%1: %2").arg(shownName(source.file), tooLong());
             return std::nullopt;
         }
         if (read == Secret::Read::Failed) {
-            *error = QStringLiteral("%1: %2").arg(Report::shown(source.file),
+            *error = QStringLiteral("%1: %2").arg(shownName(source.file),
                                                   QString::fromLocal8Bit(std::strerror(cause)));
             return std::nullopt;
         }

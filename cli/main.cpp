@@ -4,10 +4,9 @@
 #include "cli/Report.h"
 #include "core/text/Language.h"
 #include "core/text/Reasons.h"
+#include "core/text/ShownName.h"
 
 #include "core/startup/AppInfo.h"
-
-#include "dozo/fileio/printable.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -183,8 +182,8 @@ int main(int argc, char* argv[]) {
         return kExitOk;
     }
     if (undecodable) {
-        return usageError(report, QString::fromStdString(fileio::printable(undecodable)) +
-                                      QStringLiteral(": ") + Reasons::nameNotUtf8());
+        return usageError(report, shownName(QByteArray(undecodable)) + QStringLiteral(": ") +
+                                      Reasons::nameNotUtf8());
     }
     const QStringList valued = {QStringLiteral("--key-file"), QStringLiteral("--password-file"),
                                 QStringLiteral("-m")};

@@ -1,6 +1,6 @@
 #include "app/panels/FileDropFilter.h"
 
-#include "core/jobs/FolderWalk.h"
+#include "core/text/ShownName.h"
 
 #include <QAbstractScrollArea>
 #include <QDragMoveEvent>
@@ -38,7 +38,7 @@ FileDropFilter::Dropped FileDropFilter::localFiles(const QMimeData* data) {
             QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
         if (QFile::encodeName(QFile::decodeName(bytes)) != bytes) {
             if (files.paths.isEmpty() && files.unnamed.isEmpty()) files.unnamedFirst = true;
-            files.unnamed.append(FolderWalk::shownName(bytes));
+            files.unnamed.append(shownName(bytes));
             continue;
         }
         files.paths.append(url.toLocalFile());

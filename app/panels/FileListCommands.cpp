@@ -3,6 +3,7 @@
 #include "core/jobs/FolderWalk.h"
 #include "core/startup/AppInfo.h"
 #include "core/text/Reasons.h"
+#include "core/text/ShownName.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -70,7 +71,7 @@ QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget
     // file of the folder.
     if (!unnamed.isEmpty() || !unreadable.isEmpty()) {
         QStringList shownUnreadable;
-        for (const QString& path : unreadable) shownUnreadable.append(BatchOutcome::shown(path));
+        for (const QString& path : unreadable) shownUnreadable.append(shownName(path));
         const QString heading = QStringLiteral("一覧に加えなかったもの（元のまま）");
         ui.messageBox(
             (unnamedDropped.isEmpty()
@@ -101,7 +102,7 @@ class ShownNames : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant& value, const QLocale&) const override {
-        return BatchOutcome::shown(value.toString());
+        return shownName(value.toString());
     }
 };
 

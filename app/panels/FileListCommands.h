@@ -40,7 +40,7 @@ public:
     // both ways is held to its identity).
     static FolderWalk::Identities walked(const QListWidget* list);
 
-    // Shows each entry as BatchOutcome::shown() does; the entry's text, the
+    // Shows each entry as shownName() does; the entry's text, the
     // path a run takes, stays as it is.
     static void showNamesEscaped(QListWidget* list);
 

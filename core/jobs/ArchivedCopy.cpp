@@ -1,8 +1,8 @@
 #include "core/jobs/ArchivedCopy.h"
 
 #include "core/text/Language.h"
+#include "core/text/ShownName.h"
 
-#include "dozo/fileio/printable.h"
 #include "dozo/textcodec/crc16.h"
 
 #include <QFile>
@@ -32,8 +32,7 @@ ArchivedCopy::Result ArchivedCopy::check(ArchiverCall& archiver, void* owner,
     const QString name = info.fileName();
     // The listing shows each name as a terminal may show it, so a name with
     // a control or bidirectional character is compared in that form.
-    const QString listed = QFile::decodeName(
-        QByteArray::fromStdString(fileio::printable(QFile::encodeName(name).toStdString())));
+    const QString listed = shownName(name);
     const std::optional<textcodec::FileCheck> onDisk =
         textcodec::crc16OfFile(QFile::encodeName(file).constData());
     if (!onDisk) {

@@ -1,7 +1,7 @@
 #include "core/jobs/BatchOutcome.h"
 
-#include "core/jobs/FolderWalk.h"
 #include "core/text/Language.h"
+#include "core/text/ShownName.h"
 
 #include <QFile>
 
@@ -21,16 +21,12 @@ QString BatchOutcome::linkedWarning() {
                "other names of this file keep the old contents");
 }
 
-QString BatchOutcome::shown(const QString& path) {
-    return FolderWalk::shownName(QFile::encodeName(path));
-}
-
 namespace {
 
 QStringList shownAll(const QStringList& paths) {
     QStringList names;
     names.reserve(paths.size());
-    for (const QString& path : paths) names.append(BatchOutcome::shown(path));
+    for (const QString& path : paths) names.append(shownName(path));
     return names;
 }
 
@@ -73,9 +69,9 @@ QString BatchOutcome::message() const {
     const int listed = qMin(failedCount(), kListedFailures);
     for (int i = 0; i < listed; ++i) {
         const Failure& f = m_failures[i];
-        text +=
-            QStringLiteral("\n%1\n    %2")
-                .arg(f.path.isEmpty() ? QStringLiteral("（空のパス）") : shown(f.path), f.reason);
+        text += QStringLiteral("\n%1\n    %2")
+                    .arg(f.path.isEmpty() ? QStringLiteral("（空のパス）") : shownName(f.path),
+                         f.reason);
     }
     if (failedCount() > listed) {
         text += QStringLiteral("\n\nほか %1 個のファイル").arg(failedCount() - listed);

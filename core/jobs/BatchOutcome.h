@@ -45,12 +45,8 @@ public:
     // What a warning about a path says, in the current language.
     // After a blank line, "heading:" and the paths it is about, each on its
     // own line, as many as fit; empty when there are none.
-    // The paths are shown as given (see shown()).
+    // The paths are shown as given (shownName() is the caller's).
     static QString namedPaths(const QString& heading, const QStringList& paths);
-    // A path as a message or a list shows it: control characters (a newline
-    // would split one name into what look like two), bidirectional controls
-    // and bytes that are not UTF-8 escaped as \xNN, a backslash doubled.
-    static QString shown(const QString& path);
     static QString repeatWarning();
     static QString linkedWarning();
 

@@ -1,6 +1,6 @@
 #include "core/jobs/FolderWalk.h"
 
-#include "dozo/fileio/printable.h"
+#include "core/text/ShownName.h"
 
 #include <QFile>
 
@@ -44,7 +44,7 @@ void walkFolder(int fd, const QString& path, FolderWalk& walk, Found& found) {
         // A name that does not come back as the same bytes could never be
         // opened through the path the run is given.
         if (QFile::encodeName(shown) != name) {
-            walk.unnamed.append(FolderWalk::shownName(QFile::encodeName(prefix) + name));
+            walk.unnamed.append(shownName(QFile::encodeName(prefix) + name));
             continue;
         }
         struct stat st {};
@@ -69,11 +69,6 @@ void walkFolder(int fd, const QString& path, FolderWalk& walk, Found& found) {
 }
 
 }  // namespace
-
-QString FolderWalk::shownName(const QByteArray& path) {
-    return QString::fromStdString(
-        fileio::printable(std::string_view(path.constData(), std::size_t(path.size()))));
-}
 
 FolderWalk FolderWalk::of(const QString& folder) {
     FolderWalk walk;

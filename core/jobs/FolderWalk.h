@@ -38,9 +38,6 @@ struct FolderWalk {
     QStringList unnamed;
 
     static FolderWalk of(const QString& folder);
-    // A path as the file system holds it, escaped for showing as `unnamed`
-    // shows it (\\xNN for each byte that is not UTF-8).
-    static QString shownName(const QByteArray& path);
     // The identity of the regular file `name` names, relative to the open
     // folder `folder` (AT_FDCWD for the current one); none for a link (to a
     // file or not), anything else, or nothing. Compared with the walk's, it
