@@ -1,6 +1,7 @@
 #include "core/jobs/ArchiveJob.h"
 
 #include "core/jobs/BatchOutcome.h"
+#include "core/jobs/HeldListFile.h"
 #include "core/jobs/PackageNames.h"
 #include "core/libraries/ArchiveCommands.h"
 #include "core/text/Language.h"
@@ -15,14 +16,10 @@
 #include <QSet>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string_view>
-#include <thread>
 
 namespace dozo {
 
@@ -30,56 +27,6 @@ namespace {
 
 using Status = ArchiveJob::Status;
 using Outcome = ArchiveJob::Outcome;
-
-// Every window of the user's packs through the one list file: each holds it
-// from writing its list to the archiver's return and the list's removal, or
-// a second window's list would be what the first's archiver reads (and packs,
-// reporting success), or be removed before its own archiver read it. The
-// wait lasts as long as the other pack, so it looks for a cancel meanwhile.
-class HeldListFile {
-public:
-    HeldListFile(const QString& path, const JobControl* control) {
-        const QByteArray name = QFile::encodeName(path);
-        for (bool madeFolder = false;;) {
-            m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-            // The folder goes with the list of a pack that ended well.
-            if (m_fd < 0 && errno == ENOENT && !madeFolder) {
-                madeFolder = QDir().mkpath(QFileInfo(path).path());
-                if (madeFolder) continue;
-            }
-            // Unlocked: the write that follows says what is wrong with the path.
-            if (m_fd < 0) return;
-            while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-                // A file system without locks only loses the wait.
-                if (errno != EWOULDBLOCK && errno != EINTR) return;
-                if (control && control->cancelled()) {
-                    m_cancelled = true;
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            // The pack that held it may have removed it since: lock the file
-            // the path names now.
-            struct stat held {
-            }, now{};
-            if (::fstat(m_fd, &held) == 0 && ::stat(name.constData(), &now) == 0 &&
-                held.st_dev == now.st_dev && held.st_ino == now.st_ino)
-                return;
-            ::close(m_fd);
-        }
-    }
-    ~HeldListFile() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    HeldListFile(const HeldListFile&) = delete;
-    HeldListFile& operator=(const HeldListFile&) = delete;
-
-    bool cancelled() const { return m_cancelled; }
-
-private:
-    int m_fd = -1;
-    bool m_cancelled = false;
-};
 
 bool isFolder(const ArchiverCall::Entry& entry) {
     return entry.name.endsWith(QLatin1Char('/'));
