@@ -50,6 +50,14 @@ int withDialog(const std::function<void(QDialog&)>& act, QString* message = null
     return code;
 }
 
+// The QApplication of a host program, for the length of a test.
+struct GuiApplication {
+    int argc = 1;
+    char name[14] = "unlha32_tests";
+    char* argv[2] = {name, nullptr};
+    QApplication app{argc, argv};
+};
+
 TEST(ConfigDialog, WithoutQApplicationReportsAnError) {
     ASSERT_EQ(QCoreApplication::instance(), nullptr);
     ConfigHome config;
@@ -59,10 +67,7 @@ TEST(ConfigDialog, WithoutQApplicationReportsAnError) {
 }
 
 TEST(ConfigDialog, SavedChoiceDrivesTheNextCommands) {
-    int argc = 1;
-    char name[] = "unlha32_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    const GuiApplication app;
     ConfigHome config;
     TempDir dir;
 
@@ -115,10 +120,7 @@ TEST(ConfigDialog, SavedChoiceDrivesTheNextCommands) {
 
 TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
     // The application runs library calls off its window thread.
-    int argc = 1;
-    char name[] = "unlha32_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    GuiApplication gui;
     ConfigHome config;
 
     QTimer poll;
@@ -134,12 +136,12 @@ TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
     poll.start(1);
 
     int result = -1;
-    std::thread worker([&result, &app] {
+    std::thread worker([&result, &gui] {
         char options[1] = {'\0'};
         result = library().configDialog(nullptr, options, 0);
-        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&gui.app, &QCoreApplication::quit, Qt::QueuedConnection);
     });
-    app.exec();
+    gui.app.exec();
     worker.join();
     EXPECT_EQ(result, UNLHA_OK);
     EXPECT_NE(readText(config.settingsFile()).find("overwrite=true"), std::string::npos);
@@ -150,10 +152,7 @@ TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
 // a link planted there had root replace what it points at with the settings.
 // A link of the user's own (a dotfile manager's) is still written through.
 TEST(ConfigDialog, SavesOnlyIntoTheUsersOwnSettings) {
-    int argc = 1;
-    char name[] = "unlha32_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    const GuiApplication app;
     const bool root = ::geteuid() == 0;
     const passwd* nobody = ::getpwnam("nobody");
     const auto giveAway = [nobody](const fs::path& path) {
@@ -277,14 +276,13 @@ TEST(DialogLibrary, LoadedFromTheArchiversOwnFolderBySettingsAlone) {
 // midway, which mapped would kill the caller with SIGBUS), the dialog library
 // is a result, and the archiver works on without it.
 TEST(DialogLibrary, MissingOrCutShortIsAResultNotACrash) {
-    using Size = std::uintmax_t;
     const struct {
         const char* what;
-        Size (*kept)(Size size);  // of the dialog library beside the archiver; none
+        std::uintmax_t kept;  // bytes of the dialog library beside the archiver
     } cases[] = {
-        {"missing", nullptr},
-        {"its headers only", [](Size) -> Size { return 3000; }},
-        {"cut in its code", [](Size) -> Size { return 20000; }},
+        {"missing", 0},
+        {"its headers only", 3000},
+        {"cut in its code", 20000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -293,9 +291,9 @@ TEST(DialogLibrary, MissingOrCutShortIsAResultNotACrash) {
         TempDir dir;
         ConfigHome config;
         fs::copy_file(libraryPath(), dir / "libunlha32.so");
-        if (c.kept != nullptr) {
+        if (c.kept != 0) {
             fs::copy_file(dialogLibrary(), dir / "libunlha32_settings.so");
-            fs::resize_file(dir / "libunlha32_settings.so", c.kept(fs::file_size(dialogLibrary())));
+            fs::resize_file(dir / "libunlha32_settings.so", c.kept);
         }
         Alone how;
         how.library = (dir / "libunlha32.so").string();
