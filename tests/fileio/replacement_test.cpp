@@ -202,46 +202,39 @@ std::string aclGrantingNobody() {
 // Whoever the file granted access stays granted exactly that: an access ACL
 // lost would give its group the mask's rights and take the named user's away.
 TEST(Replacement, KeepsExtendedAttributesAndAcl) {
-    struct Case {
-        const char* what;
-        const char* onFile;
-        std::string value;
-        const char* onFolder;  // set before the file is made, or nullptr
-        std::map<std::string, std::string> kept;
-        mode_t mode;
-    };
     const std::string acl = aclGrantingNobody();
-    const Case cases[] = {
-        {"user attribute", "user.note", "keep", nullptr, {{"user.note", "keep"}}, 0640},
-        {"access ACL",
-         "system.posix_acl_access",
-         acl,
-         nullptr,
-         {{"system.posix_acl_access", acl}},
-         0660},
+    const struct {
+        const char* what;
+        const char* name;  // on the file, or the folder's default ACL if nullptr
+        std::string value;
+        mode_t mode;
+    } cases[] = {
+        {"user attribute", "user.note", "keep", 0640},
+        {"access ACL", "system.posix_acl_access", acl, 0660},
         // The file predates the folder's default ACL, so it grants nobody.
-        {"folder default ACL", nullptr, "", "system.posix_acl_default", {}, 0640},
+        {"folder default ACL", nullptr, acl, 0640},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         for (bool named : {false, true}) {
             SCOPED_TRACE(std::string(c.what) + (named ? " named" : ""));
             TempDir dir;
             writeFile(dir / "f", hex("01"), 0640);
-            if (c.onFile != nullptr &&
-                ::setxattr((dir / "f").c_str(), c.onFile, c.value.data(), c.value.size(), 0) != 0)
-                GTEST_SKIP() << "no " << c.onFile << " here: " << std::strerror(errno);
-            if (c.onFolder != nullptr &&
-                ::setxattr(dir.path().c_str(), c.onFolder, acl.data(), acl.size(), 0) != 0)
-                GTEST_SKIP() << "no ACLs here: " << std::strerror(errno);
+            const std::string on = c.name != nullptr ? dir / "f" : dir.path();
+            const char* name = c.name != nullptr ? c.name : "system.posix_acl_default";
+            if (::setxattr(on.c_str(), name, c.value.data(), c.value.size(), 0) != 0)
+                GTEST_SKIP() << "no " << name << " here: " << std::strerror(errno);
             Fault fault;
             if (named) withoutUnnamedTemporaries(fault.calls());
             EXPECT_EQ(replace(dir / "f", hex("02")), Status::ok);
             EXPECT_EQ(readFile(dir / "f"), hex("02"));
-            EXPECT_EQ(attributesOf(dir / "f"), c.kept);
+            using Attributes = std::map<std::string, std::string>;
+            const Attributes kept =
+                c.name != nullptr ? Attributes{{c.name, c.value}} : Attributes{};
+            EXPECT_EQ(attributesOf(dir / "f"), kept);
             EXPECT_EQ(modeOf(dir / "f"), c.mode);
 
             // Not placed when an attribute cannot be given to the result.
-            if (c.onFile == nullptr) continue;
+            if (c.name == nullptr) continue;
             fault.calls().fsetxattr = failing<ENOTSUP>;
             EXPECT_EQ(replace(dir / "f", hex("03")), Status::replace);
             EXPECT_EQ(readFile(dir / "f"), hex("02"));
@@ -366,25 +359,16 @@ TEST(Replacement, FailuresLeaveTheDestinationAsItWas) {
 }
 
 TEST(Replacement, AFileMadeMeanwhileIsKeptWhenAsked) {
-    const struct {
-        const char* what;
-        bool keepNewcomer;
-        Status status;
-        bool oursPlaced;
-    } cases[] = {
-        {"asked", true, Status::replace, false},
-        {"not asked", false, Status::ok, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const bool keepNewcomer : {true, false}) {
+        SCOPED_TRACE(keepNewcomer);
         TempDir dir;
         const Bytes ours = randomBytes(5000, 3), theirs = randomBytes(700, 4);
         Replacement r;
-        ASSERT_EQ(r.open((dir / "f").c_str(), c.keepNewcomer), Status::ok);
+        ASSERT_EQ(r.open((dir / "f").c_str(), keepNewcomer), Status::ok);
         ASSERT_EQ(r.write(ours.data(), ours.size()), Status::ok);
         writeFile(dir / "f", theirs, 0640);
-        EXPECT_EQ(r.commit(), c.status);
-        EXPECT_EQ(readFile(dir / "f"), c.oursPlaced ? ours : theirs);
+        EXPECT_EQ(r.commit(), keepNewcomer ? Status::replace : Status::ok);
+        EXPECT_EQ(readFile(dir / "f"), keepNewcomer ? theirs : ours);
         EXPECT_EQ(listDir(dir.path()), std::set<std::string>{"f"});
     }
 }

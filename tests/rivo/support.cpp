@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -100,28 +101,22 @@ void writeDialog(const fs::path& program, const fs::path& log, const std::string
 }
 
 std::vector<std::vector<std::string>> dialogCalls(const fs::path& log) {
-    std::vector<std::vector<std::string>> calls(1);
-    if (!fs::exists(log)) return {};
-    const Bytes bytes = readFile(log);
-    std::string line;
-    for (const unsigned char c : bytes) {
-        if (c != '\n') {
-            line.push_back(static_cast<char>(c));
-        } else if (line == "--") {
-            calls.emplace_back();
-            line.clear();
+    std::vector<std::vector<std::string>> calls;
+    std::vector<std::string> call;
+    std::ifstream in(log, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        if (line == "--") {
+            calls.push_back(std::exchange(call, {}));
         } else {
-            calls.back().push_back(std::exchange(line, {}));
+            call.push_back(line);
         }
     }
-    calls.pop_back();
     return calls;
 }
 
 bool hasArgument(const std::vector<std::string>& call, const std::string& part) {
-    for (const std::string& a : call)
-        if (a.find(part) != std::string::npos) return true;
-    return false;
+    return std::ranges::any_of(
+        call, [&](const std::string& a) { return a.find(part) != std::string::npos; });
 }
 
 RunResult openPackage(const fs::path& package, const std::string& password,

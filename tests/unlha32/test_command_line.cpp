@@ -123,8 +123,13 @@ TEST(CommandLine, SwitchesReplaceTheSettingsForOneCommand) {
 // a child of its own, limited in time and memory, so a regression fails
 // rather than hanging the tests or exhausting the machine.
 TEST(CommandLine, SettingsAreReadOnlyFromTheStartOfARegularFile) {
-    constexpr std::uintmax_t kHuge = std::uintmax_t{1} << 30;
-    const std::string cutLine = std::string(64 * 1024 - 11, '#') + "\nmethod=lh66\n";
+    // Settings of `text`, grown to a gigabyte of zeros if `huge`.
+    const auto file = [](std::string text, bool huge) {
+        return [text, huge](const fs::path& p) {
+            writeText(p, text);
+            if (huge) fs::resize_file(p, std::uintmax_t{1} << 30);
+        };
+    };
     const struct {
         const char* what;
         std::function<void(const fs::path&)> plant;
@@ -133,22 +138,11 @@ TEST(CommandLine, SettingsAreReadOnlyFromTheStartOfARegularFile) {
         {"a FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "-lh5-"},
         {"a link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
          "-lh5-"},
-        {"a huge file, the settings first",
-         [&](const fs::path& p) {
-             writeText(p, "method=lh7\n");
-             fs::resize_file(p, kHuge);
-         },
-         "-lh7-"},
+        {"a huge file, the settings first", file("method=lh7\n", true), "-lh7-"},
         {"a huge file, the settings far into it",
-         [&](const fs::path& p) {
-             std::string text(200 * 1024, '#');
-             text += "\nmethod=lh7\n";
-             writeText(p, text);
-             fs::resize_file(p, kHuge);
-         },
-         "-lh5-"},
-        {"a value cut where the reading stops", [&](const fs::path& p) { writeText(p, cutLine); },
-         "-lh5-"},
+         file(std::string(200 * 1024, '#') + "\nmethod=lh7\n", true), "-lh5-"},
+        {"a value cut where the reading stops",
+         file(std::string(64 * 1024 - 11, '#') + "\nmethod=lh66\n", false), "-lh5-"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

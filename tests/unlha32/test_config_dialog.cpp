@@ -18,7 +18,6 @@
 #include <sstream>
 #include <thread>
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include "library.h"
@@ -50,6 +49,14 @@ int withDialog(const std::function<void(QDialog&)>& act, QString* message = null
     return code;
 }
 
+// The QApplication of a host program, for the length of a test.
+struct GuiApplication {
+    int argc = 1;
+    char name[14] = "unlha32_tests";
+    char* argv[2] = {name, nullptr};
+    QApplication app{argc, argv};
+};
+
 TEST(ConfigDialog, WithoutQApplicationReportsAnError) {
     ASSERT_EQ(QCoreApplication::instance(), nullptr);
     ConfigHome config;
@@ -59,10 +66,7 @@ TEST(ConfigDialog, WithoutQApplicationReportsAnError) {
 }
 
 TEST(ConfigDialog, SavedChoiceDrivesTheNextCommands) {
-    int argc = 1;
-    char name[] = "unlha32_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    const GuiApplication app;
     ConfigHome config;
     TempDir dir;
 
@@ -115,10 +119,7 @@ TEST(ConfigDialog, SavedChoiceDrivesTheNextCommands) {
 
 TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
     // The application runs library calls off its window thread.
-    int argc = 1;
-    char name[] = "unlha32_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    GuiApplication gui;
     ConfigHome config;
 
     QTimer poll;
@@ -134,12 +135,12 @@ TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
     poll.start(1);
 
     int result = -1;
-    std::thread worker([&result, &app] {
+    std::thread worker([&result, &gui] {
         char options[1] = {'\0'};
         result = library().configDialog(nullptr, options, 0);
-        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&gui.app, &QCoreApplication::quit, Qt::QueuedConnection);
     });
-    app.exec();
+    gui.app.exec();
     worker.join();
     EXPECT_EQ(result, UNLHA_OK);
     EXPECT_NE(readText(config.settingsFile()).find("overwrite=true"), std::string::npos);
@@ -150,47 +151,32 @@ TEST(ConfigDialog, WorkerThreadCallShowsTheDialogOnTheGuiThread) {
 // a link planted there had root replace what it points at with the settings.
 // A link of the user's own (a dotfile manager's) is still written through.
 TEST(ConfigDialog, SavesOnlyIntoTheUsersOwnSettings) {
-    int argc = 1;
-    char name[] = "unlha32_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
-    const bool root = ::geteuid() == 0;
-    const passwd* nobody = ::getpwnam("nobody");
-    const auto giveAway = [nobody](const fs::path& path) {
-        ASSERT_NE(nobody, nullptr);
-        ASSERT_EQ(::lchown(path.c_str(), nobody->pw_uid, static_cast<gid_t>(-1)), 0) << path;
-    };
+    const GuiApplication app;
     const struct {
         const char* what;
-        bool asRoot;  // needs files of another user
-        std::function<void(const fs::path& folder, const fs::path& file)> plant;
-        bool saved;
+        bool link;          // the settings file links to a file of ours elsewhere
+        bool othersFolder;  // the folder and link are nobody's: not saved
     } cases[] = {
-        {"another user's folder", true,
-         [&](const fs::path& folder, const fs::path&) { giveAway(folder); }, false},
-        {"a link another user planted in their folder", true,
-         [&](const fs::path& folder, const fs::path& file) {
-             fs::create_symlink(file, folder / "unlha32.conf");
-             giveAway(folder / "unlha32.conf");
-             giveAway(folder);
-         },
-         false},
-        {"a link of our own to a file of our own", false,
-         [](const fs::path& folder, const fs::path& file) {
-             fs::create_symlink(file, folder / "unlha32.conf");
-         },
-         true},
+        {"another user's folder", false, true},
+        {"a link another user planted in their folder", true, true},
+        {"a link of our own to a file of our own", true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.asRoot && !root) continue;
+        if (c.othersFolder && ::geteuid() != 0) continue;  // needs root to give files away
         ConfigHome config;
         TempDir elsewhere;
         const fs::path folder = config.settingsFile().parent_path();
         const fs::path file = elsewhere / "kept.txt";
         fs::create_directories(folder);
         writeText(file, "not settings\n");
-        c.plant(folder, file);
+        if (c.link) fs::create_symlink(file, config.settingsFile());
+        if (c.othersFolder) {
+            for (const fs::path& given : {config.settingsFile(), folder}) {
+                if (!fs::exists(fs::symlink_status(given))) continue;
+                ASSERT_EQ(::lchown(given.c_str(), 65534, static_cast<gid_t>(-1)), 0) << given;
+            }
+        }
 
         QString message;
         const int code = withDialog(
@@ -200,9 +186,9 @@ TEST(ConfigDialog, SavesOnlyIntoTheUsersOwnSettings) {
             },
             &message);
 
-        EXPECT_EQ(code, c.saved ? UNLHA_OK : UNLHA_ERROR_SETTINGS);
-        EXPECT_EQ(readText(file).find("overwrite=true") != std::string::npos, c.saved);
-        if (c.saved) {
+        EXPECT_EQ(code, c.othersFolder ? UNLHA_ERROR_SETTINGS : UNLHA_OK);
+        EXPECT_EQ(readText(file).find("overwrite=true") != std::string::npos, !c.othersFolder);
+        if (!c.othersFolder) {
             EXPECT_TRUE(fs::is_symlink(config.settingsFile()));
             continue;
         }
@@ -277,14 +263,13 @@ TEST(DialogLibrary, LoadedFromTheArchiversOwnFolderBySettingsAlone) {
 // midway, which mapped would kill the caller with SIGBUS), the dialog library
 // is a result, and the archiver works on without it.
 TEST(DialogLibrary, MissingOrCutShortIsAResultNotACrash) {
-    using Size = std::uintmax_t;
     const struct {
         const char* what;
-        Size (*kept)(Size size);  // of the dialog library beside the archiver; none
+        std::uintmax_t kept;  // bytes of the dialog library beside the archiver
     } cases[] = {
-        {"missing", nullptr},
-        {"its headers only", [](Size) -> Size { return 3000; }},
-        {"cut in its code", [](Size) -> Size { return 20000; }},
+        {"missing", 0},
+        {"its headers only", 3000},
+        {"cut in its code", 20000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -293,9 +278,9 @@ TEST(DialogLibrary, MissingOrCutShortIsAResultNotACrash) {
         TempDir dir;
         ConfigHome config;
         fs::copy_file(libraryPath(), dir / "libunlha32.so");
-        if (c.kept != nullptr) {
+        if (c.kept != 0) {
             fs::copy_file(dialogLibrary(), dir / "libunlha32_settings.so");
-            fs::resize_file(dir / "libunlha32_settings.so", c.kept(fs::file_size(dialogLibrary())));
+            fs::resize_file(dir / "libunlha32_settings.so", c.kept);
         }
         Alone how;
         how.library = (dir / "libunlha32.so").string();
