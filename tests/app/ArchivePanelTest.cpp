@@ -41,6 +41,9 @@ using Answer = dozo::UiServices::Answer;
 using Icon = dozo::UiServices::Icon;
 using Kind = ScriptedUiServices::Kind;
 
+// Each instance of a table is named after its case.
+constexpr auto kArchiveCaseName = [](const auto& test) { return std::string(test.param.name); };
+
 class AppArchivePanel : public testing::Test {
 protected:
     void SetUp() override {
@@ -103,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"/f2", "/f5", "/f6"},
                                "3個のファイルを解除しました。"},
                     RemoveCase{"All", {6, 1, 2, 3, 4, 5}, {}, "6個のファイルを解除しました。"}),
-    [](const testing::TestParamInfo<RemoveCase>& test) { return std::string(test.param.name); });
+    kArchiveCaseName);
 
 TEST_F(AppArchivePanel, ClearAsksFirstAndKeepsEverythingOnNo) {
     RealLibraryWindow::drop(FL, {"/a", "/b"});
@@ -216,9 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AppArchiveExisting,
                          testing::Values(ExistingArchiveCase{"New", false, Answer::Ok},
                                          ExistingArchiveCase{"ExistingNo", true, Answer::No},
                                          ExistingArchiveCase{"ExistingYes", true, Answer::Yes}),
-                         [](const testing::TestParamInfo<ExistingArchiveCase>& test) {
-                             return std::string(test.param.name);
-                         });
+                         kArchiveCaseName);
 
 struct ListFileCase {
     const char* name;
@@ -263,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ListFileCase{"TwoWithASpace",
                                  {"my file.txt", "two.txt"},
                                  "\"%1/my file.txt\"\r\n%1/two.txt\r\n"}),
-    [](const testing::TestParamInfo<ListFileCase>& test) { return std::string(test.param.name); });
+    kArchiveCaseName);
 
 // With no list file the archiver would be handed a missing or stale one and
 // pack the wrong files; the pack stops before the archiver instead.
@@ -375,9 +376,7 @@ TEST_P(AppArchiveExistingFolder, FilesAreReplacedOnlyWhenTheArchiverIsSetToOverw
 INSTANTIATE_TEST_SUITE_P(Settings, AppArchiveExistingFolder,
                          testing::Values(OverwriteCase{"Keep", false, false},
                                          OverwriteCase{"Overwrite", true, true}),
-                         [](const testing::TestParamInfo<OverwriteCase>& test) {
-                             return std::string(test.param.name);
-                         });
+                         kArchiveCaseName);
 
 TEST_F(AppArchivePanel, CancelledDialogsCreateNothingAndSayNothing) {
     const QStringList paths = env.makeFiles("src", {{"a.txt", "a"}});

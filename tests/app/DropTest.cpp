@@ -11,19 +11,20 @@
 #include "app/panels/TransformPanel.h"
 #include "core/text/Reasons.h"
 
+#include <files.h>
+
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTest>
 #include <QUrl>
-
-#include <fcntl.h>
-#include <unistd.h>
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -156,63 +157,56 @@ TEST_F(AppDrop, ANameThatIsNotUtf8IsNamedAndNeverTakenForAnother) {
     dozo::frmMain& w = app.window();
     const QByteArray dir = QFile::encodeName(app.filePath(QString()));
     const QString decoy = app.writeFile(QStringLiteral("caf\uFFFD.txt"), "decoy");
-    {
-        QFile latin1;
-        ASSERT_TRUE(latin1.open(
-            ::open((dir + "/caf\xe9.txt").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644),
-            QIODevice::WriteOnly, QFile::AutoCloseHandle));
-    }
+    const std::string latin1 = (dir + "/caf\xe9.txt").toStdString();
+    dozo::test::writeFile(latin1, {});
+    // QTemporaryDir cannot remove a name no QString holds.
+    const auto removeLatin1 = qScopeGuard([&] { std::filesystem::remove(latin1); });
     const QUrl latin1Url = QUrl::fromEncoded(
         "file://" + QUrl::toPercentEncoding(QString::fromUtf8(dir), "/") + "/caf%E9.txt");
     // What this guards against: the decoded name is the decoy's.
     ASSERT_EQ(latin1Url.toLocalFile(), decoy);
     const QString shown = QString::fromUtf8(dir) + QStringLiteral("/caf\\xe9.txt");
 
+    // A list by its name, or else a widget whose drop names the target (TFile).
     struct Target {
         const char* name;
-        QWidget* widget;
         int tab;
-        QLineEdit* field;   // the target field, for the window and TFile
-        QListWidget* list;  // or the list the drop goes to
+        QWidget* widget = nullptr;
         std::optional<QPoint> at = std::nullopt;
     };
     auto* TFile = control<QLineEdit>(w, "TFile");
     const Target targets[] = {
-        {"surface", surface(), 0, TFile, nullptr, kMargin},
-        {"TFile", TFile, 0, TFile, nullptr},
-        {"FL", control<QListWidget>(w, "FL")->viewport(), 1, nullptr,
-         control<QListWidget>(w, "FL")},
-        {"IFN", control<QListWidget>(w, "IFN")->viewport(), 2, nullptr,
-         control<QListWidget>(w, "IFN")},
-        {"lstVov", control<QListWidget>(w, "lstVov")->viewport(), 3, nullptr,
-         control<QListWidget>(w, "lstVov")},
+        {"surface", 0, surface(), kMargin},
+        {"TFile", 0, TFile},
+        {"FL", 1},
+        {"IFN", 2},
+        {"lstVov", 3},
     };
     for (const Target& t : targets) {
         SCOPED_TRACE(t.name);
         app.showTab(t.tab);
+        auto* list = t.widget ? nullptr : control<QListWidget>(w, QLatin1String(t.name));
         QMimeData data;
         data.setUrls({latin1Url, QUrl::fromLocalFile(files[0])});
         app.ui().answerMessage(dozo::UiServices::Answer::Ok);
         const std::size_t asked = app.ui().calls().size();
-        EXPECT_TRUE(FileDrops::drop(t.widget, &data, t.at));
+        EXPECT_TRUE(FileDrops::drop(list ? list->viewport() : t.widget, &data, t.at));
 
         ASSERT_EQ(app.ui().calls().size(), asked + 1) << "nothing said what was left out";
         const auto& box = app.ui().calls().back();
         EXPECT_EQ(box.icon, dozo::UiServices::Icon::Error);
         EXPECT_TRUE(box.text.contains(shown) && box.text.contains(dozo::Reasons::nameNotUtf8()))
             << box.text.toStdString();
-        if (t.field) {
-            // The first file is the one the user meant: no other takes its place.
-            EXPECT_TRUE(t.field->text().isEmpty()) << t.field->text().toStdString();
-            EXPECT_TRUE(w.state().TFN.isEmpty());
+        if (list) {
+            EXPECT_EQ(entries(list), QStringList{files[0]});
+            list->clear();
         } else {
-            EXPECT_EQ(entries(t.list), QStringList{files[0]});
-            t.list->clear();
+            // The first file is the one the user meant: no other takes its place.
+            EXPECT_TRUE(TFile->text().isEmpty()) << TFile->text().toStdString();
+            EXPECT_TRUE(w.state().TFN.isEmpty());
         }
     }
     EXPECT_EQ(PanelTestWindow::readFile(decoy), "decoy");
-    // QTemporaryDir cannot remove a name no QString holds.
-    EXPECT_EQ(::unlink((dir + "/caf\xe9.txt").constData()), 0);
 }
 
 // A newline in a name drew one entry as two lines, which look like two

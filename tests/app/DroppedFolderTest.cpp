@@ -11,6 +11,8 @@
 #include "app/panels/TransformPanel.h"
 #include "core/text/Reasons.h"
 
+#include <files.h>
+
 #include <dozo/contracts/rozu32.h>
 #include <gtest/gtest.h>
 #include <QDir>
@@ -19,11 +21,10 @@
 #include <QListWidget>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <filesystem>
 #include <functional>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -108,27 +109,23 @@ TEST(AppDroppedFolder, AFolderOfManyFilesIsListedInOneStep) {
     if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
     dozo::frmMain& w = env.window();
     constexpr int kFiles = 40;
+    QList<QPair<QString, QByteArray>> many;
+    for (int i = 0; i < kFiles; ++i)
+        many.append({QStringLiteral("f%1").arg(i, 3, 10, QChar('0')), "x"});
     for (const auto& [name, tab] : {std::pair{"FL", 1}, {"IFN", 2}, {"lstVov", 3}}) {
         SCOPED_TRACE(name);
-        const QString tree = env.scratch(QLatin1String(name));
-        const QString loose = env.scratch(QLatin1String(name) + ".loose");
-        RealLibraryWindow::writeAll(loose, "loose");
-        QStringList files;
-        for (int i = 0; i < kFiles; ++i)
-            files.append(tree + QStringLiteral("/f%1").arg(i, 3, 10, QChar('0')));
-        ASSERT_TRUE(QDir().mkpath(tree));
-        for (const QString& file : files) RealLibraryWindow::writeAll(file, "x");
+        const QStringList files = env.makeFiles(QLatin1String(name), many);
+        const QString loose = env.makeFiles(QLatin1String(name) + ".loose", {{"loose", "x"}})[0];
 
         w.SSTab1()->setCurrentIndex(tab);
         auto* list = control<QListWidget>(w, QLatin1String(name));
         ASSERT_NE(list, nullptr);
         list->addItem(QStringLiteral("/listed/before"));
         QSignalSpy inserted(list->model(), &QAbstractItemModel::rowsInserted);
-        RealLibraryWindow::drop(list->viewport(), {loose, tree});
+        RealLibraryWindow::drop(list->viewport(), {loose, env.scratch(QLatin1String(name))});
 
         EXPECT_EQ(inserted.count(), 1);
-        EXPECT_EQ(entries(list),
-                  QStringList{QStringLiteral("/listed/before")} + QStringList{loose} + files);
+        EXPECT_EQ(entries(list), QStringList({"/listed/before", loose}) + files);
         const dozo::FolderWalk::Identities walked = dozo::FileListCommands::walked(list);
         EXPECT_EQ(walked.size(), kFiles);
         EXPECT_FALSE(walked.contains(loose));
@@ -150,20 +147,13 @@ TEST(AppDroppedFolder, NamesThatAreNotUtf8AreNamedNotLeftOutUnnoticed) {
     const QString tree = env.scratch(QStringLiteral("tree"));
     ASSERT_TRUE(QDir().mkpath(tree));
     RealLibraryWindow::writeAll(tree + "/plain.txt", "listed");
-    const QByteArray raw = QFile::encodeName(tree);
+    const std::string raw = QFile::encodeName(tree).toStdString();
     // QTemporaryDir cannot remove names no QString holds: they go here, or
     // every run would leave its folder in /tmp.
-    const auto removeRaw = qScopeGuard([&raw] {
-        ::unlink((raw + "/x\xe9.txt").constData());
-        ::unlink((raw + "/sub\xff/in.txt").constData());
-        ::rmdir((raw + "/sub\xff").constData());
-    });
-    ASSERT_EQ(::mkdir((raw + "/sub\xff").constData(), 0755), 0);
-    for (const QByteArray& name : {raw + "/x\xe9.txt", raw + "/sub\xff/in.txt"}) {
-        QFile file;
-        ASSERT_TRUE(file.open(::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644),
-                              QIODevice::WriteOnly, QFile::AutoCloseHandle));
-    }
+    const auto removeRaw = qScopeGuard([&raw] { std::filesystem::remove_all(raw); });
+    ASSERT_TRUE(std::filesystem::create_directory(raw + "/sub\xff"));
+    for (const std::string& name : {raw + "/x\xe9.txt", raw + "/sub\xff/in.txt"})
+        dozo::test::writeFile(name, {});
 
     w.SSTab1()->setCurrentIndex(2);
     auto* list = control<QListWidget>(w, QStringLiteral("IFN"));

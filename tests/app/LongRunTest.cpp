@@ -162,22 +162,14 @@ TEST_F(AppLongRun, OtherWindowsStillTakeInput) {
     EXPECT_EQ(clicks.count(), 1);
 }
 
-// Counts the input events that reach a widget past the application's filters.
-class InputSeen : public QObject {
-public:
+// Records the key, wheel and button presses that reach a widget past the
+// application's filters.
+struct InputSeen : QObject {
     QList<QEvent::Type> seen;
-
-protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::KeyPress:
-            case QEvent::Wheel:
-            case QEvent::MouseButtonPress:
-                seen.append(event->type());
-                break;
-            default:
-                break;
-        }
+        const QEvent::Type type = event->type();
+        if (type == QEvent::KeyPress || type == QEvent::Wheel || type == QEvent::MouseButtonPress)
+            seen.append(type);
         return false;
     }
 };
