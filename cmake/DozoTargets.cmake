@@ -91,7 +91,7 @@ function(dozo_test target)
   target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
   set_target_properties(${target} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    UNITY_BUILD ${DOZO_UNITY_TESTS}
+    UNITY_BUILD ON
     UNITY_BUILD_BATCH_SIZE 8)
   # One variable per property: a list-valued ENVIRONMENT would be split into
   # separate properties on its way through test discovery.
