@@ -136,10 +136,8 @@ void ArchivePanel::cmdCompress_Click() {
     const QString archive = *chosen;
     if (!panel_controls::mayAddTo(m_shell.ui(), archive)) return;
 
+    // A folder is one entry: the archiver packs it with the paths below it.
     const QStringList entries = FileListCommands::entries(FL);
-    // A file of a dropped folder swapped for a link since would have the
-    // archiver pack whatever the link points at.
-    const FolderWalk::Identities walked = FileListCommands::walked(FL);
     const WorkDirectory& work = m_shell.work();
     QDir().mkpath(work.listFolder());
     ArchiveJob job = archiveJob();
@@ -147,7 +145,7 @@ void ArchivePanel::cmdCompress_Click() {
     const ArchiveJob::Outcome outcome = m_shell.longRun().run(
         [&](LongRun::Progress& progress) {
             control.setReport(barReport(ArcPrg, progress));
-            return job.pack(archive, entries, work.listFile(), "", &control, walked);
+            return job.pack(archive, entries, work.listFile(), "", &control);
         },
         cancel(control));
     const auto reset = qScopeGuard([this] { ArcPrg->setValue(0); });

@@ -144,16 +144,8 @@ std::optional<Outcome> ArchiveJob::refusal(const QStringList& paths) const {
 }
 
 Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
-                         const QString& listFile, const char* switches, const JobControl* control,
-                         const FolderWalk::Identities& walked) {
+                         const QString& listFile, const char* switches, const JobControl* control) {
     if (auto refused = refusal({archive, listFile})) return *refused;
-    for (const QString& entry : entries) {
-        const auto found = walked.constFind(entry);
-        if (found != walked.cend() &&
-            FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(entry).constData()) != *found) {
-            return {Status::Refused, 0, entry, Reasons::archiver(Reasons::kReplacedSinceWalk)};
-        }
-    }
     // A name the list file cannot carry would be split into other names,
     // and pack files nobody chose.
     if (const std::optional<QString> name = ArchiveCommands::unlistable(entries)) {

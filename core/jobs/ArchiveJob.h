@@ -49,13 +49,10 @@ public:
     // `control` hears of the bytes packed (entries when the files hold
     // none); cancelled, the pack stops between entries and leaves the
     // archive as it was (Cancelled, every file not done), and the list file
-    // goes. An entry in `walked` was found by a FolderWalk: when it is no
-    // longer the file the walk met, or has become a link, the pack is
-    // Refused over it before anything is written (the archiver would follow
-    // the link).
+    // goes. A folder among the entries is packed with the paths below it,
+    // its name first, by the archiver's own walk (which takes no link).
     Outcome pack(const QString& archive, const QStringList& entries, const QString& listFile,
-                 const char* switches = "", const JobControl* control = nullptr,
-                 const FolderWalk::Identities& walked = {});
+                 const char* switches = "", const JobControl* control = nullptr);
     // Extracts `archive` into `folder`, which is made when missing. Listed
     // before the folder is made, so a wrong file leaves nothing behind; a
     // failed run removes the folder again when it made it and it is empty.

@@ -1,6 +1,7 @@
 #include "core/text/Reasons.h"
 
 #include "core/text/Language.h"
+#include "core/text/ShownName.h"
 
 #include <dozo/contracts/rivo.h>
 #include <dozo/contracts/rozu32.h>
@@ -9,6 +10,7 @@
 
 #include <QFileInfo>
 
+#include <cstring>
 #include <span>
 
 namespace dozo {
@@ -170,6 +172,31 @@ QString Reasons::nameNotUtf8() {
 QString Reasons::unreadableFolder() {
     return say("フォルダーを読み込めません（中のファイルは処理していません）",
                "the folder cannot be read; its files were not processed");
+}
+
+QString Reasons::otherNameFailed(const QString& rewrittenName) {
+    return say("同じファイルの別の名前 %1 を処理できなかったため、元のままです",
+               "left as it was: its other name %1 could not be rewritten")
+        .arg(shownName(rewrittenName));
+}
+
+QString Reasons::changedDuringRun() {
+    return say("処理の間に変更されたため、元のままです", "changed during the run; left as it was");
+}
+
+QString Reasons::linkNotPlaced(int error) {
+    return say("処理したファイルをこの名前に置けないため、元のままです（%1）",
+               "left as it was: the rewritten file cannot be put under this name (%1)")
+        .arg(QString::fromLocal8Bit(std::strerror(error)));
+}
+
+QString Reasons::notItsOwnInverse() {
+    return say(
+        "FileEncryptionLCR をもう一度実行しても元に戻りません（長さが 3 バイト以上の奇数の"
+        "ファイル）。元に戻すには FileEncryptionLCB、続けて FileEncryptionLCRB を実行して"
+        "ください",
+        "FileEncryptionLCR run again does not restore these files (odd lengths from 3 "
+        "bytes); to restore one, run LCB on it, then LCRB");
 }
 
 Reasons::OpenProblem Reasons::openProblem(const QString& path) {

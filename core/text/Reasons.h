@@ -37,6 +37,16 @@ public:
     // files left as they were, which a run names among its failures.
     static QString unreadableFolder();
 
+    // What becomes of another hard link of a rewritten file, when the run
+    // was given that name too: the rewritten file is linked under it, or it
+    // keeps the old contents for one of these reasons.
+    static QString otherNameFailed(const QString& rewrittenName);
+    static QString changedDuringRun();
+    static QString linkNotPlaced(int error);
+    // After FileEncryptionLCR: the files that running it again does not
+    // restore (odd lengths from 3 bytes), and how to restore them.
+    static QString notItsOwnInverse();
+
     enum class OpenProblem { EmptyPath, Missing, Folder, NotAFile, NotReadable, Other };
     static OpenProblem openProblem(const QString& path);
     static QString cannotOpen(const QString& path);

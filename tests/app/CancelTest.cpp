@@ -131,6 +131,19 @@ TEST_P(AppCancelInPlace, StopsBetweenFilesAndSaysWhatWasNotDone) {
     EXPECT_FALSE(message.contains(paths[0]));
     EXPECT_EQ(bar->value(), 0);
     EXPECT_FALSE(cancel->isVisible());
+
+    // What was done left the list, and the message says what is left: a
+    // second run goes on with the rest rather than undo the first three.
+    EXPECT_EQ(entries(list), paths.mid(kHeld + 1));
+    EXPECT_TRUE(message.contains(QStringLiteral("一覧に残った 3 個の項目")))
+        << message.toStdString();
+    app.ui().answerMessage(Answer::Ok);
+    app.tick();
+    QTest::mouseClick(control<QPushButton>(window, QLatin1String(c.run)), Qt::LeftButton);
+    EXPECT_EQ(message, QStringLiteral("処理が完了しました。"));
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_NE(PanelTestWindow::readFile(paths[i]), originals[i]) << i << " is done once";
+    EXPECT_EQ(entries(list), paths.mid(kHeld + 1)) << "a run that was not stopped keeps its list";
 }
 
 INSTANTIATE_TEST_SUITE_P(Panels, AppCancelInPlace,
@@ -227,6 +240,8 @@ TEST_P(AppCancelArchive, ACancelledPackLeavesTheArchiveAsItWas) {
     const auto shown = env.pack(many, archive);
 
     expectCancelled(GetParam());
+    EXPECT_EQ(entries(control<QListWidget>(env.window(), "FL")), many)
+        << "a stopped pack packed nothing: its list stays whole";
     EXPECT_EQ(maximum, 24 * 128 * 1024) << "the bar counts the bytes to pack";
     EXPECT_EQ(RealLibraryWindow::readAll(archive), before);
     EXPECT_EQ(shown.text, QStringLiteral("圧縮を中止しました。24 個のファイルは圧縮していません。"

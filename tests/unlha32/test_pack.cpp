@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "leftover.h"
 #include "library.h"
 #include "unlha32.h"
 
@@ -510,6 +511,23 @@ TEST_F(Pack, ArchiveInsideThePackedFolderIsNotPackedIntoItself) {
               UNLHA_OK);
     EXPECT_EQ(contents(dir / "tree" / "self.lzh", dir / "x"),
               (std::vector<std::string>{"tree/", "tree/a.txt"}));
+}
+
+// A temporary of one of our writers (here one a killed writer left) is no
+// file of the user's: a packed folder leaves it out without a word. A user's
+// file merely named like one is packed.
+TEST_F(Pack, OurOwnTemporariesInAFolderAreNotPacked) {
+    fs::create_directories(dir / "tree");
+    writeText(dir / "tree" / "a.txt", "a\n");
+    const std::string left = dozo::test::killedWriter(dir / "tree", "a.txt");
+    ASSERT_FALSE(left.empty());
+    const std::string lookalike = left + "0";
+    writeText(dir / "tree" / lookalike, "the user's\n");
+    const Result r = run("u -a1 -r2 " + arg(dir / "t.lzh") + " " + arg(dir / "tree"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    EXPECT_EQ(r.reason.find(left), std::string::npos) << r.reason;
+    EXPECT_EQ(contents(dir / "t.lzh", dir / "x"),
+              (std::vector<std::string>{"tree/", "tree/" + lookalike, "tree/a.txt"}));
 }
 
 // Kept entries are copied, never encoded again: their headers (method, mode,

@@ -20,6 +20,7 @@
 
 #include "archive_reader.h"
 #include "dozo/fileio/io.h"
+#include "dozo/fileio/placement.h"
 #include "dozo/fileio/printable.h"
 #include "dozo/fileio/replacement.h"
 #include "dozo/fileio/source.h"
@@ -193,6 +194,9 @@ private:
                     warn("見つからないため格納しません: " + printable(dirPath + "/" + d->d_name));
                     continue;
                 }
+                // A temporary of one of our writers (a rewrite under way, or
+                // one a kill left) is no file of the user's.
+                if (S_ISREG(st.st_mode) && dozo::fileio::isOurTemporary(fd, d->d_name)) continue;
                 found.emplace_back(d->d_name, st);
             }
             if (errno != 0)
