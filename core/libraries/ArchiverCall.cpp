@@ -134,8 +134,6 @@ private:
     Told m_told;
 };
 
-// The archiver never prints: a run that succeeded hands back what it left
-// out as "警告: " lines in the output buffer.
 // The archiver cannot be reached: the library says why.
 QString unavailable(const Library& library) {
     const QString why = library.errorText();
@@ -143,6 +141,8 @@ QString unavailable(const Library& library) {
     return why.isEmpty() ? reason : reason + QLatin1Char(' ') + why;
 }
 
+// The archiver never prints: a run that succeeded hands back what it left
+// out as "警告: " lines in the output buffer.
 QStringList warningsFrom(const char* output) {
     static const QString prefix = QStringLiteral("警告: ");
     QStringList warnings;
