@@ -5,12 +5,11 @@
 
 #include <files.h>
 #include <temp_dir.h>
+#include <terminal.h>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <fstream>
@@ -31,54 +30,21 @@ long long written(pid_t pid) {
     return -1;
 }
 
-struct Interrupted {
-    int signal = 0;  // what ended the program; 0 when it exited
-    QString err;
-};
-
-// Runs the installed dozo-cli in a session of its own and sends it `sig` once
-// it has written `after` bytes: by then it is inside the large file.
-Interrupted interrupt(const Installation& installation, const QStringList& args, int sig,
-                      long long after, const QByteArray& input = {}) {
-    const QProcessEnvironment environment = cliEnvironment({});
-    std::vector<std::string> words{installation.program().toStdString()};
-    for (const QString& a : args) words.push_back(QFile::encodeName(a).toStdString());
+// Runs the installed dozo-cli on a terminal of its own and sends it `sig`
+// once it has written `after` bytes: by then it is inside the large file. The
+// wait status and what the terminal showed.
+std::pair<int, QString> interrupt(const Installation& installation, const QStringList& args,
+                                  int sig, long long after) {
+    std::vector<std::string> argv{installation.program().toStdString()};
+    for (const QString& a : args) argv.push_back(QFile::encodeName(a).toStdString());
     std::vector<std::string> env;
-    for (const QString& e : environment.toStringList()) env.push_back(e.toStdString());
-    std::vector<char*> argv, envp;
-    for (std::string& w : words) argv.push_back(w.data());
-    for (std::string& e : env) envp.push_back(e.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    TempDir scratch;
-    const std::string errFile = scratch / "err";
-    int in[2];
-    if (::pipe(in) != 0) return {};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid();
-        ::dup2(in[0], 0);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(err, 2);
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(in[0]);
-    if (!input.isEmpty()) (void)!::write(in[1], input.constData(), input.size());
-    ::close(in[1]);
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (written(pid) >= after) {
-            ::kill(pid, sig);
-            ::waitpid(pid, &status, 0);
-            break;
-        }
+    for (const QString& e : cliEnvironment({}).toStringList()) env.push_back(e.toStdString());
+    TerminalSession session(argv, env);
+    for (long long w; (w = written(session.pid)) >= 0 && w < after;)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    const Bytes err = readFile(errFile);
-    return {WIFSIGNALED(status) ? WTERMSIG(status) : 0,
-            QString::fromUtf8(reinterpret_cast<const char*>(err.data()),
-                              static_cast<qsizetype>(err.size()))};
+    ::kill(session.pid, sig);
+    const int status = session.exitStatus();
+    return {status, QString::fromStdString(session.seen)};
 }
 
 TEST(CliInterrupt, ASignalStopsThePackTheUnpackAndThePackageInsideALargeFile) {
@@ -91,6 +57,7 @@ TEST(CliInterrupt, ASignalStopsThePackTheUnpackAndThePackageInsideALargeFile) {
     for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = i % 80 == 79 ? '\n' : static_cast<unsigned char>('a' + text[i] % 26);
     writeFile(dir / "large.txt", text);
+    writeFile(dir / "pw", {'p', 'w'});
     const QString archive = q(dir / "large.lzh");
     ASSERT_EQ(runCli({QStringLiteral("pack"), archive, q(dir / "large.txt")},
                      {.installation = &installation})
@@ -115,16 +82,16 @@ TEST(CliInterrupt, ASignalStopsThePackTheUnpackAndThePackageInsideALargeFile) {
          q(dir / "out/large.txt") +
              QStringLiteral(": stopped: the file being written was removed")},
         {"Package",
-         {QStringLiteral("package"), QStringLiteral("--password-stdin"), q(dir / "large.txt"),
-          q(dir / "large.exe")},
+         {QStringLiteral("package"), QStringLiteral("--password-file"), q(dir / "pw"),
+          q(dir / "large.txt"), q(dir / "large.exe")},
          SIGINT,
          QStringLiteral("cancelled; nothing was written")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Interrupted r = interrupt(installation, c.args, c.signal, 4 << 20, "pw\n");
-        EXPECT_EQ(r.signal, c.signal) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+        const auto [status, shown] = interrupt(installation, c.args, c.signal, 4 << 20);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(c.says)) << shown.toStdString();
         EXPECT_EQ(listDir(dir.path()), before) << "nothing new, nothing half-written";
         EXPECT_TRUE(listDir(dir / "out").empty());
     }
