@@ -7,11 +7,13 @@
 //     and dozo-cli itself when it is built), against lhasa l;
 //   - packing many 1 KiB files through the library, against jlha;
 //   - extracting through libarchive (as the library does) against lhasa, and
-//     what the syncfs that makes an extraction durable adds.
+//     what the syncfs that makes an extraction durable adds;
+//   - how long a stop asked for inside one large file (of the archive's size)
+//     takes to end a pack and an extraction, against packing it whole.
 // Timed steps run interleaved; best and median are printed, and at the end the
 // figures against their goals. A missing peer is reported and skipped.
 // Arguments: [archive MiB (312)] [small files (100000)] [listed entries (100000)]
-// [tables: a comma-separated choice of pack,update,list,small,extract (all)].
+// [tables: a comma-separated choice of pack,update,list,small,extract,stop (all)].
 #include <archive.h>
 #include <archive_entry.h>
 #include <dlfcn.h>
@@ -21,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +31,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <dozo/contracts/unlha32.h>
@@ -113,6 +117,8 @@ struct Summary {
     double small = -1;  // jlha wall / ours
     int smallCount = 0, listCount = 0;
     double archiveMiB = 0;
+    double stopPack = -1, stopExtract = -1;  // seconds from the stop to the return
+    double stopMiB = 0;
 };
 Summary summary;
 
@@ -147,15 +153,17 @@ bool packOurs(const fs::path& dir, const std::vector<CorpusFile>& files, unlha::
 }
 
 // libunlha32.so from the build tree, called as the application calls it.
+void* libraryHandle = nullptr;
+
 UnlhaFn* loadLibrary() {
     const fs::path self = fs::read_symlink("/proc/self/exe");
     const fs::path lib = self.parent_path().parent_path() / DOZO_LIBRARY_SUBDIR / "libunlha32.so";
-    void* handle = ::dlopen(lib.c_str(), RTLD_NOW);
-    if (handle == nullptr) {
+    libraryHandle = ::dlopen(lib.c_str(), RTLD_NOW);
+    if (libraryHandle == nullptr) {
         std::fprintf(stderr, "cannot load %s: %s\n", lib.c_str(), ::dlerror());
         return nullptr;
     }
-    return reinterpret_cast<UnlhaFn*>(::dlsym(handle, "Unlha"));
+    return reinterpret_cast<UnlhaFn*>(::dlsym(libraryHandle, dozo::contracts::kUnlha));
 }
 
 bool callLibrary(UnlhaFn* unlha, const std::string& line) {
@@ -450,6 +458,9 @@ void summaryTable() {
         m.listLibrary <= 1.5);
     std::snprintf(what, sizeof what, "pack %d files of 1 KiB, jlha wall / ours", m.smallCount);
     row(what, m.small > 0, m.small, "x", ">= 2x", m.small >= 2);
+    std::snprintf(what, sizeof what, "stop inside a %.0f MiB file: pack", m.stopMiB);
+    row(what, m.stopPack >= 0, m.stopPack, " s", "<= 1 s", m.stopPack <= 1);
+    row("  extraction", m.stopExtract >= 0, m.stopExtract, " s", "<= 1 s", m.stopExtract <= 1);
 }
 
 // Extraction as the library does it: libarchive reads, we write the files.
@@ -474,6 +485,12 @@ bool extractWithLibarchive(const fs::path& archivePath, const fs::path& dest) {
     }
     archive_read_free(a);
     return ok;
+}
+
+// Whether a folder holds anything, hidden files too.
+bool listed(const fs::path& dir) {
+    std::error_code ec;
+    return fs::exists(dir, ec) && !fs::is_empty(dir, ec);
 }
 
 bool sameTree(const fs::path& dir, const std::vector<CorpusFile>& files) {
@@ -525,6 +542,79 @@ void extractTable(const fs::path& root) {
     if (lt.wall > 0) std::printf("  -> %.2fx lhasa's speed\n", lt.wall / ourX);
 }
 
+// One command stopped as the window stops it: another thread asks once a
+// quarter of the file's bytes is done, and the progress callback, asked about
+// once a mebibyte, passes that on. Seconds from the asking to the return.
+double stoppedInside(UnlhaFn* unlha, UnlhaSetProgressFn* setProgress, const std::string& line,
+                     long long bytes) {
+    struct Follow {
+        std::atomic<long long> done{0};
+        std::atomic<bool> stop{false};
+    } follow;
+    setProgress(
+        [](void* context, long long, long long, long long done, long long) {
+            auto* f = static_cast<Follow*>(context);
+            f->done = done;
+            return f->stop ? 1 : 0;
+        },
+        &follow);
+    Clock::time_point asked{};
+    std::thread asker([&] {
+        while (follow.done < bytes / 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        asked = Clock::now();
+        follow.stop = true;
+    });
+    std::vector<char> out(1 << 12);
+    const int rc = unlha(nullptr, line.c_str(), out.data(), out.size());
+    const auto returned = Clock::now();
+    // A run that ended before the asker saw a quarter done lets it go.
+    follow.done = bytes;
+    asker.join();
+    setProgress(nullptr, nullptr);
+    if (rc != dozo::contracts::unlha::kCancelled) {
+        std::fprintf(stderr, "not stopped (%d): %s\n", rc, out.data());
+        return -1;
+    }
+    return std::chrono::duration<double>(returned - asked).count();
+}
+
+void stopTable(const fs::path& root, UnlhaFn* unlha, std::size_t fileBytes) {
+    auto* setProgress = reinterpret_cast<UnlhaSetProgressFn*>(
+        ::dlsym(libraryHandle, dozo::contracts::kUnlhaSetProgress));
+    if (setProgress == nullptr) return;
+    // One file of this machine's text, source and programs, as a user's
+    // large file would mix them.
+    const fs::path file = root / "large.bin";
+    {
+        std::ofstream out(file, std::ios::binary);
+        const auto pieces = makeCorpus(32u << 20);
+        for (std::size_t written = 0; written < fileBytes;)
+            for (const auto& f : pieces) {
+                const std::size_t n = std::min(f.data.size(), fileBytes - written);
+                out.write(reinterpret_cast<const char*>(f.data.data()),
+                          static_cast<std::streamsize>(n));
+                written += n;
+                if (written == fileBytes) break;
+            }
+    }
+    const long long bytes = static_cast<long long>(fileBytes);
+    summary.stopMiB = static_cast<double>(fileBytes) / (1 << 20);
+    std::printf("stopping inside one %.0f MiB file, a quarter in\n", summary.stopMiB);
+    const fs::path archive = root / "large.lzh";
+    const std::string pack = "u -a1 -m5 \"" + archive.string() + "\" \"" + file.string() + "\"";
+    summary.stopPack = stoppedInside(unlha, setProgress, pack, bytes);
+    std::printf("  %-34s %8.3f s %s\n", "pack: from the stop to its return", summary.stopPack,
+                fs::exists(archive) ? "ARCHIVE WRITTEN" : "(no archive)");
+    const Timing whole = timed([&] { return callLibrary(unlha, pack); });
+    std::printf("  %-34s %8.3f s (what the stop saved: about %.1f s)\n", "pack of the whole file",
+                whole.wall, whole.wall * 3 / 4);
+    const fs::path out = root / "stop-out";
+    summary.stopExtract = stoppedInside(
+        unlha, setProgress, "x -a1 \"" + archive.string() + "\" \"" + out.string() + "/\"", bytes);
+    std::printf("  %-34s %8.3f s %s\n", "unpack: from the stop to its return", summary.stopExtract,
+                listed(out) ? "PART FILE LEFT" : "(no part file)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -533,7 +623,7 @@ int main(int argc, char** argv) {
     const std::size_t archiveMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 312;
     const int smallFiles = argc > 2 ? std::atoi(argv[2]) : 100000;
     const int listed = argc > 3 ? std::atoi(argv[3]) : 100000;
-    const std::string tables = argc > 4 ? argv[4] : "pack,update,list,small,extract";
+    const std::string tables = argc > 4 ? argv[4] : "pack,update,list,small,extract,stop";
     auto runs = [&tables](const std::string& name) {
         return ("," + tables + ",").find("," + name + ",") != std::string::npos;
     };
@@ -550,6 +640,7 @@ int main(int argc, char** argv) {
         if (runs("small")) smallFilesTable(root, unlha, smallFiles);
     }
     if (runs("extract")) extractTable(root);
+    if (unlha != nullptr && runs("stop")) stopTable(root, unlha, archiveMiB << 20);
     summaryTable();
     fs::remove_all(root);
     return 0;

@@ -38,6 +38,7 @@ struct Segment {
     int tailBits = 0;
     std::uint16_t crc = 0;  // of the segment alone
     std::string error;
+    int errorNumber = 0;
     EncoderMemory memory;
 };
 
@@ -49,6 +50,7 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
     const ssize_t n = dozo::fileio::readFully(inputFd, seg.input.data(), seg.input.size(),
                                               static_cast<off_t>(inputStart + from));
     if (n < 0) {
+        seg.errorNumber = errno;
         seg.error = sysError("cannot read input");
         return;
     }
@@ -89,6 +91,7 @@ struct SmallFile {
     std::vector<std::uint8_t> data;
     std::uint16_t crc = 0;
     std::string error;
+    int errorNumber = 0;
 };
 
 // What addFile would write for a file under kSmallFile bytes, compressed the
@@ -99,12 +102,14 @@ void compressSmall(const ArchiveWriter::FileInput& file, Method method, EncoderM
     out.data.clear();
     const off_t at = ::lseek(file.fd, 0, SEEK_CUR);
     if (at < 0) {
+        out.errorNumber = errno;
         out.error = sysError("input is not seekable");
         return;
     }
     input.resize(static_cast<std::size_t>(file.size));
     const ssize_t n = dozo::fileio::readFully(file.fd, input.data(), input.size(), at);
     if (n < 0) {
+        out.errorNumber = errno;
         out.error = sysError("cannot read input");
         return;
     }
@@ -180,14 +185,18 @@ ArchiveWriter::ArchiveWriter(int fd)
     if (at < 0) error_ = sysError("archive is not seekable");
 }
 
-bool ArchiveWriter::fail(std::string message) {
+bool ArchiveWriter::fail(std::string message, Failed what, int error) {
     error_ = std::move(message);
+    failed_ = what;
+    systemError_ = error;
     return false;
 }
 
 bool ArchiveWriter::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes) {
-    if (!dozo::fileio::writeAll(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset)))
-        return fail(sysError("cannot write archive"));
+    if (!dozo::fileio::writeAll(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset))) {
+        const int error = errno;
+        return fail(sysError("cannot write archive"), Failed::archive, error);
+    }
     return true;
 }
 
@@ -208,14 +217,17 @@ bool ArchiveWriter::readInput(int inputFd, std::int64_t inputStart, std::int64_t
             static_cast<std::size_t>(std::min<std::int64_t>(kChunk, size - done));
         const ssize_t n = dozo::fileio::readFully(inputFd, chunk.data(), want,
                                                   static_cast<off_t>(inputStart + done));
-        if (n < 0) return fail(sysError("cannot read input"));
+        if (n < 0) {
+            const int error = errno;
+            return fail(sysError("cannot read input"), Failed::input, error);
+        }
         if (static_cast<std::size_t>(n) < want)
-            return fail("input file shrank while being archived");
+            return fail("input file shrank while being archived", Failed::input);
         const auto got = std::span<const std::uint8_t>(chunk).first(n);
         *crc = crc16(*crc, got);
         if (!consume(got)) return false;
         done += n;
-        if (inputDone_) inputDone_(done);
+        if (inputDone_ && !inputDone_(done)) return false;
     }
     return true;
 }
@@ -231,9 +243,10 @@ bool ArchiveWriter::addDirectory(const EntryInfo& entry) {
     EntryInfo dir = entry;
     dir.directory = true;
     StoredName name;
-    if (!makeStoredName(dir, &name, &error_)) return false;
+    if (!makeStoredName(dir, &name, &error_)) return fail(error_, Failed::name);
     const auto header = buildHeader(dir, name, {"-lhd-", 0, 0, 0});
-    if (header.size() > 0xFFFF) return fail("name too long for an LHA header: " + entry.name);
+    if (header.size() > 0xFFFF)
+        return fail("name too long for an LHA header: " + entry.name, Failed::name);
     return writeAll(header);
 }
 
@@ -245,21 +258,25 @@ bool ArchiveWriter::addRaw(std::span<const std::uint8_t> bytes) {
 bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method) {
     error_.clear();
     if (finished_) return fail("archive already finished");
-    if (size < 0) return fail("negative file size for " + entry.name);
+    if (size < 0) return fail("negative file size for " + entry.name, Failed::input);
     EntryInfo file = entry;
     file.directory = false;
     StoredName name;
-    if (!makeStoredName(file, &name, &error_)) return false;
+    if (!makeStoredName(file, &name, &error_)) return fail(error_, Failed::name);
 
     const std::uint64_t usize = static_cast<std::uint64_t>(size);
     const std::int64_t headerAt = offset_;
     auto header = buildHeader(file, name, {params(method).id, 0, usize, 0});
-    if (header.size() > 0xFFFF) return fail("name too long for an LHA header: " + entry.name);
+    if (header.size() > 0xFFFF)
+        return fail("name too long for an LHA header: " + entry.name, Failed::name);
     if (!writeAll(header)) return false;
     const std::int64_t dataAt = offset_;
 
     const off_t inputStart = ::lseek(inputFd, 0, SEEK_CUR);
-    if (inputStart < 0) return fail(sysError("input is not seekable"));
+    if (inputStart < 0) {
+        const int error = errno;
+        return fail(sysError("input is not seekable"), Failed::input, error);
+    }
 
     std::uint16_t crc = 0;
     bool stored = method == Method::lh0 || size == 0 ||
@@ -341,21 +358,21 @@ bool ArchiveWriter::addSmallFiles(std::span<const FileInput> files, Method metho
         file.directory = false;
         StoredName name;
         if (!packed.error.empty()) {
-            ok = fail(packed.error);
+            ok = fail(packed.error, Failed::input, packed.errorNumber);
         } else if (makeStoredName(file, &name, &error_)) {
             const auto header =
                 buildHeader(file, name,
                             {params(packed.method).id, packed.data.size(),
                              static_cast<std::uint64_t>(files[k].size), packed.crc});
             if (header.size() > 0xFFFF) {
-                ok = fail("name too long for an LHA header: " + file.name);
+                ok = fail("name too long for an LHA header: " + file.name, Failed::name);
             } else {
                 w.out.insert(w.out.end(), header.begin(), header.end());
                 w.out.insert(w.out.end(), packed.data.begin(), packed.data.end());
                 lastMethod_ = packed.method;
             }
         } else {
-            ok = false;
+            ok = fail(error_, Failed::name);
         }
         if (!ok) *failed = k;
     }
@@ -422,14 +439,14 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
             compressSegment(inputFd, inputStart, method, first == count - 1, segs[0]);
         }
         for (Segment& seg : segs) {
-            if (!seg.error.empty()) return fail(seg.error);
+            if (!seg.error.empty()) return fail(seg.error, Failed::input, seg.errorNumber);
             *crc = crc16Combine(*crc, seg.crc, static_cast<std::uint64_t>(seg.length));
             out.clear();
             joiner.append(seg.packed, seg.tail, seg.tailBits, out);
             if (first + n == count && &seg == &segs.back()) joiner.finish(out);
             if (offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size) return false;
             if (!writeAll(out)) return false;
-            if (inputDone_) inputDone_(seg.offset + seg.length);
+            if (inputDone_ && !inputDone_(seg.offset + seg.length)) return false;
         }
     }
     return true;
@@ -442,10 +459,15 @@ bool ArchiveWriter::finish() {
     // Bytes past our end (a descriptor opened without O_TRUNC) are not archive.
     if (::ftruncate(fd_, offset_) != 0) {
         struct stat st;
-        if (::fstat(fd_, &st) != 0 || S_ISREG(st.st_mode))
-            return fail(sysError("cannot truncate archive"));
+        if (::fstat(fd_, &st) != 0 || S_ISREG(st.st_mode)) {
+            const int error = errno;
+            return fail(sysError("cannot truncate archive"), Failed::archive, error);
+        }
     }
-    if (::lseek(fd_, offset_, SEEK_SET) < 0) return fail(sysError("cannot seek archive"));
+    if (::lseek(fd_, offset_, SEEK_SET) < 0) {
+        const int error = errno;
+        return fail(sysError("cannot seek archive"), Failed::archive, error);
+    }
     finished_ = true;
     return true;
 }

@@ -57,7 +57,8 @@ public:
     void setThreads(int threads) { threads_ = std::max(1, threads); }
     // Hears how many bytes of the file addFile is taking are done, as they
     // are read or compressed; for a large file, so that its progress shows.
-    using InputDone = std::function<void(std::int64_t bytes)>;
+    // Answering false stops the file there: addFile fails, error() empty.
+    using InputDone = std::function<bool(std::int64_t bytes)>;
     void setInputDone(InputDone inputDone) { inputDone_ = std::move(inputDone); }
     bool addDirectory(const EntryInfo& entry);
     // Appends bytes that are already archive: a kept entry's header and
@@ -65,12 +66,16 @@ public:
     bool addRaw(std::span<const std::uint8_t> bytes);
     bool finish();  // end-of-archive mark
     const std::string& error() const { return error_; }
+    // What the last failure was about, and the system's errno (0 for none).
+    enum class Failed { archive, input, name };
+    Failed failed() const { return failed_; }
+    int systemError() const { return systemError_; }
 
     // Method actually used for the last file added (lh0 after a fallback).
     Method lastMethod() const { return lastMethod_; }
 
 private:
-    bool fail(std::string message);
+    bool fail(std::string message, Failed what = Failed::archive, int error = 0);
     bool writeAll(std::span<const std::uint8_t> bytes);
     bool writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes);
     // Both write the compressed data at the current end and return false when
@@ -90,6 +95,8 @@ private:
     int fd_;
     std::int64_t offset_ = 0;  // where the next entry goes
     std::string error_;
+    Failed failed_ = Failed::archive;
+    int systemError_ = 0;
     Method lastMethod_ = Method::lh0;
     bool finished_ = false;
     int threads_;
