@@ -291,6 +291,13 @@ Outcome openInput(const Input& input, dozo::fileio::Fd& fd, struct stat& st) {
 }
 
 Outcome writeFailure(const Input& input, const ArchiveWriter& writer) {
+    // Compressed data that does not decode back is our fault, not the
+    // disk's: nothing of the run is committed.
+    if (writer.miscoded())
+        return failure(UNLHA_ERROR_INTERNAL,
+                       "UNLHA32の誤りです: 圧縮したデータを展開すると元のファイルに戻らないため、"
+                       "書庫には何も書き込んでいません: " +
+                           printable(input.path()) + " (" + writer.error() + ")");
     return failure(UNLHA_ERROR_WRITE,
                    "書庫を書けません: " + printable(input.path()) + ": " + writer.error());
 }
