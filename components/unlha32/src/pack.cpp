@@ -471,6 +471,11 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
     std::string reason;
     if (!reader.openFile(archivePath.c_str(), reason))
         return failure(UNLHA_ERROR_NOT_ARCHIVE, "既存の書庫を更新できません: " + reason);
+    struct stat opened {};
+    if (::fstat(reader.fd(), &opened) != 0)
+        return failure(
+            UNLHA_ERROR_NOT_ARCHIVE,
+            "既存の書庫を読めません: " + printable(archivePath) + " (" + errorText() + ")");
     std::int64_t entryEnd = -1;  // where the last entry read ends
     std::vector<std::uint8_t> copyBuffer;
     for (;;) {
@@ -500,11 +505,25 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
                 std::string(
                     "既存の書庫にファイルとフォルダー以外の項目があるため更新できません: ") +
                     printable(rawName));
+        // A kept entry is copied as it is, so it is vetted as a reader takes
+        // it: a name extraction refuses, a header that fails its own check
+        // or data that runs past the archive would be carried into the new
+        // one. Its data is not decoded: "t" does that.
+        PlacedName placed;
+        std::string unsafe;
+        if (!placeEntryName(rawName, type == AE_IFDIR, placed, unsafe))
+            return failure(UNLHA_ERROR_UNSAFE_ENTRY,
+                           "既存の書庫の項目を引き継げないため更新しません (" + unsafe +
+                               "): " + printable(rawName));
         StoredFields fields;
         if (!readStoredFields(reader.fd(), reader.headerOffset(), fields) ||
             (entryEnd >= 0 && fields.headerAt != entryEnd))
             return failure(UNLHA_ERROR_NOT_ARCHIVE,
                            "既存の書庫のヘッダーを読めません: " + printable(rawName));
+        if (fields.dataAt > opened.st_size ||
+            fields.packedSize > static_cast<std::uint64_t>(opened.st_size - fields.dataAt))
+            return failure(UNLHA_ERROR_DATA,
+                           "既存の書庫の項目が書庫の終わりを越えています: " + printable(rawName));
         const bool first = entryEnd < 0;
         const std::int64_t entryStart = fields.headerAt;
         entryEnd = fields.dataAt + static_cast<std::int64_t>(fields.packedSize);
