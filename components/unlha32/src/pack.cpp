@@ -584,21 +584,36 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 // program added meanwhile would be lost under our rename.
 class ArchiveLock {
 public:
-    void acquire(const std::string& archivePath) {
+    Outcome acquire(const std::string& archivePath) {
         const auto slash = archivePath.find_last_of('/');
         const std::string dir = slash == std::string::npos ? "." : archivePath.substr(0, slash + 1);
         for (;;) {
             if (archive_.open(archivePath.c_str()) == dozo::fileio::Status::ok) {
                 held_ = true;
-                return;
+                return {};
             }
-            // Without a descriptor the update goes on unlocked; it reports
-            // its own reason when the archive cannot be used.
+            const int openError = errno;
+            // An archive that is there but would not open (EIO, EMFILE...)
+            // cannot be updated without the lock and the handle that keep
+            // what follows its end mark: the run fails. Anything but a file
+            // there is refused by the caller, with its own reason.
             struct stat st {};
-            if (::stat(archivePath.c_str(), &st) == 0 || errno != ENOENT) return;
+            if (::stat(archivePath.c_str(), &st) == 0) {
+                if (!S_ISREG(st.st_mode)) return {};
+                return failure(UNLHA_ERROR_ARCHIVE_OPEN,
+                               "既存の書庫を開けません: " + printable(archivePath) + " (" +
+                                   errorText(openError) + ")");
+            }
+            if (errno != ENOENT)
+                return failure(UNLHA_ERROR_ARCHIVE_OPEN,
+                               "書庫の場所を調べられません: " + printable(archivePath) + " (" +
+                                   errorText() + ")");
+            // Missing: its folder is locked until it exists. Without that lock
+            // the run goes on, creating the archive only where nothing has
+            // appeared meanwhile (the caller's no-clobber placement).
             folder_.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (folder_.get() < 0 || !lock(folder_.get())) return;
-            if (::stat(archivePath.c_str(), &st) != 0 && errno == ENOENT) return;
+            if (folder_.get() < 0 || !lock(folder_.get())) return {};
+            if (::stat(archivePath.c_str(), &st) != 0 && errno == ENOENT) return {};
             folder_.reset(-1);
         }
     }
@@ -661,7 +676,7 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     const Method method = toMethod(compression);
     // Held until the result is in place (or dropped).
     ArchiveLock lock;
-    lock.acquire(archivePath);
+    if (Outcome o = lock.acquire(archivePath); o.failed()) return o;
     struct stat archiveStat {};
     const bool archiveExists = ::stat(archivePath.c_str(), &archiveStat) == 0;
     if (archiveExists && !S_ISREG(archiveStat.st_mode))
