@@ -512,7 +512,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         PlacedName placed;
         std::string unsafe;
         if (!placeEntryName(rawName, type == AE_IFDIR, placed, unsafe))
-            return failure(UNLHA_ERROR_UNSAFE_ENTRY,
+            return failure(UNLHA_ERROR_NOT_ARCHIVE,
                            "既存の書庫の項目を引き継げないため更新しません (" + unsafe +
                                "): " + printable(rawName));
         StoredFields fields;
