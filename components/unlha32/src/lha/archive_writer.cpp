@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 #include "dozo/fileio/io.h"
@@ -66,7 +68,8 @@ struct Segment {
     std::uint16_t crc = 0;                 // of the segment alone
     std::uint64_t firstBit = 0, bits = 0;  // where it lies in its batch's joined bytes
     std::string error;
-    bool miscoded = false;  // error is a check of the output that failed
+    bool miscoded = false;      // error is a check of the output that failed
+    std::exception_ptr thrown;  // by its worker
     EncoderMemory memory;
     DecoderMemory check;
 };
@@ -480,32 +483,58 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
             seg.offset = (first + i) * kSegment;
             seg.length = std::min(kSegment, size - seg.offset);
             seg.history = static_cast<std::size_t>(std::min(dict, seg.offset));
+            seg.thrown = nullptr;
         }
-        // Each step on every segment at once: compressing, then, once they
-        // are joined, decoding each from the joined bytes.
-        const auto eachSegment = [&](const auto& step) {
-            std::vector<std::jthread> threads;
-            for (std::int64_t i = 1; i < n; ++i)
-                threads.emplace_back([&, i] { step(i, segs[static_cast<std::size_t>(i)]); });
-            step(0, segs[0]);
+        // Each worker compresses its segment and, once the last of them has
+        // joined the batch's bits, decodes its segment from the joined bytes.
+        // What a step throws is thrown here, once every worker is done.
+        enum class Joined { no, tooBig, yes } joined = Joined::no;
+        std::exception_ptr joinThrew;
+        const auto join = [&] {
+            out.clear();
+            for (Segment& seg : segs) {
+                if (!seg.error.empty() || seg.thrown) return Joined::no;
+                *crc = crc16Combine(*crc, seg.crc, static_cast<std::uint64_t>(seg.length));
+                seg.firstBit = out.size() * 8 + static_cast<std::uint64_t>(joiner.pendingCount());
+                joiner.append(seg.packed, seg.tail, seg.tailBits, out);
+            }
+            if (first + n == count) joiner.finish(out);
+            return offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size ? Joined::tooBig
+                                                                                    : Joined::yes;
         };
-        eachSegment([&](std::int64_t i, Segment& seg) {
-            compressSegment(inputFd, inputStart, method, first + i == count - 1, seg);
+        std::barrier sync(n, [&]() noexcept {
+            try {
+                joined = join();
+            } catch (...) {
+                joinThrew = std::current_exception();
+            }
         });
-        out.clear();
-        for (Segment& seg : segs) {
-            if (!seg.error.empty()) return fail(seg.error);
-            *crc = crc16Combine(*crc, seg.crc, static_cast<std::uint64_t>(seg.length));
-            seg.firstBit = out.size() * 8 + static_cast<std::uint64_t>(joiner.pendingCount());
-            joiner.append(seg.packed, seg.tail, seg.tailBits, out);
+        const auto work = [&](std::int64_t i) {
+            Segment& seg = segs[static_cast<std::size_t>(i)];
+            try {
+                compressSegment(inputFd, inputStart, method, first + i == count - 1, seg);
+            } catch (...) {
+                seg.thrown = std::current_exception();
+            }
+            sync.arrive_and_wait();
+            if (joined != Joined::yes) return;
+            try {
+                checkSegment(method, out, joiner.pendingValue(), joiner.pendingCount(), seg);
+            } catch (...) {
+                seg.thrown = std::current_exception();
+            }
+        };
+        {
+            std::vector<std::jthread> threads;
+            for (std::int64_t i = 1; i < n; ++i) threads.emplace_back(work, i);
+            work(0);
         }
-        if (first + n == count) joiner.finish(out);
-        if (offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size) return false;
-        eachSegment([&](std::int64_t, Segment& seg) {
-            checkSegment(method, out, joiner.pendingValue(), joiner.pendingCount(), seg);
-        });
+        if (joinThrew) std::rethrow_exception(joinThrew);
+        for (const Segment& seg : segs)
+            if (seg.thrown) std::rethrow_exception(seg.thrown);
         for (const Segment& seg : segs)
             if (!seg.error.empty()) return fail(seg.error, seg.miscoded);
+        if (joined == Joined::tooBig) return false;
         if (!writeAll(out)) return false;
         if (inputDone_)
             for (const Segment& seg : segs) inputDone_(seg.offset + seg.length);
