@@ -192,7 +192,7 @@ public:
     const char* run(std::span<const std::uint8_t> history, std::uint64_t length) {
         if (dictBits_ == 0) return "not a compressed method";
         const std::size_t kept = std::min(history.size(), dict_);
-        std::memcpy(window_.data(), history.data() + history.size() - kept, kept);
+        if (kept > 0) std::memcpy(window_.data(), history.data() + history.size() - kept, kept);
         pos_ = crcFrom_ = kept;
         const std::size_t slideAt = window_.size() - kLongestMatch;
         std::uint64_t left = 0;  // symbols left in the block
