@@ -1,6 +1,7 @@
 // The archiver against its peers, each measured in the same run:
 //   - packing this machine's files of six kinds with each method, size and CPU
-//     against jlha;
+//     against jlha, and what the pack's check of its own output (decoding
+//     every compressed entry) costs of that CPU;
 //   - adding 1 KiB to a large archive through the library, against jlha and
 //     against copying the archive with dd conv=fsync;
 //   - listing an archive of many entries as dozo-cli does (its library call,
@@ -38,6 +39,7 @@
 
 #include "corpus.h"
 #include "lha/archive_writer.h"
+#include "lha/decoder.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -111,6 +113,7 @@ struct Summary {
     double worstSize = -1e9;  // largest size difference to jlha, %, compressible corpora
     double leastGain = 1e9;   // smallest gain on text, source and Japanese, %
     double leastCpu = 1e9;    // smallest jlha CPU / ours over every corpus and method
+    double checkShare = -1;   // largest share of our pack CPU that its check takes, %
     double update = -1;       // ours / the copy
     double listLibrary = -1;  // ours / lhasa l
     double listCli = -1;
@@ -152,6 +155,39 @@ bool packOurs(const fs::path& dir, const std::vector<CorpusFile>& files, unlha::
     return ok;
 }
 
+// The check the writer makes of its output, run again on a whole archive of
+// ours: every compressed entry decoded to a null sink, as one stream (the
+// writer decodes a large file's segments on several threads: the same work).
+// False when an entry does not give back its length and CRC.
+bool checkAgain(const fs::path& archive) {
+    std::ifstream in(archive, std::ios::binary);
+    const std::vector<std::uint8_t> a{std::istreambuf_iterator<char>(in), {}};
+    const auto le = [&a](std::size_t at, int n) {
+        std::uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i) v = v << 8 | a[at + static_cast<std::size_t>(i)];
+        return v;
+    };
+    unlha::DecoderMemory memory;
+    // Level-2 headers: their size, method, packed and original sizes, CRC.
+    for (std::size_t at = 0; at + 24 < a.size() && a[at] != 0;) {
+        const std::size_t header = le(at, 2), packed = le(at + 7, 4);
+        const std::string method(a.begin() + static_cast<long>(at) + 2,
+                                 a.begin() + static_cast<long>(at) + 7);
+        const unlha::Method m = method == "-lh5-"   ? unlha::Method::lh5
+                                : method == "-lh6-" ? unlha::Method::lh6
+                                : method == "-lh7-" ? unlha::Method::lh7
+                                                    : unlha::Method::lh0;
+        if (m != unlha::Method::lh0) {
+            const unlha::Decoded d = unlha::decode(m, {std::span(a).subspan(at + header, packed)},
+                                                   {}, le(at + 11, 4), memory);
+            if (!d.error.empty() || d.length != le(at + 11, 4) || d.crc != le(at + 21, 2))
+                return false;
+        }
+        at += header + packed;
+    }
+    return true;
+}
+
 // libunlha32.so from the build tree, called as the application calls it.
 void* libraryHandle = nullptr;
 
@@ -182,8 +218,8 @@ unlha::Method methodOf(int i) {
 void compressionTable(const fs::path& root) {
     const auto corpora = machineCorpora(4u << 20);
     std::printf("packing this machine's files, ours against jlha (same method), 3 runs each\n");
-    std::printf("%-11s %5s %6s %12s %12s %8s %9s %9s %7s\n", "corpus", "files", "method", "ours",
-                "jlha", "size", "our cpu", "jlha cpu", "cpu x");
+    std::printf("%-11s %5s %6s %12s %12s %8s %9s %9s %7s %9s %6s\n", "corpus", "files", "method",
+                "ours", "jlha", "size", "our cpu", "jlha cpu", "cpu x", "check", "share");
     for (const auto& c : corpora) {
         if (c.files.empty()) {
             std::printf("%-11s (nothing found)\n", c.kind.c_str());
@@ -196,9 +232,10 @@ void compressionTable(const fs::path& root) {
         for (int m = 0; m < 3; ++m) {
             const fs::path ours = root / (c.kind + kMethods[m][0] + "ours.lzh");
             const fs::path theirs = root / (c.kind + kMethods[m][0] + "jlha.lzh");
-            Series o, j;
+            Series o, j, check;
             for (int round = 0; round < 3; ++round) {
                 o.add(timed([&] { return packOurs(dir, c.files, methodOf(m), ours); }));
+                check.add(timed([&] { return checkAgain(ours); }));
                 if (!have("/usr/bin/jlha")) continue;
                 fs::remove(theirs);
                 j.add(timed([&] {
@@ -216,13 +253,20 @@ void compressionTable(const fs::path& root) {
                 if (c.kind != "compressed" && c.kind != "elf")
                     summary.leastGain = std::min(summary.leastGain, -diff);
             }
-            std::printf("%-11s %5zu %6s %12.0f %12.0f %+7.2f%% %9.3f %9.3f %6.1fx\n",
-                        c.kind.c_str(), c.files.size(), kMethods[m][0], os, js,
-                        js > 0 ? 100.0 * (os - js) / js : 0.0, Series::median(o.cpu),
-                        Series::median(j.cpu), Series::median(j.cpu) / Series::median(o.cpu));
+            const double share = 100.0 * Series::median(check.cpu) / Series::median(o.cpu);
+            if (!check.cpu.empty()) summary.checkShare = std::max(summary.checkShare, share);
+            std::printf(
+                "%-11s %5zu %6s %12.0f %12.0f %+7.2f%% %9.3f %9.3f %6.1fx %9.3f %5.1f%%%s\n",
+                c.kind.c_str(), c.files.size(), kMethods[m][0], os, js,
+                js > 0 ? 100.0 * (os - js) / js : 0.0, Series::median(o.cpu), Series::median(j.cpu),
+                Series::median(j.cpu) / Series::median(o.cpu), Series::median(check.cpu), share,
+                check.cpu.size() == 3 ? "" : " CHECK FAILED");
         }
     }
-    std::printf("(size: ours against jlha's; cpu: median seconds; cpu x: jlha's CPU / ours)\n\n");
+    std::printf(
+        "(size: ours against jlha's; cpu: median seconds; cpu x: jlha's CPU / ours; check: CPU\n"
+        " of decoding every compressed entry, the check each pack makes of its output and whose\n"
+        " cost 'our cpu' includes; share: check / our cpu)\n\n");
 }
 
 // Adds the same `files` (read from dir) to w under `prefix`/, with method m.
@@ -449,6 +493,8 @@ void summaryTable() {
         ">= 1 % smaller", m.leastGain >= 1);
     row("pack CPU vs jlha, least over corpora", m.leastCpu < 1e8, m.leastCpu, "x", ">= 6x",
         m.leastCpu >= 6);
+    row("  its check of its output, largest share", m.checkShare >= 0, m.checkShare, "%",
+        "small (<= 10 %)", m.checkShare <= 10);
     char what[64];
     std::snprintf(what, sizeof what, "adding 1 KiB to a %.0f MiB archive", m.archiveMiB);
     row(what, m.update > 0, m.update, "x", "<= 2x dd conv=fsync", m.update <= 2);

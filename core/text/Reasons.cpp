@@ -132,6 +132,10 @@ constexpr CauseRow kCauses[] = {
     {cause::kNoMemory, false, false, "メモリが足りません", "out of memory"},
     {cause::kInternal, false, false, "書庫の処理で内部エラーが発生しました",
      "internal error in the archiver"},
+    {cause::kMiscoded, true, false,
+     "UNLHA32の誤りで圧縮したデータが元に戻らないため、書庫には何も書き込んでいません",
+     "the archiver's compressed data did not decode back to the file (the archiver's error); "
+     "nothing was written to the archive"},
     {cause::kCancelled, true, false, "中止したため、書きかけのファイルは削除しました",
      "stopped: the file being written was removed"},
     {cause::kInputOpen, true, true, "圧縮するファイルを開けません", "cannot open the file to pack"},
@@ -175,6 +179,10 @@ constexpr CauseRow kCauses[] = {
      "entry %1 is a link; not extracted"},
     {cause::kEntrySpecial, false, false, "項目 %1 はファイルでもフォルダーでもありません",
      "entry %1 is neither a file nor a folder"},
+    {cause::kEntryNotKept, false, false,
+     "既存の書庫の項目 %1 は安全に引き継げないため、書庫を更新しませんでした",
+     "entry %1 of the existing archive cannot be carried over safely; the archive was not "
+     "updated"},
     {cause::kEntryNoSize, false, false, "項目 %1 は大きさが分からないため展開しませんでした",
      "entry %1 has no known size; not extracted"},
     {cause::kFileKept, true, false, "既にあるファイルを上書きせずに残しました",

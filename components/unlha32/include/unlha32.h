@@ -19,7 +19,10 @@
 // nothing. "u" creates the archive or updates it: new names are added, an entry
 // whose file on disk is newer is replaced, every other entry is kept. The new
 // archive is written beside the old one and renamed into place, so a failed run
-// leaves an existing archive as it was. A file is stored under its own name;
+// leaves an existing archive as it was. Each file's compressed data is decoded
+// and checked against the file's length and CRC before it counts as packed.
+// Kept entries are copied without decoding, and only when extraction would
+// take their names and their headers are sound. A file is stored under its own name;
 // with -r2 a folder brings itself and everything below it, one entry per folder,
 // named relative to the folder's parent (without -r2, only its own entry).
 // The method and the overwrite choice come from the user's settings (see
@@ -60,9 +63,11 @@
 // |------|--------------------------|------------------------------------------------------------|
 // |    0 | UNLHA_OK                 | success                                                    |
 // |    1 | UNLHA_ERROR_COMMAND      | not one of the accepted command lines (or a NULL line)     |
-// |    2 | UNLHA_ERROR_ARCHIVE_OPEN | the archive to extract is missing or cannot be opened      |
+// |    2 | UNLHA_ERROR_ARCHIVE_OPEN | the archive to extract is missing or cannot be opened;     |
+// |      |                          | for "u" an existing archive that cannot be opened          |
 // |    3 | UNLHA_ERROR_NOT_ARCHIVE  | not an LHA archive, or a damaged or unsupported header;    |
-// |      |                          | for "u" also an existing file that is no archive           |
+// |      |                          | for "u" also an existing file that is no archive, or an    |
+// |      |                          | archive holding an entry extraction would refuse           |
 // |    4 | UNLHA_ERROR_DATA         | damaged entry data: CRC mismatch, truncation, a size that  |
 // |      |                          | differs from the header's                                  |
 // |    5 | UNLHA_ERROR_UNSAFE_ENTRY | an entry was refused (absolute or ".." name, drive letter, |
@@ -78,7 +83,8 @@
 // |    9 | UNLHA_ERROR_NO_GUI       | UnlhaConfigDialog called without a QApplication            |
 // |   10 | UNLHA_CANCELLED          | UnlhaConfigDialog closed without saving; "u" or "x"       |
 // |      |                          | stopped by its progress callback (see UnlhaSetProgress)    |
-// |   11 | UNLHA_ERROR_INTERNAL     | out of memory or another unexpected failure                |
+// |   11 | UNLHA_ERROR_INTERNAL     | out of memory or another unexpected failure; for "u" also  |
+// |      |                          | compressed data that did not decode back (nothing written) |
 // |   12 | UNLHA_ERROR_SETTINGS     | the settings file cannot be written                        |
 // |   13 | UNLHA_ERROR_OUTPUT       | the output buffer is too small for the listing             |
 // |   14 | UNLHA_ERROR_NO_DIALOG    | UnlhaConfigDialog cannot load the settings dialog library  |
@@ -138,6 +144,8 @@ enum {
     UNLHA_CAUSE_NO_MEMORY = 4,
     UNLHA_CAUSE_INTERNAL = 5,
     UNLHA_CAUSE_CANCELLED = 6,        // stopped by the progress callback; name: the file
+    UNLHA_CAUSE_MISCODED = 7,         // name: the file; its compressed data did not decode
+                                      // back to it (the archiver's fault): nothing written
                                       // "x" was writing, not placed; empty between entries
     // A file or folder to pack. name: its path.
     UNLHA_CAUSE_INPUT_OPEN = 10,      // cannot be found or opened (errno)
@@ -171,6 +179,9 @@ enum {
     UNLHA_CAUSE_ENTRY_LINK = 52,      // a link
     UNLHA_CAUSE_ENTRY_SPECIAL = 53,   // neither a file nor a folder
     UNLHA_CAUSE_ENTRY_NO_SIZE = 54,   // its size is not known
+    UNLHA_CAUSE_ENTRY_NOT_KEPT = 55,  // an update cannot carry it into the new archive: an
+                                      // unsafe name, a header that fails its own check or
+                                      // data that runs past the archive's end
     // A file or folder "x" writes. name: its path.
     UNLHA_CAUSE_FILE_KEPT = 60,       // it exists and was kept
     UNLHA_CAUSE_FILE_FOLDER = 61,     // a folder of that name is in the way

@@ -131,20 +131,16 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
     }
     const std::string name = printable(rawName);
     lastName_ = name;
-    // A name that did not decode is placed with its stray bytes spelled out;
-    // the unsafe-name rules below judge that spelling, the one put on disk.
-    const bool renamed = !dozo::fileio::isUtf8(rawName);
-    const std::string placed = renamed ? dozo::fileio::diskName(rawName) : std::string(rawName);
-
     const mode_t type = archive_entry_filetype(entry);
-    if (type == AE_IFDIR && namesTheTop(placed)) return skipData() ? Step::next : Step::stop;
-    std::vector<std::string> parts;
+    PlacedName placed;
     std::string why;
-    if (!splitEntryName(placed, parts, why)) {
+    if (!placeEntryName(rawName, type == AE_IFDIR, placed, why)) {
         problem(UNLHA_ERROR_UNSAFE_ENTRY, {UNLHA_CAUSE_ENTRY_UNSAFE, stored_},
                 why + "は展開しません: " + name);
         return skipData() ? Step::next : Step::stop;
     }
+    if (placed.top) return skipData() ? Step::next : Step::stop;
+    const std::vector<std::string>& parts = placed.parts;
     if (archive_entry_hardlink(entry) != nullptr || archive_entry_symlink(entry) != nullptr ||
         type == AE_IFLNK) {
         problem(UNLHA_ERROR_UNSAFE_ENTRY, {UNLHA_CAUSE_ENTRY_LINK, stored_},
@@ -156,8 +152,9 @@ Extractor::Step Extractor::extractEntry(archive_entry* entry) {
                 "特殊ファイルは展開しません: " + name);
         return skipData() ? Step::next : Step::stop;
     }
-    if (renamed)
-        notice("読めない文字を含む名前を変えて展開します: " + name + " -> " + printable(placed));
+    if (placed.renamed)
+        notice("読めない文字を含む名前を変えて展開します: " + name + " -> " +
+               printable(placed.placed));
 
     if (type == AE_IFDIR) {
         Destination::Made made;

@@ -323,6 +323,13 @@ Outcome writeFailure(const Input& input, const ArchiveWriter& writer, const Prog
     if (progress.stopRequested()) return cancelled(progress);
     using Failed = ArchiveWriter::Failed;
     const int error = writer.systemError();
+    // Compressed data that does not decode back is our fault, not the
+    // disk's: nothing of the run is committed.
+    if (writer.failed() == Failed::miscoded)
+        return failure(UNLHA_ERROR_INTERNAL, {UNLHA_CAUSE_MISCODED, input.path()},
+                       "UNLHA32の誤りです: 圧縮したデータを展開すると元のファイルに戻らないため、"
+                       "書庫には何も書き込んでいません: " +
+                           printable(input.path()) + " (" + writer.error() + ")");
     if (writer.failed() == Failed::input)
         return failure(
             UNLHA_ERROR_INPUT,
@@ -514,6 +521,11 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
              {},
              reader.openError()},
             "既存の書庫を更新できません: " + reason);
+    struct stat opened {};
+    if (::fstat(reader.fd(), &opened) != 0)
+        return failure(
+            UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_READ, {}, errno},
+            "既存の書庫を読めません: " + printable(archivePath) + " (" + errorText() + ")");
     std::int64_t entryEnd = -1;  // where the last entry read ends
     std::vector<std::uint8_t> copyBuffer;
     for (;;) {
@@ -543,11 +555,25 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
                 std::string(
                     "既存の書庫にファイルとフォルダー以外の項目があるため更新できません: ") +
                     printable(rawName));
+        // A kept entry is copied as it is, so it is vetted as a reader takes
+        // it: a name extraction refuses, a header that fails its own check
+        // or data that runs past the archive would be carried into the new
+        // one. Its data is not decoded: "t" does that.
+        PlacedName placed;
+        std::string unsafe;
+        if (!placeEntryName(rawName, type == AE_IFDIR, placed, unsafe))
+            return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ENTRY_NOT_KEPT, rawName},
+                           "既存の書庫の項目を引き継げないため更新しません (" + unsafe +
+                               "): " + printable(rawName));
         StoredFields fields;
         if (!readStoredFields(reader.fd(), reader.headerOffset(), fields) ||
             (entryEnd >= 0 && fields.headerAt != entryEnd))
             return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_DAMAGED},
                            "既存の書庫のヘッダーを読めません: " + printable(rawName));
+        if (fields.dataAt > opened.st_size ||
+            fields.packedSize > static_cast<std::uint64_t>(opened.st_size - fields.dataAt))
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ENTRY_NOT_KEPT, rawName},
+                           "既存の書庫の項目が書庫の終わりを越えています: " + printable(rawName));
         const bool first = entryEnd < 0;
         const std::int64_t entryStart = fields.headerAt;
         entryEnd = fields.dataAt + static_cast<std::int64_t>(fields.packedSize);
@@ -609,21 +635,36 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 // program added meanwhile would be lost under our rename.
 class ArchiveLock {
 public:
-    void acquire(const std::string& archivePath) {
+    Outcome acquire(const std::string& archivePath) {
         const auto slash = archivePath.find_last_of('/');
         const std::string dir = slash == std::string::npos ? "." : archivePath.substr(0, slash + 1);
         for (;;) {
             if (archive_.open(archivePath.c_str()) == dozo::fileio::Status::ok) {
                 held_ = true;
-                return;
+                return {};
             }
-            // Without a descriptor the update goes on unlocked; it reports
-            // its own reason when the archive cannot be used.
+            const int openError = errno;
+            // An archive that is there but would not open (EIO, EMFILE...)
+            // cannot be updated without the lock and the handle that keep
+            // what follows its end mark: the run fails. Anything but a file
+            // there is refused by the caller, with its own reason.
             struct stat st {};
-            if (::stat(archivePath.c_str(), &st) == 0 || errno != ENOENT) return;
+            if (::stat(archivePath.c_str(), &st) == 0) {
+                if (!S_ISREG(st.st_mode)) return {};
+                return failure(UNLHA_ERROR_ARCHIVE_OPEN, {UNLHA_CAUSE_ARCHIVE_OPEN, {}, openError},
+                               "既存の書庫を開けません: " + printable(archivePath) + " (" +
+                                   errorText(openError) + ")");
+            }
+            if (errno != ENOENT)
+                return failure(UNLHA_ERROR_ARCHIVE_OPEN, {UNLHA_CAUSE_ARCHIVE_OPEN, {}, errno},
+                               "書庫の場所を調べられません: " + printable(archivePath) + " (" +
+                                   errorText() + ")");
+            // Missing: its folder is locked until it exists. Without that lock
+            // the run goes on, creating the archive only where nothing has
+            // appeared meanwhile (the caller's no-clobber placement).
             folder_.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (folder_.get() < 0 || !lock(folder_.get())) return;
-            if (::stat(archivePath.c_str(), &st) != 0 && errno == ENOENT) return;
+            if (folder_.get() < 0 || !lock(folder_.get())) return {};
+            if (::stat(archivePath.c_str(), &st) != 0 && errno == ENOENT) return {};
             folder_.reset(-1);
         }
     }
@@ -695,7 +736,7 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     const Method method = toMethod(compression);
     // Held until the result is in place (or dropped).
     ArchiveLock lock;
-    lock.acquire(archivePath);
+    if (Outcome o = lock.acquire(archivePath); o.failed()) return o;
     struct stat archiveStat {};
     const bool archiveExists = ::stat(archivePath.c_str(), &archiveStat) == 0;
     if (archiveExists && !S_ISREG(archiveStat.st_mode))

@@ -5,13 +5,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 #include "dozo/fileio/io.h"
 #include "lha/bit_writer.h"
 #include "lha/crc16.h"
+#include "lha/decoder.h"
 #include "lha/encoder.h"
 #include "lha/header.h"
 
@@ -27,7 +30,33 @@ std::string sysError(const char* what) {
 // Large files are compressed in segments of this size, each seeded with the
 // dictionary's worth of data before it, so that both cores can work. The cut
 // depends on the size alone: the archive is the same whatever the machine.
+// The encoder's fuzz target sets a smaller one, so that its inputs reach the
+// segments.
+#ifdef UNLHA_SEGMENT_BYTES
+constexpr std::int64_t kSegment = UNLHA_SEGMENT_BYTES;
+#else
 constexpr std::int64_t kSegment = 1 << 20;
+#endif
+
+// Why the compressed bits do not give back the `length` bytes of CRC `crc`
+// they were made of; empty when they do. They must take `used` bits (a
+// segment, which the next one follows), or with kWhole all but the padding
+// of their last byte.
+constexpr std::uint64_t kWhole = ~std::uint64_t{0};
+
+std::string decodeMismatch(Method method, const PackedBits& bits,
+                           std::span<const std::uint8_t> history, std::uint64_t length,
+                           std::uint16_t crc, std::uint64_t used, DecoderMemory& memory) {
+    const Decoded d = decode(method, bits, history, length, memory);
+    std::string why = d.error;
+    if (why.empty() && d.length != length) why = "a wrong length";
+    if (why.empty() && d.crc != crc) why = "a wrong CRC";
+    if (why.empty() && (used == kWhole ? bits.size() - d.bits >= 8 : d.bits != used))
+        why = "bits left over";
+    if (why.empty()) return why;
+    return "compressed data that does not decode to the input: " + why + " after " +
+           std::to_string(d.length) + " of " + std::to_string(length) + " bytes";
+}
 
 struct Segment {
     std::int64_t offset = 0, length = 0;
@@ -36,10 +65,14 @@ struct Segment {
     std::vector<std::uint8_t> packed;
     std::uint32_t tail = 0;
     int tailBits = 0;
-    std::uint16_t crc = 0;  // of the segment alone
+    std::uint16_t crc = 0;                 // of the segment alone
+    std::uint64_t firstBit = 0, bits = 0;  // where it lies in its batch's joined bytes
     std::string error;
     int errorNumber = 0;
+    bool miscoded = false;      // error is a check of the output that failed
+    std::exception_ptr thrown;  // by its worker
     EncoderMemory memory;
+    DecoderMemory check;
 };
 
 void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool last, Segment& seg) {
@@ -70,6 +103,21 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
     enc.prime(all.first(seg.history));
     enc.write(all.subspan(seg.history));
     enc.finishSegment(last, &seg.tail, &seg.tailBits);
+    seg.bits = seg.packed.size() * 8 + static_cast<std::uint64_t>(seg.tailBits);
+}
+
+// Decodes a segment from the bytes it was joined into (the bits of the
+// batch's last byte not yet complete as their tail), with its history before
+// it, as a reader that reached it would. It must end where the next begins.
+void checkSegment(Method method, const std::vector<std::uint8_t>& joined, std::uint32_t tail,
+                  int tailBits, Segment& seg) {
+    const PackedBits bits{std::span(joined).subspan(seg.firstBit / 8),
+                          static_cast<int>(seg.firstBit % 8), tail, tailBits};
+    seg.error =
+        decodeMismatch(method, bits, std::span(seg.input).first(seg.history),
+                       static_cast<std::uint64_t>(seg.length), seg.crc, seg.bits, seg.check);
+    seg.miscoded = !seg.error.empty();
+    if (seg.miscoded) seg.error += ", in the segment from byte " + std::to_string(seg.offset);
 }
 
 // Incompressible input is sampled this many times, and only when it is at
@@ -92,13 +140,16 @@ struct SmallFile {
     std::uint16_t crc = 0;
     std::string error;
     int errorNumber = 0;
+    bool miscoded = false;  // error is a check of the output that failed
 };
 
 // What addFile would write for a file under kSmallFile bytes, compressed the
-// same way: the encoder's output unless it does not shrink the data.
+// same way: the encoder's output unless it does not shrink the data, checked
+// by decoding it.
 void compressSmall(const ArchiveWriter::FileInput& file, Method method, EncoderMemory& memory,
-                   std::vector<std::uint8_t>& input, SmallFile& out) {
+                   DecoderMemory& check, std::vector<std::uint8_t>& input, SmallFile& out) {
     out.error.clear();
+    out.miscoded = false;
     out.data.clear();
     const off_t at = ::lseek(file.fd, 0, SEEK_CUR);
     if (at < 0) {
@@ -129,7 +180,12 @@ void compressSmall(const ArchiveWriter::FileInput& file, Method method, EncoderM
                 return true;
             },
             &memory);
-        if (enc.write(input) && enc.finish()) return;
+        if (enc.write(input) && enc.finish()) {
+            out.error =
+                decodeMismatch(method, {out.data}, {}, input.size(), out.crc, kWhole, check);
+            out.miscoded = !out.error.empty();
+            return;
+        }
     }
     out.method = Method::lh0;
     out.data = input;
@@ -168,10 +224,14 @@ bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, M
 // more in page faults and clearing than the compressing.
 struct ArchiveWriter::Workspace {
     std::vector<Segment> segments;
+    std::vector<std::uint8_t> joined;  // a batch of segments, as it goes into the archive
     EncoderMemory whole;
-    std::vector<std::uint8_t> chunk;  // input read for the encoder
+    DecoderMemory wholeCheck;
+    std::vector<std::uint8_t> written;  // what compressWhole wrote, for its check
+    std::vector<std::uint8_t> chunk;    // input read for the encoder
     std::vector<SmallFile> small;
     std::vector<EncoderMemory> threadMemory;  // one per thread
+    std::vector<DecoderMemory> threadCheck;
     std::vector<std::vector<std::uint8_t>> threadInput;
     std::vector<std::uint8_t> out;  // the entries of a run of small files
 };
@@ -336,6 +396,7 @@ bool ArchiveWriter::addSmallFiles(std::span<const FileInput> files, Method metho
     const int threads = static_cast<int>(std::min<std::size_t>(threads_, files.size()));
     if (w.threadMemory.size() < static_cast<std::size_t>(threads)) {
         w.threadMemory.resize(threads);
+        w.threadCheck.resize(threads);
         w.threadInput.resize(threads);
     }
     // Each file is compressed alone: which thread takes it, and when, cannot
@@ -343,7 +404,8 @@ bool ArchiveWriter::addSmallFiles(std::span<const FileInput> files, Method metho
     std::atomic<std::size_t> next{0};
     auto work = [&](int t) {
         for (std::size_t k; (k = next.fetch_add(1)) < files.size();)
-            compressSmall(files[k], method, w.threadMemory[t], w.threadInput[t], w.small[k]);
+            compressSmall(files[k], method, w.threadMemory[t], w.threadCheck[t], w.threadInput[t],
+                          w.small[k]);
     };
     {
         std::vector<std::jthread> helpers;
@@ -358,7 +420,8 @@ bool ArchiveWriter::addSmallFiles(std::span<const FileInput> files, Method metho
         file.directory = false;
         StoredName name;
         if (!packed.error.empty()) {
-            ok = fail(packed.error, Failed::input, packed.errorNumber);
+            ok = fail(packed.error, packed.miscoded ? Failed::miscoded : Failed::input,
+                      packed.errorNumber);
         } else if (makeStoredName(file, &name, &error_)) {
             const auto header =
                 buildHeader(file, name,
@@ -390,6 +453,9 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
                                   Method method, std::uint16_t* crc) {
     const std::int64_t dataAt = offset_;
     bool tooBig = false;
+    // Kept as written, for the check: less than two segments' worth.
+    std::vector<std::uint8_t>& written = work_->written;
+    written.clear();
     Encoder enc(
         method,
         [&](std::span<const std::uint8_t> bytes) {
@@ -397,6 +463,7 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
                 tooBig = true;
                 return false;
             }
+            written.insert(written.end(), bytes.begin(), bytes.end());
             return writeAll(bytes);
         },
         &work_->whole);
@@ -405,8 +472,12 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
     if (!readInput(inputFd, inputStart, size, crc,
                    [&enc](std::span<const std::uint8_t> got) { return enc.write(got); }))
         return false;
-    const bool finished = enc.finish();
-    return finished && !tooBig;
+    if (!enc.finish() || tooBig) return false;
+    if (std::string why = decodeMismatch(method, {written}, {}, static_cast<std::uint64_t>(size),
+                                         *crc, kWhole, work_->wholeCheck);
+        !why.empty())
+        return fail(why, Failed::miscoded);
+    return true;
 }
 
 bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::int64_t size,
@@ -414,12 +485,11 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
     const std::int64_t dataAt = offset_;
     const std::int64_t dict = std::int64_t{1} << params(method).dictBits;
     const std::int64_t count = (size + kSegment - 1) / kSegment;
-    const int workers = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
     BitJoiner joiner;
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t>& out = work_->joined;
     *crc = 0;
-    for (std::int64_t first = 0; first < count; first += workers) {
-        const std::int64_t n = std::min<std::int64_t>(workers, count - first);
+    for (std::int64_t first = 0; first < count; first += threads_) {
+        const std::int64_t n = std::min<std::int64_t>(threads_, count - first);
         auto& pool = work_->segments;
         if (pool.size() < static_cast<std::size_t>(n)) pool.resize(static_cast<std::size_t>(n));
         const std::span<Segment> segs = std::span(pool).first(static_cast<std::size_t>(n));
@@ -428,26 +498,65 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
             seg.offset = (first + i) * kSegment;
             seg.length = std::min(kSegment, size - seg.offset);
             seg.history = static_cast<std::size_t>(std::min(dict, seg.offset));
+            seg.thrown = nullptr;
         }
+        // Each worker compresses its segment and, once the last of them has
+        // joined the batch's bits, decodes its segment from the joined bytes.
+        // What a step throws is thrown here, once every worker is done.
+        enum class Joined { no, tooBig, yes } joined = Joined::no;
+        std::exception_ptr joinThrew;
+        const auto join = [&] {
+            out.clear();
+            for (Segment& seg : segs) {
+                if (!seg.error.empty() || seg.thrown) return Joined::no;
+                *crc = crc16Combine(*crc, seg.crc, static_cast<std::uint64_t>(seg.length));
+                seg.firstBit = out.size() * 8 + static_cast<std::uint64_t>(joiner.pendingCount());
+                joiner.append(seg.packed, seg.tail, seg.tailBits, out);
+            }
+            if (first + n == count) joiner.finish(out);
+            return offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size ? Joined::tooBig
+                                                                                    : Joined::yes;
+        };
+        std::barrier sync(n, [&]() noexcept {
+            try {
+                joined = join();
+            } catch (...) {
+                joinThrew = std::current_exception();
+            }
+        });
+        const auto work = [&](std::int64_t i) {
+            Segment& seg = segs[static_cast<std::size_t>(i)];
+            try {
+                compressSegment(inputFd, inputStart, method, first + i == count - 1, seg);
+            } catch (...) {
+                seg.thrown = std::current_exception();
+            }
+            sync.arrive_and_wait();
+            if (joined != Joined::yes) return;
+            try {
+                checkSegment(method, out, joiner.pendingValue(), joiner.pendingCount(), seg);
+            } catch (...) {
+                seg.thrown = std::current_exception();
+            }
+        };
         {
             std::vector<std::jthread> threads;
-            for (std::int64_t i = 1; i < n; ++i)
-                threads.emplace_back([&, i] {
-                    compressSegment(inputFd, inputStart, method, first + i == count - 1,
-                                    segs[static_cast<std::size_t>(i)]);
-                });
-            compressSegment(inputFd, inputStart, method, first == count - 1, segs[0]);
+            for (std::int64_t i = 1; i < n; ++i) threads.emplace_back(work, i);
+            work(0);
         }
-        for (Segment& seg : segs) {
-            if (!seg.error.empty()) return fail(seg.error, Failed::input, seg.errorNumber);
-            *crc = crc16Combine(*crc, seg.crc, static_cast<std::uint64_t>(seg.length));
-            out.clear();
-            joiner.append(seg.packed, seg.tail, seg.tailBits, out);
-            if (first + n == count && &seg == &segs.back()) joiner.finish(out);
-            if (offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size) return false;
-            if (!writeAll(out)) return false;
-            if (inputDone_ && !inputDone_(seg.offset + seg.length)) return false;
-        }
+        if (joinThrew) std::rethrow_exception(joinThrew);
+        for (const Segment& seg : segs)
+            if (seg.thrown) std::rethrow_exception(seg.thrown);
+        for (const Segment& seg : segs)
+            if (!seg.error.empty())
+                return fail(seg.error, seg.miscoded ? Failed::miscoded : Failed::input,
+                            seg.errorNumber);
+        if (joined == Joined::tooBig) return false;
+        if (!writeAll(out)) return false;
+        // A stop asked inside the file ends it here, before the next batch.
+        if (inputDone_)
+            for (const Segment& seg : segs)
+                if (!inputDone_(seg.offset + seg.length)) return false;
     }
     return true;
 }

@@ -40,7 +40,9 @@ public:
 
     // Compresses `size` bytes read from inputFd (a regular file, read from its
     // current offset) with `method`; stores -lh0- when compression does not
-    // shrink the data.
+    // shrink the data. Compressed data is decoded before the call returns:
+    // when it does not give back what was read (length and CRC), the call
+    // fails with miscoded() set.
     bool addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method);
     // Adds files as addFile would one after another, to the same bytes; runs
     // of small ones are compressed on several cores at once and written
@@ -52,8 +54,9 @@ public:
         std::int64_t size;
     };
     bool addFiles(std::span<const FileInput> files, Method method, std::size_t* failed);
-    // How many files addFiles compresses at once; the machine's cores (at
-    // most four) unless set. The archive's bytes never depend on it.
+    // How many files addFiles compresses at once, and how many segments of a
+    // large file; the machine's cores (at most four) unless set. The
+    // archive's bytes never depend on it.
     void setThreads(int threads) { threads_ = std::max(1, threads); }
     // Hears how many bytes of the file addFile is taking are done, as they
     // are read or compressed; for a large file, so that its progress shows.
@@ -67,7 +70,9 @@ public:
     bool finish();  // end-of-archive mark
     const std::string& error() const { return error_; }
     // What the last failure was about, and the system's errno (0 for none).
-    enum class Failed { archive, input, name };
+    // `miscoded` is ours: compressed data, decoded before it counted as
+    // written, did not give back the input (error() says how).
+    enum class Failed { archive, input, name, miscoded };
     Failed failed() const { return failed_; }
     int systemError() const { return systemError_; }
 
