@@ -6,8 +6,9 @@
 #include "app/panels/TransformPanel.h"
 #include "app/shell/LongRun.h"
 #include "app/shell/MainMenu.h"
-#include "core/startup/WindowState.h"
+#include "app/shell/WindowState.h"
 
+#include <QAbstractItemModel>
 #include <QTimer>
 
 namespace dozo {

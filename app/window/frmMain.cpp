@@ -57,7 +57,10 @@ frmMain::frmMain(const StartUpOptions& options, UiServices* ui, QWidget* parent)
     createControls();
     connectMenus();
 
-    StartUp::run(options, m_dirs, m_libraries, m_state);
+    m_state.TFN = StartUp::lastArgument(options.arguments);
+    m_state.SysDir = m_dirs.system;
+    m_state.take(StartUp::findAll(m_dirs, m_libraries));
+    m_state.ET = 0;
     applyStartUp();
     fixGeometry();
 }

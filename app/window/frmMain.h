@@ -4,10 +4,10 @@
 #include "app/shell/MainMenu.h"
 #include "app/shell/QtUiServices.h"
 #include "app/shell/ShellContext.h"
+#include "app/shell/WindowState.h"
 #include "core/libraries/LibraryBinding.h"
 #include "core/startup/AppDirectories.h"
 #include "core/startup/StartUp.h"
-#include "core/startup/WindowState.h"
 #include "core/startup/WorkDirectory.h"
 
 #include <QMainWindow>
