@@ -6,6 +6,7 @@
 #include "app/panels/KeyedPanel.h"
 #include "app/panels/PackagePanel.h"
 #include "app/panels/TransformPanel.h"
+#include "app/shell/CaretRest.h"
 #include "app/timer/EnablementTick.h"
 #include "app/window/WindowDrop.h"
 #include "core/startup/AppInfo.h"
@@ -99,19 +100,14 @@ void frmMain::createControls() {
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Tmr"));
     m_timer->setInterval(10);
-    m_timer->start();
-    // No tick and no menu command may run while a long run holds the window.
-    connect(m_longRun, &LongRun::busyChanged, m_timer, [this](bool busy) {
-        m_menu->hold(busy);
-        if (busy) {
-            m_timer->stop();
-        } else {
-            m_timer->start();
-        }
-    });
-    new EnablementTick(
+    // No menu command may run while a long run holds the window; the tick
+    // rests too (EnablementTick).
+    connect(m_longRun, &LongRun::busyChanged, this, [this](bool busy) { m_menu->hold(busy); });
+    m_enablement = new EnablementTick(
         {m_timer, *m_longRun, m_state, *m_menu, m_package, m_archive, m_transform, m_keyed}, this);
     new WindowDrop(*this);
+    // An idle window wakes nothing: neither the tick nor a caret left blinking.
+    new CaretRest(this);
 }
 
 void frmMain::connectMenus() {
@@ -140,6 +136,8 @@ void frmMain::applyStartUp() {
     m_keyed->setLibraryPresent(vov);
 
     setWindowTitle(StartUp::caption());
+    // The flags are inputs of the enablement rules.
+    m_enablement->changed();
 }
 
 void frmMain::fixGeometry() {
