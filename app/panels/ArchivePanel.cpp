@@ -92,6 +92,9 @@ void ArchivePanel::connectCommands() {
     FileListCommands::addContextMenu(
         FL, {[this] { FileListCommands::add(m_shell.ui(), FL); }, [this] { cmdDelete_Click(); },
              [this] { cmdClear_Click(); }});
+    FileListCommands::showHintWhileEmpty(
+        FL, QStringLiteral("ここにファイルをドロップするか、右クリック（Shift+F10）で開く"
+                           "メニューの「追加…」で加えます。"));
 }
 
 void ArchivePanel::showError(const ArchiveJob::Outcome& outcome) {
