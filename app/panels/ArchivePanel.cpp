@@ -133,7 +133,7 @@ void ArchivePanel::cmdClear_Click() {
 
 void ArchivePanel::cmdCompress_Click() {
     const std::optional<QString> chosen = m_shell.ui().saveFileDialog(
-        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), QString(),
+        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), startFolder(),
         UiServices::Existing::AddedTo);
     if (!chosen) return;
     const QString archive = *chosen;
@@ -168,12 +168,13 @@ void ArchivePanel::cmdCompress_Click() {
         return;
     }
     QDir().rmdir(work.listFolder());
-    showInformation(finished(QStringLiteral("圧縮完了！"), outcome.warnings));
+    panel_controls::showWritten(m_shell.ui(),
+                                finished(QStringLiteral("圧縮完了！"), outcome.warnings), archive);
 }
 
 void ArchivePanel::cmdDevelop_Click() {
     const std::optional<QString> chosen = m_shell.ui().openFileDialog(
-        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), QString());
+        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), startFolder());
     if (!chosen) return;
     L1->setText(*chosen);
     const QString archive = L1->text();
@@ -181,7 +182,8 @@ void ArchivePanel::cmdDevelop_Click() {
     // Without a chosen folder there is nowhere sensible to unpack to; the
     // process's current folder is not a place the user picked.
     const std::optional<QString> folder =
-        m_shell.ui().browseFolder(QStringLiteral("展開するディレクトリを選択してください。"));
+        m_shell.ui().browseFolder(QStringLiteral("展開するディレクトリを選択してください。"),
+                                  QFileInfo(archive).absolutePath());
     if (!folder) return;
 
     L1->setText(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
@@ -214,7 +216,13 @@ void ArchivePanel::cmdDevelop_Click() {
         showError(outcome);
         return;
     }
-    showInformation(finished(QStringLiteral("展開完了！"), outcome.warnings));
+    panel_controls::showWritten(m_shell.ui(),
+                                finished(QStringLiteral("展開完了！"), outcome.warnings), into);
+}
+
+QString ArchivePanel::startFolder() const {
+    const QString folder = FileListCommands::folderOf(FL);
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/');
 }
 
 LongRun::Cancel ArchivePanel::cancel(JobControl& control) {

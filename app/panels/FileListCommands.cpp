@@ -37,9 +37,18 @@ QStringList FileListCommands::entries(const QListWidget* list) {
     return paths;
 }
 
+QString FileListCommands::folderOf(const QListWidget* list) {
+    const QListWidgetItem* entry = list->currentItem();
+    if (!entry && list->count() > 0) entry = list->item(0);
+    if (!entry) return {};
+    const QFileInfo info(entry->text());
+    return info.isAbsolute() ? info.absolutePath() : QString();
+}
+
 void FileListCommands::add(UiServices& ui, QListWidget* list) {
-    const std::optional<QStringList> chosen = ui.openFilesDialog(
-        QStringLiteral("追加するファイル"), QStringLiteral("全てのファイル (*.*)|*.*"));
+    const std::optional<QStringList> chosen =
+        ui.openFilesDialog(QStringLiteral("追加するファイル"),
+                           QStringLiteral("全てのファイル (*.*)|*.*"), folderOf(list));
     if (chosen) list->addItems(*chosen);
 }
 

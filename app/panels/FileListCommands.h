@@ -21,6 +21,9 @@ class FileListCommands {
 public:
     static QStringList entries(const QListWidget* list);
 
+    // The folder of the list's current entry (else of its first), where its
+    // dialogs open; empty for an empty list.
+    static QString folderOf(const QListWidget* list);
     // Appends the chosen files in the order the dialog gives them; a
     // cancelled dialog changes nothing.
     static void add(UiServices& ui, QListWidget* list);

@@ -62,7 +62,7 @@ private:
     bool targetIsUsable();
     void showError(const QString& text);
     void showAborted(const QString& reason);
-    void showCompleted();
+    void showCompleted(bool archived);
 };
 
 }  // namespace dozo

@@ -154,6 +154,28 @@ bool mayAddTo(UiServices& ui, const QString& archive) {
                          UiServices::Icon::Question) == UiServices::Answer::Yes;
 }
 
+void showWritten(UiServices& ui, const QString& done, const QString& written, const QString& note) {
+    const QFileInfo info(written);
+    // Named only when it is there: an empty archive unpacks into no folder.
+    if (!info.exists()) {
+        ui.messageBox(done, QString::fromLatin1(kAppTitle), UiServices::Buttons::Ok,
+                      UiServices::Icon::Information);
+        return;
+    }
+    const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+    const QString details =
+        (info.isDir() ? QStringLiteral("展開先：") : QStringLiteral("作成したファイル：")) +
+        shownName(info.fileName()) + QStringLiteral("\r\n場所：") + shownName(info.absolutePath()) +
+        (note.isEmpty() ? QString() : QStringLiteral("\r\n") + note);
+    const UiServices::Answer answer =
+        ui.detailedMessageBox(done, details, QString::fromLatin1(kAppTitle),
+                              UiServices::Buttons::OkOpenFolder, UiServices::Icon::Information);
+    if (answer != UiServices::Answer::OpenFolder || ui.openDocument(folder)) return;
+    ui.messageBox(
+        QStringLiteral("フォルダーを開くプログラムが見つかりません。\r\n") + shownName(folder),
+        QString::fromLatin1(kAppTitle), UiServices::Buttons::Ok, UiServices::Icon::Error);
+}
+
 JobControl::Report barReport(QProgressBar* bar, const LongRun::Progress& progress) {
     // Bytes of a large archive do not fit the bar's int: they are shown in
     // steps of a fixed count instead.

@@ -54,6 +54,13 @@ QHBoxLayout* progressRow(QProgressBar* bar, QPushButton* cancel);
 // archive for a new one would hand on unawares.
 bool mayAddTo(UiServices& ui, const QString& archive);
 
+// The closing message of a run that wrote `written` (a file, or the folder
+// an archive was unpacked into): `done` (the message's first line, and any
+// warnings after it), then what was written and its folder, with a button
+// that opens that folder in the file manager; `note` follows them.
+void showWritten(UiServices& ui, const QString& done, const QString& written,
+                 const QString& note = {});
+
 // A job's reports shown on `bar` from the worker thread: the bar's maximum
 // is the total (scaled down when it does not fit an int), and only a change
 // of the shown value reaches the window.
