@@ -29,17 +29,13 @@ const Expected kControls[] = {
     {"PASS",      R::EditableText, "暗号化パスワード",   "Label2", nullptr},
     {"BR",        R::PushButton,   "参照(B)...",         nullptr,  "暗号化するファイルをダイアログから選択します。"},
     {"Line3",     R::Separator,    nullptr,              nullptr,  nullptr},
-    {"Line4",     R::Separator,    nullptr,              nullptr,  nullptr},
     {"PkgPrg",    R::ProgressBar,  "進行状況",           nullptr,  nullptr},
     {"FL",        R::List,         "圧縮するファイル",   "Label3", "ここにファイルをドロップするか"},
-    {"ArcPrg",    R::ProgressBar,  "進行状況",           nullptr,  nullptr},
     {"IFN",       R::List,         "対象ファイル",       "Label4", nullptr},
     {"Frame1",    R::Grouping,     "暗号化/復号形式",    nullptr,  nullptr},
     {"EncType_4", R::RadioButton,  "FileEncryptionLCB",  nullptr,  "Rudadu論理転置否定式２点間バイナリ補正暗号化"},
-    {"Prg1",      R::ProgressBar,  "進行状況",           nullptr,  nullptr},
     {"lstVov",    R::List,         "対象ファイル",       "Label5", nullptr},
     {"txtKey",    R::EditableText, "暗号化キー",         "Label6", nullptr},
-    {"VovPrg",    R::ProgressBar,  "進行状況",           nullptr,  nullptr},
 };
 // clang-format on
 
