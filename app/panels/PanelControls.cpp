@@ -78,6 +78,26 @@ protected:
     }
 };
 
+// Puts the toggle right after its field in the tab order once the field is
+// first shown: by then the panel has set its own order, which would
+// otherwise have put the field's next control between the two.
+class AfterField : public QObject {
+public:
+    AfterField(QLineEdit* field, QWidget* toggle) : QObject(field), m_toggle(toggle) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            QWidget::setTabOrder(static_cast<QWidget*>(watched), m_toggle);
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_toggle;
+};
+
 }  // namespace
 
 QAction* maskSecret(QLineEdit* field, const char* toggleName) {
@@ -105,7 +125,7 @@ QAction* maskSecret(QLineEdit* field, const char* toggleName) {
         button->setFocusPolicy(Qt::TabFocus);
         button->setAccessibleName(QStringLiteral("入力した文字を表示"));
         button->installEventFilter(new FocusFrame(button));
-        QWidget::setTabOrder(field, button);
+        field->installEventFilter(new AfterField(field, button));
     }
     return toggle;
 }

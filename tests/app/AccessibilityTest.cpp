@@ -108,6 +108,8 @@ TEST(AppAccessibility, TheEyeTogglesAreReachableAndAnnounceTheirState) {
         QTest::keyClick(field, Qt::Key_Tab);
         auto* button = qobject_cast<QToolButton*>(app.window().focusWidget());
         ASSERT_NE(button, nullptr) << "Tab from the field goes to its toggle";
+        QTest::keyClick(button, Qt::Key_Backtab);
+        EXPECT_EQ(app.window().focusWidget(), field) << "and Shift+Tab back";
         EXPECT_EQ(button->defaultAction(), toggle);
         QAccessibleInterface* iface = accessible(button);
         EXPECT_EQ(iface->text(QAccessible::Name).toStdString(), "入力した文字を表示");
