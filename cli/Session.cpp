@@ -36,31 +36,31 @@ QString applicationDir() {
 Session::Session()
     : m_dirs(AppDirectories::resolve(applicationDir())),
       m_libraries(m_dirs),
-      m_work(WorkDirectory::forUser()) {
-    m_state.SysDir = m_dirs.system;
-}
+      m_work(WorkDirectory::forUser()) {}
 
 bool Session::hasArchiver() {
-    if (!std::exchange(m_archiverLooked, true)) StartUp::findArchiver(m_dirs, m_libraries, m_state);
-    return m_state.UNLHAVer != 0;
+    if (!std::exchange(m_archiverLooked, true))
+        m_found.archiver = StartUp::findArchiver(m_dirs, m_libraries);
+    return m_found.archiver.version != 0;
 }
 
 bool Session::hasTransform() {
     if (!std::exchange(m_transformLooked, true))
-        StartUp::findTransform(m_dirs, m_libraries, m_state);
-    return m_state.RazuEx == kPresent;
+        m_found.transform = StartUp::findTransform(m_dirs, m_libraries);
+    return m_found.transform.present;
 }
 
 bool Session::hasKeyed() {
-    if (!std::exchange(m_keyedLooked, true)) StartUp::findKeyed(m_dirs, m_libraries, m_state);
-    return m_state.VovEx == kPresent;
+    if (!std::exchange(m_keyedLooked, true))
+        m_found.keyed = StartUp::findKeyed(m_dirs, m_libraries);
+    return m_found.keyed.present;
 }
 
-const WindowState& Session::state() {
+const FoundLibraries& Session::found() {
     hasArchiver();
     hasTransform();
     hasKeyed();
-    return m_state;
+    return m_found;
 }
 
 int Session::missingLibrary(Report& report, const char* name) {

@@ -4,7 +4,7 @@
 
 #include "core/libraries/LibraryBinding.h"
 #include "core/startup/AppDirectories.h"
-#include "core/startup/WindowState.h"
+#include "core/startup/StartUp.h"
 #include "core/startup/WorkDirectory.h"
 
 namespace dozo::cli {
@@ -21,7 +21,7 @@ public:
     LibraryBinding& libraries() { return m_libraries; }
     const WorkDirectory& work() const { return m_work; }
     // Start-up's findings for all three libraries the window looks for.
-    const WindowState& state();
+    const FoundLibraries& found();
 
     bool hasTransform();
     bool hasKeyed();
@@ -37,7 +37,7 @@ public:
 private:
     AppDirectories m_dirs;
     LibraryBinding m_libraries;
-    WindowState m_state;
+    FoundLibraries m_found;
     WorkDirectory m_work;
     bool m_archiverLooked = false;
     bool m_transformLooked = false;

@@ -17,29 +17,31 @@ int runVersions(const Arguments& args, Report& report) {
         return usageError(report,
                           say("versions は引数を取りません。", "versions takes no operands"));
     Session session;
-    const WindowState& state = session.state();
+    const FoundLibraries& found = session.found();
     struct Row {
         Library& library;
-        bool present;
+        FoundLibrary found;
         std::optional<VersionBox::Library> box;
     };
     Row rows[] = {
-        {session.libraries().unlha32(), state.LHAEx == kPresent, VersionBox::Library::Unlha32},
-        {session.libraries().rozu32(), state.RazuEx == kPresent, VersionBox::Library::Rozu32},
-        {session.libraries().vod32(), state.VovEx == kPresent, VersionBox::Library::Vod32},
+        {session.libraries().unlha32(), found.archiver, VersionBox::Library::Unlha32},
+        {session.libraries().rozu32(), found.transform, VersionBox::Library::Rozu32},
+        {session.libraries().vod32(), found.keyed, VersionBox::Library::Vod32},
         // The package library has no version query; found is all there is to say.
-        {session.libraries().rivo(), session.libraries().rivo().symbol(contracts::kRivo) != nullptr,
+        {session.libraries().rivo(),
+         {session.libraries().rivo().symbol(contracts::kRivo) != nullptr, 0, {}},
          std::nullopt},
     };
     int missing = 0;
     for (const Row& row : rows) {
-        if (!row.present) {
+        if (!row.found.present) {
             ++missing;
             report.result(
                 QStringLiteral("%1\t%2").arg(row.library.name(), say("見つかりません", "missing")));
             continue;
         }
-        const QString text = row.box ? VersionBox::of(*row.box, state).text : row.library.name();
+        const QString text =
+            row.box ? VersionBox::of(*row.box, row.found.versionText).text : row.library.name();
         report.result(
             QStringLiteral("%1\t%2\t%3")
                 .arg(row.library.name(), QDir::toNativeSeparators(row.library.loadedPath()), text));

@@ -46,21 +46,21 @@ void MenuCommands::mnuLHASet_Click() {
     }
 }
 
-void MenuCommands::showVersionBox(VersionBox::Library library) {
-    const VersionBox box = VersionBox::of(library, m_shell.state());
+void MenuCommands::showVersionBox(VersionBox::Library library, const QString& versionText) {
+    const VersionBox box = VersionBox::of(library, versionText);
     m_shell.ui().messageBox(box.text, box.title, UiServices::Buttons::Ok, UiServices::Icon::None);
 }
 
 void MenuCommands::mnuLHAVer_Click() {
-    showVersionBox(VersionBox::Library::Unlha32);
+    showVersionBox(VersionBox::Library::Unlha32, m_shell.state().UNLHAV);
 }
 
 void MenuCommands::mnuRazuVer_Click() {
-    showVersionBox(VersionBox::Library::Rozu32);
+    showVersionBox(VersionBox::Library::Rozu32, m_shell.state().RazuV);
 }
 
 void MenuCommands::mnuVovVer_Click() {
-    showVersionBox(VersionBox::Library::Vod32);
+    showVersionBox(VersionBox::Library::Vod32, m_shell.state().VovV);
 }
 
 void MenuCommands::mnuReadMe_Click() {

@@ -32,7 +32,7 @@ public:
     void mnuAbout_Click();
 
 private:
-    void showVersionBox(VersionBox::Library library);
+    void showVersionBox(VersionBox::Library library, const QString& versionText);
     void showReadMe(const QString& path, const QByteArray& text);
 
     ShellContext& m_shell;

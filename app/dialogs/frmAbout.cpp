@@ -3,13 +3,17 @@
 #include "app/dialogs/AppIcon.h"
 #include "app/dialogs/SysInfo.h"
 #include "app/dialogs/TextWindow.h"
+#include "app/shell/Accessibility.h"
 #include "core/startup/AppInfo.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace dozo {
 
@@ -38,10 +42,25 @@ void setTextColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
+// WCAG's relative luminance and contrast ratio: 1 (none) to 21.
+double luminance(const QColor& colour) {
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 QFrame* lineOf(QWidget* parent, const char* name, const QColor& colour) {
-    auto* line = new QFrame(parent);
+    auto* line = new EtchedLine(parent);
     line->setObjectName(QLatin1String(name));
-    line->setFixedHeight(1);
+    line->setFrameShape(QFrame::NoFrame);
     line->setAutoFillBackground(true);
     QPalette palette = line->palette();
     palette.setColor(QPalette::Window, colour);
@@ -81,13 +100,12 @@ void frmAbout::createControls() {
     titleBox->setObjectName(QStringLiteral("titleBox"));
     lblTitle[1] = new QLabel(titleBox);
     lblTitle[0] = new QLabel(titleBox);
-    const QColor colours[2] = {QColor(64, 64, 0), QColor(128, 128, 128)};
     for (int i = 0; i < 2; ++i) {
         lblTitle[i]->setObjectName(QStringLiteral("lblTitle_%1").arg(i));
         lblTitle[i]->setFont(serifFont(20.25, true));
         lblTitle[i]->setAutoFillBackground(false);
-        setTextColour(lblTitle[i], colours[i]);
     }
+    colourTitle();
 
     lblVersion = new QLabel(QStringLiteral("Version"), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
@@ -164,6 +182,27 @@ void frmAbout::createControls() {
     setTabOrder(cmdOK, cmdSysInfo);
     setTabOrder(cmdSysInfo, cmdLicenses);
     cmdOK->setFocus();
+}
+
+QColor frmAbout::titleColour(const QPalette& palette) {
+    // The designed dark olive, as long as it stands out from the window's
+    // background as well as text must (WCAG's 4.5:1); on a dark desktop it
+    // all but vanished, and the palette's own text colour is used there.
+    const QColor olive(64, 64, 0);
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor background = palette.color(QPalette::Window);
+    return contrast(olive, background) >= 4.5 ? olive : text;
+}
+
+void frmAbout::colourTitle() {
+    setTextColour(lblTitle[0], titleColour(palette()));
+    setTextColour(lblTitle[1], QColor(128, 128, 128));
+}
+
+void frmAbout::changeEvent(QEvent* event) {
+    // The desktop switched between a light and a dark scheme.
+    if (event->type() == QEvent::PaletteChange) colourTitle();
+    QDialog::changeEvent(event);
 }
 
 void frmAbout::Form_Load() {

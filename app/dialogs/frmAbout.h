@@ -40,13 +40,21 @@ public:
     QLabel* lblLicense;
     QPushButton* cmdLicenses;
 
+    // The title's colour on `palette`: the designed dark olive where it is
+    // readable, else the palette's text colour.
+    static QColor titleColour(const QPalette& palette);
+
     // The notices: Dozo's licence, then every third party's.
     static QString notices();
     // The open notices window, or nullptr.
     QPlainTextEdit* licensesWindow() const { return m_licenses; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void createControls();
+    void colourTitle();
     void Form_Load();
     void cmdSysInfo_Click();
     void cmdLicenses_Click();

@@ -92,6 +92,9 @@ void ArchivePanel::connectCommands() {
     FileListCommands::addContextMenu(
         FL, {[this] { FileListCommands::add(m_shell.ui(), FL); }, [this] { cmdDelete_Click(); },
              [this] { cmdClear_Click(); }});
+    FileListCommands::showHintWhileEmpty(
+        FL, QStringLiteral("ここにファイルをドロップするか、右クリック（Shift+F10）で開く"
+                           "メニューの「追加…」で加えます。"));
 }
 
 void ArchivePanel::showError(const ArchiveJob::Outcome& outcome) {
@@ -128,7 +131,7 @@ void ArchivePanel::cmdClear_Click() {
 
 void ArchivePanel::cmdCompress_Click() {
     const std::optional<QString> chosen = m_shell.ui().saveFileDialog(
-        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), QString(),
+        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), startFolder(),
         UiServices::Existing::AddedTo);
     if (!chosen) return;
     const QString archive = *chosen;
@@ -161,12 +164,13 @@ void ArchivePanel::cmdCompress_Click() {
         return;
     }
     QDir().rmdir(work.listFolder());
-    showInformation(finished(QStringLiteral("圧縮完了！"), outcome.warnings));
+    panel_controls::showWritten(m_shell.ui(),
+                                finished(QStringLiteral("圧縮完了！"), outcome.warnings), archive);
 }
 
 void ArchivePanel::cmdDevelop_Click() {
     const std::optional<QString> chosen = m_shell.ui().openFileDialog(
-        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), QString());
+        QString::fromUtf8(kArchiveDialogTitle), QString::fromUtf8(kArchiveFilter), startFolder());
     if (!chosen) return;
     L1->setText(*chosen);
     const QString archive = L1->text();
@@ -174,7 +178,8 @@ void ArchivePanel::cmdDevelop_Click() {
     // Without a chosen folder there is nowhere sensible to unpack to; the
     // process's current folder is not a place the user picked.
     const std::optional<QString> folder =
-        m_shell.ui().browseFolder(QStringLiteral("展開するディレクトリを選択してください。"));
+        m_shell.ui().browseFolder(QStringLiteral("展開するディレクトリを選択してください。"),
+                                  QFileInfo(archive).absolutePath());
     if (!folder) return;
 
     L1->setText(ArchiveCommands::unpackFolderName(QFileInfo(archive).fileName()));
@@ -212,7 +217,13 @@ void ArchivePanel::cmdDevelop_Click() {
         showError(outcome);
         return;
     }
-    showInformation(finished(QStringLiteral("展開完了！"), outcome.warnings));
+    panel_controls::showWritten(m_shell.ui(),
+                                finished(QStringLiteral("展開完了！"), outcome.warnings), into);
+}
+
+QString ArchivePanel::startFolder() const {
+    const QString folder = FileListCommands::folderOf(FL);
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/');
 }
 
 LongRun::Cancel ArchivePanel::cancel(JobControl& control) {

@@ -54,6 +54,9 @@ private:
     void showError(const ArchiveJob::Outcome& outcome);
     void showInformation(const QString& text);
     ArchiveJob archiveJob();
+    // Where the panel's file dialogs open: the folder of the list's current
+    // entry, as a path ending in "/"; empty (the user's home) for an empty list.
+    QString startFolder() const;
     // Escape and ArcCancel ask `control` to stop.
     LongRun::Cancel cancel(JobControl& control);
 };

@@ -7,10 +7,15 @@
 #include "core/text/ShownName.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <utility>
 
 namespace dozo {
 
@@ -33,9 +38,18 @@ QStringList FileListCommands::entries(const QListWidget* list) {
     return paths;
 }
 
+QString FileListCommands::folderOf(const QListWidget* list) {
+    const QListWidgetItem* entry = list->currentItem();
+    if (!entry && list->count() > 0) entry = list->item(0);
+    if (!entry) return {};
+    const QFileInfo info(entry->text());
+    return info.isAbsolute() ? info.absolutePath() : QString();
+}
+
 void FileListCommands::add(UiServices& ui, QListWidget* list) {
-    const std::optional<QStringList> chosen = ui.openFilesDialog(
-        QStringLiteral("追加するファイル"), QStringLiteral("全てのファイル (*.*)|*.*"));
+    const std::optional<QStringList> chosen =
+        ui.openFilesDialog(QStringLiteral("追加するファイル"),
+                           QStringLiteral("全てのファイル (*.*)|*.*"), folderOf(list));
     if (chosen) list->addItems(*chosen);
 }
 
@@ -82,6 +96,67 @@ void FileListCommands::showNamesEscaped(QListWidget* list) {
     list->setItemDelegate(new ShownNames(list));
 }
 
+namespace {
+
+// Shift+F10 and the Menu key open the list's context menu, as they do in the
+// desktop's own lists: below the current entry, else at the list's top.
+class MenuKeys : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool menuKey = key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier;
+        const bool shiftF10 = key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier;
+        if (!menuKey && !shiftF10) return false;
+        auto* list = static_cast<QListWidget*>(watched);
+        QWidget* viewport = list->viewport();
+        QPoint at = viewport->rect().topLeft();
+        if (const QListWidgetItem* current = list->currentItem()) {
+            const QRect item = list->visualItemRect(current);
+            if (viewport->rect().intersects(item)) at = item.bottomLeft();
+        }
+        at = viewport->mapTo(list, at);
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, list->mapToGlobal(at),
+                               key->modifiers());
+        QCoreApplication::sendEvent(list, &menu);
+        return true;
+    }
+};
+
+// Paints the hint across the empty list's viewport, under anything the
+// list itself draws there.
+class EmptyHint : public QObject {
+public:
+    EmptyHint(QListWidget* list, QString hint)
+        : QObject(list), m_list(list), m_hint(std::move(hint)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Paint || m_list->count() > 0) return false;
+        QWidget* viewport = m_list->viewport();
+        QPainter painter(viewport);
+        painter.setPen(m_list->palette().color(QPalette::PlaceholderText));
+        painter.drawText(viewport->rect().adjusted(8, 8, -8, -8),
+                         Qt::AlignCenter | Qt::TextWordWrap, m_hint);
+        return false;
+    }
+
+private:
+    QListWidget* m_list;
+    QString m_hint;
+};
+
+}  // namespace
+
+void FileListCommands::showHintWhileEmpty(QListWidget* list, const QString& hint) {
+    list->viewport()->installEventFilter(new EmptyHint(list, hint));
+    // What the eye sees of an empty list, a screen reader says of it.
+    list->setAccessibleDescription(hint);
+}
+
 void FileListCommands::addContextMenu(QListWidget* list, ListMenu commands) {
     const QString name = list->objectName();
     const auto action = [&](const char* suffix, const QString& caption,
@@ -100,6 +175,7 @@ void FileListCommands::addContextMenu(QListWidget* list, ListMenu commands) {
     remove->setShortcutContext(Qt::WidgetShortcut);
     QAction* clear = action("Clear", QStringLiteral("すべて削除"), commands.clear);
     list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    list->installEventFilter(new MenuKeys(list));
 
     const auto follow = [list, remove, clear] {
         remove->setEnabled(!list->selectedItems().isEmpty());

@@ -21,6 +21,9 @@ class FileListCommands {
 public:
     static QStringList entries(const QListWidget* list);
 
+    // The folder of the list's current entry (else of its first), where its
+    // dialogs open; empty for an empty list.
+    static QString folderOf(const QListWidget* list);
     // Appends the chosen files in the order the dialog gives them; a
     // cancelled dialog changes nothing.
     static void add(UiServices& ui, QListWidget* list);
@@ -40,13 +43,17 @@ public:
     // given commands (those of the panel's buttons). Its actions are named
     // <list>Add, <list>Remove and <list>Clear; 削除 is enabled while an entry
     // is selected and すべて削除 while the list has any. Delete in the list
-    // runs 削除.
+    // runs 削除; Shift+F10 and the Menu key open the menu below the current
+    // entry.
     struct ListMenu {
         std::function<void()> add;
         std::function<void()> remove;
         std::function<void()> clear;
     };
     static void addContextMenu(QListWidget* list, ListMenu commands);
+    // `hint` across the list while it is empty (how to add to it); its
+    // description for assistive technology.
+    static void showHintWhileEmpty(QListWidget* list, const QString& hint);
     // Every selected entry goes, the others keep their order; how many went.
     static int removeSelected(QListWidget* list);
     static void clear(UiServices& ui, QListWidget* list);

@@ -101,9 +101,14 @@ void PackagePanel::showAborted(const QString& reason) {
     showError(QStringLiteral("エラー発生。処理を中断します。\r\n") + reason);
 }
 
-void PackagePanel::showCompleted() {
-    m_shell.ui().messageBox(QStringLiteral("暗号化が完了しました。"), title(),
-                            UiServices::Buttons::Ok, UiServices::Icon::Information);
+void PackagePanel::showCompleted(bool archived) {
+    // The name saved may not be the file there now: an archived package
+    // lives on in the archive beside it (pkg as pkg.lzh), and is gone itself.
+    const WindowState& state = m_shell.state();
+    panel_controls::showWritten(
+        m_shell.ui(), QStringLiteral("暗号化が完了しました。"), archived ? state.SFN : state.EFN,
+        archived ? QStringLiteral("暗号化したファイルは書庫に格納し、書庫の外からは削除しました。")
+                 : QString());
 }
 
 void PackagePanel::showCancelled(const PackageJob::Outcome& outcome) {
@@ -119,9 +124,10 @@ void PackagePanel::showCancelled(const PackageJob::Outcome& outcome) {
 }
 
 void PackagePanel::BR_Click() {
+    // Opens where the current target lies.
     const std::optional<QString> chosen =
         m_shell.ui().openFileDialog(QStringLiteral("暗号化するファイル"),
-                                    QStringLiteral("全てのファイル (*.*)|*.*"), QString());
+                                    QStringLiteral("全てのファイル (*.*)|*.*"), TFile->text());
     if (!chosen) return;
     m_shell.state().TFN = *chosen;
     TFile->setText(m_shell.state().TFN);
@@ -210,7 +216,7 @@ void PackagePanel::encrypt(bool thenArchive) {
                         : outcome.reason + QStringLiteral(": ") + outcome.path);
         return;
     }
-    showCompleted();
+    showCompleted(thenArchive);
 }
 
 void PackagePanel::Enc_Click() {

@@ -64,7 +64,7 @@ private:
     bool targetIsUsable();
     void showError(const QString& text);
     void showAborted(const QString& reason);
-    void showCompleted();
+    void showCompleted(bool archived);
     void showCancelled(const PackageJob::Outcome& outcome);
 };
 

@@ -1,8 +1,11 @@
 #include "app/panels/PanelControls.h"
 
+#include "app/shell/Accessibility.h"
 #include "core/startup/AppInfo.h"
+#include "core/text/ShownName.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QPainter>
@@ -10,6 +13,10 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+#include <QToolButton>
 #include <limits>
 #include <memory>
 
@@ -18,6 +25,9 @@ namespace dozo::panel_controls {
 QLabel* buddyLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent) {
     auto* label = named(new QLabel(caption, parent), name);
     label->setBuddy(buddy);
+    // A screen reader names the field after its label; Qt does that only for
+    // some kinds of control (a list gets no name from its label at all).
+    buddy->setAccessibleName(spokenCaption(caption));
     return label;
 }
 
@@ -49,6 +59,45 @@ QIcon eyeIcon(const QColor& colour, bool struck) {
     return icon;
 }
 
+// The toggle Qt puts inside a field draws its icon and nothing else: without
+// this a keyboard user could not see that it has the focus.
+class FocusFrame : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* button = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && button->hasFocus()) {
+            QStylePainter painter(button);
+            QStyleOptionFocusRect option;
+            option.initFrom(button);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+        }
+        return false;
+    }
+};
+
+// Puts the toggle right after its field in the tab order once the field is
+// first shown: by then the panel has set its own order, which would
+// otherwise have put the field's next control between the two.
+class AfterField : public QObject {
+public:
+    AfterField(QLineEdit* field, QWidget* toggle) : QObject(field), m_toggle(toggle) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            QWidget::setTabOrder(static_cast<QWidget*>(watched), m_toggle);
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_toggle;
+};
+
 }  // namespace
 
 QAction* maskSecret(QLineEdit* field, const char* toggleName) {
@@ -68,15 +117,21 @@ QAction* maskSecret(QLineEdit* field, const char* toggleName) {
                                  : QStringLiteral("入力した文字を表示します"));
     });
     field->addAction(toggle, QLineEdit::TrailingPosition);
+    // Qt leaves the toggle to the mouse; it belongs in the tab order right
+    // after its field, and a screen reader announces it as a toggle with its
+    // state (the button follows the checkable action).
+    for (QToolButton* button : field->findChildren<QToolButton*>()) {
+        if (button->defaultAction() != toggle) continue;
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(QStringLiteral("入力した文字を表示"));
+        button->installEventFilter(new FocusFrame(button));
+        field->installEventFilter(new AfterField(field, button));
+    }
     return toggle;
 }
 
 QFrame* etchedLine(const char* name, bool shadow, QWidget* parent) {
-    auto* line = named(new QFrame(parent), name);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setLineWidth(1);
-    line->setFixedHeight(1);
+    auto* line = named(new EtchedLine(parent), name);
     line->setForegroundRole(shadow ? QPalette::Dark : QPalette::Light);
     return line;
 }
@@ -87,6 +142,8 @@ QProgressBar* progressBar(const char* name, QWidget* parent) {
     bar->setValue(0);
     bar->setTextVisible(false);
     bar->setFixedHeight(14);
+    // Without a text of its own the bar would be announced by its value only.
+    bar->setAccessibleName(QStringLiteral("進行状況"));
     return bar;
 }
 
@@ -117,6 +174,28 @@ bool mayAddTo(UiServices& ui, const QString& archive) {
                                             "（書庫の中のほかのファイルはそのまま残ります）"),
                          QString::fromLatin1(kAppTitle), UiServices::Buttons::YesNo,
                          UiServices::Icon::Question) == UiServices::Answer::Yes;
+}
+
+void showWritten(UiServices& ui, const QString& done, const QString& written, const QString& note) {
+    const QFileInfo info(written);
+    // Named only when it is there: an empty archive unpacks into no folder.
+    if (!info.exists()) {
+        ui.messageBox(done, QString::fromLatin1(kAppTitle), UiServices::Buttons::Ok,
+                      UiServices::Icon::Information);
+        return;
+    }
+    const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+    const QString details =
+        (info.isDir() ? QStringLiteral("展開先：") : QStringLiteral("作成したファイル：")) +
+        shownName(info.fileName()) + QStringLiteral("\r\n場所：") + shownName(info.absolutePath()) +
+        (note.isEmpty() ? QString() : QStringLiteral("\r\n") + note);
+    const UiServices::Answer answer =
+        ui.detailedMessageBox(done, details, QString::fromLatin1(kAppTitle),
+                              UiServices::Buttons::OkOpenFolder, UiServices::Icon::Information);
+    if (answer != UiServices::Answer::OpenFolder || ui.openDocument(folder)) return;
+    ui.messageBox(
+        QStringLiteral("フォルダーを開くプログラムが見つかりません。\r\n") + shownName(folder),
+        QString::fromLatin1(kAppTitle), UiServices::Buttons::Ok, UiServices::Icon::Error);
 }
 
 JobControl::Report barReport(QProgressBar* bar, const LongRun::Progress& progress) {

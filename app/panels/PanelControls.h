@@ -23,20 +23,23 @@ W* named(W* widget, const char* name) {
     return widget;
 }
 
-// A label whose access key moves the focus to `buddy`.
+// A label whose access key moves the focus to `buddy`, which assistive
+// technology then names after it.
 QLabel* buddyLabel(const char* name, const QString& caption, QWidget* buddy, QWidget* parent);
 
 // One of the two lines of an etched separator: the upper one in the shadow
-// colour, the lower one in the highlight colour.
+// colour, the lower one in the highlight colour; a separator to assistive
+// technology.
 QFrame* etchedLine(const char* name, bool shadow, QWidget* parent);
 
 // Masks a password or key field and puts a show/hide toggle inside it, at
 // its end. The toggle is a QAction named `toggleName`, checked while the text
 // is shown; it follows the field's enablement, since it is part of the field.
+// Its button comes right after the field in the tab order and takes Space.
 QAction* maskSecret(QLineEdit* field, const char* toggleName);
 
 // A panel's progress bar as every panel makes it: range 0 to 100, value 0,
-// no text.
+// no text shown, named for assistive technology.
 QProgressBar* progressBar(const char* name, QWidget* parent);
 
 // The button that cancels a panel's run, hidden until a run shows it
@@ -52,6 +55,13 @@ QHBoxLayout* progressRow(QProgressBar* bar, QPushButton* cancel);
 // keeps every other file the archive holds, which a user who took the
 // archive for a new one would hand on unawares.
 bool mayAddTo(UiServices& ui, const QString& archive);
+
+// The closing message of a run that wrote `written` (a file, or the folder
+// an archive was unpacked into): `done` (the message's first line, and any
+// warnings after it), then what was written and its folder, with a button
+// that opens that folder in the file manager; `note` follows them.
+void showWritten(UiServices& ui, const QString& done, const QString& written,
+                 const QString& note = {});
 
 // A job's reports shown on `bar` from the worker thread: the bar's maximum
 // is the total (scaled down when it does not fit an int), and only a change

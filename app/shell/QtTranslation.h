@@ -6,8 +6,9 @@ namespace dozo {
 
 // Qt's own Japanese texts for its standard dialogs and buttons (file dialogs,
 // the folder browser, "Cancel"), which would otherwise stay English beside the
-// program's Japanese captions. Loaded whatever the locale, since the whole
-// interface is Japanese.
+// program's Japanese captions, and Japanese as the default locale (the names
+// of file types). Loaded whatever the locale, since the whole interface is
+// Japanese.
 class QtTranslation {
 public:
     // Installs qtbase_ja from Qt's translations folder into the running

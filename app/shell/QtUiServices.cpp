@@ -6,11 +6,15 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QTreeView>
 
 namespace dozo {
 
@@ -28,6 +32,46 @@ void storeNoQtSettings() {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
 }
 
+// The folder a dialog opens in for `path`: its nearest existing folder, or
+// the user's home for a bare name or nothing. Never the process's current
+// folder, which is wherever the desktop happened to start the program.
+QString startFolderFor(const QString& path) {
+    if (!QDir::isAbsolutePath(path)) return QDir::homePath();
+    QFileInfo at(path.endsWith(QLatin1Char('/')) ? path : QFileInfo(path).path());
+    while (!at.isDir() && !at.isRoot()) at.setFile(at.path());
+    // Nothing of the path's folders is left: the root is no better a guess.
+    if (!at.isDir() || (at.isRoot() && QFileInfo(path).path() != at.filePath()))
+        return QDir::homePath();
+    return at.filePath();
+}
+
+// Qt's file list sizes its columns for English; a size, a type and a date
+// written out in full fit only when the columns take what their longest
+// likely text needs.
+void widenColumns(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!view) return;
+    QHeaderView* header = view->header();
+    const QFontMetrics metrics(view->font());
+    const QLocale system = QLocale::system();  // the list's sizes and dates follow it
+    QStringList sizes;
+    for (qint64 unit = 1024; unit <= Q_INT64_C(1) << 40; unit *= 1024)
+        sizes << system.formattedDataSize(unit * 1023 + unit * 99 / 100);
+    const QStringList samples[] = {
+        sizes,
+        {QStringLiteral("プレーンテキスト文書")},
+        {system.toString(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat)},
+    };
+    const int margins = 2 * metrics.averageCharWidth() +
+                        2 * view->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int column = 1; column <= 3; ++column) {
+        int needed = 0;
+        for (const QString& sample : samples[column - 1])
+            needed = qMax(needed, metrics.horizontalAdvance(sample) + margins);
+        header->resizeSection(column, qMax(header->sectionSize(column), needed));
+    }
+}
+
 }  // namespace
 
 QtUiServices::QtUiServices(QWidget* owner) : m_owner(owner) {
@@ -36,12 +80,19 @@ QtUiServices::QtUiServices(QWidget* owner) : m_owner(owner) {
 
 UiServices::Answer QtUiServices::messageBox(const QString& text, const QString& title,
                                             Buttons buttons, Icon icon) {
+    return detailedMessageBox(text, QString(), title, buttons, icon);
+}
+
+UiServices::Answer QtUiServices::detailedMessageBox(const QString& text, const QString& details,
+                                                    const QString& title, Buttons buttons,
+                                                    Icon icon) {
     QMessageBox box(m_owner);
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kAppTitle) : title);
     // Texts carry file names, which may look like markup: never let Qt
     // guess that a name is rich text.
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
+    box.setInformativeText(details);
     switch (icon) {
         case Icon::None:
             box.setIcon(QMessageBox::NoIcon);
@@ -67,16 +118,21 @@ UiServices::Answer QtUiServices::messageBox(const QString& text, const QString& 
         return box.clickedButton() == yes ? Answer::Yes : Answer::No;
     }
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QPushButton* open =
+        buttons == Buttons::OkOpenFolder
+            ? box.addButton(QStringLiteral("フォルダーを開く(&O)"), QMessageBox::ActionRole)
+            : nullptr;
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.exec();
-    return Answer::Ok;
+    return open && box.clickedButton() == open ? Answer::OpenFolder : Answer::Ok;
 }
 
 std::optional<QStringList> QtUiServices::fileDialog(DialogMode mode, const QString& title,
                                                     const QString& filter,
                                                     const QString& proposedName) {
-    QFileDialog dialog(m_owner, title);
+    QFileDialog dialog(m_owner, title, startFolderFor(proposedName));
+    widenColumns(dialog);
     dialog.setNameFilter(toQtFilter(filter));
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     const bool save = mode == DialogMode::Save || mode == DialogMode::SaveAddingTo;
@@ -86,7 +142,8 @@ std::optional<QStringList> QtUiServices::fileDialog(DialogMode mode, const QStri
     dialog.setFileMode(save                              ? QFileDialog::AnyFile
                        : mode == DialogMode::OpenSeveral ? QFileDialog::ExistingFiles
                                                          : QFileDialog::ExistingFile);
-    if (!proposedName.isEmpty()) dialog.selectFile(proposedName);
+    const QString name = QFileInfo(proposedName).fileName();
+    if (!name.isEmpty()) dialog.selectFile(name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles();
 }
@@ -99,8 +156,10 @@ std::optional<QString> QtUiServices::openFileDialog(const QString& title, const 
 }
 
 std::optional<QStringList> QtUiServices::openFilesDialog(const QString& title,
-                                                         const QString& filter) {
-    return fileDialog(DialogMode::OpenSeveral, title, filter, QString());
+                                                         const QString& filter,
+                                                         const QString& startFolder) {
+    return fileDialog(DialogMode::OpenSeveral, title, filter,
+                      startFolder.isEmpty() ? QString() : startFolder + QLatin1Char('/'));
 }
 
 std::optional<QString> QtUiServices::saveFileDialog(const QString& title, const QString& filter,
@@ -113,8 +172,11 @@ std::optional<QString> QtUiServices::saveFileDialog(const QString& title, const 
     return chosen->constFirst();
 }
 
-std::optional<QString> QtUiServices::browseFolder(const QString& prompt) {
-    const QString folder = QFileDialog::getExistingDirectory(m_owner, prompt);
+std::optional<QString> QtUiServices::browseFolder(const QString& prompt,
+                                                  const QString& startFolder) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        m_owner, prompt,
+        startFolderFor(startFolder.isEmpty() ? QString() : startFolder + QLatin1Char('/')));
     if (folder.isEmpty()) return std::nullopt;
     return folder;
 }

@@ -15,13 +15,15 @@ public:
 
     Answer messageBox(const QString& text, const QString& title, Buttons buttons,
                       Icon icon) override;
+    Answer detailedMessageBox(const QString& text, const QString& details, const QString& title,
+                              Buttons buttons, Icon icon) override;
     std::optional<QString> openFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName) override;
-    std::optional<QStringList> openFilesDialog(const QString& title,
-                                               const QString& filter) override;
+    std::optional<QStringList> openFilesDialog(const QString& title, const QString& filter,
+                                               const QString& startFolder) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName, Existing existing) override;
-    std::optional<QString> browseFolder(const QString& prompt) override;
+    std::optional<QString> browseFolder(const QString& prompt, const QString& startFolder) override;
     std::optional<QString> askSecret(const QString& prompt, const QString& title) override;
     bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;

@@ -2,9 +2,9 @@
 
 #include "app/shell/LongRun.h"
 #include "app/shell/UiServices.h"
+#include "app/shell/WindowState.h"
 #include "core/libraries/LibraryBinding.h"
 #include "core/startup/AppDirectories.h"
-#include "core/startup/WindowState.h"
 #include "core/startup/WorkDirectory.h"
 
 #include <QWidget>

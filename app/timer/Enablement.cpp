@@ -1,6 +1,6 @@
 #include "app/timer/Enablement.h"
 
-#include "core/startup/WindowState.h"
+#include "app/shell/WindowState.h"
 
 namespace dozo {
 

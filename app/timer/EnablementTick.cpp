@@ -6,8 +6,9 @@
 #include "app/panels/TransformPanel.h"
 #include "app/shell/LongRun.h"
 #include "app/shell/MainMenu.h"
-#include "core/startup/WindowState.h"
+#include "app/shell/WindowState.h"
 
+#include <QAbstractItemModel>
 #include <QTimer>
 
 namespace dozo {
@@ -15,7 +16,33 @@ namespace dozo {
 EnablementTick::EnablementTick(const Window& window, QObject* parent)
     : QObject(parent), m_window(window) {
     setObjectName(QStringLiteral("EnablementTick"));
+    window.timer->setSingleShot(true);
     connect(window.timer, &QTimer::timeout, this, &EnablementTick::tick);
+
+    for (QLineEdit* field : {window.package->TFile, window.package->PASS})
+        connect(field, &QLineEdit::textChanged, this, &EnablementTick::changed);
+    // Only a count is read: insertions, removals and a reset are the changes
+    // that move it.
+    for (QListWidget* list : {window.transform->IFN, window.keyed->lstVov, window.archive->FL}) {
+        const QAbstractItemModel* model = list->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, &EnablementTick::changed);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &EnablementTick::changed);
+        connect(model, &QAbstractItemModel::modelReset, this, &EnablementTick::changed);
+    }
+    connect(&window.longRun, &LongRun::busyChanged, this, [this](bool busy) {
+        if (busy) {
+            m_window.timer->stop();
+        } else {
+            changed();
+        }
+    });
+}
+
+void EnablementTick::changed() {
+    if (m_window.longRun.busy()) return;
+    // Started once per burst: restarting on every change would put the
+    // evaluation off for as long as the changes go on.
+    if (!m_window.timer->isActive()) m_window.timer->start();
 }
 
 void EnablementTick::tick() {

@@ -16,9 +16,14 @@ class PackagePanel;
 class TransformPanel;
 struct WindowState;
 
-// Applies the enablement rules to the window on every expiry of its timer
-// Tmr. Nothing else in the application changes these eight enabled states
-// (the menu's hold during a long run gives its two back as they were).
+// Applies the enablement rules to the window whenever something they read
+// changes: the target and password fields, the contents of the three lists,
+// the end of a long run and start-up's findings (changed()). Each change
+// starts the window's single-shot timer Tmr, so a burst of changes (typing,
+// a drop of many files) costs one evaluation, at most one interval after the
+// change; an idle window has nothing ticking. Nothing else in the
+// application changes these eight enabled states (the menu's hold during a
+// long run gives its two back as they were).
 class EnablementTick : public QObject {
     Q_OBJECT
 public:
@@ -35,10 +40,16 @@ public:
         KeyedPanel* keyed;
     };
 
-    // Connects to the window's timer; owned by `parent`, the window.
+    // Watches what the rules read and runs on the window's timer; owned by
+    // `parent`, the window.
     EnablementTick(const Window& window, QObject* parent);
 
-    // One tick; does nothing while a long run holds the window, so the
+    // Something the rules read has changed: one tick follows on the timer.
+    // Ignored while a long run holds the window; its end is a change of its
+    // own.
+    void changed();
+
+    // One tick now; does nothing while a long run holds the window, so the
     // states stay as they were when the run started.
     void tick();
 

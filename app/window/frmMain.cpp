@@ -6,6 +6,7 @@
 #include "app/panels/KeyedPanel.h"
 #include "app/panels/PackagePanel.h"
 #include "app/panels/TransformPanel.h"
+#include "app/shell/CaretRest.h"
 #include "app/timer/EnablementTick.h"
 #include "app/window/WindowDrop.h"
 #include "core/startup/AppInfo.h"
@@ -59,9 +60,14 @@ frmMain::frmMain(const StartUpOptions& options, UiServices* ui, QWidget* parent)
     createControls();
     connectMenus();
 
+    m_state.TFN = StartUp::lastArgument(options.arguments);
+    m_state.SysDir = m_dirs.system;
+    const FoundLibraries found = StartUp::findAll(m_dirs, m_libraries);
+    m_state.take(found);
+    m_state.ET = 0;
     // Nothing of the window says what is wrong with the install itself: the
     // terminal that started it does.
-    for (const QString& problem : StartUp::run(options, m_dirs, m_libraries, m_state))
+    for (const QString& problem : found.problems)
         std::fprintf(stderr, "dozo: %s\n", problem.toLocal8Bit().constData());
     applyStartUp();
     fixGeometry();
@@ -101,19 +107,14 @@ void frmMain::createControls() {
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Tmr"));
     m_timer->setInterval(10);
-    m_timer->start();
-    // No tick and no menu command may run while a long run holds the window.
-    connect(m_longRun, &LongRun::busyChanged, m_timer, [this](bool busy) {
-        m_menu->hold(busy);
-        if (busy) {
-            m_timer->stop();
-        } else {
-            m_timer->start();
-        }
-    });
-    new EnablementTick(
+    // No menu command may run while a long run holds the window; the tick
+    // rests too (EnablementTick).
+    connect(m_longRun, &LongRun::busyChanged, this, [this](bool busy) { m_menu->hold(busy); });
+    m_enablement = new EnablementTick(
         {m_timer, *m_longRun, m_state, *m_menu, m_package, m_archive, m_transform, m_keyed}, this);
     new WindowDrop(*this);
+    // An idle window wakes nothing: neither the tick nor a caret left blinking.
+    new CaretRest(this);
 }
 
 void frmMain::connectMenus() {
@@ -142,6 +143,8 @@ void frmMain::applyStartUp() {
     m_keyed->setLibraryPresent(vov);
 
     setWindowTitle(StartUp::caption());
+    // The flags are inputs of the enablement rules.
+    m_enablement->changed();
 }
 
 void frmMain::fixGeometry() {

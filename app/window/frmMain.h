@@ -4,10 +4,10 @@
 #include "app/shell/MainMenu.h"
 #include "app/shell/QtUiServices.h"
 #include "app/shell/ShellContext.h"
+#include "app/shell/WindowState.h"
 #include "core/libraries/LibraryBinding.h"
 #include "core/startup/AppDirectories.h"
 #include "core/startup/StartUp.h"
-#include "core/startup/WindowState.h"
 #include "core/startup/WorkDirectory.h"
 
 #include <QMainWindow>
@@ -17,13 +17,14 @@
 
 namespace dozo {
 
+class EnablementTick;
 class PackagePanel;
 class ArchivePanel;
 class TransformPanel;
 class KeyedPanel;
 
-// The main window: four panels on a tab control, the menu bar, the 10 ms
-// timer, the shared window state and the libraries. Start-up runs in the
+// The main window: four panels on a tab control, the menu bar, the
+// enablement timer, the shared window state and the libraries. Start-up runs in the
 // constructor, before the window is first shown.
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -46,8 +47,9 @@ public:
 
     MainMenu& menu() { return *m_menu; }
     QTabWidget* SSTab1() const { return m_tabs; }
-    // Ticks every 10 ms from creation; stopped only while a long run holds
-    // the window.
+    // The enablement tick's timer: single-shot, started by a change of what
+    // the rules read, so it runs at most 10 ms after the change and never
+    // while the window is idle or a long run holds it.
     QTimer* Tmr() const { return m_timer; }
     PackagePanel* packagePanel() const { return m_package; }
     ArchivePanel* archivePanel() const { return m_archive; }
@@ -74,6 +76,7 @@ private:
     std::unique_ptr<MainMenu> m_menu;
     QTabWidget* m_tabs = nullptr;
     QTimer* m_timer = nullptr;
+    EnablementTick* m_enablement = nullptr;
     PackagePanel* m_package = nullptr;
     ArchivePanel* m_archive = nullptr;
     TransformPanel* m_transform = nullptr;

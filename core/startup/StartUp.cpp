@@ -14,16 +14,11 @@ namespace dozo {
 
 namespace {
 
-struct Found {
-    bool present = false;
-    std::int32_t version = 0;
-};
-
 // Finds the file, then asks the library for its version. A file that is
 // there but cannot be bound counts as absent; Library::errorText says why.
 template <typename Fn>
-Found query(Library& library, const QStringList& folders, const char* versionExport,
-            bool sixteenBit) {
+FoundLibrary query(Library& library, const QStringList& folders, const char* versionExport,
+                   bool sixteenBit) {
     bool onDisk = false;
     for (const QString& folder : folders)
         onDisk = onDisk || StartUp::isPresent(folder, library.fileName());
@@ -33,8 +28,10 @@ Found query(Library& library, const QStringList& folders, const char* versionExp
     const int raw = getVersion();
     // The archiver and the transform library answer in 16 bits; whatever
     // the upper half of the register holds is not part of the answer.
-    return {true, sixteenBit ? static_cast<std::int32_t>(static_cast<std::int16_t>(raw))
-                             : static_cast<std::int32_t>(raw)};
+    const std::int32_t version = sixteenBit
+                                     ? static_cast<std::int32_t>(static_cast<std::int16_t>(raw))
+                                     : static_cast<std::int32_t>(raw);
+    return {true, version, versionText(version)};
 }
 
 }  // namespace
@@ -51,18 +48,15 @@ QString StartUp::caption() {
     return windowCaption(QString::fromLatin1(kAppTitle), kVersionMajor, kVersionMinor);
 }
 
-QStringList StartUp::run(const StartUpOptions& options, const AppDirectories& dirs,
-                         LibraryBinding& libraries, WindowState& state) {
-    state.TFN = lastArgument(options.arguments);
-    state.SysDir = dirs.system;
-    findArchiver(dirs, libraries, state);
-    findTransform(dirs, libraries, state);
-    findKeyed(dirs, libraries, state);
-
+FoundLibraries StartUp::findAll(const AppDirectories& dirs, LibraryBinding& libraries) {
+    FoundLibraries found{findArchiver(dirs, libraries),
+                         findTransform(dirs, libraries),
+                         findKeyed(dirs, libraries),
+                         {}};
     // An absent library shows on its menu item and frame; when all of them
     // are absent the install itself is wrong, and only here can we say where
     // we looked.
-    QStringList problems;
+    QStringList& problems = found.problems;
     bool anyFound = false;
     for (const Library* library :
          {&libraries.unlha32(), &libraries.rozu32(), &libraries.vod32(), &libraries.rivo()}) {
@@ -74,35 +68,22 @@ QStringList StartUp::run(const StartUpOptions& options, const AppDirectories& di
         problems.append(
             QStringLiteral("no library found in %1").arg(QDir::toNativeSeparators(dirs.system)));
     }
-
-    state.ET = 0;
-    return problems;
+    return found;
 }
 
-void StartUp::findArchiver(const AppDirectories& dirs, LibraryBinding& libraries,
-                           WindowState& state) {
-    const Found unlha = query<UnlhaGetVersionFn>(libraries.unlha32(), {dirs.system},
-                                                 contracts::kUnlhaGetVersion, true);
-    state.LHAEx = unlha.present ? kPresent : kAbsent;
-    state.UNLHAVer = unlha.version;
-    state.UNLHAV = unlha.present ? versionText(unlha.version) : QString();
+FoundLibrary StartUp::findArchiver(const AppDirectories& dirs, LibraryBinding& libraries) {
+    return query<UnlhaGetVersionFn>(libraries.unlha32(), {dirs.system}, contracts::kUnlhaGetVersion,
+                                    true);
 }
 
-void StartUp::findTransform(const AppDirectories& dirs, LibraryBinding& libraries,
-                            WindowState& state) {
-    const Found razu = query<RazuGetVersionFn>(libraries.rozu32(), {dirs.system, dirs.application},
-                                               contracts::kRazuGetVersion, true);
-    state.RazuEx = razu.present ? kPresent : kAbsent;
-    state.RazuVer = razu.version;
-    state.RazuV = razu.present ? versionText(razu.version) : QString();
+FoundLibrary StartUp::findTransform(const AppDirectories& dirs, LibraryBinding& libraries) {
+    return query<RazuGetVersionFn>(libraries.rozu32(), {dirs.system, dirs.application},
+                                   contracts::kRazuGetVersion, true);
 }
 
-void StartUp::findKeyed(const AppDirectories& dirs, LibraryBinding& libraries, WindowState& state) {
-    const Found vov = query<VovGetVersionFn>(libraries.vod32(), {dirs.system, dirs.application},
-                                             contracts::kVovGetVersion, false);
-    state.VovEx = vov.present ? kPresent : kAbsent;
-    state.VovVer = vov.version;
-    state.VovV = vov.present ? versionText(vov.version) : QString();
+FoundLibrary StartUp::findKeyed(const AppDirectories& dirs, LibraryBinding& libraries) {
+    return query<VovGetVersionFn>(libraries.vod32(), {dirs.system, dirs.application},
+                                  contracts::kVovGetVersion, false);
 }
 
 }  // namespace dozo

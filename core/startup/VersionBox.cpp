@@ -7,24 +7,20 @@ QString VersionBox::textFor(const QString& libraryName, const QString& versionTe
     return libraryName + QStringLiteral(" \uFF0D Ver ") + versionText;
 }
 
-VersionBox VersionBox::of(Library library, const WindowState& state) {
+VersionBox VersionBox::of(Library library, const QString& versionText) {
     QString name;
-    QString version;
     switch (library) {
         case Library::Unlha32:
             name = QStringLiteral("UNLHA32.DLL");
-            version = state.UNLHAV;
             break;
         case Library::Rozu32:
             name = QStringLiteral("Rozu32.DLL");
-            version = state.RazuV;
             break;
         case Library::Vod32:
             name = QStringLiteral("Vod32.DLL");
-            version = state.VovV;
             break;
     }
-    return {textFor(name, version), name + QStringLiteral("のバージョン情報")};
+    return {textFor(name, versionText), name + QStringLiteral("のバージョン情報")};
 }
 
 }  // namespace dozo

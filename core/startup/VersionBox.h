@@ -1,13 +1,11 @@
 #pragma once
 
-#include "core/startup/WindowState.h"
-
 #include <QString>
 
 namespace dozo {
 
 // The plain box each "version" menu item shows: the library's name, a
-// full-width hyphen and the version text start-up recorded.
+// full-width hyphen and the version text start-up found.
 struct VersionBox {
     enum class Library { Unlha32, Rozu32, Vod32 };
 
@@ -16,7 +14,8 @@ struct VersionBox {
 
     // "<name> － Ver <version>", e.g. "UNLHA32.DLL － Ver 2.67".
     static QString textFor(const QString& libraryName, const QString& versionText);
-    static VersionBox of(Library library, const WindowState& state);
+    // `versionText` is what start-up found ("2.67").
+    static VersionBox of(Library library, const QString& versionText);
 };
 
 }  // namespace dozo

@@ -140,6 +140,24 @@ TEST_F(AboutBox, DrawsTheTitleWithItsShadowAndAnEtchedLine) {
     EXPECT_EQ(lower->y() - upper->y(), 1);
 }
 
+// On a dark desktop the designed olive would all but vanish: the title then
+// takes the palette's text colour, at least as readable as text must be.
+TEST_F(AboutBox, TheTitleStaysReadableOnADarkPalette) {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2a, 0x2e, 0x32));
+    dark.setColor(QPalette::WindowText, QColor(0xfc, 0xfc, 0xfc));
+    EXPECT_EQ(frmAbout::titleColour(dark), QColor(0xfc, 0xfc, 0xfc));
+    EXPECT_EQ(frmAbout::titleColour(QPalette(Qt::white)), QColor(64, 64, 0));
+
+    dozo::frmMain window(folders.options(), &ui);
+    frmAbout* about = open(window);
+    ASSERT_NE(about, nullptr);
+    about->setPalette(dark);
+    EXPECT_EQ(control<QLabel>(*about, "lblTitle_0")->palette().color(QPalette::WindowText),
+              QColor(0xfc, 0xfc, 0xfc))
+        << "a palette changed while the box is open";
+}
+
 // The licence line and the notices: Dozo's own MIT licence and every third
 // party the program or its packages carry, the same text the package
 // installs in its documentation folder.

@@ -410,4 +410,31 @@ TEST_F(AppArchivePanel, CancelledDialogsCreateNothingAndSayNothing) {
     EXPECT_EQ(messages, 1);
 }
 
+// The closing messages name what was written and where: the archive and
+// its folder, the folder unpacked into, which its button opens.
+TEST_F(AppArchivePanel, TheMessagesNameWhatWasWrittenAndOpenItsFolder) {
+    const QStringList paths = env.makeFiles("src", {{"a.txt", "a"}});
+    const auto packed = env.pack(paths, env.scratch("set.lzh"));
+    EXPECT_EQ(packed.text, kPacked);
+    EXPECT_EQ(packed.buttons, dozo::UiServices::Buttons::OkOpenFolder);
+    EXPECT_EQ(packed.details,
+              QStringLiteral("作成したファイル：set.lzh\r\n場所：") + env.scratch());
+
+    QDir().mkpath(env.scratch("out"));
+    env.ui().answerOpenFile(env.scratch("set.lzh"));
+    env.ui().answerFolder(env.scratch("out"));
+    env.ui().answerMessage(Answer::OpenFolder);
+    env.ui().answerOpenDocument(false);
+    env.ui().answerMessage(Answer::Ok);
+    env.click("cmdDevelop");
+    const auto& calls = env.ui().calls();
+    ASSERT_GE(calls.size(), 3u);
+    const auto& unpacked = calls[calls.size() - 3];
+    EXPECT_EQ(unpacked.text, kUnpacked);
+    EXPECT_EQ(unpacked.details, QStringLiteral("展開先：set\r\n場所：") + env.scratch("out"));
+    EXPECT_EQ(calls[calls.size() - 2].text, env.scratch("out/set"));
+    // No file manager: said, not passed over.
+    EXPECT_EQ(calls.back().icon, Icon::Error);
+}
+
 }  // namespace

@@ -449,4 +449,40 @@ TEST_F(AppPackagePanel, AnOutputNameWithoutExeArchivesBesideIt) {
     EXPECT_FALSE(QFile::exists(env.scratch("package")));
 }
 
+// The closing message keeps its first line and then names the file that is
+// there now and its folder: a package archived under the save name "pkg" is
+// pkg.lzh, and the executable itself is gone. Its button opens the folder.
+TEST_F(AppPackagePanel, TheMessageNamesWhatWasWrittenAndOpensItsFolder) {
+    struct Case {
+        const char* saved;
+        const char* button;
+        const char* written;
+    };
+    for (const Case& c :
+         {Case{"report.exe", "Enc", "report.exe"}, Case{"pkg", "LHAEnc", "pkg.lzh"}}) {
+        SCOPED_TRACE(c.saved);
+        browseTarget("report.txt", "report");
+        typePassword("secret");
+        env.ui().answerMessage(Answer::Yes);
+        env.ui().answerSaveFile(env.scratch(c.saved));
+        env.ui().answerMessage(Answer::OpenFolder);
+        env.ui().answerOpenDocument(true);
+        env.click(c.button);
+
+        const auto& calls = env.ui().calls();
+        ASSERT_GE(calls.size(), 2u);
+        const auto& done = calls[calls.size() - 2];
+        EXPECT_EQ(done.text, kDone);
+        EXPECT_EQ(done.buttons, dozo::UiServices::Buttons::OkOpenFolder);
+        EXPECT_TRUE(done.details.contains(QStringLiteral("作成したファイル：") + c.written))
+            << done.details.toStdString();
+        EXPECT_TRUE(done.details.contains(QStringLiteral("場所：") + env.scratch()));
+        EXPECT_EQ(done.details.contains(QStringLiteral("削除")), QByteArray(c.button) == "LHAEnc");
+        EXPECT_TRUE(QFile::exists(env.scratch(c.written)));
+        EXPECT_EQ(calls.back().kind, Kind::OpenDocument);
+        EXPECT_EQ(calls.back().text, env.scratch());
+    }
+    EXPECT_FALSE(QFile::exists(env.scratch("pkg")));
+}
+
 }  // namespace

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <functional>
 
 namespace {
@@ -227,6 +230,62 @@ TEST(AppQtUiServicesFileDialog, SaveProposesTheNameAndCancelGivesNothing) {
     }
 }
 
+// The file list of the Japanese dialog: a folder's kind is Japanese too (Qt 6
+// asks for it where the Japanese catalogue does not hold it), and the size
+// and date columns are wide enough for their texts. The dialog opens in
+// the folder of the path it is given, else in the user's home, never in the
+// process's current folder.
+TEST(AppQtUiServicesFileDialog, JapaneseKindsWideColumnsAndTheFolderItOpensIn) {
+    QTemporaryDir dir, elsewhere;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    // Its size reads as long as a size gets: "1023.99 KiB".
+    QFile data(dir.filePath("data.txt"));
+    ASSERT_TRUE(data.open(QIODevice::WriteOnly) && data.resize(1023 * 1024 + 1013));
+    data.close();
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    QWidget owner;
+    dozo::QtUiServices ui(&owner);
+    const struct {
+        QString proposed;
+        QString opensIn;
+    } cases[] = {
+        {dir.filePath("data.txt"), dir.path()},
+        {dir.filePath("sub/gone/report.exe"), dir.filePath("sub")},
+        {QString(), QDir::homePath()},
+        {QStringLiteral("report.exe"), QDir::homePath()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.proposed.toStdString());
+        QString opened, kind;
+        bool wideEnough = false;
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            opened = dialog->directory().absolutePath();
+            auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+            ASSERT_NE(view, nullptr);
+            auto* model = qobject_cast<QFileSystemModel*>(view->model());
+            ASSERT_NE(model, nullptr);
+            const QModelIndex shown = model->index(opened);
+            if (opened == dir.path() &&
+                QTest::qWaitFor([&] { return model->rowCount(shown) == 2; }))
+                kind = model->type(model->index(dir.filePath("sub")));
+            wideEnough = true;
+            for (const int column : {1, 3})
+                wideEnough = wideEnough &&
+                             view->header()->sectionSize(column) >=
+                                 static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column);
+            dialog->reject();
+        });
+        ui.openFileDialog("暗号化するファイル", "全てのファイル (*.*)|*.*", c.proposed);
+        EXPECT_EQ(opened, QDir(c.opensIn).absolutePath());
+        EXPECT_TRUE(wideEnough);
+        if (c.opensIn == dir.path()) {
+            EXPECT_EQ(kind.toStdString(), "フォルダ");
+        }
+    }
+    QDir::setCurrent(before);
+}
+
 // The dialogs keep no history: Qt's file dialog would otherwise leave
 // QtProject.conf in the user's configuration folder when it closes, accepted
 // or cancelled, and so would the folder browser built on it.
@@ -254,7 +313,7 @@ TEST(AppQtUiServicesFileDialog, LeavesNoSettingsFileBehind) {
         EXPECT_FALSE(ui.saveFileDialog("書庫ファイル名", "LHA書庫 (*.lzh)|*.lzh", {},
                                        dozo::UiServices::Existing::AddedTo));
         whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-        EXPECT_FALSE(ui.browseFolder("展開するディレクトリを選択してください。"));
+        EXPECT_FALSE(ui.browseFolder("展開するディレクトリを選択してください。", {}));
     }
     qputenv("HOME", oldHome);
     if (oldConfig.isNull()) {

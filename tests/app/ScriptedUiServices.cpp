@@ -1,6 +1,7 @@
 #include "ScriptedUiServices.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -88,24 +89,55 @@ std::optional<ScriptedUiServices::Queued> ScriptedUiServices::take(const Call& c
     return next;
 }
 
+namespace {
+
+// A proposed path that ends in "/" names only the folder to open in.
+QString nameOf(const QString& proposed) {
+    return proposed.endsWith(QLatin1Char('/')) ? QString() : proposed;
+}
+
+QString folderOf(const QString& proposed) {
+    return proposed.endsWith(QLatin1Char('/')) ? proposed.chopped(1) : QString();
+}
+
+}  // namespace
+
 dozo::UiServices::Answer ScriptedUiServices::messageBox(const QString& text, const QString& title,
                                                         Buttons buttons, Icon icon) {
-    const auto answer = take({Kind::MessageBox, text, title, buttons, icon, {}, {}});
+    Call call{Kind::MessageBox, text, title, buttons, icon, {}, {}};
+    call.details = std::exchange(m_details, QString());
+    const auto answer = take(call);
+    if (answer && answer->answer == Answer::OpenFolder && buttons != Buttons::OkOpenFolder) {
+        ADD_FAILURE() << "Scripted 'open folder' for a box without that button: \""
+                      << text.toStdString() << "\"";
+    }
     if (answer) return answer->answer;
     return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+}
+
+dozo::UiServices::Answer ScriptedUiServices::detailedMessageBox(const QString& text,
+                                                                const QString& details,
+                                                                const QString& title,
+                                                                Buttons buttons, Icon icon) {
+    m_details = details;
+    return messageBox(text, title, buttons, icon);
 }
 
 std::optional<QString> ScriptedUiServices::openFileDialog(const QString& title,
                                                           const QString& filter,
                                                           const QString& proposedName) {
-    const auto answer =
-        take({Kind::OpenFile, {}, title, Buttons::Ok, Icon::None, filter, proposedName});
+    Call call{Kind::OpenFile, {}, title, Buttons::Ok, Icon::None, filter, nameOf(proposedName)};
+    call.startFolder = folderOf(proposedName);
+    const auto answer = take(call);
     return answer ? answer->path : std::nullopt;
 }
 
 std::optional<QStringList> ScriptedUiServices::openFilesDialog(const QString& title,
-                                                               const QString& filter) {
-    const auto answer = take({Kind::OpenFiles, {}, title, Buttons::Ok, Icon::None, filter, {}});
+                                                               const QString& filter,
+                                                               const QString& startFolder) {
+    Call call{Kind::OpenFiles, {}, title, Buttons::Ok, Icon::None, filter, {}};
+    call.startFolder = startFolder;
+    const auto answer = take(call);
     return answer ? answer->paths : std::nullopt;
 }
 
@@ -113,19 +145,24 @@ std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
                                                           const QString& filter,
                                                           const QString& proposedName,
                                                           Existing existing) {
-    const auto answer = take({Kind::SaveFile,
-                              {},
-                              title,
-                              Buttons::Ok,
-                              Icon::None,
-                              filter,
-                              proposedName,
-                              existing == Existing::Replaced});
+    Call call{Kind::SaveFile,
+              {},
+              title,
+              Buttons::Ok,
+              Icon::None,
+              filter,
+              nameOf(proposedName),
+              existing == Existing::Replaced};
+    call.startFolder = folderOf(proposedName);
+    const auto answer = take(call);
     return answer ? answer->path : std::nullopt;
 }
 
-std::optional<QString> ScriptedUiServices::browseFolder(const QString& prompt) {
-    const auto answer = take({Kind::BrowseFolder, prompt, {}, Buttons::Ok, Icon::None, {}, {}});
+std::optional<QString> ScriptedUiServices::browseFolder(const QString& prompt,
+                                                        const QString& startFolder) {
+    Call call{Kind::BrowseFolder, prompt, {}, Buttons::Ok, Icon::None, {}, {}};
+    call.startFolder = startFolder;
+    const auto answer = take(call);
     return answer ? answer->path : std::nullopt;
 }
 

@@ -32,9 +32,14 @@ public:
         Buttons buttons = Buttons::Ok;
         Icon icon = Icon::None;
         QString filter;
-        QString proposedName;
+        QString proposedName;  // a name or path, not a folder alone
         // Of a save dialog: whether it asks before replacing a file.
         bool asksToReplace = false;
+        // Of a dialog: the folder it was asked to open in (a proposed path
+        // ending in "/", or the start folder), else empty.
+        QString startFolder{};
+        // Of a message: what it says below its text.
+        QString details{};
     };
 
     ~ScriptedUiServices() override;
@@ -55,13 +60,17 @@ public:
 
     Answer messageBox(const QString& text, const QString& title, Buttons buttons,
                       Icon icon) override;
+    // Recorded as a message box (through messageBox(), so a subclass's hook
+    // sees it) with its details.
+    Answer detailedMessageBox(const QString& text, const QString& details, const QString& title,
+                              Buttons buttons, Icon icon) override;
     std::optional<QString> openFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName) override;
-    std::optional<QStringList> openFilesDialog(const QString& title,
-                                               const QString& filter) override;
+    std::optional<QStringList> openFilesDialog(const QString& title, const QString& filter,
+                                               const QString& startFolder) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName, Existing existing) override;
-    std::optional<QString> browseFolder(const QString& prompt) override;
+    std::optional<QString> browseFolder(const QString& prompt, const QString& startFolder) override;
     std::optional<QString> askSecret(const QString& prompt, const QString& title) override;
     bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
@@ -80,4 +89,5 @@ private:
 
     std::deque<Queued> m_queue;
     std::vector<Call> m_calls;
+    QString m_details;  // of the detailed message now being shown
 };

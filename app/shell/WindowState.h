@@ -2,10 +2,15 @@
 // every panel uses, so they stay short and upper-case.
 #pragma once
 
+#include "core/startup/StartUp.h"
+
 #include <QString>
 #include <cstdint>
 
 namespace dozo {
+
+inline constexpr std::uint8_t kPresent = 255;
+inline constexpr std::uint8_t kAbsent = 0;
 
 struct WindowState {
     QString TFN;                // target of the package panel
@@ -24,9 +29,20 @@ struct WindowState {
     std::uint8_t VovEx = 0;
     std::uint8_t ET = 0;
     std::uint8_t ETVov = 0;
-};
 
-inline constexpr std::uint8_t kPresent = 255;
-inline constexpr std::uint8_t kAbsent = 0;
+    // Start-up's findings as the window keeps them: versions, their texts
+    // and the presence flags.
+    void take(const FoundLibraries& found) {
+        LHAEx = found.archiver.present ? kPresent : kAbsent;
+        UNLHAVer = found.archiver.version;
+        UNLHAV = found.archiver.versionText;
+        RazuEx = found.transform.present ? kPresent : kAbsent;
+        RazuVer = found.transform.version;
+        RazuV = found.transform.versionText;
+        VovEx = found.keyed.present ? kPresent : kAbsent;
+        VovVer = found.keyed.version;
+        VovV = found.keyed.versionText;
+    }
+};
 
 }  // namespace dozo
