@@ -41,6 +41,8 @@ public:
     Got askPassword(const char* title, const char* question, Password& out) const;
     // An information or error box; returns when the user closes it.
     void show(bool error, const char* title, const std::string& text) const;
+    // A yes/no question; true for yes.
+    bool ask(const char* title, const std::string& question) const;
 
 private:
     bool zenity_ = true;
@@ -49,5 +51,12 @@ private:
 
 // Puts the terminal back if a signal ends the program during the prompt.
 void restoreTerminal();
+
+// Started from a desktop that has no dialog program: runs this package again
+// in the desktop's terminal window (x-terminal-emulator, found in absolute
+// PATH entries only), with the same arguments, where it can ask for the
+// password; the window stays open until Enter, so the outcome can be read.
+// Returns only when no terminal could be started.
+void runInTerminal(const std::string& self, int argc, char** argv);
 
 }  // namespace dozo::rivo
