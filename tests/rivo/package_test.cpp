@@ -637,6 +637,7 @@ TEST_F(RivoPackage, OptionsAndMessages) {
     } cases[] = {
         {{"--help"}, 0, "--password-stdin", ""},
         {{"--version"}, 0, "format 1", ""},
+        {{"--info"}, 0, "Runs on:          Linux (x86-64)", ""},
         {{"--help"}, 0, "--licenses", ""},
         {{"--bogus"}, 2, "", "--bogus"},
         {{"extra"}, 2, "", "extra"},

@@ -86,6 +86,7 @@ const Translation kJapanese[] = {
     {Msg::aboutTitle, "Dozo パッケージについて"},
     {Msg::wrongPasswordAgain, "パスワードが違います。もう一度入力してください。"},
     {Msg::restoredIn, "%s を復元しました。\nフォルダー: %s"},
+    {Msg::restoring, "%s を復元しています。\nフォルダー: %s"},
     {Msg::openFolder, "フォルダーを開く(&O)"},
     {Msg::existsIn,
      "%s は既にフォルダー %s にあります。\n"

@@ -24,6 +24,9 @@
 
 namespace dozo::rivo {
 
+// The version both fronts give with --version.
+inline constexpr char kProgramVersion[] = "1.0";
+
 // Every text the program shows, in English; each is a printf format. The
 // English text is also the key of its translation, and text() carries
 // format_arg, so the compiler checks every call's arguments against it.
@@ -112,6 +115,7 @@ struct Msg {
     static constexpr char aboutTitle[] = "About Dozo package";
     static constexpr char wrongPasswordAgain[] = "The password is wrong. Enter it again.";
     static constexpr char restoredIn[] = "Restored %s\nFolder: %s";
+    static constexpr char restoring[] = "Restoring %s\nFolder: %s";
     static constexpr char openFolder[] = "&Open folder";
     static constexpr char existsIn[] =
         "%s already exists in the folder %s.\n"

@@ -15,8 +15,8 @@ extern "C" {
 #define RIVO_API
 #endif
 
-/* Results of rivo(). Whatever the failure, nothing is left at the
- * destination: an existing file there stays as it was. */
+/* Results of rivo() and rivoFor(). Whatever the failure, nothing is left at
+ * the destination: an existing file there stays as it was. */
 #define RIVO_OK 0
 #define RIVO_E_ARGUMENT 1    /* source or destination path missing (NULL or empty) */
 #define RIVO_E_PASSWORD 2    /* password missing, empty, too long, or holding a line break */
@@ -26,6 +26,12 @@ extern "C" {
 #define RIVO_E_WRITE 6       /* writing or flushing the package failed (disk full, I/O error) */
 #define RIVO_E_REPLACE 7     /* the complete package could not be renamed into place */
 #define RIVO_E_CRYPTO 8      /* no memory for key derivation, or the crypto library failed */
+#define RIVO_E_SYSTEM 9      /* no front for that system in this library, or an unknown one */
+
+/* The recipient's system: which front opens the package. Both take the same
+ * options and give the same exit codes; the format is one. */
+#define RIVO_FOR_WINDOWS 1 /* x86-64 PE program of the GUI subsystem */
+#define RIVO_FOR_LINUX 2   /* static x86-64 ELF program */
 
 /* Longest password accepted, in bytes. The stub reads no longer line. */
 #define RIVO_PASSWORD_MAX 1024
@@ -36,6 +42,11 @@ extern "C" {
  * package is complete, flushed to disk and executable. */
 RIVO_API int rivo(void* ownerWindow, const char* sourcePath, const char* destinationPath,
                   const char* password);
+
+/* rivo() for the recipient's system (RIVO_FOR_WINDOWS or RIVO_FOR_LINUX).
+ * rivo() itself makes the Linux package, as it always has. */
+RIVO_API int rivoFor(void* ownerWindow, const char* sourcePath, const char* destinationPath,
+                     const char* password, int system);
 
 #ifdef __cplusplus
 }

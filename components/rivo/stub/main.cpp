@@ -24,8 +24,6 @@ using namespace dozo::rivo;
 
 namespace {
 
-constexpr const char* kVersion = "1.0";
-
 struct Options {
     const char* outputDir = nullptr;
     bool force = false;
@@ -238,7 +236,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (o.version) {
-        printf(text(Msg::version), kVersion, unsigned{kFormatVersion});
+        printf(text(Msg::version), kProgramVersion, unsigned{kFormatVersion});
         return kExitOk;
     }
     if (o.licenses) {

@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sodium.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -184,17 +183,6 @@ int runDialog(const std::string& program, const std::vector<std::string>& args, 
 }
 
 }  // namespace
-
-// sodium_malloc locks the pages where the system allows it and keeps them out
-// of core dumps; a limit on locked memory only costs that protection.
-Password::Password() {
-    if (sodium_init() >= 0) bytes = static_cast<char*>(sodium_malloc(RIVO_PASSWORD_MAX + 1));
-}
-
-Password::~Password() {
-    // Wipes before it unmaps.
-    if (bytes != nullptr) sodium_free(bytes);
-}
 
 Got readLine(int fd, Password& out) {
     out.length = 0;
