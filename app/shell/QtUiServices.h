@@ -20,7 +20,8 @@ public:
     std::optional<QStringList> openFilesDialog(const QString& title,
                                                const QString& filter) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
-                                          const QString& proposedName, Existing existing) override;
+                                          const QString& proposedName, Existing existing,
+                                          int* type = nullptr) override;
     std::optional<QString> browseFolder(const QString& prompt) override;
     bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
@@ -29,7 +30,8 @@ private:
     // Save asks before replacing a file; SaveAddingTo does not.
     enum class DialogMode { OpenOne, OpenSeveral, Save, SaveAddingTo };
     std::optional<QStringList> fileDialog(DialogMode mode, const QString& title,
-                                          const QString& filter, const QString& proposedName);
+                                          const QString& filter, const QString& proposedName,
+                                          int* type = nullptr);
 
     QPointer<QWidget> m_owner;
 };

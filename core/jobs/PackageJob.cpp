@@ -111,7 +111,8 @@ PackageJob::Outcome PackageJob::run(const Request& request, bool archiverPresent
     const qint64 steps = request.archive ? 3 : 1;
     if (control) control->report(0, steps);
     PackageCall call(m_libraries.rivo());
-    const int code = call.run(m_owner, request.target, request.executable, request.password);
+    const int code =
+        call.run(m_owner, request.target, request.executable, request.password, request.system);
     if (code != 0) {
         const Status status = code == contracts::rivo::kPassword ? Status::Refused : Status::Failed;
         return {status, request.executable, Reasons::package(code), code};

@@ -103,6 +103,8 @@ constexpr Row kPackage[] = {
     {rivo::kReplace, "暗号化後のファイルを保存できません。", "the package cannot be saved"},
     {rivo::kCrypto, "暗号化処理に失敗しました（メモリ不足など）。",
      "encryption failed (out of memory?)"},
+    {rivo::kSystem, "このRIVOライブラリはその受取人のシステム向けのパッケージを作れません。",
+     "the package library cannot make packages for that recipient's system"},
 };
 
 QString lookUp(std::span<const Row> rows, int code, const char* unknownJa) {

@@ -52,8 +52,8 @@ void ScriptedUiServices::answerOpenDocument(bool opened) {
     m_queue.push_back({Kind::OpenDocument, Answer::Ok, std::nullopt, opened, std::nullopt});
 }
 
-void ScriptedUiServices::answerSaveFile(std::optional<QString> path) {
-    m_queue.push_back({Kind::SaveFile, Answer::Ok, std::move(path), false, std::nullopt});
+void ScriptedUiServices::answerSaveFile(std::optional<QString> path, int type) {
+    m_queue.push_back({Kind::SaveFile, Answer::Ok, std::move(path), false, std::nullopt, type});
 }
 
 void ScriptedUiServices::answerFolder(std::optional<QString> folder) {
@@ -106,7 +106,7 @@ std::optional<QStringList> ScriptedUiServices::openFilesDialog(const QString& ti
 std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
                                                           const QString& filter,
                                                           const QString& proposedName,
-                                                          Existing existing) {
+                                                          Existing existing, int* type) {
     const auto answer = take({Kind::SaveFile,
                               {},
                               title,
@@ -114,7 +114,9 @@ std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
                               Icon::None,
                               filter,
                               proposedName,
-                              existing == Existing::Replaced});
+                              existing == Existing::Replaced,
+                              type != nullptr ? *type : -1});
+    if (answer && answer->path && type != nullptr && answer->type >= 0) *type = answer->type;
     return answer ? answer->path : std::nullopt;
 }
 

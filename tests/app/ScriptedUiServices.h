@@ -32,8 +32,10 @@ public:
         Icon icon = Icon::None;
         QString filter;
         QString proposedName;
-        // Of a save dialog: whether it asks before replacing a file.
+        // Of a save dialog: whether it asks before replacing a file, and the
+        // file type selected as it opened (-1: the caller chose none).
         bool asksToReplace = false;
+        int type = -1;
     };
 
     ~ScriptedUiServices() override;
@@ -41,7 +43,8 @@ public:
     void answerMessage(Answer answer);
     void answerOpenFile(std::optional<QString> path);
     void answerOpenFiles(std::optional<QStringList> paths);
-    void answerSaveFile(std::optional<QString> path);
+    // `type`: the file type the user picks (-1 keeps the one offered).
+    void answerSaveFile(std::optional<QString> path, int type = -1);
     void answerFolder(std::optional<QString> folder);
     void answerStartProgram(bool started);
     // Whether the next document finds a program to open it.
@@ -57,7 +60,8 @@ public:
     std::optional<QStringList> openFilesDialog(const QString& title,
                                                const QString& filter) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
-                                          const QString& proposedName, Existing existing) override;
+                                          const QString& proposedName, Existing existing,
+                                          int* type = nullptr) override;
     std::optional<QString> browseFolder(const QString& prompt) override;
     bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
@@ -69,6 +73,7 @@ private:
         std::optional<QString> path;
         bool started = false;  // also whether a document opened
         std::optional<QStringList> paths;
+        int type = -1;
     };
 
     // The queued answer for `call`, or nullopt (after failing the test).
