@@ -90,7 +90,7 @@ const Translation kJapanese[] = {
     {Msg::openFolder, "フォルダーを開く(&O)"},
     {Msg::existsIn,
      "%s は既にフォルダー %s にあります。\n"
-     "置き換えるか、復元するファイルを別の名前で保存してください。"},
+     "置き換えますか。それとも、復元するファイルを別の名前で保存しますか。"},
     {Msg::replace, "置き換える(&R)"},
     {Msg::saveAs, "別の名前で保存(&A)..."},
     {Msg::saveAsTitle, "復元するファイルの保存先"},

@@ -176,9 +176,12 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         const HWND notices = ::GetDlgItem(dialog, kLicenses);
         ::SetWindowTextW(notices, lines(licenses()).c_str());
-        arrange(dialog, nullptr, ::GetDlgItem(dialog, kText), {{notices, 200}},
-                {::GetDlgItem(dialog, IDOK)}, 320);
-        return TRUE;
+        arrange(dialog, nullptr, ::GetDlgItem(dialog, kText), {{notices, 160}},
+                {::GetDlgItem(dialog, IDOK)}, 300);
+        // Read from the top, nothing selected; Enter closes.
+        ::SendMessageW(notices, EM_SETSEL, 0, 0);
+        ::SetFocus(::GetDlgItem(dialog, IDOK));
+        return FALSE;
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         ::EndDialog(dialog, IDOK);

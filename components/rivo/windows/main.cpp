@@ -263,6 +263,7 @@ int runWithDialogs(const Options& o, const WinPackage& p, const std::wstring& fo
         ui::box(ui::Icon::information, keptMessages(), {"OK"});
         return rc;
     }
+    const std::wstring storedAs = d.name;
     ExitCode rc = kExitExists;
     while (rc == kExitExists) {
         if (!d.replace && exists(d.path())) {
@@ -285,7 +286,9 @@ int runWithDialogs(const Options& o, const WinPackage& p, const std::wstring& fo
     if (rc != kExitOk) return failed(rc);
     const std::string done =
         format(text(Msg::restoredIn), shown(narrow(d.name)).c_str(), shownFolder(d.folder).c_str());
-    if (ui::box(ui::Icon::information, renamed.empty() ? done : done + "\n\n" + renamed,
+    // A name the user chose in the save dialog needs no word on the stored one.
+    const bool unchanged = renamed.empty() || d.name != storedAs;
+    if (ui::box(ui::Icon::information, unchanged ? done : done + "\n\n" + renamed,
                 {Msg::openFolder, "OK"}, 1, 1) == 0)
         ui::showInFolder(d.path());
     return kExitOk;
