@@ -187,7 +187,11 @@ void windowsRows(const fs::path& input, const fs::path& dir, double mib) {
     ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
     ::unsetenv("DISPLAY");
     fs::create_directories(prefix);
-    std::system(("'" + server + "' -p && '" + wine + "' wineboot -i >/dev/null 2>&1").c_str());
+    if (std::system(
+            ("'" + server + "' -p && '" + wine + "' wineboot -i >/dev/null 2>&1").c_str()) != 0) {
+        std::printf("Wine could not make a prefix: restore under Wine skipped\n");
+        return;
+    }
     const std::string out = "Z:" + (dir / "wine-out").string();
     fs::create_directories(dir / "wine-out");
     const auto underWine = [&](const fs::path& package, const char* what) {
@@ -210,7 +214,7 @@ void windowsRows(const fs::path& input, const fs::path& dir, double mib) {
         row("Linux restore (default cost)", restore(linuxPackage, dir / "out"), mib);
         fs::remove_all(dir / "out");
     }
-    std::system(("'" + server + "' -k").c_str());
+    if (std::system(("'" + server + "' -k").c_str()) != 0) std::printf("wineserver -k failed\n");
 }
 
 }  // namespace
