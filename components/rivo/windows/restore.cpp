@@ -31,6 +31,27 @@ bool fileTime(std::int64_t seconds, std::uint32_t nanoseconds, FILETIME& out) {
     return true;
 }
 
+// A package downloaded from the internet carries the zone it came from in a
+// stream of its own; the restored file gets the same, so that Windows treats
+// it with the care it gives the package (a document opens protected, a
+// program asks first).
+void passOnZone(const std::wstring& package, const std::wstring& restored) {
+    const HANDLE in = ::CreateFileW((package + L":Zone.Identifier").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE) return;
+    char zone[4096];
+    DWORD n = 0;
+    const bool read = ::ReadFile(in, zone, sizeof zone, &n, nullptr) && n > 0;
+    ::CloseHandle(in);
+    if (!read) return;
+    const HANDLE out = ::CreateFileW((restored + L":Zone.Identifier").c_str(), GENERIC_WRITE, 0,
+                                     nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(out, zone, n, &written, nullptr);
+    ::CloseHandle(out);
+}
+
 }  // namespace
 
 WinPackage::~WinPackage() {
@@ -144,6 +165,7 @@ ExitCode writeRestored(Unsealing& unsealing, const WinPackage& p, const Metadata
         if (!d.replace && exists(path)) return kExitExists;
         return writeFailed(d);
     }
+    passOnZone(p.path, path);
     return kExitOk;
 }
 
