@@ -284,11 +284,12 @@ int runWithDialogs(const Options& o, const WinPackage& p, const std::wstring& fo
         if (rc == kExitExists && unsealing.metadata(meta) != Unsealed::ok) rc = kExitDamaged;
     }
     if (rc != kExitOk) return failed(rc);
+    say(stdout, text(Msg::restored), shownPath(d.path()).c_str());
     const std::string done =
         format(text(Msg::restoredIn), shown(narrow(d.name)).c_str(), shownFolder(d.folder).c_str());
     // A name the user chose in the save dialog needs no word on the stored one.
-    const bool unchanged = renamed.empty() || d.name != storedAs;
-    if (ui::box(ui::Icon::information, unchanged ? done : done + "\n\n" + renamed,
+    const bool quiet = renamed.empty() || d.name != storedAs;
+    if (ui::box(ui::Icon::information, quiet ? done : done + "\n\n" + renamed,
                 {Msg::openFolder, "OK"}, 1, 1) == 0)
         ui::showInFolder(d.path());
     return kExitOk;
