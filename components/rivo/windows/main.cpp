@@ -144,12 +144,8 @@ ExitCode readPassword(const Options& o, Password& pw) {
     }
     Got got = Got::error;
     if (o.passwordStdin) {
+        // As on Linux, input that cannot be read gives no password.
         got = readLine(standardInput(), pw);
-        if (got == Got::error) {
-            const std::string reason = lastError();
-            say(stderr, text(Msg::passwordFile), "-", reason.c_str());
-            return kExitIo;
-        }
     } else {
         const HANDLE file = ::CreateFileW(o.passwordFile->c_str(), GENERIC_READ, FILE_SHARE_READ,
                                           nullptr, OPEN_EXISTING, 0, nullptr);
