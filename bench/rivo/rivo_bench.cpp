@@ -185,6 +185,8 @@ void windowsRows(const fs::path& input, const fs::path& dir, double mib) {
     ::setenv("WINEPREFIX", prefix.c_str(), 1);
     ::setenv("WINEDEBUG", "-all", 1);
     ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+    // Wine's folders under TMPDIR go with the bench's folder.
+    ::setenv("TMPDIR", prefix.c_str(), 1);
     ::unsetenv("DISPLAY");
     fs::create_directories(prefix);
     if (std::system(

@@ -50,10 +50,12 @@ std::string windowsPath(const fs::path& path) {
 }
 
 // Wine takes file names in the locale's character set: C.UTF-8 unless a
-// test chooses, as any Wine user has.
+// test chooses, as any Wine user has. Its folders under TMPDIR stay in the
+// fixture's.
 std::map<std::string, std::string> wineEnvironment(std::map<std::string, std::string> more = {}) {
     more["WINEPREFIX"] = (wineDir() / "prefix").string();
     more["WINEDEBUG"] = "-all";
+    more["TMPDIR"] = (wineDir() / "tmp").string();
     more.try_emplace("LANG", "C.UTF-8");
     return more;
 }

@@ -19,10 +19,13 @@
 # which the first of them opens on its display.
 set -uo pipefail
 action=$1 dir=$2
-export WINEPREFIX="$dir/prefix" WINEDEBUG=-all
+# Wine keeps its server's socket in a folder it makes under TMPDIR: DIR/tmp,
+# which goes with the rest of DIR (the tests give Wine the same TMPDIR).
+export WINEPREFIX="$dir/prefix" WINEDEBUG=-all TMPDIR="$dir/tmp"
 
 if [ "$action" = stop ]; then
   [ -d "$WINEPREFIX" ] && "$3" -k 2>/dev/null
+  rm -rf "$dir/tmp"
   exit 0
 fi
 
@@ -39,7 +42,7 @@ fi
 log="$dir/setup.log"
 # Wine's own services outlive wineboot: none of them may hold CTest's output.
 exec </dev/null >"$log" 2>&1
-mkdir -p "$WINEPREFIX"
+mkdir -p "$WINEPREFIX" "$TMPDIR"
 "$server" -p
 # No installer for Mono or Gecko: nothing here needs them, and they would ask.
 WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i || { echo "wineboot failed" > "$dir/skip"; exit 1; }
