@@ -20,9 +20,15 @@ int runPackage(const Arguments& args, Report& report) {
     const QString fromFile = QStringLiteral("--password-file");
     const QString lzh = QStringLiteral("--lzh");
     const QString overwrite = QStringLiteral("--overwrite");
-    if (const QString misuse = args.misuse({fromStdin, fromFile, lzh, overwrite});
+    const QString forSystem = QStringLiteral("--for");
+    if (const QString misuse = args.misuse({fromStdin, fromFile, lzh, overwrite, forSystem});
         !misuse.isEmpty())
         return usageError(report, misuse);
+    // The recipient's system: most who receive an .exe use Windows.
+    const QString system = args.value(forSystem).value_or(QStringLiteral("windows"));
+    if (system != QLatin1String("windows") && system != QLatin1String("linux"))
+        return usageError(report, say("--for には windows か linux を指定してください。",
+                                      "--for takes windows or linux"));
     const qsizetype n = args.operands().size();
     if (n < 1 || n > 2)
         return usageError(report, say("暗号化するファイルを一つ指定してください。",
@@ -35,6 +41,8 @@ int runPackage(const Arguments& args, Report& report) {
     PackageJob::Request request;
     request.target = absolutePath(args.operands().first());
     request.archive = args.has(lzh);
+    request.system = system == QLatin1String("linux") ? PackageCall::System::Linux
+                                                      : PackageCall::System::Windows;
     // OUT defaults to the name the tab proposes in its save dialog.
     request.executable = n == 2 ? absolutePath(args.operands().at(1))
                                 : PackageNames::proposedExecutableName(request.target);

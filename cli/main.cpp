@@ -29,7 +29,7 @@ const char kHelpEn[] =
     "  dozo-cli list ARCHIVE.lzh\n"
     "  dozo-cli test ARCHIVE.lzh\n"
     "  dozo-cli package [--password-stdin | --password-file F] [--lzh] [--overwrite]\n"
-    "                   TARGET [OUT.exe]\n"
+    "                   [--for windows|linux] TARGET [OUT.exe]\n"
     "  dozo-cli versions\n"
     "  dozo-cli --help | --version\n"
     "\n"
@@ -43,7 +43,8 @@ const char kHelpEn[] =
     "list       prints each entry: size, packed size, method, date, name.\n"
     "test       checks every entry's CRC.\n"
     "package    makes a password-protected executable (OUT defaults to TARGET\n"
-    "           with its last four characters replaced by .exe); --lzh packs it\n"
+    "           with its last four characters replaced by .exe) that opens on the\n"
+    "           recipient's system: Windows unless --for linux; --lzh packs it\n"
     "           into an archive. An existing OUT is kept unless --overwrite.\n"
     "versions   prints each library found, its path and version.\n"
     "\n"
@@ -65,7 +66,7 @@ const char kHelpJa[] =
     "  dozo-cli list 書庫.lzh\n"
     "  dozo-cli test 書庫.lzh\n"
     "  dozo-cli package [--password-stdin | --password-file F] [--lzh] [--overwrite]\n"
-    "                   ファイル [出力.exe]\n"
+    "                   [--for windows|linux] ファイル [出力.exe]\n"
     "  dozo-cli versions\n"
     "  dozo-cli --help | --version\n"
     "\n"
@@ -78,7 +79,8 @@ const char kHelpJa[] =
     "           --overwrite がなければ既存のファイルは残します。\n"
     "list       各エントリーのサイズ、圧縮後のサイズ、方式、日時、名前を表示します。\n"
     "test       全エントリーの CRC を検査します。\n"
-    "package    パスワード付きの実行ファイルを作ります（出力の既定はファイル名の\n"
+    "package    受取人のシステムで開くパスワード付きの実行ファイルを作ります\n"
+    "           （既定は Windows、--for linux で Linux。出力の既定はファイル名の\n"
     "           末尾4文字を .exe にしたもの）。--lzh で書庫に格納します。\n"
     "           --overwrite がなければ既存の出力ファイルは残します。\n"
     "versions   見つかったライブラリのパスとバージョンを表示します。\n"
@@ -186,7 +188,7 @@ int main(int argc, char* argv[]) {
                                       Reasons::nameNotUtf8());
     }
     const QStringList valued = {QStringLiteral("--key-file"), QStringLiteral("--password-file"),
-                                QStringLiteral("-m")};
+                                QStringLiteral("-m"), QStringLiteral("--for")};
     const Arguments args(rest, valued);
     using Run = int (*)(const Arguments&, Report&);
     const struct {

@@ -177,17 +177,24 @@ void PackagePanel::encrypt(bool thenArchive) {
     if (answer != UiServices::Answer::Yes) return;
 
     WindowState& state = m_shell.state();
+    // The file type says who opens the package: most who receive an .exe use
+    // Windows; the second type makes a package for a Linux recipient.
+    int type = m_recipientType;
     const std::optional<QString> chosen = m_shell.ui().saveFileDialog(
-        QStringLiteral("暗号化後のファイル名"), QStringLiteral("実行可能ファイル (*.exe)|*.exe"),
-        PackageNames::proposedExecutableName(state.TFN), UiServices::Existing::Replaced);
+        QStringLiteral("暗号化後のファイル名"),
+        QStringLiteral("実行可能ファイル (*.exe)|*.exe|Linux 用実行可能ファイル (*)|*"),
+        PackageNames::proposedExecutableName(state.TFN), UiServices::Existing::Replaced, &type);
     if (!chosen) return;
+    m_recipientType = type == 1 ? 1 : 0;
     state.EFN = *chosen;
     if (thenArchive) state.SFN = PackageNames::archiveName(state.EFN);
 
     // The job takes a view of these bytes; they are wiped once it is over.
     QByteArray password = PASS->text().toUtf8();
     const auto wipe = qScopeGuard([&password] { password.fill('\0'); });
-    const PackageJob::Request request{state.TFN, state.EFN, password, thenArchive};
+    const PackageJob::Request request{
+        state.TFN, state.EFN, password, thenArchive,
+        m_recipientType == 1 ? PackageCall::System::Linux : PackageCall::System::Windows};
     if (const PackageJob::Outcome checked = PackageJob::check(request); !checked.ok()) {
         showAborted(checked.reason);
         return;

@@ -66,6 +66,11 @@ private:
     void showAborted(const QString& reason);
     void showCompleted(bool archived);
     void showCancelled(const PackageJob::Outcome& outcome);
+
+    // The recipient's system chosen in the last save dialog (its file type:
+    // 0 Windows, 1 Linux), offered again by the next while the window is
+    // open; nothing stores it beyond.
+    int m_recipientType = 0;
 };
 
 }  // namespace dozo

@@ -130,10 +130,11 @@ UiServices::Answer QtUiServices::detailedMessageBox(const QString& text, const Q
 
 std::optional<QStringList> QtUiServices::fileDialog(DialogMode mode, const QString& title,
                                                     const QString& filter,
-                                                    const QString& proposedName) {
+                                                    const QString& proposedName, int* type) {
     QFileDialog dialog(m_owner, title, startFolderFor(proposedName));
     widenColumns(dialog);
-    dialog.setNameFilter(toQtFilter(filter));
+    const QStringList types = toQtFilter(filter).split(QStringLiteral(";;"));
+    dialog.setNameFilters(types);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     const bool save = mode == DialogMode::Save || mode == DialogMode::SaveAddingTo;
     // Qt's question reads "replace it?"; a file that is added to is not.
@@ -144,7 +145,20 @@ std::optional<QStringList> QtUiServices::fileDialog(DialogMode mode, const QStri
                                                          : QFileDialog::ExistingFile);
     const QString name = QFileInfo(proposedName).fileName();
     if (!name.isEmpty()) dialog.selectFile(name);
+    // Last: changing the options lists the types anew, with the first selected.
+    if (type != nullptr && *type >= 0 && *type < types.size())
+        dialog.selectNameFilter(types.at(*type));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (type != nullptr) {
+        // Hiding the details, Qt names the chosen type without its patterns.
+        const QString chosen = dialog.selectedNameFilter();
+        *type = -1;
+        for (qsizetype i = 0; i < types.size() && *type < 0; ++i) {
+            const QString& t = types.at(i);
+            if (chosen == t || chosen == t.left(t.lastIndexOf(QStringLiteral(" ("))))
+                *type = static_cast<int>(i);
+        }
+    }
     return dialog.selectedFiles();
 }
 
@@ -163,11 +177,11 @@ std::optional<QStringList> QtUiServices::openFilesDialog(const QString& title,
 }
 
 std::optional<QString> QtUiServices::saveFileDialog(const QString& title, const QString& filter,
-                                                    const QString& proposedName,
-                                                    Existing existing) {
+                                                    const QString& proposedName, Existing existing,
+                                                    int* type) {
     const auto chosen =
         fileDialog(existing == Existing::AddedTo ? DialogMode::SaveAddingTo : DialogMode::Save,
-                   title, filter, proposedName);
+                   title, filter, proposedName, type);
     if (!chosen) return std::nullopt;
     return chosen->constFirst();
 }

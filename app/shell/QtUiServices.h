@@ -22,7 +22,8 @@ public:
     std::optional<QStringList> openFilesDialog(const QString& title, const QString& filter,
                                                const QString& startFolder) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
-                                          const QString& proposedName, Existing existing) override;
+                                          const QString& proposedName, Existing existing,
+                                          int* type = nullptr) override;
     std::optional<QString> browseFolder(const QString& prompt, const QString& startFolder) override;
     std::optional<QString> askSecret(const QString& prompt, const QString& title) override;
     bool openDocument(const QString& path) override;
@@ -32,7 +33,8 @@ private:
     // Save asks before replacing a file; SaveAddingTo does not.
     enum class DialogMode { OpenOne, OpenSeveral, Save, SaveAddingTo };
     std::optional<QStringList> fileDialog(DialogMode mode, const QString& title,
-                                          const QString& filter, const QString& proposedName);
+                                          const QString& filter, const QString& proposedName,
+                                          int* type = nullptr);
 
     QPointer<QWidget> m_owner;
 };

@@ -43,9 +43,11 @@ public:
     // file is replaced, but an archive is added to, and its own question
     // (asked by the caller) says so rather than "replace".
     enum class Existing { Replaced, AddedTo };
+    // With `type`: the file type (the index of a filter pair) selected as the
+    // dialog opens, and on return the one the user chose.
     virtual std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
-                                                  const QString& proposedName,
-                                                  Existing existing) = 0;
+                                                  const QString& proposedName, Existing existing,
+                                                  int* type = nullptr) = 0;
     // Opens in `startFolder` (empty: the user's home).
     virtual std::optional<QString> browseFolder(const QString& prompt,
                                                 const QString& startFolder) = 0;

@@ -1,5 +1,7 @@
 // Packing and restoring a large file with rivo, beside age (scrypt
-// passphrase) and 7-Zip (AES, store only) on the same file in the same run.
+// passphrase) and 7-Zip (AES, store only) on the same file in the same run;
+// then the Windows front: its size, and restoring the same file under Wine
+// (a prefix of the bench's own) against the Linux package.
 // Usage: rivo_bench [MiB]   (default 256)
 //
 // The machine may be shared, so every row gives CPU time (user + system of
@@ -98,16 +100,17 @@ Measure program(
 
 // The cheapest key cost comes from the library the tests build for
 // themselves; the shipped one, linked here, always uses the full cost.
-Measure pack(const fs::path& input, const fs::path& package, bool cheapKdf) {
+Measure pack(const fs::path& input, const fs::path& package, bool cheapKdf,
+             int system = RIVO_FOR_LINUX) {
     return inChild([&] {
-        auto* make = &rivo;
+        auto* make = &rivoFor;
         if (cheapKdf) {
             void* cheap = ::dlopen(DOZO_RIVO_FAST_KDF_LIBRARY, RTLD_NOW | RTLD_LOCAL);
             if (cheap == nullptr) return 126;
-            make = reinterpret_cast<decltype(&rivo)>(::dlsym(cheap, "rivo"));
+            make = reinterpret_cast<decltype(&rivoFor)>(::dlsym(cheap, "rivoFor"));
             if (make == nullptr) return 126;
         }
-        return make(nullptr, input.c_str(), package.c_str(), kPassword);
+        return make(nullptr, input.c_str(), package.c_str(), kPassword, system);
     });
 }
 
@@ -115,6 +118,18 @@ Measure restore(const fs::path& package, const fs::path& folder) {
     fs::create_directories(folder);
     return program({package.string(), "--password-stdin", "-f", "-o", folder.string()},
                    std::string(kPassword) + "\n");
+}
+
+// The bytes of a package's program part: where its trailer says the payload starts.
+unsigned long long programSize(const fs::path& package) {
+    unsigned char trailer[32] = {};
+    FILE* f = std::fopen(package.c_str(), "rb");
+    if (f == nullptr) return 0;
+    const bool read = std::fseek(f, -32, SEEK_END) == 0 && std::fread(trailer, 1, 32, f) == 32;
+    std::fclose(f);
+    unsigned long long offset = 0;
+    for (int i = 7; read && i >= 0; --i) offset = (offset << 8) | trailer[i];
+    return offset;
 }
 
 bool onPath(const char* name) {
@@ -147,6 +162,61 @@ void rivoRows(const char* where, const fs::path& input, const fs::path& dir, dou
         std::printf("  rivo restored different bytes!\n");
     fs::remove_all(dir / "out");
     fs::remove(package);
+}
+
+// The Windows package under 64-bit Wine, in a prefix made for this run (its
+// making is not timed; its server is kept running, so each row times one
+// program start, as a user's double-click is one) against the Linux package.
+void windowsRows(const fs::path& input, const fs::path& dir, double mib) {
+    const std::string wine = DOZO_WINE64, server = DOZO_WINESERVER;
+    const fs::path linuxPackage = dir / "linux.exe", windowsPackage = dir / "windows.exe";
+    if (pack(input, windowsPackage, true, RIVO_FOR_WINDOWS).exitCode != 0 ||
+        pack(input, linuxPackage, true).exitCode != 0) {
+        std::printf("\nno Windows front in this library: skipped\n");
+        return;
+    }
+    std::printf("\nWindows front (stripped) %8llu bytes; Linux front %llu bytes\n",
+                programSize(windowsPackage), programSize(linuxPackage));
+    if (wine.empty() || server.empty()) {
+        std::printf("wine64 not found: restore under Wine skipped\n");
+        return;
+    }
+    const std::string prefix = (dir / "wine").string();
+    ::setenv("WINEPREFIX", prefix.c_str(), 1);
+    ::setenv("WINEDEBUG", "-all", 1);
+    ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+    // Wine's folders under TMPDIR go with the bench's folder.
+    ::setenv("TMPDIR", prefix.c_str(), 1);
+    ::unsetenv("DISPLAY");
+    fs::create_directories(prefix);
+    if (std::system(
+            ("'" + server + "' -p && '" + wine + "' wineboot -i >/dev/null 2>&1").c_str()) != 0) {
+        std::printf("Wine could not make a prefix: restore under Wine skipped\n");
+        return;
+    }
+    const std::string out = "Z:" + (dir / "wine-out").string();
+    fs::create_directories(dir / "wine-out");
+    const auto underWine = [&](const fs::path& package, const char* what) {
+        const Measure m = program({wine, package.string(), "--password-stdin", "-f", "-o", out},
+                                  std::string(kPassword) + "\n");
+        row(what, m, mib);
+        if (m.exitCode == 0 && !sameFile(input, dir / "wine-out" / "input.bin"))
+            std::printf("  the Windows front restored different bytes!\n");
+        fs::remove(dir / "wine-out" / "input.bin");
+    };
+    const Measure start = program({wine, windowsPackage.string(), "--version"}, "");
+    std::printf("%-38s %7.2f s             | cpu %6.2f s\n", "Wine start alone (--version)",
+                start.seconds, start.cpuSeconds);
+    underWine(windowsPackage, "Windows restore, Wine (cheapest KDF)");
+    row("Linux restore (cheapest KDF)", restore(linuxPackage, dir / "out"), mib);
+    fs::remove_all(dir / "out");
+    if (pack(input, windowsPackage, false, RIVO_FOR_WINDOWS).exitCode == 0 &&
+        pack(input, linuxPackage, false).exitCode == 0) {
+        underWine(windowsPackage, "Windows restore, Wine (default cost)");
+        row("Linux restore (default cost)", restore(linuxPackage, dir / "out"), mib);
+        fs::remove_all(dir / "out");
+    }
+    if (std::system(("'" + server + "' -k").c_str()) != 0) std::printf("wineserver -k failed\n");
 }
 
 }  // namespace
@@ -224,9 +294,11 @@ int main(int argc, char** argv) {
     } else {
         std::printf("7zz not found: skipped\n");
     }
+    windowsRows(input, dir, mib);
     std::printf(
         "\nrivo flushes its output to disk (fsync) before renaming it into place; age and 7zz do "
-        "not.\npeak = the child's maximum resident set.\n");
+        "not.\npeak = the child's maximum resident set (under Wine: of the program's own "
+        "process, not of wineserver).\n");
     fs::remove_all(dir);
     return 0;
 }

@@ -9,9 +9,11 @@
 namespace c = dozo::contracts;
 
 static_assert(std::is_same_v<decltype(::rivo), RivoFn>);
+static_assert(std::is_same_v<decltype(::rivoFor), RivoForFn>);
 static_assert(std::string_view(c::kRivo) == "rivo");
 static_assert(std::is_same_v<decltype(::rivoSetProgress), RivoSetProgressFn>);
 static_assert(std::string_view(c::kRivoSetProgress) == "rivoSetProgress");
+static_assert(std::string_view(c::kRivoFor) == "rivoFor");
 
 static_assert(c::rivo::kOk == RIVO_OK);
 static_assert(c::rivo::kArgument == RIVO_E_ARGUMENT);
@@ -23,4 +25,7 @@ static_assert(c::rivo::kWrite == RIVO_E_WRITE);
 static_assert(c::rivo::kReplace == RIVO_E_REPLACE);
 static_assert(c::rivo::kCrypto == RIVO_E_CRYPTO);
 static_assert(c::rivo::kCancelled == RIVO_E_CANCELLED);
+static_assert(c::rivo::kSystem == RIVO_E_SYSTEM);
+static_assert(c::rivo::kForWindows == RIVO_FOR_WINDOWS);
+static_assert(c::rivo::kForLinux == RIVO_FOR_LINUX);
 static_assert(c::rivo::kPasswordMax == RIVO_PASSWORD_MAX);

@@ -125,7 +125,7 @@ PackageJob::Outcome PackageJob::run(const Request& request, bool archiverPresent
     if (control) control->report(0, total);
     PackageCall call(m_libraries.rivo());
     const int code = call.run(m_owner, request.target, request.executable, request.password,
-                              follow(control, 0, total));
+                              request.system, follow(control, 0, total));
     if (code == contracts::rivo::kCancelled)
         return {Status::Cancelled, request.executable, Reasons::package(code), code};
     if (code != 0) {

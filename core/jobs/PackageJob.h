@@ -2,6 +2,7 @@
 
 #include "core/jobs/JobControl.h"
 #include "core/libraries/LibraryBinding.h"
+#include "core/libraries/PackageCall.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -22,6 +23,8 @@ public:
         // job leaves no copy of the secret of its own.
         QByteArrayView password;
         bool archive = false;  // then pack it into PackageNames::archiveName and delete it
+        // The recipient's system: most who receive an .exe or .lzh use Windows.
+        PackageCall::System system = PackageCall::System::Windows;
     };
 
     enum class Status {

@@ -7,9 +7,12 @@
 namespace dozo {
 
 int PackageCall::run(void* owner, const QString& source, const QString& destination,
-                     QByteArrayView password, const Follow& follow) {
+                     QByteArrayView password, System system, const Follow& follow) {
     auto* rivo = m_library.function<RivoFn>(contracts::kRivo);
     if (!rivo) return kUnavailable;
+    auto* rivoFor = m_library.function<RivoForFn>(contracts::kRivoFor, false);
+    // Before rivoFor, every package was a Linux one.
+    if (!rivoFor && system != System::Linux) return contracts::rivo::kSystem;
     // A library without progress still packages, unfollowed.
     auto* setProgress =
         follow ? m_library.function<RivoSetProgressFn>(contracts::kRivoSetProgress, false)
@@ -19,8 +22,12 @@ int PackageCall::run(void* owner, const QString& source, const QString& destinat
         return (*static_cast<const Follow*>(context))(done, total) ? 0 : 1;
     };
     if (setProgress) setProgress(callback, const_cast<Follow*>(&follow));
-    const int code = rivo(owner, QFile::encodeName(source).constData(),
-                          QFile::encodeName(destination).constData(), password.constData());
+    const QByteArray from = QFile::encodeName(source), to = QFile::encodeName(destination);
+    const int code = rivoFor
+                         ? rivoFor(owner, from.constData(), to.constData(), password.constData(),
+                                   system == System::Windows ? contracts::rivo::kForWindows
+                                                             : contracts::rivo::kForLinux)
+                         : rivo(owner, from.constData(), to.constData(), password.constData());
     // The registration is this thread's: a later call must not reach a
     // Follow that is gone.
     if (setProgress) setProgress(nullptr, nullptr);

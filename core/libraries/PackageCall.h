@@ -23,15 +23,20 @@ public:
 
     explicit PackageCall(Library& rivo) : m_library(rivo) {}
 
+    // The recipient's system: which program opens the package.
+    enum class System { Windows, Linux };
+
     // 0 when the package at `destination` is complete. The password goes as
     // the bytes given: a typed one as UTF-8, the encoding the package's own
     // prompt reads a terminal in; one read from a file exactly as it is there.
     // `password` must be followed by a NUL: it goes on as it lies, uncopied.
-    // With `follow`, the call reports to it on the calling thread, before and
-    // after the key derivation and as it seals (when the library offers
-    // progress at all).
+    // A library that cannot make the package for `system` (one from before
+    // Windows packages could be made: Linux ones only) gives
+    // contracts::rivo::kSystem. With `follow`, the call reports to it on the
+    // calling thread, before and after the key derivation and as it seals
+    // (when the library offers progress at all).
     int run(void* owner, const QString& source, const QString& destination, QByteArrayView password,
-            const Follow& follow = {});
+            System system, const Follow& follow = {});
 
 private:
     Library& m_library;

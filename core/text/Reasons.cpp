@@ -109,6 +109,8 @@ constexpr Row kPackage[] = {
     {rivo::kCrypto, "暗号化処理に失敗しました（メモリ不足など）。",
      "encryption failed (out of memory?)"},
     {rivo::kCancelled, "処理を中止しました。", "cancelled"},
+    {rivo::kSystem, "このRIVOライブラリはその受取人のシステム向けのパッケージを作れません。",
+     "the package library cannot make packages for that recipient's system"},
 };
 
 namespace cause = contracts::unlhaCause;

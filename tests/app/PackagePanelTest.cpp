@@ -29,6 +29,10 @@ using Icon = dozo::UiServices::Icon;
 using Kind = ScriptedUiServices::Kind;
 
 const QString kDone = QStringLiteral("暗号化が完了しました。");
+// The save dialog's file types: who opens the package.
+constexpr int kWindows = 0, kLinux = 1;
+const QString kPackageTypes =
+    QStringLiteral("実行可能ファイル (*.exe)|*.exe|Linux 用実行可能ファイル (*)|*");
 
 class AppPackagePanel : public testing::Test {
 protected:
@@ -149,7 +153,8 @@ TEST_P(AppPackageProposal, SaveDialogProposesTheTargetWithExe) {
     const auto& save = env.ui().calls().back();
     EXPECT_EQ(save.kind, Kind::SaveFile);
     EXPECT_EQ(save.title, QStringLiteral("暗号化後のファイル名"));
-    EXPECT_EQ(save.filter, QStringLiteral("実行可能ファイル (*.exe)|*.exe"));
+    EXPECT_EQ(save.filter, kPackageTypes);
+    EXPECT_EQ(save.type, kWindows);
     EXPECT_EQ(save.proposedName, env.scratch(GetParam().proposed));
 }
 
@@ -182,7 +187,7 @@ TEST_F(AppPackagePanel, EncryptBuildsAPackageThatRestoresTheTarget) {
     const QString target = browseTarget("report.txt", bytes);
     typePassword("  pass word ");
     env.ui().answerMessage(Answer::Yes);
-    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerSaveFile(env.scratch("report.exe"), kLinux);
     env.ui().answerMessage(Answer::Ok);
     env.window().menu().mnuEncryption->trigger();
 
@@ -197,12 +202,43 @@ TEST_F(AppPackagePanel, EncryptBuildsAPackageThatRestoresTheTarget) {
     EXPECT_EQ(restore(env.scratch("report.exe"), "pass word", "report.txt"), std::nullopt);
 }
 
+// The save dialog's file type chooses the recipient's system, Windows first;
+// the next package is offered the type chosen last.
+TEST_F(AppPackagePanel, TheFileTypeChoosesTheRecipientsSystemAndIsOfferedAgain) {
+    browseTarget("report.txt", "report");
+    typePassword("pw");
+    const struct {
+        int chosen;  // -1: the type offered
+        int offered;
+        QByteArray starts;
+    } runs[] = {{-1, kWindows, "MZ"},
+                {kLinux, kWindows,
+                 "\x7f"
+                 "ELF"},
+                {-1, kLinux,
+                 "\x7f"
+                 "ELF"},
+                {kWindows, kLinux, "MZ"}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.offered);
+        env.ui().answerMessage(Answer::Yes);
+        env.ui().answerSaveFile(env.scratch("report.exe"), run.chosen);
+        env.ui().answerMessage(Answer::Ok);
+        env.click("Enc");
+        const auto& save = env.ui().calls().at(env.ui().calls().size() - 2);
+        ASSERT_EQ(save.kind, Kind::SaveFile);
+        EXPECT_EQ(save.type, run.offered);
+        EXPECT_EQ(messages().back().text, kDone);
+        EXPECT_TRUE(RealLibraryWindow::readAll(env.scratch("report.exe")).startsWith(run.starts));
+    }
+}
+
 TEST_F(AppPackagePanel, EncryptAndArchiveLeavesOnlyAnArchiveHoldingThePackage) {
     const QByteArray bytes = sampleBytes(150000, 1);
     browseTarget("report.txt", bytes);
     typePassword("secret");
     env.ui().answerMessage(Answer::Yes);
-    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerSaveFile(env.scratch("report.exe"), kLinux);
     env.ui().answerMessage(Answer::Ok);
     auto* bar = control<QProgressBar>(env.window(), "PkgPrg");
     ASSERT_NE(bar, nullptr);
@@ -243,7 +279,7 @@ TEST_F(AppPackagePanel, ArchiverFailureKeepsTheExecutableAndSaysWhy) {
     // Not an archive: the archiver refuses to update it and leaves it alone.
     RealLibraryWindow::writeAll(env.scratch("report.lzh"), "not an archive at all");
     env.ui().answerMessage(Answer::Yes);
-    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerSaveFile(env.scratch("report.exe"), kLinux);
     env.ui().answerMessage(Answer::Yes);  // add to the archive there
     env.ui().answerMessage(Answer::Ok);
     env.window().menu().mnuLHAEnc->trigger();
@@ -281,7 +317,7 @@ TEST_F(AppPackagePanel, ANewerEntryOfTheSameNameKeepsTheExecutableAndSaysWhy) {
     browseTarget("report.txt", "report");
     typePassword("secret");
     env.ui().answerMessage(Answer::Yes);
-    env.ui().answerSaveFile(env.scratch("report.exe"));
+    env.ui().answerSaveFile(env.scratch("report.exe"), kLinux);
     env.ui().answerMessage(Answer::Yes);  // add to the archive there
     env.ui().answerMessage(Answer::Ok);
     env.click("LHAEnc");

@@ -286,6 +286,27 @@ TEST(AppQtUiServicesFileDialog, JapaneseKindsWideColumnsAndTheFolderItOpensIn) {
     QDir::setCurrent(before);
 }
 
+// The file type offered is the one asked for, and the one chosen comes back.
+TEST(AppQtUiServicesFileDialog, SaveOffersTheGivenTypeAndTellsTheOneChosen) {
+    QTemporaryDir dir;
+    QWidget owner;
+    dozo::QtUiServices ui(&owner);
+    QString offered;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        offered = dialog->selectedNameFilter();
+        dialog->selectNameFilter(dialog->nameFilters().constFirst());
+        dialog->selectFile(dir.filePath("package"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    int type = 1;
+    const auto path =
+        ui.saveFileDialog("暗号化後のファイル名", "実行可能ファイル (*.exe)|*.exe|Linux (*)|*", {},
+                          dozo::UiServices::Existing::Replaced, &type);
+    EXPECT_EQ(offered.toStdString(), "Linux (*)");
+    ASSERT_TRUE(path.has_value());
+    EXPECT_EQ(type, 0);
+}
+
 // The dialogs keep no history: Qt's file dialog would otherwise leave
 // QtProject.conf in the user's configuration folder when it closes, accepted
 // or cancelled, and so would the folder browser built on it.

@@ -55,8 +55,8 @@ void ScriptedUiServices::answerOpenDocument(bool opened) {
     m_queue.push_back({Kind::OpenDocument, Answer::Ok, std::nullopt, opened, std::nullopt});
 }
 
-void ScriptedUiServices::answerSaveFile(std::optional<QString> path) {
-    m_queue.push_back({Kind::SaveFile, Answer::Ok, std::move(path), false, std::nullopt});
+void ScriptedUiServices::answerSaveFile(std::optional<QString> path, int type) {
+    m_queue.push_back({Kind::SaveFile, Answer::Ok, std::move(path), false, std::nullopt, type});
 }
 
 void ScriptedUiServices::answerFolder(std::optional<QString> folder) {
@@ -144,7 +144,7 @@ std::optional<QStringList> ScriptedUiServices::openFilesDialog(const QString& ti
 std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
                                                           const QString& filter,
                                                           const QString& proposedName,
-                                                          Existing existing) {
+                                                          Existing existing, int* type) {
     Call call{Kind::SaveFile,
               {},
               title,
@@ -154,7 +154,9 @@ std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
               nameOf(proposedName),
               existing == Existing::Replaced};
     call.startFolder = folderOf(proposedName);
+    call.type = type != nullptr ? *type : -1;
     const auto answer = take(call);
+    if (answer && answer->path && type != nullptr && answer->type >= 0) *type = answer->type;
     return answer ? answer->path : std::nullopt;
 }
 

@@ -40,6 +40,9 @@ public:
         QString startFolder{};
         // Of a message: what it says below its text.
         QString details{};
+        // Of a save dialog: the file type selected as it opened (-1: the
+        // caller chose none).
+        int type = -1;
     };
 
     ~ScriptedUiServices() override;
@@ -47,7 +50,8 @@ public:
     void answerMessage(Answer answer);
     void answerOpenFile(std::optional<QString> path);
     void answerOpenFiles(std::optional<QStringList> paths);
-    void answerSaveFile(std::optional<QString> path);
+    // `type`: the file type the user picks (-1 keeps the one offered).
+    void answerSaveFile(std::optional<QString> path, int type = -1);
     void answerFolder(std::optional<QString> folder);
     // What is typed into the hidden field; nullopt: cancelled.
     void answerSecret(std::optional<QString> text);
@@ -69,7 +73,8 @@ public:
     std::optional<QStringList> openFilesDialog(const QString& title, const QString& filter,
                                                const QString& startFolder) override;
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
-                                          const QString& proposedName, Existing existing) override;
+                                          const QString& proposedName, Existing existing,
+                                          int* type = nullptr) override;
     std::optional<QString> browseFolder(const QString& prompt, const QString& startFolder) override;
     std::optional<QString> askSecret(const QString& prompt, const QString& title) override;
     bool openDocument(const QString& path) override;
@@ -82,6 +87,7 @@ private:
         std::optional<QString> path;
         bool started = false;  // also whether a document opened
         std::optional<QStringList> paths;
+        int type = -1;
     };
 
     // The queued answer for `call`, or nullopt (after failing the test).

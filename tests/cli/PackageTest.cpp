@@ -19,9 +19,10 @@ TEST(Package, MadeWithPasswordStdinRestoresWithThePackageProgram) {
     const Bytes content = randomBytes(100000, 31);
     writeFile(dir / "report.txt", content);
     // OUT is left to the tab's rule: report.txt proposes report.exe.
-    const CliResult made = runCli(
-        {QStringLiteral("package"), QStringLiteral("--password-stdin"), q(dir / "report.txt")},
-        {.input = "pass word\nignored\n"});
+    const CliResult made =
+        runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                QStringLiteral("--for"), QStringLiteral("linux"), q(dir / "report.txt")},
+               {.input = "pass word\nignored\n"});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     ASSERT_TRUE(QFile::exists(q(dir / "report.exe")));
     EXPECT_EQ(readFile(dir / "report.txt"), content);
@@ -178,9 +179,10 @@ protected:
     // report.txt packaged with the password "pw" into the archive beside `out`.
     CliResult packageLzh(const std::string& out) {
         options.input = "pw\n";
-        return runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
-                       QStringLiteral("--lzh"), q(dir / "report.txt"), q(dir / out)},
-                      options);
+        return runCli(
+            {QStringLiteral("package"), QStringLiteral("--password-stdin"), QStringLiteral("--lzh"),
+             QStringLiteral("--for=linux"), q(dir / "report.txt"), q(dir / out)},
+            options);
     }
     const Installation installation{
         {{"librivo.so", DOZO_FAST_RIVO}, {"libunlha32.so", DOZO_UNLHA32}}};
@@ -188,14 +190,52 @@ protected:
     CliOptions options;
 };
 
+// Most who receive an .exe use Windows: that is the package made unless
+// --for linux says otherwise.
+TEST_F(FastPackages, TheRecipientsSystemIsWindowsUnlessLinuxIsAsked) {
+    writeFile(dir / "report.txt", randomBytes(100, 42));
+    const struct {
+        QStringList options;
+        int exit;
+        QByteArray starts;
+    } cases[] = {
+        {{}, 0, "MZ"},
+        {{QStringLiteral("--for"), QStringLiteral("linux")},
+         0,
+         "\x7f"
+         "ELF"},
+        {{QStringLiteral("--for=windows")}, 0, "MZ"},
+        {{QStringLiteral("--for"), QStringLiteral("macos")}, 2, {}},
+        {{QStringLiteral("--for")}, 2, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        options.input = "pw\n";
+        const CliResult r =
+            runCli(QStringList{QStringLiteral("package"), QStringLiteral("--password-stdin")} +
+                       c.options + QStringList{q(dir / "report.txt")},
+                   options);
+        EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
+        if (c.exit == 0) {
+            const Bytes made = readFile(dir / "report.exe");
+            EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(made.data()), c.starts.size()),
+                      c.starts);
+        } else {
+            EXPECT_TRUE(r.err.contains(QStringLiteral("--for"))) << r.err.toStdString();
+        }
+        std::filesystem::remove(dir / "report.exe");
+    }
+}
+
 TEST_F(FastPackages, PasswordFileWithJapaneseAndSpacesOpensWithTheSamePassword) {
     const Bytes content = randomBytes(5000, 33);
     writeFile(dir / "写真 1.jpeg", content);
     const QByteArray password = QStringLiteral(" 合言葉 with spaces ").toUtf8();
     writeFile(dir / "pw", Bytes(password.begin(), password.end()));  // no newline: taken whole
-    const CliResult made = runCli({QStringLiteral("package"), QStringLiteral("--password-file"),
-                                   q(dir / "pw"), q(dir / "写真 1.jpeg")},
-                                  options);
+    const CliResult made =
+        runCli({QStringLiteral("package"), QStringLiteral("--password-file"), q(dir / "pw"),
+                QStringLiteral("--for=linux"), q(dir / "写真 1.jpeg")},
+               options);
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     // The tab's rule cuts four characters whatever they are.
     const std::string package = dir / "写真 1..exe";
@@ -249,9 +289,10 @@ TEST_F(FastPackages, ShiftJisPasswordFileOpensWithTheSameFile) {
     // "表パス1": 0x5C, a backslash on its own, is the second byte of 表.
     writeFile(dir / "pw.sjis", Bytes{0x95, 0x5C, 0x83, 0x70, 0x83, 0x58, '1', '\n'});
     writeFile(dir / "pw.utf8", Bytes{0xE8, 0xA1, 0xA8, 0xE3, 0x83, 0x91, 0xE3, 0x82, 0xB9, '1'});
-    const CliResult made = runCli({QStringLiteral("package"), QStringLiteral("--password-file"),
-                                   q(dir / "pw.sjis"), q(dir / "memo.txt"), q(dir / "memo.exe")},
-                                  options);
+    const CliResult made =
+        runCli({QStringLiteral("package"), QStringLiteral("--password-file"), q(dir / "pw.sjis"),
+                QStringLiteral("--for=linux"), q(dir / "memo.txt"), q(dir / "memo.exe")},
+               options);
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     TempDir out;
     const CliResult wrong =

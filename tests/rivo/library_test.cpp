@@ -80,10 +80,38 @@ bool holds(const Bytes& memory, const Bytes& inverted) {
     return false;
 }
 
-TEST(RivoExports, TheShippedLibraryExportsRivoAndItsProgress) {
+TEST(RivoExports, TheShippedLibraryExportsItsThreeEntries) {
     const dozo::test::Library shipped("librivo.so");
     EXPECT_EQ(dozo::test::exportedSymbols(shipped.path()),
-              (std::set<std::string>{"rivo", "rivoSetProgress"}));
+              (std::set<std::string>{"rivo", "rivoFor", "rivoSetProgress"}));
+}
+
+// The recipient's system chooses the program at the front; rivo() keeps
+// making the Linux one. A system the library has no front for writes nothing.
+TEST_F(RivoLibrary, TheRecipientsSystemChoosesTheFront) {
+    const std::string src = (dir / "src.txt").string(), dst = (dir / "out.exe").string();
+    const struct {
+        int system;
+        int want;
+        std::string starts;
+    } cases[] = {
+        {RIVO_FOR_WINDOWS, *DOZO_RIVO_WINDOWS_MISSING ? RIVO_E_SYSTEM : RIVO_OK, "MZ"},
+        {RIVO_FOR_LINUX, RIVO_OK,
+         "\x7f"
+         "ELF"},
+        {0, RIVO_E_SYSTEM, ""},
+        {3, RIVO_E_SYSTEM, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.system);
+        EXPECT_EQ(rivoFor(nullptr, src.c_str(), dst.c_str(), "pw", c.system), c.want);
+        if (c.want == RIVO_OK) {
+            const Bytes made = readFile(dst);
+            EXPECT_EQ(std::string(made.begin(), made.begin() + c.starts.size()), c.starts);
+        }
+        fs::remove(dst);
+        EXPECT_EQ(listDir(dir), std::set<std::string>{"src.txt"});
+    }
 }
 
 TEST_F(RivoLibrary, MissingArgumentsAreErrorsNotCrashes) {

@@ -16,6 +16,7 @@
 #include "loaded_library.h"
 #include "rivo.h"
 #include "support.h"
+#include "terminal.h"
 
 using namespace dozo::test;
 
@@ -366,22 +367,47 @@ TEST_F(RivoPackage, AsksAndAnswersThroughADialogWithoutATerminal) {
     const fs::path bin = dir / "bin", log = dir / "log";
     fs::create_directory(bin);
     const FakeDisplay display;
+    using Calls = std::vector<std::vector<std::string>>;
     const struct {
         const char* tool;
         std::string answer;
         int status;
         bool existing;
+        int replace;  // the answer to "replace it?": 0 yes, 1 no
         std::string lang;
         int code;
-        std::vector<std::string> outcome;  // the second call; empty: none
+        Calls after;  // what the calls after the password's must hold
     } cases[] = {
-        {"zenity", "from dialog", 0, false, "C", 0, {"--info", "--no-markup", "Restored"}},
-        {"zenity", "wrong", 0, false, "C", 1, {"--error", "--no-markup", "Wrong password"}},
-        {"zenity", "from dialog", 0, true, "C", 4, {"--error", "already exists"}},
-        {"zenity", "from dialog", 0, false, "ja_JP.UTF-8", 0, {"--info", "を復元しました"}},
-        {"zenity", "", 1, false, "C", 6, {}},
-        {"kdialog", "from dialog", 0, false, "C", 0, {"--msgbox", "Restored"}},
-        {"kdialog", "wrong", 0, false, "C", 1, {"--error", "Wrong password"}},
+        {"zenity", "from dialog", 0, false, 0, "C", 0, {{"--info", "--no-markup", "Restored"}}},
+        {"zenity", "wrong", 0, false, 0, "C", 1, {{"--error", "--no-markup", "Wrong password"}}},
+        {"zenity",
+         "from dialog",
+         0,
+         true,
+         0,
+         "C",
+         0,
+         {{"--question", "--no-markup", "z_1 already exists"}, {"--info", "Restored"}}},
+        {"zenity",
+         "from dialog",
+         0,
+         true,
+         1,
+         "C",
+         4,
+         {{"--question", "z_1 already exists"}, {"--error", "was kept; nothing was written"}}},
+        {"zenity", "from dialog", 0, false, 0, "ja_JP.UTF-8", 0, {{"--info", "を復元しました"}}},
+        {"zenity", "", 1, false, 0, "C", 6, {}},
+        {"kdialog", "from dialog", 0, false, 0, "C", 0, {{"--msgbox", "Restored"}}},
+        {"kdialog", "wrong", 0, false, 0, "C", 1, {{"--error", "Wrong password"}}},
+        {"kdialog",
+         "from dialog",
+         0,
+         true,
+         1,
+         "C",
+         4,
+         {{"--yesno", "z_1 already exists"}, {"--error", "was kept"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.tool << " " << c.answer << " " << c.lang);
@@ -390,21 +416,29 @@ TEST_F(RivoPackage, AsksAndAnswersThroughADialogWithoutATerminal) {
         fs::remove(log);
         fs::remove(dir / "z_1");
         if (c.existing) writeFile(dir / "z_1", {'o', 'l', 'd'});
-        writeDialog(bin / c.tool, log, c.answer, c.status);
+        writeDialog(bin / c.tool, log, c.answer, c.status, c.replace);
         const RunResult r =
             run(package, {},
                 RunOptions::environment(
                     {{"DISPLAY", display.name()}, {"LANG", c.lang}, {"PATH", bin.string()}}));
         EXPECT_EQ(r.exitCode, c.code) << r.err;
         const auto calls = dialogCalls(log);
-        ASSERT_EQ(calls.size(), c.outcome.empty() ? 1u : 2u) << r.err;
+        ASSERT_EQ(calls.size(), 1 + c.after.size()) << r.err;
         // zenity doubles underscores (its mnemonics); kdialog shows them as they are.
         const std::string packageName = c.tool == std::string("zenity") ? "z__1.exe" : "z_1.exe";
         EXPECT_TRUE(hasArgument(calls[0], packageName)) << calls[0].back();
         EXPECT_TRUE(hasArgument(calls[0], dir.path().string())) << calls[0].back();
-        for (const std::string& part : c.outcome) EXPECT_TRUE(hasArgument(calls[1], part)) << part;
-        if (c.code == 0) {
-            EXPECT_EQ(readFile(dir / "z_1"), content);
+        for (std::size_t i = 0; i < c.after.size(); ++i) {
+            for (const std::string& part : c.after[i])
+                EXPECT_TRUE(hasArgument(calls[1 + i], part)) << part;
+            // A double-clicking user has no option to give.
+            EXPECT_FALSE(hasArgument(calls[1 + i], "-f")) << calls[1 + i].back();
+        }
+        if (c.code == 0 || c.existing) {
+            const Bytes old{'o', 'l', 'd'};
+            EXPECT_EQ(readFile(dir / "z_1"), c.code == 0 ? content : old);
+        } else {
+            EXPECT_FALSE(fs::exists(dir / "z_1"));
         }
     }
     // A package found damaged before any question says so in a dialog too.
@@ -419,6 +453,70 @@ TEST_F(RivoPackage, AsksAndAnswersThroughADialogWithoutATerminal) {
     const auto calls = dialogCalls(log);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_TRUE(hasArgument(calls[0], "--error"));
+}
+
+// kdialog takes text that looks like markup as markup: a package named
+// "statement.pdf<!-- hidden .exe" would show as "statement.pdf" and hide its
+// folder. Names reach it as text, whatever they hold.
+TEST_F(RivoPackage, KdialogShowsNamesAsText) {
+    const fs::path folder = dir / "a&b <i>";
+    fs::create_directory(folder);
+    const fs::path package = folder / "statement.pdf<!-- hidden .exe";
+    fs::rename(pack("k", randomBytes(10, 21)), package);
+    const fs::path bin = dir / "bin", log = dir / "log";
+    fs::create_directory(bin);
+    writeDialog(bin / "kdialog", log, "pw");
+    const FakeDisplay display;
+    const RunResult r =
+        run(package, {},
+            RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}}));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto calls = dialogCalls(log);
+    ASSERT_EQ(calls.size(), 2u);
+    for (const auto& call : calls) {
+        EXPECT_FALSE(hasArgument(call, "<!--")) << call.back();
+        EXPECT_FALSE(hasArgument(call, "<i>")) << call.back();
+    }
+    EXPECT_TRUE(hasArgument(calls[0], "statement.pdf&lt;!-- hidden .exe")) << calls[0].back();
+    EXPECT_TRUE(hasArgument(calls[0], "a&amp;b &lt;i&gt;")) << calls[0].back();
+}
+
+// On a desktop with neither zenity nor kdialog the package opens itself in
+// the desktop's terminal, where it asks, and keeps the window open until the
+// outcome was read; with no terminal either it stays silent.
+TEST_F(RivoPackage, WithoutADialogProgramItAsksInATerminalWindow) {
+    const Bytes content = randomBytes(10, 22);
+    const fs::path package = pack("t", content, "typed");
+    const fs::path bin = dir / "bin", log = dir / "log";
+    fs::create_directory(bin);
+    const FakeDisplay display;
+    const auto env = RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}});
+    RunResult r = run(package, {}, env);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_FALSE(fs::exists(log));
+
+    // The stand-in terminal logs what it was asked to run, and the test runs
+    // that on a terminal of its own.
+    writeDialog(bin / "x-terminal-emulator", log, "");
+    r = run(package, {"-o", dir / "out"}, env);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto calls = dialogCalls(log);
+    ASSERT_EQ(calls.size(), 1u);
+    std::vector<std::string> command = calls[0];
+    ASSERT_GE(command.size(), 2u);
+    ASSERT_EQ(command[0], "-e");
+    command.erase(command.begin());
+    EXPECT_EQ(command[0], "/bin/sh");
+    EXPECT_TRUE(std::ranges::count(command, package.string()) == 1);
+    fs::create_directory(dir / "out");
+    TerminalSession terminal(command,
+                             environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "LANG", "LC_ALL"}));
+    ASSERT_TRUE(terminal.waitFor("Password for t.exe: ")) << terminal.seen;
+    terminal.type("typed\n");
+    ASSERT_TRUE(terminal.waitFor("Press Enter")) << terminal.seen;
+    EXPECT_EQ(readFile(dir / "out" / "t"), content);
+    terminal.type("\n");
+    EXPECT_EQ(terminal.exitStatus(), 0) << terminal.seen;
 }
 
 // A dialog that cannot show is not a Cancel: a display nobody serves, or a
@@ -468,7 +566,8 @@ TEST_F(RivoPackage, TheOutcomeBoxShowsNamesAsTheTerminalDoes) {
     fs::rename(pack("odd\xff", content), package);
     const fs::path bin = dir / "bin", log = dir / "log";
     fs::create_directory(bin);
-    writeDialog(bin / "zenity", log, "pw");
+    // An existing file is kept when asked: the outcome is that it was kept.
+    writeDialog(bin / "zenity", log, "pw", 0, 1);
     const FakeDisplay display;
     for (const bool existing : {false, true}) {
         SCOPED_TRACE(existing);
@@ -482,12 +581,12 @@ TEST_F(RivoPackage, TheOutcomeBoxShowsNamesAsTheTerminalDoes) {
         const std::string said = existing ? r.err : r.out;
         ASSERT_NE(said.find("back\\\\slash/odd\\xff"), std::string::npos) << said;
         const auto calls = dialogCalls(log);
-        ASSERT_EQ(calls.size(), 2u) << r.err;
-        EXPECT_TRUE(hasArgument(calls[1], "--no-markup"));
+        ASSERT_EQ(calls.size(), existing ? 3u : 2u) << r.err;
+        EXPECT_TRUE(hasArgument(calls.back(), "--no-markup"));
         // The stand-in logs a line per line of an argument: the text's last
         // newline ends a line of its own.
         const std::string line = "--text=" + said.substr(0, said.size() - 1);
-        EXPECT_EQ(std::ranges::count(calls[1], line), 1) << line;
+        EXPECT_EQ(std::ranges::count(calls.back(), line), 1) << line;
     }
     EXPECT_EQ(readFile(folder / "odd\xff"), Bytes({'o', 'l', 'd'}));
 }
@@ -538,6 +637,7 @@ TEST_F(RivoPackage, OptionsAndMessages) {
     } cases[] = {
         {{"--help"}, 0, "--password-stdin", ""},
         {{"--version"}, 0, "format 1", ""},
+        {{"--info"}, 0, "Runs on:          Linux (x86-64)", ""},
         {{"--help"}, 0, "--licenses", ""},
         {{"--bogus"}, 2, "", "--bogus"},
         {{"extra"}, 2, "", "extra"},

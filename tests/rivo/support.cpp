@@ -93,10 +93,12 @@ FakeDisplay::~FakeDisplay() {
 }
 
 void writeDialog(const fs::path& program, const fs::path& log, const std::string& answer,
-                 int status) {
+                 int status, int questionStatus) {
     const std::string script = "#!/bin/sh\nprintf '%s\\n' \"$@\" -- >> '" + log.string() +
                                "'\ncase \" $* \" in *' --entry '*|*' --password '*) echo '" +
-                               answer + "';; esac\nexit " + std::to_string(status) + "\n";
+                               answer + "';; *' --question '*|*' --yesno '*) exit " +
+                               std::to_string(questionStatus) + ";; esac\nexit " +
+                               std::to_string(status) + "\n";
     writeFile(program, Bytes(script.begin(), script.end()), 0755);
 }
 

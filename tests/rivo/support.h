@@ -63,9 +63,9 @@ private:
 
 // A stand-in for zenity or kdialog: logs each argument on a line of its own
 // (a "--" line ends a call), answers a password question with `answer`, and
-// exits with `status`.
+// exits with `status`; a yes/no question with `questionStatus` (0 yes, 1 no).
 void writeDialog(const fs::path& program, const fs::path& log, const std::string& answer,
-                 int status = 0);
+                 int status = 0, int questionStatus = 0);
 // The calls a stand-in dialog logged, each as its list of arguments.
 std::vector<std::vector<std::string>> dialogCalls(const fs::path& log);
 bool hasArgument(const std::vector<std::string>& call, const std::string& part);

@@ -15,8 +15,8 @@ extern "C" {
 #define RIVO_API
 #endif
 
-/* Results of rivo(). Whatever the failure, nothing is left at the
- * destination: an existing file there stays as it was. */
+/* Results of rivo() and rivoFor(). Whatever the failure, nothing is left at
+ * the destination: an existing file there stays as it was. */
 #define RIVO_OK 0
 #define RIVO_E_ARGUMENT 1    /* source or destination path missing (NULL or empty) */
 #define RIVO_E_PASSWORD 2    /* password missing, empty, too long, or holding a line break */
@@ -27,6 +27,12 @@ extern "C" {
 #define RIVO_E_REPLACE 7     /* the complete package could not be renamed into place */
 #define RIVO_E_CRYPTO 8      /* no memory for key derivation, or the crypto library failed */
 #define RIVO_E_CANCELLED 9   /* stopped by the progress callback (see rivoSetProgress) */
+#define RIVO_E_SYSTEM 10     /* no front for that system in this library, or an unknown one */
+
+/* The recipient's system: which front opens the package. Both take the same
+ * options and give the same exit codes; the format is one. */
+#define RIVO_FOR_WINDOWS 1 /* x86-64 PE program of the GUI subsystem */
+#define RIVO_FOR_LINUX 2   /* static x86-64 ELF program */
 
 /* Longest password accepted, in bytes. The stub reads no longer line. */
 #define RIVO_PASSWORD_MAX 1024
@@ -48,6 +54,11 @@ typedef int RivoProgressCallback(void* context, long long bytesDone, long long b
 /* Registers callback (with context) for the rivo() calls the calling thread
  * makes from now on; NULL removes it. Other threads keep their own. */
 RIVO_API void rivoSetProgress(RivoProgressCallback* callback, void* context);
+
+/* rivo() for the recipient's system (RIVO_FOR_WINDOWS or RIVO_FOR_LINUX).
+ * rivo() itself makes the Linux package, as it always has. */
+RIVO_API int rivoFor(void* ownerWindow, const char* sourcePath, const char* destinationPath,
+                     const char* password, int system);
 
 #ifdef __cplusplus
 }

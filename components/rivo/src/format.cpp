@@ -147,7 +147,35 @@ ParseError checkAgreement(const Trailer& t, const Header& h) {
     return ParseError::none;
 }
 
+namespace {
+
+std::uint64_t peProgramSize(const std::uint8_t* pe, std::size_t n) {
+    // DOS stub, then "PE\0\0", the COFF header (20 bytes), the optional
+    // header and the section table (40 bytes a section). Every field is 16
+    // or 32 bits wide: no sum below can wrap.
+    constexpr std::size_t kDosSize = 64, kCoffSize = 20, kSectionSize = 40;
+    if (n < kDosSize || pe[0] != 'M' || pe[1] != 'Z') return 0;
+    const std::uint64_t at = get32(pe + 0x3c);
+    if (at > n || n - at < 4 + kCoffSize || std::memcmp(pe + at, "PE\0\0", 4) != 0) return 0;
+    const std::uint8_t* coff = pe + at + 4;
+    const std::uint64_t sections = get16(coff + 2), optionalSize = get16(coff + 16);
+    const std::uint64_t table = at + 4 + kCoffSize + optionalSize;
+    // SizeOfHeaders lies at the same place in PE32 and PE32+ optional headers.
+    if (optionalSize < 64 || table + sections * kSectionSize > n) return 0;
+    std::uint64_t end =
+        std::max<std::uint64_t>(table + sections * kSectionSize, get32(coff + kCoffSize + 60));
+    for (std::uint64_t i = 0; i < sections; ++i) {
+        const std::uint8_t* section = pe + table + i * kSectionSize;
+        const std::uint64_t rawSize = get32(section + 16), rawAt = get32(section + 20);
+        if (rawSize != 0) end = std::max(end, rawAt + rawSize);
+    }
+    return end;
+}
+
+}  // namespace
+
 std::uint64_t programSizeOf(const std::uint8_t* elf, std::size_t n) {
+    if (const std::uint64_t pe = peProgramSize(elf, n); pe != 0) return pe;
     // ELF64 little-endian x86-64 header fields.
     constexpr std::size_t kEhdrSize = 64;
     if (n < kEhdrSize || std::memcmp(elf,

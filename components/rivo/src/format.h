@@ -82,10 +82,12 @@ ParseError parseTrailer(const std::uint8_t in[kTrailerSize], std::uint64_t fileS
 // Trailer and header must describe the same payload.
 ParseError checkAgreement(const Trailer& t, const Header& h);
 
-// Where the program part of a file ends according to its ELF headers (the
-// first n bytes of the file): past its program headers, loaded segments and
-// section headers. 0 when the bytes hold no 64-bit ELF header.
-std::uint64_t programSizeOf(const std::uint8_t* elf, std::size_t n);
+// Where the program part of a file ends according to its headers (the first
+// n bytes of the file): for a 64-bit ELF program (the Linux front), past its
+// program headers, loaded segments and section headers; for a PE program (the
+// Windows front), past its headers and the raw data of its sections. 0 when
+// the bytes hold neither.
+std::uint64_t programSizeOf(const std::uint8_t* program, std::size_t n);
 
 // Tells apart why a file without a valid trailer is refused, from what lies
 // where its program part ends (programSize, 0 when unknown): a program cut

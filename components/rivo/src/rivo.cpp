@@ -125,7 +125,8 @@ int checkPassword(const char* password) {
     return RIVO_OK;
 }
 
-int writePackage(const char* sourcePath, const char* destinationPath, const char* password) {
+int writePackage(const char* sourcePath, const char* destinationPath, const char* password,
+                 const Front& front) {
     struct stat st {};
     fileio::Fd source(openSource(sourcePath, st));
     if (source.get() < 0) return RIVO_E_SOURCE;
@@ -142,7 +143,7 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     Header h;
     h.opslimit = kOpsDefault;
     h.memlimitKib = kMemKibDefault;
-    h.stubSize = stubSize();
+    h.stubSize = front.size;
     h.sealedSize = sealedSizeFor(meta.size);
     // The destination first: a folder that takes no file should not cost a
     // second of key derivation.
@@ -167,7 +168,7 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     std::uint8_t metaSealed[kSealedMetadataSize];
     sealer.seal(metaPlain, kMetadataSize, header, kHeaderSize, meta.size == 0, metaSealed);
 
-    int rc = write(out, dozo_rivo_stub_begin, stubSize());
+    int rc = write(out, front.bytes, front.size);
     if (rc == RIVO_OK) rc = write(out, header, kHeaderSize);
     if (rc == RIVO_OK) rc = write(out, metaSealed, kSealedMetadataSize);
     if (rc != RIVO_OK) return rc;
@@ -176,7 +177,7 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     auto plain = std::make_unique_for_overwrite<std::uint8_t[]>(blockSize);
     auto sealed = std::make_unique_for_overwrite<std::uint8_t[]>(kChunksPerBlock *
                                                                  (kChunkSize + kTagOverhead));
-    std::uint64_t packageBytes = stubSize() + kHeaderSize + kSealedMetadataSize;
+    std::uint64_t packageBytes = front.size + kHeaderSize + kSealedMetadataSize;
     for (std::uint64_t offset = 0; offset < meta.size;) {
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, meta.size - offset));
@@ -216,14 +217,36 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
 }  // namespace
 }  // namespace dozo::rivo
 
-extern "C" int rivo(void* ownerWindow, const char* sourcePath, const char* destinationPath,
-                    const char* password) {
-    (void)ownerWindow;
+namespace dozo::rivo {
+namespace {
+
+// Both exports call this, never each other: a call to an exported name could
+// land in another library of that name loaded first.
+int package(const char* sourcePath, const char* destinationPath, const char* password, int system) {
+    const Front front = system == RIVO_FOR_WINDOWS ? windowsFront()
+                        : system == RIVO_FOR_LINUX ? linuxFront()
+                                                   : Front{nullptr, 0};
+    if (front.size == 0) return RIVO_E_SYSTEM;
     if (sourcePath == nullptr || *sourcePath == '\0' || destinationPath == nullptr ||
         *destinationPath == '\0')
         return RIVO_E_ARGUMENT;
-    if (int rc = dozo::rivo::checkPassword(password); rc != RIVO_OK) return rc;
-    return dozo::rivo::writePackage(sourcePath, destinationPath, password);
+    if (int rc = checkPassword(password); rc != RIVO_OK) return rc;
+    return writePackage(sourcePath, destinationPath, password, front);
+}
+
+}  // namespace
+}  // namespace dozo::rivo
+
+extern "C" int rivoFor(void* ownerWindow, const char* sourcePath, const char* destinationPath,
+                       const char* password, int system) {
+    (void)ownerWindow;
+    return dozo::rivo::package(sourcePath, destinationPath, password, system);
+}
+
+extern "C" int rivo(void* ownerWindow, const char* sourcePath, const char* destinationPath,
+                    const char* password) {
+    (void)ownerWindow;
+    return dozo::rivo::package(sourcePath, destinationPath, password, RIVO_FOR_LINUX);
 }
 
 extern "C" void rivoSetProgress(RivoProgressCallback* callback, void* context) {

@@ -24,8 +24,6 @@ using namespace dozo::rivo;
 
 namespace {
 
-constexpr const char* kVersion = "1.0";
-
 struct Options {
     const char* outputDir = nullptr;
     bool force = false;
@@ -196,6 +194,13 @@ ExitCode openAndRestore(const Options& o, const std::string& self, const Asking&
     RestoreOptions r;
     r.force = o.force;
     r.testOnly = o.testOnly;
+    if (asking.byDialog()) {
+        r.askReplace = [&asking](const std::string& shownPath) {
+            char question[1024];
+            snprintf(question, sizeof question, text(Msg::askReplace), shownPath.c_str());
+            return asking.dialog.ask(text(Msg::dialogTitle), question);
+        };
+    }
     const std::string dir = o.outputDir != nullptr ? o.outputDir : folderOf(self);
     r.dirPath = shown(dir);  // for messages only: the folder is used through dirFd
     if (!o.testOnly) {
@@ -231,7 +236,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (o.version) {
-        printf(text(Msg::version), kVersion, unsigned{kFormatVersion});
+        printf(text(Msg::version), kProgramVersion, unsigned{kFormatVersion});
         return kExitOk;
     }
     if (o.licenses) {
@@ -243,6 +248,10 @@ int main(int argc, char** argv) {
     // Started from a file manager, with no terminal to show anything: what
     // happens is shown in a dialog of the same program that asked.
     const Asking asking = howToAsk(o);
+    // A desktop without zenity or kdialog: the password is asked in a
+    // terminal window instead, when the desktop has one.
+    if (!o.info && !asking.terminal && asking.found == Dialog::Found::noProgram)
+        runInTerminal(self, argc, argv);
     if (asking.byDialog()) keepMessages();
     const ExitCode rc = openAndRestore(o, self, asking);
     // Not after a Cancel, nor when the question itself could not be shown.

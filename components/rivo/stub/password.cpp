@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sodium.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -15,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dozo/fileio/io.h"
@@ -116,6 +116,36 @@ std::string forZenity(std::string_view text) {
     return out;
 }
 
+// kdialog shows a text as rich text when it looks like markup, and some of
+// its dialogs always do: a file name such as "a.pdf<!-- x" would hide what
+// follows it. So the text goes as rich text that says so, with every
+// character that markup gives a meaning written as an entity.
+std::string forKdialog(std::string_view text) {
+    std::string out = "<qt>";
+    for (const char c : text) {
+        switch (c) {
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\n':
+                out += "<br>";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out + "</qt>";
+}
+
 // Runs a dialog program; with out, takes the first line it prints. Returns
 // its exit status, or -1 when it could not run or did not exit.
 int runDialog(const std::string& program, const std::vector<std::string>& args, Password* out,
@@ -153,17 +183,6 @@ int runDialog(const std::string& program, const std::vector<std::string>& args, 
 }
 
 }  // namespace
-
-// sodium_malloc locks the pages where the system allows it and keeps them out
-// of core dumps; a limit on locked memory only costs that protection.
-Password::Password() {
-    if (sodium_init() >= 0) bytes = static_cast<char*>(sodium_malloc(RIVO_PASSWORD_MAX + 1));
-}
-
-Password::~Password() {
-    // Wipes before it unmaps.
-    if (bytes != nullptr) sodium_free(bytes);
-}
 
 Got readLine(int fd, Password& out) {
     out.length = 0;
@@ -264,12 +283,13 @@ Dialog::Found Dialog::find() {
 Got Dialog::askPassword(const char* title, const char* question, Password& out) const {
     Got got = Got::error;
     const int status =
-        zenity_ ? runDialog(program_,
-                            {"zenity", "--entry", "--hide-text", std::string("--title=") + title,
-                             "--text=" + forZenity(question)},
-                            &out, &got)
-                : runDialog(program_, {"kdialog", "--title", title, "--password", question}, &out,
-                            &got);
+        zenity_
+            ? runDialog(program_,
+                        {"zenity", "--entry", "--hide-text", std::string("--title=") + title,
+                         "--text=" + forZenity(question)},
+                        &out, &got)
+            : runDialog(program_, {"kdialog", "--title", title, "--password", forKdialog(question)},
+                        &out, &got);
     // Both exit 1 on Cancel; anything else non-zero means the dialog never
     // showed (a crash, a display it could not open after all).
     if (status == 1) return Got::none;
@@ -283,13 +303,44 @@ void Dialog::show(bool error, const char* title, const std::string& text) const 
                    std::string("--title=") + title, "--text=" + text},
                   nullptr, nullptr);
     } else {
-        // kdialog takes a text as rich text when its first line looks like
-        // markup; the fixed first line keeps a file name from deciding that.
         runDialog(program_,
-                  {"kdialog", "--title", title, error ? "--error" : "--msgbox",
-                   std::string(title) + "\n\n" + text},
+                  {"kdialog", "--title", title, error ? "--error" : "--msgbox", forKdialog(text)},
                   nullptr, nullptr);
     }
+}
+
+bool Dialog::ask(const char* title, const std::string& question) const {
+    const int status =
+        zenity_
+            ? runDialog(program_,
+                        {"zenity", "--question", "--no-markup", std::string("--title=") + title,
+                         "--text=" + question},
+                        nullptr, nullptr)
+            : runDialog(program_, {"kdialog", "--title", title, "--yesno", forKdialog(question)},
+                        nullptr, nullptr);
+    return status == 0;
+}
+
+void runInTerminal(const std::string& self, int argc, char** argv) {
+    const std::string terminal = findOnPath("x-terminal-emulator");
+    if (terminal.empty()) return;
+    // The package, its arguments and the closing prompt reach the script as
+    // its own arguments, never as part of its text. Its input is the
+    // terminal, or it does not run: a package started there without one
+    // would look for a terminal again.
+    static const char script[] =
+        "exec </dev/tty || exit 2; prompt=$1; shift; \"$0\" \"$@\"; status=$?; "
+        "printf '\\n%s ' \"$prompt\"; read -r _; exit $status";
+    std::vector<char*> args{const_cast<char*>("x-terminal-emulator"),
+                            const_cast<char*>("-e"),
+                            const_cast<char*>("/bin/sh"),
+                            const_cast<char*>("-c"),
+                            const_cast<char*>(script),
+                            const_cast<char*>(self.c_str()),
+                            const_cast<char*>(text(Msg::pressEnter))};
+    for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+    args.push_back(nullptr);
+    ::execv(terminal.c_str(), args.data());
 }
 
 }  // namespace dozo::rivo

@@ -1,26 +1,10 @@
 #pragma once
 
-#include <cstddef>
 #include <string>
 
-#include "rivo.h"
+#include "secret.h"
 
 namespace dozo::rivo {
-
-// A password as entered: opaque bytes, used exactly as given (no change of
-// encoding, only the line's newline stripped), in a guarded allocation that
-// is locked in memory and left out of core dumps, and wiped when it goes away.
-struct Password {
-    char* bytes = nullptr;  // RIVO_PASSWORD_MAX + 1 bytes; null when no memory
-    std::size_t length = 0;
-    bool tooLong = false;  // the line went on past RIVO_PASSWORD_MAX bytes
-    Password();
-    ~Password();
-    Password(const Password&) = delete;
-    Password& operator=(const Password&) = delete;
-};
-
-enum class Got { password, none, error };
 
 // First line of fd, the trailing newline stripped and nothing else. Reads at
 // most one byte past RIVO_PASSWORD_MAX: a longer line is tooLong, however
@@ -41,6 +25,8 @@ public:
     Got askPassword(const char* title, const char* question, Password& out) const;
     // An information or error box; returns when the user closes it.
     void show(bool error, const char* title, const std::string& text) const;
+    // A yes/no question; true for yes.
+    bool ask(const char* title, const std::string& question) const;
 
 private:
     bool zenity_ = true;
@@ -49,5 +35,12 @@ private:
 
 // Puts the terminal back if a signal ends the program during the prompt.
 void restoreTerminal();
+
+// Started from a desktop that has no dialog program: runs this package again
+// in the desktop's terminal window (x-terminal-emulator, found in absolute
+// PATH entries only), with the same arguments, where it can ask for the
+// password; the window stays open until Enter, so the outcome can be read.
+// Returns only when no terminal could be started.
+void runInTerminal(const std::string& self, int argc, char** argv);
 
 }  // namespace dozo::rivo

@@ -1,23 +1,25 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-#include "../src/format.h"
 #include "dozo/fileio/io.h"
 #include "exit_code.h"
 #include "password.h"
+#include "unseal.h"
 
 namespace dozo::rivo {
 
 // The package this program was started from, located through its trailer.
-struct Package {
+struct Package final : PackageFile {
     fileio::Fd fd;
-    std::string path;
-    std::uint64_t fileSize = 0;
-    Trailer trailer;
-    Header header;
-    std::uint8_t headerBytes[kHeaderSize] = {};
+    std::string path;  // as shown
+    std::uint64_t bytes = 0;
+    Located where;
+
+    std::uint64_t size() const override { return bytes; }
+    bool readAt(void* buffer, std::size_t n, std::uint64_t offset) const override;
 };
 
 // Opens and checks trailer and header; prints why when it fails. path names
@@ -32,6 +34,9 @@ struct RestoreOptions {
     std::string dirPath;  // the same, for messages
     bool force = false;   // replace an existing entry of that name
     bool testOnly = false;
+    // Asked, when set, whether an existing entry of that name (shown) may be
+    // replaced: the user who double-clicked a package has no -f to give.
+    std::function<bool(const std::string& shownPath)> askReplace;
 };
 
 // Derives the key, decrypts and, unless testing, puts the file in place:

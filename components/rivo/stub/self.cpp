@@ -11,30 +11,6 @@
 #include "exit_code.h"
 #include "messages.h"
 
-namespace dozo::rivo {
-
-ParseError whyNoTrailer(int fd, std::uint64_t fileSize, ParseError trailerError) {
-    // One pread each: a regular file reads short only at its end, and the
-    // sizes asked for stop there.
-    std::uint8_t elf[4096];
-    const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(sizeof elf, fileSize));
-    if (::pread(fd, elf, want, 0) != static_cast<ssize_t>(want)) return trailerError;
-    const std::uint64_t programSize = programSizeOf(elf, want);
-    std::uint8_t after[kHeaderSize];
-    std::size_t afterSize = 0;
-    if (programSize != 0 && programSize < fileSize) {
-        afterSize =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderSize, fileSize - programSize));
-        if (::pread(fd, after, afterSize, static_cast<off_t>(programSize)) !=
-            static_cast<ssize_t>(afterSize))
-            return trailerError;
-    }
-    return explainTrailerError(trailerError, fileSize, programSize, after, afterSize);
-}
-
-}  // namespace dozo::rivo
-
 // A package cut short inside its program part. The kernel maps the program
 // from its file and kills it with a bare signal when exec must zero-fill, or
 // the program touches, a page the file no longer has. early.ld gives the data

@@ -25,10 +25,24 @@ constexpr DWORD kKeptAttributes =
 
 constexpr wchar_t kTemporaryTag[] = L".dozo-";
 
+// ".NAME" for the destination's NAME, cut so that the temporary's name
+// stays within the 255 units a name may have (never inside a pair of
+// surrogates), as POSIX shortens long names.
+std::wstring temporaryStem(const std::wstring& target) {
+    constexpr std::size_t kKept = 200;
+    std::wstring name = nameOf(target);
+    if (name.size() > kKept) {
+        std::size_t cut = kKept;
+        if (name[cut - 1] >= 0xD800 && name[cut - 1] <= 0xDBFF) --cut;
+        name.resize(cut);
+    }
+    return L"." + name;
+}
+
 // Beside the destination, hidden, tied to it and unique per process and call,
 // as on POSIX.
 std::wstring temporaryPath(const std::wstring& target, const std::string& suffix) {
-    std::wstring path = folderOf(target) + L"." + nameOf(target);
+    std::wstring path = folderOf(target) + temporaryStem(target);
     path.append(suffix.begin(), suffix.end());
     return path;
 }
@@ -55,7 +69,7 @@ bool processGone(DWORD pid) {
 // open elsewhere cannot be deleted anyway.
 void removeStaleTemporaries(const std::wstring& target) {
     const std::wstring folder = folderOf(target);
-    const std::wstring prefix = L"." + nameOf(target) + kTemporaryTag;
+    const std::wstring prefix = temporaryStem(target) + kTemporaryTag;
     WIN32_FIND_DATAW found;
     const HANDLE search = ::FindFirstFileW((folder + prefix + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
@@ -116,9 +130,7 @@ Replacement::~Replacement() {
 
 void Replacement::discard() {
     release(fd_);
-    std::wstring target;
-    if (!tempName_.empty() && widen(target_.c_str(), target))
-        ::DeleteFileW(temporaryPath(target, tempName_).c_str());
+    if (!tempName_.empty()) ::DeleteFileW(temporaryPath(wideTarget_, tempName_).c_str());
     tempName_.clear();
 }
 
@@ -126,7 +138,15 @@ Status Replacement::open(const char* destinationPath, bool keepNewcomer) {
     discard();
     std::wstring target;
     if (!widen(destinationPath, target)) return Status::destinationCreate;
+    const Status status = open(target, keepNewcomer);
     target_ = destinationPath;
+    return status;
+}
+
+Status Replacement::open(const std::wstring& target, bool keepNewcomer) {
+    discard();
+    target_.clear();
+    wideTarget_ = target;
 
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     destinationExists_ = attributes != INVALID_FILE_ATTRIBUTES;
@@ -193,11 +213,7 @@ Status Replacement::commit(unsigned /*extraModeBits*/, Source* source) {
         }
     }
 
-    std::wstring target;
-    if (!widen(target_.c_str(), target)) {
-        discard();
-        return Status::replace;
-    }
+    const std::wstring& target = wideTarget_;
     const std::wstring temporary = temporaryPath(target, tempName_);
     // The destination may have changed while the result was written.
     const DWORD now = ::GetFileAttributesW(target.c_str());

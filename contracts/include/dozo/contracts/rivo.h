@@ -18,12 +18,18 @@ using RivoFn = int(void* owner, const char* source, const char* destination, con
 using RivoProgressCallback = int(void* context, long long bytesDone, long long bytesTotal);
 // nullptr removes the calling thread's registration.
 using RivoSetProgressFn = void(RivoProgressCallback* callback, void* context);
+// The same for the recipient's system (rivo::kForWindows, rivo::kForLinux);
+// rivo itself makes the Linux package. A library without this export makes
+// Linux packages only.
+using RivoForFn = int(void* owner, const char* source, const char* destination,
+                      const char* password, int system);
 }
 
 namespace dozo::contracts {
 inline constexpr const char* kRivoLibraryName = "rivo";
 inline constexpr const char* kRivo = "rivo";
 inline constexpr const char* kRivoSetProgress = "rivoSetProgress";
+inline constexpr const char* kRivoFor = "rivoFor";
 
 namespace rivo {
 inline constexpr int kOk = 0;
@@ -36,6 +42,10 @@ inline constexpr int kWrite = 6;        // writing the package failed
 inline constexpr int kReplace = 7;      // the package cannot be put in place
 inline constexpr int kCrypto = 8;       // no memory for the key, or the crypto library failed
 inline constexpr int kCancelled = 9;    // stopped by the progress callback; nothing written
+inline constexpr int kSystem = 10;      // no front for that system in this library
+
+inline constexpr int kForWindows = 1;
+inline constexpr int kForLinux = 2;
 
 // Longest password accepted, in bytes.
 inline constexpr int kPasswordMax = 1024;

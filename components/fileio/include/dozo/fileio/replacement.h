@@ -38,6 +38,10 @@ public:
     // made by another program meanwhile; it is kept, the result dropped
     // (Status::replace).
     Status open(const char* destinationPath, bool keepNewcomer = false);
+#ifdef _WIN32
+    // The same for a path in UTF-16, for names no ANSI code page holds.
+    Status open(const std::wstring& destinationPath, bool keepNewcomer = false);
+#endif
 
     // Status::write on any failure, including a full disk.
     Status write(const void* data, std::size_t n);
@@ -65,6 +69,7 @@ private:
 #ifdef _WIN32
     int fd_ = -1;
     std::string tempName_;  // the temporary beside the destination
+    std::wstring wideTarget_;
 #else
     std::unique_ptr<Placement> result_;
     unsigned mode_ = 0;  // the destination's, for the result

@@ -8,13 +8,24 @@
 // Code and data that must work before the C library has started: placed at
 // the front of the program, so that they are there even when the rest of a
 // package's program part is cut off. See self.cpp.
+// The Windows front has no such part: the system's loader checks the whole
+// image before anything runs.
+#ifdef _WIN32
+#define RIVO_EARLY_CODE
+#define RIVO_EARLY_DATA
+#define RIVO_EARLY_INLINE_DATA(name)
+#else
 #define RIVO_EARLY_CODE __attribute__((section(".rivo_early"), used, no_stack_protector))
 #define RIVO_EARLY_DATA __attribute__((section(".rivo_early_data")))
 // The same for a text defined in this header (each in a section of its own:
 // inline variables live in groups that may not share a section with others).
 #define RIVO_EARLY_INLINE_DATA(name) __attribute__((section(".rivo_early_data." #name)))
+#endif
 
 namespace dozo::rivo {
+
+// The version both fronts give with --version.
+inline constexpr char kProgramVersion[] = "1.0";
 
 // Every text the program shows, in English; each is a printf format. The
 // English text is also the key of its translation, and text() carries
@@ -68,6 +79,12 @@ struct Msg {
     static constexpr char costTooHigh[] =
         "The package asks for a key-derivation cost beyond the accepted bounds; refused.\n";
     static constexpr char exists[] = "%s already exists; use -f to replace it.\n";
+    // Asked in a dialog instead: whoever double-clicked a package has no
+    // option to give.
+    static constexpr char askReplace[] = "%s already exists.\nReplace it?";
+    static constexpr char keptExisting[] = "%s already exists and was kept; nothing was written.\n";
+    static constexpr char renamed[] =
+        "The stored name %s cannot be used here; the file is restored as %s.\n";
     static constexpr char readFailed[] = "Cannot read the package %s: %s\n";
     static constexpr char writeFailed[] = "Cannot write %s: %s\n";
     static constexpr char outputDir[] = "Cannot use the folder %s: %s\n";
@@ -86,7 +103,27 @@ struct Msg {
         "Program size:     %llu bytes\n"
         "Payload size:     %llu bytes\n"
         "Content size:     %llu bytes\n"
-        "Key derivation:   Argon2id, %u passes, %u KiB\n";
+        "Key derivation:   Argon2id, %u passes, %u KiB\n"
+        "Runs on:          %s\n";
+    // Started without a dialog program: the package runs itself in a terminal
+    // window, which this keeps open until the outcome was read.
+    static constexpr char pressEnter[] = "Press Enter to close this window.";
+    // The Windows front's dialogs.
+    static constexpr char showPassword[] = "&Show password";
+    static constexpr char cancel[] = "Cancel";
+    static constexpr char aboutItem[] = "&About this program and its licenses...";
+    static constexpr char aboutTitle[] = "About Dozo package";
+    static constexpr char wrongPasswordAgain[] = "The password is wrong. Enter it again.";
+    static constexpr char restoredIn[] = "Restored %s\nFolder: %s";
+    static constexpr char restoring[] = "Restoring %s\nFolder: %s";
+    static constexpr char openFolder[] = "&Open folder";
+    static constexpr char existsIn[] =
+        "%s already exists in the folder %s.\n"
+        "Replace it, or save the restored file under another name?";
+    static constexpr char replace[] = "&Replace";
+    static constexpr char saveAs[] = "Save &as...";
+    static constexpr char saveAsTitle[] = "Save the restored file as";
+    static constexpr char allFiles[] = "All files";
 };
 
 struct Translation {
@@ -100,15 +137,24 @@ extern const std::size_t kJapaneseCount;
 extern const char kJapaneseDamaged[];
 extern const char kJapaneseDialogTitle[];
 
+#ifndef _WIN32
 // Whether the locale that decides messages (LC_ALL, else LC_MESSAGES, else
 // LANG) in envp starts with "ja". Runs before the C library has started.
 bool japaneseLocale(char* const* envp) RIVO_EARLY_CODE;
+#endif
 
-// The text in the user's language: Japanese when the locale that decides
-// messages (LC_ALL, else LC_MESSAGES, else LANG) starts with "ja", else
-// english itself.
+// The text in the user's language, else english itself. On Linux Japanese
+// when the locale that decides messages (LC_ALL, else LC_MESSAGES, else LANG)
+// starts with "ja"; on Windows when the user's interface language is
+// Japanese.
 const char* text(const char* english) __attribute__((format_arg(1)));
 bool japanese();
+
+// The system's reason for the last failed call (errno, or GetLastError()).
+std::string lastError();
+// Writes a message to standard output or error: as it is on Linux, and on
+// Windows as the console or the file or pipe behind the handle takes it.
+void put(FILE* stream, const char* message);
 
 // A name from outside (a package's file name, a stored name, a folder) made
 // safe to print on a terminal: control characters, DEL, C1 controls and bytes

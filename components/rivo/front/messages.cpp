@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 #include "dozo/fileio/printable.h"
@@ -56,6 +58,9 @@ const Translation kJapanese[] = {
     {Msg::unsupported, "このパッケージの形式には対応していません。\n"},
     {Msg::costTooHigh, "パッケージの鍵導出コストが上限を超えているため、処理を拒否しました。\n"},
     {Msg::exists, "%s は既に存在します。置き換えるには -f を指定してください。\n"},
+    {Msg::askReplace, "%s は既に存在します。\n置き換えますか?"},
+    {Msg::keptExisting, "%s は既に存在するため、そのままにしました。何も書き込んでいません。\n"},
+    {Msg::renamed, "保存されている名前 %s はここでは使えないため、%s として復元します。\n"},
     {Msg::readFailed, "パッケージ %s を読み込めません: %s\n"},
     {Msg::writeFailed, "%s に書き込めません: %s\n"},
     {Msg::outputDir, "フォルダー %s を使えません: %s\n"},
@@ -72,10 +77,28 @@ const Translation kJapanese[] = {
      "プログラムサイズ: %llu バイト\n"
      "ペイロードサイズ: %llu バイト\n"
      "内容のサイズ:     %llu バイト\n"
-     "鍵導出:           Argon2id、%u パス、%u KiB\n"},
+     "鍵導出:           Argon2id、%u パス、%u KiB\n"
+     "動作環境:         %s\n"},
+    {Msg::pressEnter, "Enter キーを押すと、このウィンドウを閉じます。"},
+    {Msg::showPassword, "パスワードを表示する(&S)"},
+    {Msg::cancel, "キャンセル"},
+    {Msg::aboutItem, "このプログラムとライセンスについて(&A)..."},
+    {Msg::aboutTitle, "Dozo パッケージについて"},
+    {Msg::wrongPasswordAgain, "パスワードが違います。もう一度入力してください。"},
+    {Msg::restoredIn, "%s を復元しました。\nフォルダー: %s"},
+    {Msg::restoring, "%s を復元しています。\nフォルダー: %s"},
+    {Msg::openFolder, "フォルダーを開く(&O)"},
+    {Msg::existsIn,
+     "%s は既にフォルダー %s にあります。\n"
+     "置き換えますか。それとも、復元するファイルを別の名前で保存しますか。"},
+    {Msg::replace, "置き換える(&R)"},
+    {Msg::saveAs, "別の名前で保存(&A)..."},
+    {Msg::saveAsTitle, "復元するファイルの保存先"},
+    {Msg::allFiles, "すべてのファイル"},
 };
 const std::size_t kJapaneseCount = std::size(kJapanese);
 
+#ifndef _WIN32
 bool japaneseLocale(char* const* envp) {
     // No C library here: plain loops over the environment, three passes in
     // order of precedence.
@@ -96,6 +119,15 @@ bool japanese() {
     static const bool ja = japaneseLocale(environ);
     return ja;
 }
+
+std::string lastError() {
+    return std::strerror(errno);
+}
+
+void put(FILE* stream, const char* message) {
+    std::fputs(message, stream);
+}
+#endif
 
 const char* text(const char* english) {
     if (!japanese()) return english;
@@ -118,7 +150,7 @@ void say(FILE* stream, const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::fputs(line, stream);
+    put(stream, line);
     if (gKept != nullptr) gKept->append(line);
 }
 
