@@ -50,6 +50,7 @@ int memfdWith(const Bytes& data);
 Bytes contents(int fd);
 
 // Archive holding `data` as "f.bin", written through ArchiveWriter.
-Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used = nullptr);
+Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used = nullptr,
+                unlha::Level level = unlha::Level::normal);
 
 }  // namespace lhatest

@@ -41,7 +41,8 @@ struct Segment {
     EncoderMemory memory;
 };
 
-void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool last, Segment& seg) {
+void compressSegment(int inputFd, std::int64_t inputStart, Method method, Level level, bool last,
+                     Segment& seg) {
     seg.packed.clear();
     seg.error.clear();
     const std::int64_t from = seg.offset - static_cast<std::int64_t>(seg.history);
@@ -57,7 +58,7 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, bool l
         return;
     }
     Encoder enc(
-        method,
+        method, level,
         [&](std::span<const std::uint8_t> b) {
             seg.packed.insert(seg.packed.end(), b.begin(), b.end());
             return true;
@@ -93,8 +94,8 @@ struct SmallFile {
 
 // What addFile would write for a file under kSmallFile bytes, compressed the
 // same way: the encoder's output unless it does not shrink the data.
-void compressSmall(const ArchiveWriter::FileInput& file, Method method, EncoderMemory& memory,
-                   std::vector<std::uint8_t>& input, SmallFile& out) {
+void compressSmall(const ArchiveWriter::FileInput& file, Method method, Level level,
+                   EncoderMemory& memory, std::vector<std::uint8_t>& input, SmallFile& out) {
     out.error.clear();
     out.data.clear();
     const off_t at = ::lseek(file.fd, 0, SEEK_CUR);
@@ -117,7 +118,7 @@ void compressSmall(const ArchiveWriter::FileInput& file, Method method, EncoderM
     out.method = method;
     if (method != Method::lh0 && file.size > 0) {
         Encoder enc(
-            method,
+            method, level,
             [&](std::span<const std::uint8_t> b) {
                 if (out.data.size() + b.size() >= input.size()) return false;
                 out.data.insert(out.data.end(), b.begin(), b.end());
@@ -133,7 +134,7 @@ void compressSmall(const ArchiveWriter::FileInput& file, Method method, EncoderM
 }  // namespace
 
 bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
-                      EncoderMemory& memory, std::vector<std::uint8_t>& buffer) {
+                      Level level, EncoderMemory& memory, std::vector<std::uint8_t>& buffer) {
     // A sample spans a dictionary so that repeats the whole input would find
     // within that distance are seen in it too.
     const std::int64_t sample = (std::int64_t{1} << params(method).dictBits) + (16 << 10);
@@ -146,7 +147,7 @@ bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, M
                                                   static_cast<off_t>(inputStart + at));
         if (n != static_cast<ssize_t>(sample)) return true;
         Encoder enc(
-            method,
+            method, level,
             [&](std::span<const std::uint8_t> b) {
                 packed += b.size();
                 return true;
@@ -262,8 +263,9 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
     if (inputStart < 0) return fail(sysError("input is not seekable"));
 
     std::uint16_t crc = 0;
-    bool stored = method == Method::lh0 || size == 0 ||
-                  !worthCompressing(inputFd, inputStart, size, method, work_->whole, work_->chunk);
+    bool stored =
+        method == Method::lh0 || size == 0 ||
+        !worthCompressing(inputFd, inputStart, size, method, level_, work_->whole, work_->chunk);
     if (!stored) {
         const bool fits = size < 2 * kSegment
                               ? compressWhole(inputFd, inputStart, size, method, &crc)
@@ -326,7 +328,8 @@ bool ArchiveWriter::addSmallFiles(std::span<const FileInput> files, Method metho
     std::atomic<std::size_t> next{0};
     auto work = [&](int t) {
         for (std::size_t k; (k = next.fetch_add(1)) < files.size();)
-            compressSmall(files[k], method, w.threadMemory[t], w.threadInput[t], w.small[k]);
+            compressSmall(files[k], method, level_, w.threadMemory[t], w.threadInput[t],
+                          w.small[k]);
     };
     {
         std::vector<std::jthread> helpers;
@@ -374,7 +377,7 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
     const std::int64_t dataAt = offset_;
     bool tooBig = false;
     Encoder enc(
-        method,
+        method, level_,
         [&](std::span<const std::uint8_t> bytes) {
             if (offset_ - dataAt + static_cast<std::int64_t>(bytes.size()) >= size) {
                 tooBig = true;
@@ -416,10 +419,10 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
             std::vector<std::jthread> threads;
             for (std::int64_t i = 1; i < n; ++i)
                 threads.emplace_back([&, i] {
-                    compressSegment(inputFd, inputStart, method, first + i == count - 1,
+                    compressSegment(inputFd, inputStart, method, level_, first + i == count - 1,
                                     segs[static_cast<std::size_t>(i)]);
                 });
-            compressSegment(inputFd, inputStart, method, first == count - 1, segs[0]);
+            compressSegment(inputFd, inputStart, method, level_, first == count - 1, segs[0]);
         }
         for (Segment& seg : segs) {
             if (!seg.error.empty()) return fail(seg.error);

@@ -28,7 +28,7 @@ struct EncoderMemory;
 // sampled cheaply are always worth trying. Reads with pread only; a read
 // error answers true (compressing then reports it).
 bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
-                      EncoderMemory& memory, std::vector<std::uint8_t>& buffer);
+                      Level level, EncoderMemory& memory, std::vector<std::uint8_t>& buffer);
 
 // Writes an LHA archive (level-2 headers) to a seekable file descriptor opened
 // for writing by the caller; the writer never closes it. Entries start at the
@@ -55,6 +55,8 @@ public:
     // How many files addFiles compresses at once; the machine's cores (at
     // most four) unless set. The archive's bytes never depend on it.
     void setThreads(int threads) { threads_ = std::max(1, threads); }
+    // The level every file is compressed at; normal unless set.
+    void setLevel(Level level) { level_ = level; }
     // Hears how many bytes of the file addFile is taking are done, as they
     // are read or compressed; for a large file, so that its progress shows.
     using InputDone = std::function<void(std::int64_t bytes)>;
@@ -93,6 +95,7 @@ private:
     Method lastMethod_ = Method::lh0;
     bool finished_ = false;
     int threads_;
+    Level level_ = Level::normal;
     InputDone inputDone_;
     // Buffers for compressing, kept from one file to the next.
     struct Workspace;

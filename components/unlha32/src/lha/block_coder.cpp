@@ -165,7 +165,7 @@ struct Table {
     // has the same short form, but libarchive 3.6 fails to decode it for the
     // literal table, so it gets a never-used partner instead: one bit per
     // symbol, in blocks that are degenerate anyway.
-    void build(std::span<const std::uint32_t> freq) {
+    void build(std::span<const std::uint32_t> freq, int maxBits = kMaxCodeBits) {
         std::array<std::uint32_t, kNumC> f{};
         std::copy(freq.begin(), freq.end(), f.begin());
         const auto mine = std::span(f).first(freq.size());
@@ -177,7 +177,15 @@ struct Table {
             }
         if (count == 1) mine[only == 0 ? 1 : 0] = 1;
         size = freq.size();
-        used = buildLengths(mine, kMaxCodeBits, std::span(lens).first(size));
+        used = buildLengths(mine, maxBits, std::span(lens).first(size));
+    }
+
+    int longest() const { return *std::max_element(lens.begin(), lens.begin() + size); }
+    // The lowest limit a code of `used` symbols fits under.
+    int fewest() const {
+        int bits = 1;
+        while ((1 << bits) < used) ++bits;
+        return bits;
     }
 
     // Only a table that is written needs its codes.
@@ -194,10 +202,11 @@ struct BlockPlan {
     int minT = 0;    // code-length entries sent at least
     std::uint64_t bits = 0;
 
+    // cMaxBits: the longest literal/length code allowed.
     BlockPlan(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq, int pBits,
-              bool last) {
+              bool last, int cMaxBits = kMaxCodeBits) {
         assert(cFreq.size() == kNumC);
-        c.build(cFreq);
+        c.build(cFreq, cMaxBits);
         assert(c.used >= 2);
         p.build(pFreq);
         std::uint64_t symbolBits = 0;
@@ -246,6 +255,21 @@ struct BlockPlan {
         return total;
     }
 
+    // The plan of fewest bits among the limits on the literal/length codes.
+    // Each length the table sends costs bits of its own: shorter longest
+    // codes take a few bits from the rare symbols and give more back in
+    // the table. The cost falls as the limit comes down, then rises.
+    static BlockPlan cheapest(std::span<const std::uint32_t> cFreq,
+                              std::span<const std::uint32_t> pFreq, int pBits, bool last) {
+        BlockPlan best(cFreq, pFreq, pBits, last);
+        for (int limit = best.c.longest() - 1; limit >= best.c.fewest(); --limit) {
+            BlockPlan trial(cFreq, pFreq, pBits, last, limit);
+            if (trial.bits > best.bits) break;
+            if (trial.bits < best.bits) best = trial;
+        }
+        return best;
+    }
+
     void lengths(BlockLengths* out) const {
         if (!out) return;
         out->c = c.lens;
@@ -257,7 +281,7 @@ struct BlockPlan {
 
 std::uint64_t blockBits(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq,
                         int pBits, BlockLengths* lengths) {
-    const BlockPlan plan(cFreq, pFreq, pBits, false);
+    const BlockPlan plan = BlockPlan::cheapest(cFreq, pFreq, pBits, false);
     plan.lengths(lengths);
     return plan.bits;
 }
@@ -265,7 +289,7 @@ std::uint64_t blockBits(std::span<const std::uint32_t> cFreq, std::span<const st
 void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
                 std::span<const std::uint32_t> pFreq, int pBits, bool last, BlockLengths* lengths) {
     assert(!tokens.empty() && tokens.size() <= kMaxBlockSymbols);
-    BlockPlan plan(cFreq, pFreq, pBits, last);
+    BlockPlan plan = BlockPlan::cheapest(cFreq, pFreq, pBits, last);
     plan.c.makeCodes();
     plan.p.makeCodes();
     plan.t.makeCodes();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cmath>
 #include <cstring>
 
 #include "lha/bit_writer.h"
@@ -29,7 +30,24 @@ struct Tuning {
 // The same for every method. Deeper walks gain little: most positions find
 // their best matches within a few nodes. Blocks grow by segments of 4K
 // symbols, as long as a segment costs less in its block than on its own.
-constexpr Tuning kTuning{16, 64, 1 << 12};
+constexpr Tuning kTuning{32, 128, 1 << 12};
+
+// The normal level: every position is indexed in two tables, the newest
+// position of its first three bytes (the nearest short match) and chains of
+// the positions of its first four bytes, newest first (the longer ones).
+// The parse takes the best match a search finds unless one a byte or two
+// on is better. The same for every method; each figure was measured on the
+// benchmark's corpora, where deeper chains still bought a little and
+// shallower ones lost more than they saved.
+struct LazyTuning {
+    int depth;     // chain positions a search compares
+    int goodLen;   // a match this long has the next byte's search cut to a quarter
+    int niceLen;   // a match this long ends the search
+    int twoOnLen;  // a match shorter than this is also weighed against one two bytes on
+    int lazyLen;   // a match this long is taken without looking one byte on
+    int chainBytes;
+};
+constexpr LazyTuning kLazy{64, 8, 128, 6, 32, 4};
 
 inline std::uint32_t load32(const std::uint8_t* p) {
     std::uint32_t v;
@@ -91,13 +109,25 @@ struct Prices {
         for (int l = kMinMatch; l <= kMaxMatch; ++l)
             len[l] = static_cast<std::uint32_t>(price(b.c[256 + l - kMinMatch], 12));
         for (int p = 0; p < numP; ++p) pos[p] = price(b.p[p], 8) + std::max(0, p - 1) * kScale;
+        // What a literal costs on average, weighing each by the share of
+        // the bytes its code length implies.
+        double bits = 0, share = 0;
+        for (int i = 0; i < 256; ++i)
+            if (b.c[i]) {
+                const double w = std::ldexp(1.0, -b.c[i]);
+                bits += w * b.c[i];
+                share += w;
+            }
+        if (share > 0) avgLit = static_cast<int>(bits / share * kScale);
     }
+    int avgLit = 8 * kScale;
 };
 
 }  // namespace
 
 struct Encoder::State {
     MethodParams mp;
+    Level level;
     Tuning tune;
     Sink sink;
     bool failed = false;
@@ -126,15 +156,16 @@ struct Encoder::State {
     BitWriter bits;
     std::vector<std::uint8_t> outBytes;
 
-    // Every position is a node of a binary tree of the positions with the
-    // same three-byte hash, ordered by the bytes that follow; walking it from
-    // the newest gives the nearest match of each length in a few steps.
-    // Two heads per position of the dictionary: a larger table only costs
-    // cache misses.
+    // At the max level every position is a node of a binary tree of the
+    // positions with the same three-byte hash, ordered by the bytes that
+    // follow; walking it from the newest gives the nearest match of each
+    // length in a few steps. Two heads per position of the dictionary, in
+    // each table: a larger one only costs cache misses.
     int hashBits;
 
-    State(Method m, Sink s, EncoderMemory* mem)
+    State(Method m, Level l, Sink s, EncoderMemory* mem)
         : mp(params(m)),
+          level(l),
           tune(kTuning),
           sink(std::move(s)),
           memory(mem ? *mem : own),
@@ -152,23 +183,32 @@ struct Encoder::State {
         // an earlier encoder left in the window does not matter.
         buf.resize(bufSize + kLookahead + 16);
         hashBits = mp.dictBits + 1;
-        const std::size_t kHeads = std::size_t{1} << hashBits;
-        // The heads must hold nothing of an earlier encoder. One that never
-        // slid its window set only the heads of its own positions, still in
-        // the window: clearing those is cheaper than the whole table when
-        // files are small.
-        if (memory.heads.size() == kHeads && memory.used >= 0 &&
+        chainBits = mp.dictBits + 1;
+        const std::size_t kHeads =
+            (std::size_t{1} << hashBits) + (level == Level::max ? 0 : std::size_t{1} << chainBits);
+        // The heads must hold nothing of an earlier encoder. One of the same
+        // kind that never slid its window set only the heads of its own
+        // positions, still in the window: clearing those is cheaper than the
+        // whole table when files are small.
+        const int kind = static_cast<int>(m) * 2 + static_cast<int>(level);
+        head = memory.heads.data();
+        headL = head + (std::size_t{1} << hashBits);
+        if (memory.heads.size() == kHeads && memory.kind == kind && memory.used >= 0 &&
             memory.used < static_cast<int>(kHeads / 8)) {
-            head = memory.heads.data();
             for (int p = 0; p + kMinMatch <= memory.used; ++p) head[hash(p)] = kNil;
+            if (level == Level::normal)
+                for (int p = 0; p + kLazy.chainBytes <= memory.used; ++p) headL[hashL(p)] = kNil;
         } else {
             memory.heads.assign(kHeads, kNil);
         }
         head = memory.heads.data();
+        headL = head + (std::size_t{1} << hashBits);
         memory.used = 0;
-        // Tree links are only followed from heads set by this encoder.
+        memory.kind = kind;
+        // Tree and chain links are only followed from heads set by this encoder.
         son.resize(2 * static_cast<std::size_t>(dictSize));
         tokens.resize(kMaxBlockSymbols);
+        if (level == Level::normal) return;
         // A match's lengths are relaxed in whole lanes, up to kLanes - 1 past n.
         memory.cost.resize(kChunk + kLanes);
         memory.step.resize(kChunk + kLanes);
@@ -181,6 +221,14 @@ struct Encoder::State {
 
     std::uint32_t hash(int pos) const {
         return ((load32(&buf[pos]) << 8) * 2654435761u) >> (32 - hashBits);
+    }
+    // The normal level's chains link positions by their first chainBytes.
+    int chainBits = 0;
+    int* headL = nullptr;
+    std::uint32_t hashL(int pos) const {
+        return static_cast<std::uint32_t>(
+            ((load64(&buf[pos]) << (64 - 8 * kLazy.chainBytes)) * 0x9E3779B97F4A7C15ull) >>
+            (64 - chainBits));
     }
 
     using Match = EncoderMemory::Match;
@@ -370,6 +418,197 @@ struct Encoder::State {
         priced = true;
     }
 
+    // The normal level's chains: prev[pos & mask] is the position before pos
+    // with its hash. Positions below `hashed` are in them.
+    int hashed = 0;
+    // A match found one byte on that the parse took instead of the one
+    // before it: it starts at cur.
+    Match carried{0, 0};
+
+    // Puts the positions before `to` into the index. A position joins a
+    // table only once the bytes it is hashed by there are: at the end of the
+    // data the last ones go into the three-byte table alone, or nowhere.
+    void indexTo(int to) {
+        int* prev = son.data();
+        const int chained = std::min(to, end - kLazy.chainBytes + 1);
+        for (; hashed < chained; ++hashed) {
+            link3(hashed);
+            const std::uint32_t h = hashL(hashed);
+            prev[hashed & mask] = headL[h];
+            headL[h] = hashed;
+        }
+        for (to = std::min(to, end - kMinMatch + 1); hashed < to; ++hashed) link3(hashed);
+    }
+
+    // While a dry run counts symbols, what each position replaced in the
+    // three-byte table, by position from undoFrom.
+    std::uint32_t* undo3 = nullptr;
+    int undoFrom = 0;
+
+    // Makes pos the newest of its three bytes; returns the one before.
+    int link3(int pos) {
+        const std::uint32_t h = hash(pos);
+        const int before = head[h];
+        if (undo3) undo3[pos - undoFrom] = static_cast<std::uint32_t>(before);
+        head[h] = pos;
+        return before;
+    }
+
+    // The best match at pos within `depth` chain steps; pos joins the index.
+    // Of the matches longer than those before them, the one that saves the
+    // most against literals of the average price: a longer one from much
+    // further back may cost more than it covers. Compares only bytes before
+    // `end`.
+    Match search(int pos, int depth) {
+        indexTo(pos);
+        const int most = std::min(kMaxMatch, end - pos);
+        if (most < kMinMatch) return {0, 0};
+        int* prev = son.data();
+        const int near = link3(pos);
+        int cand = kNil;
+        if (most >= kLazy.chainBytes) {
+            const std::uint32_t h = hashL(pos);
+            cand = headL[h];
+            prev[pos & mask] = cand;
+            headL[h] = pos;
+        }
+        hashed = pos + 1;
+        const int minPos = std::max(0, pos - maxDist);
+        const int nice = std::min(kLazy.niceLen, most);
+        const std::uint8_t* s = &buf[pos];
+        Match best{0, 0};
+        int longest = kMinMatch - 1, bestScore = 0;
+        auto consider = [&](int len, int from) {
+            longest = len;
+            const Match found{len, pos - from};
+            const int score = len * prices.avgLit - matchPrice(found);
+            if (best.len == 0 || score > bestScore) {
+                best = found;
+                bestScore = score;
+            }
+        };
+        if (near >= minPos) {
+            const int len = matchLength(s, &buf[near], most);
+            if (len >= kMinMatch) consider(len, near);
+        }
+        for (; cand >= minPos && depth > 0 && longest < nice; --depth, cand = prev[cand & mask]) {
+            const std::uint8_t* m = &buf[cand];
+            if (m[longest] != s[longest] || m[0] != s[0]) continue;
+            const int len = matchLength(s, m, most);
+            if (len > longest) consider(len, cand);
+        }
+        return best;
+    }
+
+    int literalPrice(int pos, int len) const {
+        int sum = 0;
+        for (int i = 0; i < len; ++i) sum += prices.lit[buf[pos + i]];
+        return sum;
+    }
+    int matchPrice(const Match& m) const {
+        return static_cast<int>(prices.len[m.len]) + positionPrice(m.dist);
+    }
+    // Whether a match at pos codes its bytes in fewer bits than literals
+    // would: only short far ones lose.
+    bool worthIt(const Match& m, int pos) const {
+        return m.len >= 8 || (m.len >= kMinMatch && matchPrice(m) < literalPrice(pos, m.len));
+    }
+    // Whether `skip` literals from pos and then `next` cost less than `m` at
+    // pos, the bytes only one of them covers priced as literals.
+    bool better(const Match& next, int skip, const Match& m, int pos) const {
+        if (next.len == 0 || !worthIt(next, pos + skip)) return false;
+        const int a = matchPrice(m), b = literalPrice(pos, skip) + matchPrice(next);
+        const int reach = skip + next.len - m.len;
+        if (reach >= 0) return b < a + literalPrice(pos + m.len, reach);
+        return b + literalPrice(pos + skip + next.len, -reach) < a;
+    }
+
+    // The normal level's parse of n positions from cur, each symbol handed
+    // to `take(pos, len, dist)` (len 1: a literal); a match may run past them
+    // into the look-ahead. Returns where the parse stopped.
+    template <typename Take>
+    int lazyParse(int n, Take&& take) {
+        const int stop = cur + n;
+        int pos = cur;
+        while (pos < stop) {
+            const Match m = carried.len ? carried : search(pos, kLazy.depth);
+            carried = {0, 0};
+            if (!worthIt(m, pos)) {
+                take(pos++, 1, 0);
+                continue;
+            }
+            if (m.len < kLazy.lazyLen) {
+                const int depth = m.len >= kLazy.goodLen ? kLazy.depth / 4 : kLazy.depth;
+                int skip = 1;
+                Match next = search(pos + 1, depth);
+                if (!better(next, 1, m, pos) && m.len < kLazy.twoOnLen) {
+                    skip = 2;
+                    next = search(pos + 2, depth);
+                }
+                if (better(next, skip, m, pos)) {
+                    for (; skip > 0; --skip) take(pos++, 1, 0);
+                    carried = next;
+                    continue;
+                }
+            }
+            take(pos, m.len, m.dist);
+            pos += m.len;
+        }
+        return pos;
+    }
+
+    // A stream's first chunk has no block before it to price by: it is
+    // parsed once under the default prices, only to count its symbols, and
+    // the chains are then put back as they were. The count covers fewer
+    // positions than a dictionary, so that no chain slot is written twice.
+    void priceByDryRun(int n) {
+        n = std::min(n, dictSize - kLookahead - 2);
+        if (n <= 0) return;
+        int* prev = son.data();
+        const int from = hashed, reach = n + kLookahead;
+        std::vector<std::uint32_t>& saved = memory.first;
+        saved.resize(2 * static_cast<std::size_t>(reach));
+        for (int p = from; p < from + reach; ++p)
+            saved[p - from] = static_cast<std::uint32_t>(prev[p & mask]);
+        undo3 = saved.data() + reach;
+        undoFrom = from;
+        std::array<std::uint32_t, kNumC> c{};
+        std::array<std::uint32_t, 17> pc{};
+        lazyParse(n, [&](int pos, int len, int dist) {
+            if (len == 1) return void(++c[buf[pos]]);
+            ++c[256 + len - kMinMatch];
+            ++pc[positionCode(static_cast<std::uint32_t>(dist - 1))];
+        });
+        carried = {0, 0};
+        undo3 = nullptr;
+        for (int p = hashed; p-- > from;) {
+            head[hash(p)] = static_cast<int>(saved[reach + (p - from)]);
+            if (p + kLazy.chainBytes <= end) headL[hashL(p)] = prev[p & mask];
+        }
+        for (int p = from; p < from + reach; ++p)
+            prev[p & mask] = static_cast<int>(saved[p - from]);
+        hashed = from;
+        BlockLengths lengths;
+        buildLengths(c, kMaxCodeBits, lengths.c);
+        buildLengths(std::span<const std::uint32_t>(pc).first(mp.numP), kMaxCodeBits,
+                     std::span(lengths.p).first(mp.numP));
+        prices.update(lengths, mp.numP);
+    }
+
+    void parseLazy(int n) {
+        if (!priced) {
+            indexTo(cur);
+            priceByDryRun(n);
+            priced = true;
+        }
+        cur = lazyParse(n, [this](int pos, int len, int dist) {
+            if (len == 1)
+                literal(buf[pos]);
+            else
+                match(len, dist);
+        });
+    }
+
     void literal(int byte) {
         tokens[nTokens++] = static_cast<Token>(byte);
         ++cFreq[byte];
@@ -460,7 +699,10 @@ struct Encoder::State {
             const int avail = end - cur;
             if (!last && avail < kChunk + kLookahead) break;
             if (avail == 0) break;
-            parseChunk(std::min(kChunk, avail));
+            if (level == Level::max)
+                parseChunk(std::min(kChunk, avail));
+            else
+                parseLazy(std::min(kChunk, avail));
         }
     }
 
@@ -472,6 +714,7 @@ struct Encoder::State {
         std::memmove(buf.data(), buf.data() + shift, end - shift);
         cur -= shift;
         end -= shift;
+        hashed = std::max(0, hashed - shift);
         slid = true;
         auto rebase = [shift](std::span<int> v) {
             for (int& x : v) x = x >= shift ? x - shift : kNil;
@@ -481,8 +724,8 @@ struct Encoder::State {
     }
 };
 
-Encoder::Encoder(Method method, Sink sink, EncoderMemory* memory)
-    : s_(std::make_unique<State>(method, std::move(sink), memory)) {}
+Encoder::Encoder(Method method, Level level, Sink sink, EncoderMemory* memory)
+    : s_(std::make_unique<State>(method, level, std::move(sink), memory)) {}
 Encoder::~Encoder() = default;
 
 bool Encoder::write(std::span<const std::uint8_t> data) {
@@ -503,7 +746,9 @@ void Encoder::prime(std::span<const std::uint8_t> history) {
     assert(s.end == 0 && history.size() <= static_cast<std::size_t>(s.dictSize));
     std::memcpy(s.buf.data(), history.data(), history.size());
     s.end = static_cast<int>(history.size());
-    for (int p = 0; p < s.end; ++p) s.insert(p, nullptr);
+    // The chains take the history when the parse starts, with the data.
+    if (s.level == Level::max)
+        for (int p = 0; p < s.end; ++p) s.insert(p, nullptr);
     s.cur = s.end;
 }
 
@@ -530,9 +775,9 @@ std::uint64_t Encoder::compressedSize() const {
     return s_->produced;
 }
 
-std::vector<std::uint8_t> compress(std::span<const std::uint8_t> data, Method method) {
+std::vector<std::uint8_t> compress(std::span<const std::uint8_t> data, Method method, Level level) {
     std::vector<std::uint8_t> out;
-    Encoder enc(method, [&](std::span<const std::uint8_t> b) {
+    Encoder enc(method, level, [&](std::span<const std::uint8_t> b) {
         out.insert(out.end(), b.begin(), b.end());
         return true;
     });

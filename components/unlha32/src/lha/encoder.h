@@ -30,11 +30,14 @@ struct EncoderMemory {
     };
     std::vector<Match> found;  // the matches of a chunk's positions
     // How far the last encoder filled the window without sliding it (its
-    // heads name only positions before it); -1 when unknown.
+    // heads name only positions before it); -1 when unknown. `kind` says
+    // which method and level set them.
     int used = -1;
+    int kind = -1;
 };
 
-// Streaming LZSS + static-Huffman encoder for -lh5-, -lh6- and -lh7-. Memory
+// Streaming LZSS + static-Huffman encoder for -lh5-, -lh6- and -lh7-, at
+// either level. Memory
 // is bounded by the method's dictionary plus a fixed read-ahead, whatever the
 // input size. Compressed bytes go to the sink as blocks complete; a sink that
 // returns false stops the encoder (every later call returns false).
@@ -42,7 +45,7 @@ class Encoder {
 public:
     using Sink = std::function<bool(std::span<const std::uint8_t>)>;
 
-    Encoder(Method method, Sink sink, EncoderMemory* memory = nullptr);
+    Encoder(Method method, Level level, Sink sink, EncoderMemory* memory = nullptr);
     ~Encoder();
     Encoder(const Encoder&) = delete;
     Encoder& operator=(const Encoder&) = delete;
@@ -68,6 +71,6 @@ private:
 
 // Whole-buffer convenience for tests and fuzzing: the raw compressed stream
 // (no archive header). `method` must not be lh0.
-std::vector<std::uint8_t> compress(std::span<const std::uint8_t> data, Method method);
+std::vector<std::uint8_t> compress(std::span<const std::uint8_t> data, Method method, Level level);
 
 }  // namespace unlha

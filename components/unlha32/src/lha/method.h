@@ -7,6 +7,11 @@ namespace unlha {
 
 enum class Method { lh0, lh5, lh6, lh7 };
 
+// How hard the encoder looks for the shortest stream: normal takes a lazy
+// parse over hash chains, many times quicker than max; max a match tree and
+// a price-driven parse, a few per cent smaller.
+enum class Level { normal, max };
+
 // Constants of the static-Huffman LZSS family; the three methods differ only
 // in the dictionary size and hence in the number of position codes.
 inline constexpr int kMinMatch = 3;
