@@ -34,7 +34,8 @@ Outcome runCommand(const char* commandLine) {
         inputs.push_back(command.argument);
     }
     return packArchive(command.archive, inputs, command.recurse,
-                       command.method.value_or(settings.method));
+                       command.method.value_or(settings.method),
+                       command.level.value_or(settings.level));
 }
 
 }  // namespace unlha32

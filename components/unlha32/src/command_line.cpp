@@ -67,6 +67,8 @@ bool parseCommandLine(std::string_view line, Command& command, std::string& reas
                 command.method = t[2] == '5'   ? Compression::lh5
                                  : t[2] == '6' ? Compression::lh6
                                                : Compression::lh7;
+            } else if (command.kind == Command::Kind::pack && (t == "-e1" || t == "-e2")) {
+                command.level = t == "-e2" ? Level::max : Level::normal;
             } else if (command.kind == Command::Kind::extract && (t == "-o0" || t == "-o1")) {
                 command.overwrite = t == "-o1";
             } else {

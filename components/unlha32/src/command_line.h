@@ -18,6 +18,7 @@ struct Command {
                            // empty for list and test
     bool argumentIsList = false;
     std::optional<Compression> method;  // -m5, -m6, -m7 (pack): instead of the settings
+    std::optional<Level> level;         // -e1 (normal), -e2 (max) (pack): the same
     std::optional<bool> overwrite;      // -o1, -o0 (extract): instead of the settings
 };
 
@@ -26,7 +27,7 @@ struct Command {
 // an unterminated quote.
 bool tokenize(std::string_view line, std::vector<std::string>& tokens);
 
-// Accepts "u -a1 [-r2] [-m5|-m6|-m7] archive argument", "x -a1 [-o0|-o1] archive
+// Accepts "u -a1 [-r2] [-m5|-m6|-m7] [-e1|-e2] archive argument", "x -a1 [-o0|-o1] archive
 // destination", "l -a1 archive" and "t -a1 archive".
 bool parseCommandLine(std::string_view line, Command& command, std::string& reason);
 

@@ -34,6 +34,12 @@ int runDialog() {
     method->addItem(QStringLiteral("-lh7-"), int(Compression::lh7));
     method->setCurrentIndex(method->findData(int(settings.method)));
 
+    auto* level = new QComboBox(&dialog);
+    level->setObjectName("level");
+    level->addItem(QStringLiteral("標準"), int(Level::normal));
+    level->addItem(QStringLiteral("最大"), int(Level::max));
+    level->setCurrentIndex(level->findData(int(settings.level)));
+
     auto* overwrite = new QCheckBox(QStringLiteral("展開時に既存のファイルを上書きする"), &dialog);
     overwrite->setObjectName("overwrite");
     overwrite->setChecked(settings.overwrite);
@@ -45,6 +51,7 @@ int runDialog() {
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("圧縮方式:"), method);
+    form->addRow(QStringLiteral("圧縮レベル:"), level);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addLayout(form);
     layout->addWidget(overwrite);
@@ -53,6 +60,7 @@ int runDialog() {
     if (dialog.exec() != QDialog::Accepted) return UNLHA_CANCELLED;
 
     settings.method = static_cast<Compression>(method->currentData().toInt());
+    settings.level = static_cast<Level>(level->currentData().toInt());
     settings.overwrite = overwrite->isChecked();
     std::string reason;
     if (!saveSettings(settings, reason)) {

@@ -631,7 +631,7 @@ Outcome replacementFailure(dozo::fileio::Status status, const std::string& archi
 }  // namespace
 
 Outcome packArchive(const std::string& archivePath, const std::vector<std::string>& arguments,
-                    bool recurse, Compression compression) {
+                    bool recurse, Compression compression, Level level) {
     const Method method = toMethod(compression);
     // Held until the result is in place (or dropped).
     ArchiveLock lock;
@@ -655,6 +655,7 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
         status != dozo::fileio::Status::ok)
         return replacementFailure(status, archivePath);
     ArchiveWriter writer(result.fd());
+    writer.setLevel(level == Level::max ? unlha::Level::max : unlha::Level::normal);
     std::int64_t bytes = 0;
     for (const Input& input : inputs.list()) bytes += input.size;
     Progress progress(static_cast<std::int64_t>(inputs.list().size()), bytes);

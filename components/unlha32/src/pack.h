@@ -15,8 +15,9 @@ namespace unlha32 {
 // folder. Kept entries are copied as they are. The result is written beside
 // the archive and renamed into place, so on any failure an existing archive
 // stays as it was; concurrent calls for one archive (in any process) take
-// turns, each reading what the one before it wrote.
+// turns, each reading what the one before it wrote. New files are compressed
+// with `method` at `level`.
 Outcome packArchive(const std::string& archivePath, const std::vector<std::string>& inputs,
-                    bool recurse, Compression method);
+                    bool recurse, Compression method, Level level);
 
 }  // namespace unlha32

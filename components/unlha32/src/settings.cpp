@@ -95,6 +95,10 @@ const char* methodName(Compression method) {
     return "lh5";
 }
 
+const char* levelName(Level level) {
+    return level == Level::max ? "max" : "normal";
+}
+
 std::string settingsPath() {
     return configHome() + "/dozo/unlha32.conf";
 }
@@ -113,6 +117,9 @@ Settings loadSettings() {
             if (value == "lh5") settings.method = Compression::lh5;
             if (value == "lh6") settings.method = Compression::lh6;
             if (value == "lh7") settings.method = Compression::lh7;
+        } else if (key == "level") {
+            if (value == "normal") settings.level = Level::normal;
+            if (value == "max") settings.level = Level::max;
         } else if (key == "overwrite") {
             if (value == "true" || value == "1") settings.overwrite = true;
             if (value == "false" || value == "0") settings.overwrite = false;
@@ -135,7 +142,7 @@ bool saveSettings(const Settings& settings, std::string& reason) {
         return false;
     }
     const std::string text = std::string("# UNLHA32 settings\nmethod=") +
-                             methodName(settings.method) +
+                             methodName(settings.method) + "\nlevel=" + levelName(settings.level) +
                              "\noverwrite=" + (settings.overwrite ? "true" : "false") + "\n";
     dozo::fileio::Replacement file;
     dozo::fileio::Status status = file.open(path.c_str());

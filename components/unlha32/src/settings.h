@@ -6,12 +6,18 @@ namespace unlha32 {
 
 enum class Compression { lh5, lh6, lh7 };
 
+// How hard a pack looks for the smallest archive: 標準 (normal) is several
+// times quicker, 最大 (max) a few per cent smaller.
+enum class Level { normal, max };
+
 struct Settings {
     Compression method = Compression::lh5;
+    Level level = Level::normal;
     bool overwrite = false;  // extraction replaces existing files
 };
 
 const char* methodName(Compression method);  // "lh5", "lh6", "lh7"
+const char* levelName(Level level);          // "normal", "max"
 
 // $XDG_CONFIG_HOME/dozo/unlha32.conf, or ~/.config/dozo/unlha32.conf.
 std::string settingsPath();
