@@ -77,25 +77,57 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, Level 
 constexpr int kSamples = 4;
 constexpr std::int64_t kSampledFrom = 16;
 
-// Files smaller than this are compressed whole in memory, several at once.
-constexpr std::int64_t kSmallFile = 64 << 10;
+// Files smaller than this are compressed whole, by addFile one at a time or
+// by addFiles several at once in memory; larger ones in segments.
+constexpr std::int64_t kWholeFile = 2 * kSegment;
+
+// addFiles holds at most about this much input of a run of whole files at
+// once (and their compressed data until it is written).
+constexpr std::int64_t kRunBytes = 16 << 20;
 
 int machineThreads() {
     return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 }
 
-// A small file compressed in memory: its data as it goes into the archive.
-struct SmallFile {
+// Whether the samples of `size` bytes shrink: `piece(at, length)` gives the
+// bytes at `at`, or nullptr when they cannot be read (compressing then
+// reports it).
+bool samplesShrink(std::int64_t size, Method method, Level level, EncoderMemory& memory,
+                   const std::function<const std::uint8_t*(std::int64_t, std::int64_t)>& piece) {
+    // A sample spans a dictionary so that repeats the whole input would find
+    // within that distance are seen in it too.
+    const std::int64_t sample = (std::int64_t{1} << params(method).dictBits) + (16 << 10);
+    if (method == Method::lh0 || size < kSampledFrom * sample) return true;
+    std::uint64_t packed = 0;
+    for (int i = 0; i < kSamples; ++i) {
+        const std::uint8_t* bytes = piece((size - sample) * i / (kSamples - 1), sample);
+        if (bytes == nullptr) return true;
+        Encoder enc(
+            method, level,
+            [&](std::span<const std::uint8_t> b) {
+                packed += b.size();
+                return true;
+            },
+            &memory);
+        enc.write({bytes, static_cast<std::size_t>(sample)});
+        enc.finish();
+    }
+    return packed < static_cast<std::uint64_t>(kSamples * sample);
+}
+
+// A file compressed in memory: its data as it goes into the archive.
+struct PackedFile {
     Method method = Method::lh0;
     std::vector<std::uint8_t> data;
     std::uint16_t crc = 0;
     std::string error;
 };
 
-// What addFile would write for a file under kSmallFile bytes, compressed the
-// same way: the encoder's output unless it does not shrink the data.
-void compressSmall(const ArchiveWriter::FileInput& file, Method method, Level level,
-                   EncoderMemory& memory, std::vector<std::uint8_t>& input, SmallFile& out) {
+// What addFile writes for a file under kWholeFile bytes, decided and
+// compressed the same way from the file read once: the encoder's output,
+// unless the samples or the whole do not shrink the data.
+void packWhole(const ArchiveWriter::FileInput& file, Method method, Level level,
+               EncoderMemory& memory, std::vector<std::uint8_t>& input, PackedFile& out) {
     out.error.clear();
     out.data.clear();
     const off_t at = ::lseek(file.fd, 0, SEEK_CUR);
@@ -116,7 +148,9 @@ void compressSmall(const ArchiveWriter::FileInput& file, Method method, Level le
     ::lseek(file.fd, at + file.size, SEEK_SET);
     out.crc = crc16(0, input);
     out.method = method;
-    if (method != Method::lh0 && file.size > 0) {
+    const auto piece = [&input](std::int64_t from, std::int64_t) { return input.data() + from; };
+    if (method != Method::lh0 && file.size > 0 &&
+        samplesShrink(file.size, method, level, memory, piece)) {
         Encoder enc(
             method, level,
             [&](std::span<const std::uint8_t> b) {
@@ -135,41 +169,27 @@ void compressSmall(const ArchiveWriter::FileInput& file, Method method, Level le
 
 bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
                       Level level, EncoderMemory& memory, std::vector<std::uint8_t>& buffer) {
-    // A sample spans a dictionary so that repeats the whole input would find
-    // within that distance are seen in it too.
-    const std::int64_t sample = (std::int64_t{1} << params(method).dictBits) + (16 << 10);
-    if (method == Method::lh0 || size < kSampledFrom * sample) return true;
-    buffer.resize(static_cast<std::size_t>(sample));
-    std::uint64_t packed = 0;
-    for (int i = 0; i < kSamples; ++i) {
-        const std::int64_t at = (size - sample) * i / (kSamples - 1);
-        const ssize_t n = dozo::fileio::readFully(inputFd, buffer.data(), buffer.size(),
-                                                  static_cast<off_t>(inputStart + at));
-        if (n != static_cast<ssize_t>(sample)) return true;
-        Encoder enc(
-            method, level,
-            [&](std::span<const std::uint8_t> b) {
-                packed += b.size();
-                return true;
-            },
-            &memory);
-        enc.write(buffer);
-        enc.finish();
-    }
-    return packed < static_cast<std::uint64_t>(kSamples * sample);
+    return samplesShrink(size, method, level, memory,
+                         [&](std::int64_t at, std::int64_t length) -> const std::uint8_t* {
+                             buffer.resize(static_cast<std::size_t>(length));
+                             const ssize_t n =
+                                 dozo::fileio::readFully(inputFd, buffer.data(), buffer.size(),
+                                                         static_cast<off_t>(inputStart + at));
+                             return n == length ? buffer.data() : nullptr;
+                         });
 }
 
 // One segment per worker, reused batch after batch and file after file: fresh
-// megabytes for each segment (or zeroed buffers for each small file) cost
-// more in page faults and clearing than the compressing.
+// megabytes for each segment (or zeroed buffers for each file) cost more in
+// page faults and clearing than the compressing.
 struct ArchiveWriter::Workspace {
     std::vector<Segment> segments;
     EncoderMemory whole;
     std::vector<std::uint8_t> chunk;  // input read for the encoder
-    std::vector<SmallFile> small;
+    std::vector<PackedFile> packed;
     std::vector<EncoderMemory> threadMemory;  // one per thread
     std::vector<std::vector<std::uint8_t>> threadInput;
-    std::vector<std::uint8_t> out;  // the entries of a run of small files
+    std::vector<std::uint8_t> out;  // entries of a run of whole files, written together
 };
 
 ArchiveWriter::~ArchiveWriter() = default;
@@ -267,7 +287,7 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
         method == Method::lh0 || size == 0 ||
         !worthCompressing(inputFd, inputStart, size, method, level_, work_->whole, work_->chunk);
     if (!stored) {
-        const bool fits = size < 2 * kSegment
+        const bool fits = size < kWholeFile
                               ? compressWhole(inputFd, inputStart, size, method, &crc)
                               : compressSegments(inputFd, inputStart, size, method, &crc);
         if (!error_.empty()) return false;
@@ -292,10 +312,13 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
 bool ArchiveWriter::addFiles(std::span<const FileInput> files, Method method, std::size_t* failed) {
     for (std::size_t i = 0; i < files.size();) {
         std::size_t end = i;
-        while (end < files.size() && files[end].size >= 0 && files[end].size < kSmallFile) ++end;
+        std::int64_t bytes = 0;
+        while (end < files.size() && files[end].size >= 0 && files[end].size < kWholeFile &&
+               (end == i || bytes + files[end].size <= kRunBytes))
+            bytes += files[end++].size;
         if (end - i >= 2) {
             std::size_t at = 0;
-            if (!addSmallFiles(files.subspan(i, end - i), method, &at)) {
+            if (!addWholeFiles(files.subspan(i, end - i), method, &at)) {
                 *failed = i + at;
                 return false;
             }
@@ -311,41 +334,52 @@ bool ArchiveWriter::addFiles(std::span<const FileInput> files, Method method, st
     return true;
 }
 
-bool ArchiveWriter::addSmallFiles(std::span<const FileInput> files, Method method,
+bool ArchiveWriter::addWholeFiles(std::span<const FileInput> files, Method method,
                                   std::size_t* failed) {
     error_.clear();
     *failed = 0;
     if (finished_) return fail("archive already finished");
     Workspace& w = *work_;
-    if (w.small.size() < files.size()) w.small.resize(files.size());
+    if (w.packed.size() < files.size()) w.packed.resize(files.size());
     const int threads = static_cast<int>(std::min<std::size_t>(threads_, files.size()));
     if (w.threadMemory.size() < static_cast<std::size_t>(threads)) {
         w.threadMemory.resize(threads);
         w.threadInput.resize(threads);
     }
     // Each file is compressed alone: which thread takes it, and when, cannot
-    // change its bytes.
+    // change its bytes. Files are taken in order, so the large ones of a run
+    // start early rather than last.
     std::atomic<std::size_t> next{0};
     auto work = [&](int t) {
         for (std::size_t k; (k = next.fetch_add(1)) < files.size();)
-            compressSmall(files[k], method, level_, w.threadMemory[t], w.threadInput[t],
-                          w.small[k]);
+            packWhole(files[k], method, level_, w.threadMemory[t], w.threadInput[t], w.packed[k]);
     };
     {
         std::vector<std::jthread> helpers;
         for (int t = 1; t < threads; ++t) helpers.emplace_back(work, t);
         work(0);
     }
+    // Entries go out together, a few of them per write; the files before a
+    // failed one are written, as one by one they would be.
+    constexpr std::size_t kWriteBytes = 1 << 20;
     w.out.clear();
-    bool ok = true;
-    for (std::size_t k = 0; k < files.size() && ok; ++k) {
-        const SmallFile& packed = w.small[k];
+    std::size_t unwritten = 0;  // the first file whose entry is not yet written
+    auto flush = [&](std::size_t upTo) {
+        if (!writeAll(w.out)) {
+            *failed = unwritten;
+            return false;
+        }
+        w.out.clear();
+        unwritten = upTo;
+        return true;
+    };
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        PackedFile& packed = w.packed[k];
         EntryInfo file = files[k].entry;
         file.directory = false;
         StoredName name;
-        if (!packed.error.empty()) {
-            ok = fail(packed.error);
-        } else if (makeStoredName(file, &name, &error_)) {
+        bool ok = packed.error.empty() ? makeStoredName(file, &name, &error_) : fail(packed.error);
+        if (ok) {
             const auto header =
                 buildHeader(file, name,
                             {params(packed.method).id, packed.data.size(),
@@ -357,17 +391,19 @@ bool ArchiveWriter::addSmallFiles(std::span<const FileInput> files, Method metho
                 w.out.insert(w.out.end(), packed.data.begin(), packed.data.end());
                 lastMethod_ = packed.method;
             }
-        } else {
-            ok = false;
         }
-        if (!ok) *failed = k;
+        // Its compressed data is in the entries now, or of no use.
+        packed.data.clear();
+        if (!ok) {
+            const std::string why = error_;
+            if (!flush(k)) return false;
+            error_ = why;
+            *failed = k;
+            return false;
+        }
+        if (w.out.size() >= kWriteBytes && !flush(k + 1)) return false;
     }
-    // The files before a failed one are written, as one by one they would be.
-    if (!writeAll(w.out)) {
-        *failed = 0;
-        return false;
-    }
-    return ok;
+    return flush(files.size());
 }
 
 // Compressed output that reaches the input size is abandoned at once: the
@@ -400,7 +436,7 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
     const std::int64_t dataAt = offset_;
     const std::int64_t dict = std::int64_t{1} << params(method).dictBits;
     const std::int64_t count = (size + kSegment - 1) / kSegment;
-    const int workers = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    const int workers = threads_;
     BitJoiner joiner;
     std::vector<std::uint8_t> out;
     *crc = 0;

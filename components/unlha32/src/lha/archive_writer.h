@@ -43,17 +43,18 @@ public:
     // shrink the data.
     bool addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method);
     // Adds files as addFile would one after another, to the same bytes; runs
-    // of small ones are compressed on several cores at once and written
-    // together. On failure *failed is the index of the file that failed; the
-    // ones before it are in the archive.
+    // of files under 2 MiB are compressed on several cores at once, a file
+    // to a core, and written together. On failure *failed is the index of
+    // the file that failed; the ones before it are in the archive.
     struct FileInput {
         EntryInfo entry;
         int fd;  // read from its current offset, like addFile's
         std::int64_t size;
     };
     bool addFiles(std::span<const FileInput> files, Method method, std::size_t* failed);
-    // How many files addFiles compresses at once; the machine's cores (at
-    // most four) unless set. The archive's bytes never depend on it.
+    // How many files addFiles compresses at once, and how many segments of
+    // a large file; the machine's cores (at most four) unless set. The
+    // archive's bytes never depend on it.
     void setThreads(int threads) { threads_ = std::max(1, threads); }
     // The level every file is compressed at; normal unless set.
     void setLevel(Level level) { level_ = level; }
@@ -81,7 +82,7 @@ private:
                        std::uint16_t* crc);
     bool compressSegments(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
                           std::uint16_t* crc);
-    bool addSmallFiles(std::span<const FileInput> files, Method method, std::size_t* failed);
+    bool addWholeFiles(std::span<const FileInput> files, Method method, std::size_t* failed);
     bool copyStored(int inputFd, std::int64_t inputStart, std::int64_t size, std::uint16_t* crc);
     // Feeds the input to `consume` in chunks, keeping its CRC. False on a read
     // error (error() says why) or as soon as `consume` refuses.
