@@ -2,6 +2,7 @@
 // archiver's listing and test, from the command line.
 #include "core/libraries/ArchiveCommands.h"
 #include "cli/Commands.h"
+#include "cli/Interruption.h"
 #include "cli/Session.h"
 #include "core/jobs/ArchiveJob.h"
 #include "core/text/Language.h"
@@ -17,30 +18,46 @@ namespace dozo::cli {
 
 namespace {
 
-// Draws a pack's or an unpack's progress on the terminal, one line in place.
-// dozo-cli does not cancel: an interrupt ends the process, and the archiver's
-// temporaries are swept by the next run.
+// Draws a pack's or an unpack's progress on the terminal, one line in place,
+// and stops the run on an interrupt (SIGINT, SIGTERM) as the window's 中止
+// does: the run says what it came to and the program then ends by that signal.
 class ShownProgress {
 public:
     ShownProgress(Report& report, const QString& archive)
         : m_control([&report, archive](qint64 done, qint64 total) {
               report.progressShare(done, total, archive);
-          }) {}
+          }),
+          m_interruption(m_control) {}
     const JobControl* control() const { return &m_control; }
+    const Interruption& interruption() const { return m_interruption; }
 
 private:
     JobControl m_control;
+    Interruption m_interruption;
 };
 
-// Says what a job came to; the exit status for it.
-int finish(Report& report, const ArchiveJob::Outcome& outcome) {
+// Says what a job came to; the exit status for it. `stopped` words a
+// cancelled run, %1 the files it did not do.
+int finish(Report& report, const ArchiveJob::Outcome& outcome, const QString& stopped = {}) {
     using Status = ArchiveJob::Status;
-    if (outcome.status == Status::Unavailable || outcome.status == Status::Refused) {
+    if (outcome.status == Status::Unavailable ||
+        (outcome.status == Status::Refused && outcome.path.isEmpty())) {
         report.error(outcome.reason);
+        return kExitRefused;
+    }
+    if (outcome.status == Status::Refused) {
+        report.failure(outcome.path, outcome.reason);
         return kExitRefused;
     }
     for (const QString& warning : outcome.warnings)
         report.note(say("警告: %1", "warning: %1").arg(warning));
+    if (outcome.status == Status::Cancelled) {
+        report.failure(outcome.path, stopped.arg(outcome.notDone));
+        if (!outcome.removed.isEmpty()) report.failure(outcome.removed, outcome.reason);
+        // What the stop left undone stays as it was.
+        report.summary(outcome.done, outcome.failed, outcome.skipped + outcome.notDone);
+        return kExitFailed;
+    }
     if (!outcome.ok()) report.failure(outcome.path, outcome.reason);
     report.summary(outcome.done, outcome.failed, outcome.skipped);
     return outcome.ok() ? kExitOk : kExitFailed;
@@ -148,7 +165,11 @@ int runPack(const Arguments& args, Report& report) {
     const ArchiveJob::Outcome outcome =
         job.pack(archive, entries, list, switches.c_str(), shown.control());
     QFile::remove(list);
-    return finish(report, outcome);
+    exit = finish(report, outcome,
+                  say("中止しました。書庫は元のままです（%1 個のファイルは格納していません）",
+                      "cancelled; the archive is as it was (%1 files not packed)"));
+    shown.interruption().endByIt();
+    return exit;
 }
 
 int runUnpack(const Arguments& args, Report& report) {
@@ -169,10 +190,15 @@ int runUnpack(const Arguments& args, Report& report) {
         say("展開中: %1 → %2", "unpacking %1 into %2").arg(shownName(archive), shownName(folder)));
     ArchiveJob job(session.libraries().unlha32(), nullptr, true);
     const ShownProgress shown(report, archive);
-    return finish(report, job.unpack(archive, folder,
-                                     args.has(overwrite) ? contracts::kUnlhaReplaceExisting
-                                                         : contracts::kUnlhaKeepExisting,
-                                     shown.control()));
+    const ArchiveJob::Outcome outcome = job.unpack(
+        archive, folder,
+        args.has(overwrite) ? contracts::kUnlhaReplaceExisting : contracts::kUnlhaKeepExisting,
+        shown.control());
+    exit = finish(report, outcome,
+                  say("中止しました（%1 個のファイルは展開していません）",
+                      "cancelled (%1 files not unpacked)"));
+    shown.interruption().endByIt();
+    return exit;
 }
 
 int runList(const Arguments& args, Report& report) {

@@ -7,60 +7,48 @@
 
 #include <dozo/contracts/rozu32.h>
 #include <dozo/contracts/vod32.h>
-#include "core/jobs/FolderWalk.h"
 #include "core/jobs/InPlaceJob.h"
+#include "core/jobs/ListedFiles.h"
 #include "core/jobs/VovKey.h"
 #include "core/text/Reasons.h"
 #include "core/text/ShownName.h"
 
 #include <QFileInfo>
+#include <optional>
 
 namespace dozo::cli {
 
 namespace {
 
-// The files a run works on, in the order given; folders opened with -r.
+// The operands as the run takes them: folders opened with -r (every one
+// taken: -r is the user's yes), and refused without it.
 struct Targets {
-    QStringList files;
-    QList<qint64> sizes;
-    InPlaceJob::Walked walked;  // the files found in folders
-    int skipped = 0;
-    int failed = 0;
+    std::optional<ListedFiles> list;
+    int failed = 0;  // folders named without -r
 };
-
-void walk(const QString& folder, Targets& targets, Report& report) {
-    const FolderWalk walked = FolderWalk::of(folder);
-    targets.files.append(walked.files);
-    targets.sizes.append(walked.sizes);
-    for (qsizetype i = 0; i < walked.files.size(); ++i)
-        targets.walked.insert(walked.files[i], walked.identities[i]);
-    targets.skipped += walked.skipped;
-    // Files the run never sees are failures all the same: plain text left
-    // among files the user believes rewritten.
-    for (const QString& path : walked.unreadable) report.failure(path, Reasons::unreadableFolder());
-    for (const QString& shown : walked.unnamed)
-        report.error(shown + QStringLiteral(": ") + Reasons::nameNotUtf8());
-    targets.failed += static_cast<int>(walked.unreadable.size() + walked.unnamed.size());
-}
 
 Targets collect(const QStringList& paths, bool recursive, Report& report) {
     Targets targets;
+    QList<ListedFiles::Entry> entries;
     for (const QString& path : paths) {
-        const QFileInfo info(path);
-        if (info.isDir()) {
-            if (recursive) {
-                walk(path, targets, report);
-            } else {
-                report.failure(path, say("フォルダーです（-r で中のファイルを処理します）",
-                                         "is a folder (use -r to process its files)"));
-                ++targets.failed;
-            }
+        if (!recursive && QFileInfo(path).isDir()) {
+            report.failure(path, say("フォルダーです（-r で中のファイルを処理します）",
+                                     "is a folder (use -r to process its files)"));
+            ++targets.failed;
             continue;
         }
         // Anything else goes to the library, which says what is wrong with a
         // missing or unreadable path.
-        targets.files.append(path);
-        targets.sizes.append(info.isFile() ? info.size() : 0);
+        entries.append({path});
+    }
+    targets.list.emplace(std::move(entries));
+    // Files the run never sees are failures all the same: plain text left
+    // among files the user believes rewritten.
+    for (const ListedFiles::Folder& folder : targets.list->folders()) {
+        for (const QString& path : folder.walk.unreadable)
+            report.failure(path, Reasons::unreadableFolder());
+        for (const QString& shown : folder.walk.unnamed)
+            report.error(shown + QStringLiteral(": ") + Reasons::nameNotUtf8());
     }
     return targets;
 }
@@ -72,26 +60,29 @@ constexpr int kWorkers = 4;
 // One library call per file, with progress, each failure named as it happens.
 int runBatch(const Targets& targets, const InPlaceJob& job, const Session& session,
              Report& report) {
-    const int total = static_cast<int>(targets.files.size());
+    const ListedFiles& list = *targets.list;
+    const ListedFiles::Files files = list.files();
+    const int total = static_cast<int>(files.paths.size());
     qint64 bytes = 0;
-    if (total > 0) report.progress(0, total, 0, targets.files.first());
+    if (total > 0) report.progress(0, total, 0, files.paths.first());
     const BatchOutcome outcome = job.run(
-        targets.files, nullptr, session.work().workFiles(kWorkers),
+        list, nullptr, session.work().workFiles(kWorkers),
         [&](int done, int index, bool succeeded) {
-            bytes += targets.sizes[index];
-            if (report.verbose() && succeeded) report.note(shownName(targets.files[index]));
-            report.progress(done, total, bytes, targets.files[index]);
+            bytes += files.sizes[index];
+            if (report.verbose() && succeeded) report.note(shownName(files.paths[index]));
+            report.progress(done, total, bytes, files.paths[index]);
         },
-        [&](const QString& path, const QString& reason) { report.failure(path, reason); }, nullptr,
-        targets.walked);
+        [&](const QString& path, const QString& reason) { report.failure(path, reason); });
     report.endProgress();
     for (const QString& path : outcome.repeats())
         report.note(shownName(path) + QStringLiteral(": ") + BatchOutcome::repeatWarning());
     for (const QString& path : outcome.linked())
         report.note(shownName(path) + QStringLiteral(": ") + BatchOutcome::linkedWarning());
+    for (const QString& path : outcome.oneWay())
+        report.note(shownName(path) + QStringLiteral(": ") + Reasons::notItsOwnInverse());
     const int failed = outcome.failedCount() + targets.failed;
     report.summary(outcome.doneCount(), failed,
-                   targets.skipped + static_cast<int>(outcome.repeats().size()));
+                   list.skipped() + static_cast<int>(outcome.repeats().size()));
     return failed == 0 ? kExitOk : kExitFailed;
 }
 

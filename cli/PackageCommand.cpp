@@ -1,5 +1,6 @@
 // package: the package tab's two commands, Encrypt and Encrypt and archive.
 #include "cli/Commands.h"
+#include "cli/Interruption.h"
 #include "cli/Secret.h"
 #include "cli/Session.h"
 #include "core/jobs/PackageJob.h"
@@ -96,7 +97,26 @@ int runPackage(const Arguments& args, Report& report) {
     report.note(say("暗号化中: %1 → %2", "packaging %1 into %2")
                     .arg(shownName(request.target), shownName(request.executable)));
     PackageJob job(session.libraries(), nullptr);
-    const PackageJob::Outcome outcome = job.run(request, archiver);
+    // An interrupt stops the run as the window's 中止 does; the program then
+    // ends by that signal, once it has said what the run came to.
+    JobControl control([&report, &request](qint64 done, qint64 total) {
+        report.progressShare(done, total, request.target);
+    });
+    const Interruption interruption(control);
+    const PackageJob::Outcome outcome = job.run(request, archiver, &control);
+    if (outcome.status == PackageJob::Status::Cancelled) {
+        report.failure(
+            outcome.kept.isEmpty() ? request.executable : outcome.path,
+            outcome.kept.isEmpty()
+                ? say("中止しました。何も書き込んでいません", "cancelled; nothing was written")
+                : say("中止しました。書庫は元のままです", "cancelled; the archive is as it was"));
+        if (!outcome.kept.isEmpty())
+            report.note(say("暗号化したファイルは残っています: %1", "the package stays: %1")
+                            .arg(shownName(outcome.kept)));
+        report.summary(0, 0, 1);
+        interruption.endByIt();
+        return kExitFailed;
+    }
     if (outcome.status == PackageJob::Status::Refused) {
         report.error(outcome.reason);
         return kExitRefused;

@@ -63,10 +63,19 @@ const WindowState& Session::state() {
     return m_state;
 }
 
-int Session::missingLibrary(Report& report, const char* name) const {
+int Session::missingLibrary(Report& report, const char* name) {
+    const QLatin1String wanted(name);
+    for (const Library* library : {&m_libraries.unlha32(), &m_libraries.rozu32(),
+                                   &m_libraries.vod32(), &m_libraries.rivo()}) {
+        // A file that is there but cannot be bound is no missing library.
+        if (library->name() == wanted && !library->isMissing() && !library->errorText().isEmpty()) {
+            report.error(library->errorText());
+            return kExitRefused;
+        }
+    }
     report.error(say("%1 ライブラリが見つかりません（検索先: %2）",
                      "the %1 library was not found (looked in %2)")
-                     .arg(QLatin1String(name), searched()));
+                     .arg(wanted, searched()));
     return kExitRefused;
 }
 

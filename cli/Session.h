@@ -30,9 +30,9 @@ public:
 
     // "where we looked" for a message about a missing library.
     QString searched() const;
-    // Says that the library `name` was not found and where it was looked for;
-    // the exit status for it.
-    int missingLibrary(Report& report, const char* name) const;
+    // Says that the library `name` was not found and where it was looked for,
+    // or, when it is there but cannot be bound, why; the exit status for it.
+    int missingLibrary(Report& report, const char* name);
 
 private:
     AppDirectories m_dirs;

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
+
 namespace dozo {
 
 MenuCommands::MenuCommands(ShellContext& shell, MainMenu& menu, QObject* parent)
@@ -24,11 +26,14 @@ MenuCommands::MenuCommands(ShellContext& shell, MainMenu& menu, QObject* parent)
 }
 
 void MenuCommands::mnuLHASet_Click() {
-    // A library without the export is not reported here: the reason is
-    // already on standard error, and the settings report no failures.
-    auto* configDialog =
-        m_shell.libraries().unlha32().function<UnlhaConfigDialogFn>(contracts::kUnlhaConfigDialog);
-    if (!configDialog) return;
+    // A library without the export is no failure of the settings: the
+    // terminal that started the window hears why, nothing else.
+    Library& unlha32 = m_shell.libraries().unlha32();
+    auto* configDialog = unlha32.function<UnlhaConfigDialogFn>(contracts::kUnlhaConfigDialog);
+    if (!configDialog) {
+        std::fprintf(stderr, "dozo: %s\n", unlha32.errorText().toLocal8Bit().constData());
+        return;
+    }
     // The option text is empty, but the export takes it writable: a zeroed
     // buffer leaves room should the archiver write its options back.
     char options[1024] = {};

@@ -60,7 +60,7 @@ void ArchivePanel::createControls() {
     cmdDevelop = named(new QPushButton(QStringLiteral("展開(&D)..."), this), "cmdDevelop");
     cmdDevelop->setToolTip(QStringLiteral("既存の書庫ファイルを展開します"));
     ArcPrg = panel_controls::progressBar("ArcPrg", this);
-    ArcCancel = panel_controls::cancelButton("ArcCancel", this);
+    ArcCancel = panel_controls::cancelButton("ArcCancel", this, true);
 
     setTabOrder(FL, cmdDelete);
     setTabOrder(cmdDelete, cmdClear);
@@ -95,11 +95,9 @@ void ArchivePanel::connectCommands() {
 }
 
 void ArchivePanel::showError(const ArchiveJob::Outcome& outcome) {
-    // The archiver's reasons name what they are about; a step around it (the
-    // list file, the folder) is named here.
-    const bool ownStep = outcome.code == 0 && (outcome.status == ArchiveJob::Status::Failed ||
-                                               outcome.status == ArchiveJob::Status::Refused);
-    showError(ownStep ? outcome.reason + QStringLiteral(": ") + outcome.path : outcome.reason);
+    // Every failure is about a file, a folder or the archive: it is named.
+    showError(outcome.path.isEmpty() ? outcome.reason
+                                     : outcome.reason + QStringLiteral(": ") + outcome.path);
 }
 
 void ArchivePanel::showError(const QString& reason) {
@@ -136,10 +134,8 @@ void ArchivePanel::cmdCompress_Click() {
     const QString archive = *chosen;
     if (!panel_controls::mayAddTo(m_shell.ui(), archive)) return;
 
+    // A folder is one entry: the archiver packs it with the paths below it.
     const QStringList entries = FileListCommands::entries(FL);
-    // A file of a dropped folder swapped for a link since would have the
-    // archiver pack whatever the link points at.
-    const FolderWalk::Identities walked = FileListCommands::walked(FL);
     const WorkDirectory& work = m_shell.work();
     QDir().mkpath(work.listFolder());
     ArchiveJob job = archiveJob();
@@ -147,7 +143,7 @@ void ArchivePanel::cmdCompress_Click() {
     const ArchiveJob::Outcome outcome = m_shell.longRun().run(
         [&](LongRun::Progress& progress) {
             control.setReport(barReport(ArcPrg, progress));
-            return job.pack(archive, entries, work.listFile(), "", &control, walked);
+            return job.pack(archive, entries, work.listFile(), "", &control);
         },
         cancel(control));
     const auto reset = qScopeGuard([this] { ArcPrg->setValue(0); });
@@ -193,12 +189,17 @@ void ArchivePanel::cmdDevelop_Click() {
         cancel(control));
     const auto reset = qScopeGuard([this] { ArcPrg->setValue(0); });
     if (outcome.status == ArchiveJob::Status::Cancelled) {
-        showInformation(
+        QString text =
             QStringLiteral(
                 "展開を中止しました。%1 個のファイルを展開し、%2 個は展開していません。\r\n"
                 "展開したファイルはそのまま残っています。")
                 .arg(outcome.done)
-                .arg(outcome.notDone));
+                .arg(outcome.notDone);
+        // The file under way was not placed: nothing of it is left.
+        if (!outcome.removed.isEmpty())
+            text += QStringLiteral("\r\n展開中だった【%1】は書きかけのため残していません。")
+                        .arg(outcome.removed);
+        showInformation(text);
         return;
     }
     if (outcome.status == ArchiveJob::Status::NotAnArchive) {

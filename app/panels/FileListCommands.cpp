@@ -1,6 +1,7 @@
 #include "app/panels/FileListCommands.h"
 
 #include "core/jobs/FolderWalk.h"
+#include "core/jobs/ListedFiles.h"
 #include "core/startup/AppInfo.h"
 #include "core/text/Reasons.h"
 #include "core/text/ShownName.h"
@@ -40,60 +41,26 @@ void FileListCommands::add(UiServices& ui, QListWidget* list) {
 
 QList<QListWidgetItem*> FileListCommands::addDropped(UiServices& ui, QListWidget* list,
                                                      const QStringList& paths,
-                                                     const QStringList& unnamedDropped) {
-    QStringList texts;
-    QList<std::pair<qsizetype, FolderWalk::Identity>> walked;
-    QStringList unnamed = unnamedDropped, unreadable;
-    for (const QString& path : paths) {
-        // A link to a folder is opened too: the user chose it by name.
-        if (!QFileInfo(path).isDir()) {
-            texts.append(path);
-            continue;
-        }
-        const FolderWalk walk = FolderWalk::of(path);
-        for (qsizetype i = 0; i < walk.files.size(); ++i)
-            walked.append({texts.size() + i, walk.identities[i]});
-        texts.append(walk.files);
-        unnamed.append(walk.unnamed);
-        unreadable.append(walk.unreadable);
-    }
+                                                     const QStringList& unnamed) {
     // All in one insertion: an entry at a time costs the list view time in
-    // proportion to the entries it holds, and a folder of a hundred thousand
-    // files froze the window for seconds (minutes for a home folder).
+    // proportion to the entries it holds, and a drop of a hundred thousand
+    // files froze the window for seconds.
     const int first = list->count();
-    list->addItems(texts);
+    list->addItems(paths);
     QList<QListWidgetItem*> added;
-    added.reserve(texts.size());
-    for (qsizetype i = 0; i < texts.size(); ++i) added.append(list->item(first + int(i)));
-    for (const auto& [index, identity] : walked)
-        added[index]->setData(kWalkedRole, QVariant::fromValue(identity));
+    added.reserve(paths.size());
+    for (qsizetype i = 0; i < paths.size(); ++i) added.append(list->item(first + int(i)));
     // Said at once: a run over the list must not pass for one over every
-    // file of the folder.
-    if (!unnamed.isEmpty() || !unreadable.isEmpty()) {
-        QStringList shownUnreadable;
-        for (const QString& path : unreadable) shownUnreadable.append(shownName(path));
-        const QString heading = QStringLiteral("一覧に加えなかったもの（元のまま）");
+    // file dropped.
+    if (!unnamed.isEmpty()) {
         ui.messageBox(
-            (unnamedDropped.isEmpty()
-                 ? QStringLiteral("フォルダーの中に扱えないものがありました。")
-                 : QStringLiteral("ドロップしたものの中に扱えないものがありました。")) +
-                BatchOutcome::namedPaths(heading + QStringLiteral("：") + Reasons::nameNotUtf8(),
-                                         unnamed) +
+            QStringLiteral("ドロップしたものの中に扱えないものがありました。") +
                 BatchOutcome::namedPaths(
-                    heading + QStringLiteral("：") + Reasons::unreadableFolder(), shownUnreadable),
+                    QStringLiteral("一覧に加えなかったもの（元のまま）：") + Reasons::nameNotUtf8(),
+                    unnamed),
             title(), UiServices::Buttons::Ok, UiServices::Icon::Error);
     }
     return added;
-}
-
-FolderWalk::Identities FileListCommands::walked(const QListWidget* list) {
-    FolderWalk::Identities identities;
-    for (int i = 0; i < list->count(); ++i) {
-        const QVariant identity = list->item(i)->data(kWalkedRole);
-        if (identity.isValid())
-            identities.insert(list->item(i)->text(), identity.value<FolderWalk::Identity>());
-    }
-    return identities;
 }
 
 namespace {
@@ -175,39 +142,86 @@ void FileListCommands::showOutcome(UiServices& ui, const BatchOutcome& outcome) 
                   outcome.allSucceeded() ? UiServices::Icon::Information : UiServices::Icon::Error);
 }
 
+namespace {
+
+// A folder entry stands for every file below it: the run rewrites them only
+// when the user says so, one question per folder.
+void askForFolders(UiServices& ui, ListedFiles& listed) {
+    for (ListedFiles::Folder& folder : listed.folders()) {
+        // Nothing to rewrite: what the walk could not read is named at the end.
+        if (folder.walk.files.isEmpty()) continue;
+        const QString text = QStringLiteral(
+                                 "フォルダー【%1】とその中のフォルダーに %2 "
+                                 "個のファイルがあります。\r\n"
+                                 "これらのファイルをすべて書き換えますか？")
+                                 .arg(shownName(folder.path))
+                                 .arg(folder.walk.files.size());
+        folder.taken = ui.messageBox(text, title(), UiServices::Buttons::YesNo,
+                                     UiServices::Icon::Question) == UiServices::Answer::Yes;
+    }
+}
+
+}  // namespace
+
 void FileListCommands::run(ShellContext& shell, QListWidget* list, QProgressBar* bar,
                            QPushButton* cancel, const InPlaceJob& job) {
-    const QStringList paths = entries(list);
-    const FolderWalk::Identities walkedFiles = walked(list);
+    QList<ListedFiles::Entry> entries;
+    entries.reserve(list->count());
+    for (int i = 0; i < list->count(); ++i) {
+        const QVariant identity = list->item(i)->data(kWalkedRole);
+        entries.append({list->item(i)->text(),
+                        identity.isValid() ? std::optional(identity.value<FolderWalk::Identity>())
+                                           : std::nullopt});
+    }
+    // A home folder takes seconds to walk: off the window's thread.
+    ListedFiles listed =
+        shell.longRun().run([&](LongRun::Progress&) { return ListedFiles(std::move(entries)); });
+    askForFolders(shell.ui(), listed);
+    const qsizetype count = listed.count();
     FolderWalk::Identities rewritten;  // filled by the run's one worker
     // An empty list would turn the bar into a busy indicator.
-    if (!paths.isEmpty()) bar->setMaximum(static_cast<int>(paths.size()));
+    if (count > 0) bar->setMaximum(static_cast<int>(count));
     const QPointer<QProgressBar> guarded = bar;
     JobControl control;
-    const BatchOutcome outcome = shell.longRun().run(
+    BatchOutcome outcome = shell.longRun().run(
         [&](LongRun::Progress& progress) {
             // One work file serves the whole run: the window makes one call at
             // a time, and the library removes it before returning.
             return job.run(
-                paths, shell.ownerHandle(), shell.work().workFiles(1),
+                listed, shell.ownerHandle(), shell.work().workFiles(1),
                 [&](int done, int, bool) {
                     progress.post([guarded, done] {
                         if (guarded) guarded->setValue(done);
                     });
                 },
-                {}, &control, walkedFiles,
+                {}, &control,
                 [&rewritten](const QString& path, const FolderWalk::Identity& now) {
                     rewritten.insert(path, now);
                 });
         },
         {[&control] { control.cancel(); }, cancel});
-    // The rewrite put a new file under each such name: the next run over the
-    // list is held to that one.
-    for (int i = 0; i < list->count(); ++i) {
-        QListWidgetItem* item = list->item(i);
-        const auto now = rewritten.constFind(item->text());
-        if (now != rewritten.cend() && item->data(kWalkedRole).isValid())
-            item->setData(kWalkedRole, QVariant::fromValue(*now));
+    if (outcome.cancelled()) {
+        // What was done leaves the list, so that 処理開始 goes on with the
+        // rest rather than undo it.
+        const QList<ListedFiles::Entry> left = listed.afterStop(outcome);
+        QStringList paths;
+        for (const ListedFiles::Entry& entry : left) paths.append(entry.path);
+        list->clear();
+        list->addItems(paths);
+        for (qsizetype i = 0; i < left.size(); ++i) {
+            if (left[i].walked)
+                list->item(int(i))->setData(kWalkedRole, QVariant::fromValue(*left[i].walked));
+        }
+        outcome.setEntriesLeft(list->count());
+    } else {
+        // The rewrite put a new file under each such name: the next run over
+        // the list is held to that one.
+        for (int i = 0; i < list->count(); ++i) {
+            QListWidgetItem* item = list->item(i);
+            const auto now = rewritten.constFind(item->text());
+            if (now != rewritten.cend() && item->data(kWalkedRole).isValid())
+                item->setData(kWalkedRole, QVariant::fromValue(*now));
+        }
     }
     showOutcome(shell.ui(), outcome);
     bar->setValue(0);

@@ -24,21 +24,13 @@ public:
     // Appends the chosen files in the order the dialog gives them; a
     // cancelled dialog changes nothing.
     static void add(UiServices& ui, QListWidget* list);
-    // What a drop on a list adds: each path as it is, except a folder, which
-    // gives its regular files (all depths, sorted, links left out), as
-    // dozo-cli's -r takes a folder. Each such entry keeps the identity the
-    // walk saw for as long as it is listed; the new entries, in order. What the
-    // walk could not take (names that are not UTF-8, folders it could not
-    // read) cannot be listed: an error box names it.
-    // `unnamed` are dropped files whose names are not UTF-8 (escaped): they
-    // are named in that box too.
+    // What a drop on a list adds: each path as it is, a folder too (one
+    // entry, which a run opens), all in one insertion; the new entries, in
+    // order. `unnamed` are dropped files whose names are not UTF-8 (escaped):
+    // no entry can name them, and an error box says so.
     static QList<QListWidgetItem*> addDropped(UiServices& ui, QListWidget* list,
                                               const QStringList& paths,
                                               const QStringList& unnamed = {});
-    // The listed entries that came from a folder, with their identities: a
-    // run takes them only while they still name those files (a path listed
-    // both ways is held to its identity).
-    static FolderWalk::Identities walked(const QListWidget* list);
 
     // Shows each entry as shownName() does; the entry's text, the
     // path a run takes, stays as it is.
@@ -64,11 +56,15 @@ public:
     static void showOutcome(UiServices& ui, const BatchOutcome& outcome);
 
     // A whole run: `job` over every entry of `list` off the window's thread,
-    // `bar` stepping 1..N, the closing message, then the bar back to 0.
+    // `bar` stepping 1..N, the closing message, then the bar back to 0. A
+    // folder entry stands for the files below it, which the run rewrites
+    // only when the user says so (one question per folder, naming it and how
+    // many files it holds); one left alone is named in the closing message.
     // Escape or `cancel` stops the run between files; the message then says
-    // how many were done and names those left as they were. Entries from a
-    // folder are held to the files the walk met, and once rewritten to the
-    // files the run left there.
+    // how many were done and names those left as they were, and what was
+    // done leaves the list, so that 処理開始 goes on with the rest (a folder
+    // stopped in the middle stays as the files of it still to do, each held
+    // to the file its walk met, and once rewritten to the file the run left).
     static void run(ShellContext& shell, QListWidget* list, QProgressBar* bar, QPushButton* cancel,
                     const InPlaceJob& job);
 };

@@ -94,7 +94,18 @@ void KeyedPanel::cmdVovEnc_Click() {
     // a key of spaces is a key like any other.
     if (txtKey->text().isEmpty()) txtKey->setText(QString::fromLatin1(kDefaultKey));
     QString refusal;
-    const std::optional<QByteArray> key = VovKey::encode(txtKey->text(), &refusal);
+    std::optional<QByteArray> key = VovKey::encode(txtKey->text(), &refusal);
+    // Typed where it could not be seen, the key is typed again, as dozo-cli
+    // asks on a terminal; the key the box starts with needs no second entry.
+    const bool confirm = key && txtKey->echoMode() != QLineEdit::Normal &&
+                         txtKey->text() != QLatin1String(kDefaultKey);
+    if (confirm) {
+        const std::optional<QString> again = m_shell.ui().askSecret(
+            QStringLiteral("確認のため、暗号化キーをもう一度入力してください："),
+            QString::fromLatin1(kAppTitle));
+        if (!again) return;
+        if (!VovKey::confirmed(txtKey->text(), *again, &refusal)) key.reset();
+    }
     if (!key) {
         m_shell.ui().messageBox(refusal, QString::fromLatin1(kAppTitle), UiServices::Buttons::Ok,
                                 UiServices::Icon::Error);

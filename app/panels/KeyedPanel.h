@@ -34,7 +34,8 @@ public:
     void VovType_Click(int index);
     // Keys every listed file in place with the key of txtKey, off the
     // window's thread. A key code page 932 cannot hold is refused before any
-    // file is touched.
+    // file is touched, and so is one typed masked that a second entry does
+    // not repeat (the initial key is not asked again).
     void cmdVovEnc_Click();
     // Appends each dropped path and selects the first entry with its text.
     // `unnamed`: dropped files whose names are not UTF-8, escaped.

@@ -53,6 +53,7 @@ void PackagePanel::createControls() {
     Enc = named(new QPushButton(QStringLiteral("通常暗号化(&E)..."), this), "Enc");
     Enc->setToolTip(QStringLiteral("暗号化を行ないます。"));
     PkgPrg = panel_controls::progressBar("PkgPrg", this);
+    PkgCancel = panel_controls::cancelButton("PkgCancel", this, true);
 
     setTabOrder(TFile, BR);
     setTabOrder(BR, PASS);
@@ -81,7 +82,7 @@ void PackagePanel::createControls() {
     bottomRow->addWidget(LHAEnc);
     bottomRow->addWidget(Enc);
     layout->addLayout(bottomRow);
-    layout->addWidget(PkgPrg);
+    layout->addLayout(panel_controls::progressRow(PkgPrg, PkgCancel));
 }
 
 void PackagePanel::connectCommands() {
@@ -103,6 +104,18 @@ void PackagePanel::showAborted(const QString& reason) {
 void PackagePanel::showCompleted() {
     m_shell.ui().messageBox(QStringLiteral("暗号化が完了しました。"), title(),
                             UiServices::Buttons::Ok, UiServices::Icon::Information);
+}
+
+void PackagePanel::showCancelled(const PackageJob::Outcome& outcome) {
+    const QString text =
+        outcome.kept.isEmpty()
+            ? QStringLiteral("暗号化を中止しました。\r\n【%1】は作成していません。")
+                  .arg(m_shell.state().EFN)
+            : QStringLiteral(
+                  "書庫への圧縮を中止しました。書庫【%1】は元のままです。\r\n"
+                  "暗号化したファイル【%2】はそのまま残っています。")
+                  .arg(outcome.path, outcome.kept);
+    m_shell.ui().messageBox(text, title(), UiServices::Buttons::Ok, UiServices::Icon::Information);
 }
 
 void PackagePanel::BR_Click() {
@@ -179,13 +192,22 @@ void PackagePanel::encrypt(bool thenArchive) {
     PackageJob job(m_shell.libraries(), m_shell.ownerHandle());
     const bool archiverPresent = state.UNLHAVer != 0;
     JobControl control;
-    const PackageJob::Outcome outcome = m_shell.longRun().run([&](LongRun::Progress& progress) {
-        control.setReport(panel_controls::barReport(PkgPrg, progress));
-        return job.run(request, archiverPresent, &control);
-    });
+    const PackageJob::Outcome outcome = m_shell.longRun().run(
+        [&](LongRun::Progress& progress) {
+            control.setReport(panel_controls::barReport(PkgPrg, progress));
+            return job.run(request, archiverPresent, &control);
+        },
+        {[&control] { control.cancel(); }, PkgCancel});
     const auto reset = qScopeGuard([this] { PkgPrg->setValue(0); });
+    if (outcome.status == PackageJob::Status::Cancelled) {
+        showCancelled(outcome);
+        return;
+    }
     if (!outcome.ok()) {
-        showAborted(outcome.reason);
+        // The package is the file the user just named; any other is named.
+        showAborted(outcome.path.isEmpty() || outcome.path == state.EFN
+                        ? outcome.reason
+                        : outcome.reason + QStringLiteral(": ") + outcome.path);
         return;
     }
     showCompleted();

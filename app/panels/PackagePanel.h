@@ -2,6 +2,7 @@
 
 #include "app/panels/FileDropFilter.h"
 #include "app/shell/ShellContext.h"
+#include "core/jobs/PackageJob.h"
 #include "core/libraries/PackageCall.h"
 
 #include <QFrame>
@@ -52,6 +53,7 @@ private:
     QPushButton* LHAEnc;
     QPushButton* Enc;
     QProgressBar* PkgPrg;
+    QPushButton* PkgCancel;
 
     void createControls();
     void connectCommands();
@@ -63,6 +65,7 @@ private:
     void showError(const QString& text);
     void showAborted(const QString& reason);
     void showCompleted();
+    void showCancelled(const PackageJob::Outcome& outcome);
 };
 
 }  // namespace dozo

@@ -90,11 +90,13 @@ QProgressBar* progressBar(const char* name, QWidget* parent) {
     return bar;
 }
 
-QPushButton* cancelButton(const char* name, QWidget* parent) {
+QPushButton* cancelButton(const char* name, QWidget* parent, bool insideAFile) {
     auto* button = named(new QPushButton(QStringLiteral("中止"), parent), name);
-    button->setToolTip(QStringLiteral(
-        "処理中のファイルを終えたところで中止します (Esc)。終えたファイルは処理済み、"
-        "残りは元のままです。"));
+    button->setToolTip(insideAFile
+                           ? QStringLiteral("すぐに中止します (Esc)。書きかけのファイルは残さず、"
+                                            "書庫は元のまま、展開し終えたファイルはそのままです。")
+                           : QStringLiteral("処理中のファイルを終えたところで中止します (Esc)。"
+                                            "終えたファイルは処理済み、残りは元のままです。"));
     button->setFocusPolicy(Qt::NoFocus);
     button->hide();
     return button;

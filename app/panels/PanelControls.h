@@ -41,8 +41,10 @@ QProgressBar* progressBar(const char* name, QWidget* parent);
 
 // The button that cancels a panel's run, hidden until a run shows it
 // (LongRun::Cancel), and the row that puts it after `bar`: the bar keeps the
-// whole width while the button is hidden.
-QPushButton* cancelButton(const char* name, QWidget* parent);
+// whole width while the button is hidden. `insideAFile`: the panel's run
+// stops inside a file too (packing, unpacking, packaging), not only between
+// files; its tool tip says which.
+QPushButton* cancelButton(const char* name, QWidget* parent, bool insideAFile = false);
 QHBoxLayout* progressRow(QProgressBar* bar, QPushButton* cancel);
 
 // Whether to go on when `archive` is to be packed into: true when there is

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -116,6 +117,19 @@ std::optional<QString> QtUiServices::browseFolder(const QString& prompt) {
     const QString folder = QFileDialog::getExistingDirectory(m_owner, prompt);
     if (folder.isEmpty()) return std::nullopt;
     return folder;
+}
+
+std::optional<QString> QtUiServices::askSecret(const QString& prompt, const QString& title) {
+    QInputDialog dialog(m_owner);
+    dialog.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kAppTitle) : title);
+    dialog.setLabelText(prompt);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    // Kept out of an input method's dictionary and suggestions.
+    dialog.setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
 }
 
 bool QtUiServices::openDocument(const QString& path) {

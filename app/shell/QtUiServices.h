@@ -22,6 +22,7 @@ public:
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName, Existing existing) override;
     std::optional<QString> browseFolder(const QString& prompt) override;
+    std::optional<QString> askSecret(const QString& prompt, const QString& title) override;
     bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
 

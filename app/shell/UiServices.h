@@ -35,6 +35,9 @@ public:
                                                   const QString& proposedName,
                                                   Existing existing) = 0;
     virtual std::optional<QString> browseFolder(const QString& prompt) = 0;
+    // A line typed where it cannot be seen, as a key or password is typed
+    // again to confirm it; nullopt when cancelled.
+    virtual std::optional<QString> askSecret(const QString& prompt, const QString& title) = 0;
 
     // false when no program could be found to open it.
     virtual bool openDocument(const QString& path) = 0;

@@ -19,6 +19,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <cstdio>
+
 namespace dozo {
 
 namespace {
@@ -57,7 +59,10 @@ frmMain::frmMain(const StartUpOptions& options, UiServices* ui, QWidget* parent)
     createControls();
     connectMenus();
 
-    StartUp::run(options, m_dirs, m_libraries, m_state);
+    // Nothing of the window says what is wrong with the install itself: the
+    // terminal that started it does.
+    for (const QString& problem : StartUp::run(options, m_dirs, m_libraries, m_state))
+        std::fprintf(stderr, "dozo: %s\n", problem.toLocal8Bit().constData());
     applyStartUp();
     fixGeometry();
 }

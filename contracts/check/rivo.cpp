@@ -10,6 +10,8 @@ namespace c = dozo::contracts;
 
 static_assert(std::is_same_v<decltype(::rivo), RivoFn>);
 static_assert(std::string_view(c::kRivo) == "rivo");
+static_assert(std::is_same_v<decltype(::rivoSetProgress), RivoSetProgressFn>);
+static_assert(std::string_view(c::kRivoSetProgress) == "rivoSetProgress");
 
 static_assert(c::rivo::kOk == RIVO_OK);
 static_assert(c::rivo::kArgument == RIVO_E_ARGUMENT);
@@ -20,4 +22,5 @@ static_assert(c::rivo::kDestination == RIVO_E_DESTINATION);
 static_assert(c::rivo::kWrite == RIVO_E_WRITE);
 static_assert(c::rivo::kReplace == RIVO_E_REPLACE);
 static_assert(c::rivo::kCrypto == RIVO_E_CRYPTO);
+static_assert(c::rivo::kCancelled == RIVO_E_CANCELLED);
 static_assert(c::rivo::kPasswordMax == RIVO_PASSWORD_MAX);

@@ -38,8 +38,10 @@ int fileCount(const ArchiverCall::Listing& listing) {
     return files;
 }
 
-Outcome failedRun(const QString& path, const ArchiverCall::Outcome& call, int failed) {
-    Outcome outcome{Status::Failed, call.code, path, call.reason};
+// `archive` is what the failure is about unless the archiver named a file.
+Outcome failedRun(const QString& archive, const ArchiverCall::Outcome& call, int failed) {
+    Outcome outcome{Status::Failed, call.code, call.path.isEmpty() ? archive : call.path,
+                    call.reason};
     if (call.code == ArchiverCall::kUnavailable) outcome.status = Status::Unavailable;
     outcome.failed = failed;
     return outcome;
@@ -144,16 +146,8 @@ std::optional<Outcome> ArchiveJob::refusal(const QStringList& paths) const {
 }
 
 Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
-                         const QString& listFile, const char* switches, const JobControl* control,
-                         const FolderWalk::Identities& walked) {
+                         const QString& listFile, const char* switches, const JobControl* control) {
     if (auto refused = refusal({archive, listFile})) return *refused;
-    for (const QString& entry : entries) {
-        const auto found = walked.constFind(entry);
-        if (found != walked.cend() &&
-            FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(entry).constData()) != *found) {
-            return {Status::Refused, 0, entry, Reasons::archiver(Reasons::kReplacedSinceWalk)};
-        }
-    }
     // A name the list file cannot carry would be split into other names,
     // and pack files nobody chose.
     if (const std::optional<QString> name = ArchiveCommands::unlistable(entries)) {
@@ -204,8 +198,9 @@ Outcome ArchiveJob::pack(const QString& archive, const QStringList& entries,
             return fileAt(f) == archiveFile;
         }));
     }
-    const ArchiverCall::Outcome call = m_call.run(
-        m_owner, ArchiveCommands::packListCommand(archive, listFile, switches), follow(control));
+    const ArchiverCall::Outcome call =
+        m_call.run(m_owner, ArchiveCommands::packListCommand(archive, listFile, switches),
+                   follow(control), archive);
     const int given = static_cast<int>(files.size());
     if (call.code == contracts::unlha::kCancelled) {
         // Not a failure to retry: the list was what the user chose to stop.
@@ -297,9 +292,9 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
                 1,
                 0};
     }
-    const ArchiverCall::Outcome call =
-        m_call.run(m_owner, ArchiveCommands::extractCommand(archive, destination, switches),
-                   follow(control, counted ? listing.entries.size() : -1, counted ? bytes : -1));
+    const ArchiverCall::Outcome call = m_call.run(
+        m_owner, ArchiveCommands::extractCommand(archive, destination, switches),
+        follow(control, counted ? listing.entries.size() : -1, counted ? bytes : -1), archive);
     if (!call.failed()) {
         Outcome done;
         done.done = counted ? files : 1;
@@ -333,6 +328,8 @@ Outcome ArchiveJob::unpack(const QString& archive, const QString& folder, const 
     outcome.skipped = kept ? existing + repeats - blockedFiles : 0;
     if (call.code == contracts::unlha::kCancelled) {
         outcome.status = Status::Cancelled;
+        outcome.path = archive;
+        outcome.removed = call.path;
         outcome.notDone = files - outcome.done - outcome.skipped;
         outcome.failed = 0;
         return outcome;
@@ -352,7 +349,8 @@ ArchiverCall::Listing ArchiveJob::list(const QString& archive) {
 
 Outcome ArchiveJob::test(const QString& archive) {
     if (auto refused = refusal({archive})) return *refused;
-    const ArchiverCall::Outcome call = m_call.run(m_owner, ArchiveCommands::testCommand(archive));
+    const ArchiverCall::Outcome call =
+        m_call.run(m_owner, ArchiveCommands::testCommand(archive), {}, archive);
     if (call.failed()) return failedRun(archive, call, 1);
     // The count comes from a second pass; when that fails the archive is not
     // known to be intact either.

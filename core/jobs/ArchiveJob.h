@@ -20,12 +20,12 @@ public:
         Refused,       // a path the archiver cannot be given; nothing was touched
         NotAnArchive,  // unpack: the file cannot be extracted; no folder was made
         Failed,        // the archiver or a step around it failed
-        Cancelled,     // stopped between entries as asked: see each command
+        Cancelled,     // stopped as asked: see each command
     };
     struct Outcome {
         Status status = Status::Done;
         int code = 0;    // the archiver's code, when it failed
-        QString path;    // what a failure is about
+        QString path;    // what a failure is about: a file, a folder or the archive
         QString reason;  // in the current language
         // Files (not folders) done, failed and kept as they were.
         int done = 0;
@@ -35,6 +35,9 @@ public:
         // what an unpack that succeeded could not restore (a mode, a time).
         QStringList warnings{};
         int notDone = 0;  // files a cancelled run did not reach
+        // The file a cancelled unpack was writing when it stopped: not
+        // placed, nothing of it left. Empty when it stopped between files.
+        QString removed{};
         bool ok() const { return status == Status::Done; }
     };
 
@@ -47,23 +50,22 @@ public:
     // `listFile`, removed again when the pack succeeded. `switches` are the
     // archiver's (a method for this run). A file named twice goes in once.
     // `control` hears of the bytes packed (entries when the files hold
-    // none); cancelled, the pack stops between entries and leaves the
-    // archive as it was (Cancelled, every file not done), and the list file
-    // goes. An entry in `walked` was found by a FolderWalk: when it is no
-    // longer the file the walk met, or has become a link, the pack is
-    // Refused over it before anything is written (the archiver would follow
-    // the link).
+    // none); cancelled, the pack stops within a mebibyte, inside a large
+    // file too, and leaves the archive as it was (Cancelled, every file not
+    // done), and the list file goes. A folder among the entries is packed
+    // with the paths below it, its name first, by the archiver's own walk
+    // (which takes no link).
     Outcome pack(const QString& archive, const QStringList& entries, const QString& listFile,
-                 const char* switches = "", const JobControl* control = nullptr,
-                 const FolderWalk::Identities& walked = {});
+                 const char* switches = "", const JobControl* control = nullptr);
     // Extracts `archive` into `folder`, which is made when missing. Listed
     // before the folder is made, so a wrong file leaves nothing behind; a
     // failed run removes the folder again when it made it and it is empty.
     // `switches` replace the user's setting for existing files; files kept
     // because they exist make the run fail, and count as skipped. `control`
     // hears of the bytes extracted of the listing's total (entries when they
-    // hold none); cancelled, the run stops between entries: the files placed
-    // stay, each whole (done), the rest are not done.
+    // hold none); cancelled, the run stops within a mebibyte: the files placed
+    // stay, each whole (done), the one under way is not placed (`removed`),
+    // the rest are not done.
     Outcome unpack(const QString& archive, const QString& folder, const char* switches = "",
                    const JobControl* control = nullptr);
     ArchiverCall::Listing list(const QString& archive);

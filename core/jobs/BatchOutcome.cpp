@@ -1,6 +1,7 @@
 #include "core/jobs/BatchOutcome.h"
 
 #include "core/text/Language.h"
+#include "core/text/Reasons.h"
 #include "core/text/ShownName.h"
 
 #include <QFile>
@@ -9,6 +10,16 @@ namespace dozo {
 
 void BatchOutcome::addFailure(const QString& path, const QString& reason) {
     m_failures.append({path, reason});
+}
+
+void BatchOutcome::addUnreached(const QString& path, const QString& reason, bool shown) {
+    ++m_total;
+    m_failures.append({path, reason, shown});
+}
+
+QString BatchOutcome::declinedWarning() {
+    return say("処理しなかったフォルダー（中のファイルは元のまま）",
+               "folders left alone; their files keep their contents");
 }
 
 QString BatchOutcome::repeatWarning() {
@@ -44,8 +55,10 @@ QString BatchOutcome::namedPaths(const QString& heading, const QStringList& path
 }
 
 QString BatchOutcome::message() const {
-    QString notes = namedPaths(repeatWarning(), shownAll(m_repeats)) +
-                    namedPaths(linkedWarning(), shownAll(m_linked));
+    QString notes = namedPaths(declinedWarning(), shownAll(m_declined)) +
+                    namedPaths(repeatWarning(), shownAll(m_repeats)) +
+                    namedPaths(linkedWarning(), shownAll(m_linked)) +
+                    namedPaths(Reasons::notItsOwnInverse(), shownAll(m_oneWay));
     QString text;
     if (cancelled()) {
         text = QStringLiteral(
@@ -54,6 +67,12 @@ QString BatchOutcome::message() const {
                    .arg(m_total)
                    .arg(doneCount())
                    .arg(m_notRun.size());
+        if (m_entriesLeft >= 0) {
+            text += QStringLiteral(
+                        "処理したファイルは一覧から外しました。一覧に残った %1 個の項目は、"
+                        "もう一度「処理開始」で続けて処理できます。\n")
+                        .arg(m_entriesLeft);
+        }
         notes =
             namedPaths(QStringLiteral("処理していないファイル（元のまま）"), shownAll(m_notRun)) +
             notes;
@@ -69,9 +88,9 @@ QString BatchOutcome::message() const {
     const int listed = qMin(failedCount(), kListedFailures);
     for (int i = 0; i < listed; ++i) {
         const Failure& f = m_failures[i];
+        const QString path = f.shown ? f.path : shownName(f.path);
         text += QStringLiteral("\n%1\n    %2")
-                    .arg(f.path.isEmpty() ? QStringLiteral("（空のパス）") : shownName(f.path),
-                         f.reason);
+                    .arg(f.path.isEmpty() ? QStringLiteral("（空のパス）") : path, f.reason);
     }
     if (failedCount() > listed) {
         text += QStringLiteral("\n\nほか %1 個のファイル").arg(failedCount() - listed);

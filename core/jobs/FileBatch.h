@@ -23,20 +23,26 @@ public:
     // just done, and whether its call succeeded (false for a failure and for
     // a repeat, which is not run).
     using Stepped = std::function<void(int done, int index, bool succeeded)>;
+    // The index of a path that now names the file another path's call left.
+    using Linked = std::function<void(int index)>;
 
     // With workers > 1, that many calls run at once. Each file is still
     // rewritten and made durable on its own; running several overlaps their
     // fsyncs, which the file system then commits together. A file named more
-    // than once (by the same path, through a symbolic link or as another hard
-    // link) runs once, at its first naming; the others are skipped and said
-    // so, as are files with other hard links, whose other names keep the old
-    // contents. `reason` and `stepped` are called one at a time, and the
-    // failures come out in list order. Once `control` is cancelled no file
-    // is started: the calls under way finish, and the files not reached are
-    // named in the outcome as not done.
+    // than once runs once, at its first naming: the same path again (or
+    // through a symbolic link) is skipped and said so; another hard link of
+    // it gets the file the call left, linked under that name in one atomic
+    // swap (`linked` hears of it), so the names stay one file. It keeps the
+    // old contents, a failure, when the call failed or the name was written
+    // to meanwhile. Names of a file the run was not given keep the old
+    // contents, and the outcome names the file. `reason`, `stepped` and
+    // `linked` are called one at a time, and the failures come out in list
+    // order. Once `control` is cancelled no file is started: the calls under
+    // way finish, and the files not reached are named in the outcome as not
+    // done.
     static BatchOutcome run(const QStringList& paths, const Call& call, const Reason& reason,
                             const Stepped& stepped, int workers = 1,
-                            const JobControl* control = nullptr);
+                            const JobControl* control = nullptr, const Linked& linked = {});
 };
 
 }  // namespace dozo

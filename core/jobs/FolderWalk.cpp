@@ -2,6 +2,8 @@
 
 #include "core/text/ShownName.h"
 
+#include <dozo/fileio/placement.h>
+
 #include <QFile>
 
 #include <dirent.h>
@@ -58,6 +60,12 @@ void walkFolder(int fd, const QString& path, FolderWalk& walk, Found& found) {
             else
                 walkFolder(sub, prefix + shown, walk, found);
         } else if (S_ISREG(st.st_mode)) {
+            // A temporary of ours (a rewrite under way, or one a kill left)
+            // is no file of the user's: rewritten, it would lose its mark and
+            // never be swept, and count as a file done.
+            if (fileio::isOurTemporary(::dirfd(dir),
+                                       std::string_view(name.constData(), name.size())))
+                continue;
             found.append({prefix + shown,
                           st.st_size,
                           {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)}});

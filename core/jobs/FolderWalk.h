@@ -11,10 +11,10 @@ namespace dozo {
 // The regular files under a folder, at any depth, sorted by path so that a
 // run over them is repeatable. Symbolic links are neither followed nor
 // listed (rewriting one would replace the link with a file); they and
-// special files are only counted. Each folder below the first is opened
-// relative to its parent, so a link swapped in for one is never entered.
-// dozo-cli's -r and a folder dropped on a file list both take a folder this
-// way.
+// special files are only counted. Temporaries of ours (fileio's marked
+// ".NAME.dozo-PID-N") are not the user's files: neither listed nor counted. Each folder below the
+// first is opened relative to its parent, so a link swapped in for one is never entered. dozo-cli's
+// -r and a folder dropped on a file list both take a folder this way.
 struct FolderWalk {
     // Which file a path named when the walk met it, so a run can refuse a
     // name that has since become a link or another file.

@@ -7,11 +7,16 @@
 #include <dozo/contracts/vod32.h>
 
 #include <QFile>
+#include <QScopeGuard>
+#include <QSet>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <iterator>
+#include <mutex>
+#include <string_view>
 #include <utility>
 
 namespace dozo {
@@ -66,6 +71,17 @@ private:
 constexpr int kCannotOpen = contracts::rozu32::kSource;
 static_assert(kCannotOpen == contracts::vod32::kSource);
 
+// The index of FileEncryptionLCR among the transforms.
+constexpr int kLcr = 3;
+static_assert(std::string_view(contracts::kTransformMethods[kLcr]) == "FileEncryptionLCR");
+
+// Whether FileEncryptionLCR run again leaves a file of this length as it was
+// before the first run: a reversal then a pair swap pairs the last byte with
+// the first of the reversed bytes, so an odd length from 3 comes out rotated.
+bool restoredByItself(qint64 size) {
+    return size % 2 == 0 || size < 3;
+}
+
 }  // namespace
 
 InPlaceJob InPlaceJob::transform(Library& rozu32, int method) {
@@ -79,7 +95,7 @@ InPlaceJob InPlaceJob::transform(Library& rozu32, int method) {
             return static_cast<int>(encrypt(owner, path, path, work));
         };
     }
-    return {std::move(call), &Reasons::transform};
+    return {std::move(call), &Reasons::transform, method == kLcr};
 }
 
 InPlaceJob InPlaceJob::keyed(Library& vod32, int method, QByteArray key) {
@@ -100,19 +116,39 @@ BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
     QHash<QByteArray, Walked::const_iterator> identities;
     for (auto it = walked.cbegin(); it != walked.cend(); ++it)
         identities.insert(QFile::encodeName(it.key()), it);
-    return FileBatch::run(
+    std::mutex noting;
+    QSet<QByteArray> oneWay;
+    // Its length as the call is about to read it.
+    const auto noteOneWay = [&](const QByteArray& path, const char* through) {
+        struct stat st {};
+        if (m_oneWayOnOddLengths && ::stat(through, &st) == 0 && !restoredByItself(st.st_size)) {
+            const std::lock_guard lock(noting);
+            oneWay.insert(path);
+        }
+    };
+    const auto forgetOneWay = [&](const QByteArray& path) {
+        const std::lock_guard lock(noting);
+        oneWay.remove(path);
+    };
+    BatchOutcome outcome = FileBatch::run(
         paths,
         [&](const QByteArray& path, int worker) {
             if (!m_call) return Reasons::kUnavailable;
-            WorkDirectory::markWorkFile(workFiles[worker]);
+            const QByteArray work = WorkDirectory::markWorkFile(workFiles[worker]);
             const auto found = identities.constFind(path);
-            if (found == identities.cend())
-                return m_call(owner, path.constData(), workFiles[worker].constData());
+            const auto release = qScopeGuard([&work] { WorkDirectory::releaseWorkFile(work); });
+            if (found == identities.cend()) {
+                noteOneWay(path, path.constData());
+                const int code = m_call(owner, path.constData(), work.constData());
+                if (code != 0) forgetOneWay(path);
+                return code;
+            }
             const PinnedFile pinned(path, found->value());
             if (!pinned.held()) return kCannotOpen;
             if (!pinned.walked()) return Reasons::kReplacedSinceWalk;
-            const int code =
-                m_call(owner, pinned.path().constData(), workFiles[worker].constData());
+            noteOneWay(path, pinned.path().constData());
+            const int code = m_call(owner, pinned.path().constData(), work.constData());
+            if (code != 0) forgetOneWay(path);
             if (code == 0) {
                 // Seen through the held folder right after the rewrite: a
                 // link swapped in since is no regular file and is not taken.
@@ -127,7 +163,31 @@ BatchOutcome InPlaceJob::run(const QStringList& paths, void* owner,
             if (failed) failed(path, reason);
             return reason;
         },
-        stepped, static_cast<int>(workFiles.size()), control);
+        stepped, static_cast<int>(workFiles.size()), control,
+        [&](int index) {
+            // Another name now of a file the run rewrote: a walked one is
+            // held to that file from now on too.
+            const auto found = walked.constFind(paths[index]);
+            if (found == walked.cend() || !rewritten) return;
+            if (const auto now =
+                    FolderWalk::identityOf(AT_FDCWD, QFile::encodeName(paths[index]).constData()))
+                rewritten(found.key(), *now);
+        });
+    for (const QString& path : paths) {
+        if (oneWay.remove(QFile::encodeName(path))) outcome.addOneWay(path);
+    }
+    return outcome;
+}
+
+BatchOutcome InPlaceJob::run(const ListedFiles& list, void* owner,
+                             const QList<QByteArray>& workFiles, const FileBatch::Stepped& stepped,
+                             const Failed& failed, const JobControl* control,
+                             const Rewritten& rewritten) const {
+    const ListedFiles::Files files = list.files();
+    BatchOutcome outcome =
+        run(files.paths, owner, workFiles, stepped, failed, control, files.walked, rewritten);
+    list.addTo(outcome);
+    return outcome;
 }
 
 }  // namespace dozo

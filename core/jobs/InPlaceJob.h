@@ -2,6 +2,7 @@
 
 #include "core/jobs/FileBatch.h"
 #include "core/jobs/FolderWalk.h"
+#include "core/jobs/ListedFiles.h"
 #include "core/libraries/Library.h"
 
 #include <QByteArray>
@@ -38,18 +39,31 @@ public:
     // the same paths to hold it to.
     using Rewritten = std::function<void(const QString& path, const FolderWalk::Identity& now)>;
     // A cancelled `control` stops the run between files (FileBatch::run).
+    // The outcome names the files FileEncryptionLCR left that running it
+    // again would not restore.
     BatchOutcome run(const QStringList& paths, void* owner, const QList<QByteArray>& workFiles,
                      const FileBatch::Stepped& stepped, const Failed& failed = {},
                      const JobControl* control = nullptr, const Walked& walked = {},
                      const Rewritten& rewritten = {}) const;
+    // The same over a list's files (`list.files()`, whose indexes `stepped`
+    // gives): the outcome names besides what its folders' walks could not
+    // take, as failures (`failed` does not hear of them), and the folders the
+    // user left alone.
+    BatchOutcome run(const ListedFiles& list, void* owner, const QList<QByteArray>& workFiles,
+                     const FileBatch::Stepped& stepped, const Failed& failed = {},
+                     const JobControl* control = nullptr, const Rewritten& rewritten = {}) const;
 
 private:
     using Call = std::function<int(void* owner, const char* path, const char* work)>;
     using Reason = QString (*)(int code, const QString& path);
-    InPlaceJob(Call call, Reason reason) : m_call(std::move(call)), m_reason(reason) {}
+    InPlaceJob(Call call, Reason reason, bool oneWayOnOddLengths = false)
+        : m_call(std::move(call)), m_reason(reason), m_oneWayOnOddLengths(oneWayOnOddLengths) {}
 
     Call m_call;
     Reason m_reason;
+    // FileEncryptionLCR: its own inverse only for even lengths and up to one
+    // byte; the bytes it writes are fixed, so the run says so instead.
+    bool m_oneWayOnOddLengths;
 };
 
 }  // namespace dozo

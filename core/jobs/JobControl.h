@@ -8,9 +8,12 @@
 namespace dozo {
 
 // How a front end follows a job and stops it. The job reports from the thread
-// it runs on (the worker of a long run); cancel() may come from any thread and
-// is honoured between files or entries, never inside one, so every file is
-// left whole: done, or untouched.
+// it runs on (the worker of a long run); cancel() may come from any thread (a
+// signal handler too: it is one lock-free store). An in-place rewrite honours
+// it between files; a pack, an unpack and a package, whose results are
+// written beside their destination, also inside a file, within a mebibyte,
+// dropping the result under way. Every file is left whole: done, or as it
+// was.
 class JobControl {
 public:
     // `done` of `total`, in the unit the job names (files, entries or bytes);

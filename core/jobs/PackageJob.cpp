@@ -9,12 +9,15 @@
 #include "core/text/Reasons.h"
 
 #include <dozo/contracts/rivo.h>
+#include <dozo/contracts/unlha32.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
 #include <string.h>
+
+#include <algorithm>
 
 namespace dozo {
 
@@ -49,6 +52,16 @@ qsizetype passwordLength(QByteArrayView password) {
     const qsizetype length = utf8.appendToBuffer(units, password) - units;
     ::explicit_bzero(units, sizeof units);
     return utf8.hasError() ? password.size() : length;
+}
+
+// Tells `control` of a library's bytes done as the share of one kStep
+// starting at `from`, and passes its cancel on.
+PackageCall::Follow follow(const JobControl* control, qint64 from, qint64 total) {
+    if (!control) return {};
+    return [control, from, total](qint64 done, qint64 of) {
+        if (of > 0) control->report(from + std::min(done, of) * PackageJob::kStep / of, total);
+        return !control->cancelled();
+    };
 }
 
 bool passwordAcceptable(QByteArrayView password) {
@@ -108,26 +121,42 @@ PackageJob::Outcome PackageJob::run(const Request& request, bool archiverPresent
                            "the password must be 1 to %1 characters without line breaks")
                            .arg(PackageCall::kPasswordMaxLength));
     }
-    const qint64 steps = request.archive ? 3 : 1;
-    if (control) control->report(0, steps);
+    const qint64 total = request.archive ? 2 * kStep : kStep;
+    if (control) control->report(0, total);
     PackageCall call(m_libraries.rivo());
-    const int code = call.run(m_owner, request.target, request.executable, request.password);
+    const int code = call.run(m_owner, request.target, request.executable, request.password,
+                              follow(control, 0, total));
+    if (code == contracts::rivo::kCancelled)
+        return {Status::Cancelled, request.executable, Reasons::package(code), code};
     if (code != 0) {
         const Status status = code == contracts::rivo::kPassword ? Status::Refused : Status::Failed;
-        return {status, request.executable, Reasons::package(code), code};
+        QString reason = Reasons::package(code);
+        // The library cannot be reached: it says why.
+        if (const QString why = m_libraries.rivo().errorText();
+            code == PackageCall::kUnavailable && !why.isEmpty())
+            reason += QLatin1Char(' ') + why;
+        return {status, request.executable, reason, code};
     }
-    if (control) control->report(1, steps);
+    if (control) control->report(kStep, total);
     return request.archive ? archive(request, control) : Outcome{};
 }
 
 PackageJob::Outcome PackageJob::archive(const Request& request, const JobControl* control) {
     const QString archive = PackageNames::archiveName(request.executable);
     ArchiverCall archiver(m_libraries.unlha32());
-    const ArchiverCall::Outcome packed =
-        archiver.run(m_owner, ArchiveCommands::packFileCommand(archive, request.executable));
+    const PackageCall::Follow packing = follow(control, kStep, 2 * kStep);
+    const ArchiverCall::Outcome packed = archiver.run(
+        m_owner, ArchiveCommands::packFileCommand(archive, request.executable),
+        [&packing](const ArchiverCall::Progress& p) { return packing(p.bytes, p.bytesTotal); },
+        archive);
     // The package stays where it is: it is the only result.
-    if (packed.failed()) return failed(archive, packed.reason, packed.code);
-    if (control) control->report(2, 3);
+    if (packed.code == contracts::unlha::kCancelled) {
+        Outcome stopped{Status::Cancelled, archive, packed.reason, packed.code};
+        stopped.kept = request.executable;
+        return stopped;
+    }
+    if (packed.failed())
+        return failed(packed.path.isEmpty() ? archive : packed.path, packed.reason, packed.code);
     // The executable is the only copy of the package until the archive is
     // known to hold it: the archiver's update keeps a newer entry of the same
     // name and still succeeds.
@@ -143,7 +172,7 @@ PackageJob::Outcome PackageJob::archive(const Request& request, const JobControl
                           : QStringLiteral("cannot be deleted: ") + file.errorString(),
                       0);
     }
-    if (control) control->report(3, 3);
+    if (control) control->report(2 * kStep, 2 * kStep);
     return {};
 }
 

@@ -26,14 +26,19 @@ public:
 
     enum class Status {
         Done,
-        Refused,  // a name or the password is refused; nothing was written
-        Failed,   // a library call or the read-back failed; what was written stays
+        Refused,    // a name or the password is refused; nothing was written
+        Failed,     // a library call or the read-back failed; what was written stays
+        Cancelled,  // stopped as asked: see `kept`
     };
     struct Outcome {
         Status status = Status::Done;
         QString path;    // what the failure is about
         QString reason;  // in the current language
         int code = 0;    // the library's code when a call failed
+        // A run stopped while it packed the package into the archive: the
+        // package, complete, stays (the archive is as it was). Empty when
+        // it stopped before the package was written: nothing was.
+        QString kept{};
         bool ok() const { return status == Status::Done; }
     };
 
@@ -51,8 +56,12 @@ public:
 
     // check(), then the library calls. `archiverPresent` is start-up's finding:
     // without an archiver the executable would have to stay, so an archived
-    // run is refused before anything is written. `control` hears of the
-    // steps done: encrypting, then packing and reading the archive back.
+    // run is refused before anything is written. `control` hears of the work
+    // done, the bytes encrypted, then packed, in kStep units each; cancelled,
+    // the run stops before, during or after the key derivation or within a
+    // mebibyte of encrypting and writes nothing, or within a mebibyte of
+    // packing and leaves the archive as it was (the package stays).
+    static constexpr qint64 kStep = 1000;
     Outcome run(const Request& request, bool archiverPresent, const JobControl* control = nullptr);
 
 private:

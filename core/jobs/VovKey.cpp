@@ -50,4 +50,13 @@ std::optional<QByteArray> VovKey::encode(const QString& key, QString* refusal) {
     return bytes;
 }
 
+bool VovKey::confirmed(const QString& key, const QString& again, QString* refusal) {
+    if (key == again) return true;
+    if (refusal) {
+        *refusal = say("2回入力した暗号化キーが一致しません。\nファイルは変更されていません。",
+                       "the two keys typed differ; no file was changed");
+    }
+    return false;
+}
+
 }  // namespace dozo

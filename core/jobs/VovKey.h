@@ -17,6 +17,10 @@ public:
     // Checked before any file is touched: the library would refuse a key that
     // is too long only file by file.
     static std::optional<QByteArray> encode(const QString& key, QString* refusal);
+    // Whether a key typed where it could not be seen was typed the same the
+    // second time; else `refusal` holds the message to show. A typo in a key
+    // nobody saw would leave every file keyed with a key nobody knows.
+    static bool confirmed(const QString& key, const QString& again, QString* refusal);
 };
 
 }  // namespace dozo

@@ -82,12 +82,63 @@ qsizetype firstListingSize(const QString& archive) {
     return static_cast<qsizetype>(std::min(4 * archiveSize + kFirstListingSize, kLargestFirst));
 }
 
-// The archiver words its reasons in Japanese and names the entry; in
-// English the table's reason stands alone, since the failure line names the
-// archive anyway.
-QString reasonFrom(const char* output, int code) {
-    const QString reason = QFile::decodeName(output).trimmed();
-    return reason.isEmpty() || !japanese() ? Reasons::archiver(code) : reason;
+// The parts of a failure, as the archiver tells them on the calling thread.
+struct Told {
+    bool told = false;
+    int cause = 0;
+    QByteArray name;
+    int systemError = 0;
+};
+
+// Hears of a failure while it lives, from an archiver that tells its parts.
+class FailureReport {
+public:
+    explicit FailureReport(Library& library)
+        : m_set(
+              library.function<UnlhaSetFailureReportFn>(contracts::kUnlhaSetFailureReport, false)) {
+        if (m_set) m_set(&FailureReport::heard, &m_told);
+    }
+    // The registration is this thread's: the next call on it must not reach
+    // a report that is gone.
+    ~FailureReport() {
+        if (m_set) m_set(nullptr, nullptr);
+    }
+    FailureReport(const FailureReport&) = delete;
+    FailureReport& operator=(const FailureReport&) = delete;
+
+    // The outcome of a failed call: worded from the parts when they came,
+    // else from the code (the archiver's own reason in Japanese, which names
+    // the entry; in English the table's, since the line names the archive).
+    ArchiverCall::Outcome failure(int code, const char* output, const QString& archive) const {
+        if (m_told.told) {
+            const Reasons::ArchiverLine line = Reasons::archiverFailure(
+                archive, code, m_told.cause, QFile::decodeName(m_told.name), m_told.systemError);
+            ArchiverCall::Outcome outcome{code, line.reason};
+            // The archive is the caller's to name.
+            if (line.path != archive) outcome.path = line.path;
+            outcome.cause = m_told.cause;
+            outcome.systemError = m_told.systemError;
+            return outcome;
+        }
+        const QString reason = QFile::decodeName(output).trimmed();
+        return {code, reason.isEmpty() || !japanese() ? Reasons::archiver(code) : reason};
+    }
+
+private:
+    static void heard(void* context, int, int cause, const char* name, int systemError) {
+        auto* told = static_cast<Told*>(context);
+        *told = {true, cause, QByteArray(name ? name : ""), systemError};
+    }
+
+    UnlhaSetFailureReportFn* m_set;
+    Told m_told;
+};
+
+// The archiver cannot be reached: the library says why.
+QString unavailable(const Library& library) {
+    const QString why = library.errorText();
+    const QString reason = Reasons::archiver(ArchiverCall::kUnavailable);
+    return why.isEmpty() ? reason : reason + QLatin1Char(' ') + why;
 }
 
 // The archiver never prints: a run that succeeded hands back what it left
@@ -109,9 +160,9 @@ QDateTime ArchiverCall::Entry::modified() const {
 }
 
 ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLine,
-                                        const Follow& follow) {
+                                        const Follow& follow, const QString& archive) {
     auto* unlha = m_library.function<UnlhaFn>(contracts::kUnlha);
-    if (!unlha) return {kUnavailable, Reasons::archiver(kUnavailable)};
+    if (!unlha) return {kUnavailable, unavailable(m_library)};
     // An archiver without progress still does the work, unfollowed.
     auto* setProgress =
         follow ? m_library.function<UnlhaSetProgressFn>(contracts::kUnlhaSetProgress, false)
@@ -124,19 +175,21 @@ ArchiverCall::Outcome ArchiverCall::run(void* owner, const QByteArray& commandLi
     };
     if (setProgress) setProgress(callback, const_cast<Follow*>(&follow));
     std::array<char, kOutputSize> output{};
+    const FailureReport report(m_library);
     const int code = unlha(owner, commandLine.constData(), output.data(), kOutputSize);
     // The registration is this thread's: the next call on it must not reach
     // a Follow that is gone.
     if (setProgress) setProgress(nullptr, nullptr);
     output.back() = '\0';
     if (code == 0) return {0, {}, warningsFrom(output.data())};
-    return {code, reasonFrom(output.data(), code)};
+    return report.failure(code, output.data(), archive);
 }
 
 ArchiverCall::Listing ArchiverCall::list(void* owner, const QString& archive) {
     auto* unlha = m_library.function<UnlhaFn>(contracts::kUnlha);
-    if (!unlha) return {{kUnavailable, Reasons::archiver(kUnavailable)}, {}};
+    if (!unlha) return {{kUnavailable, unavailable(m_library)}, {}};
     const QByteArray command = ArchiveCommands::listCommand(archive);
+    const FailureReport report(m_library);
     QByteArray output(firstListingSize(archive), Qt::Uninitialized);
     int code =
         unlha(owner, command.constData(), output.data(), static_cast<unsigned long>(output.size()));
@@ -149,7 +202,7 @@ ArchiverCall::Listing ArchiverCall::list(void* owner, const QString& archive) {
             output.back() = '\0';
         }
     }
-    if (code != 0) return {{code, reasonFrom(output.constData(), code)}, {}};
+    if (code != 0) return {report.failure(code, output.constData(), archive), {}};
 
     Listing listing;
     const QByteArrayView text(output.constData());

@@ -1,5 +1,7 @@
 #include "core/libraries/Library.h"
 
+#include "core/text/Language.h"
+
 #include <dozo/fileio/io.h>
 #include <dozo/fileio/loadable.h>
 
@@ -9,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdint>
-#include <cstdio>
 
 namespace dozo {
 
@@ -40,9 +41,13 @@ QString Library::errorText() const {
     return m_error;
 }
 
+bool Library::isMissing() const {
+    std::lock_guard lock(m_mutex);
+    return m_missing;
+}
+
 void Library::fail(const QString& reason) {
     m_error = reason;
-    std::fprintf(stderr, "dozo: %s\n", reason.toLocal8Bit().constData());
 }
 
 bool Library::loadLocked() {
@@ -65,7 +70,8 @@ bool Library::loadLocked() {
         }
     }
     if (target.isEmpty()) {
-        fail(QStringLiteral("%1 cannot be loaded: it is in none of %2")
+        m_missing = true;
+        fail(say("%1 がありません（検索先: %2）", "%1 cannot be loaded: it is in none of %2")
                  .arg(file, m_searchFolders.join(QStringLiteral(", "))));
         return false;
     }
@@ -74,7 +80,8 @@ bool Library::loadLocked() {
     const fileio::Fd opened(::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC));
     std::uint64_t size = 0;
     if (const std::uint64_t needed = fileio::cutShortAt(opened.get(), size); needed != 0) {
-        fail(QStringLiteral("%1 cannot be loaded: it is cut short (%2 bytes of at least %3)")
+        fail(say("%1 を読み込めません: 途中で切れています（%2 バイト、必要なのは %3 バイト以上）",
+                 "%1 cannot be loaded: it is cut short (%2 bytes of at least %3)")
                  .arg(target)
                  .arg(size)
                  .arg(needed));
@@ -87,8 +94,8 @@ bool Library::loadLocked() {
     m_handle = dlopen(QFile::encodeName(target).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!m_handle) {
         const char* why = dlerror();
-        fail(QStringLiteral("%1 cannot be loaded: %2")
-                 .arg(target, why ? QString::fromLocal8Bit(why) : QStringLiteral("unknown error")));
+        fail(say("%1 を読み込めません: %2", "%1 cannot be loaded: %2")
+                 .arg(target, why ? QString::fromLocal8Bit(why) : QStringLiteral("?")));
         return false;
     }
     m_loadedPath = target;
@@ -103,7 +110,8 @@ void* Library::symbol(const char* exportName, bool required) {
     dlerror();
     void* address = dlsym(m_handle, exportName);
     if (!address && required) {
-        fail(QStringLiteral("%1 lacks the export %2").arg(m_loadedPath, QString::fromLatin1(key)));
+        fail(say("%1 には %2 がありません", "%1 lacks the export %2")
+                 .arg(m_loadedPath, QString::fromLatin1(key)));
     }
     m_symbols.insert(key, address);
     return address;

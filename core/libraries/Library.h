@@ -14,8 +14,8 @@ namespace dozo {
 // path. A library in none of them is missing: the dynamic loader's own search
 // (LD_LIBRARY_PATH, whose empty entry is the current folder) is never asked,
 // and a relative search folder is skipped.
-// A file that cannot be loaded, or lacks an export, makes the lookup fail with
-// the reason on standard error; it never ends the program.
+// A file that cannot be loaded, or lacks an export, makes the lookup fail;
+// errorText() says why (nothing is printed), and it never ends the program.
 class Library {
 public:
     Library(QString name, QStringList searchFolders);
@@ -40,7 +40,10 @@ public:
 
     bool isLoaded() const;
     QString loadedPath() const;
+    // Why the last lookup failed, in the current language; empty when none did.
     QString errorText() const;
+    // The lookup found the file in none of the search folders.
+    bool isMissing() const;
 
 private:
     bool loadLocked();
@@ -53,6 +56,7 @@ private:
     bool m_loadTried = false;
     QString m_loadedPath;
     QString m_error;
+    bool m_missing = false;
     QHash<QByteArray, void*> m_symbols;
 };
 

@@ -10,8 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cstdio>
-
 namespace dozo {
 
 namespace {
@@ -22,7 +20,7 @@ struct Found {
 };
 
 // Finds the file, then asks the library for its version. A file that is
-// there but cannot be bound counts as absent; Library says why on stderr.
+// there but cannot be bound counts as absent; Library::errorText says why.
 template <typename Fn>
 Found query(Library& library, const QStringList& folders, const char* versionExport,
             bool sixteenBit) {
@@ -53,8 +51,8 @@ QString StartUp::caption() {
     return windowCaption(QString::fromLatin1(kAppTitle), kVersionMajor, kVersionMinor);
 }
 
-void StartUp::run(const StartUpOptions& options, const AppDirectories& dirs,
-                  LibraryBinding& libraries, WindowState& state) {
+QStringList StartUp::run(const StartUpOptions& options, const AppDirectories& dirs,
+                         LibraryBinding& libraries, WindowState& state) {
     state.TFN = lastArgument(options.arguments);
     state.SysDir = dirs.system;
     findArchiver(dirs, libraries, state);
@@ -64,18 +62,21 @@ void StartUp::run(const StartUpOptions& options, const AppDirectories& dirs,
     // An absent library shows on its menu item and frame; when all of them
     // are absent the install itself is wrong, and only here can we say where
     // we looked.
+    QStringList problems;
     bool anyFound = false;
     for (const Library* library :
          {&libraries.unlha32(), &libraries.rozu32(), &libraries.vod32(), &libraries.rivo()}) {
         anyFound = anyFound || isPresent(dirs.system, library->fileName()) ||
                    isPresent(dirs.application, library->fileName());
+        if (!library->errorText().isEmpty()) problems.append(library->errorText());
     }
     if (!anyFound) {
-        std::fprintf(stderr, "dozo: no library found in %s\n",
-                     QFile::encodeName(QDir::toNativeSeparators(dirs.system)).constData());
+        problems.append(
+            QStringLiteral("no library found in %1").arg(QDir::toNativeSeparators(dirs.system)));
     }
 
     state.ET = 0;
+    return problems;
 }
 
 void StartUp::findArchiver(const AppDirectories& dirs, LibraryBinding& libraries,

@@ -22,8 +22,11 @@ struct StartUpOptions {
 // controls (target field, menu items, frames, caption).
 class StartUp {
 public:
-    static void run(const StartUpOptions& options, const AppDirectories& dirs,
-                    LibraryBinding& libraries, WindowState& state);
+    // What start-up found wrong with the install, one line each for the
+    // caller to show: a library that is there but cannot be bound, and, when
+    // none of them is there, the folder that was searched.
+    static QStringList run(const StartUpOptions& options, const AppDirectories& dirs,
+                           LibraryBinding& libraries, WindowState& state);
 
     // Each library's part of run(): where it is looked for, its presence
     // flag and version. A program that needs one library binds only that one

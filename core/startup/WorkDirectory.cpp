@@ -7,17 +7,21 @@
 
 #include <dozo/fileio/placement.h>
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace dozo {
 
 namespace {
+
+constexpr const char* kWorkFileName = "Temp.$$$";
 
 // A real folder (not a link to one) that belongs to this user.
 bool isOwnFolder(const QByteArray& path) {
@@ -51,6 +55,7 @@ WorkDirectory WorkDirectory::forUser() {
         const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folder >= 0) {
             fileio::sweepLeftovers(folder);
+            fileio::removeLeftoverWorkFile(folder, kWorkFileName);
             ::close(folder);
         }
         return WorkDirectory(cache);
@@ -65,7 +70,7 @@ WorkDirectory WorkDirectory::forUser() {
 WorkDirectory::WorkDirectory(const QString& folder) : m_path(QDir::cleanPath(folder)) {}
 
 QString WorkDirectory::workFile() const {
-    return m_path + QStringLiteral("/Temp.$$$");
+    return m_path + QLatin1Char('/') + QLatin1String(kWorkFileName);
 }
 
 QList<QByteArray> WorkDirectory::workFiles(int count) const {
@@ -77,10 +82,29 @@ QList<QByteArray> WorkDirectory::workFiles(int count) const {
     return files;
 }
 
-void WorkDirectory::markWorkFile(const QByteArray& workFile) {
-    // The library removes its work file when a call ends, and makes it anew
-    // unmarked for the next: the mark must be there before each call.
-    (void)fileio::markScratch(workFile.constData());
+QByteArray WorkDirectory::markWorkFile(const QByteArray& workFile) {
+    if (fileio::markScratch(workFile.constData()) != EINVAL) return workFile;
+    // Not a scratch name: the one of a fixed name. An error other than a
+    // file that is not ours is the library's to report.
+    if (fileio::markWorkFile(workFile.constData()) != EEXIST) return workFile;
+    const qsizetype slash = workFile.lastIndexOf('/');
+    const QByteArray beside =
+        workFile.left(slash + 1) +
+        QByteArray::fromStdString(fileio::scratchName(workFile.mid(slash + 1).toStdString()));
+    (void)fileio::markScratch(beside.constData());
+    return beside;
+}
+
+void WorkDirectory::releaseWorkFile(const QByteArray& workFile) {
+    struct stat st {};
+    if (::lstat(workFile.constData(), &st) != 0) return;
+    const qsizetype slash = workFile.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : workFile.left(slash > 0 ? slash : 1);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    const QByteArray name = workFile.mid(slash + 1);
+    fileio::removeLeftoverWorkFile(fd, std::string_view(name.constData(), name.size()));
+    ::close(fd);
 }
 
 QString WorkDirectory::runListFile() const {

@@ -19,8 +19,9 @@ public:
     // by the user (a symbolic link planted there, say), or a relative path, is
     // not used: a private folder made for this process takes its place,
     // removed with the last copy of the WorkDirectory (each run would
-    // otherwise leave one behind). The scratch files that runs killed
-    // meanwhile left in the cache folder are swept.
+    // otherwise leave one behind). The scratch and work files that runs
+    // killed meanwhile left in the cache folder are swept (only those that
+    // carry our mark: a user's own Temp.$$$ stays).
     static WorkDirectory forUser();
     // A given folder, as tests use one of their own.
     explicit WorkDirectory(const QString& folder);
@@ -34,7 +35,16 @@ public:
     // created marked before every call (markWorkFile), so what a killed run
     // leaves is swept by the next start, and nothing else of that name.
     QList<QByteArray> workFiles(int count) const;
-    static void markWorkFile(const QByteArray& workFile);
+    // The work file to hand the library for one call of `workFile`: made
+    // (or found) marked as ours, since the library removes it when a call
+    // ends and makes it anew unmarked. When a file of that name is there
+    // that is not ours (the user's own Temp.$$$), a scratch file beside it
+    // serves instead: the library would truncate and remove the user's.
+    static QByteArray markWorkFile(const QByteArray& workFile);
+    // After the call: the work file markWorkFile() gave, when the library
+    // left it (it stops before making its own when the file to rewrite
+    // cannot be opened), goes.
+    static void releaseWorkFile(const QByteArray& workFile);
     // A list file of this run's own, created marked as a scratch file; empty
     // when it cannot be made. The caller removes it.
     QString runListFile() const;

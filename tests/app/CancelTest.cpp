@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -131,6 +133,19 @@ TEST_P(AppCancelInPlace, StopsBetweenFilesAndSaysWhatWasNotDone) {
     EXPECT_FALSE(message.contains(paths[0]));
     EXPECT_EQ(bar->value(), 0);
     EXPECT_FALSE(cancel->isVisible());
+
+    // What was done left the list, and the message says what is left: a
+    // second run goes on with the rest rather than undo the first three.
+    EXPECT_EQ(entries(list), paths.mid(kHeld + 1));
+    EXPECT_TRUE(message.contains(QStringLiteral("一覧に残った 3 個の項目")))
+        << message.toStdString();
+    app.ui().answerMessage(Answer::Ok);
+    app.tick();
+    QTest::mouseClick(control<QPushButton>(window, QLatin1String(c.run)), Qt::LeftButton);
+    EXPECT_EQ(message, QStringLiteral("処理が完了しました。"));
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_NE(PanelTestWindow::readFile(paths[i]), originals[i]) << i << " is done once";
+    EXPECT_EQ(entries(list), paths.mid(kHeld + 1)) << "a run that was not stopped keeps its list";
 }
 
 INSTANTIATE_TEST_SUITE_P(Panels, AppCancelInPlace,
@@ -227,6 +242,8 @@ TEST_P(AppCancelArchive, ACancelledPackLeavesTheArchiveAsItWas) {
     const auto shown = env.pack(many, archive);
 
     expectCancelled(GetParam());
+    EXPECT_EQ(entries(control<QListWidget>(env.window(), "FL")), many)
+        << "a stopped pack packed nothing: its list stays whole";
     EXPECT_EQ(maximum, 24 * 128 * 1024) << "the bar counts the bytes to pack";
     EXPECT_EQ(RealLibraryWindow::readAll(archive), before);
     EXPECT_EQ(shown.text, QStringLiteral("圧縮を中止しました。24 個のファイルは圧縮していません。"
@@ -240,7 +257,8 @@ TEST_P(AppCancelArchive, ACancelledPackLeavesTheArchiveAsItWas) {
 }
 
 // The second entry is large, so that the cancel made after the first lands
-// while it is extracted: it is placed whole, and nothing after it.
+// while it is extracted: the files placed before it are whole, it is not
+// placed (the message says so), and nothing after it is.
 TEST_P(AppCancelArchive, ACancelledUnpackKeepsTheWholeFilesItPlaced) {
     QStringList sources =
         env.makeFiles("src", {{"a", sampleBytes(1000, 0)}, {"b", QByteArray(16 << 20, 'z')}});
@@ -263,11 +281,82 @@ TEST_P(AppCancelArchive, ACancelledUnpackKeepsTheWholeFilesItPlaced) {
                   RealLibraryWindow::readAll(sources[i]))
             << placed[i].toStdString();
     }
-    EXPECT_EQ(shown.text, QStringLiteral("展開を中止しました。%1 個のファイルを展開し、%2 "
-                                         "個は展開していません。\r\n"
-                                         "展開したファイルはそのまま残っています。")
-                              .arg(placed.size())
-                              .arg(sources.size() - placed.size()));
+    // The cancel lands inside the large entry or, when the machine was
+    // quicker, after it.
+    const QString stopped =
+        QStringLiteral(
+            "展開を中止しました。%1 個のファイルを展開し、%2 個は展開していません。\r\n"
+            "展開したファイルはそのまま残っています。")
+            .arg(placed.size())
+            .arg(sources.size() - placed.size());
+    const QString removed =
+        QStringLiteral("\r\n展開中だった【%1】は書きかけのため残していません。")
+            .arg(env.scratch("out/a/") + QFileInfo(sources[placed.size()]).fileName());
+    EXPECT_TRUE(shown.text == stopped || shown.text == stopped + removed)
+        << shown.text.toStdString();
+}
+
+// Escape while one large file is packed, or packaged, stops inside it: the
+// pack keeps the archive as it was (there was none), the package tab, which
+// takes Escape for its run too, writes nothing; each says so.
+TEST(AppCancelInsideAFile, EscapeStopsAPackAndAPackageOfOneLargeFile) {
+    RealLibraryWindow env;
+    if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
+    QByteArray text = sampleBytes(64 << 20, 9);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>(i % 80 == 79 ? '\n' : 'a' + static_cast<uchar>(text[i]) % 26);
+    const QString large = env.makeFiles("in", {{"large.txt", text}}).constFirst();
+    const QString archive = env.scratch("large.lzh"), package = env.scratch("large.exe");
+    const struct {
+        const char* name;
+        int tab;
+        const char* bar;
+        std::function<ScriptedUiServices::Call()> run;
+        QString says;
+        QString absent;
+    } cases[] = {
+        {"Pack", 1, "ArcPrg", [&] { return env.pack({large}, archive); },
+         QStringLiteral("圧縮を中止しました。1 個のファイルは圧縮していません。\r\n"
+                        "書庫【%1】は元のままです。")
+             .arg(archive),
+         archive},
+        {"Package", 0, "PkgPrg",
+         [&] {
+             env.ui().answerOpenFile(large);
+             env.click("BR");
+             control<QLineEdit>(env.window(), "PASS")->setText(QStringLiteral("pw"));
+             QTest::qWait(50);  // the enablement tick sees the password
+             env.ui().answerMessage(Answer::Yes);
+             env.ui().answerSaveFile(package);
+             env.ui().answerMessage(Answer::Ok);
+             env.click("Enc");
+             return env.ui().calls().back();
+         },
+         QStringLiteral("暗号化を中止しました。\r\n【%1】は作成していません。").arg(package),
+         package},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        env.window().SSTab1()->setCurrentIndex(c.tab);
+        auto* bar = control<QProgressBar>(env.window(), QLatin1String(c.bar));
+        ASSERT_TRUE(bar);
+        bool pressed = false;
+        // Once the bar moves: the run is inside the file.
+        const QMetaObject::Connection moved =
+            QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int value) {
+                if (value <= 0 || pressed) return;
+                pressed = true;
+                QTest::keyClick(&env.window(), Qt::Key_Escape);
+            });
+        const ScriptedUiServices::Call shown = c.run();
+        QObject::disconnect(moved);
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(shown.text, c.says);
+        EXPECT_EQ(shown.icon, Icon::Information);
+        EXPECT_FALSE(QFile::exists(c.absent));
+        EXPECT_EQ(QDir(env.scratch()).entryList(QDir::Files | QDir::Hidden), QStringList{})
+            << "no temporary is left";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Triggers, AppCancelArchive,

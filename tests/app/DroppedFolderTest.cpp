@@ -1,17 +1,15 @@
-// A folder dropped on a list is held to the files its walk met: one swapped
-// for a link to a file outside it before the run is failed by name on every
-// tab, and what the link points at stays as it was.
+// A folder dropped on a list is one entry. The archive tab packs it with the
+// paths below it; the in-place tabs ask, naming it and how many files it
+// holds, before they rewrite them, hold each to the file the walk met, and
+// name what the walk could not take.
 #include "Controls.h"
 #include "DirectLibrary.h"
+#include "PanelTestWindow.h"
 #include "RealLibraryWindow.h"
 
-#include "app/panels/ArchivePanel.h"
-#include "app/panels/FileListCommands.h"
 #include "app/panels/KeyedPanel.h"
-#include "app/panels/TransformPanel.h"
+#include "core/jobs/BatchOutcome.h"
 #include "core/text/Reasons.h"
-
-#include <files.h>
 
 #include <dozo/contracts/rozu32.h>
 #include <gtest/gtest.h>
@@ -19,155 +17,141 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
-#include <QScopeGuard>
+#include <QPushButton>
 #include <QSignalSpy>
-#include <filesystem>
+#include <QTest>
 #include <functional>
-
-#include <sys/stat.h>
 
 namespace {
 
 using Answer = dozo::UiServices::Answer;
+using Icon = dozo::UiServices::Icon;
 
-TEST(AppDroppedFolder, AFileSwappedForALinkSinceTheDropIsFailedAndItsTargetKept) {
-    RealLibraryWindow env({QStringLiteral("Rozu32"), QStringLiteral("Vod32")});
+// Two files of one name in different folders: flattened, they made the pack
+// fail; packed with their paths, each comes back where it was.
+TEST(AppDroppedFolder, TheArchiveTabPacksAFolderWithThePathsBelowIt) {
+    RealLibraryWindow env;
     if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
-    dozo::frmMain& w = env.window();
+    const QString tree = env.scratch(QStringLiteral("d2"));
+    ASSERT_TRUE(QDir().mkpath(tree + "/sub"));
+    RealLibraryWindow::writeAll(tree + "/q.txt", "top");
+    RealLibraryWindow::writeAll(tree + "/sub/q.txt", "below");
+    env.window().SSTab1()->setCurrentIndex(1);
+
+    const QString archive = env.scratch(QStringLiteral("tree.lzh"));
+    ASSERT_EQ(env.pack({tree}, archive).text, kPacked);
+    EXPECT_EQ(entries(control<QListWidget>(env.window(), "FL")), QStringList{tree});
+    const QString out = env.scratch(QStringLiteral("out"));
+    QDir().mkpath(out);
+    ASSERT_EQ(env.unpack(archive, out).text, kUnpacked);
+    EXPECT_EQ(RealLibraryWindow::readAll(out + "/tree/d2/q.txt"), "top");
+    EXPECT_EQ(RealLibraryWindow::readAll(out + "/tree/d2/sub/q.txt"), "below");
+}
+
+// On each in-place tab: No leaves the folder's files as they were and the
+// message says so; Yes rewrites them, except one swapped for a link while the
+// question was open, which fails by name (its target keeps its bytes).
+TEST(AppDroppedFolder, TheInPlaceTabsAskOncePerFolderBeforeRewritingIt) {
+    PanelTestWindow app;
+    if (!app.missingLibrary().isEmpty()) GTEST_SKIP() << app.missingLibrary().toStdString();
+    dozo::frmMain& w = app.window();
     const DirectLibrary rozu32(QStringLiteral("Rozu32"));
     const DirectLibrary vod32(QStringLiteral("Vod32"));
     const struct {
         const char* list;
+        const char* run;
         int tab;
-        std::function<void()> run;
-        // What a run makes of a file; none: the pack is refused, nothing packed.
         std::function<QByteArray(const QByteArray&)> processed;
     } rows[] = {
-        {"FL", 1, [&] { w.archivePanel()->cmdCompress_Click(); }, {}},
-        {"IFN", 2, [&] { w.transformPanel()->cmdEnc_Click(); },
+        {"IFN", "cmdEnc", 2,
          [&](const QByteArray& bytes) {
              return rozu32.transform(dozo::contracts::kTransformMethods[0], bytes);
          }},
-        {"lstVov", 3, [&] { w.keyedPanel()->cmdVovEnc_Click(); },
+        {"lstVov", "cmdVovEnc", 3,
          [&](const QByteArray& bytes) {
              return vod32.keyed(dozo::KeyedPanel::kDefaultKey, bytes);
          }},
     };
     const QByteArray secret = "the user's own key, outside the folder";
-    const QString reason = dozo::Reasons::transform(dozo::Reasons::kReplacedSinceWalk, {});
-    const auto original = [](qsizetype i) { return QByteArray(100 + i, char('a' + i)); };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.list);
-        const QString tree = env.scratch(QLatin1String(row.list));
+        const QString tree = app.filePath(QLatin1String(row.list));
         ASSERT_TRUE(QDir().mkpath(tree + "/sub"));
-        const QString outside = env.scratch(QLatin1String(row.list) + "-id_ed25519");
-        RealLibraryWindow::writeAll(outside, secret);
-        const QStringList files = {tree + "/a.txt", tree + "/b.txt", tree + "/sub/c.bin"};
-        for (qsizetype i = 0; i < files.size(); ++i)
-            RealLibraryWindow::writeAll(files[i], original(i));
-        const QString& swapped = files[1];
+        const QString outside = app.writeFile(QLatin1String(row.list) + "-id_ed25519", secret);
+        const QStringList files = {app.writeFile(QLatin1String(row.list) + "/a.txt", "aaaa"),
+                                   app.writeFile(QLatin1String(row.list) + "/b.txt", "bbbbb"),
+                                   app.writeFile(QLatin1String(row.list) + "/sub/c.bin", "cc")};
 
-        w.SSTab1()->setCurrentIndex(row.tab);
+        app.showTab(row.tab);
         auto* list = control<QListWidget>(w, QLatin1String(row.list));
         ASSERT_NE(list, nullptr);
         RealLibraryWindow::drop(list->viewport(), {tree});
-        ASSERT_EQ(list->count(), files.size());
-        ASSERT_TRUE(QFile::remove(swapped));
-        ASSERT_TRUE(QFile::link(outside, swapped));
+        ASSERT_EQ(entries(list), QStringList{tree});
+        app.tick();
 
-        // A second run over the same list: the files the first one rewrote
-        // are new files under the walked names, and are taken again.
-        QList<QByteArray> expected = {original(0), original(2)};
-        const QString archive = env.scratch(QLatin1String(row.list) + ".lzh");
-        for (int pass = 1; pass <= (row.processed ? 2 : 1); ++pass) {
-            SCOPED_TRACE(pass);
-            if (!row.processed) env.ui().answerSaveFile(archive);
-            env.ui().answerMessage(Answer::Ok);
-            row.run();
+        QStringList shown;
+        app.onMessage([&](const QString& text) { shown.append(text); });
+        app.ui().answerMessage(Answer::No);
+        app.ui().answerMessage(Answer::Ok);
+        QTest::mouseClick(control<QPushButton>(w, QLatin1String(row.run)), Qt::LeftButton);
+        ASSERT_EQ(shown.size(), 2);
+        EXPECT_TRUE(shown[0].contains(QStringLiteral("【%1】").arg(tree)) &&
+                    shown[0].contains(QStringLiteral(" 3 個のファイル")))
+            << shown[0].toStdString();
+        const auto& question = app.ui().calls()[app.ui().calls().size() - 2];
+        EXPECT_EQ(question.buttons, dozo::UiServices::Buttons::YesNo);
+        EXPECT_EQ(question.icon, Icon::Question);
+        EXPECT_EQ(shown[1], QStringLiteral("処理が完了しました。\n\n") +
+                                dozo::BatchOutcome::declinedWarning() + ":\n    " + tree);
+        EXPECT_EQ(PanelTestWindow::readFile(files[0]), "aaaa");
 
-            EXPECT_EQ(RealLibraryWindow::readAll(outside), secret);
-            EXPECT_TRUE(QFileInfo(swapped).isSymLink());
-            const QString shown = env.ui().calls().back().text;
-            EXPECT_TRUE(shown.contains(swapped) && shown.contains(reason)) << shown.toStdString();
-            if (!row.processed) {
-                EXPECT_FALSE(QFileInfo::exists(archive));
-                continue;
-            }
-            for (QByteArray& bytes : expected) bytes = row.processed(bytes);
-            EXPECT_EQ(RealLibraryWindow::readAll(files[0]), expected[0]);
-            EXPECT_EQ(RealLibraryWindow::readAll(files[2]), expected[1]);
-        }
+        // The answer comes after the walk: what is swapped meanwhile is
+        // held to the file the walk met.
+        shown.clear();
+        app.onMessage([&](const QString& text) {
+            shown.append(text);
+            if (shown.size() > 1) return;
+            ASSERT_TRUE(QFile::remove(files[1]));
+            ASSERT_TRUE(QFile::link(outside, files[1]));
+        });
+        app.ui().answerMessage(Answer::Yes);
+        app.ui().answerMessage(Answer::Ok);
+        QTest::mouseClick(control<QPushButton>(w, QLatin1String(row.run)), Qt::LeftButton);
+        ASSERT_EQ(shown.size(), 2);
+        EXPECT_EQ(PanelTestWindow::readFile(files[0]), row.processed("aaaa"));
+        EXPECT_EQ(PanelTestWindow::readFile(files[2]), row.processed("cc"));
+        EXPECT_EQ(PanelTestWindow::readFile(outside), secret);
+        const QString& message = shown[1];
+        EXPECT_TRUE(message.startsWith(QStringLiteral("3 個のファイルのうち 1 個")))
+            << message.toStdString();
+        EXPECT_TRUE(message.contains(
+            files[1] + "\n    " + dozo::Reasons::transform(dozo::Reasons::kReplacedSinceWalk, {})))
+            << message.toStdString();
+        EXPECT_EQ(entries(list), QStringList{tree}) << "a run that was not stopped keeps its list";
+        app.onMessage({});
     }
 }
 
-// A drop goes into a list in one insertion, however many files its folders
-// give: entry by entry, the view's work grew with the square of the count
-// and a large folder froze the window. The folder's entries keep the
-// identities their walk saw; a loose file dropped beside them has none.
-TEST(AppDroppedFolder, AFolderOfManyFilesIsListedInOneStep) {
-    RealLibraryWindow env;
-    if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
-    dozo::frmMain& w = env.window();
-    constexpr int kFiles = 40;
-    QList<QPair<QString, QByteArray>> many;
-    for (int i = 0; i < kFiles; ++i)
-        many.append({QStringLiteral("f%1").arg(i, 3, 10, QChar('0')), "x"});
+// A drop goes into a list in one insertion, however many paths it holds:
+// entry by entry, the view's work grew with the square of the count.
+TEST(AppDroppedFolder, ADropOfManyIsListedInOneStep) {
+    PanelTestWindow app;
+    dozo::frmMain& w = app.window();
+    QStringList many;
+    for (int i = 0; i < 40; ++i)
+        many.append(app.writeFile(QStringLiteral("f%1").arg(i, 3, 10, QChar('0')), "x"));
+    many.append(app.filePath(QString()));
     for (const auto& [name, tab] : {std::pair{"FL", 1}, {"IFN", 2}, {"lstVov", 3}}) {
         SCOPED_TRACE(name);
-        const QStringList files = env.makeFiles(QLatin1String(name), many);
-        const QString loose = env.makeFiles(QLatin1String(name) + ".loose", {{"loose", "x"}})[0];
-
-        w.SSTab1()->setCurrentIndex(tab);
+        app.showTab(tab);
         auto* list = control<QListWidget>(w, QLatin1String(name));
         ASSERT_NE(list, nullptr);
         list->addItem(QStringLiteral("/listed/before"));
         QSignalSpy inserted(list->model(), &QAbstractItemModel::rowsInserted);
-        RealLibraryWindow::drop(list->viewport(), {loose, env.scratch(QLatin1String(name))});
-
+        RealLibraryWindow::drop(list->viewport(), many);
         EXPECT_EQ(inserted.count(), 1);
-        EXPECT_EQ(entries(list), QStringList({"/listed/before", loose}) + files);
-        const dozo::FolderWalk::Identities walked = dozo::FileListCommands::walked(list);
-        EXPECT_EQ(walked.size(), kFiles);
-        EXPECT_FALSE(walked.contains(loose));
-        for (const QString& file : files) {
-            struct stat st {};
-            ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
-            EXPECT_EQ(walked.value(file).inode, quint64(st.st_ino)) << file.toStdString();
-        }
+        EXPECT_EQ(entries(list), QStringList{"/listed/before"} + many);
     }
-}
-
-// A file or folder whose name is not UTF-8 has no QString to be listed under:
-// the drop (one function for every list) says so by name instead of leaving
-// it out unnoticed.
-TEST(AppDroppedFolder, NamesThatAreNotUtf8AreNamedNotLeftOutUnnoticed) {
-    RealLibraryWindow env({QStringLiteral("Rozu32"), QStringLiteral("Vod32")});
-    if (!env.ready()) GTEST_SKIP() << env.reason().toStdString();
-    dozo::frmMain& w = env.window();
-    const QString tree = env.scratch(QStringLiteral("tree"));
-    ASSERT_TRUE(QDir().mkpath(tree));
-    RealLibraryWindow::writeAll(tree + "/plain.txt", "listed");
-    const std::string raw = QFile::encodeName(tree).toStdString();
-    // QTemporaryDir cannot remove names no QString holds: they go here, or
-    // every run would leave its folder in /tmp.
-    const auto removeRaw = qScopeGuard([&raw] { std::filesystem::remove_all(raw); });
-    ASSERT_TRUE(std::filesystem::create_directory(raw + "/sub\xff"));
-    for (const std::string& name : {raw + "/x\xe9.txt", raw + "/sub\xff/in.txt"})
-        dozo::test::writeFile(name, {});
-
-    w.SSTab1()->setCurrentIndex(2);
-    auto* list = control<QListWidget>(w, QStringLiteral("IFN"));
-    ASSERT_NE(list, nullptr);
-    env.ui().answerMessage(Answer::Ok);
-    const std::size_t asked = env.ui().calls().size();
-    RealLibraryWindow::drop(list->viewport(), {tree});
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), tree + "/plain.txt");
-    ASSERT_EQ(env.ui().calls().size(), asked + 1) << "no box named what was left out";
-    const auto& box = env.ui().calls().back();
-    EXPECT_EQ(box.icon, dozo::UiServices::Icon::Error);
-    for (const char* shown : {"/x\\xe9.txt", "/sub\\xff"})
-        EXPECT_TRUE(box.text.contains(tree + QLatin1String(shown))) << box.text.toStdString();
 }
 
 }  // namespace

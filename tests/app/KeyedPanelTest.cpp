@@ -7,11 +7,13 @@
 #include "core/text/CodePage932.h"
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -83,6 +85,7 @@ TEST_F(AppKeyedPanel, KeysEveryFileAsTheLibraryDoesAndASecondRunRestores) {
         ASSERT_EQ(control<QLineEdit>(*panel, "txtKey")->text(), k.typed);
 
         QSignalSpy steps(control<QProgressBar>(*panel, "VovPrg"), &QProgressBar::valueChanged);
+        app.ui().answerSecret(k.typed);  // typed masked: asked again
         app.ui().answerMessage(Answer::Ok);
         clickRun();
         for (std::size_t i = 0; i < originals.size(); ++i) {
@@ -95,6 +98,7 @@ TEST_F(AppKeyedPanel, KeysEveryFileAsTheLibraryDoesAndASecondRunRestores) {
         for (const auto& args : steps) seen.push_back(args.at(0).toInt());
         EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5, 0}));
 
+        app.ui().answerSecret(k.typed);  // typed masked: asked again
         app.ui().answerMessage(Answer::Ok);
         clickRun();
         for (std::size_t i = 0; i < originals.size(); ++i) {
@@ -104,6 +108,70 @@ TEST_F(AppKeyedPanel, KeysEveryFileAsTheLibraryDoesAndASecondRunRestores) {
     EXPECT_EQ(control<QListWidget>(*panel, "lstVov")->count(), 5);
     EXPECT_EQ(control<QProgressBar>(*panel, "VovPrg")->value(), 0);
     EXPECT_FALSE(QFile::exists(app.window().workDirectory().workFile()));
+}
+
+// A key typed masked is typed again before any file is touched: a second
+// entry that differs (a typo nobody saw) rewrites nothing, nor does a
+// cancelled one. Shown in the field, or the initial key, it is not asked.
+TEST_F(AppKeyedPanel, AKeyTypedMaskedIsAskedAgainBeforeAnyFile) {
+    DirectLibrary direct(QStringLiteral("Vod32"));
+    std::vector<QByteArray> originals;
+    const QStringList paths = writeFiles({10, 3000}, originals);
+    panel->lstVov_OLEDragDrop(paths);
+    auto* key = control<QLineEdit>(*panel, "txtKey");
+    key->setFocus();
+    QTest::keyClick(key, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(key, QStringLiteral("secret7"));
+    ASSERT_EQ(key->echoMode(), QLineEdit::Password);
+    const auto unchanged = [&] {
+        for (std::size_t i = 0; i < originals.size(); ++i)
+            EXPECT_EQ(PanelTestWindow::readFile(paths[int(i)]), originals[i]) << i;
+    };
+
+    const std::size_t before = app.ui().calls().size();
+    app.ui().answerSecret(QStringLiteral("secret8"));
+    app.ui().answerMessage(Answer::Ok);
+    clickRun();
+    ASSERT_EQ(app.ui().calls().size(), before + 2);
+    const auto& asked = app.ui().calls()[before];
+    EXPECT_EQ(asked.kind, Kind::Secret);
+    EXPECT_EQ(asked.title, QStringLiteral("Vuvurazir"));
+    EXPECT_TRUE(asked.text.contains(QStringLiteral("もう一度"))) << asked.text.toStdString();
+    EXPECT_EQ(lastCall().icon, Icon::Error);
+    EXPECT_TRUE(lastCall().text.contains(QStringLiteral("一致しません")));
+    unchanged();
+
+    app.ui().answerSecret(std::nullopt);
+    clickRun();
+    EXPECT_EQ(app.ui().calls().size(), before + 3) << "a cancelled entry says nothing more";
+    unchanged();
+
+    app.ui().answerSecret(QStringLiteral("secret7"));
+    app.ui().answerMessage(Answer::Ok);
+    clickRun();
+    for (std::size_t i = 0; i < originals.size(); ++i)
+        EXPECT_EQ(PanelTestWindow::readFile(paths[int(i)]), direct.keyed("secret7", originals[i]));
+
+    // Shown, the key is seen as typed: a second run restores unasked.
+    QToolButton* show = nullptr;
+    for (QToolButton* button : key->findChildren<QToolButton*>()) {
+        if (button->defaultAction() == control<QAction>(*key, "txtKeyShow")) show = button;
+    }
+    ASSERT_NE(show, nullptr);
+    QTest::mouseClick(show, Qt::LeftButton);
+    ASSERT_EQ(key->echoMode(), QLineEdit::Normal);
+    app.ui().answerMessage(Answer::Ok);
+    clickRun();
+    unchanged();
+
+    // The initial key, masked again: nothing to mistype.
+    QTest::mouseClick(show, Qt::LeftButton);
+    key->clear();
+    app.ui().answerMessage(Answer::Ok);
+    clickRun();
+    EXPECT_EQ(key->text(), QString::fromLatin1(dozo::KeyedPanel::kDefaultKey));
+    EXPECT_EQ(PanelTestWindow::readFile(paths[0]),
+              direct.keyed(dozo::KeyedPanel::kDefaultKey, originals[0]));
 }
 
 TEST_F(AppKeyedPanel, AnEmptyKeyBoxIsRefilledAndThatKeyUsed) {
@@ -166,6 +234,7 @@ TEST_F(AppKeyedPanel, MissingAndReadOnlyFilesAreReportedAndTheOthersKeyed) {
     panel->lstVov_OLEDragDrop({firstPath, missing, lockedPath, lastPath});
     control<QLineEdit>(*panel, "txtKey")->setText(QStringLiteral("鍵"));
 
+    app.ui().answerSecret(QStringLiteral("鍵"));  // typed masked: asked again
     app.ui().answerMessage(Answer::Ok);
     clickRun();
     const QByteArray key = *dozo::toCodePage932(QStringLiteral("鍵"));

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -209,11 +210,15 @@ TEST_F(AppPackagePanel, EncryptAndArchiveLeavesOnlyAnArchiveHoldingThePackage) {
     env.click("LHAEnc");
 
     ASSERT_EQ(messages().back().text, kDone);
-    // Encrypted, packed, read back: each step moves the bar, then it rests.
+    // Encrypted, then packed (its bytes on the way), read back: the bar goes
+    // up to its end, then it rests.
     QList<int> seen;
     for (const auto& args : steps) seen.append(args.at(0).toInt());
-    EXPECT_EQ(seen, (QList<int>{1, 2, 3, 0}));
-    EXPECT_EQ(bar->maximum(), 3);
+    ASSERT_GE(seen.size(), 3);
+    EXPECT_EQ(seen.first(), 1000) << "encrypted: half of the bar";
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end() - 1));
+    EXPECT_EQ(seen.mid(seen.size() - 2), (QList<int>{2000, 0}));
+    EXPECT_EQ(bar->maximum(), 2000);
     EXPECT_EQ(env.window().state().SFN, env.scratch("report.lzh"));
     EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
     ASSERT_TRUE(QFile::exists(env.scratch("report.lzh")));
@@ -339,7 +344,10 @@ TEST_F(AppPackagePanel, UnloadablePackageLibraryIsAnErrorNotACompletion) {
     testing::internal::CaptureStderr();
     env.click("Enc");
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(messages().back().text, kAborted + "\r\n" + dozo::Reasons::package(-1));
+    // The library's own reason follows: it is there, but no library.
+    EXPECT_TRUE(messages().back().text.startsWith(kAborted + "\r\n" + dozo::Reasons::package(-1) +
+                                                  " " + env.systemDir() + "/librivo.so"))
+        << messages().back().text.toStdString();
     EXPECT_FALSE(QFile::exists(env.scratch("report.exe")));
 }
 

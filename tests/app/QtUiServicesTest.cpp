@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -55,6 +57,31 @@ TEST(AppQtUiServicesText, MarkupInAFileNameIsShownAsText) {
     ui.messageBox(text, "Vuvurazir", Buttons::Ok, Icon::Error);
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(shown, text);
+}
+
+// A key typed again is typed where it cannot be seen; Enter gives it back,
+// Escape gives nothing.
+TEST(AppQtUiServicesSecret, TypedMaskedAndCancelledByEscape) {
+    QWidget owner;
+    owner.show();
+    dozo::QtUiServices ui(&owner);
+    for (const bool accept : {true, false}) {
+        SCOPED_TRACE(accept);
+        QLineEdit::EchoMode echo = QLineEdit::Normal;
+        QString title;
+        whenShown<QInputDialog>([&](QInputDialog* dialog) {
+            auto* field = dialog->findChild<QLineEdit*>();
+            ASSERT_NE(field, nullptr);
+            echo = field->echoMode();
+            title = dialog->windowTitle();
+            QTest::keyClicks(field, QStringLiteral("key 7"));
+            QTest::keyClick(field, accept ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        const std::optional<QString> typed = ui.askSecret(QStringLiteral("もう一度"), "Vuvurazir");
+        EXPECT_EQ(echo, QLineEdit::Password);
+        EXPECT_EQ(title, QStringLiteral("Vuvurazir"));
+        EXPECT_EQ(typed, accept ? std::optional(QStringLiteral("key 7")) : std::nullopt);
+    }
 }
 
 // The environment installs Qt's Japanese translation as main() does, so the

@@ -21,6 +21,8 @@ const char* kindName(ScriptedUiServices::Kind kind) {
             return "open document";
         case Kind::StartProgram:
             return "start program";
+        case Kind::Secret:
+            return "hidden entry";
     }
     return "?";
 }
@@ -58,6 +60,10 @@ void ScriptedUiServices::answerSaveFile(std::optional<QString> path) {
 
 void ScriptedUiServices::answerFolder(std::optional<QString> folder) {
     m_queue.push_back({Kind::BrowseFolder, Answer::Ok, std::move(folder), false, std::nullopt});
+}
+
+void ScriptedUiServices::answerSecret(std::optional<QString> text) {
+    m_queue.push_back({Kind::Secret, Answer::Ok, std::move(text), false, std::nullopt});
 }
 
 void ScriptedUiServices::answerStartProgram(bool started) {
@@ -120,6 +126,11 @@ std::optional<QString> ScriptedUiServices::saveFileDialog(const QString& title,
 
 std::optional<QString> ScriptedUiServices::browseFolder(const QString& prompt) {
     const auto answer = take({Kind::BrowseFolder, prompt, {}, Buttons::Ok, Icon::None, {}, {}});
+    return answer ? answer->path : std::nullopt;
+}
+
+std::optional<QString> ScriptedUiServices::askSecret(const QString& prompt, const QString& title) {
+    const auto answer = take({Kind::Secret, prompt, title, Buttons::Ok, Icon::None, {}, {}});
     return answer ? answer->path : std::nullopt;
 }
 

@@ -21,7 +21,8 @@ public:
         SaveFile,
         BrowseFolder,
         OpenDocument,
-        StartProgram
+        StartProgram,
+        Secret
     };
 
     struct Call {
@@ -43,6 +44,8 @@ public:
     void answerOpenFiles(std::optional<QStringList> paths);
     void answerSaveFile(std::optional<QString> path);
     void answerFolder(std::optional<QString> folder);
+    // What is typed into the hidden field; nullopt: cancelled.
+    void answerSecret(std::optional<QString> text);
     void answerStartProgram(bool started);
     // Whether the next document finds a program to open it.
     void answerOpenDocument(bool opened);
@@ -59,6 +62,7 @@ public:
     std::optional<QString> saveFileDialog(const QString& title, const QString& filter,
                                           const QString& proposedName, Existing existing) override;
     std::optional<QString> browseFolder(const QString& prompt) override;
+    std::optional<QString> askSecret(const QString& prompt, const QString& title) override;
     bool openDocument(const QString& path) override;
     bool startProgram(const QString& path) override;
 

@@ -1,14 +1,17 @@
 // Several calls at once must end where one call after another ends, and a
 // file named twice (by its path, through a link or as another hard link) is
 // rewritten once: a second run of a self-inverse transform would undo it.
+// Its other hard links given end as the new file too.
 #include "core/jobs/FileBatch.h"
 #include "core/jobs/JobControl.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +25,23 @@ namespace {
 int counterOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll().toInt() : -1;
+}
+
+// What a library call does to a file: a new file with `content`, put in
+// place of the one the path leads to (a link followed) by a rename.
+bool replaceAsALibraryDoes(const QString& path, const QByteArray& content) {
+    const QString real = QFileInfo(path).canonicalFilePath();
+    QFile made(real + QStringLiteral(".new"));
+    if (real.isEmpty() || !made.open(QIODevice::WriteOnly) || made.write(content) != content.size())
+        return false;
+    made.close();
+    return ::rename(QFile::encodeName(made.fileName()).constData(),
+                    QFile::encodeName(real).constData()) == 0;
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
 TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
@@ -38,10 +58,13 @@ TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
         }
         const QString link = dir.filePath(QStringLiteral("link"));
         ASSERT_TRUE(QFile::link(paths[0], link));
+        // f1 has two more names: one the run is given, one it is not.
         const QString hard = dir.filePath(QStringLiteral("hard"));
-        ASSERT_EQ(
-            ::link(QFile::encodeName(paths[1]).constData(), QFile::encodeName(hard).constData()),
-            0);
+        for (const QString& name : {hard, dir.filePath(QStringLiteral("hard2"))}) {
+            ASSERT_EQ(::link(QFile::encodeName(paths[1]).constData(),
+                             QFile::encodeName(name).constData()),
+                      0);
+        }
         const QString refused = paths[5], missing = dir.filePath(QStringLiteral("missing"));
         // f0 by its name, by another spelling of it and through the link; f1
         // by another hard link; the missing path twice.
@@ -73,11 +96,7 @@ TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
                        std::chrono::steady_clock::now() < deadline)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 std::this_thread::sleep_for(std::chrono::milliseconds(3));
-                QFile file(path);
-                code =
-                    file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(count + 1)) > 0
-                        ? 0
-                        : 9;
+                code = replaceAsALibraryDoes(path, QByteArray::number(count + 1)) ? 0 : 9;
             }
             --inFlight;
             busy[worker] = false;
@@ -99,11 +118,16 @@ TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
             workers);
 
         for (int i = 0; i < 8; ++i) EXPECT_EQ(counterOf(paths[i]), i == 5 ? 0 : 1) << i;
-        EXPECT_EQ(outcome.repeats(), (QStringList{paths[0], paths[10], link, hard, missing}));
+        EXPECT_EQ(outcome.repeats(), (QStringList{paths[0], paths[10], link, missing}));
+        // The other name given is the new file too; the one not given is
+        // the old file, and the message names the file.
+        EXPECT_EQ(inodeOf(hard), inodeOf(paths[1]));
+        EXPECT_EQ(counterOf(dir.filePath(QStringLiteral("hard2"))), 0);
         EXPECT_EQ(outcome.linked(), QStringList{paths[1]});
-        EXPECT_EQ(outcome.doneCount(), 7);
-        EXPECT_EQ(succeeded, 7);
-        EXPECT_TRUE(outcome.message().contains(hard));
+        EXPECT_EQ(outcome.doneCount(), 8);
+        EXPECT_EQ(succeeded, 8);
+        EXPECT_TRUE(outcome.message().contains(paths[1]));
+        EXPECT_EQ(outcome.unfinished(), (QList<int>{5, 8, 13}));
         EXPECT_EQ(lastDone, paths.size());
         EXPECT_EQ(steppedIndexes.size(), static_cast<std::size_t>(paths.size()));
         ASSERT_EQ(outcome.failedCount(), 2);
@@ -113,6 +137,81 @@ TEST(CoreFileBatch, EveryFileRunsOnceWhateverItsNames) {
             EXPECT_EQ(mostInFlight, 1);
         else
             EXPECT_GT(mostInFlight, 1);
+    }
+}
+
+// Hard links the run is given all end as the one new file; a name written
+// to meanwhile, or one whose file the call could not rewrite, keeps the old
+// contents and is a failure; names not given keep them and are told of.
+TEST(CoreFileBatch, TheOtherHardLinksGivenEndAsTheNewFile) {
+    const struct {
+        const char* name;
+        bool throughFolderLink;  // the other name given through a linked folder
+        bool notGiven;           // the file has a third name, not given
+        bool writtenMeanwhile;   // the other name is appended to during the call
+        bool callFails;
+    } cases[] = {
+        {"BothNames", false, false, false, false},
+        {"ThroughALinkedFolder", true, false, false, false},
+        {"ANameNotGiven", false, true, false, false},
+        {"WrittenMeanwhile", false, false, true, false},
+        {"CallFails", false, false, false, true},
+    };
+    const QByteArray old = "old", rewritten = "new";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("sub")));
+        const QString first = dir.filePath(QStringLiteral("a"));
+        const QString other = dir.filePath(QStringLiteral("sub/a-hard"));
+        const QString third = dir.filePath(QStringLiteral("a-kept"));
+        QFile file(first);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(old) == 3);
+        file.close();
+        for (const QString& name : {other, third}) {
+            if (name == third && !c.notGiven) continue;
+            ASSERT_EQ(
+                ::link(QFile::encodeName(first).constData(), QFile::encodeName(name).constData()),
+                0);
+        }
+        ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("sub")),
+                                dir.filePath(QStringLiteral("folder-link"))));
+        const QString given =
+            c.throughFolderLink ? dir.filePath(QStringLiteral("folder-link/a-hard")) : other;
+
+        const dozo::BatchOutcome outcome = dozo::FileBatch::run(
+            {first, given},
+            [&](const QByteArray& path, int) {
+                EXPECT_EQ(QFile::decodeName(path), first) << "the file is rewritten once";
+                if (c.writtenMeanwhile) {
+                    QFile appended(other);
+                    EXPECT_TRUE(appended.open(QIODevice::Append) && appended.write("+") == 1);
+                }
+                if (c.callFails) return 5;
+                return replaceAsALibraryDoes(first, rewritten) ? 0 : 9;
+            },
+            [](int code, const QString&) { return QString::number(code); }, {});
+
+        const bool linked = !c.writtenMeanwhile && !c.callFails;
+        QFile a(first), b(other);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        EXPECT_EQ(a.readAll(), c.callFails ? old : rewritten);
+        EXPECT_EQ(b.readAll(), linked ? rewritten : c.writtenMeanwhile ? old + "+" : old);
+        EXPECT_EQ(inodeOf(first) == inodeOf(other), linked || c.callFails);
+        EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("folder-link"))).isSymLink());
+        EXPECT_EQ(outcome.doneCount(), linked ? 2 : c.callFails ? 0 : 1);
+        EXPECT_EQ(outcome.failedCount(), linked ? 0 : c.callFails ? 2 : 1);
+        if (!linked) {
+            EXPECT_EQ(outcome.failures().back().path, given);
+            EXPECT_TRUE(outcome.unfinished().contains(1));
+        }
+        EXPECT_EQ(outcome.linked(), c.notGiven ? QStringList{first} : QStringList());
+        for (const QString& folder : {dir.path(), dir.filePath(QStringLiteral("sub"))}) {
+            EXPECT_TRUE(QDir(folder)
+                            .entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden)
+                            .isEmpty())
+                << "no temporary is left beside the names";
+        }
     }
 }
 
@@ -161,6 +260,13 @@ TEST(AppFileBatch, ACancelStartsNoFurtherFileAndNamesTheOnesLeft) {
             if (!started.count(i)) notRun.append(paths[i]);
         }
         EXPECT_EQ(outcome.notRun(), notRun);
+        // What a run started again has to do: the failure and what was not
+        // reached.
+        QList<int> unfinished;
+        for (int i = 0; i < 10; ++i) {
+            if (!started.count(i) || i == c.failing) unfinished.append(i);
+        }
+        EXPECT_EQ(outcome.unfinished(), unfinished);
         EXPECT_EQ(outcome.failedCount(), c.failing >= 0 ? 1 : 0);
         EXPECT_EQ(outcome.doneCount() + outcome.failedCount(), static_cast<int>(started.size()));
         if (c.workers == 1) {

@@ -80,9 +80,10 @@ bool holds(const Bytes& memory, const Bytes& inverted) {
     return false;
 }
 
-TEST(RivoExports, TheShippedLibraryExportsOnlyRivo) {
+TEST(RivoExports, TheShippedLibraryExportsRivoAndItsProgress) {
     const dozo::test::Library shipped("librivo.so");
-    EXPECT_EQ(dozo::test::exportedSymbols(shipped.path()), std::set<std::string>{"rivo"});
+    EXPECT_EQ(dozo::test::exportedSymbols(shipped.path()),
+              (std::set<std::string>{"rivo", "rivoSetProgress"}));
 }
 
 TEST_F(RivoLibrary, MissingArgumentsAreErrorsNotCrashes) {
@@ -283,6 +284,53 @@ TEST_F(RivoLibrary, EachPackageHasItsOwnSaltAndKeys) {
     std::size_t same = 0;
     for (std::size_t i = stub + 32; i < a.size() - 32; ++i) same += a[i] == b[i];
     EXPECT_LT(same, (a.size() - stub) / 100);
+}
+
+// Progress through rivoSetProgress, and a stop asked for before the key
+// derivation, after it, or inside the sealing: nothing is left at the
+// destination (a file there stays as it was), and the reports run from 0 up
+// to the source's size.
+TEST_F(RivoLibrary, AStopFromTheProgressCallbackLeavesNothing) {
+    constexpr long long kSize = 5 << 20;
+    writeFile(dir / "big.bin", randomBytes(kSize, 3));
+    struct Follow {
+        int stopAtCall;  // the call that answers stop; -1 never
+        std::vector<std::pair<long long, long long>> told;
+        static int callback(void* context, long long done, long long total) {
+            auto* self = static_cast<Follow*>(context);
+            self->told.emplace_back(done, total);
+            return static_cast<int>(self->told.size()) - 1 == self->stopAtCall;
+        }
+    };
+    const struct {
+        const char* name;
+        int stopAtCall;
+        int code;
+    } cases[] = {{"BeforeTheKey", 0, RIVO_E_CANCELLED},
+                 {"AfterTheKey", 1, RIVO_E_CANCELLED},
+                 {"InsideTheSealing", 3, RIVO_E_CANCELLED},
+                 {"Never", -1, RIVO_OK}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path out = dir / "out.exe";
+        writeFile(out, {'o', 'l', 'd'});
+        Follow follow{c.stopAtCall, {}};
+        rivoSetProgress(&Follow::callback, &follow);
+        EXPECT_EQ(rivo(nullptr, (dir / "big.bin").c_str(), out.c_str(), "pw"), c.code);
+        rivoSetProgress(nullptr, nullptr);
+        ASSERT_GE(follow.told.size(), 1u);
+        EXPECT_EQ(follow.told.front(), std::make_pair(0LL, kSize));
+        for (std::size_t i = 1; i < follow.told.size(); ++i)
+            EXPECT_GE(follow.told[i].first, follow.told[i - 1].first);
+        if (c.code == RIVO_OK) {
+            EXPECT_EQ(follow.told.back(), std::make_pair(kSize, kSize));
+            EXPECT_EQ(openPackage(out, "pw", {"-t"}).exitCode, 0);
+        } else {
+            EXPECT_EQ(follow.told.size(), static_cast<std::size_t>(c.stopAtCall + 1));
+            EXPECT_EQ(readFile(out), (Bytes{'o', 'l', 'd'}));
+        }
+        EXPECT_EQ(listDir(dir.path()), (std::set<std::string>{"big.bin", "out.exe", "src.txt"}));
+    }
 }
 
 }  // namespace

@@ -50,6 +50,50 @@ Bytes gappedData(std::size_t size) {
     return out;
 }
 
+Bytes mixedData(std::size_t size, std::uint32_t seed) {
+    // The distance of a repeat is its period: the largest each method may
+    // reach is its dictionary less one.
+    static constexpr std::size_t kPeriods[] = {8191,  8192,  8193,  32767, 32768,
+                                               32769, 65535, 65536, 65537};
+    std::mt19937 rng(seed);
+    Bytes out;
+    out.reserve(size + (1 << 18));
+    const auto append = [&out](const Bytes& piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+    };
+    for (int section = 0; out.size() < size; ++section) {
+        switch (section % 6) {
+            case 0:
+                append(textData(2000 + rng() % 30000, rng()));
+                break;
+            case 1:
+                append(binaryData(100 + rng() % 8000, rng()));
+                break;
+            case 2: {
+                const Bytes unit = binaryData(kPeriods[rng() % std::size(kPeriods)], rng());
+                for (std::size_t copies = 2 + rng() % 2; copies > 0; --copies) append(unit);
+                append(Bytes(unit.begin(), unit.begin() + static_cast<long>(rng() % 300)));
+                break;
+            }
+            case 3:
+                out.insert(out.end(), 10 + rng() % 60000, static_cast<std::uint8_t>(rng()));
+                break;
+            case 4: {
+                const std::size_t length = std::min<std::size_t>(300 + rng() % 5000, out.size());
+                const std::size_t from = rng() % (out.size() - length + 1);
+                out.insert(out.end(), out.begin() + static_cast<long>(from),
+                           out.begin() + static_cast<long>(from + length));
+                break;
+            }
+            default:
+                append(gappedData(1000 + rng() % 3000));
+                break;
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
 std::vector<ReadEntry> readArchive(const Bytes& archive, const char* hdrcharset) {
     // libarchive converts names to the locale's charset; the test runner's
     // default "C" locale holds no Japanese.

@@ -29,6 +29,11 @@ Bytes ffRichData(std::size_t size);
 // Bytes from an alphabet with gaps of 1 to 16, 19 to 21 and 40 between its
 // values: the literal table's zero runs take every form its coder may use.
 Bytes gappedData(std::size_t size);
+// Compressible and mixed: text, noise, runs of one byte, gapped bytes, copies
+// of earlier pieces, and units of noise repeated at periods just inside, at
+// and just past each method's dictionary. Mostly long repeats, which are
+// quick to compress, so that many megabytes cost little.
+Bytes mixedData(std::size_t size, std::uint32_t seed = 1);
 
 struct ReadEntry {
     std::string path;  // as libarchive reports it (UTF-8 when the charset is known)

@@ -38,6 +38,8 @@ const Library& library() {
             l.setProgress =
                 so.get<void(int (*)(void*, long long, long long, long long, long long), void*)>(
                     "UnlhaSetProgress");
+            l.setFailureReport = so.get<void(void (*)(void*, int, int, const char*, int), void*)>(
+                "UnlhaSetFailureReport");
         } catch (const std::exception& e) {
             ADD_FAILURE() << "libunlha32.so not loaded: " << e.what();
         }

@@ -23,6 +23,7 @@ struct Library {
     int (*configDialog)(void* owner, char* options, int mode);
     void (*setProgress)(int (*callback)(void*, long long, long long, long long, long long),
                         void* context);
+    void (*setFailureReport)(void (*callback)(void*, int, int, const char*, int), void* context);
 };
 
 // The built libunlha32.so: under $DOZO_BUILD_DIR, else the build tree's.

@@ -29,11 +29,12 @@ TEST(Exports, VersionIsNonZeroAndFitsSixteenBits) {
     EXPECT_LT(version, 32768);
 }
 
-TEST(Exports, ExactlyTheFiveFunctions) {
+TEST(Exports, ExactlyTheSixFunctions) {
     const dozo::test::Library so("libunlha32.so");
     const std::set<std::string> names = dozo::test::exportedSymbols(so.path());
     EXPECT_EQ(names, (std::set<std::string>{"Unlha", "UnlhaCheckArchive", "UnlhaConfigDialog",
-                                            "UnlhaGetVersion", "UnlhaSetProgress"}));
+                                            "UnlhaGetVersion", "UnlhaSetFailureReport",
+                                            "UnlhaSetProgress"}));
 }
 
 TEST(CommandLine, RefusesEverythingButTheAcceptedForms) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "leftover.h"
 #include "library.h"
 #include "unlha32.h"
 
@@ -500,6 +501,45 @@ TEST_F(Pack, FailuresLeaveTheExistingArchiveAsItWas) {
         EXPECT_EQ(e.path().filename().string().rfind(".arc", 0), std::string::npos) << e.path();
 }
 
+// A build of the library that flips one bit of what each encoder puts out:
+// the pack decodes what it wrote before anything counts as packed, so every
+// way a file is compressed (with others in a run of small files, whole, in
+// segments) fails the run as the archiver's error, and nothing is written to
+// a new archive or to one being updated.
+TEST_F(Pack, CompressedDataThatDoesNotDecodeBackIsNeverCommitted) {
+    writeBytes(dir / "small1.txt", sampleText(3000, 1));
+    writeBytes(dir / "small2.txt", sampleText(4000, 2));
+    writeBytes(dir / "whole.txt", sampleText(200000, 3));
+    // Long repeats: quick to compress, also in the sanitizer tree.
+    Bytes repeats;
+    const Bytes unit = sampleText(5000, 4);
+    while (repeats.size() < (2 << 20) + 1000)
+        repeats.insert(repeats.end(), unit.begin(), unit.end());
+    writeBytes(dir / "segments.txt", repeats);
+    writeText(dir / "kept.txt", "kept\n");
+    ASSERT_EQ(run("u -a1 " + arg(dir / "old.lzh") + " " + arg(dir / "kept.txt")).code, UNLHA_OK);
+    const Bytes old = readBytes(dir / "old.lzh");
+    Alone flipped;
+    flipped.library = UNLHA32_FLIPPED_BIT_LIBRARY;
+    for (const auto& names : {listLine({"small1.txt", "small2.txt"}), listLine({"whole.txt"}),
+                              listLine({"segments.txt"})}) {
+        writeText(dir / "list", names);
+        const std::string list = arg("@" + (dir / "list").string());
+        for (const char* archive : {"new.lzh", "old.lzh"}) {
+            const Child child =
+                runAlone("u -a1 -r2 -m7 " + arg(dir / archive) + " " + list, flipped);
+            EXPECT_EQ(child.code, UNLHA_ERROR_INTERNAL) << names << ": " << child.output;
+            EXPECT_NE(child.output.find("UNLHA32の誤りです"), std::string::npos) << child.output;
+            EXPECT_NE(child.output.find("does not decode to the input"), std::string::npos)
+                << child.output;
+        }
+        EXPECT_FALSE(fs::exists(dir / "new.lzh")) << names;
+        EXPECT_EQ(readBytes(dir / "old.lzh"), old) << names;
+    }
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+}
+
 TEST_F(Pack, ArchiveInsideThePackedFolderIsNotPackedIntoItself) {
     fs::create_directories(dir / "tree");
     writeText(dir / "tree" / "a.txt", "a\n");
@@ -510,6 +550,23 @@ TEST_F(Pack, ArchiveInsideThePackedFolderIsNotPackedIntoItself) {
               UNLHA_OK);
     EXPECT_EQ(contents(dir / "tree" / "self.lzh", dir / "x"),
               (std::vector<std::string>{"tree/", "tree/a.txt"}));
+}
+
+// A temporary of one of our writers (here one a killed writer left) is no
+// file of the user's: a packed folder leaves it out without a word. A user's
+// file merely named like one is packed.
+TEST_F(Pack, OurOwnTemporariesInAFolderAreNotPacked) {
+    fs::create_directories(dir / "tree");
+    writeText(dir / "tree" / "a.txt", "a\n");
+    const std::string left = dozo::test::killedWriter(dir / "tree", "a.txt");
+    ASSERT_FALSE(left.empty());
+    const std::string lookalike = left + "0";
+    writeText(dir / "tree" / lookalike, "the user's\n");
+    const Result r = run("u -a1 -r2 " + arg(dir / "t.lzh") + " " + arg(dir / "tree"));
+    ASSERT_EQ(r.code, UNLHA_OK) << r.reason;
+    EXPECT_EQ(r.reason.find(left), std::string::npos) << r.reason;
+    EXPECT_EQ(contents(dir / "t.lzh", dir / "x"),
+              (std::vector<std::string>{"tree/", "tree/" + lookalike, "tree/a.txt"}));
 }
 
 // Kept entries are copied, never encoded again: their headers (method, mode,

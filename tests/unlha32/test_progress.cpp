@@ -24,6 +24,7 @@ struct Recorder {
 
     std::vector<Report> reports;
     long long stopAfter;
+    long long stopAtBytes = -1;  // and once this many bytes are done
     // What happens meanwhile, told the entries done at each report.
     std::function<void(long long entries)> meanwhile;
 
@@ -32,7 +33,8 @@ struct Recorder {
         auto* self = static_cast<Recorder*>(context);
         self->reports.push_back({entries, entriesTotal, bytes, bytesTotal});
         if (self->meanwhile) self->meanwhile(entries);
-        return self->stopAfter >= 0 && entries >= self->stopAfter ? 1 : 0;
+        return (self->stopAfter >= 0 && entries >= self->stopAfter) ||
+               (self->stopAtBytes >= 0 && bytes >= self->stopAtBytes);
     }
 };
 
@@ -249,6 +251,80 @@ TEST_F(Progress, AFileChangedWhileItIsPackedFailsThePack) {
         EXPECT_EQ(r.code, UNLHA_ERROR_INPUT) << r.reason;
         EXPECT_NE(r.reason.find(file.string()), std::string::npos) << r.reason;
         EXPECT_FALSE(fs::exists(archive));
+    }
+}
+
+// A stop asked for a few mebibytes into a large file takes effect there, not
+// once the file is done: a pack (new or an update) commits nothing; an
+// extraction keeps the whole files before it, does not place the one it was
+// writing, and tells which one that was.
+TEST_F(Progress, AStopInsideALargeFileEndsTheCommandThere) {
+    constexpr long long kSize = 12 << 20;
+    const Bytes noise = sampleBinary(kSize, 7);
+    Bytes repeats;
+    while (repeats.size() < static_cast<std::size_t>(kSize))
+        repeats.insert(repeats.end(), noise.begin(), noise.begin() + 4096);
+    const fs::path large = dir / "in" / "large";
+    writeBytes(large, repeats);
+    std::string names = files[0].string() + "\r\n" + large.string() + "\r\n" + files[1].string();
+    writeText(dir / "list3", names);
+    const std::string packAll =
+        "u -a1 -r2 " + arg(dir / "all.lzh") + " " + arg("@" + (dir / "list3").string());
+    ASSERT_EQ(run(packAll).code, UNLHA_OK);
+    const Bytes all = readBytes(dir / "all.lzh");
+    ASSERT_EQ(run(packLine(dir / "old.lzh", 2)).code, UNLHA_OK);
+    const Bytes old = readBytes(dir / "old.lzh");
+
+    struct Told {
+        int cause = -1;
+        std::string name;
+        static void heard(void* context, int, int cause, const char* name, int) {
+            *static_cast<Told*>(context) = {cause, name};
+        }
+    };
+    const fs::path out = dir / "out";
+    const struct {
+        const char* name;
+        std::string line;
+        fs::path archive;
+        const Bytes* before;  // the archive as it must stay; nullptr: there is none
+    } cases[] = {
+        {"NewPack", "u -a1 -m5 " + arg(dir / "new.lzh") + " " + arg(large), dir / "new.lzh",
+         nullptr},
+        {"Update", "u -a1 -m5 " + arg(dir / "old.lzh") + " " + arg(large), dir / "old.lzh", &old},
+        {"Extract", "x -a1 " + arg(dir / "all.lzh") + " " + arg(out), dir / "all.lzh", &all},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorder recorder;
+        recorder.stopAtBytes = 4 << 20;
+        Told told;
+        library().setFailureReport(&Told::heard, &told);
+        const Result r = runFollowed(recorder, c.line);
+        library().setFailureReport(nullptr, nullptr);
+        EXPECT_EQ(r.code, UNLHA_CANCELLED) << r.reason;
+        EXPECT_EQ(told.cause, UNLHA_CAUSE_CANCELLED);
+        // Within a mebibyte or so of the stop: nothing more was asked.
+        ASSERT_FALSE(recorder.reports.empty());
+        EXPECT_LT(recorder.reports.back().bytes, (6 << 20) + 1000 + 2000);
+        if (std::string(c.name) == "Extract") {
+            EXPECT_EQ(listTree(out), (std::vector<std::string>{"f0"}));
+            EXPECT_EQ(readBytes(out / "f0"), readBytes(files[0]));
+            EXPECT_EQ(told.name, (out / "large").string());
+            EXPECT_NE(r.reason.find((out / "large").string()), std::string::npos) << r.reason;
+        } else {
+            EXPECT_EQ(told.name, "");
+        }
+        if (c.before != nullptr) {
+            EXPECT_EQ(readBytes(c.archive), *c.before);
+        } else {
+            EXPECT_FALSE(fs::exists(c.archive));
+        }
+        // No temporary of the stopped work is left anywhere.
+        for (const std::string& entry : listTree(dir.path())) {
+            EXPECT_EQ(entry.find(".dozo-"), std::string::npos) << entry;
+            EXPECT_EQ(entry.find(".unlha-"), std::string::npos) << entry;
+        }
     }
 }
 

@@ -105,6 +105,25 @@ TEST_F(ReadError, ArchiveThatCannotBeOpenedIsToldFromOneThatIsNone) {
               UNLHA_ERROR_ARCHIVE_OPEN);
 }
 
+// An update locks the archive and keeps what follows its end mark (here a
+// second archive) through the handle of its first open: when that open
+// fails, the update fails, even though a later open would work.
+TEST_F(ReadError, AnUpdateWhoseArchiveWillNotOpenFails) {
+    makeArchive(200000);
+    Bytes appended = original_;
+    appended.insert(appended.end(), original_.begin(), original_.end());
+    writeBytes(archive_, appended);
+    writeBytes(dir_ / "d", sampleText(100, 4));
+    for (const char* error : {"EIO", "EMFILE"}) {
+        const Child child = runTraced(
+            std::string("-e inject=openat:error=") + error + ":when=1 -P " + arg(archive_),
+            "u -a1 " + arg(archive_) + " " + arg(dir_ / "d"));
+        EXPECT_EQ(child.code, UNLHA_ERROR_ARCHIVE_OPEN) << error << ": " << child.output;
+        EXPECT_NE(child.output.find("既存の書庫を開けません"), std::string::npos) << child.output;
+        EXPECT_TRUE(readBytes(archive_) == appended) << error;
+    }
+}
+
 TEST_F(ReadError, KeptEntriesAreCopiedOnlyWhenRead) {
     // An update reads each kept entry's header fields and bytes with pread:
     // whichever of those reads fails, the update fails and the archive stays.

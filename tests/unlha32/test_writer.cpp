@@ -418,25 +418,6 @@ TEST_F(Writer, AppendsAfterExistingBytesAndTruncatesStaleTail) {
     EXPECT_EQ(::lseek(fd_, 0, SEEK_CUR), static_cast<off_t>(all.size()));
 }
 
-TEST_F(Writer, LargeFilesSplitIntoSegmentsStillDecodeExactly) {
-    // Several segments with matches across their seams, ending off a segment boundary.
-    Bytes data = textData(3 << 20, 21);
-    const Bytes noise = binaryData(600000, 22);
-    data.insert(data.end(), noise.begin(), noise.end());
-    data.insert(data.end(), data.begin() + 1000, data.begin() + 1500000);
-    for (Method m : {Method::lh5, Method::lh7}) {
-        SCOPED_TRACE(unlha::params(m).id);
-        Method used;
-        const Bytes a = archiveOf(data, m, &used);
-        EXPECT_EQ(used, m);
-        EXPECT_LT(a.size(), data.size() / 2);
-        const auto entries = readArchive(a);
-        ASSERT_EQ(entries.size(), 1u);
-        EXPECT_TRUE(entries[0].data == data);
-        EXPECT_EQ(archiveOf(data, m), a) << "segmenting must not depend on thread timing";
-    }
-}
-
 // The writer keeps its buffers from file to file; nothing an earlier file left
 // in them may change how a later one is compressed.
 TEST_F(Writer, EarlierFilesDoNotChangeLaterOnes) {

@@ -300,6 +300,23 @@ int Placement::create(int dirFd, std::string_view name, const PlacementOptions& 
     return error;
 }
 
+int Placement::adopt(int dirFd, std::string_view name, int fd) {
+    discard();
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos)
+        return EINVAL;
+    name_ = name;
+    tag_ = kTagDozo;
+    dirFd_ = ::fcntl(dirFd, F_DUPFD_CLOEXEC, 3);
+    if (dirFd_ < 0) return errno;
+    fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    if (fd_ < 0) {
+        const int error = errno;
+        discard();
+        return error;
+    }
+    return created();
+}
+
 int Placement::created() {
     lockAgainstSweeps(fd_);
     underWay_ = true;
@@ -446,6 +463,51 @@ int markScratch(const char* path) {
     if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return EINVAL;
     mark(fd.get(), name);
     return 0;
+}
+
+bool isOurTemporary(int dirFd, std::string_view name) {
+    if (leftoverPid(name) <= 0) return false;
+    const std::string entry(name);
+    const Fd file(
+        ::openat(dirFd, entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    return file.get() >= 0 && ::fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+           marked(file.get(), st, name);
+}
+
+int markWorkFile(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    const std::string name = slash != nullptr ? slash + 1 : path;
+    const Fd made(::open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (made.get() >= 0) {
+        mark(made.get(), name);
+        return 0;
+    }
+    if (errno != EEXIST) return errno;
+    // Only a file our own call made (and a kill left) is taken again: it
+    // still carries the mark with its own inode and name.
+    const Fd there(::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    const bool ours = there.get() >= 0 && ::fstat(there.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+                      st.st_uid == ::geteuid() && st.st_nlink == 1 && marked(there.get(), st, name);
+    return ours ? 0 : EEXIST;
+}
+
+bool removeLeftoverWorkFile(int dirFd, std::string_view name) {
+    const std::string entry(name);
+    const Fd file(
+        ::openat(dirFd, entry.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != ::geteuid() || st.st_nlink != 1 || st.st_size != 0 ||
+        !marked(file.get(), st, name) || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+    // The name must still be the file just checked.
+    struct stat now {};
+    if (::fstatat(dirFd, entry.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+        now.st_dev != st.st_dev || now.st_ino != st.st_ino)
+        return false;
+    return ::unlinkat(dirFd, entry.c_str(), 0) == 0;
 }
 
 int sweepLeftovers(int dirFd, std::string_view keep) {

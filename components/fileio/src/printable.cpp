@@ -32,15 +32,37 @@ std::size_t utf8Length(std::string_view s, std::size_t i) {
     return n;
 }
 
-// The bidirectional formatting characters: marks (U+200E, U+200F),
-// embeddings and overrides (U+202A-U+202E) and isolates (U+2066-U+2069). One
-// of them in a name can make a terminal show "exe.txt" for "txt.exe".
-bool bidiControl(std::string_view s, std::size_t i) {
+// The code point of the well-formed sequence of n bytes at s[i].
+char32_t codePoint(std::string_view s, std::size_t i, std::size_t n) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    if (byte(i) != 0xE2) return false;
-    const unsigned char b1 = byte(i + 1), b2 = byte(i + 2);
-    return (b1 == 0x80 && (b2 == 0x8E || b2 == 0x8F || (b2 >= 0xAA && b2 <= 0xAE))) ||
-           (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9);
+    if (n == 1) return byte(i);
+    char32_t c = byte(i) & (0xFF >> (n + 1));
+    for (std::size_t k = 1; k < n; ++k) c = (c << 6) | (byte(i + k) & 0x3F);
+    return c;
+}
+
+// The format characters (general category Cf) and the line and paragraph
+// separators. None of them draws a glyph of its own: one in a name can hide
+// part of it (U+200B, U+FEFF), reorder what is shown so that "txt.exe" reads
+// "exe.txt" (the bidirectional controls, U+061C), or break a line where none
+// shows in the name. Sorted ranges, both ends included.
+constexpr struct {
+    char32_t first, last;
+} kInvisible[] = {
+    {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+    {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
+    {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
+    {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+    {0xE0020, 0xE007F},
+};
+
+bool invisible(char32_t c) {
+    for (const auto& range : kInvisible) {
+        if (c < range.first) return false;
+        if (c <= range.last) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -74,14 +96,11 @@ std::string printable(std::string_view name) {
         } else if (n == 0 || c < 0x20 || c == 0x7F) {
             escape(c);
             ++i;
-        } else if (n == 3 && bidiControl(name, i)) {
-            for (std::size_t k = 0; k < 3; ++k) escape(static_cast<unsigned char>(name[i + k]));
-            i += 3;
-        } else if (n == 2 && c == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0) {
-            // U+0080..U+009F: the C1 controls, CSI among them.
-            escape(c);
-            escape(static_cast<unsigned char>(name[i + 1]));
-            i += 2;
+        } else if (const char32_t code = codePoint(name, i, n);
+                   (code >= 0x80 && code < 0xA0) || invisible(code)) {
+            // U+0080..U+009F are the C1 controls, CSI among them.
+            for (std::size_t k = 0; k < n; ++k) escape(static_cast<unsigned char>(name[i + k]));
+            i += n;
         } else {
             out.append(name.substr(i, n));
             i += n;

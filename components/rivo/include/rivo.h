@@ -26,6 +26,7 @@ extern "C" {
 #define RIVO_E_WRITE 6       /* writing or flushing the package failed (disk full, I/O error) */
 #define RIVO_E_REPLACE 7     /* the complete package could not be renamed into place */
 #define RIVO_E_CRYPTO 8      /* no memory for key derivation, or the crypto library failed */
+#define RIVO_E_CANCELLED 9   /* stopped by the progress callback (see rivoSetProgress) */
 
 /* Longest password accepted, in bytes. The stub reads no longer line. */
 #define RIVO_PASSWORD_MAX 1024
@@ -36,6 +37,17 @@ extern "C" {
  * package is complete, flushed to disk and executable. */
 RIVO_API int rivo(void* ownerWindow, const char* sourcePath, const char* destinationPath,
                   const char* password);
+
+/* Progress of the rivo() calls a thread makes: bytes of the source sealed so
+ * far and its size. Called on the calling thread before the key derivation
+ * (about a second, one step that cannot be cut), after it, and after each
+ * mebibyte sealed. A non-zero return stops the call there with
+ * RIVO_E_CANCELLED, and nothing is left at the destination. */
+typedef int RivoProgressCallback(void* context, long long bytesDone, long long bytesTotal);
+
+/* Registers callback (with context) for the rivo() calls the calling thread
+ * makes from now on; NULL removes it. Other threads keep their own. */
+RIVO_API void rivoSetProgress(RivoProgressCallback* callback, void* context);
 
 #ifdef __cplusplus
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "crypto.h"
+#include "dozo/fileio/by_thread.h"
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/placement.h"
 #include "format.h"
@@ -35,6 +36,29 @@ static_assert(kOpsDefault * std::uint64_t{kMemKibDefault} <= kWorkKibMax);
 // Chunks sealed per read, so reads and writes stay large while every
 // message stays one chunk.
 constexpr std::size_t kChunksPerBlock = 16;
+
+// The progress callback each thread registered.
+struct Follower {
+    RivoProgressCallback* callback = nullptr;
+    void* context = nullptr;
+    bool operator==(const Follower&) const = default;
+};
+fileio::ByThread<Follower> followers;
+
+// Tells the caller's callback where a call stands; false once it asks to stop.
+class Progress {
+public:
+    explicit Progress(std::uint64_t total) : follower_(followers.mine()), total_(total) {}
+    bool tell(std::uint64_t done) const {
+        return follower_.callback == nullptr ||
+               follower_.callback(follower_.context, static_cast<long long>(done),
+                                  static_cast<long long>(total_)) == 0;
+    }
+
+private:
+    Follower follower_;
+    std::uint64_t total_;
+};
 
 // A package is a new program at its name, not a new version of whatever was
 // there: it never takes over an old file's owner or set-id bits, and it is
@@ -126,10 +150,15 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
     if (int rc = openDestination(destinationPath, out); rc != RIVO_OK) return rc;
     // Let the disk fetch the start of the source while Argon2 keeps the CPU busy.
     ::posix_fadvise(source.get(), 0, 64 << 20, POSIX_FADV_WILLNEED);
+    // The key derivation is one call of about a second: a stop is honoured
+    // before and after it, and after each block sealed.
+    const Progress progress(meta.size);
+    if (!progress.tell(0)) return RIVO_E_CANCELLED;
     Keys keys;
     if (!keys.valid()) return RIVO_E_CRYPTO;
     randombytes_buf(h.salt, sizeof h.salt);
     if (!keys.derive(password, std::strlen(password), h)) return RIVO_E_CRYPTO;
+    if (!progress.tell(0)) return RIVO_E_CANCELLED;
     Sealer sealer;
     if (!sealer.start(keys, h)) return RIVO_E_CRYPTO;
 
@@ -168,6 +197,7 @@ int writePackage(const char* sourcePath, const char* destinationPath, const char
                           static_cast<off64_t>(sealedBytes), SYNC_FILE_RANGE_WRITE);
         packageBytes += sealedBytes;
         offset += n;
+        if (!progress.tell(offset)) return RIVO_E_CANCELLED;
     }
     // A file written to while we read it would be packed as a mix of two
     // versions; refuse rather than pass that off as the user's file.
@@ -194,4 +224,10 @@ extern "C" int rivo(void* ownerWindow, const char* sourcePath, const char* desti
         return RIVO_E_ARGUMENT;
     if (int rc = dozo::rivo::checkPassword(password); rc != RIVO_OK) return rc;
     return dozo::rivo::writePackage(sourcePath, destinationPath, password);
+}
+
+extern "C" void rivoSetProgress(RivoProgressCallback* callback, void* context) {
+    dozo::rivo::followers.update([&](dozo::rivo::Follower& mine) {
+        mine = {callback, callback != nullptr ? context : nullptr};
+    });
 }

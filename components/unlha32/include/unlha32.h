@@ -1,5 +1,5 @@
 // LHA archiver library: packs files into LHA archives and extracts them, called
-// by the application through five plain C exports.
+// by the application through six plain C exports.
 //
 // Strings are NUL-terminated and owned by the caller; paths are in the file
 // system's own encoding. The library allocates nothing that the caller frees
@@ -19,7 +19,10 @@
 // nothing. "u" creates the archive or updates it: new names are added, an entry
 // whose file on disk is newer is replaced, every other entry is kept. The new
 // archive is written beside the old one and renamed into place, so a failed run
-// leaves an existing archive as it was. A file is stored under its own name;
+// leaves an existing archive as it was. Each file's compressed data is decoded
+// and checked against the file's length and CRC before it counts as packed.
+// Kept entries are copied without decoding, and only when extraction would
+// take their names and their headers are sound. A file is stored under its own name;
 // with -r2 a folder brings itself and everything below it, one entry per folder,
 // named relative to the folder's parent (without -r2, only its own entry).
 // The method and the overwrite choice come from the user's settings (see
@@ -60,9 +63,11 @@
 // |------|--------------------------|------------------------------------------------------------|
 // |    0 | UNLHA_OK                 | success                                                    |
 // |    1 | UNLHA_ERROR_COMMAND      | not one of the accepted command lines (or a NULL line)     |
-// |    2 | UNLHA_ERROR_ARCHIVE_OPEN | the archive to extract is missing or cannot be opened      |
+// |    2 | UNLHA_ERROR_ARCHIVE_OPEN | the archive to extract is missing or cannot be opened;     |
+// |      |                          | for "u" an existing archive that cannot be opened          |
 // |    3 | UNLHA_ERROR_NOT_ARCHIVE  | not an LHA archive, or a damaged or unsupported header;    |
-// |      |                          | for "u" also an existing file that is no archive           |
+// |      |                          | for "u" also an existing file that is no archive, or an    |
+// |      |                          | archive holding an entry extraction would refuse           |
 // |    4 | UNLHA_ERROR_DATA         | damaged entry data: CRC mismatch, truncation, a size that  |
 // |      |                          | differs from the header's                                  |
 // |    5 | UNLHA_ERROR_UNSAFE_ENTRY | an entry was refused (absolute or ".." name, drive letter, |
@@ -78,7 +83,8 @@
 // |    9 | UNLHA_ERROR_NO_GUI       | UnlhaConfigDialog called without a QApplication            |
 // |   10 | UNLHA_CANCELLED          | UnlhaConfigDialog closed without saving; "u" or "x"       |
 // |      |                          | stopped by its progress callback (see UnlhaSetProgress)    |
-// |   11 | UNLHA_ERROR_INTERNAL     | out of memory or another unexpected failure                |
+// |   11 | UNLHA_ERROR_INTERNAL     | out of memory or another unexpected failure; for "u" also  |
+// |      |                          | compressed data that did not decode back (nothing written) |
 // |   12 | UNLHA_ERROR_SETTINGS     | the settings file cannot be written                        |
 // |   13 | UNLHA_ERROR_OUTPUT       | the output buffer is too small for the listing             |
 // |   14 | UNLHA_ERROR_NO_DIALOG    | UnlhaConfigDialog cannot load the settings dialog library  |
@@ -126,6 +132,71 @@ enum {
     UNLHA_ERROR_NO_DIALOG = 14,
 };
 
+// Causes told to the failure callback (see UnlhaSetFailureReport). "name" says
+// what its name argument holds; "errno" marks the causes that carry one.
+// clang-format off
+enum {
+    UNLHA_CAUSE_NONE = 0,             // nothing beyond the result code
+    // The command. name: empty, or as said.
+    UNLHA_CAUSE_COMMAND = 1,          // not an accepted command line
+    UNLHA_CAUSE_LIST_FILE = 2,        // name: the list file; it cannot be read (errno)
+    UNLHA_CAUSE_NOTHING_TO_PACK = 3,  // the list names no file
+    UNLHA_CAUSE_NO_MEMORY = 4,
+    UNLHA_CAUSE_INTERNAL = 5,
+    UNLHA_CAUSE_CANCELLED = 6,        // stopped by the progress callback; name: the file
+    UNLHA_CAUSE_MISCODED = 7,         // name: the file; its compressed data did not decode
+                                      // back to it (the archiver's fault): nothing written
+                                      // "x" was writing, not placed; empty between entries
+    // A file or folder to pack. name: its path.
+    UNLHA_CAUSE_INPUT_OPEN = 10,      // cannot be found or opened (errno)
+    UNLHA_CAUSE_INPUT_READ = 11,      // reading it failed (errno)
+    UNLHA_CAUSE_INPUT_CHANGED = 12,   // written to, or cut short, while it was packed
+    UNLHA_CAUSE_INPUT_NOT_FILE = 13,  // neither a regular file nor a folder
+    UNLHA_CAUSE_FOLDER_READ = 14,     // a folder cannot be listed (errno)
+    UNLHA_CAUSE_FOLDER_REPLACED = 15, // a folder was swapped for another while packed
+    UNLHA_CAUSE_NAME_NONE = 16,       // no name to store it under
+    UNLHA_CAUSE_NAME_NOT_UTF8 = 17,   // its name is not UTF-8
+    UNLHA_CAUSE_NAME_BACKSLASH = 18,  // its name holds '\'
+    UNLHA_CAUSE_NAME_TWICE = 19,      // name: the stored name two inputs would share
+    UNLHA_CAUSE_NAME_KIND = 20,       // name: the stored name, which the archive holds as a
+                                      // folder where the input is a file, or the other way
+    // The archive. name: empty (the command's archive), or as said.
+    UNLHA_CAUSE_ARCHIVE_OPEN = 30,    // it cannot be found or opened (errno)
+    UNLHA_CAUSE_NOT_ARCHIVE = 31,     // not an LHA archive (or not a file at all)
+    UNLHA_CAUSE_ARCHIVE_DAMAGED = 32, // a damaged or unsupported header, or no end mark
+    UNLHA_CAUSE_ARCHIVE_CUT = 33,     // it ends too early; name: the entry cut, or empty
+    UNLHA_CAUSE_ARCHIVE_EMPTY = 34,   // it holds no entry
+    UNLHA_CAUSE_ARCHIVE_READ = 35,    // reading it failed (errno)
+    UNLHA_CAUSE_ARCHIVE_WRITE = 36,   // writing the new archive failed (errno)
+    UNLHA_CAUSE_ARCHIVE_REPLACE = 37, // the new archive cannot be put in place (its
+                                      // folder takes no file, or the old one's owner,
+                                      // group or mode cannot be kept)
+    UNLHA_CAUSE_ARCHIVE_CHANGED = 38, // another program wrote the archive meanwhile
+    UNLHA_CAUSE_ARCHIVE_NOT_FILE = 39,// something other than a file has the archive's name
+    // An entry of the archive. name: as stored.
+    UNLHA_CAUSE_ENTRY_DATA = 50,      // damaged data: CRC, size, undecodable
+    UNLHA_CAUSE_ENTRY_UNSAFE = 51,    // absolute, "..", drive letter, UNC-like or no name
+    UNLHA_CAUSE_ENTRY_LINK = 52,      // a link
+    UNLHA_CAUSE_ENTRY_SPECIAL = 53,   // neither a file nor a folder
+    UNLHA_CAUSE_ENTRY_NO_SIZE = 54,   // its size is not known
+    UNLHA_CAUSE_ENTRY_NOT_KEPT = 55,  // an update cannot carry it into the new archive: an
+                                      // unsafe name, a header that fails its own check or
+                                      // data that runs past the archive's end
+    // A file or folder "x" writes. name: its path.
+    UNLHA_CAUSE_FILE_KEPT = 60,       // it exists and was kept
+    UNLHA_CAUSE_FILE_FOLDER = 61,     // a folder of that name is in the way
+    UNLHA_CAUSE_FILE_NO_SPACE = 62,   // larger than the free space
+    UNLHA_CAUSE_FILE_CREATE = 63,     // cannot be created (errno)
+    UNLHA_CAUSE_FILE_WRITE = 64,      // writing it failed (errno)
+    UNLHA_CAUSE_FILE_PLACE = 65,      // cannot be put at its name (errno)
+    UNLHA_CAUSE_FOLDER_CREATE = 66,   // a folder (the destination too) cannot be made or
+                                      // opened (errno)
+    UNLHA_CAUSE_FOLDER_LINK = 67,     // a symbolic link on the way, not followed
+    UNLHA_CAUSE_FLUSH = 68,           // name: the destination; what was extracted cannot be
+                                      // made durable (errno)
+};
+// clang-format on
+
 // Bytes of output that always hold the size a listing needs (20 digits, NUL).
 #define UNLHA_NEEDED_SIZE_ROOM 21
 
@@ -150,11 +221,32 @@ typedef int UnlhaProgressCallback(void* context, long long entriesDone, long lon
 
 // Registers callback (with context) for the Unlha calls the calling thread
 // makes from now on; NULL removes it. Other threads keep their own. Unlha calls
-// it on that thread once before the first entry and once after each finished
-// entry. A non-zero return stops the command before the next entry, and Unlha
-// returns UNLHA_CANCELLED: "u" leaves the archive as it was, "x" keeps the
-// entries it extracted, each whole, and its reason says how many.
+// it on that thread once before the first entry, once after each finished
+// entry and, inside a file, about once a mebibyte of its data (bytesDone then
+// counts the part done). A non-zero return stops the command within that
+// mebibyte, and Unlha returns UNLHA_CANCELLED: "u" leaves the archive as it
+// was; "x" keeps the entries it extracted, each whole, and the file it was
+// writing is not placed (nothing of it is left); its reason says how many
+// entries and names that file.
 UNLHA_API void UnlhaSetProgress(UnlhaProgressCallback* callback, void* context);
+
+// What a failed command failed on, for a caller that words its own message
+// rather than show the reason in output (which stays as it is): the result
+// code, the cause (UNLHA_CAUSE_*), the file it is about and the system's
+// error number (errno; 0 when the failure has none). The name is a path as
+// the caller gave it or as the command found it on disk for the causes about
+// files and folders (an extracted file: the destination followed by its
+// name), an entry's name as stored for those about an entry, and empty when
+// the failure is about the command's archive itself. It is valid during the
+// call only.
+typedef void UnlhaFailureCallback(void* context, int code, int cause, const char* name,
+                                  int systemError);
+
+// Registers callback (with context) for the Unlha calls the calling thread
+// makes from now on; NULL removes it. Unlha calls it on that thread once,
+// just before it returns any result but UNLHA_OK. When several problems met
+// in one extraction, it tells the one that decided the code.
+UNLHA_API void UnlhaSetFailureReport(UnlhaFailureCallback* callback, void* context);
 
 // Non-zero when path is an LHA archive whose every header is valid (entry data
 // is not decoded); 0 for a missing, empty, truncated or non-LHA file. Every mode

@@ -84,6 +84,7 @@ bool ArchiveReader::openFile(const char* path, std::string& reason) {
     fd_.reset(::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd_.get() < 0) {
         openResult_ = OpenResult::cannotOpen;
+        openError_ = errno;
         reason =
             std::string("書庫を開けません: ") + printable(path) + " (" + std::strerror(errno) + ")";
         return false;

@@ -47,6 +47,8 @@ public:
     // archive (UNLHA_ERROR_NOT_ARCHIVE).
     enum class OpenResult { opened, cannotOpen, notArchive };
     OpenResult openResult() const { return openResult_; }
+    // The errno of an open that failed (cannotOpen).
+    int openError() const { return openError_; }
     bool openMemory(const void* data, std::size_t size, std::string& reason);
 
     // libarchive's result: ARCHIVE_OK, ARCHIVE_WARN, ARCHIVE_EOF, ARCHIVE_FAILED or ARCHIVE_FATAL;
@@ -84,6 +86,7 @@ private:
     int readError_ = 0;  // errno of the first failed read
     bool cutShort_ = false;
     OpenResult openResult_ = OpenResult::opened;
+    int openError_ = 0;
     const void* memory_ = nullptr;  // an archive in memory, and its size
     std::size_t memorySize_ = 0;
     char* block_ = nullptr;

@@ -12,11 +12,12 @@
 namespace unlha32 {
 
 Outcome runCommand(const char* commandLine) {
-    if (commandLine == nullptr) return failure(UNLHA_ERROR_COMMAND, "コマンドラインがありません");
+    if (commandLine == nullptr)
+        return failure(UNLHA_ERROR_COMMAND, {UNLHA_CAUSE_COMMAND}, "コマンドラインがありません");
     Command command;
     std::string reason;
     if (!parseCommandLine(commandLine, command, reason))
-        return failure(UNLHA_ERROR_COMMAND, reason);
+        return failure(UNLHA_ERROR_COMMAND, {UNLHA_CAUSE_COMMAND}, reason);
 
     if (command.kind == Command::Kind::list) return listArchive(command.archive.c_str());
     if (command.kind == Command::Kind::test) return testArchive(command.archive.c_str());
@@ -28,8 +29,10 @@ Outcome runCommand(const char* commandLine) {
 
     std::vector<std::string> inputs;
     if (command.argumentIsList) {
-        if (!readListFile(command.argument, inputs, reason))
-            return failure(UNLHA_ERROR_INPUT, reason);
+        int error = 0;
+        if (!readListFile(command.argument, inputs, reason, error))
+            return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_LIST_FILE, command.argument, error},
+                           reason);
     } else {
         inputs.push_back(command.argument);
     }

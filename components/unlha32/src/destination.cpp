@@ -44,20 +44,29 @@ bool makePath(const std::string& path) {
 
 }  // namespace
 
-bool Destination::open(const std::string& rawPath, std::string& reason) {
+bool Destination::open(const std::string& rawPath, std::string& reason, int& error) {
     const std::string path = trimSeparators(rawPath);
+    rootPath_ = path;
     if (path.empty() || !makePath(path)) {
+        error = path.empty() ? ENOENT : errno;
         reason = "展開先のフォルダーを作れません: " + printable(path) + " (" +
-                 std::strerror(errno) + ")";
+                 std::strerror(error) + ")";
         return false;
     }
     root_.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (root_.get() < 0) {
+        error = errno;
         reason = "展開先のフォルダーを開けません: " + printable(path) + " (" +
-                 std::strerror(errno) + ")";
+                 std::strerror(error) + ")";
         return false;
     }
     return true;
+}
+
+std::string Destination::pathOf(const std::vector<std::string>& parts, std::size_t count) const {
+    const std::string below = joined(parts, count);
+    if (below.empty()) return rootPath_;
+    return rootPath_ == "/" ? "/" + below : rootPath_ + "/" + below;
 }
 
 int Destination::walk(const std::vector<std::string>& parts, std::size_t count) const {
@@ -105,6 +114,7 @@ int Destination::openFolders(const std::vector<std::string>& parts, std::size_t 
             lastParts_.clear();
             failure.error = errno;
             failure.path = joined(parts, i + 1);
+            failure.count = i + 1;
             struct stat link {};
             failure.throughLink = ::fstatat(current.get(), part, &link, AT_SYMLINK_NOFOLLOW) == 0 &&
                                   S_ISLNK(link.st_mode);

@@ -37,11 +37,15 @@ public:
         std::string path;          // the component that could not be opened
         int error = 0;             // its errno
         bool throughLink = false;  // it is a symbolic link
+        std::size_t count = 0;     // it is parts[0..count)
     };
 
     // Creates rawPath (and missing parents) and opens it; a trailing '/' or
-    // '\' belongs to the path. False with a reason.
-    bool open(const std::string& rawPath, std::string& reason);
+    // '\' belongs to the path. False with a reason and its errno.
+    bool open(const std::string& rawPath, std::string& reason, int& error);
+    // The path of parts[0..count) below the destination, as the caller named
+    // it: for a failure's name.
+    std::string pathOf(const std::vector<std::string>& parts, std::size_t count) const;
 
     // Opens the folder parts[0..count), making what is missing (recorded in
     // made); -1 with failure filled in.
@@ -78,6 +82,7 @@ private:
     std::vector<std::string> partsOf(std::size_t node) const;
 
     dozo::fileio::Fd root_;
+    std::string rootPath_;
     dozo::fileio::Fd last_;  // the folder the last walk ended in, and its parts
     std::vector<std::string> lastParts_;
     std::set<FolderId> made_;  // folders this run made and kept

@@ -1,5 +1,7 @@
 #include "entry_name.h"
 
+#include "dozo/fileio/printable.h"
+
 namespace unlha32 {
 namespace {
 
@@ -50,6 +52,14 @@ bool namesTheTop(std::string_view name) {
     return !name.empty() && name[0] == '.' &&
            name.find_first_not_of("./\\") == std::string_view::npos &&
            name.find("..") == std::string_view::npos;
+}
+
+bool placeEntryName(const char* storedName, bool folder, PlacedName& out, std::string& reason) {
+    out.renamed = !dozo::fileio::isUtf8(storedName);
+    out.placed = out.renamed ? dozo::fileio::diskName(storedName) : std::string(storedName);
+    out.top = folder && namesTheTop(out.placed);
+    out.parts.clear();
+    return out.top || splitEntryName(out.placed, out.parts, reason);
 }
 
 bool extractedName(std::string_view name, std::string& joined) {

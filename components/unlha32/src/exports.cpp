@@ -8,6 +8,7 @@
 #include "command.h"
 #include "config_dialog.h"
 #include "outcome.h"
+#include "progress.h"
 #include "unlha32.h"
 
 namespace {
@@ -50,18 +51,22 @@ extern "C" UNLHA_API int Unlha(void* /*ownerWindow*/, const char* commandLine, c
         outcome = unlha32::runCommand(commandLine);
         if (!outcome.failed()) outcome.output += warnings.lines();
     } catch (const std::bad_alloc&) {
-        outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, "メモリが足りません");
+        outcome =
+            unlha32::failure(UNLHA_ERROR_INTERNAL, {UNLHA_CAUSE_NO_MEMORY}, "メモリが足りません");
     } catch (const std::exception& e) {
-        outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, std::string("内部エラー: ") + e.what());
+        outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, {UNLHA_CAUSE_INTERNAL},
+                                   std::string("内部エラー: ") + e.what());
     } catch (...) {
-        outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, "内部エラー");
+        outcome = unlha32::failure(UNLHA_ERROR_INTERNAL, {UNLHA_CAUSE_INTERNAL}, "内部エラー");
     }
     // A listing is all or nothing: a cut one would pass for a shorter archive.
     if (!outcome.failed() && outcome.outputWhole && outcome.output.size() >= outputSize) {
         putNeededSize(outcome.output.size() + 1, output, outputSize);
+        unlha32::tellFailure(unlha32::failure(UNLHA_ERROR_OUTPUT, {}));
         return UNLHA_ERROR_OUTPUT;
     }
     putReason(outcome.failed() ? outcome.reason : outcome.output, output, outputSize);
+    unlha32::tellFailure(outcome);
     return outcome.code;
 }
 

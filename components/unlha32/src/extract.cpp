@@ -19,14 +19,14 @@ namespace unlha32 {
 
 using dozo::fileio::Fd;
 
-void Extractor::problem(int code, const std::string& line) {
+void Extractor::problem(int code, Fault fault, const std::string& line) {
     assert(code != UNLHA_OK);
     // A kept file must not hide damage found after it.
     if (code == UNLHA_ERROR_SKIPPED) {
-        if (!firstSkipped_.failed()) firstSkipped_ = failure(code, line);
+        if (!firstSkipped_.failed()) firstSkipped_ = failure(code, std::move(fault), line);
         ++skipped_;
     } else {
-        if (!first_.failed()) first_ = failure(code, line);
+        if (!first_.failed()) first_ = failure(code, std::move(fault), line);
         ++problems_;
     }
 }
@@ -37,13 +37,16 @@ void Extractor::notice(const std::string& line) {
 
 bool Extractor::skipData() {
     if (reader_.skipData() == ARCHIVE_OK) return true;
-    problem(UNLHA_ERROR_DATA, "書庫が途中で切れています: " + reader_.error());
+    problem(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ARCHIVE_CUT, stored_},
+            "書庫が途中で切れています: " + reader_.error());
     return false;
 }
 
 Outcome Extractor::run(const std::string& destination) {
     std::string reason;
-    if (!destination_.open(destination, reason)) return failure(UNLHA_ERROR_WRITE, reason);
+    if (int error = 0; !destination_.open(destination, reason, error))
+        return failure(UNLHA_ERROR_WRITE,
+                       {UNLHA_CAUSE_FOLDER_CREATE, destination_.pathOf({}, 0), error}, reason);
 
     int entries = 0;
     Progress progress(-1, -1);
@@ -58,6 +61,7 @@ Outcome Extractor::run(const std::string& destination) {
         if (r == ARCHIVE_FATAL || entry == nullptr) {
             // Whatever came before stays; say where the run stopped.
             problem(UNLHA_ERROR_NOT_ARCHIVE,
+                    {reader_.cutShort() ? UNLHA_CAUSE_ARCHIVE_CUT : UNLHA_CAUSE_ARCHIVE_DAMAGED},
                     (reader_.cutShort() ? "" : "書庫のヘッダーを読めません: ") + reader_.error() +
                         " (" +
                         (entries == 0 ? std::string("最初の項目")
@@ -68,42 +72,50 @@ Outcome Extractor::run(const std::string& destination) {
         }
         ++entries;
         if (r == ARCHIVE_FAILED) {
-            problem(UNLHA_ERROR_NOT_ARCHIVE, "読めない項目があります: " + reader_.error());
+            problem(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_DAMAGED},
+                    "読めない項目があります: " + reader_.error());
             if (!skipData()) break;
             continue;
         }
         const Step step = extractEntry(entry);
+        if (!stoppedIn_.empty()) break;
         progress.entryDone(archive_entry_size(entry));
         if (step == Step::stop) break;
     }
     if (entries == 0 && problems_ == 0 && !progress.stopRequested())
-        problem(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
+        problem(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_EMPTY}, "書庫に項目がありません");
     for (const std::string& line : destination_.applyFolderTimes()) notice(line);
     // New files are linked in without a flush of their own: one flush of the
     // destination's file system makes them durable before the run reports them.
     if (const int error = destination_.flush(); error != 0) {
-        problem(UNLHA_ERROR_WRITE, std::string("展開したファイルをディスクに書き込めません (") +
-                                       std::strerror(error) + ")");
+        problem(UNLHA_ERROR_WRITE, {UNLHA_CAUSE_FLUSH, destination_.pathOf({}, 0), error},
+                std::string("展開したファイルをディスクに書き込めません (") + std::strerror(error) +
+                    ")");
     }
 
     if (progress.stopRequested()) {
-        std::string stopped = "中止しました: " + std::to_string(entries) + "個の項目を展開した後で";
+        // The entry a stop came inside is not done: its file is not placed.
+        const int done = entries - (stoppedIn_.empty() ? 0 : 1);
+        std::string stopped = "中止しました: " + std::to_string(done) + "個の項目を展開した後で";
+        if (!stoppedIn_.empty())
+            stopped += " (展開中だった " + printable(stoppedIn_) + " は置かずに消しました)";
         if (problems_ + skipped_ > 0)
             stopped += " (それまでに" + std::to_string(problems_ + skipped_) +
                        "件の問題: " + (problems_ > 0 ? first_ : firstSkipped_).reason + ")";
-        return failure(UNLHA_CANCELLED, stopped);
+        return failure(UNLHA_CANCELLED, {UNLHA_CAUSE_CANCELLED, stoppedIn_}, stopped);
     }
     if (problems_ == 0 && skipped_ == 0) return {UNLHA_OK, {}, notices_, false};
     Outcome result;
     if (problems_ == 0) {
-        result = failure(UNLHA_ERROR_SKIPPED, std::to_string(skipped_) +
-                                                  "個の既存ファイルを上書きせずに残しました (" +
-                                                  firstSkipped_.reason + ")");
+        result = failure(UNLHA_ERROR_SKIPPED, firstSkipped_.fault,
+                         std::to_string(skipped_) + "個の既存ファイルを上書きせずに残しました (" +
+                             firstSkipped_.reason + ")");
     } else if (problems_ + skipped_ == 1) {
         result = first_;
     } else {
-        result = failure(first_.code, std::to_string(problems_ + skipped_) +
-                                          "件の問題がありました。最初の問題: " + first_.reason);
+        result = failure(first_.code, first_.fault,
+                         std::to_string(problems_ + skipped_) +
+                             "件の問題がありました。最初の問題: " + first_.reason);
     }
     return result;
 }
@@ -111,36 +123,38 @@ Outcome Extractor::run(const std::string& destination) {
 Extractor::Step Extractor::extractEntry(archive_entry* entry) {
     const char* rawName = archive_entry_pathname_utf8(entry);
     if (rawName == nullptr) rawName = archive_entry_pathname(entry);
+    stored_ = rawName == nullptr ? std::string() : std::string(rawName);
     if (rawName == nullptr) {
-        problem(UNLHA_ERROR_UNSAFE_ENTRY, "名前を読めない項目を展開しません: " + reader_.error());
+        problem(UNLHA_ERROR_UNSAFE_ENTRY, {UNLHA_CAUSE_ENTRY_UNSAFE},
+                "名前を読めない項目を展開しません: " + reader_.error());
         return skipData() ? Step::next : Step::stop;
     }
     const std::string name = printable(rawName);
     lastName_ = name;
-    // A name that did not decode is placed with its stray bytes spelled out;
-    // the unsafe-name rules below judge that spelling, the one put on disk.
-    const bool renamed = !dozo::fileio::isUtf8(rawName);
-    const std::string placed = renamed ? dozo::fileio::diskName(rawName) : std::string(rawName);
-
     const mode_t type = archive_entry_filetype(entry);
-    if (type == AE_IFDIR && namesTheTop(placed)) return skipData() ? Step::next : Step::stop;
-    std::vector<std::string> parts;
+    PlacedName placed;
     std::string why;
-    if (!splitEntryName(placed, parts, why)) {
-        problem(UNLHA_ERROR_UNSAFE_ENTRY, why + "は展開しません: " + name);
+    if (!placeEntryName(rawName, type == AE_IFDIR, placed, why)) {
+        problem(UNLHA_ERROR_UNSAFE_ENTRY, {UNLHA_CAUSE_ENTRY_UNSAFE, stored_},
+                why + "は展開しません: " + name);
         return skipData() ? Step::next : Step::stop;
     }
+    if (placed.top) return skipData() ? Step::next : Step::stop;
+    const std::vector<std::string>& parts = placed.parts;
     if (archive_entry_hardlink(entry) != nullptr || archive_entry_symlink(entry) != nullptr ||
         type == AE_IFLNK) {
-        problem(UNLHA_ERROR_UNSAFE_ENTRY, "リンクは展開しません: " + name);
+        problem(UNLHA_ERROR_UNSAFE_ENTRY, {UNLHA_CAUSE_ENTRY_LINK, stored_},
+                "リンクは展開しません: " + name);
         return skipData() ? Step::next : Step::stop;
     }
     if (type != AE_IFREG && type != AE_IFDIR) {
-        problem(UNLHA_ERROR_UNSAFE_ENTRY, "特殊ファイルは展開しません: " + name);
+        problem(UNLHA_ERROR_UNSAFE_ENTRY, {UNLHA_CAUSE_ENTRY_SPECIAL, stored_},
+                "特殊ファイルは展開しません: " + name);
         return skipData() ? Step::next : Step::stop;
     }
-    if (renamed)
-        notice("読めない文字を含む名前を変えて展開します: " + name + " -> " + printable(placed));
+    if (placed.renamed)
+        notice("読めない文字を含む名前を変えて展開します: " + name + " -> " +
+               printable(placed.placed));
 
     if (type == AE_IFDIR) {
         Destination::Made made;
@@ -160,12 +174,15 @@ int Extractor::openFolders(const std::vector<std::string>& parts, std::size_t co
     Destination::Failure failed;
     const int fd = destination_.openFolders(parts, count, made, failed);
     if (fd >= 0) return fd;
+    const std::string path = destination_.pathOf(parts, failed.count);
     if (failed.throughLink) {
-        problem(UNLHA_ERROR_UNSAFE_ENTRY, "展開先のシンボリックリンクはたどりません: " +
-                                              printable(failed.path) + " (" + name + ")");
+        problem(UNLHA_ERROR_UNSAFE_ENTRY, {UNLHA_CAUSE_FOLDER_LINK, path},
+                "展開先のシンボリックリンクはたどりません: " + printable(failed.path) + " (" +
+                    name + ")");
     } else {
-        problem(UNLHA_ERROR_WRITE, "フォルダーを作れません: " + printable(failed.path) + " (" +
-                                       std::strerror(failed.error) + ")");
+        problem(UNLHA_ERROR_WRITE, {UNLHA_CAUSE_FOLDER_CREATE, path, failed.error},
+                "フォルダーを作れません: " + printable(failed.path) + " (" +
+                    std::strerror(failed.error) + ")");
     }
     return -1;
 }
@@ -175,7 +192,8 @@ Outcome extractArchive(const char* archivePath, const std::string& destination, 
     std::string reason;
     if (!reader.openFile(archivePath, reason)) {
         return openFailure(archivePath, reason,
-                           reader.openResult() != ArchiveReader::OpenResult::cannotOpen);
+                           reader.openResult() != ArchiveReader::OpenResult::cannotOpen,
+                           reader.openError());
     }
     return Extractor(reader, overwrite).run(destination);
 }
@@ -184,7 +202,8 @@ Outcome extractMemory(const void* data, std::size_t size, const std::string& des
                       bool overwrite) {
     ArchiveReader reader;
     std::string reason;
-    if (!reader.openMemory(data, size, reason)) return failure(UNLHA_ERROR_NOT_ARCHIVE, reason);
+    if (!reader.openMemory(data, size, reason))
+        return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_NOT_ARCHIVE}, reason);
     return Extractor(reader, overwrite).run(destination);
 }
 

@@ -34,10 +34,11 @@ private:
     Step extractEntry(archive_entry* entry);
     Step extractFile(archive_entry* entry, const std::vector<std::string>& parts,
                      const std::string& name);
-    Step writeData(int fd, la_int64_t declared, const std::string& name);
+    // `name` as shown, `path` where it goes.
+    Step writeData(int fd, la_int64_t declared, const std::string& name, const std::string& path);
     int openFolders(const std::vector<std::string>& parts, std::size_t count,
                     Destination::Made& made, const std::string& name);
-    void problem(int code, const std::string& line);
+    void problem(int code, Fault fault, const std::string& line);
     // A detail lost that loses no data (a time or mode not restored): the run
     // still succeeds, with the line in its output.
     void notice(const std::string& line);
@@ -49,9 +50,11 @@ private:
     Destination destination_;
     static constexpr std::size_t kChunk = 64 * 1024;
     std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kChunk);
-    Outcome first_;         // the first problem other than a kept file
-    Outcome firstSkipped_;  // the first kept file
-    std::string lastName_;  // of the entry read last, shown
+    Outcome first_;          // the first problem other than a kept file
+    Outcome firstSkipped_;   // the first kept file
+    std::string lastName_;   // of the entry read last, shown
+    std::string stored_;     // of the entry under way, as stored
+    std::string stoppedIn_;  // the file a stop came inside, not placed; shown
     std::string notices_;
     int problems_ = 0;
     int skipped_ = 0;

@@ -40,6 +40,13 @@ std::string entryName(archive_entry* entry) {
     return printable(name);
 }
 
+// An entry's name as stored, for a failure's parts.
+std::string stored(archive_entry* entry) {
+    const char* raw = archive_entry_pathname_utf8(entry);
+    if (raw == nullptr) raw = archive_entry_pathname(entry);
+    return raw == nullptr ? std::string() : std::string(raw);
+}
+
 std::string localTime(time_t t) {
     struct tm parts {};
     char text[32] = "0000-00-00 00:00:00";
@@ -56,7 +63,8 @@ Outcome walk(const char* archivePath, Visit visit) {
     std::string reason;
     if (!reader.openFile(archivePath, reason)) {
         return openFailure(archivePath, reason,
-                           reader.openResult() != ArchiveReader::OpenResult::cannotOpen);
+                           reader.openResult() != ArchiveReader::OpenResult::cannotOpen,
+                           reader.openError());
     }
     int entries = 0;
     std::string last;
@@ -69,18 +77,21 @@ Outcome walk(const char* archivePath, Visit visit) {
         const int r = reader.next(entry);
         if (r == ARCHIVE_EOF) break;
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
-            return failure(UNLHA_ERROR_NOT_ARCHIVE,
+            return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_DAMAGED},
                            "書庫のヘッダーを読めません (" + where() + "): " + reader.error());
         }
         StoredFields fields;
         if (!readStoredFields(reader.fd(), reader.headerOffset(), fields)) {
-            return failure(UNLHA_ERROR_NOT_ARCHIVE, "書庫のヘッダーを読めません (" + where() + ")");
+            return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_DAMAGED},
+                           "書庫のヘッダーを読めません (" + where() + ")");
         }
         ++entries;
         last = entryName(entry);
         if (Outcome o = visit(reader, entry, fields, last); o.failed()) return o;
     }
-    if (entries == 0) return failure(UNLHA_ERROR_NOT_ARCHIVE, "書庫に項目がありません");
+    if (entries == 0)
+        return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_EMPTY},
+                       "書庫に項目がありません");
     return {};
 }
 
@@ -104,7 +115,7 @@ Outcome listArchive(const char* archivePath) {
             .append(name)
             .append(1, '\n');
         if (reader.skipData() != ARCHIVE_OK) {
-            return failure(UNLHA_ERROR_DATA,
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ARCHIVE_CUT, stored(entry)},
                            "書庫が途中で切れています: " + name + " (" + reader.error() + ")");
         }
         return Outcome{};
@@ -122,7 +133,7 @@ Outcome testArchive(const char* archivePath) {
                                  const StoredFields& fields, const std::string& name) {
         if (archive_entry_filetype(entry) != AE_IFREG) {
             if (reader.skipData() == ARCHIVE_OK) return Outcome{};
-            return failure(UNLHA_ERROR_DATA,
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ARCHIVE_CUT, stored(entry)},
                            "書庫が途中で切れています: " + name + " (" + reader.error() + ")");
         }
         std::uint16_t crc = 0;
@@ -131,16 +142,19 @@ Outcome testArchive(const char* archivePath) {
             const long n = reader.readData(buffer.get(), 64 * 1024);
             if (n == 0) break;
             if (n < 0) {
-                return failure(UNLHA_ERROR_DATA,
+                return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ENTRY_DATA, stored(entry)},
                                "データが壊れています: " + name + " (" + reader.error() + ")");
             }
             crc = unlha::crc16(crc, {buffer.get(), static_cast<std::size_t>(n)});
             size += n;
         }
         if (archive_entry_size_is_set(entry) != 0 && size != archive_entry_size(entry)) {
-            return failure(UNLHA_ERROR_DATA, "データが宣言された大きさと違います: " + name);
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ENTRY_DATA, stored(entry)},
+                           "データが宣言された大きさと違います: " + name);
         }
-        if (crc != fields.crc) return failure(UNLHA_ERROR_DATA, "CRCが一致しません: " + name);
+        if (crc != fields.crc)
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ENTRY_DATA, stored(entry)},
+                           "CRCが一致しません: " + name);
         return Outcome{};
     });
 }

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -72,14 +73,18 @@ std::vector<std::string> parseListText(std::string_view text) {
     return names;
 }
 
-bool readListFile(const std::string& path, std::vector<std::string>& names, std::string& reason) {
+bool readListFile(const std::string& path, std::vector<std::string>& names, std::string& reason,
+                  int& error) {
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
+        error = errno;
         reason = "リストファイルを開けません: " + printable(path);
         return false;
     }
     const std::string text{std::istreambuf_iterator<char>(in), {}};
     if (in.bad()) {
+        error = errno;
         reason = "リストファイルを読めません: " + printable(path);
         return false;
     }

@@ -14,7 +14,9 @@ namespace unlha32 {
 // it does.
 std::vector<std::string> parseListText(std::string_view text);
 
-// False with a reason when the list file cannot be read.
-bool readListFile(const std::string& path, std::vector<std::string>& names, std::string& reason);
+// False with a reason (and the errno, 0 when none) when the list file cannot
+// be read.
+bool readListFile(const std::string& path, std::vector<std::string>& names, std::string& reason,
+                  int& error);
 
 }  // namespace unlha32

@@ -2,8 +2,8 @@
 
 #include <errno.h>
 #include <pthread.h>
-#include <sys/stat.h>
 
+#include <cstring>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -26,14 +26,19 @@ Warnings* currentWarnings() {
 
 }  // namespace
 
-Outcome openFailure(const char* archivePath, std::string reason, bool opened) {
-    if (opened) return failure(UNLHA_ERROR_NOT_ARCHIVE, std::move(reason));
-    struct stat st {};
-    if (::stat(archivePath, &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-        return failure(UNLHA_ERROR_ARCHIVE_OPEN,
+Outcome openFailure(const char* archivePath, std::string reason, bool opened, int error) {
+    if (opened)
+        return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_NOT_ARCHIVE}, std::move(reason));
+    const Fault fault{UNLHA_CAUSE_ARCHIVE_OPEN, {}, error};
+    if (error == ENOENT || error == ENOTDIR) {
+        return failure(UNLHA_ERROR_ARCHIVE_OPEN, fault,
                        std::string("書庫がありません: ") + printable(archivePath));
     }
-    return failure(UNLHA_ERROR_ARCHIVE_OPEN, std::move(reason));
+    return failure(UNLHA_ERROR_ARCHIVE_OPEN, fault, std::move(reason));
+}
+
+std::string errorText(int error) {
+    return std::strerror(error);
 }
 
 Warnings::Warnings() {

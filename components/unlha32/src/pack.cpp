@@ -20,6 +20,7 @@
 
 #include "archive_reader.h"
 #include "dozo/fileio/io.h"
+#include "dozo/fileio/placement.h"
 #include "dozo/fileio/printable.h"
 #include "dozo/fileio/replacement.h"
 #include "dozo/fileio/source.h"
@@ -58,10 +59,6 @@ struct Input {
     std::string path() const { return root->path + info.name.substr(root->nameLength); }
 };
 
-std::string errorText(int error = errno) {
-    return std::strerror(error);
-}
-
 unlha::Method toMethod(Compression method) {
     switch (method) {
         case Compression::lh6:
@@ -91,21 +88,27 @@ bool storedNameOf(const std::string& path, std::string& name) {
 }
 
 // Why a name found on disk cannot go into an archive that readers give back
-// as it was, nullptr when it can. One stored name that is not text in its
-// code page makes libarchive refuse the whole archive from there on, and
+// as it was (text nullptr when it can). One stored name that is not text in
+// its code page makes libarchive refuse the whole archive from there on, and
 // every reader takes '\' for a separator: "a\b.txt" would come back as a
 // folder, or as a second entry for "a/b.txt".
-const char* unstorable(std::string_view name) {
-    if (!dozo::fileio::isUtf8(name)) return "UTF-8でない名前は格納しません: ";
-    if (name.find('\\') != std::string_view::npos) return "「\\」を含む名前は格納しません: ";
-    return nullptr;
+struct Unstorable {
+    const char* text = nullptr;
+    int cause = UNLHA_CAUSE_NONE;
+};
+Unstorable unstorable(std::string_view name) {
+    if (!dozo::fileio::isUtf8(name))
+        return {"UTF-8でない名前は格納しません: ", UNLHA_CAUSE_NAME_NOT_UTF8};
+    if (name.find('\\') != std::string_view::npos)
+        return {"「\\」を含む名前は格納しません: ", UNLHA_CAUSE_NAME_BACKSLASH};
+    return {};
 }
 
 // Whether the open folder is still the one found at path.
 Outcome sameFolder(int fd, FolderId expected, const std::string& path) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || FolderId{st.st_dev, st.st_ino} != expected)
-        return failure(UNLHA_ERROR_INPUT,
+        return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_FOLDER_REPLACED, path},
                        "格納中にフォルダーが置き換えられました: " + printable(path));
     return {};
 }
@@ -116,16 +119,21 @@ public:
 
     Outcome addArgument(const std::string& path, bool recurse) {
         struct stat st {};
-        if (::stat(path.c_str(), &st) != 0)
-            return failure(UNLHA_ERROR_INPUT,
-                           "ファイルがありません: " + printable(path) + " (" + errorText() + ")");
+        if (::stat(path.c_str(), &st) != 0) {
+            const int error = errno;
+            return failure(
+                UNLHA_ERROR_INPUT, {UNLHA_CAUSE_INPUT_OPEN, path, error},
+                "ファイルがありません: " + printable(path) + " (" + errorText(error) + ")");
+        }
         std::string name;
         if (!storedNameOf(path, name))
-            return failure(UNLHA_ERROR_INPUT, "格納する名前を決められません: " + printable(path));
-        if (const char* why = unstorable(name))
-            return failure(UNLHA_ERROR_INPUT, why + printable(path));
+            return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_NAME_NONE, path},
+                           "格納する名前を決められません: " + printable(path));
+        if (const Unstorable why = unstorable(name); why.text != nullptr)
+            return failure(UNLHA_ERROR_INPUT, {why.cause, path}, why.text + printable(path));
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
-            return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(path));
+            return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_INPUT_NOT_FILE, path},
+                           "通常のファイルではありません: " + printable(path));
         roots_.push_back({path, name.size()});
         if (Outcome o = add(path, name, st); o.failed()) return o;
         if (!S_ISDIR(st.st_mode) || !recurse) return {};
@@ -148,7 +156,7 @@ private:
             return {};
         }
         if (byName_.find(std::string_view(name)) != byName_.end())
-            return failure(UNLHA_ERROR_INPUT,
+            return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_NAME_TWICE, name},
                            "同じ名前で格納されるファイルが複数あります: " + printable(name));
         Input input;
         input.root = &roots_.back();
@@ -179,9 +187,12 @@ private:
             std::unique_ptr<DIR, int (*)(DIR*)> dir(fd >= 0 ? ::fdopendir(fd) : nullptr,
                                                     ::closedir);
             if (fd >= 0 && !dir) ::close(fd);
-            if (!dir)
-                return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
-                                                      " (" + errorText() + ")");
+            if (!dir) {
+                const int error = errno;
+                return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_FOLDER_READ, dirPath, error},
+                               "フォルダーを読めません: " + printable(dirPath) + " (" +
+                                   errorText(error) + ")");
+            }
             if (Outcome o = sameFolder(fd, ancestors.back(), dirPath); o.failed()) return o;
             for (;;) {
                 errno = 0;
@@ -193,11 +204,15 @@ private:
                     warn("見つからないため格納しません: " + printable(dirPath + "/" + d->d_name));
                     continue;
                 }
+                // A temporary of one of our writers (a rewrite under way, or
+                // one a kill left) is no file of the user's.
+                if (S_ISREG(st.st_mode) && dozo::fileio::isOurTemporary(fd, d->d_name)) continue;
                 found.emplace_back(d->d_name, st);
             }
-            if (errno != 0)
-                return failure(UNLHA_ERROR_INPUT, "フォルダーを読めません: " + printable(dirPath) +
-                                                      " (" + errorText() + ")");
+            if (const int error = errno; error != 0)
+                return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_FOLDER_READ, dirPath, error},
+                               "フォルダーを読めません: " + printable(dirPath) + " (" +
+                                   errorText(error) + ")");
         }
         // Sorted, so the same tree always gives the same archive.
         std::sort(found.begin(), found.end(),
@@ -210,8 +225,8 @@ private:
             dirName.resize(nameLength);
             const std::string& path = dirPath.append("/").append(n);
             const std::string& name = dirName.append("/").append(n);
-            if (const char* why = unstorable(n)) {
-                warn(why + printable(path));
+            if (const Unstorable why = unstorable(n); why.text != nullptr) {
+                warn(why.text + printable(path));
                 continue;
             }
             // A link met on the way is not followed: a link to a file would
@@ -273,26 +288,65 @@ Outcome openInput(const Input& input, dozo::fileio::Fd& fd, struct stat& st) {
         const std::string folderPath = path.substr(0, path.find_last_of('/'));
         const dozo::fileio::Fd folder(
             ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (folder.get() < 0)
-            return failure(UNLHA_ERROR_INPUT,
-                           "ファイルを読めません: " + printable(path) + " (" + errorText() + ")");
+        if (folder.get() < 0) {
+            const int error = errno;
+            return failure(
+                UNLHA_ERROR_INPUT, {UNLHA_CAUSE_INPUT_OPEN, path, error},
+                "ファイルを読めません: " + printable(path) + " (" + errorText(error) + ")");
+        }
         if (Outcome o = sameFolder(folder.get(), input.folder, folderPath); o.failed()) return o;
         fd.reset(::openat(folder.get(), path.c_str() + folderPath.size() + 1,
                           O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW));
     } else {
         fd.reset(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
     }
-    if (fd.get() < 0)
-        return failure(UNLHA_ERROR_INPUT,
-                       "ファイルを読めません: " + printable(path) + " (" + errorText() + ")");
+    if (fd.get() < 0) {
+        const int error = errno;
+        return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_INPUT_OPEN, path, error},
+                       "ファイルを読めません: " + printable(path) + " (" + errorText(error) + ")");
+    }
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return failure(UNLHA_ERROR_INPUT, "通常のファイルではありません: " + printable(path));
+        return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_INPUT_NOT_FILE, path},
+                       "通常のファイルではありません: " + printable(path));
     return {};
 }
 
-Outcome writeFailure(const Input& input, const ArchiveWriter& writer) {
-    return failure(UNLHA_ERROR_WRITE,
+Outcome cancelled(const Progress& progress) {
+    return failure(UNLHA_CANCELLED, {UNLHA_CAUSE_CANCELLED},
+                   "中止しました (" + std::to_string(progress.entriesDone()) +
+                       "個の項目の後で): 書庫は元のままです");
+}
+
+// The writer failed on the archive, on the input or on its name; or it was
+// stopped inside the file as asked.
+Outcome writeFailure(const Input& input, const ArchiveWriter& writer, const Progress& progress) {
+    if (progress.stopRequested()) return cancelled(progress);
+    using Failed = ArchiveWriter::Failed;
+    const int error = writer.systemError();
+    // Compressed data that does not decode back is our fault, not the
+    // disk's: nothing of the run is committed.
+    if (writer.failed() == Failed::miscoded)
+        return failure(UNLHA_ERROR_INTERNAL, {UNLHA_CAUSE_MISCODED, input.path()},
+                       "UNLHA32の誤りです: 圧縮したデータを展開すると元のファイルに戻らないため、"
+                       "書庫には何も書き込んでいません: " +
+                           printable(input.path()) + " (" + writer.error() + ")");
+    if (writer.failed() == Failed::input)
+        return failure(
+            UNLHA_ERROR_INPUT,
+            {error != 0 ? UNLHA_CAUSE_INPUT_READ : UNLHA_CAUSE_INPUT_CHANGED, input.path(), error},
+            "ファイルを読めません: " + printable(input.path()) + ": " + writer.error());
+    if (writer.failed() == Failed::name)
+        return failure(
+            UNLHA_ERROR_INPUT, {UNLHA_CAUSE_NAME_NONE, input.path()},
+            "格納する名前を決められません: " + printable(input.path()) + ": " + writer.error());
+    return failure(UNLHA_ERROR_WRITE, {UNLHA_CAUSE_ARCHIVE_WRITE, {}, error},
                    "書庫を書けません: " + printable(input.path()) + ": " + writer.error());
+}
+
+// What went wrong writing the archive itself.
+Outcome archiveFailure(const ArchiveWriter& writer) {
+    return failure(UNLHA_ERROR_WRITE, {UNLHA_CAUSE_ARCHIVE_WRITE, {}, writer.systemError()},
+                   "書庫を書けません: " + writer.error());
 }
 
 // A file written to while it was read gives an entry of bytes from both
@@ -305,35 +359,29 @@ Outcome readUnchanged(const Input& input, int fd, const struct stat& opened) {
         now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec ||
         now.st_ctim.tv_sec != opened.st_ctim.tv_sec ||
         now.st_ctim.tv_nsec != opened.st_ctim.tv_nsec)
-        return failure(UNLHA_ERROR_INPUT,
+        return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_INPUT_CHANGED, input.path()},
                        "格納中にファイルが変更されました: " + printable(input.path()));
     return {};
 }
 
-Outcome writeInput(ArchiveWriter& writer, Input& input, Method method) {
+Outcome writeInput(ArchiveWriter& writer, Input& input, Method method, const Progress& progress) {
     input.done = true;
     if (input.info.directory) {
-        if (!writer.addDirectory(input.info))
-            return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
+        if (!writer.addDirectory(input.info)) return writeFailure(input, writer, progress);
         return {};
     }
     dozo::fileio::Fd fd;
     struct stat st {};
     if (Outcome o = openInput(input, fd, st); o.failed()) return o;
     if (!writer.addFile(input.info, fd.get(), st.st_size, method))
-        return writeFailure(input, writer);
+        return writeFailure(input, writer, progress);
     return readUnchanged(input, fd.get(), st);
-}
-
-Outcome cancelled(const Progress& progress) {
-    return failure(UNLHA_CANCELLED, "中止しました (" + std::to_string(progress.entriesDone()) +
-                                        "個の項目の後で): 書庫は元のままです");
 }
 
 // Writes an input unless the caller asked to stop before it.
 Outcome writeCounted(ArchiveWriter& writer, Input& input, Method method, Progress& progress) {
     if (progress.stopRequested()) return cancelled(progress);
-    if (Outcome o = writeInput(writer, input, method); o.failed()) return o;
+    if (Outcome o = writeInput(writer, input, method, progress); o.failed()) return o;
     progress.entryDone(input.size);
     return {};
 }
@@ -367,7 +415,7 @@ public:
     Outcome flush() {
         std::size_t failed = 0;
         const bool ok = writer_.addFiles(files_, method_, &failed);
-        Outcome o = ok ? Outcome{} : writeFailure(*inputs_[failed], writer_);
+        Outcome o = ok ? Outcome{} : writeFailure(*inputs_[failed], writer_, progress_);
         for (std::size_t i = 0; ok && !o.failed() && i < inputs_.size(); ++i)
             o = readUnchanged(*inputs_[i], fds_[i].get(), opened_[i]);
         // A stop asked for after one file of the run is honoured there: the
@@ -415,19 +463,22 @@ Outcome copyEntry(int archiveFd, std::int64_t from, std::int64_t length, Archive
         const std::size_t want = static_cast<std::size_t>(std::min(kCopyChunk, length - done));
         const off_t at = static_cast<off_t>(from + done);
         const ssize_t n = dozo::fileio::readFully(archiveFd, buffer.data(), want, at);
-        if (n < 0)
-            return failure(UNLHA_ERROR_DATA,
-                           "既存の書庫を読めません: " + printable(name) + " (" + errorText() + ")");
+        if (n < 0) {
+            const int error = errno;
+            return failure(
+                UNLHA_ERROR_DATA, {UNLHA_CAUSE_ARCHIVE_READ, {}, error},
+                "既存の書庫を読めません: " + printable(name) + " (" + errorText(error) + ")");
+        }
         if (static_cast<std::size_t>(n) < want)
-            return failure(UNLHA_ERROR_DATA, "既存の書庫が途中で切れています: " + printable(name));
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ARCHIVE_CUT, name},
+                           "既存の書庫が途中で切れています: " + printable(name));
         // The old archive goes once the new one is in place, and each of its
         // bytes is read once: its cached pages are given back before the
         // copy of them is written, so the copy reuses them instead of taking
         // as much memory again (and, in a virtual machine, pages the host
         // has to find).
         ::posix_fadvise(archiveFd, at, static_cast<off_t>(want), POSIX_FADV_DONTNEED);
-        if (!writer.addRaw({buffer.data(), want}))
-            return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
+        if (!writer.addRaw({buffer.data(), want})) return archiveFailure(writer);
         done += n;
     }
     return {};
@@ -439,15 +490,15 @@ Outcome copyEntry(int archiveFd, std::int64_t from, std::int64_t length, Archive
 // would leave those entries with no folder to go in.
 Outcome kindConflict(Inputs& inputs, const std::string& path, bool folder, const Input* input) {
     if (input != nullptr && input->info.directory != folder)
-        return failure(UNLHA_ERROR_INPUT, std::string("書庫に同じ名前の") +
-                                              (folder ? "フォルダー" : "ファイル") +
-                                              "があるため格納できません: " + printable(path));
+        return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_NAME_KIND, path},
+                       std::string("書庫に同じ名前の") + (folder ? "フォルダー" : "ファイル") +
+                           "があるため格納できません: " + printable(path));
     for (auto slash = path.find('/'); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         const std::string above = path.substr(0, slash);
         if (const Input* file = inputs.find(above); file != nullptr && !file->info.directory)
             return failure(
-                UNLHA_ERROR_INPUT,
+                UNLHA_ERROR_INPUT, {UNLHA_CAUSE_NAME_KIND, above},
                 "書庫に同じ名前のフォルダーがあるため格納できません: " + printable(above));
     }
     return {};
@@ -463,7 +514,18 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
     ArchiveReader reader;
     std::string reason;
     if (!reader.openFile(archivePath.c_str(), reason))
-        return failure(UNLHA_ERROR_NOT_ARCHIVE, "既存の書庫を更新できません: " + reason);
+        return failure(
+            UNLHA_ERROR_NOT_ARCHIVE,
+            {reader.openResult() == ArchiveReader::OpenResult::cannotOpen ? UNLHA_CAUSE_ARCHIVE_OPEN
+                                                                          : UNLHA_CAUSE_NOT_ARCHIVE,
+             {},
+             reader.openError()},
+            "既存の書庫を更新できません: " + reason);
+    struct stat opened {};
+    if (::fstat(reader.fd(), &opened) != 0)
+        return failure(
+            UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_READ, {}, errno},
+            "既存の書庫を読めません: " + printable(archivePath) + " (" + errorText() + ")");
     std::int64_t entryEnd = -1;  // where the last entry read ends
     std::vector<std::uint8_t> copyBuffer;
     for (;;) {
@@ -473,7 +535,7 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
             std::uint8_t mark = 1;
             if (entryEnd < 0) return {};
             if (!dozo::fileio::readExact(reader.fd(), &mark, 1, entryEnd) || mark != 0)
-                return failure(UNLHA_ERROR_NOT_ARCHIVE,
+                return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_DAMAGED},
                                "既存の書庫に終わりの印がありません (" + reader.error() + ")");
             endAt = entryEnd + 1;
             return {};
@@ -483,26 +545,41 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
         const char* rawName = r == ARCHIVE_OK ? archive_entry_pathname_utf8(entry) : nullptr;
         if (r == ARCHIVE_OK && rawName == nullptr) rawName = archive_entry_pathname(entry);
         if (rawName == nullptr)
-            return failure(UNLHA_ERROR_NOT_ARCHIVE,
+            return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_DAMAGED},
                            "既存の書庫を最後まで読めません (" + reader.error() + ")");
         const mode_t type = archive_entry_filetype(entry);
         if ((type != AE_IFREG && type != AE_IFDIR) || archive_entry_symlink(entry) != nullptr ||
             archive_entry_hardlink(entry) != nullptr)
             return failure(
-                UNLHA_ERROR_NOT_ARCHIVE,
+                UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ENTRY_SPECIAL, rawName},
                 std::string(
                     "既存の書庫にファイルとフォルダー以外の項目があるため更新できません: ") +
                     printable(rawName));
+        // A kept entry is copied as it is, so it is vetted as a reader takes
+        // it: a name extraction refuses, a header that fails its own check
+        // or data that runs past the archive would be carried into the new
+        // one. Its data is not decoded: "t" does that.
+        PlacedName placed;
+        std::string unsafe;
+        if (!placeEntryName(rawName, type == AE_IFDIR, placed, unsafe))
+            return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ENTRY_NOT_KEPT, rawName},
+                           "既存の書庫の項目を引き継げないため更新しません (" + unsafe +
+                               "): " + printable(rawName));
         StoredFields fields;
         if (!readStoredFields(reader.fd(), reader.headerOffset(), fields) ||
             (entryEnd >= 0 && fields.headerAt != entryEnd))
-            return failure(UNLHA_ERROR_NOT_ARCHIVE,
+            return failure(UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_DAMAGED},
                            "既存の書庫のヘッダーを読めません: " + printable(rawName));
+        if (fields.dataAt > opened.st_size ||
+            fields.packedSize > static_cast<std::uint64_t>(opened.st_size - fields.dataAt))
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ENTRY_NOT_KEPT, rawName},
+                           "既存の書庫の項目が書庫の終わりを越えています: " + printable(rawName));
         const bool first = entryEnd < 0;
         const std::int64_t entryStart = fields.headerAt;
         entryEnd = fields.dataAt + static_cast<std::int64_t>(fields.packedSize);
         if (reader.skipData() != ARCHIVE_OK)
-            return failure(UNLHA_ERROR_DATA, "既存の書庫が壊れています (" + reader.error() + ")");
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ARCHIVE_DAMAGED},
+                           "既存の書庫が壊れています (" + reader.error() + ")");
         // A self-extracting archive's program, which readers pass over to
         // the first header, stays in front of the entries.
         if (first && entryStart > 0) {
@@ -558,21 +635,36 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
 // program added meanwhile would be lost under our rename.
 class ArchiveLock {
 public:
-    void acquire(const std::string& archivePath) {
+    Outcome acquire(const std::string& archivePath) {
         const auto slash = archivePath.find_last_of('/');
         const std::string dir = slash == std::string::npos ? "." : archivePath.substr(0, slash + 1);
         for (;;) {
             if (archive_.open(archivePath.c_str()) == dozo::fileio::Status::ok) {
                 held_ = true;
-                return;
+                return {};
             }
-            // Without a descriptor the update goes on unlocked; it reports
-            // its own reason when the archive cannot be used.
+            const int openError = errno;
+            // An archive that is there but would not open (EIO, EMFILE...)
+            // cannot be updated without the lock and the handle that keep
+            // what follows its end mark: the run fails. Anything but a file
+            // there is refused by the caller, with its own reason.
             struct stat st {};
-            if (::stat(archivePath.c_str(), &st) == 0 || errno != ENOENT) return;
+            if (::stat(archivePath.c_str(), &st) == 0) {
+                if (!S_ISREG(st.st_mode)) return {};
+                return failure(UNLHA_ERROR_ARCHIVE_OPEN, {UNLHA_CAUSE_ARCHIVE_OPEN, {}, openError},
+                               "既存の書庫を開けません: " + printable(archivePath) + " (" +
+                                   errorText(openError) + ")");
+            }
+            if (errno != ENOENT)
+                return failure(UNLHA_ERROR_ARCHIVE_OPEN, {UNLHA_CAUSE_ARCHIVE_OPEN, {}, errno},
+                               "書庫の場所を調べられません: " + printable(archivePath) + " (" +
+                                   errorText() + ")");
+            // Missing: its folder is locked until it exists. Without that lock
+            // the run goes on, creating the archive only where nothing has
+            // appeared meanwhile (the caller's no-clobber placement).
             folder_.reset(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (folder_.get() < 0 || !lock(folder_.get())) return;
-            if (::stat(archivePath.c_str(), &st) != 0 && errno == ENOENT) return;
+            if (folder_.get() < 0 || !lock(folder_.get())) return {};
+            if (::stat(archivePath.c_str(), &st) != 0 && errno == ENOENT) return {};
             folder_.reset(-1);
         }
     }
@@ -605,11 +697,17 @@ Outcome keepTrailing(dozo::fileio::Source* archive, std::int64_t from,
     for (std::int64_t at = from; at < archive->size();) {
         const auto n = static_cast<std::size_t>(std::min(kChunk, archive->size() - at));
         buffer.resize(n);
-        if (archive->readAt(at, buffer.data(), n) != dozo::fileio::Status::ok)
-            return failure(UNLHA_ERROR_DATA, "既存の書庫を読めません: " + printable(archivePath));
-        if (result.write(buffer.data(), n) != dozo::fileio::Status::ok)
-            return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + printable(archivePath) + " (" +
-                                                  errorText() + ")");
+        if (archive->readAt(at, buffer.data(), n) != dozo::fileio::Status::ok) {
+            const int error = errno;
+            return failure(UNLHA_ERROR_DATA, {UNLHA_CAUSE_ARCHIVE_READ, {}, error},
+                           "既存の書庫を読めません: " + printable(archivePath));
+        }
+        if (result.write(buffer.data(), n) != dozo::fileio::Status::ok) {
+            const int error = errno;
+            return failure(
+                UNLHA_ERROR_WRITE, {UNLHA_CAUSE_ARCHIVE_WRITE, {}, error},
+                "書庫を書けません: " + printable(archivePath) + " (" + errorText(error) + ")");
+        }
         at += static_cast<std::int64_t>(n);
     }
     return {};
@@ -624,7 +722,10 @@ Outcome replacementFailure(dozo::fileio::Status status, const std::string& archi
                           ::lstat(archivePath.c_str(), &st) == 0);
     const std::string why =
         another ? "処理中に他のプログラムが書庫を書き換えました" : dozo::fileio::describe(status);
-    return failure(UNLHA_ERROR_WRITE,
+    const int cause = another                                 ? UNLHA_CAUSE_ARCHIVE_CHANGED
+                      : status == dozo::fileio::Status::write ? UNLHA_CAUSE_ARCHIVE_WRITE
+                                                              : UNLHA_CAUSE_ARCHIVE_REPLACE;
+    return failure(UNLHA_ERROR_WRITE, {cause},
                    "書庫を書けません: " + printable(archivePath) + " (" + why + ")");
 }
 
@@ -635,18 +736,20 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     const Method method = toMethod(compression);
     // Held until the result is in place (or dropped).
     ArchiveLock lock;
-    lock.acquire(archivePath);
+    if (Outcome o = lock.acquire(archivePath); o.failed()) return o;
     struct stat archiveStat {};
     const bool archiveExists = ::stat(archivePath.c_str(), &archiveStat) == 0;
     if (archiveExists && !S_ISREG(archiveStat.st_mode))
-        return failure(UNLHA_ERROR_WRITE,
+        return failure(UNLHA_ERROR_WRITE, {UNLHA_CAUSE_ARCHIVE_NOT_FILE},
                        "書庫の場所にファイル以外のものがあります: " + printable(archivePath));
 
     Inputs inputs(archiveExists ? &archiveStat : nullptr);
     for (const std::string& argument : arguments) {
         if (Outcome o = inputs.addArgument(argument, recurse); o.failed()) return o;
     }
-    if (inputs.list().empty()) return failure(UNLHA_ERROR_INPUT, "格納するファイルがありません");
+    if (inputs.list().empty())
+        return failure(UNLHA_ERROR_INPUT, {UNLHA_CAUSE_NOTHING_TO_PACK},
+                       "格納するファイルがありません");
 
     dozo::fileio::Replacement result;
     // A missing archive that another archiver creates meanwhile is its,
@@ -660,7 +763,8 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
     for (const Input& input : inputs.list()) bytes += input.size;
     Progress progress(static_cast<std::int64_t>(inputs.list().size()), bytes);
     progress.start();
-    writer.setInputDone([&progress](std::int64_t done) { progress.partDone(done); });
+    // A stop asked for inside a large file ends it there: nothing is committed.
+    writer.setInputDone([&progress](std::int64_t done) { return progress.partDone(done); });
     // An empty file holds no entries to keep; it is simply replaced.
     std::int64_t endAt = 0;
     if (archiveExists && archiveStat.st_size > 0) {
@@ -674,7 +778,9 @@ Outcome packArchive(const std::string& archivePath, const std::vector<std::strin
         if (Outcome o = batch.add(input); o.failed()) return o;
     }
     if (Outcome o = batch.flush(); o.failed()) return o;
-    if (!writer.finish()) return failure(UNLHA_ERROR_WRITE, "書庫を書けません: " + writer.error());
+    // Asked during the last entry, the stop still holds: the archive stays.
+    if (progress.stopRequested()) return cancelled(progress);
+    if (!writer.finish()) return archiveFailure(writer);
     if (Outcome o = keepTrailing(lock.archive(), endAt, result, archivePath); o.failed()) return o;
     if (auto status = result.commit(0, lock.archive()); status != dozo::fileio::Status::ok)
         return replacementFailure(status, archivePath, !archiveExists);

@@ -1,47 +1,27 @@
 #include "progress.h"
 
-#include <pthread.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <mutex>
-#include <vector>
+#include "dozo/fileio/by_thread.h"
 
 namespace unlha32 {
 namespace {
 
-// Each thread's callback, found by thread. Not thread_local: a library loaded
-// by dlopen keeps that in dynamic TLS, which LeakSanitizer misreads at exit.
-// A thread is known by its handle and its kernel id together, since glibc
-// gives a finished thread's handle to the next one at once: a registration a
-// thread left behind must not reach a later thread.
-struct Registration {
-    pthread_t thread;
-    pid_t id;
-    UnlhaProgressCallback* callback;
-    void* context;
-
-    bool isCaller() const {
-        return ::pthread_equal(thread, ::pthread_self()) != 0 && id == ::gettid();
-    }
+// The callbacks each thread registered for its calls.
+struct Callbacks {
+    UnlhaProgressCallback* progress = nullptr;
+    void* progressContext = nullptr;
+    UnlhaFailureCallback* failure = nullptr;
+    void* failureContext = nullptr;
+    bool operator==(const Callbacks&) const = default;
 };
-std::mutex registrationsMutex;
-std::vector<Registration> registrations;
-
-Registration callerRegistration() {
-    const std::lock_guard<std::mutex> lock(registrationsMutex);
-    for (const Registration& r : registrations)
-        if (r.isCaller()) return r;
-    return {};
-}
+dozo::fileio::ByThread<Callbacks> registered;
 
 }  // namespace
 
 Progress::Progress(std::int64_t entriesTotal, std::int64_t bytesTotal)
     : entriesTotal_(entriesTotal), bytesTotal_(bytesTotal) {
-    const Registration mine = callerRegistration();
-    callback_ = mine.callback;
-    context_ = mine.context;
+    const Callbacks mine = registered.mine();
+    callback_ = mine.progress;
+    context_ = mine.progressContext;
 }
 
 void Progress::entryDone(std::int64_t bytes) {
@@ -51,11 +31,13 @@ void Progress::entryDone(std::int64_t bytes) {
     tell();
 }
 
-void Progress::partDone(std::int64_t bytes) {
+bool Progress::partDone(std::int64_t bytes) {
     constexpr std::int64_t kStep = 1 << 20;
-    if (bytes - partTold_ < kStep) return;
-    partTold_ = bytes;
-    tell(bytes);
+    if (bytes - partTold_ >= kStep) {
+        partTold_ = bytes;
+        tell(bytes);
+    }
+    return !stop_;
 }
 
 void Progress::tell(std::int64_t part) {
@@ -64,14 +46,25 @@ void Progress::tell(std::int64_t part) {
         stop_ = callback_(context_, entries_, entriesTotal_, bytes_ + part, bytesTotal_) != 0;
 }
 
+void tellFailure(const Outcome& outcome) {
+    const Callbacks mine = registered.mine();
+    if (mine.failure == nullptr || !outcome.failed()) return;
+    mine.failure(mine.failureContext, outcome.code, outcome.fault.cause, outcome.fault.name.c_str(),
+                 outcome.fault.error);
+}
+
 }  // namespace unlha32
 
 extern "C" UNLHA_API void UnlhaSetProgress(UnlhaProgressCallback* callback, void* context) {
-    using unlha32::Registration;
-    const std::lock_guard<std::mutex> lock(unlha32::registrationsMutex);
-    auto& all = unlha32::registrations;
-    all.erase(
-        std::remove_if(all.begin(), all.end(), [](const Registration& r) { return r.isCaller(); }),
-        all.end());
-    if (callback != nullptr) all.push_back({::pthread_self(), ::gettid(), callback, context});
+    unlha32::registered.update([&](unlha32::Callbacks& mine) {
+        mine.progress = callback;
+        mine.progressContext = callback != nullptr ? context : nullptr;
+    });
+}
+
+extern "C" UNLHA_API void UnlhaSetFailureReport(UnlhaFailureCallback* callback, void* context) {
+    unlha32::registered.update([&](unlha32::Callbacks& mine) {
+        mine.failure = callback;
+        mine.failureContext = callback != nullptr ? context : nullptr;
+    });
 }

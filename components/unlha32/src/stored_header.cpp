@@ -4,6 +4,7 @@
 
 #include "dozo/fileio/io.h"
 #include "lha/byte_order.h"
+#include "lha/crc16.h"
 
 namespace unlha32 {
 namespace {
@@ -15,6 +16,23 @@ constexpr std::size_t kMaxHeader = 0x20000;
 
 bool looksLikeHeader(const unsigned char* p) {
     return p[2] == '-' && p[3] == 'l' && p[6] == '-' && p[20] <= 3;
+}
+
+// The header's own check, as libarchive makes it: levels 0 and 1 sum the
+// bytes of their base header after its first two, levels 2 and 3 keep a
+// CRC-16 of the whole header, taken with its own field zero, where they have
+// the extension that holds it.
+bool headerCheckHolds(const std::vector<unsigned char>& h, const StoredHeader& header) {
+    if (header.level < 2) {
+        unsigned char sum = 0;
+        for (std::size_t i = 2; i < std::size_t{h[0]} + 2; ++i)
+            sum = static_cast<unsigned char>(sum + h[i]);
+        return sum == h[1];
+    }
+    if (header.headerCrcAt == 0) return true;
+    std::vector<unsigned char> zeroed(h.begin(), h.begin() + static_cast<long>(header.size));
+    zeroed[header.headerCrcAt] = zeroed[header.headerCrcAt + 1] = 0;
+    return unlha::crc16(0, zeroed) == le(&h[header.headerCrcAt], 2);
 }
 
 }  // namespace
@@ -118,7 +136,7 @@ bool readStoredFields(int fd, std::int64_t offset, StoredFields& out) {
         return true;
     };
     StoredHeader header;
-    if (!parseStoredHeader(h, fetch, header)) return false;
+    if (!parseStoredHeader(h, fetch, header) || !headerCheckHolds(h, header)) return false;
     out.headerAt = at;
     out.method.assign(reinterpret_cast<const char*>(&h[2]), 5);
     out.packedSize = header.packedSize;

@@ -44,7 +44,8 @@ struct StoredFields {
 };
 
 // Reads the header libarchive has just accepted at offset (its
-// archive_read_header_position) from the archive file fd.
+// archive_read_header_position) from the archive file fd. False for a header
+// that is not sound by its sizes or fails its own check (sum or CRC).
 bool readStoredFields(int fd, std::int64_t offset, StoredFields& out);
 
 }  // namespace unlha32

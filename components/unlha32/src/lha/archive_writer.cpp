@@ -5,13 +5,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 #include "dozo/fileio/io.h"
 #include "lha/bit_writer.h"
 #include "lha/crc16.h"
+#include "lha/decoder.h"
 #include "lha/encoder.h"
 #include "lha/header.h"
 
@@ -27,7 +30,33 @@ std::string sysError(const char* what) {
 // Large files are compressed in segments of this size, each seeded with the
 // dictionary's worth of data before it, so that both cores can work. The cut
 // depends on the size alone: the archive is the same whatever the machine.
+// The encoder's fuzz target sets a smaller one, so that its inputs reach the
+// segments.
+#ifdef UNLHA_SEGMENT_BYTES
+constexpr std::int64_t kSegment = UNLHA_SEGMENT_BYTES;
+#else
 constexpr std::int64_t kSegment = 1 << 20;
+#endif
+
+// Why the compressed bits do not give back the `length` bytes of CRC `crc`
+// they were made of; empty when they do. They must take `used` bits (a
+// segment, which the next one follows), or with kWhole all but the padding
+// of their last byte.
+constexpr std::uint64_t kWhole = ~std::uint64_t{0};
+
+std::string decodeMismatch(Method method, const PackedBits& bits,
+                           std::span<const std::uint8_t> history, std::uint64_t length,
+                           std::uint16_t crc, std::uint64_t used, DecoderMemory& memory) {
+    const Decoded d = decode(method, bits, history, length, memory);
+    std::string why = d.error;
+    if (why.empty() && d.length != length) why = "a wrong length";
+    if (why.empty() && d.crc != crc) why = "a wrong CRC";
+    if (why.empty() && (used == kWhole ? bits.size() - d.bits >= 8 : d.bits != used))
+        why = "bits left over";
+    if (why.empty()) return why;
+    return "compressed data that does not decode to the input: " + why + " after " +
+           std::to_string(d.length) + " of " + std::to_string(length) + " bytes";
+}
 
 struct Segment {
     std::int64_t offset = 0, length = 0;
@@ -36,9 +65,14 @@ struct Segment {
     std::vector<std::uint8_t> packed;
     std::uint32_t tail = 0;
     int tailBits = 0;
-    std::uint16_t crc = 0;  // of the segment alone
+    std::uint16_t crc = 0;                 // of the segment alone
+    std::uint64_t firstBit = 0, bits = 0;  // where it lies in its batch's joined bytes
     std::string error;
+    int errorNumber = 0;
+    bool miscoded = false;      // error is a check of the output that failed
+    std::exception_ptr thrown;  // by its worker
     EncoderMemory memory;
+    DecoderMemory check;
 };
 
 void compressSegment(int inputFd, std::int64_t inputStart, Method method, Level level, bool last,
@@ -50,6 +84,7 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, Level 
     const ssize_t n = dozo::fileio::readFully(inputFd, seg.input.data(), seg.input.size(),
                                               static_cast<off_t>(inputStart + from));
     if (n < 0) {
+        seg.errorNumber = errno;
         seg.error = sysError("cannot read input");
         return;
     }
@@ -69,6 +104,21 @@ void compressSegment(int inputFd, std::int64_t inputStart, Method method, Level 
     enc.prime(all.first(seg.history));
     enc.write(all.subspan(seg.history));
     enc.finishSegment(last, &seg.tail, &seg.tailBits);
+    seg.bits = seg.packed.size() * 8 + static_cast<std::uint64_t>(seg.tailBits);
+}
+
+// Decodes a segment from the bytes it was joined into (the bits of the
+// batch's last byte not yet complete as their tail), with its history before
+// it, as a reader that reached it would. It must end where the next begins.
+void checkSegment(Method method, const std::vector<std::uint8_t>& joined, std::uint32_t tail,
+                  int tailBits, Segment& seg) {
+    const PackedBits bits{std::span(joined).subspan(seg.firstBit / 8),
+                          static_cast<int>(seg.firstBit % 8), tail, tailBits};
+    seg.error =
+        decodeMismatch(method, bits, std::span(seg.input).first(seg.history),
+                       static_cast<std::uint64_t>(seg.length), seg.crc, seg.bits, seg.check);
+    seg.miscoded = !seg.error.empty();
+    if (seg.miscoded) seg.error += ", in the segment from byte " + std::to_string(seg.offset);
 }
 
 // Incompressible input is sampled this many times, and only when it is at
@@ -121,23 +171,30 @@ struct PackedFile {
     std::vector<std::uint8_t> data;
     std::uint16_t crc = 0;
     std::string error;
+    int errorNumber = 0;
+    bool miscoded = false;  // error is a check of the output that failed
 };
 
 // What addFile writes for a file under kWholeFile bytes, decided and
 // compressed the same way from the file read once: the encoder's output,
-// unless the samples or the whole do not shrink the data.
+// checked by decoding it, unless the samples or the whole do not shrink the
+// data.
 void packWhole(const ArchiveWriter::FileInput& file, Method method, Level level,
-               EncoderMemory& memory, std::vector<std::uint8_t>& input, PackedFile& out) {
+               EncoderMemory& memory, DecoderMemory& check, std::vector<std::uint8_t>& input,
+               PackedFile& out) {
     out.error.clear();
+    out.miscoded = false;
     out.data.clear();
     const off_t at = ::lseek(file.fd, 0, SEEK_CUR);
     if (at < 0) {
+        out.errorNumber = errno;
         out.error = sysError("input is not seekable");
         return;
     }
     input.resize(static_cast<std::size_t>(file.size));
     const ssize_t n = dozo::fileio::readFully(file.fd, input.data(), input.size(), at);
     if (n < 0) {
+        out.errorNumber = errno;
         out.error = sysError("cannot read input");
         return;
     }
@@ -159,7 +216,12 @@ void packWhole(const ArchiveWriter::FileInput& file, Method method, Level level,
                 return true;
             },
             &memory);
-        if (enc.write(input) && enc.finish()) return;
+        if (enc.write(input) && enc.finish()) {
+            out.error =
+                decodeMismatch(method, {out.data}, {}, input.size(), out.crc, kWhole, check);
+            out.miscoded = !out.error.empty();
+            return;
+        }
     }
     out.method = Method::lh0;
     out.data = input;
@@ -184,10 +246,14 @@ bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, M
 // page faults and clearing than the compressing.
 struct ArchiveWriter::Workspace {
     std::vector<Segment> segments;
+    std::vector<std::uint8_t> joined;  // a batch of segments, as it goes into the archive
     EncoderMemory whole;
-    std::vector<std::uint8_t> chunk;  // input read for the encoder
+    DecoderMemory wholeCheck;
+    std::vector<std::uint8_t> written;  // what compressWhole wrote, for its check
+    std::vector<std::uint8_t> chunk;    // input read for the encoder
     std::vector<PackedFile> packed;
     std::vector<EncoderMemory> threadMemory;  // one per thread
+    std::vector<DecoderMemory> threadCheck;
     std::vector<std::vector<std::uint8_t>> threadInput;
     std::vector<std::uint8_t> out;  // entries of a run of whole files, written together
 };
@@ -201,14 +267,18 @@ ArchiveWriter::ArchiveWriter(int fd)
     if (at < 0) error_ = sysError("archive is not seekable");
 }
 
-bool ArchiveWriter::fail(std::string message) {
+bool ArchiveWriter::fail(std::string message, Failed what, int error) {
     error_ = std::move(message);
+    failed_ = what;
+    systemError_ = error;
     return false;
 }
 
 bool ArchiveWriter::writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes) {
-    if (!dozo::fileio::writeAll(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset)))
-        return fail(sysError("cannot write archive"));
+    if (!dozo::fileio::writeAll(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset))) {
+        const int error = errno;
+        return fail(sysError("cannot write archive"), Failed::archive, error);
+    }
     return true;
 }
 
@@ -229,14 +299,17 @@ bool ArchiveWriter::readInput(int inputFd, std::int64_t inputStart, std::int64_t
             static_cast<std::size_t>(std::min<std::int64_t>(kChunk, size - done));
         const ssize_t n = dozo::fileio::readFully(inputFd, chunk.data(), want,
                                                   static_cast<off_t>(inputStart + done));
-        if (n < 0) return fail(sysError("cannot read input"));
+        if (n < 0) {
+            const int error = errno;
+            return fail(sysError("cannot read input"), Failed::input, error);
+        }
         if (static_cast<std::size_t>(n) < want)
-            return fail("input file shrank while being archived");
+            return fail("input file shrank while being archived", Failed::input);
         const auto got = std::span<const std::uint8_t>(chunk).first(n);
         *crc = crc16(*crc, got);
         if (!consume(got)) return false;
         done += n;
-        if (inputDone_) inputDone_(done);
+        if (inputDone_ && !inputDone_(done)) return false;
     }
     return true;
 }
@@ -252,9 +325,10 @@ bool ArchiveWriter::addDirectory(const EntryInfo& entry) {
     EntryInfo dir = entry;
     dir.directory = true;
     StoredName name;
-    if (!makeStoredName(dir, &name, &error_)) return false;
+    if (!makeStoredName(dir, &name, &error_)) return fail(error_, Failed::name);
     const auto header = buildHeader(dir, name, {"-lhd-", 0, 0, 0});
-    if (header.size() > 0xFFFF) return fail("name too long for an LHA header: " + entry.name);
+    if (header.size() > 0xFFFF)
+        return fail("name too long for an LHA header: " + entry.name, Failed::name);
     return writeAll(header);
 }
 
@@ -266,21 +340,25 @@ bool ArchiveWriter::addRaw(std::span<const std::uint8_t> bytes) {
 bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method) {
     error_.clear();
     if (finished_) return fail("archive already finished");
-    if (size < 0) return fail("negative file size for " + entry.name);
+    if (size < 0) return fail("negative file size for " + entry.name, Failed::input);
     EntryInfo file = entry;
     file.directory = false;
     StoredName name;
-    if (!makeStoredName(file, &name, &error_)) return false;
+    if (!makeStoredName(file, &name, &error_)) return fail(error_, Failed::name);
 
     const std::uint64_t usize = static_cast<std::uint64_t>(size);
     const std::int64_t headerAt = offset_;
     auto header = buildHeader(file, name, {params(method).id, 0, usize, 0});
-    if (header.size() > 0xFFFF) return fail("name too long for an LHA header: " + entry.name);
+    if (header.size() > 0xFFFF)
+        return fail("name too long for an LHA header: " + entry.name, Failed::name);
     if (!writeAll(header)) return false;
     const std::int64_t dataAt = offset_;
 
     const off_t inputStart = ::lseek(inputFd, 0, SEEK_CUR);
-    if (inputStart < 0) return fail(sysError("input is not seekable"));
+    if (inputStart < 0) {
+        const int error = errno;
+        return fail(sysError("input is not seekable"), Failed::input, error);
+    }
 
     std::uint16_t crc = 0;
     bool stored =
@@ -344,6 +422,7 @@ bool ArchiveWriter::addWholeFiles(std::span<const FileInput> files, Method metho
     const int threads = static_cast<int>(std::min<std::size_t>(threads_, files.size()));
     if (w.threadMemory.size() < static_cast<std::size_t>(threads)) {
         w.threadMemory.resize(threads);
+        w.threadCheck.resize(threads);
         w.threadInput.resize(threads);
     }
     // Each file is compressed alone: which thread takes it, and when, cannot
@@ -352,7 +431,8 @@ bool ArchiveWriter::addWholeFiles(std::span<const FileInput> files, Method metho
     std::atomic<std::size_t> next{0};
     auto work = [&](int t) {
         for (std::size_t k; (k = next.fetch_add(1)) < files.size();)
-            packWhole(files[k], method, level_, w.threadMemory[t], w.threadInput[t], w.packed[k]);
+            packWhole(files[k], method, level_, w.threadMemory[t], w.threadCheck[t],
+                      w.threadInput[t], w.packed[k]);
     };
     {
         std::vector<std::jthread> helpers;
@@ -378,14 +458,19 @@ bool ArchiveWriter::addWholeFiles(std::span<const FileInput> files, Method metho
         EntryInfo file = files[k].entry;
         file.directory = false;
         StoredName name;
-        bool ok = packed.error.empty() ? makeStoredName(file, &name, &error_) : fail(packed.error);
-        if (ok) {
+        bool ok = true;
+        if (!packed.error.empty()) {
+            ok = fail(packed.error, packed.miscoded ? Failed::miscoded : Failed::input,
+                      packed.errorNumber);
+        } else if (!makeStoredName(file, &name, &error_)) {
+            ok = fail(error_, Failed::name);
+        } else {
             const auto header =
                 buildHeader(file, name,
                             {params(packed.method).id, packed.data.size(),
                              static_cast<std::uint64_t>(files[k].size), packed.crc});
             if (header.size() > 0xFFFF) {
-                ok = fail("name too long for an LHA header: " + file.name);
+                ok = fail("name too long for an LHA header: " + file.name, Failed::name);
             } else {
                 w.out.insert(w.out.end(), header.begin(), header.end());
                 w.out.insert(w.out.end(), packed.data.begin(), packed.data.end());
@@ -395,9 +480,12 @@ bool ArchiveWriter::addWholeFiles(std::span<const FileInput> files, Method metho
         // Its compressed data is in the entries now, or of no use.
         packed.data.clear();
         if (!ok) {
+            // The reason stays this file's, unless the write fails.
             const std::string why = error_;
+            const Failed what = failed_;
+            const int number = systemError_;
             if (!flush(k)) return false;
-            error_ = why;
+            fail(why, what, number);
             *failed = k;
             return false;
         }
@@ -412,6 +500,9 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
                                   Method method, std::uint16_t* crc) {
     const std::int64_t dataAt = offset_;
     bool tooBig = false;
+    // Kept as written, for the check: less than two segments' worth.
+    std::vector<std::uint8_t>& written = work_->written;
+    written.clear();
     Encoder enc(
         method, level_,
         [&](std::span<const std::uint8_t> bytes) {
@@ -419,6 +510,7 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
                 tooBig = true;
                 return false;
             }
+            written.insert(written.end(), bytes.begin(), bytes.end());
             return writeAll(bytes);
         },
         &work_->whole);
@@ -427,8 +519,12 @@ bool ArchiveWriter::compressWhole(int inputFd, std::int64_t inputStart, std::int
     if (!readInput(inputFd, inputStart, size, crc,
                    [&enc](std::span<const std::uint8_t> got) { return enc.write(got); }))
         return false;
-    const bool finished = enc.finish();
-    return finished && !tooBig;
+    if (!enc.finish() || tooBig) return false;
+    if (std::string why = decodeMismatch(method, {written}, {}, static_cast<std::uint64_t>(size),
+                                         *crc, kWhole, work_->wholeCheck);
+        !why.empty())
+        return fail(why, Failed::miscoded);
+    return true;
 }
 
 bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::int64_t size,
@@ -436,12 +532,11 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
     const std::int64_t dataAt = offset_;
     const std::int64_t dict = std::int64_t{1} << params(method).dictBits;
     const std::int64_t count = (size + kSegment - 1) / kSegment;
-    const int workers = threads_;
     BitJoiner joiner;
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t>& out = work_->joined;
     *crc = 0;
-    for (std::int64_t first = 0; first < count; first += workers) {
-        const std::int64_t n = std::min<std::int64_t>(workers, count - first);
+    for (std::int64_t first = 0; first < count; first += threads_) {
+        const std::int64_t n = std::min<std::int64_t>(threads_, count - first);
         auto& pool = work_->segments;
         if (pool.size() < static_cast<std::size_t>(n)) pool.resize(static_cast<std::size_t>(n));
         const std::span<Segment> segs = std::span(pool).first(static_cast<std::size_t>(n));
@@ -450,26 +545,65 @@ bool ArchiveWriter::compressSegments(int inputFd, std::int64_t inputStart, std::
             seg.offset = (first + i) * kSegment;
             seg.length = std::min(kSegment, size - seg.offset);
             seg.history = static_cast<std::size_t>(std::min(dict, seg.offset));
+            seg.thrown = nullptr;
         }
+        // Each worker compresses its segment and, once the last of them has
+        // joined the batch's bits, decodes its segment from the joined bytes.
+        // What a step throws is thrown here, once every worker is done.
+        enum class Joined { no, tooBig, yes } joined = Joined::no;
+        std::exception_ptr joinThrew;
+        const auto join = [&] {
+            out.clear();
+            for (Segment& seg : segs) {
+                if (!seg.error.empty() || seg.thrown) return Joined::no;
+                *crc = crc16Combine(*crc, seg.crc, static_cast<std::uint64_t>(seg.length));
+                seg.firstBit = out.size() * 8 + static_cast<std::uint64_t>(joiner.pendingCount());
+                joiner.append(seg.packed, seg.tail, seg.tailBits, out);
+            }
+            if (first + n == count) joiner.finish(out);
+            return offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size ? Joined::tooBig
+                                                                                    : Joined::yes;
+        };
+        std::barrier sync(n, [&]() noexcept {
+            try {
+                joined = join();
+            } catch (...) {
+                joinThrew = std::current_exception();
+            }
+        });
+        const auto work = [&](std::int64_t i) {
+            Segment& seg = segs[static_cast<std::size_t>(i)];
+            try {
+                compressSegment(inputFd, inputStart, method, level_, first + i == count - 1, seg);
+            } catch (...) {
+                seg.thrown = std::current_exception();
+            }
+            sync.arrive_and_wait();
+            if (joined != Joined::yes) return;
+            try {
+                checkSegment(method, out, joiner.pendingValue(), joiner.pendingCount(), seg);
+            } catch (...) {
+                seg.thrown = std::current_exception();
+            }
+        };
         {
             std::vector<std::jthread> threads;
-            for (std::int64_t i = 1; i < n; ++i)
-                threads.emplace_back([&, i] {
-                    compressSegment(inputFd, inputStart, method, level_, first + i == count - 1,
-                                    segs[static_cast<std::size_t>(i)]);
-                });
-            compressSegment(inputFd, inputStart, method, level_, first == count - 1, segs[0]);
+            for (std::int64_t i = 1; i < n; ++i) threads.emplace_back(work, i);
+            work(0);
         }
-        for (Segment& seg : segs) {
-            if (!seg.error.empty()) return fail(seg.error);
-            *crc = crc16Combine(*crc, seg.crc, static_cast<std::uint64_t>(seg.length));
-            out.clear();
-            joiner.append(seg.packed, seg.tail, seg.tailBits, out);
-            if (first + n == count && &seg == &segs.back()) joiner.finish(out);
-            if (offset_ - dataAt + static_cast<std::int64_t>(out.size()) >= size) return false;
-            if (!writeAll(out)) return false;
-            if (inputDone_) inputDone_(seg.offset + seg.length);
-        }
+        if (joinThrew) std::rethrow_exception(joinThrew);
+        for (const Segment& seg : segs)
+            if (seg.thrown) std::rethrow_exception(seg.thrown);
+        for (const Segment& seg : segs)
+            if (!seg.error.empty())
+                return fail(seg.error, seg.miscoded ? Failed::miscoded : Failed::input,
+                            seg.errorNumber);
+        if (joined == Joined::tooBig) return false;
+        if (!writeAll(out)) return false;
+        // A stop asked inside the file ends it here, before the next batch.
+        if (inputDone_)
+            for (const Segment& seg : segs)
+                if (!inputDone_(seg.offset + seg.length)) return false;
     }
     return true;
 }
@@ -481,10 +615,15 @@ bool ArchiveWriter::finish() {
     // Bytes past our end (a descriptor opened without O_TRUNC) are not archive.
     if (::ftruncate(fd_, offset_) != 0) {
         struct stat st;
-        if (::fstat(fd_, &st) != 0 || S_ISREG(st.st_mode))
-            return fail(sysError("cannot truncate archive"));
+        if (::fstat(fd_, &st) != 0 || S_ISREG(st.st_mode)) {
+            const int error = errno;
+            return fail(sysError("cannot truncate archive"), Failed::archive, error);
+        }
     }
-    if (::lseek(fd_, offset_, SEEK_SET) < 0) return fail(sysError("cannot seek archive"));
+    if (::lseek(fd_, offset_, SEEK_SET) < 0) {
+        const int error = errno;
+        return fail(sysError("cannot seek archive"), Failed::archive, error);
+    }
     finished_ = true;
     return true;
 }

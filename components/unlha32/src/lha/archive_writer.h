@@ -40,7 +40,9 @@ public:
 
     // Compresses `size` bytes read from inputFd (a regular file, read from its
     // current offset) with `method`; stores -lh0- when compression does not
-    // shrink the data.
+    // shrink the data. Compressed data is decoded before the call returns:
+    // when it does not give back what was read (length and CRC), the call
+    // fails with miscoded() set.
     bool addFile(const EntryInfo& entry, int inputFd, std::int64_t size, Method method);
     // Adds files as addFile would one after another, to the same bytes; runs
     // of files under 2 MiB are compressed on several cores at once, a file
@@ -52,15 +54,16 @@ public:
         std::int64_t size;
     };
     bool addFiles(std::span<const FileInput> files, Method method, std::size_t* failed);
-    // How many files addFiles compresses at once, and how many segments of
-    // a large file; the machine's cores (at most four) unless set. The
+    // How many files addFiles compresses at once, and how many segments of a
+    // large file; the machine's cores (at most four) unless set. The
     // archive's bytes never depend on it.
     void setThreads(int threads) { threads_ = std::max(1, threads); }
     // The level every file is compressed at; normal unless set.
     void setLevel(Level level) { level_ = level; }
     // Hears how many bytes of the file addFile is taking are done, as they
     // are read or compressed; for a large file, so that its progress shows.
-    using InputDone = std::function<void(std::int64_t bytes)>;
+    // Answering false stops the file there: addFile fails, error() empty.
+    using InputDone = std::function<bool(std::int64_t bytes)>;
     void setInputDone(InputDone inputDone) { inputDone_ = std::move(inputDone); }
     bool addDirectory(const EntryInfo& entry);
     // Appends bytes that are already archive: a kept entry's header and
@@ -68,12 +71,18 @@ public:
     bool addRaw(std::span<const std::uint8_t> bytes);
     bool finish();  // end-of-archive mark
     const std::string& error() const { return error_; }
+    // What the last failure was about, and the system's errno (0 for none).
+    // `miscoded` is ours: compressed data, decoded before it counted as
+    // written, did not give back the input (error() says how).
+    enum class Failed { archive, input, name, miscoded };
+    Failed failed() const { return failed_; }
+    int systemError() const { return systemError_; }
 
     // Method actually used for the last file added (lh0 after a fallback).
     Method lastMethod() const { return lastMethod_; }
 
 private:
-    bool fail(std::string message);
+    bool fail(std::string message, Failed what = Failed::archive, int error = 0);
     bool writeAll(std::span<const std::uint8_t> bytes);
     bool writeAt(std::int64_t offset, std::span<const std::uint8_t> bytes);
     // Both write the compressed data at the current end and return false when
@@ -93,6 +102,8 @@ private:
     int fd_;
     std::int64_t offset_ = 0;  // where the next entry goes
     std::string error_;
+    Failed failed_ = Failed::archive;
+    int systemError_ = 0;
     Method lastMethod_ = Method::lh0;
     bool finished_ = false;
     int threads_;

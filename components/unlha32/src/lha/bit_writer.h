@@ -105,6 +105,11 @@ public:
         }
     }
 
+    // The bits not yet emitted (fewer than 8), right-aligned: they come
+    // before whatever is appended next.
+    int pendingCount() const { return bits_; }
+    std::uint32_t pendingValue() const { return carry_; }
+
     // Zero bits up to the byte boundary.
     void finish(std::vector<std::uint8_t>& out) {
         if (bits_) out.push_back(static_cast<std::uint8_t>(carry_ << (8 - bits_)));

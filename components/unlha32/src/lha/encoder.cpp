@@ -142,6 +142,9 @@ struct Encoder::State {
     std::vector<Token>& tokens;  // sized for a block; nTokens are in use
     int* head;
     int cur = 0, end = 0;
+    // Positions of the history not yet in the tree: inserted before the first
+    // chunk is parsed, once the bytes that follow them are buffered.
+    int deferredFrom = 0, deferredTo = 0;
     bool slid = false;
     bool priced = false;  // by a chunk of this stream
 
@@ -394,7 +397,15 @@ struct Encoder::State {
         prices.update(lengths, mp.numP);
     }
 
+    // Inserts the history positions prime() left out. Parsing starts only
+    // with a whole chunk and its look-ahead buffered, or at the end of the
+    // data: either way each of them now sees every byte it is compared on.
+    void insertDeferred() {
+        for (; deferredFrom < deferredTo; ++deferredFrom) insert(deferredFrom, nullptr);
+    }
+
     void parseChunk(int n) {
+        insertDeferred();
         search(n);
         int count = cheapest(n);
         // The second parse by the first's prices still moves the symbols
@@ -688,6 +699,11 @@ struct Encoder::State {
     void emit() {
         bits.takeBytes(outBytes);
         if (outBytes.empty() || failed) return;
+#ifdef UNLHA_FLIP_ENCODED_BIT
+        // A test build of the library only: one wrong bit in what each
+        // encoder puts out first, the damage the writer's check must catch.
+        if (produced == 0) outBytes[outBytes.size() / 2] ^= 0x10;
+#endif
         produced += outBytes.size();
         if (!sink(outBytes)) failed = true;
     }
@@ -746,9 +762,19 @@ void Encoder::prime(std::span<const std::uint8_t> history) {
     assert(s.end == 0 && history.size() <= static_cast<std::size_t>(s.dictSize));
     std::memcpy(s.buf.data(), history.data(), history.size());
     s.end = static_cast<int>(history.size());
-    // The chains take the history when the parse starts, with the data.
-    if (s.level == Level::max)
-        for (int p = 0; p < s.end; ++p) s.insert(p, nullptr);
+    // The normal level's index takes the history when the parse starts,
+    // with the data.
+    if (s.level == Level::max) {
+        // A node is ordered by its first niceLen bytes, and a walk trusts the
+        // prefix its neighbours share with it. A position nearer the end of
+        // the history than that would be ordered by the bytes it has, and
+        // walks from the data would then count bytes it never compared as
+        // matching: those positions wait for the data (insertDeferred).
+        const int whole = std::max(0, s.end - s.tune.niceLen + 1);
+        for (int p = 0; p < whole; ++p) s.insert(p, nullptr);
+        s.deferredFrom = whole;
+        s.deferredTo = s.end;
+    }
     s.cur = s.end;
 }
 

@@ -9,11 +9,21 @@ extern "C" {
 // on any failure nothing is left at the destination (an existing file there
 // stays as it was).
 using RivoFn = int(void* owner, const char* source, const char* destination, const char* password);
+
+// Progress of the calling thread's later rivo() calls: bytes of the source
+// sealed and its size, told before the key derivation (about a second that
+// cannot be cut), after it and after each mebibyte sealed. Non-zero stops the
+// call with kCancelled; nothing is left at the destination. A library
+// without the export still packages, unfollowed.
+using RivoProgressCallback = int(void* context, long long bytesDone, long long bytesTotal);
+// nullptr removes the calling thread's registration.
+using RivoSetProgressFn = void(RivoProgressCallback* callback, void* context);
 }
 
 namespace dozo::contracts {
 inline constexpr const char* kRivoLibraryName = "rivo";
 inline constexpr const char* kRivo = "rivo";
+inline constexpr const char* kRivoSetProgress = "rivoSetProgress";
 
 namespace rivo {
 inline constexpr int kOk = 0;
@@ -25,6 +35,7 @@ inline constexpr int kDestination = 5;  // no file can be created at the destina
 inline constexpr int kWrite = 6;        // writing the package failed
 inline constexpr int kReplace = 7;      // the package cannot be put in place
 inline constexpr int kCrypto = 8;       // no memory for the key, or the crypto library failed
+inline constexpr int kCancelled = 9;    // stopped by the progress callback; nothing written
 
 // Longest password accepted, in bytes.
 inline constexpr int kPasswordMax = 1024;

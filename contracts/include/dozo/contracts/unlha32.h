@@ -1,4 +1,4 @@
-// The five exports of the LHA archiver library (libunlha32.so) as its callers
+// The six exports of the LHA archiver library (libunlha32.so) as its callers
 // reach them: bound by name at run time, never linked.
 // contracts/check/unlha32.cpp ties every type, name and number here to
 // components/unlha32/include/unlha32.h.
@@ -26,13 +26,26 @@ using UnlhaCheckArchiveFn = int(const char* path, int mode);
 // Progress of a pack or an extraction: entries finished and their total,
 // bytes of file data in them and their total (a total is -1 when not known: an
 // extraction does not read ahead). Called on the thread that calls Unlha,
-// before the first entry and after each; non-zero stops the command before its
-// next entry with kCancelled (a pack leaves the archive as it was, an
-// extraction keeps what it placed, each file whole).
+// before the first entry, after each and about once a mebibyte inside a file;
+// non-zero stops the command within that mebibyte with kCancelled (a pack
+// leaves the archive as it was, an extraction keeps what it placed, each file
+// whole, and does not place the file it was writing).
 using UnlhaProgressCallback = int(void* context, long long entriesDone, long long entriesTotal,
                                   long long bytesDone, long long bytesTotal);
 // Registers the callback for the calling thread's later calls; nullptr removes it.
 using UnlhaSetProgressFn = void(UnlhaProgressCallback* callback, void* context);
+
+// What a failed call failed on, told on the calling thread just before Unlha
+// returns anything but kOk: the result, a cause (contracts::unlhaCause), the
+// file it is about and the errno (0 when none). The name is a path for causes
+// about files and folders (an extracted file: the destination and its
+// name), an entry's stored name for those about an entry, and empty when the
+// failure is about the call's archive. Valid during the call only. The
+// reason in `output` stays as it is, for callers that show it.
+using UnlhaFailureCallback = void(void* context, int code, int cause, const char* name,
+                                  int systemError);
+// Registers the callback for the calling thread's later calls; nullptr removes it.
+using UnlhaSetFailureReportFn = void(UnlhaFailureCallback* callback, void* context);
 
 // Shows the archiver's own settings; callers pass an empty option text and
 // mode 0. The dialog is a library of its own beside the archiver, loaded by
@@ -47,6 +60,7 @@ inline constexpr const char* kUnlha = "Unlha";
 inline constexpr const char* kUnlhaCheckArchive = "UnlhaCheckArchive";
 inline constexpr const char* kUnlhaConfigDialog = "UnlhaConfigDialog";
 inline constexpr const char* kUnlhaSetProgress = "UnlhaSetProgress";
+inline constexpr const char* kUnlhaSetFailureReport = "UnlhaSetFailureReport";
 
 // Command-line pieces sent through Unlha; each is followed by the quoted
 // archive and, for the first three, a quoted second argument.
@@ -88,6 +102,55 @@ inline constexpr int kSettings = 12;    // the settings file cannot be written
 inline constexpr int kOutput = 13;      // the listing does not fit the output buffer
 inline constexpr int kNoDialog = 14;    // the settings dialog library cannot be loaded
 }  // namespace unlha
+
+// Causes told to UnlhaFailureCallback; the numbers are the archiver's
+// UNLHA_CAUSE_* (see its header for what each name holds).
+namespace unlhaCause {
+inline constexpr int kNone = 0;
+inline constexpr int kCommand = 1;
+inline constexpr int kListFile = 2;
+inline constexpr int kNothingToPack = 3;
+inline constexpr int kNoMemory = 4;
+inline constexpr int kInternal = 5;
+inline constexpr int kCancelled = 6;
+inline constexpr int kMiscoded = 7;
+inline constexpr int kInputOpen = 10;
+inline constexpr int kInputRead = 11;
+inline constexpr int kInputChanged = 12;
+inline constexpr int kInputNotFile = 13;
+inline constexpr int kFolderRead = 14;
+inline constexpr int kFolderReplaced = 15;
+inline constexpr int kNameNone = 16;
+inline constexpr int kNameNotUtf8 = 17;
+inline constexpr int kNameBackslash = 18;
+inline constexpr int kNameTwice = 19;
+inline constexpr int kNameKind = 20;
+inline constexpr int kArchiveOpen = 30;
+inline constexpr int kNotArchive = 31;
+inline constexpr int kArchiveDamaged = 32;
+inline constexpr int kArchiveCut = 33;
+inline constexpr int kArchiveEmpty = 34;
+inline constexpr int kArchiveRead = 35;
+inline constexpr int kArchiveWrite = 36;
+inline constexpr int kArchiveReplace = 37;
+inline constexpr int kArchiveChanged = 38;
+inline constexpr int kArchiveNotFile = 39;
+inline constexpr int kEntryData = 50;
+inline constexpr int kEntryUnsafe = 51;
+inline constexpr int kEntryLink = 52;
+inline constexpr int kEntrySpecial = 53;
+inline constexpr int kEntryNoSize = 54;
+inline constexpr int kEntryNotKept = 55;
+inline constexpr int kFileKept = 60;
+inline constexpr int kFileFolder = 61;
+inline constexpr int kFileNoSpace = 62;
+inline constexpr int kFileCreate = 63;
+inline constexpr int kFileWrite = 64;
+inline constexpr int kFilePlace = 65;
+inline constexpr int kFolderCreate = 66;
+inline constexpr int kFolderLink = 67;
+inline constexpr int kFlush = 68;
+}  // namespace unlhaCause
 
 // A listing is never cut. When `l` answers kOutput, its reason starts with the
 // buffer size the listing needs (decimal, NUL included); a buffer of

@@ -42,6 +42,14 @@ public:
     // Creates the empty temporary for the entry `name` of the folder dirFd
     // (which the caller may close afterwards). Nothing at `name` is touched.
     int create(int dirFd, std::string_view name, const PlacementOptions& options = {});
+    // Takes the caller's complete file open at `fd`, instead of a new
+    // temporary, as the content to put under `name` of the folder dirFd
+    // (on the same file system): place() gives it that name as one more
+    // link, by the steps a temporary takes, so that the name is swapped
+    // atomically. Meanwhile the file carries the mark and a hidden name, which
+    // the signal handler removes; after a kill the hidden name is a second
+    // link that no sweep takes while the file has another name.
+    int adopt(int dirFd, std::string_view name, int fd);
     int fd() const { return fd_; }
 
     // Owner first when asked (a change of owner clears set-id bits), then the
@@ -98,6 +106,12 @@ void removeNamedTemporaries() noexcept;
 // touched. Returns how many were removed.
 int sweepLeftovers(int dirFd, std::string_view keep = {});
 
+// Whether the entry `name` of the folder dirFd is a temporary or scratch file
+// of ours: named like one and carrying the mark our writers give one, whether
+// its writer still runs or not. Never a user's file, so a walk over the
+// user's files passes it over.
+bool isOurTemporary(int dirFd, std::string_view name);
+
 // A scratch file that a caller names and a library fills and removes (the
 // extra work files, a run's list file) is named for `stem` like a temporary
 // of ours, ".STEM.dozo-PID-N", so that the sweep knows it after a kill.
@@ -108,6 +122,18 @@ std::string scratchName(std::string_view stem);
 // library that truncates it keeps the mark. 0 or an errno value (EINVAL for a
 // name that is not this process's scratch name: nothing else is marked).
 int markScratch(const char* path);
+
+// The work file of a library call under a fixed name (Temp.$$$), which a
+// library truncates and removes: created when missing, private to the user,
+// and marked as a scratch file is, so that removeLeftoverWorkFile() knows it
+// after a kill. 0 when it is ours to hand over (made now, or by a run of
+// ours before); EEXIST when a file of that name is there that is not ours (a
+// user's own, never to be truncated or removed); else an errno value.
+int markWorkFile(const char* path);
+// Removes the entry `name` of the folder when it is a work file that
+// markWorkFile() made and a killed call left: empty, this user's, one name,
+// still marked, and held by no writer. Whether it removed it.
+bool removeLeftoverWorkFile(int dirFd, std::string_view name);
 
 // The mode a file restored from stored permission bits gets: the process's
 // umask applied, set-user-ID, set-group-ID and sticky bits never granted.

@@ -1,0 +1,123 @@
+// Every byte comes back: one table of inputs × methods × threads. Each row
+// packs every input into one archive as the packer does (runs of small files
+// together, the rest one by one) with 1, 2 and 4 threads, which must give the
+// same bytes; our reader and lhasa then extract it byte for byte. The inputs
+// cross the places where the encoder's view of the data ends: runs of small
+// files, the small-file limit, a window that slides, segment seams with the
+// history before them, blocks, and repeats at each dictionary's reach.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "lha_test_util.h"
+#include "library.h"
+#include "unlha32.h"
+
+using unlha::Method;
+
+namespace {
+
+struct RoundTripInput {
+    const char* name;
+    lhatest::Bytes data;
+    bool stored;  // kept as -lh0- whatever the method
+};
+
+// Built once per process: CTest runs each row in a process of its own.
+const std::vector<RoundTripInput>& roundTripInputs() {
+    static const std::vector<RoundTripInput> inputs = [] {
+        using namespace lhatest;
+        const Bytes mixed = mixedData((8 << 20) + 4097, 21);
+        const auto head = [&mixed](std::size_t n) {
+            return Bytes(mixed.begin(), mixed.begin() + static_cast<long>(n));
+        };
+        return std::vector<RoundTripInput>{
+            {"byte", {'x'}, true},
+            {"text-3k", textData(3000, 22), false},
+            {"noise-5k", binaryData(5000, 23), true},
+            {"text-under-64k", textData((64 << 10) - 1, 24), false},
+            {"mixed-64k", head(64 << 10), false},
+            // More than a megabyte and two dictionaries: the window slides.
+            {"mixed-1200k", head(1200 << 10), false},
+            // Damaged once by the history's last positions at a segment start.
+            {"two-segments", readFile(unlhatest::testData("two-segments.bin")), false},
+            {"mixed-8m", mixed, false},
+        };
+    }();
+    return inputs;
+}
+
+class RoundTrip : public ::testing::TestWithParam<Method> {
+protected:
+    lhatest::Bytes pack(int threads) {
+        const int fd = ::memfd_create("archive", 0);
+        std::vector<unlha::ArchiveWriter::FileInput> files;
+        for (const RoundTripInput& input : roundTripInputs())
+            files.push_back({{input.name, false, 0100644, 1700000000, 0, 0},
+                             ::open((dir_ / input.name).c_str(), O_RDONLY | O_CLOEXEC),
+                             std::ssize(input.data)});
+        unlha::ArchiveWriter writer(fd);
+        writer.setThreads(threads);
+        std::size_t failed = 0;
+        EXPECT_TRUE(writer.addFiles(files, GetParam(), &failed) && writer.finish())
+            << files[failed].entry.name << ": " << writer.error();
+        for (const auto& f : files) ::close(f.fd);
+        const lhatest::Bytes archive = lhatest::contents(fd);
+        ::close(fd);
+        return archive;
+    }
+
+    // Every input, extracted into `folder`, as it was.
+    void expectEveryInputIn(const unlhatest::fs::path& folder, const char* reader) {
+        for (const RoundTripInput& input : roundTripInputs())
+            EXPECT_TRUE(lhatest::readFile(folder / input.name) == input.data)
+                << reader << ": " << input.name;
+    }
+
+    unlhatest::TempDir dir_;
+    unlhatest::ConfigHome config_;
+};
+
+TEST_P(RoundTrip, EveryInputComesBackWhateverTheThreads) {
+    for (const RoundTripInput& input : roundTripInputs())
+        lhatest::writeFile(dir_ / input.name, input.data);
+    const lhatest::Bytes archive = pack(1);
+    for (const int threads : {2, 4})
+        EXPECT_TRUE(pack(threads) == archive) << threads << " threads gave other bytes";
+    const unlhatest::fs::path path = dir_ / "all.lzh";
+    lhatest::writeFile(path, archive);
+
+    // The method each entry was stored with, from our listing.
+    const unlhatest::Result listing = unlhatest::run("l -a1 " + unlhatest::arg(path));
+    ASSERT_EQ(listing.code, UNLHA_OK) << listing.reason;
+    std::istringstream lines(listing.reason);
+    for (const RoundTripInput& input : roundTripInputs()) {
+        std::string line;
+        ASSERT_TRUE(std::getline(lines, line)) << input.name;
+        const char* expected = unlha::params(input.stored ? Method::lh0 : GetParam()).id;
+        EXPECT_NE(line.find(std::string("\t") + expected + "\t"), std::string::npos) << line;
+    }
+
+    const unlhatest::Result ours =
+        unlhatest::run("x -a1 " + unlhatest::arg(path) + " " + unlhatest::arg(dir_ / "ours"));
+    ASSERT_EQ(ours.code, UNLHA_OK) << ours.reason;
+    expectEveryInputIn(dir_ / "ours", "our reader");
+
+    if (::access("/usr/bin/lhasa", X_OK) != 0) GTEST_SKIP() << "lhasa is not installed";
+    unlhatest::fs::create_directories(dir_ / "lhasa");
+    ASSERT_EQ(unlhatest::shell("cd " + unlhatest::arg(dir_ / "lhasa") + " && lhasa xq " +
+                               unlhatest::arg(path) + " >/dev/null 2>&1"),
+              0);
+    expectEveryInputIn(dir_ / "lhasa", "lhasa");
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip,
+                         ::testing::Values(Method::lh0, Method::lh5, Method::lh6, Method::lh7),
+                         [](const auto& test) {
+                             return std::string(unlha::params(test.param).id).substr(1, 3);
+                         });
+
+}  // namespace
