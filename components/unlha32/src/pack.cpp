@@ -522,10 +522,12 @@ Outcome rewriteExisting(const std::string& archivePath, Inputs& inputs, ArchiveW
              reader.openError()},
             "既存の書庫を更新できません: " + reason);
     struct stat opened {};
-    if (::fstat(reader.fd(), &opened) != 0)
+    if (::fstat(reader.fd(), &opened) != 0) {
+        const int error = errno;
         return failure(
-            UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_READ, {}, errno},
-            "既存の書庫を読めません: " + printable(archivePath) + " (" + errorText() + ")");
+            UNLHA_ERROR_NOT_ARCHIVE, {UNLHA_CAUSE_ARCHIVE_READ, {}, error},
+            "既存の書庫を読めません: " + printable(archivePath) + " (" + errorText(error) + ")");
+    }
     std::int64_t entryEnd = -1;  // where the last entry read ends
     std::vector<std::uint8_t> copyBuffer;
     for (;;) {
@@ -655,10 +657,10 @@ public:
                                "既存の書庫を開けません: " + printable(archivePath) + " (" +
                                    errorText(openError) + ")");
             }
-            if (errno != ENOENT)
-                return failure(UNLHA_ERROR_ARCHIVE_OPEN, {UNLHA_CAUSE_ARCHIVE_OPEN, {}, errno},
+            if (const int error = errno; error != ENOENT)
+                return failure(UNLHA_ERROR_ARCHIVE_OPEN, {UNLHA_CAUSE_ARCHIVE_OPEN, {}, error},
                                "書庫の場所を調べられません: " + printable(archivePath) + " (" +
-                                   errorText() + ")");
+                                   errorText(error) + ")");
             // Missing: its folder is locked until it exists. Without that lock
             // the run goes on, creating the archive only where nothing has
             // appeared meanwhile (the caller's no-clobber placement).
