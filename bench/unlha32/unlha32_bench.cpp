@@ -41,8 +41,8 @@
 #include <dozo/contracts/unlha32.h>
 
 #include "corpus.h"
-#include "lha/archive_writer.h"
-#include "lha/decoder.h"
+#include "writing/lha/archive_writer.h"
+#include "writing/lha/decoder.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

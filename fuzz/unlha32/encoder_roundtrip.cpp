@@ -17,10 +17,10 @@
 #include <span>
 #include <vector>
 
-#include "lha/archive_writer.h"
-#include "lha/crc16.h"
-#include "lha/encoder.h"
-#include "lha/header.h"
+#include "writing/lha/archive_writer.h"
+#include "writing/lha/crc16.h"
+#include "writing/lha/encoder.h"
+#include "writing/lha/header.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <random>
 
-#include "lha/crc16.h"
+#include "writing/lha/crc16.h"
 
 namespace fs = std::filesystem;
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "files.h"
-#include "lha/archive_writer.h"
 #include "temp_dir.h"
+#include "writing/lha/archive_writer.h"
 
 namespace lhatest {
 

@@ -5,12 +5,12 @@
 
 #include <cmath>
 
-#include "lha/block_coder.h"
-#include "lha/crc16.h"
-#include "lha/decoder.h"
-#include "lha/encoder.h"
-#include "lha/huffman.h"
 #include "lha_test_util.h"
+#include "writing/lha/block_coder.h"
+#include "writing/lha/crc16.h"
+#include "writing/lha/decoder.h"
+#include "writing/lha/encoder.h"
+#include "writing/lha/huffman.h"
 
 using namespace lhatest;
 using unlha::Level;

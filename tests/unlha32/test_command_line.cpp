@@ -14,11 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "lha/encoder.h"
 #include "library.h"
 #include "loaded_library.h"
 #include "sanitizer.h"
 #include "unlha32.h"
+#include "writing/lha/encoder.h"
 
 namespace unlhatest {
 namespace {

@@ -11,8 +11,8 @@
 #include <map>
 #include <set>
 
-#include "lha/name_codec.h"
 #include "lha_test_util.h"
+#include "writing/lha/name_codec.h"
 
 namespace fs = std::filesystem;
 using namespace lhatest;

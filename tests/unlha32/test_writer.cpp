@@ -10,9 +10,9 @@
 #include <cstring>
 #include <map>
 
-#include "lha/crc16.h"
-#include "lha/encoder.h"
 #include "lha_test_util.h"
+#include "writing/lha/crc16.h"
+#include "writing/lha/encoder.h"
 
 using namespace lhatest;
 using unlha::Method;
