@@ -40,7 +40,7 @@ Outcome writeInput(ArchiveWriter& writer, Input& input, Method method, const Pro
 Outcome writeCounted(ArchiveWriter& writer, Input& input, Method method, Progress& progress);
 
 // New inputs are added a run at a time, so that the writer can compress
-// small files on several cores; the archive is the same as one by one.
+// files under 2 MiB on several cores; the archive is the same as one by one.
 class Batch {
 public:
     Batch(ArchiveWriter& writer, Method method, Progress& progress)
