@@ -87,6 +87,15 @@ std::optional<const char*> methodSwitch(const Arguments& args) {
     return std::nullopt;
 }
 
+// The level for this run only; without --level the user's setting applies.
+std::optional<const char*> levelSwitch(const Arguments& args) {
+    const auto name = args.value(QStringLiteral("--level"));
+    if (!name) return "";
+    if (*name == QLatin1String("normal")) return contracts::kUnlhaLevelNormal;
+    if (*name == QLatin1String("max")) return contracts::kUnlhaLevelMax;
+    return std::nullopt;
+}
+
 // Spaces that fill a column of `width` holding `used` characters; a longer
 // text is never cut.
 void pad(QString& line, qsizetype used, qsizetype width) {
@@ -121,12 +130,20 @@ int readArchive(const Arguments& args, Report& report, Read&& read) {
 
 int runPack(const Arguments& args, Report& report) {
     int exit = kExitOk;
-    if (!checkOperands(args, {QStringLiteral("-m")}, 2, -1, report, &exit)) return exit;
+    if (!checkOperands(args, {QStringLiteral("-m"), QStringLiteral("--level")}, 2, -1, report,
+                       &exit))
+        return exit;
     const std::optional<const char*> method = methodSwitch(args);
     if (!method) {
         return usageError(report, say("-m には lh5、lh6、lh7 のいずれかを指定してください。",
                                       "-m takes lh5, lh6 or lh7"));
     }
+    const std::optional<const char*> level = levelSwitch(args);
+    if (!level) {
+        return usageError(report, say("--level には normal か max を指定してください。",
+                                      "--level takes normal or max"));
+    }
+    const std::string switches = std::string(*method) + *level;
     const QString archive = absolutePath(args.operands().first());
     QStringList entries;
     for (const QString& path : args.operands().mid(1)) entries.append(absolutePath(path));
@@ -145,7 +162,8 @@ int runPack(const Arguments& args, Report& report) {
     report.note(say("圧縮中: %1", "packing %1").arg(shownName(archive)));
     ArchiveJob job(session.libraries().unlha32(), nullptr, true);
     const ShownProgress shown(report, archive);
-    const ArchiveJob::Outcome outcome = job.pack(archive, entries, list, *method, shown.control());
+    const ArchiveJob::Outcome outcome =
+        job.pack(archive, entries, list, switches.c_str(), shown.control());
     QFile::remove(list);
     exit = finish(report, outcome,
                   say("中止しました。書庫は元のままです（%1 個のファイルは格納していません）",

@@ -24,7 +24,7 @@ const char kHelpEn[] =
     "Usage:\n"
     "  dozo-cli transform [-r] METHOD PATH...\n"
     "  dozo-cli keyed [-r] [--key-stdin | --key-file F] PATH...\n"
-    "  dozo-cli pack [-m lh5|lh6|lh7] ARCHIVE.lzh PATH...\n"
+    "  dozo-cli pack [-m lh5|lh6|lh7] [--level normal|max] ARCHIVE.lzh PATH...\n"
     "  dozo-cli unpack [--overwrite] ARCHIVE.lzh [DIR]\n"
     "  dozo-cli list ARCHIVE.lzh\n"
     "  dozo-cli test ARCHIVE.lzh\n"
@@ -37,7 +37,8 @@ const char kHelpEn[] =
     "           A C LC LCR LCB LCRB CLOL (or FileEncryptionA ... i_CLOL).\n"
     "keyed      rewrites each file in place with the Vod32 keyed stream; the\n"
     "           key is asked twice on the terminal unless given by an option.\n"
-    "pack       adds files and folders to an LHA archive (updating it).\n"
+    "pack       adds files and folders to an LHA archive (updating it); --level\n"
+    "           max packs smaller and several times slower than normal.\n"
     "unpack     extracts into DIR, or into a new folder named after the archive;\n"
     "           existing files are kept unless --overwrite.\n"
     "list       prints each entry: size, packed size, method, date, name.\n"
@@ -61,7 +62,7 @@ const char kHelpJa[] =
     "使い方:\n"
     "  dozo-cli transform [-r] 方式 パス...\n"
     "  dozo-cli keyed [-r] [--key-stdin | --key-file F] パス...\n"
-    "  dozo-cli pack [-m lh5|lh6|lh7] 書庫.lzh パス...\n"
+    "  dozo-cli pack [-m lh5|lh6|lh7] [--level normal|max] 書庫.lzh パス...\n"
     "  dozo-cli unpack [--overwrite] 書庫.lzh [フォルダー]\n"
     "  dozo-cli list 書庫.lzh\n"
     "  dozo-cli test 書庫.lzh\n"
@@ -75,6 +76,7 @@ const char kHelpJa[] =
     "keyed      Vod32 の鍵付きストリームで各ファイルをその場で変換します。\n"
     "           オプションで指定しないときは端末で2回キーを尋ねます。\n"
     "pack       ファイルとフォルダーを LHA 書庫に格納します（既存の書庫は更新）。\n"
+    "           --level max は normal（標準）より小さく、数倍時間をかけて圧縮します。\n"
     "unpack     フォルダーに、または書庫名の新しいフォルダーに展開します。\n"
     "           --overwrite がなければ既存のファイルは残します。\n"
     "list       各エントリーのサイズ、圧縮後のサイズ、方式、日時、名前を表示します。\n"
@@ -188,7 +190,8 @@ int main(int argc, char* argv[]) {
                                       Reasons::nameNotUtf8());
     }
     const QStringList valued = {QStringLiteral("--key-file"), QStringLiteral("--password-file"),
-                                QStringLiteral("-m"), QStringLiteral("--for")};
+                                QStringLiteral("-m"), QStringLiteral("--for"),
+                                QStringLiteral("--level")};
     const Arguments args(rest, valued);
     using Run = int (*)(const Arguments&, Report&);
     const struct {

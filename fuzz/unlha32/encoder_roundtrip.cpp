@@ -1,4 +1,5 @@
-// Encoder round trip. The first byte picks the method, the rest is the file.
+// Encoder round trip. The first byte picks the method (its value mod 4) and
+// the level (the next bit), the rest is the file.
 // Every method must give the same bytes twice, and libarchive must restore the
 // input exactly, both from the raw compressed stream and from a whole archive
 // written by ArchiveWriter (which may fall back to storing, and which decodes
@@ -16,10 +17,10 @@
 #include <span>
 #include <vector>
 
-#include "lha/archive_writer.h"
-#include "lha/crc16.h"
-#include "lha/encoder.h"
-#include "lha/header.h"
+#include "writing/lha/archive_writer.h"
+#include "writing/lha/crc16.h"
+#include "writing/lha/encoder.h"
+#include "writing/lha/header.h"
 
 namespace {
 
@@ -63,7 +64,8 @@ Bytes rawArchive(std::span<const std::uint8_t> input, unlha::Method m, const Byt
     return a;
 }
 
-Bytes viaWriter(std::span<const std::uint8_t> input, unlha::Method m, int threads) {
+Bytes viaWriter(std::span<const std::uint8_t> input, unlha::Method m, unlha::Level level,
+                int threads) {
     const int in = ::memfd_create("in", 0);
     const int out = ::memfd_create("out", 0);
     if (in < 0 || out < 0) die("memfd");
@@ -72,6 +74,7 @@ Bytes viaWriter(std::span<const std::uint8_t> input, unlha::Method m, int thread
         die("write input");
     ::lseek(in, 0, SEEK_SET);
     unlha::ArchiveWriter w(out);
+    w.setLevel(level);
     w.setThreads(threads);
     if (!w.addFile({"f", false, 0100644, 0, 0, 0}, in, static_cast<std::int64_t>(input.size()),
                    m) ||
@@ -89,17 +92,18 @@ Bytes viaWriter(std::span<const std::uint8_t> input, unlha::Method m, int thread
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0 || size > (1 << 20)) return 0;
     const auto m = static_cast<unlha::Method>(data[0] % 4);
+    const auto level = data[0] & 4 ? unlha::Level::max : unlha::Level::normal;
     const std::span<const std::uint8_t> input(data + 1, size - 1);
 
     if (m != unlha::Method::lh0) {
-        const Bytes packed = unlha::compress(input, m);
-        if (unlha::compress(input, m) != packed) die("compress is not deterministic");
+        const Bytes packed = unlha::compress(input, m, level);
+        if (unlha::compress(input, m, level) != packed) die("compress is not deterministic");
         if (!input.empty() &&
             readBack(rawArchive(input, m, packed)) != Bytes(input.begin(), input.end()))
             die("raw stream does not decode to the input");
     }
-    const Bytes archive = viaWriter(input, m, 1);
-    if (viaWriter(input, m, 3) != archive) die("archive depends on the threads");
+    const Bytes archive = viaWriter(input, m, level, 1);
+    if (viaWriter(input, m, level, 3) != archive) die("archive depends on the threads");
     if (readBack(archive) != Bytes(input.begin(), input.end()))
         die("archive does not restore the input");
     return 0;

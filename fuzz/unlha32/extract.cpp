@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "extract.h"
+#include "extracting/extract.h"
 
 namespace fs = std::filesystem;
 

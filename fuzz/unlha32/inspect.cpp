@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "check.h"
 #include "dozo/fileio/io.h"
 #include "dozo/fileio/printable.h"
-#include "inspect.h"
+#include "reading/check.h"
+#include "reading/inspect.h"
 
 namespace {
 

@@ -139,13 +139,15 @@ TEST(Archive, NamesReadersCannotGiveBackAreLeftOutOrRefused) {
 }
 
 TEST(Archive, PackThenUnpackRoundTripsATreeAndLhasaAcceptsIt) {
-    for (const char* method : {"", "lh6", "lh7"}) {
-        SCOPED_TRACE(method);
+    for (const auto& [method, level] :
+         {std::pair{"", ""}, std::pair{"lh6", "max"}, std::pair{"lh7", "normal"}}) {
+        SCOPED_TRACE(std::string(method) + " " + level);
         TempDir dir;
         makeTree(dir / "プロジェクト 1");
         const QString archive = q(dir / "out put.lzh");
         QStringList pack{QStringLiteral("pack")};
         if (*method) pack << QStringLiteral("-m") << QLatin1String(method);
+        if (*level) pack << QStringLiteral("--level") << QLatin1String(level);
         pack << archive << q(dir / "プロジェクト 1");
         const CliResult packed = runCli(pack);
         ASSERT_EQ(packed.exitCode, 0) << packed.err.toStdString();
@@ -483,6 +485,10 @@ TEST(Archive, FailuresAndRefusals) {
         {"bad method",
          {QStringLiteral("pack"), QStringLiteral("-m"), QStringLiteral("lh9"), q(dir / "o.lzh"),
           q(dir / "f")},
+         2,
+         false},
+        {"bad level",
+         {QStringLiteral("pack"), QStringLiteral("--level=fast"), q(dir / "o.lzh"), q(dir / "f")},
          2,
          false},
         {"quote in a name", {QStringLiteral("pack"), q(dir / "o\".lzh"), q(dir / "f")}, 2, false},

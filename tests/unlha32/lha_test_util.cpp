@@ -11,7 +11,7 @@
 #include <cstring>
 #include <random>
 
-#include "lha/crc16.h"
+#include "writing/lha/crc16.h"
 
 namespace fs = std::filesystem;
 
@@ -148,11 +148,12 @@ Bytes contents(int fd) {
     return out;
 }
 
-Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used) {
+Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used, unlha::Level level) {
     const int fd = memfdWith({});
     const int in = memfdWith(data);
     {
         unlha::ArchiveWriter w(fd);
+        w.setLevel(level);
         unlha::EntryInfo e{"f.bin", false, 0100644, 1700000000, 0, 0};
         EXPECT_TRUE(w.addFile(e, in, static_cast<std::int64_t>(data.size()), method)) << w.error();
         if (used) *used = w.lastMethod();

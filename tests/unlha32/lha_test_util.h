@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "files.h"
-#include "lha/archive_writer.h"
 #include "temp_dir.h"
+#include "writing/lha/archive_writer.h"
 
 namespace lhatest {
 
@@ -55,6 +55,7 @@ int memfdWith(const Bytes& data);
 Bytes contents(int fd);
 
 // Archive holding `data` as "f.bin", written through ArchiveWriter.
-Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used = nullptr);
+Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used = nullptr,
+                unlha::Level level = unlha::Level::normal);
 
 }  // namespace lhatest

@@ -1,18 +1,19 @@
-// The encoder on its own: every method, data shapes that exercise the block
-// coder's special cases, and decoding by libarchive as the reference (and by
-// the decoder the writer checks its output with).
+// The encoder on its own: every method at both levels, data shapes that
+// exercise the block coder's special cases, and decoding by libarchive as the
+// reference (and by the decoder the writer checks its output with).
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "lha/block_coder.h"
-#include "lha/crc16.h"
-#include "lha/decoder.h"
-#include "lha/encoder.h"
-#include "lha/huffman.h"
 #include "lha_test_util.h"
+#include "writing/lha/block_coder.h"
+#include "writing/lha/crc16.h"
+#include "writing/lha/decoder.h"
+#include "writing/lha/encoder.h"
+#include "writing/lha/huffman.h"
 
 using namespace lhatest;
+using unlha::Level;
 using unlha::Method;
 
 namespace {
@@ -80,19 +81,24 @@ std::vector<Shape> shapes() {
     };
 }
 
-class CodecRoundTrip : public ::testing::TestWithParam<Method> {};
+class CodecRoundTrip : public ::testing::TestWithParam<std::tuple<Method, Level>> {
+protected:
+    Method method() const { return std::get<0>(GetParam()); }
+    Level level() const { return std::get<1>(GetParam()); }
+    Bytes compress(const Bytes& data) const { return unlha::compress(data, method(), level()); }
+};
 
 TEST_P(CodecRoundTrip, LibarchiveDecodesEveryShape) {
     for (const auto& s : shapes()) {
         SCOPED_TRACE(s.name);
-        const Bytes packed = unlha::compress(s.data, GetParam());
-        const auto entries = readArchive(wrapRaw(packed, s.data, GetParam()), nullptr);
+        const Bytes packed = compress(s.data);
+        const auto entries = readArchive(wrapRaw(packed, s.data, method()), nullptr);
         ASSERT_EQ(entries.size(), 1u);
         EXPECT_TRUE(entries[0].data == s.data) << "decoded " << entries[0].data.size() << " bytes";
-        EXPECT_EQ(unlha::compress(s.data, GetParam()), packed) << "not deterministic";
+        EXPECT_EQ(compress(s.data), packed) << "not deterministic";
         // The writer's own check agrees, to the last bit but the padding.
         unlha::DecoderMemory memory;
-        const unlha::Decoded ours = unlha::decode(GetParam(), {packed}, {}, s.data.size(), memory);
+        const unlha::Decoded ours = unlha::decode(method(), {packed}, {}, s.data.size(), memory);
         EXPECT_EQ(ours.error, "");
         EXPECT_EQ(ours.crc, unlha::crc16(0, s.data));
         EXPECT_EQ((ours.bits + 7) / 8, packed.size());
@@ -102,7 +108,7 @@ TEST_P(CodecRoundTrip, LibarchiveDecodesEveryShape) {
 TEST_P(CodecRoundTrip, ChunkedWritesGiveTheSameStream) {
     const Bytes data = textData(300000, 5);
     Bytes chunked;
-    unlha::Encoder enc(GetParam(), [&](std::span<const std::uint8_t> b) {
+    unlha::Encoder enc(method(), level(), [&](std::span<const std::uint8_t> b) {
         chunked.insert(chunked.end(), b.begin(), b.end());
         return true;
     });
@@ -110,14 +116,15 @@ TEST_P(CodecRoundTrip, ChunkedWritesGiveTheSameStream) {
         ASSERT_TRUE(
             enc.write(std::span(data).subspan(at, std::min<std::size_t>(777, data.size() - at))));
     ASSERT_TRUE(enc.finish());
-    EXPECT_EQ(chunked, unlha::compress(data, GetParam()));
+    EXPECT_EQ(chunked, compress(data));
     EXPECT_EQ(enc.compressedSize(), chunked.size());
 }
 
 TEST_P(CodecRoundTrip, SinkRefusalStopsTheEncoder) {
     const Bytes data = binaryData(1 << 20);
     int calls = 0;
-    unlha::Encoder enc(GetParam(), [&](std::span<const std::uint8_t>) { return ++calls < 2; });
+    unlha::Encoder enc(method(), level(),
+                       [&](std::span<const std::uint8_t>) { return ++calls < 2; });
     enc.write(data);
     EXPECT_FALSE(enc.finish());
     EXPECT_EQ(calls, 2);
@@ -127,7 +134,8 @@ TEST_P(CodecRoundTrip, SharedMemoryLeavesNothingBehind) {
     // Files encoded one after another in one memory give what each gives
     // alone: nothing of an earlier file (its positions, its window) is ever
     // matched. A file that repeats the start of the one before is the case
-    // stale positions would match; a long one slides its window.
+    // stale positions would match; a long one slides its window; the other
+    // method and level index positions in tables of their own.
     const Bytes text = textData(1200000, 7);
     const auto part = [&](std::size_t from, std::size_t to) {
         return Bytes(text.begin() + static_cast<long>(from), text.begin() + static_cast<long>(to));
@@ -136,12 +144,14 @@ TEST_P(CodecRoundTrip, SharedMemoryLeavesNothingBehind) {
                             part(0, 20000), text,          part(0, 1500)};
     unlha::EncoderMemory memory;
     int step = 0;
-    for (const Method method : {GetParam(), Method::lh7}) {
+    const Level other = level() == Level::max ? Level::normal : Level::max;
+    for (const auto& [m, l] : {std::pair{method(), level()}, std::pair{Method::lh7, level()},
+                               std::pair{method(), other}}) {
         for (const Bytes& data : inputs) {
             SCOPED_TRACE(++step);
             Bytes shared;
             unlha::Encoder enc(
-                method,
+                m, l,
                 [&](std::span<const std::uint8_t> b) {
                     shared.insert(shared.end(), b.begin(), b.end());
                     return true;
@@ -149,23 +159,26 @@ TEST_P(CodecRoundTrip, SharedMemoryLeavesNothingBehind) {
                 &memory);
             ASSERT_TRUE(enc.write(data));
             ASSERT_TRUE(enc.finish());
-            EXPECT_TRUE(shared == unlha::compress(data, method));
+            EXPECT_TRUE(shared == unlha::compress(data, m, l));
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, CodecRoundTrip,
-                         ::testing::Values(Method::lh5, Method::lh6, Method::lh7),
-                         [](const auto& test) {
-                             return std::string(unlha::params(test.param).id).substr(1, 3);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Methods, CodecRoundTrip,
+    ::testing::Combine(::testing::Values(Method::lh5, Method::lh6, Method::lh7),
+                       ::testing::Values(Level::normal, Level::max)),
+    [](const auto& test) {
+        return std::string(unlha::params(std::get<0>(test.param)).id).substr(1, 3) +
+               (std::get<1>(test.param) == Level::max ? "_max" : "_normal");
+    });
 
 TEST(Codec, LargerDictionariesFindDistantRepeats) {
     // 20 KiB of random data repeated: out of reach of -lh5-'s 8 KiB, within -lh6-'s 32 KiB.
     Bytes data = binaryData(20000, 9);
     data.insert(data.end(), data.begin(), data.end());
-    const auto lh5 = unlha::compress(data, Method::lh5).size();
-    const auto lh6 = unlha::compress(data, Method::lh6).size();
+    const auto lh5 = unlha::compress(data, Method::lh5, Level::normal).size();
+    const auto lh6 = unlha::compress(data, Method::lh6, Level::normal).size();
     EXPECT_GT(lh5, 39000u);
     EXPECT_LT(lh6, 21000u);
 }

@@ -18,6 +18,7 @@
 #include "loaded_library.h"
 #include "sanitizer.h"
 #include "unlha32.h"
+#include "writing/lha/encoder.h"
 
 namespace unlhatest {
 namespace {
@@ -65,6 +66,8 @@ TEST(CommandLine, RefusesEverythingButTheAcceptedForms) {
         {"x -a1 -m7 " + arc + " " + arg(dir.path()), "method with extract"},
         {"u -a1 -o1 " + arc + " " + file, "overwrite with pack"},
         {"u -a1 -m4 " + arc + " " + file, "no such method"},
+        {"u -a1 -e3 " + arc + " " + file, "no such level"},
+        {"x -a1 -e2 " + arc + " " + arg(dir.path()), "level with extract"},
         {"x -a1 -o2 " + arc + " " + arg(dir.path()), "no such overwrite choice"},
         {"l -a1 -m5 " + arc, "method with list"},
     };
@@ -78,19 +81,26 @@ TEST(CommandLine, RefusesEverythingButTheAcceptedForms) {
 }
 
 // A switch decides for its one command, whatever the settings say, and leaves
-// the settings file alone.
+// the settings file alone. The level shows in the packed size: the entry's
+// data is what the encoder gives at that level.
 TEST(CommandLine, SwitchesReplaceTheSettingsForOneCommand) {
+    using unlha::Level;
     const struct {
         const char* settings;
         const char* packSwitch;
         const char* header;
+        unlha::Method method;
+        Level level;
         const char* extractSwitch;
         bool replaced;
     } cases[] = {
-        {"method=lh7\noverwrite=true\n", "-m5 ", "-lh5-", "-o0 ", false},
-        {"", "-m6 ", "-lh6-", "-o1 ", true},
-        {"method=lh5\noverwrite=false\n", "-m7 ", "-lh7-", "", false},
-        {"method=lh6\noverwrite=true\n", "", "-lh6-", "", true},
+        {"method=lh7\nlevel=max\noverwrite=true\n", "-m5 -e1 ", "-lh5-", unlha::Method::lh5,
+         Level::normal, "-o0 ", false},
+        {"", "-m6 -e2 ", "-lh6-", unlha::Method::lh6, Level::max, "-o1 ", true},
+        {"method=lh5\noverwrite=false\n", "-m7 ", "-lh7-", unlha::Method::lh7, Level::normal, "",
+         false},
+        {"method=lh6\nlevel=max\noverwrite=true\n", "", "-lh6-", unlha::Method::lh6, Level::max, "",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.packSwitch) + c.extractSwitch + c.settings);
@@ -103,8 +113,10 @@ TEST(CommandLine, SwitchesReplaceTheSettingsForOneCommand) {
             run("u -a1 " + std::string(c.packSwitch) + arc + " " + arg(dir / "text.txt")).code,
             UNLHA_OK);
         const Bytes bytes = readBytes(dir / "m.lzh");
-        ASSERT_GT(bytes.size(), 7u);
+        ASSERT_GT(bytes.size(), 11u);
         EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 7), c.header);
+        const std::uint32_t packed = bytes[7] | bytes[8] << 8 | bytes[9] << 16 | bytes[10] << 24;
+        EXPECT_EQ(packed, unlha::compress(readBytes(dir / "text.txt"), c.method, c.level).size());
 
         fs::create_directories(dir / "x");
         writeText(dir / "x" / "text.txt", "mine");

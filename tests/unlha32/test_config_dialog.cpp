@@ -73,23 +73,27 @@ TEST(ConfigDialog, SavedChoiceDrivesTheNextCommands) {
     const int accepted = withDialog([](QDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("UNLHA32.DLLの設定"));
         auto* method = dialog.findChild<QComboBox*>("method");
+        auto* level = dialog.findChild<QComboBox*>("level");
         auto* overwrite = dialog.findChild<QCheckBox*>("overwrite");
         auto* buttons = dialog.findChild<QDialogButtonBox*>("buttons");
-        if (method == nullptr || overwrite == nullptr || buttons == nullptr) {
+        if (method == nullptr || level == nullptr || overwrite == nullptr || buttons == nullptr) {
             ADD_FAILURE() << "missing widgets";
             dialog.reject();
             return;
         }
         EXPECT_EQ(method->currentText(), QStringLiteral("-lh5-"));
+        EXPECT_EQ(level->currentText(), QStringLiteral("標準"));
         EXPECT_FALSE(overwrite->isChecked());
         EXPECT_EQ(overwrite->text(), QStringLiteral("展開時に既存のファイルを上書きする"));
         method->setCurrentIndex(method->findText(QStringLiteral("-lh7-")));
+        level->setCurrentIndex(level->findText(QStringLiteral("最大")));
         overwrite->setChecked(true);
         buttons->button(QDialogButtonBox::Ok)->click();
     });
     EXPECT_EQ(accepted, UNLHA_OK);
     const std::string saved = readText(config.settingsFile());
     EXPECT_NE(saved.find("method=lh7"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("level=max"), std::string::npos) << saved;
     EXPECT_NE(saved.find("overwrite=true"), std::string::npos) << saved;
 
     writeBytes(dir / "text.txt", sampleText(40000, 8));
@@ -104,11 +108,14 @@ TEST(ConfigDialog, SavedChoiceDrivesTheNextCommands) {
     // The dialog opens with what was saved; cancelling changes nothing.
     const int cancelled = withDialog([](QDialog& dialog) {
         auto* method = dialog.findChild<QComboBox*>("method");
+        auto* level = dialog.findChild<QComboBox*>("level");
         auto* overwrite = dialog.findChild<QCheckBox*>("overwrite");
-        if (method != nullptr && overwrite != nullptr) {
+        if (method != nullptr && level != nullptr && overwrite != nullptr) {
             EXPECT_EQ(method->currentText(), QStringLiteral("-lh7-"));
+            EXPECT_EQ(level->currentText(), QStringLiteral("最大"));
             EXPECT_TRUE(overwrite->isChecked());
             method->setCurrentIndex(0);
+            level->setCurrentIndex(0);
             overwrite->setChecked(false);
         }
         dialog.reject();

@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "dozo/contracts/unlha32.h"
-#include "lha/crc16.h"
 #include "library.h"
 #include "unlha32.h"
+#include "writing/lha/crc16.h"
 
 namespace unlhatest {
 namespace {

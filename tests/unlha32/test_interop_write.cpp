@@ -1,7 +1,7 @@
-// Archives we write, checked by other programs: lhasa, jlha, 7-Zip (`7zz`)
-// and bsdtar must list and test them without complaint and extract every file
-// byte for byte, with every folder (the empty one included). A peer that is
-// not installed skips its cases.
+// Archives we write at either level, checked by other programs: lhasa, jlha,
+// 7-Zip (`7zz`) and bsdtar must list and test them without complaint and
+// extract every file byte for byte, with every folder (the empty one
+// included). A peer that is not installed skips its cases.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,14 +11,19 @@
 #include <map>
 #include <set>
 
-#include "lha/name_codec.h"
 #include "lha_test_util.h"
+#include "writing/lha/name_codec.h"
 
 namespace fs = std::filesystem;
 using namespace lhatest;
+using unlha::Level;
 using unlha::Method;
 
 namespace {
+
+std::string levelName(Level level) {
+    return level == Level::max ? "max" : "normal";
+}
 
 struct Tree {
     std::map<std::string, Bytes> files;
@@ -130,7 +135,7 @@ int run(const std::string& cmd, const fs::path& log, std::string* output) {
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
-class InteropWrite : public ::testing::TestWithParam<std::tuple<Peer, Method>> {
+class InteropWrite : public ::testing::TestWithParam<std::tuple<Peer, Method, Level>> {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir;
@@ -144,13 +149,15 @@ protected:
     }
 
     // Written on first use: CTest runs each case in its own process.
-    static fs::path archive(Method m) {
-        const fs::path arc = dir_->path() / (std::string("out") + unlha::params(m).id + ".lzh");
+    static fs::path archive(Method m, Level level) {
+        const fs::path arc =
+            dir_->path() / ("out" + levelName(level) + unlha::params(m).id + ".lzh");
         if (fs::exists(arc)) return arc;
         const Tree src = sourceTree();
         const int fd = ::open(arc.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         EXPECT_GE(fd, 0);
         unlha::ArchiveWriter w(fd);
+        w.setLevel(level);
         const auto entry = [](const std::string& name, bool folder) {
             struct stat st {};
             EXPECT_EQ(::stat((dir_->path() / "in" / name).c_str(), &st), 0);
@@ -176,10 +183,11 @@ protected:
 TempDir* InteropWrite::dir_ = nullptr;
 
 TEST_P(InteropWrite, PeerTestsAndExtractsByteIdentically) {
-    const auto& [peer, method] = GetParam();
+    const auto& [peer, method, level] = GetParam();
     if (::access(peer.program, X_OK) != 0) GTEST_SKIP() << peer.program << " is not installed";
-    const fs::path arc = archive(method);
-    const fs::path dest = dir_->path() / (std::string("x-") + peer.name + unlha::params(method).id);
+    const fs::path arc = archive(method, level);
+    const fs::path dest = dir_->path() / ("x-" + std::string(peer.name) + levelName(level) +
+                                          unlha::params(method).id);
     fs::create_directories(dest);
     std::string out;
     EXPECT_EQ(run(substitute(peer.test, arc, dest), dest.string() + ".test.log", &out), 0) << out;
@@ -209,10 +217,12 @@ TEST_P(InteropWrite, PeerTestsAndExtractsByteIdentically) {
 INSTANTIATE_TEST_SUITE_P(
     Peers, InteropWrite,
     ::testing::Combine(::testing::ValuesIn(kPeers),
-                       ::testing::Values(Method::lh0, Method::lh5, Method::lh6, Method::lh7)),
+                       ::testing::Values(Method::lh0, Method::lh5, Method::lh6, Method::lh7),
+                       ::testing::Values(Level::normal, Level::max)),
     [](const auto& test) {
         return std::string(std::get<0>(test.param).name) + "_" +
-               std::string(unlha::params(std::get<1>(test.param)).id).substr(1, 3);
+               std::string(unlha::params(std::get<1>(test.param)).id).substr(1, 3) + "_" +
+               levelName(std::get<2>(test.param));
     });
 
 }  // namespace
@@ -236,12 +246,12 @@ Bytes ourSources() {
     return all;
 }
 
-class InteropSize : public ::testing::TestWithParam<Method> {};
+class InteropSize : public ::testing::TestWithParam<std::tuple<Method, Level>> {};
 
 // Whole archives of one entry compared, headers included.
 TEST_P(InteropSize, NoLargerThanJlha) {
     if (::access("/usr/bin/jlha", X_OK) != 0) GTEST_SKIP() << "jlha is not installed";
-    const Method method = GetParam();
+    const auto [method, level] = GetParam();
     TempDir dir;
     const Bytes data = ourSources();
     ASSERT_GT(data.size(), 100000u);
@@ -253,14 +263,17 @@ TEST_P(InteropSize, NoLargerThanJlha) {
               0)
         << out;
     const auto theirs = fs::file_size(dir.path() / "jlha.lzh");
-    const auto ours = archiveOf(data, method).size();
+    const auto ours = archiveOf(data, method, nullptr, level).size();
     EXPECT_LE(ours, theirs) << "ours " << ours << ", jlha " << theirs;
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, InteropSize,
-                         ::testing::Values(Method::lh5, Method::lh6, Method::lh7),
-                         [](const auto& test) {
-                             return std::string(unlha::params(test.param).id).substr(1, 3);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Methods, InteropSize,
+    ::testing::Combine(::testing::Values(Method::lh5, Method::lh6, Method::lh7),
+                       ::testing::Values(Level::normal, Level::max)),
+    [](const auto& test) {
+        return std::string(unlha::params(std::get<0>(test.param)).id).substr(1, 3) + "_" +
+               levelName(std::get<1>(test.param));
+    });
 
 }  // namespace

@@ -1,10 +1,11 @@
-// Every byte comes back: one table of inputs × methods × threads. Each row
-// packs every input into one archive as the packer does (runs of small files
-// together, the rest one by one) with 1, 2 and 4 threads, which must give the
-// same bytes; our reader and lhasa then extract it byte for byte. The inputs
-// cross the places where the encoder's view of the data ends: runs of small
-// files, the small-file limit, a window that slides, segment seams with the
-// history before them, blocks, and repeats at each dictionary's reach.
+// Every byte comes back: one table of inputs × methods and levels × threads.
+// Each row packs every input into one archive as the packer does (runs of
+// files under 2 MiB together, the rest one by one) with 1, 2 and 4 threads,
+// which must give the same bytes; our reader and lhasa then extract it byte
+// for byte. The inputs cross the places where the encoder's view of the data
+// ends: runs of whole files, the largest file compressed whole, a window that
+// slides, segment seams with the history before them, blocks, and repeats at
+// each dictionary's reach.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -16,6 +17,7 @@
 #include "library.h"
 #include "unlha32.h"
 
+using unlha::Level;
 using unlha::Method;
 
 namespace {
@@ -42,6 +44,7 @@ const std::vector<RoundTripInput>& roundTripInputs() {
             {"mixed-64k", head(64 << 10), false},
             // More than a megabyte and two dictionaries: the window slides.
             {"mixed-1200k", head(1200 << 10), false},
+            {"mixed-under-2m", head((2 << 20) - 1), false},
             // Damaged once by the history's last positions at a segment start.
             {"two-segments", readFile(unlhatest::testData("two-segments.bin")), false},
             {"mixed-8m", mixed, false},
@@ -50,8 +53,10 @@ const std::vector<RoundTripInput>& roundTripInputs() {
     return inputs;
 }
 
-class RoundTrip : public ::testing::TestWithParam<Method> {
+class RoundTrip : public ::testing::TestWithParam<std::tuple<Method, Level>> {
 protected:
+    Method method() const { return std::get<0>(GetParam()); }
+
     lhatest::Bytes pack(int threads) {
         const int fd = ::memfd_create("archive", 0);
         std::vector<unlha::ArchiveWriter::FileInput> files;
@@ -61,8 +66,9 @@ protected:
                              std::ssize(input.data)});
         unlha::ArchiveWriter writer(fd);
         writer.setThreads(threads);
+        writer.setLevel(std::get<1>(GetParam()));
         std::size_t failed = 0;
-        EXPECT_TRUE(writer.addFiles(files, GetParam(), &failed) && writer.finish())
+        EXPECT_TRUE(writer.addFiles(files, method(), &failed) && writer.finish())
             << files[failed].entry.name << ": " << writer.error();
         for (const auto& f : files) ::close(f.fd);
         const lhatest::Bytes archive = lhatest::contents(fd);
@@ -97,7 +103,7 @@ TEST_P(RoundTrip, EveryInputComesBackWhateverTheThreads) {
     for (const RoundTripInput& input : roundTripInputs()) {
         std::string line;
         ASSERT_TRUE(std::getline(lines, line)) << input.name;
-        const char* expected = unlha::params(input.stored ? Method::lh0 : GetParam()).id;
+        const char* expected = unlha::params(input.stored ? Method::lh0 : method()).id;
         EXPECT_NE(line.find(std::string("\t") + expected + "\t"), std::string::npos) << line;
     }
 
@@ -114,10 +120,15 @@ TEST_P(RoundTrip, EveryInputComesBackWhateverTheThreads) {
     expectEveryInputIn(dir_ / "lhasa", "lhasa");
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip,
-                         ::testing::Values(Method::lh0, Method::lh5, Method::lh6, Method::lh7),
-                         [](const auto& test) {
-                             return std::string(unlha::params(test.param).id).substr(1, 3);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Methods, RoundTrip,
+    ::testing::Values(std::tuple{Method::lh0, Level::normal},
+                      std::tuple{Method::lh5, Level::normal}, std::tuple{Method::lh5, Level::max},
+                      std::tuple{Method::lh6, Level::normal}, std::tuple{Method::lh6, Level::max},
+                      std::tuple{Method::lh7, Level::normal}, std::tuple{Method::lh7, Level::max}),
+    [](const auto& test) {
+        return std::string(unlha::params(std::get<0>(test.param)).id).substr(1, 3) +
+               (std::get<1>(test.param) == Level::max ? "_max" : "_normal");
+    });
 
 }  // namespace

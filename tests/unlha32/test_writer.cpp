@@ -10,9 +10,9 @@
 #include <cstring>
 #include <map>
 
-#include "lha/crc16.h"
-#include "lha/encoder.h"
 #include "lha_test_util.h"
+#include "writing/lha/crc16.h"
+#include "writing/lha/encoder.h"
 
 using namespace lhatest;
 using unlha::Method;
@@ -272,7 +272,7 @@ TEST(Sampling, StoresOnlyWhatWillNotShrink) {
         SCOPED_TRACE(c.name);
         const int in = memfdWith(c.data);
         EXPECT_EQ(unlha::worthCompressing(in, 0, static_cast<std::int64_t>(c.data.size()), c.method,
-                                          memory, buffer),
+                                          unlha::Level::normal, memory, buffer),
                   c.worth);
         ::close(in);
         if (c.worth && std::string(c.name) != "small_noise_is_tried") {
@@ -283,9 +283,9 @@ TEST(Sampling, StoresOnlyWhatWillNotShrink) {
     }
 }
 
-// Files added in runs, small ones compressed on several threads, give the
-// archive that adding them one by one gives, whatever the number of threads;
-// a file that fails is named, and the ones before it are kept.
+// Files added in runs, those under 2 MiB compressed on several threads, give
+// the archive that adding them one by one gives, whatever the number of
+// threads; a file that fails is named, and the ones before it are kept.
 TEST_F(Writer, FilesAddedTogetherMatchOneByOne) {
     std::vector<std::pair<std::string, Bytes>> files;
     for (int i = 0; i < 40; ++i) {
@@ -294,8 +294,12 @@ TEST_F(Writer, FilesAddedTogetherMatchOneByOne) {
         files.emplace_back("n" + n + ".bin", binaryData(i % 5 == 0 ? 3000 : 300, i + 1));
     }
     files.emplace_back("empty", Bytes{});
-    files.emplace_back("large.txt", textData(200000, 99));  // between runs of small ones
+    files.emplace_back("medium.txt", textData(200000, 99));
     files.emplace_back("after.txt", textData(5000, 98));
+    // Sampled as addFile samples them: the noise is stored, the text not.
+    files.emplace_back("noise.bin", binaryData(1500000, 96));
+    files.emplace_back("long.txt", textData(1400000, 95));
+    files.emplace_back("segmented.txt", textData(2200000, 94));  // between runs
     files.emplace_back("last.txt", textData(700, 97));
     auto info = [](const std::string& name) {
         return unlha::EntryInfo{name, false, 0100644, 1234567890, 1000, 100};
@@ -308,11 +312,13 @@ TEST_F(Writer, FilesAddedTogetherMatchOneByOne) {
         }
         return in;
     };
-    for (Method m : {Method::lh5, Method::lh7}) {
+    for (const auto& [m, level] : {std::pair{Method::lh5, unlha::Level::max},
+                                   std::pair{Method::lh7, unlha::Level::normal}}) {
         SCOPED_TRACE(unlha::params(m).id);
         const int one = ::memfd_create("one", 0);
         {
             unlha::ArchiveWriter w(one);
+            w.setLevel(level);
             for (const auto& [n, data] : files) {
                 const int in = memfdWith(data);
                 ASSERT_TRUE(w.addFile(info(n), in, static_cast<std::int64_t>(data.size()), m));
@@ -328,6 +334,7 @@ TEST_F(Writer, FilesAddedTogetherMatchOneByOne) {
             std::vector<int> fds;
             unlha::ArchiveWriter w(fd);
             w.setThreads(threads);
+            w.setLevel(level);
             std::size_t failed = 99;
             ASSERT_TRUE(w.addFiles(inputs(fds), m, &failed)) << w.error();
             ASSERT_TRUE(w.finish());

@@ -71,11 +71,13 @@ inline constexpr const char* kUnlhaPackFilePrefix = "u -a1 ";
 // size TAB packed size TAB method TAB crc (4 lowercase hex digits) TAB
 // date TAB name LF. `t` decodes every entry and checks its size and CRC.
 // Switches that stand right after a prefix and replace the user's settings for
-// that one command: the method of a pack, whether an extraction replaces
-// existing files.
+// that one command: the method and level of a pack, whether an extraction
+// replaces existing files.
 inline constexpr const char* kUnlhaMethodLh5 = "-m5 ";
 inline constexpr const char* kUnlhaMethodLh6 = "-m6 ";
 inline constexpr const char* kUnlhaMethodLh7 = "-m7 ";
+inline constexpr const char* kUnlhaLevelNormal = "-e1 ";  // 標準: quick
+inline constexpr const char* kUnlhaLevelMax = "-e2 ";     // 最大: smallest
 inline constexpr const char* kUnlhaReplaceExisting = "-o1 ";
 inline constexpr const char* kUnlhaKeepExisting = "-o0 ";
 inline constexpr const char* kUnlhaListPrefix = "l -a1 ";

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "writing/lha/bit_writer.h"
+#include "writing/lha/method.h"
+
+namespace unlha {
+
+// One parsed symbol: the literal/length code in the low 16 bits, and for a
+// match the position (distance - 1) in the high 16 bits.
+using Token = std::uint32_t;
+
+inline int positionCode(std::uint32_t pos) {
+    return pos == 0 ? 0 : 32 - __builtin_clz(pos);
+}
+
+// Code lengths a block was written with (0 for symbols it does not use).
+struct BlockLengths {
+    std::array<std::uint8_t, kNumC> c{};
+    std::array<std::uint8_t, 17> p{};
+};
+
+// Writes one static-Huffman block: the symbol count, the three code tables
+// and the symbols. cFreq has kNumC entries, pFreq numP (both counted from tokens).
+// The last block of a stream is never shorter than 64 bits.
+void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
+                std::span<const std::uint32_t> pFreq, int pBits, bool last,
+                BlockLengths* lengths = nullptr);
+
+// The bits writeBlock would write for a block of these counts (not the last),
+// and the code lengths it would use.
+std::uint64_t blockBits(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq,
+                        int pBits, BlockLengths* lengths = nullptr);
+
+}  // namespace unlha
