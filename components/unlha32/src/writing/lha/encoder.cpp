@@ -194,10 +194,11 @@ struct Encoder::State {
         // positions, still in the window: clearing those is cheaper than the
         // whole table when files are small.
         const int kind = static_cast<int>(m) * 2 + static_cast<int>(level);
-        head = memory.heads.data();
-        headL = head + (std::size_t{1} << hashBits);
         if (memory.heads.size() == kHeads && memory.kind == kind && memory.used >= 0 &&
             memory.used < static_cast<int>(kHeads / 8)) {
+            // Only a table of this size may be offset into: a fresh one is empty.
+            head = memory.heads.data();
+            headL = head + (std::size_t{1} << hashBits);
             for (int p = 0; p + kMinMatch <= memory.used; ++p) head[hash(p)] = kNil;
             if (level == Level::normal)
                 for (int p = 0; p + kLazy.chainBytes <= memory.used; ++p) headL[hashL(p)] = kNil;
