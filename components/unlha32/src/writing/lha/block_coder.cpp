@@ -89,16 +89,27 @@ bool planCheapest(std::span<const std::uint8_t> cLens, int n, std::span<const st
     std::array<int, kNumC + 1> best{};
     std::array<std::uint16_t, kNumC + 1> take{};
     static_assert(kNumC <= 20 + 511);
+    // The prefixes a short run symbol (3 to 18 zeros) can follow, j - 18 to
+    // j - 3, cheapest first: each later one is cheaper than those before it,
+    // and of equal ones only the latest stays, so the front is the cheapest
+    // with the shortest run. Blocks are sized often, and tables of small ones
+    // are mostly zeros.
+    std::array<int, kNumC + 1> window;
     return planLengths(cLens, n, plan, [&](int run, CLenPlan& steps) {
         int longFrom = 0;  // the cheapest prefix a long run symbol can follow
+        int front = 0, back = 0;
         for (int j = 1; j <= run; ++j) {
             best[j] = best[j - 1] + zero;
             take[j] = 1;
-            for (int r = 3; r <= std::min(j, 18); ++r)
-                if (best[j - r] + shortRun < best[j]) {
-                    best[j] = best[j - r] + shortRun;
-                    take[j] = static_cast<std::uint16_t>(r);
-                }
+            if (j >= 3) {
+                while (back > front && best[window[back - 1]] >= best[j - 3]) --back;
+                window[back++] = j - 3;
+            }
+            while (back > front && window[front] < j - 18) ++front;
+            if (back > front && best[window[front]] + shortRun < best[j]) {
+                best[j] = best[window[front]] + shortRun;
+                take[j] = static_cast<std::uint16_t>(j - window[front]);
+            }
             if (j < 20) continue;
             if (best[j - 20] < best[longFrom]) longFrom = j - 20;
             if (best[longFrom] + longRun < best[j]) {
@@ -165,7 +176,7 @@ struct Table {
     // has the same short form, but libarchive 3.6 fails to decode it for the
     // literal table, so it gets a never-used partner instead: one bit per
     // symbol, in blocks that are degenerate anyway.
-    void build(std::span<const std::uint32_t> freq, int maxBits = kMaxCodeBits) {
+    static HuffmanTree treeFor(std::span<const std::uint32_t> freq) {
         std::array<std::uint32_t, kNumC> f{};
         std::copy(freq.begin(), freq.end(), f.begin());
         const auto mine = std::span(f).first(freq.size());
@@ -176,16 +187,16 @@ struct Table {
                 ++count;
             }
         if (count == 1) mine[only == 0 ? 1 : 0] = 1;
-        size = freq.size();
-        used = buildLengths(mine, maxBits, std::span(lens).first(size));
+        return HuffmanTree(mine);
     }
 
-    int longest() const { return *std::max_element(lens.begin(), lens.begin() + size); }
-    // The lowest limit a code of `used` symbols fits under.
-    int fewest() const {
-        int bits = 1;
-        while ((1 << bits) < used) ++bits;
-        return bits;
+    void build(std::span<const std::uint32_t> freq) { build(treeFor(freq), freq.size()); }
+
+    // From a tree of treeFor(), for n symbols, none longer than maxBits.
+    void build(const HuffmanTree& tree, std::size_t n, int maxBits = kMaxCodeBits) {
+        size = n;
+        used = tree.used();
+        tree.lengths(maxBits, std::span(lens).first(size));
     }
 
     // Only a table that is written needs its codes.
@@ -202,11 +213,16 @@ struct BlockPlan {
     int minT = 0;    // code-length entries sent at least
     std::uint64_t bits = 0;
 
-    // cMaxBits: the longest literal/length code allowed.
     BlockPlan(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq, int pBits,
-              bool last, int cMaxBits = kMaxCodeBits) {
+              bool last)
+        : BlockPlan(cFreq, pFreq, pBits, last, Table::treeFor(cFreq), kMaxCodeBits) {}
+
+    // cTree: Table::treeFor(cFreq); cMaxBits: the longest literal/length code
+    // allowed.
+    BlockPlan(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq, int pBits,
+              bool last, const HuffmanTree& cTree, int cMaxBits) {
         assert(cFreq.size() == kNumC);
-        c.build(cFreq, cMaxBits);
+        c.build(cTree, cFreq.size(), cMaxBits);
         assert(c.used >= 2);
         p.build(pFreq);
         std::uint64_t symbolBits = 0;
@@ -261,9 +277,12 @@ struct BlockPlan {
     // the table. The cost falls as the limit comes down, then rises.
     static BlockPlan cheapest(std::span<const std::uint32_t> cFreq,
                               std::span<const std::uint32_t> pFreq, int pBits, bool last) {
-        BlockPlan best(cFreq, pFreq, pBits, last);
-        for (int limit = best.c.longest() - 1; limit >= best.c.fewest(); --limit) {
-            BlockPlan trial(cFreq, pFreq, pBits, last, limit);
+        const HuffmanTree tree = Table::treeFor(cFreq);
+        int fewest = 1;
+        while ((1 << fewest) < tree.used()) ++fewest;
+        BlockPlan best(cFreq, pFreq, pBits, last, tree, kMaxCodeBits);
+        for (int limit = std::min(tree.longest(), kMaxCodeBits) - 1; limit >= fewest; --limit) {
+            BlockPlan trial(cFreq, pFreq, pBits, last, tree, limit);
             if (trial.bits > best.bits) break;
             if (trial.bits < best.bits) best = trial;
         }

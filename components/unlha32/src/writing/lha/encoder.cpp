@@ -535,22 +535,23 @@ struct Encoder::State {
         return b + literalPrice(pos + skip + next.len, -reach) < a;
     }
 
-    // The normal level's parse of n positions from cur, each symbol handed
-    // to `take(pos, len, dist)` (len 1: a literal); a match may run past them
-    // into the look-ahead. Returns where the parse stopped.
+    // The normal level's parse of n positions from cur, searching `fullDepth`
+    // chain positions, each symbol handed to `take(pos, len, dist)` (len 1: a
+    // literal); a match may run past them into the look-ahead. Returns where
+    // the parse stopped.
     template <typename Take>
-    int lazyParse(int n, Take&& take) {
+    int lazyParse(int n, int fullDepth, Take&& take) {
         const int stop = cur + n;
         int pos = cur;
         while (pos < stop) {
-            const Match m = carried.len ? carried : search(pos, kLazy.depth);
+            const Match m = carried.len ? carried : search(pos, fullDepth);
             carried = {0, 0};
             if (!worthIt(m, pos)) {
                 take(pos++, 1, 0);
                 continue;
             }
             if (m.len < kLazy.lazyLen) {
-                const int depth = m.len >= kLazy.goodLen ? kLazy.depth / 4 : kLazy.depth;
+                const int depth = m.len >= kLazy.goodLen ? fullDepth / 4 : fullDepth;
                 int skip = 1;
                 Match next = search(pos + 1, depth);
                 if (!better(next, 1, m, pos) && m.len < kLazy.twoOnLen) {
@@ -571,7 +572,8 @@ struct Encoder::State {
 
     // A stream's first chunk has no block before it to price by: it is
     // parsed once under the default prices, only to count its symbols, and
-    // the chains are then put back as they were. The count covers fewer
+    // the chains are then put back as they were. Shallow searches count
+    // nearly the same symbols. The count covers fewer
     // positions than a dictionary, so that no chain slot is written twice.
     void priceByDryRun(int n) {
         n = std::min(n, dictSize - kLookahead - 2);
@@ -586,7 +588,7 @@ struct Encoder::State {
         undoFrom = from;
         std::array<std::uint32_t, kNumC> c{};
         std::array<std::uint32_t, 17> pc{};
-        lazyParse(n, [&](int pos, int len, int dist) {
+        lazyParse(n, kLazy.depth / 8, [&](int pos, int len, int dist) {
             if (len == 1) return void(++c[buf[pos]]);
             ++c[256 + len - kMinMatch];
             ++pc[positionCode(static_cast<std::uint32_t>(dist - 1))];
@@ -613,7 +615,7 @@ struct Encoder::State {
             priceByDryRun(n);
             priced = true;
         }
-        cur = lazyParse(n, [this](int pos, int len, int dist) {
+        cur = lazyParse(n, kLazy.depth, [this](int pos, int len, int dist) {
             if (len == 1)
                 literal(buf[pos]);
             else
