@@ -300,13 +300,14 @@ struct BlockPlan {
 
 std::uint64_t blockBits(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq,
                         int pBits, BlockLengths* lengths) {
-    const BlockPlan plan = BlockPlan::cheapest(cFreq, pFreq, pBits, false);
+    const BlockPlan plan(cFreq, pFreq, pBits, false);
     plan.lengths(lengths);
     return plan.bits;
 }
 
-void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
-                std::span<const std::uint32_t> pFreq, int pBits, bool last, BlockLengths* lengths) {
+std::uint64_t writeBlock(BitWriter& out, std::span<const Token> tokens,
+                         std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq,
+                         int pBits, bool last, BlockLengths* lengths) {
     assert(!tokens.empty() && tokens.size() <= kMaxBlockSymbols);
     BlockPlan plan = BlockPlan::cheapest(cFreq, pFreq, pBits, last);
     plan.c.makeCodes();
@@ -336,6 +337,7 @@ void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const s
         plan.p.put(out, pc);
         if (pc > 1) out.put(pc - 1, pos - (1u << (pc - 1)));
     }
+    return plan.bits;
 }
 
 }  // namespace unlha

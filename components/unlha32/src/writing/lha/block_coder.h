@@ -25,13 +25,17 @@ struct BlockLengths {
 
 // Writes one static-Huffman block: the symbol count, the three code tables
 // and the symbols. cFreq has kNumC entries, pFreq numP (both counted from tokens).
-// The last block of a stream is never shorter than 64 bits.
-void writeBlock(BitWriter& out, std::span<const Token> tokens, std::span<const std::uint32_t> cFreq,
-                std::span<const std::uint32_t> pFreq, int pBits, bool last,
-                BlockLengths* lengths = nullptr);
+// The last block of a stream is never shorter than 64 bits. The literal codes
+// are limited to the longest length that makes the block smallest. Returns
+// the bits written.
+std::uint64_t writeBlock(BitWriter& out, std::span<const Token> tokens,
+                         std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq,
+                         int pBits, bool last, BlockLengths* lengths = nullptr);
 
-// The bits writeBlock would write for a block of these counts (not the last),
-// and the code lengths it would use.
+// The bits of a block of these counts (not the last) under plain Huffman
+// codes, and their code lengths: what the encoder weighs blocks by, several
+// times quicker than writeBlock's choice of limit, and never fewer bits than
+// writeBlock writes.
 std::uint64_t blockBits(std::span<const std::uint32_t> cFreq, std::span<const std::uint32_t> pFreq,
                         int pBits, BlockLengths* lengths = nullptr);
 
