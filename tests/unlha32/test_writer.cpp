@@ -272,7 +272,7 @@ TEST(Sampling, StoresOnlyWhatWillNotShrink) {
         SCOPED_TRACE(c.name);
         const int in = memfdWith(c.data);
         EXPECT_EQ(unlha::worthCompressing(in, 0, static_cast<std::int64_t>(c.data.size()), c.method,
-                                          unlha::Level::normal, memory, buffer),
+                                          memory, buffer),
                   c.worth);
         ::close(in);
         if (c.worth && std::string(c.name) != "small_noise_is_tried") {

@@ -141,8 +141,9 @@ int machineThreads() {
 
 // Whether the samples of `size` bytes shrink: `piece(at, length)` gives the
 // bytes at `at`, or nullptr when they cannot be read (compressing then
-// reports it).
-bool samplesShrink(std::int64_t size, Method method, Level level, EncoderMemory& memory,
+// reports it). A quick look at the normal level decides for both levels:
+// data a shallow search finds no repeats in is stored either way.
+bool samplesShrink(std::int64_t size, Method method, EncoderMemory& memory,
                    const std::function<const std::uint8_t*(std::int64_t, std::int64_t)>& piece) {
     // A sample spans a dictionary so that repeats the whole input would find
     // within that distance are seen in it too.
@@ -153,12 +154,13 @@ bool samplesShrink(std::int64_t size, Method method, Level level, EncoderMemory&
         const std::uint8_t* bytes = piece((size - sample) * i / (kSamples - 1), sample);
         if (bytes == nullptr) return true;
         Encoder enc(
-            method, level,
+            method, Level::normal,
             [&](std::span<const std::uint8_t> b) {
                 packed += b.size();
                 return true;
             },
             &memory);
+        enc.quick();
         enc.write({bytes, static_cast<std::size_t>(sample)});
         enc.finish();
     }
@@ -206,8 +208,7 @@ void packWhole(const ArchiveWriter::FileInput& file, Method method, Level level,
     out.crc = crc16(0, input);
     out.method = method;
     const auto piece = [&input](std::int64_t from, std::int64_t) { return input.data() + from; };
-    if (method != Method::lh0 && file.size > 0 &&
-        samplesShrink(file.size, method, level, memory, piece)) {
+    if (method != Method::lh0 && file.size > 0 && samplesShrink(file.size, method, memory, piece)) {
         Encoder enc(
             method, level,
             [&](std::span<const std::uint8_t> b) {
@@ -230,15 +231,14 @@ void packWhole(const ArchiveWriter::FileInput& file, Method method, Level level,
 }  // namespace
 
 bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
-                      Level level, EncoderMemory& memory, std::vector<std::uint8_t>& buffer) {
-    return samplesShrink(size, method, level, memory,
-                         [&](std::int64_t at, std::int64_t length) -> const std::uint8_t* {
-                             buffer.resize(static_cast<std::size_t>(length));
-                             const ssize_t n =
-                                 dozo::fileio::readFully(inputFd, buffer.data(), buffer.size(),
-                                                         static_cast<off_t>(inputStart + at));
-                             return n == length ? buffer.data() : nullptr;
-                         });
+                      EncoderMemory& memory, std::vector<std::uint8_t>& buffer) {
+    return samplesShrink(
+        size, method, memory, [&](std::int64_t at, std::int64_t length) -> const std::uint8_t* {
+            buffer.resize(static_cast<std::size_t>(length));
+            const ssize_t n = dozo::fileio::readFully(inputFd, buffer.data(), buffer.size(),
+                                                      static_cast<off_t>(inputStart + at));
+            return n == length ? buffer.data() : nullptr;
+        });
 }
 
 // One segment per worker, reused batch after batch and file after file: fresh
@@ -361,9 +361,8 @@ bool ArchiveWriter::addFile(const EntryInfo& entry, int inputFd, std::int64_t si
     }
 
     std::uint16_t crc = 0;
-    bool stored =
-        method == Method::lh0 || size == 0 ||
-        !worthCompressing(inputFd, inputStart, size, method, level_, work_->whole, work_->chunk);
+    bool stored = method == Method::lh0 || size == 0 ||
+                  !worthCompressing(inputFd, inputStart, size, method, work_->whole, work_->chunk);
     if (!stored) {
         const bool fits = size < kWholeFile
                               ? compressWhole(inputFd, inputStart, size, method, &crc)

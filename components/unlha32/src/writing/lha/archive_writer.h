@@ -28,7 +28,7 @@ struct EncoderMemory;
 // sampled cheaply are always worth trying. Reads with pread only; a read
 // error answers true (compressing then reports it).
 bool worthCompressing(int inputFd, std::int64_t inputStart, std::int64_t size, Method method,
-                      Level level, EncoderMemory& memory, std::vector<std::uint8_t>& buffer);
+                      EncoderMemory& memory, std::vector<std::uint8_t>& buffer);
 
 // Writes an LHA archive (level-2 headers) to a seekable file descriptor opened
 // for writing by the caller; the writer never closes it. Entries start at the

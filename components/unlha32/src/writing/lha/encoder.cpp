@@ -147,6 +147,7 @@ struct Encoder::State {
     int deferredFrom = 0, deferredTo = 0;
     bool slid = false;
     bool priced = false;  // by a chunk of this stream
+    int lazyDepth = kLazy.depth;
 
     // The open block's symbols are tokens[0, nTokens); its last segment,
     // still open, starts at segStart and has the counts cFreq and pFreq; the
@@ -610,12 +611,12 @@ struct Encoder::State {
     }
 
     void parseLazy(int n) {
-        if (!priced) {
+        if (!priced && lazyDepth == kLazy.depth) {
             indexTo(cur);
             priceByDryRun(n);
             priced = true;
         }
-        cur = lazyParse(n, kLazy.depth, [this](int pos, int len, int dist) {
+        cur = lazyParse(n, lazyDepth, [this](int pos, int len, int dist) {
             if (len == 1)
                 literal(buf[pos]);
             else
@@ -779,6 +780,10 @@ void Encoder::prime(std::span<const std::uint8_t> history) {
         s.deferredTo = s.end;
     }
     s.cur = s.end;
+}
+
+void Encoder::quick() {
+    s_->lazyDepth = kLazy.depth / 8;
 }
 
 bool Encoder::finishSegment(bool last, std::uint32_t* tail, int* tailBits) {

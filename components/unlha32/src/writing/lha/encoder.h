@@ -54,6 +54,11 @@ public:
     // write, available to matches but not encoded. Only before any write.
     void prime(std::span<const std::uint8_t> history);
 
+    // A shallow look, for samples that only decide whether data is worth
+    // compressing: the normal level searches an eighth as deep and prices
+    // its first chunk by default. Only before any write.
+    void quick();
+
     bool write(std::span<const std::uint8_t> data);
     bool finish();
 
