@@ -32,6 +32,24 @@ TEST(TextCodecCrc16, PartsCombineIntoTheWhole) {
     }
 }
 
+TEST(TextCodecCrc16, AgreesWithTheBitwiseDefinitionAtEveryLengthAndStart) {
+    // The CRC is taken sixteen bytes at a time: every length around a few
+    // steps, from unaligned starts and a running CRC, against one bit at a time.
+    const Bytes data = randomBytes(64, 2);
+    for (std::size_t from = 0; from < 4; ++from) {
+        for (std::size_t n = 0; from + n <= data.size(); ++n) {
+            std::uint16_t expected = 0x1D0F;
+            for (std::size_t i = from; i < from + n; ++i) {
+                expected ^= data[i];
+                for (int k = 0; k < 8; ++k)
+                    expected = (expected & 1) ? (expected >> 1) ^ 0xA001 : expected >> 1;
+            }
+            ASSERT_EQ(crc16(0x1D0F, std::span(data).subspan(from, n)), expected)
+                << "from " << from << ", " << n << " bytes";
+        }
+    }
+}
+
 TEST(TextCodecCrc16, OfAFileReadToItsEnd) {
     TempDir dir;
     // Around the 1 MiB block the file is read in.

@@ -173,6 +173,74 @@ INSTANTIATE_TEST_SUITE_P(
                (std::get<1>(test.param) == Level::max ? "_max" : "_normal");
     });
 
+TEST(Codec, TheWritersCheckRefusesWhatTheStreamDoesNotHold) {
+    // Sound streams asked for what they do not give: the check stops on the
+    // first symbol that breaks the claim and says which rule it broke.
+    Bytes distinct(200);  // literals only
+    for (std::size_t i = 0; i < distinct.size(); ++i)
+        distinct[i] = static_cast<std::uint8_t>(i * 7);
+    const Bytes history = textData(3000, 11);
+    for (const Method method : {Method::lh5, Method::lh6, Method::lh7}) {
+        SCOPED_TRACE(unlha::params(method).id);
+        // The history again, as a segment after it: matches reach into it.
+        Bytes segment;
+        std::uint32_t tail = 0;
+        int tailBits = 0;
+        unlha::Encoder enc(method, Level::normal, [&](std::span<const std::uint8_t> b) {
+            segment.insert(segment.end(), b.begin(), b.end());
+            return true;
+        });
+        enc.prime(history);
+        ASSERT_TRUE(enc.write(history));
+        ASSERT_TRUE(enc.finishSegment(true, &tail, &tailBits));
+        const unlha::PackedBits segmentBits{segment, 0, tail, tailBits};
+        const Bytes runs = unlha::compress(Bytes(20, 'a'), method, Level::normal);
+        const Bytes literals = unlha::compress(distinct, method, Level::normal);
+        struct Case {
+            const char* name;
+            unlha::PackedBits bits;
+            std::span<const std::uint8_t> history;
+            std::uint64_t length;
+            std::string error;
+            std::uint64_t decoded;
+        };
+        const Case cases[] = {
+            {"segment with its history", segmentBits, history, history.size(), "", history.size()},
+            {"segment without its history",
+             segmentBits,
+             {},
+             history.size(),
+             "a match before the data",
+             0},
+            {"a match past the length", {runs}, {}, 10, "a match past the end of the data", 1},
+            {"symbols past the length",
+             {literals},
+             {},
+             distinct.size() - 1,
+             "more symbols than data",
+             distinct.size() - 1},
+            {"a length past the stream",
+             {literals},
+             {},
+             distinct.size() + 1,
+             "empty block",
+             distinct.size()},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            unlha::DecoderMemory memory;
+            const unlha::Decoded d = unlha::decode(method, c.bits, c.history, c.length, memory);
+            EXPECT_EQ(d.error, c.error);
+            if (c.error.empty()) {
+                EXPECT_EQ(d.crc, unlha::crc16(0, history));
+            }
+            // Every byte before the error is counted; the match that breaks
+            // a rule is not.
+            EXPECT_EQ(d.length, c.decoded);
+        }
+    }
+}
+
 TEST(Codec, LargerDictionariesFindDistantRepeats) {
     // 20 KiB of random data repeated: out of reach of -lh5-'s 8 KiB, within -lh6-'s 32 KiB.
     Bytes data = binaryData(20000, 9);

@@ -22,7 +22,7 @@ constexpr int kLongestMatch = 256;
 class BitReader {
 public:
     explicit BitReader(const PackedBits& in)
-        : p_(in.bytes.data()), end_(in.bytes.data() + in.bytes.size()) {
+        : begin_(in.bytes.data()), p_(begin_), end_(begin_ + in.bytes.size()) {
         if (in.tailBits > 0) {
             tail_ = static_cast<std::uint8_t>(in.tail << (8 - in.tailBits));
             hasTail_ = true;
@@ -32,33 +32,30 @@ public:
         start_ = static_cast<std::uint64_t>(in.skipBits);
     }
 
-    // At least 57 bits are buffered afterwards.
+    // At least 56 bits are buffered afterwards: a match's codes and extra bits
+    // (47 at most) need one refill. Eight bytes are loaded whatever is
+    // buffered, without a test: the bits below the ones counted are those of
+    // the next bytes, which the next refill ORs in again, the same bits.
     void refill() {
-        if (n_ > 56) return;
         if (end_ - p_ >= 8) {
             std::uint64_t v;
             std::memcpy(&v, p_, 8);
-            v = __builtin_bswap64(v);
-            // The bits below the ones counted are those of the next byte, which
-            // the next refill ORs in again: the same bits, so no harm.
-            buf_ |= v >> n_;
-            const int take = (63 - n_) >> 3;
-            p_ += take;
-            n_ += take * 8;
-            fed_ += static_cast<std::uint64_t>(take) * 8;
+            buf_ |= __builtin_bswap64(v) >> n_;
+            p_ += (63 - n_) >> 3;
+            n_ |= 56;
             return;
         }
-        while (n_ <= 56) {
+        while (n_ < 56) {
             std::uint8_t b = 0;
             if (p_ < end_) {
                 b = *p_++;
-            } else if (hasTail_) {
-                b = tail_;
+            } else {
+                if (hasTail_) b = tail_;
                 hasTail_ = false;
+                ++over_;
             }
             buf_ |= static_cast<std::uint64_t>(b) << (56 - n_);
             n_ += 8;
-            fed_ += 8;
         }
     }
 
@@ -83,16 +80,21 @@ public:
     }
 
     // Bits taken from the stream, the skipped ones not counted.
-    std::uint64_t consumed() const { return fed_ - static_cast<std::uint64_t>(n_) - start_; }
+    std::uint64_t consumed() const {
+        return static_cast<std::uint64_t>(p_ - begin_ + over_) * 8 -
+               static_cast<std::uint64_t>(n_) - start_;
+    }
 
 private:
+    const std::uint8_t* begin_;
     const std::uint8_t* p_;
     const std::uint8_t* end_;
     std::uint8_t tail_ = 0;
     bool hasTail_ = false;
-    std::uint64_t buf_ = 0;  // the next bits, from the top
-    int n_ = 0;              // how many of them are real
-    std::uint64_t fed_ = 0, start_ = 0;
+    std::uint64_t buf_ = 0;    // the next bits, from the top
+    int n_ = 0;                // how many of them are real
+    std::ptrdiff_t over_ = 0;  // bytes fed from past `bytes`: the tail, then zeros
+    std::uint64_t start_ = 0;
 };
 
 // A canonical Huffman code as LHA builds it: codes assigned in order of
@@ -104,8 +106,11 @@ public:
     // False unless the lengths make a complete code, or name one symbol
     // (`only`) that takes no bits at all.
     bool build(const std::uint8_t* lens, int only = -1) {
-        only_ = only;
-        if (only >= 0) return only < kSymbols;
+        if (only >= 0) {
+            if (only >= kSymbols) return false;
+            fast_.fill(static_cast<std::uint16_t>(only << 5));  // of no bits
+            return true;
+        }
         std::array<int, kLongestCode + 1> count{};
         for (int s = 0; s < kSymbols; ++s) ++count[lens[s]];
         count[0] = 0;
@@ -123,7 +128,7 @@ public:
             base_[b] = index;
             index += count[b];
         }
-        fast_.fill(0);
+        fast_.fill(kLonger);
         std::array<std::uint32_t, kLongestCode + 1> code{};
         for (int b = 1; b <= kLongestCode; ++b) code[b] = first_[b];
         std::array<int, kLongestCode + 1> placed{};
@@ -140,28 +145,37 @@ public:
         return true;
     }
 
-    // A refill must have come before.
+    // A refill must have come before. Inlined into the loop that owns the
+    // reader, so that the reader stays in registers; longer codes are looked
+    // for out of line, from the bits alone.
     int decode(BitReader& in) const {
-        if (only_ >= 0) return only_;
         const std::uint32_t v = in.peek16();
-        const std::uint16_t e = fast_[v >> (kLongestCode - kFast)];
-        if (e != 0) {
-            in.skip(e & 31);
-            return e >> 5;
+        int e = fast_[v >> (kLongestCode - kFast)];
+        if (e == kLonger) {
+            e = longer(v);
+            if (e < 0) return -1;  // a complete code always has one; kept for safety
         }
-        for (int b = kFast + 1; b <= kLongestCode; ++b) {
-            const std::uint32_t c = (v >> (kLongestCode - b)) - first_[b];
-            if (c < static_cast<std::uint32_t>(count_[b])) {
-                in.skip(b);
-                return sorted_[base_[b] + static_cast<int>(c)];
-            }
-        }
-        return -1;  // a complete code always has one; kept for safety
+        in.skip(e & 31);
+        return e >> 5;
     }
 
 private:
-    int only_ = -1;
-    std::array<std::uint16_t, std::size_t{1} << kFast> fast_{};  // symbol << 5 | length
+    static constexpr std::uint16_t kLonger = 0xFFFF;  // a code longer than kFast starts here
+
+    // symbol << 5 | length of the code `v` begins with, or -1. Out of line:
+    // rare, and it would crowd the loop.
+    [[gnu::noinline]] int longer(std::uint32_t v) const {
+        for (int b = kFast + 1; b <= kLongestCode; ++b) {
+            const std::uint32_t c = (v >> (kLongestCode - b)) - first_[b];
+            if (c < static_cast<std::uint32_t>(count_[b]))
+                return sorted_[base_[b] + static_cast<int>(c)] << 5 | b;
+        }
+        return -1;
+    }
+
+    // symbol << 5 | length, or kLonger; a code of one symbol fills it with
+    // that symbol at length 0.
+    std::array<std::uint16_t, std::size_t{1} << kFast> fast_{};
     std::array<std::uint32_t, kLongestCode + 1> first_{};
     std::array<int, kLongestCode + 1> count_{}, base_{};
     std::array<std::uint16_t, kSymbols> sorted_{};
@@ -186,7 +200,7 @@ public:
         }
         dict_ = std::size_t{1} << dictBits_;
         // Slides move a dictionary's worth of bytes: a few per megabyte.
-        window_.resize(dict_ + (std::size_t{1} << 20) + kLongestMatch);
+        window_.resize(dict_ + (std::size_t{1} << 20) + kLongestMatch + kCopySlack);
     }
 
     const char* run(std::span<const std::uint8_t> history, std::uint64_t length) {
@@ -194,7 +208,6 @@ public:
         const std::size_t kept = std::min(history.size(), dict_);
         if (kept > 0) std::memcpy(window_.data(), history.data() + history.size() - kept, kept);
         pos_ = crcFrom_ = kept;
-        const std::size_t slideAt = window_.size() - kLongestMatch;
         std::uint64_t left = 0;  // symbols left in the block
         while (produced_ < length) {
             if (left == 0) {
@@ -202,31 +215,7 @@ public:
                 if (left == 0) return "empty block";
                 if (const char* why = readTables()) return why;
             }
-            --left;
-            in_.refill();
-            const int c = literals_.decode(in_);
-            if (c < 0) return "no such code";
-            if (c < 256) {
-                window_[pos_++] = static_cast<std::uint8_t>(c);
-                ++produced_;
-            } else {
-                const int len = c - kMatchBase;
-                const int p = positionCodes_.decode(in_);
-                if (p < 0) return "no such code";
-                const std::size_t dist = (p <= 1 ? static_cast<std::size_t>(p)
-                                                 : (std::size_t{1} << (p - 1)) + in_.take(p - 1)) +
-                                         1;
-                if (dist >= dict_) return "a match beyond the dictionary";
-                if (dist > pos_) return "a match before the data";
-                if (produced_ + static_cast<std::uint64_t>(len) > length)
-                    return "a match past the end of the data";
-                std::uint8_t* to = window_.data() + pos_;
-                const std::uint8_t* from = to - dist;
-                for (int i = 0; i < len; ++i) to[i] = from[i];
-                pos_ += static_cast<std::size_t>(len);
-                produced_ += static_cast<std::uint64_t>(len);
-            }
-            if (pos_ >= slideAt) slide();
+            if (const char* why = readSymbols(left, length)) return why;
         }
         if (left != 0) return "more symbols than data";
         return nullptr;
@@ -240,11 +229,83 @@ public:
     }
 
 private:
-    void slide() {
+    // A match is copied eight bytes at a time, up to seven past its end.
+    static constexpr std::size_t kCopySlack = 7;
+
+    // Decodes the block's `left` symbols, or fewer where the data ends. The
+    // reader and positions are copied into locals for the loop: every byte
+    // written to the window may alias a member, which would send them to
+    // memory and back on each symbol.
+    const char* readSymbols(std::uint64_t& left, std::uint64_t length) {
+        BitReader in = in_;
+        std::uint8_t* const window = window_.data();
+        const std::size_t slideAt = window_.size() - kLongestMatch - kCopySlack;
+        std::size_t pos = pos_;
+        std::uint64_t produced = produced_;
+        std::uint64_t n = left;
+        const char* why = nullptr;
+        while (n > 0 && produced < length) {
+            --n;
+            in.refill();
+            const int c = literals_.decode(in);
+            if (c < 0) {
+                why = "no such code";
+                break;
+            }
+            if (c < 256) {
+                window[pos++] = static_cast<std::uint8_t>(c);
+                ++produced;
+            } else {
+                const int len = c - kMatchBase;
+                const int p = positionCodes_.decode(in);
+                if (p < 0) {
+                    why = "no such code";
+                    break;
+                }
+                const std::size_t dist = (p <= 1 ? static_cast<std::size_t>(p)
+                                                 : (std::size_t{1} << (p - 1)) + in.take(p - 1)) +
+                                         1;
+                if (dist >= dict_) {
+                    why = "a match beyond the dictionary";
+                    break;
+                }
+                if (dist > pos) {
+                    why = "a match before the data";
+                    break;
+                }
+                if (produced + static_cast<std::uint64_t>(len) > length) {
+                    why = "a match past the end of the data";
+                    break;
+                }
+                std::uint8_t* to = window + pos;
+                const std::uint8_t* from = to - dist;
+                if (dist >= 8) {
+                    // Each eight bytes read were written before: no overlap.
+                    for (int i = 0; i < len; i += 8) std::memcpy(to + i, from + i, 8);
+                } else if (dist == 1) {
+                    std::memset(to, *from, static_cast<std::size_t>(len));
+                } else {
+                    for (int i = 0; i < len; ++i) to[i] = from[i];
+                }
+                pos += static_cast<std::size_t>(len);
+                produced += static_cast<std::uint64_t>(len);
+            }
+            if (pos >= slideAt) pos = slide(pos);
+        }
+        in_ = in;
+        pos_ = pos;
+        produced_ = produced;
+        left = n;
+        return why;
+    }
+
+    // Keeps the last dictionary's worth of the window; gives the new position.
+    std::size_t slide(std::size_t pos) {
         crc_ =
-            crc16(crc_, std::span<const std::uint8_t>(window_).subspan(crcFrom_, pos_ - crcFrom_));
-        std::memmove(window_.data(), window_.data() + pos_ - dict_, dict_);
-        pos_ = crcFrom_ = dict_;
+            crc16(crc_, std::span<const std::uint8_t>(window_).subspan(crcFrom_, pos - crcFrom_));
+        std::memmove(window_.data(), window_.data() + pos - dict_, dict_);
+        crcFrom_ = dict_;
+        return dict_;
     }
 
     // The lengths of the small tables: 0..6 in three bits, longer as 7 and a
