@@ -99,11 +99,11 @@ function(dozo_test_batches target)
 endfunction()
 
 # Compile definitions NAME="the file TARGET builds, from the build tree" for a
-# test program, which finds it under dozo::test::buildTree() at run time
-# (tests/support/build_tree.h): an absolute path would differ from clone to
-# clone, and ccache could share none of the program's objects.
-#   dozo_test_built_files(program NAME target [NAME target ...])
-function(dozo_test_built_files program)
+# test or benchmark program, which finds it from there at run time
+# (tests/support/build_tree.h, bench/built_file.h): an absolute path would
+# differ from clone to clone, and ccache could share none of its objects.
+#   dozo_built_files(program NAME target [NAME target ...])
+function(dozo_built_files program)
   set(definitions "")
   while(ARGN)
     list(POP_FRONT ARGN name built)
@@ -166,6 +166,7 @@ endfunction()
 # A benchmark program: built with the rest, run only by scripts/bench.
 function(dozo_bench target)
   add_executable(${target} ${ARGN})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/bench)
   target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
   target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
   set_target_properties(${target} PROPERTIES
