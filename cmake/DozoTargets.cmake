@@ -64,6 +64,55 @@ function(dozo_hot)
   endif()
 endfunction()
 
+# The test files of `target` compiled eight to a file, in every tree alike
+# (a name two files share fails everywhere), each batch parsing the shared
+# headers once. CMake's own unity build names the files by absolute path; these
+# batches name them from where the batch lies, so with the build tree inside
+# the clone a batch reads the same in every clone and ccache gives one clone
+# the objects another compiled (as it does for files compiled alone).
+function(dozo_test_batches target)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}_batches)
+  set(batches "")
+  set(text "")
+  set(count 0)
+  list(LENGTH ARGN left)
+  foreach(source IN LISTS ARGN)
+    math(EXPR left "${left} - 1")
+    cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} OUTPUT_VARIABLE path)
+    if(path MATCHES "\\.cpp$")
+      cmake_path(RELATIVE_PATH path BASE_DIRECTORY ${dir} OUTPUT_VARIABLE from_batch)
+      string(APPEND text "#include \"${from_batch}\"\n")
+      set_source_files_properties(${source} PROPERTIES HEADER_FILE_ONLY ON)
+      math(EXPR count "${count} + 1")
+    endif()
+    if(count EQUAL 8 OR (left EQUAL 0 AND count GREATER 0))
+      list(LENGTH batches n)
+      set(batch ${dir}/batch_${n}.cpp)
+      # Written only when its text changes, so a configure rebuilds nothing.
+      file(CONFIGURE OUTPUT ${batch} CONTENT "${text}" @ONLY)
+      list(APPEND batches ${batch})
+      set(text "")
+      set(count 0)
+    endif()
+  endforeach()
+  target_sources(${target} PRIVATE ${batches})
+endfunction()
+
+# Compile definitions NAME="the file TARGET builds, from the build tree" for a
+# test or benchmark program, which finds it from there at run time
+# (tests/support/build_tree.h, bench/built_file.h): an absolute path would
+# differ from clone to clone, and ccache could share none of its objects.
+#   dozo_built_files(program NAME target [NAME target ...])
+function(dozo_built_files program)
+  set(definitions "")
+  while(ARGN)
+    list(POP_FRONT ARGN name built)
+    list(APPEND definitions
+      "${name}=\"$<PATH:RELATIVE_PATH,$<TARGET_FILE:${built}>,${CMAKE_BINARY_DIR}>\"")
+  endwhile()
+  target_compile_definitions(${program} PRIVATE ${definitions})
+endfunction()
+
 # A GoogleTest executable, one per part, placed in tests/ of the build tree so
 # bin/ holds only what we ship. Every one links the shared helpers of
 # tests/support.
@@ -74,25 +123,15 @@ function(dozo_test target)
   # A test program is glue around the code under test: in optimised trees
   # -O1 compiles it a fifth quicker than -O2, and it runs about as fast.
   target_compile_options(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O1>)
-  # Test files start with gtest.h, the heaviest header most of them read:
-  # parsed once per program instead of once per file. A file that does not
-  # read it (a helper, the code under test built in) is compiled as written.
+  # Most test files start with gtest.h, the heaviest header they read: parsed
+  # once per program instead of once per batch.
   list(LENGTH ARGN count)
   if(count GREATER 2)
     target_precompile_headers(${target} PRIVATE <gtest/gtest.h>)
-    foreach(source IN LISTS ARGN)
-      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} OUTPUT_VARIABLE path)
-      file(STRINGS ${path} reads_gtest REGEX "^#include <gtest/gtest.h>")
-      if(NOT reads_gtest)
-        set_source_files_properties(${source} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
-      endif()
-    endforeach()
   endif()
   target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
-  set_target_properties(${target} PROPERTIES
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    UNITY_BUILD ON
-    UNITY_BUILD_BATCH_SIZE 8)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  dozo_test_batches(${target} ${ARGN})
   # One variable per property: a list-valued ENVIRONMENT would be split into
   # separate properties on its way through test discovery.
   # Tests are listed when CTest starts rather than after every link, so a
@@ -102,26 +141,32 @@ function(dozo_test target)
                ENVIRONMENT_MODIFICATION "DOZO_BUILD_DIR=set:${CMAKE_BINARY_DIR}")
 endfunction()
 
-# Gives tests of a dozo_test program the label `faults` too, so the fault
-# suite (ctest -L faults) takes the two-writer and changed-source cases where
-# they live, and CI still runs each once. Test names are only known after the
-# build, so a CTest script labels them as it reads the discovered list.
-function(dozo_fault_tests target)
-  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_faults.cmake)
-  set(text "")
-  foreach(test IN LISTS ARGN)
-    string(APPEND text "list(FIND ${target}_TESTS \"${test}\" found)\n"
-                       "if(NOT found EQUAL -1)\n"
-                       "  set_tests_properties(\"${test}\" PROPERTIES LABELS faults)\n"
-                       "endif()\n")
-  endforeach()
-  file(WRITE ${script} "${text}")
+# Gives the tests of a dozo_test program whose names match `regex` the label
+# `label`. Test names are only known after the build, so a CTest script
+# labels them as it reads the discovered list.
+function(dozo_label_tests target label regex)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_${label}.cmake)
+  file(WRITE ${script} "foreach(test IN LISTS ${target}_TESTS)\n"
+                       "  if(test MATCHES [[${regex}]])\n"
+                       "    set_tests_properties(\"\${test}\" PROPERTIES LABELS ${label})\n"
+                       "  endif()\n"
+                       "endforeach()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+endfunction()
+
+# The label `faults` for these tests of a dozo_test program, so the fault
+# suite (ctest -L faults) takes the two-writer and changed-source cases where
+# they live, and CI still runs each once.
+function(dozo_fault_tests target)
+  list(TRANSFORM ARGN REPLACE "\\." "\\\\.")
+  list(JOIN ARGN "|" names)
+  dozo_label_tests(${target} faults "^(${names})$")
 endfunction()
 
 # A benchmark program: built with the rest, run only by scripts/bench.
 function(dozo_bench target)
   add_executable(${target} ${ARGN})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/bench)
   target_compile_options(${target} PRIVATE ${DOZO_WARNINGS})
   target_compile_definitions(${target} PRIVATE DOZO_LIBRARY_SUBDIR="${DOZO_LIBRARY_SUBDIR}")
   set_target_properties(${target} PROPERTIES

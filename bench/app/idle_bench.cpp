@@ -40,6 +40,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "built_file.h"
 
 extern char** environ;
 
@@ -201,7 +202,7 @@ int main(int argc, char* argv[]) {
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     measure("bare Qt window (baseline)", {self, "--child", "bare"}, seconds);
     measure("Qt window with a 10 ms timer (baseline)", {self, "--child", "timer"}, seconds);
-    measure("dozo as started", {DOZO_WINDOW_PATH}, seconds);
+    measure("dozo as started", {builtFile(DOZO_WINDOW_PATH)}, seconds);
     measure("password typed, caret left in its field", {self, "--child", "typed"}, seconds,
             dozo::CaretRest::kRestMs / 1000 + kSettle);
     if (argc > 2) measure(argv[2], {argv[2]}, seconds);

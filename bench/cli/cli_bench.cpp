@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "built_file.h"
+
 extern char** environ;
 
 namespace {
@@ -153,6 +155,11 @@ Cost timed(const std::function<void()>& body) {
     return {now() - start, selfCpu() - cpu};
 }
 
+const std::string& builtCli() {
+    static const std::string cli = builtFile(DOZO_CLI_PATH);
+    return cli;
+}
+
 // A program's run: CPU time is the child's.
 Cost timedRun(const char* program, const std::vector<std::string>& args,
               const std::string& input = {}) {
@@ -163,7 +170,7 @@ Cost timedRun(const char* program, const std::vector<std::string>& args,
 }
 
 Cost timedCli(const std::vector<std::string>& args, const std::string& input) {
-    return timedRun(DOZO_CLI_PATH, args, input);
+    return timedRun(builtCli().c_str(), args, input);
 }
 
 // The plain loop the command line is held to on small files: read, rewrite,
@@ -209,8 +216,10 @@ int main(int argc, char** argv) {
     fs::remove_all(root);
     fs::create_directories(root / "small");
 
-    auto* encrypt = reinterpret_cast<Method*>(::dlsym(open(ROZU32_PATH), "FileEncryptionA"));
-    auto* keyed = reinterpret_cast<Keyed*>(::dlsym(open(VOD32_PATH), "VovBCMKC"));
+    auto* encrypt =
+        reinterpret_cast<Method*>(::dlsym(open(builtFile(ROZU32_PATH).c_str()), "FileEncryptionA"));
+    auto* keyed =
+        reinterpret_cast<Keyed*>(::dlsym(open(builtFile(VOD32_PATH).c_str()), "VovBCMKC"));
     if (encrypt == nullptr || keyed == nullptr) return 1;
 
     const std::string big = (root / "big.bin").string();
@@ -245,8 +254,8 @@ int main(int argc, char** argv) {
             cliA.push_back(timedCli({"-q", "transform", "A", big}, ""));
         },
         [&] {
-            directA.push_back(
-                timedRun(selfPath.c_str(), {"--call", ROZU32_PATH, "FileEncryptionA", big, work}));
+            directA.push_back(timedRun(selfPath.c_str(), {"--call", builtFile(ROZU32_PATH),
+                                                          "FileEncryptionA", big, work}));
         },
         [&] {
             libK.push_back(timed([&] {
@@ -257,8 +266,8 @@ int main(int argc, char** argv) {
             cliK.push_back(timedCli({"-q", "keyed", "--key-stdin", big}, key));
         },
         [&] {
-            directK.push_back(
-                timedRun(selfPath.c_str(), {"--call", VOD32_PATH, "VovBCMKC", big, work, kKey}));
+            directK.push_back(timedRun(
+                selfPath.c_str(), {"--call", builtFile(VOD32_PATH), "VovBCMKC", big, work, kKey}));
         },
     };
     for (int run = 0; run < kLargeRuns; ++run) {
@@ -294,7 +303,7 @@ int main(int argc, char** argv) {
     // libraries (Qt Core and what it links), against the minimal program.
     std::vector<Cost> cliStart, minimalStart;
     for (int run = 0; run < 40; ++run) {
-        cliStart.push_back(timedRun(DOZO_CLI_PATH, {"--version"}));
+        cliStart.push_back(timedRun(builtCli().c_str(), {"--version"}));
         minimalStart.push_back(timedRun(selfPath.c_str(), {"--start"}));
     }
     const Cost c = best(cliStart), m = best(minimalStart);

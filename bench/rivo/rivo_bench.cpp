@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "built_file.h"
 #include "rivo.h"
 
 namespace fs = std::filesystem;
@@ -105,7 +106,8 @@ Measure pack(const fs::path& input, const fs::path& package, bool cheapKdf,
     return inChild([&] {
         auto* make = &rivoFor;
         if (cheapKdf) {
-            void* cheap = ::dlopen(DOZO_RIVO_FAST_KDF_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+            void* cheap =
+                ::dlopen(builtFile(DOZO_RIVO_FAST_KDF_LIBRARY).c_str(), RTLD_NOW | RTLD_LOCAL);
             if (cheap == nullptr) return 126;
             make = reinterpret_cast<decltype(&rivoFor)>(::dlsym(cheap, "rivoFor"));
             if (make == nullptr) return 126;

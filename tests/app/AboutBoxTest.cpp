@@ -7,6 +7,7 @@
 
 #include "app/dialogs/frmAbout.h"
 #include "app/window/frmMain.h"
+#include "build_tree.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -184,7 +185,7 @@ TEST_F(AboutBox, ShowsTheLicenceAndTheThirdPartyNotices) {
     EXPECT_TRUE(viewer->isWindow());
     EXPECT_TRUE(viewer->isReadOnly());
     const QString text = viewer->toPlainText();
-    QFile license(QStringLiteral(DOZO_SOURCE_DIR "/LICENSE"));
+    QFile license(QString::fromStdString(dozo::test::inSourceTree("LICENSE")));
     ASSERT_TRUE(license.open(QIODevice::ReadOnly));
     EXPECT_TRUE(text.contains(QString::fromUtf8(license.readAll()))) << "the whole MIT licence";
     for (const char* party : {"Qt 6", "libarchive", "GNU C Library (glibc) 2.", "libsodium 1.",
@@ -194,7 +195,7 @@ TEST_F(AboutBox, ShowsTheLicenceAndTheThirdPartyNotices) {
     EXPECT_FALSE(text.contains(QLatin1String("%s"))) << "the package program filled its texts";
 
     // The installed copy is the same text.
-    QFile installed(QStringLiteral(DOZO_BINARY_DIR "/app/dialogs/NOTICES.txt"));
+    QFile installed(QString::fromStdString(dozo::test::inBuildTree("app/dialogs/NOTICES.txt")));
     ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(installed.readAll()), text);
 

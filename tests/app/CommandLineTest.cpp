@@ -6,6 +6,7 @@
 #include "app/panels/PackagePanel.h"
 #include "app/window/CommandLine.h"
 #include "app/window/frmMain.h"
+#include "build_tree.h"
 #include "core/startup/AppInfo.h"
 
 #include <gtest/gtest.h>
@@ -94,7 +95,7 @@ TEST(AppCommandLineOptions, OptionsEndTheProgramAndFilesReachTheWindow) {
 // answer without one; an option that is neither Qt's nor ours is refused
 // once Qt has taken its own (here with a platform that needs no display).
 TEST(AppCommandLineOptions, TheProgramAnswersWithoutADisplay) {
-    const QString program = QStringLiteral(DOZO_BINARY_DIR "/bin/dozo");
+    const QString program = QString::fromStdString(dozo::test::inBuildTree(DOZO_WINDOW_PATH));
     ASSERT_TRUE(QFileInfo(program).isExecutable()) << "build the dozo target";
     const QString version = QStringLiteral("dozo %1.%2.%3\n")
                                 .arg(dozo::kVersionMajor)
@@ -142,7 +143,7 @@ TEST(AppCommandLineOptions, TheProgramAnswersWithoutADisplay) {
 // it. It used to take "-platform xcb" there as the platform to load, and the
 // program ended without a display instead of opening the window.
 TEST(AppCommandLineOptions, QtOptionsAfterTheDashesAreFilesNotOptions) {
-    const QString program = QStringLiteral(DOZO_BINARY_DIR "/bin/dozo");
+    const QString program = QString::fromStdString(dozo::test::inBuildTree(DOZO_WINDOW_PATH));
     ASSERT_TRUE(QFileInfo(program).isExecutable()) << "build the dozo target";
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

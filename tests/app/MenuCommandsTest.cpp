@@ -4,6 +4,7 @@
 #include "TestFolders.h"
 
 #include "app/window/frmMain.h"
+#include "build_tree.h"
 #include "core/libraries/Library.h"
 #include "core/startup/AppDirectories.h"
 #include "core/startup/VersionBox.h"
@@ -96,7 +97,7 @@ struct FakeConfigCall {
 
 TEST(ArchiverSettings, CallsConfigDialogWithWindowEmptyOptionsAndModeZero) {
     TestFolders folders;
-    const QString source = QDir(QStringLiteral(DOZO_TEST_LIBS))
+    const QString source = QDir(QString::fromStdString(dozo::test::inBuildTree(DOZO_TEST_LIBS)))
                                .filePath("config/" + dozo::Library::fileNameFor("unlha32"));
     ASSERT_TRUE(
         QFile::copy(source, folders.systemDir() + "/" + dozo::Library::fileNameFor("unlha32")))
@@ -207,10 +208,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReadMeItem,
 
 // The build tree holds the Read Me where the program looks for it.
 TEST(ReadMeShipped, BesideTheBuiltProgramAndCoversEveryTab) {
-    QString buildDir = qEnvironmentVariable("DOZO_BUILD_DIR");
-    if (buildDir.isEmpty()) buildDir = QStringLiteral(DOZO_BINARY_DIR);
-    QFile built(dozo::AppDirectories::resolve(buildDir + "/bin").data + "ReadMe.txt");
-    QFile source(QStringLiteral(DOZO_SOURCE_DIR) + "/app/resources/ReadMe.txt");
+    const QString bin = QString::fromStdString(dozo::test::inBuildTree("bin"));
+    QFile built(dozo::AppDirectories::resolve(bin).data + "ReadMe.txt");
+    QFile source(QString::fromStdString(dozo::test::inSourceTree("app/resources/ReadMe.txt")));
     ASSERT_TRUE(built.open(QIODevice::ReadOnly)) << built.fileName().toStdString();
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     const QByteArray text = built.readAll();

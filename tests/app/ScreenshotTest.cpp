@@ -7,6 +7,7 @@
 
 #include "app/shell/QtUiServices.h"
 #include "app/window/frmMain.h"
+#include "build_tree.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -46,7 +47,7 @@ TEST(DISABLED_AppScreenshots, WriteEveryTab) {
         QTest::keyClicks(pass, QStringLiteral("correct horse"));
     // Let the enablement tick run so the pictures show the real button states.
     QTest::qWait(50);
-    const QDir out(QStringLiteral(DOZO_SOURCE_DIR "/docs/screenshots"));
+    const QDir out(QString::fromStdString(dozo::test::inSourceTree("docs/screenshots")));
     ASSERT_TRUE(out.exists());
     for (int tab = 0; tab < window.SSTab1()->count(); ++tab) {
         window.SSTab1()->setCurrentIndex(tab);
@@ -82,7 +83,8 @@ TEST(DISABLED_AppScreenshots, WriteARunningJob) {
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     auto* bar = window.findChild<QProgressBar*>(QStringLiteral("Prg1"));
-    const QString file = QStringLiteral(DOZO_SOURCE_DIR "/docs/screenshots/running.png");
+    const QString file =
+        QString::fromStdString(dozo::test::inSourceTree("docs/screenshots/running.png"));
     bool saved = false;
     QObject::connect(bar, &QProgressBar::valueChanged, bar, [&](int value) {
         if (value != 2) return;
@@ -107,7 +109,8 @@ TEST(DISABLED_AppScreenshots, WriteTheFileDialog) {
     owner.resize(640, 480);
     owner.show();
     dozo::QtUiServices ui(&owner);
-    const QString file = QStringLiteral(DOZO_SOURCE_DIR "/docs/screenshots/file-dialog-ja.png");
+    const QString file =
+        QString::fromStdString(dozo::test::inSourceTree("docs/screenshots/file-dialog-ja.png"));
     bool saved = false;
     QMetaObject::invokeMethod(
         qApp,

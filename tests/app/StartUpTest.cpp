@@ -8,6 +8,7 @@
 #include "app/panels/KeyedPanel.h"
 #include "app/panels/TransformPanel.h"
 #include "app/window/frmMain.h"
+#include "build_tree.h"
 #include "core/startup/VersionText.h"
 
 #include <terminal.h>
@@ -266,7 +267,8 @@ namespace {
 // kernel shows as /proc/PID/status belonging to root. So the program runs as
 // a user other than root here.
 TEST(AppStartUp, TheProgramCannotBeDumpedOrPeekedAt) {
-    std::vector<std::string> argv{DOZO_WINDOW_PATH};
+    const std::string built = dozo::test::inBuildTree(DOZO_WINDOW_PATH);
+    std::vector<std::string> argv{built};
     if (::geteuid() == 0) {
         if (!QFile::exists(QStringLiteral("/usr/bin/setpriv"))) GTEST_SKIP() << "no setpriv";
         argv.insert(argv.begin(),
@@ -276,7 +278,7 @@ TEST(AppStartUp, TheProgramCannotBeDumpedOrPeekedAt) {
     env.push_back("QT_QPA_PLATFORM=offscreen");
     dozo::test::TerminalSession window(argv, env);
     const std::string proc = "/proc/" + std::to_string(window.pid);
-    const QString program = QFileInfo(QStringLiteral(DOZO_WINDOW_PATH)).canonicalFilePath();
+    const QString program = QFileInfo(QString::fromStdString(built)).canonicalFilePath();
     // The program marks itself first thing; the wait only covers its exec
     // (before it, the process is this test's child, or setpriv).
     bool marked = false;

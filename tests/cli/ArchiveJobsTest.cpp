@@ -291,11 +291,10 @@ TEST(Archive, UnpackWarnsOfAModeItCouldNotRestore) {
                  {"ja_JP.UTF-8", "警告: ファイルの属性を戻せません: a.txt"}};
     for (const auto& [lang, prefix] : cases) {
         SCOPED_TRACE(lang);
-        const CliResult r =
-            runProgram(QStringLiteral("strace"),
-                       strace + QStringList{QStringLiteral(DOZO_CLI_PATH), QStringLiteral("unpack"),
-                                            archive, q(dir / lang)},
-                       {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
+        const CliResult r = runProgram(
+            QStringLiteral("strace"),
+            strace + QStringList{q(builtCli()), QStringLiteral("unpack"), archive, q(dir / lang)},
+            {.env = {{QStringLiteral("LANG"), QLatin1String(lang)}}});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_EQ(readFile(dir / lang / "a.txt"), Bytes(100, 'a'));
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(prefix))) << r.err.toStdString();
@@ -452,9 +451,10 @@ TEST(Archive, AnUnpackCountsEachNameOnceAndOnlyFilesPlaced) {
         }
         QStringList unpack{QStringLiteral("unpack")};
         if (c.overwrite) unpack << QStringLiteral("--overwrite");
-        const CliResult r = runCli(
-            unpack << QStringLiteral(DOZO_ARCHIVE_DATA "/%1.lzh").arg(QLatin1String(c.archive))
-                   << q(out.path()));
+        const CliResult r =
+            runCli(unpack << q(dozo::test::inSourceTree(DOZO_ARCHIVE_DATA "/%1.lzh"))
+                                 .arg(QLatin1String(c.archive))
+                          << q(out.path()));
         EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String(c.summary))) << r.err.toStdString();
         // What the link leads to is no one's to replace.

@@ -59,7 +59,7 @@ Installation::Installation(const std::map<std::string, std::string>& libraries) 
     namespace fs = std::filesystem;
     fs::create_directories(m_root / "bin");
     // A copy, not a link: the program's folder is where its real file lies.
-    fs::copy_file(DOZO_CLI_PATH, m_root / "bin/dozo-cli");
+    fs::copy_file(builtCli(), m_root / "bin/dozo-cli");
     fs::create_directories(libraryDir());
     for (const auto& [name, built] : libraries) fs::create_symlink(built, libraryDir() / name);
 }
@@ -68,8 +68,7 @@ CliResult runCli(const QStringList& args, const CliOptions& options) {
     static const Installation withoutLibraries;
     const Installation* installation =
         options.withoutLibraries ? &withoutLibraries : options.installation;
-    return runProgram(installation ? installation->program() : QStringLiteral(DOZO_CLI_PATH), args,
-                      options);
+    return runProgram(installation ? installation->program() : q(builtCli()), args, options);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <build_tree.h>
 #include <files.h>
 #include <temp_dir.h>
 #include <QByteArray>
@@ -13,6 +14,11 @@
 // A path or text of the tests as the program's argument.
 inline QString q(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// dozo-cli where the build put it.
+inline std::string builtCli() {
+    return dozo::test::inBuildTree(DOZO_CLI_PATH);
 }
 
 // dozo-cli of this build run as a child process in its own session (so it

@@ -269,7 +269,7 @@ TEST(FileJobs, AWalkedFileSwappedForALinkBeforeTheRunIsFailedAndItsTargetKept) {
         {"search-only folder", "tree/sub", "sub", "victim", "tree/sub/b", true},
     };
     const std::filesystem::path libraries =
-        std::filesystem::path(DOZO_CLI_PATH).parent_path() / DOZO_BIN_TO_LIBDIR;
+        std::filesystem::path(builtCli()).parent_path() / DOZO_BIN_TO_LIBDIR;
     for (const Swap& swap : swaps) {
         SCOPED_TRACE(swap.name);
         TempDir dir, outside;

@@ -48,8 +48,8 @@ std::pair<int, QString> interrupt(const Installation& installation, const QStrin
 }
 
 TEST(CliInterrupt, ASignalStopsThePackTheUnpackAndThePackageInsideALargeFile) {
-    const Installation installation{
-        {{"librivo.so", DOZO_FAST_RIVO}, {"libunlha32.so", DOZO_UNLHA32}}};
+    const Installation installation{{{"librivo.so", dozo::test::inBuildTree(DOZO_FAST_RIVO)},
+                                     {"libunlha32.so", dozo::test::inBuildTree(DOZO_UNLHA32)}}};
     TempDir dir;
     // Text of random letters: slow enough to pack that a signal finds it
     // under way.

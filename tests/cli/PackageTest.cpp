@@ -121,7 +121,7 @@ TEST(Package, AnyOtherNameOfTheTargetIsRefused) {
             QStringLiteral("/bin/sh"), QStringLiteral("-c"),
             QStringLiteral(R"(%1 && exec "$0" package --password-stdin --overwrite a/t.txt %2)")
                 .arg(QString::fromUtf8(c.makeName), QString::fromUtf8(c.out)),
-            QStringLiteral(DOZO_CLI_PATH)};
+            q(builtCli())};
         const CliResult r = runProgram(QStringLiteral("/usr/bin/env"),
                                        (c.mounts ? privateMounts : QStringList{}) + shell,
                                        {.input = "pw\n", .workingDirectory = q(dir.path())});
@@ -156,7 +156,7 @@ TEST(Package, NamesThatAreNotUtf8AreRefusedNotTakenForOthers) {
             QStringLiteral("/bin/sh"),
             {QStringLiteral("-c"),
              QStringLiteral(R"(bad=$(printf 'x\351'); exec "$0" )") + QString::fromUtf8(c.words),
-             QStringLiteral(DOZO_CLI_PATH)},
+             q(builtCli())},
             {.input = "pw\n", .workingDirectory = q(dir.path())});
         EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("x\\xe9"))) << r.err.toStdString();
@@ -184,8 +184,8 @@ protected:
              QStringLiteral("--for=linux"), q(dir / "report.txt"), q(dir / out)},
             options);
     }
-    const Installation installation{
-        {{"librivo.so", DOZO_FAST_RIVO}, {"libunlha32.so", DOZO_UNLHA32}}};
+    const Installation installation{{{"librivo.so", dozo::test::inBuildTree(DOZO_FAST_RIVO)},
+                                     {"libunlha32.so", dozo::test::inBuildTree(DOZO_UNLHA32)}}};
     TempDir dir;
     CliOptions options;
 };
@@ -311,9 +311,11 @@ TEST_F(FastPackages, ShiftJisPasswordFileOpensWithTheSameFile) {
 // loader), the password goes nowhere: the program says the library is
 // missing.
 TEST_F(FastPackages, ALibraryInTheCurrentFolderNeverGetsThePassword) {
-    const Installation withoutRivo{{{"libunlha32.so", DOZO_UNLHA32}}};
+    const Installation withoutRivo{{{"libunlha32.so", dozo::test::inBuildTree(DOZO_UNLHA32)}}};
     writeFile(dir / "report.txt", randomBytes(100, 37));
-    ASSERT_EQ(::symlink(DOZO_FAST_RIVO, (dir / "librivo.so").c_str()), 0);
+    ASSERT_EQ(
+        ::symlink(dozo::test::inBuildTree(DOZO_FAST_RIVO).c_str(), (dir / "librivo.so").c_str()),
+        0);
     for (const char* path : {"/nonexistent:", ":/nonexistent"}) {
         SCOPED_TRACE(path);
         const CliResult r =

@@ -28,7 +28,7 @@ struct CliTerminal : TerminalSession {
     explicit CliTerminal(const QStringList& args, std::vector<std::string> before = {})
         : TerminalSession(argv(args, std::move(before)), env()) {}
     static std::vector<std::string> argv(const QStringList& args, std::vector<std::string> words) {
-        words.push_back(DOZO_CLI_PATH);
+        words.push_back(builtCli());
         for (const QString& a : args) words.push_back(QFile::encodeName(a).toStdString());
         return words;
     }

@@ -3,6 +3,7 @@
 // with one that claims success and stores nothing.
 #include "TestFolders.h"
 
+#include "build_tree.h"
 #include "core/jobs/ArchivedCopy.h"
 #include "core/libraries/ArchiveCommands.h"
 #include "core/libraries/Library.h"
@@ -116,8 +117,9 @@ class CoreArchivedCopy : public testing::TestWithParam<CopyCase> {};
 
 TEST_P(CoreArchivedCopy, VerdictAndReason) {
     const CopyCase& c = GetParam();
-    const QString folder = c.realArchiver ? QFileInfo(TestFolders::builtLibrary("unlha32")).path()
-                                          : QStringLiteral(DOZO_TEST_LIBS "/silent");
+    const QString folder =
+        c.realArchiver ? QFileInfo(TestFolders::builtLibrary("unlha32")).path()
+                       : QString::fromStdString(dozo::test::inBuildTree(DOZO_TEST_LIBS "/silent"));
     if (c.realArchiver && TestFolders::builtLibrary("unlha32").isEmpty())
         GTEST_SKIP() << "libunlha32.so is not built";
     const ArchiverDefaults defaults;

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "build_tree.h"
 #include "dozo/contracts/rozu32.h"
 #include "files.h"
 #include "temp_dir.h"
@@ -122,7 +123,7 @@ struct Fixture {
 // so the named fallbacks run.
 Outcome run(const Fixture& f, const std::vector<std::string>& args, bool counted,
             bool named = false, long at = 0, const std::string& kind = "none") {
-    std::vector<std::string> argv{FAULT_RUNNER};
+    std::vector<std::string> argv{dozo::test::inBuildTree(FAULT_RUNNER)};
     for (std::string a : args) {
         for (auto i = a.find("$R"); i != std::string::npos; i = a.find("$R", i + f.root.size()))
             a.replace(i, 2, f.root);
@@ -135,8 +136,9 @@ Outcome run(const Fixture& f, const std::vector<std::string>& args, bool counted
         ::setenv("DOZO_FAULT_AT", std::to_string(at).c_str(), 1);
         ::setenv("DOZO_FAULT_KIND", kind.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", f.config.c_str(), 1);
-        ::setenv("DOZO_BUILD_DIR", DOZO_BUILD_TREE, 1);
-        if (counted && args[0] != "trace") ::setenv("LD_PRELOAD", FAULT_SHIM, 1);
+        ::setenv("DOZO_BUILD_DIR", dozo::test::buildTree().c_str(), 1);
+        if (counted && args[0] != "trace")
+            ::setenv("LD_PRELOAD", dozo::test::inBuildTree(FAULT_SHIM).c_str(), 1);
         if (!counted) ::unsetenv("DOZO_FAULT_LOG");
         if (named) ::setenv("DOZO_FAULT_NO_TMPFILE", "1", 1);
         const int in = ::open(f.input.c_str(), O_RDONLY);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "build_tree.h"
 #include "rivo.h"
 #include "support.h"
 
@@ -23,8 +24,7 @@ namespace {
 
 // The Wine of the test run (the rivo_wine fixture: tests/rivo/wine-prefix.sh).
 fs::path wineDir() {
-    const char* build = std::getenv("DOZO_BUILD_DIR");
-    return fs::path(build != nullptr ? build : ".") / "tests" / "wine";
+    return fs::path(dozo::test::buildTree()) / "tests" / "wine";
 }
 
 std::string firstLine(const fs::path& file) {
@@ -264,8 +264,10 @@ private:
 // the probe that reads its windows share a Wine desktop of their own (see
 // wine-prefix.sh), on this test's display.
 TEST_F(RivoWindows, OpenedByADoubleClickAsksInADialogAndTellsTheOutcomeInABox) {
-    for (const char* tool : {DOZO_XVFB, DOZO_XDOTOOL, DOZO_RIVO_PROBE})
-        if (*tool == '\0' || !fs::exists(tool)) GTEST_SKIP() << "needs Xvfb, xdotool and the probe";
+    const std::string probeProgram =
+        *DOZO_RIVO_PROBE == '\0' ? std::string() : dozo::test::inBuildTree(DOZO_RIVO_PROBE);
+    for (const std::string tool : {DOZO_XVFB, DOZO_XDOTOOL, probeProgram.c_str()})
+        if (tool.empty() || !fs::exists(tool)) GTEST_SKIP() << "needs Xvfb, xdotool and the probe";
     if (!fs::exists(wineDir() / "locale")) GTEST_SKIP() << "no ja_JP.UTF-8 locale for Wine";
     const Display display;
     ASSERT_FALSE(display.name().empty());
@@ -284,7 +286,7 @@ TEST_F(RivoWindows, OpenedByADoubleClickAsksInADialogAndTellsTheOutcomeInABox) {
     }
     // The probe waits for a window that shows `find` and presses `press`.
     const auto probe = [&](const std::string& find, const std::string& press) {
-        return wine(DOZO_RIVO_PROBE, {find, press, "60"}, env);
+        return wine(probeProgram, {find, press, "60"}, env);
     };
     const auto typeInto = [&](const std::string& password) {
         const RunResult asked = probe("パスワードを表示する(&S)", "-");

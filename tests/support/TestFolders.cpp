@@ -1,5 +1,5 @@
 #include "TestFolders.h"
-
+#include "build_tree.h"
 #include "core/libraries/Library.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +34,8 @@ void TestFolders::install(const QString& name, Variant variant, Place place) {
     const char* folder = variant == Variant::Good       ? "good"
                          : variant == Variant::NoExport ? "noexport"
                                                         : "unresolved";
-    const QString source =
-        QDir(QStringLiteral(DOZO_TEST_LIBS)).filePath(QLatin1String(folder) + "/" + fileName);
+    const QString source = QDir(QString::fromStdString(dozo::test::inBuildTree(DOZO_TEST_LIBS)))
+                               .filePath(QLatin1String(folder) + "/" + fileName);
     ASSERT_TRUE(QFile::exists(source)) << source.toStdString();
     ASSERT_TRUE(QFile::copy(source, target)) << target.toStdString();
 }
@@ -55,9 +55,8 @@ dozo::AppDirectories TestFolders::dirs() const {
 }
 
 QString TestFolders::builtLibrary(const QString& name, const QString& folder) {
-    QString buildDir = qEnvironmentVariable("DOZO_BUILD_DIR");
-    if (buildDir.isEmpty()) buildDir = QStringLiteral(DOZO_BINARY_DIR);
     const QString path =
-        QDir(buildDir).filePath(folder + QLatin1Char('/') + dozo::Library::fileNameFor(name));
+        QDir(QString::fromStdString(dozo::test::buildTree()))
+            .filePath(folder + QLatin1Char('/') + dozo::Library::fileNameFor(name));
     return QFile::exists(path) ? path : QString();
 }

@@ -3,30 +3,18 @@
 #include <dlfcn.h>
 #include <elf.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
 
+#include "build_tree.h"
 #include "files.h"
 
 namespace dozo::test {
-namespace {
-
-// $DOZO_BUILD_DIR, or else the build tree this test program sits in
-// (<build>/tests/<program>), so a test also runs when started by hand.
-std::string buildDir() {
-    if (const char* dir = std::getenv("DOZO_BUILD_DIR"); dir != nullptr && *dir != '\0') return dir;
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
-    return std::filesystem::path(self).parent_path().parent_path();
-}
-
-}  // namespace
 
 Library::Library(const std::string& fileName) : Library(fileName, DOZO_LIBRARY_SUBDIR) {}
 
 Library::Library(const std::string& fileName, const std::string& folder) {
-    path_ = buildDir() + "/" + folder + "/" + fileName;
+    path_ = buildTree() + "/" + folder + "/" + fileName;
     handle_ = ::dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) throw std::runtime_error(::dlerror());
 }

@@ -146,8 +146,8 @@ std::string tracedCommand(const std::string& straceOptions, const std::string& c
                           const std::string& traceFile, unsigned long outputSize) {
     // LeakSanitizer cannot run under ptrace: sanitizer builds trace without it.
     return "strace -E ASAN_OPTIONS=detect_leaks=0 -f -o " + arg(traceFile) + " " + straceOptions +
-           " " + arg(UNLHA32_CALL) + " " + arg(libraryPath()) + " '" + commandLine + "' " +
-           std::to_string(outputSize);
+           " " + arg(dozo::test::inBuildTree(UNLHA32_CALL)) + " " + arg(libraryPath()) + " '" +
+           commandLine + "' " + std::to_string(outputSize);
 }
 
 namespace {
@@ -175,7 +175,7 @@ Child runTraced(const std::string& straceOptions, const std::string& commandLine
 }
 
 Child runAlone(const std::string& commandLine, const Alone& how) {
-    std::string command = how.environment + " " + arg(UNLHA32_CALL) + " " +
+    std::string command = how.environment + " " + arg(dozo::test::inBuildTree(UNLHA32_CALL)) + " " +
                           arg(how.library.empty() ? libraryPath() : how.library) + " '" +
                           commandLine + "' " + std::to_string(how.outputSize);
     if (!how.mapsFile.empty()) command += " " + arg(how.mapsFile);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "build_tree.h"
 #include "files.h"
 #include "temp_dir.h"
 
@@ -98,7 +99,7 @@ std::string firstMethod(const fs::path& archive);
 
 // A file under data/.
 inline fs::path testData(const std::string& relative) {
-    return fs::path(UNLHA32_TEST_DATA) / relative;
+    return fs::path(dozo::test::inSourceTree(UNLHA32_TEST_DATA)) / relative;
 }
 
 // One command line (or "--check PATH") run by unlha32_call in a process of its

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 
+#include "build_tree.h"
 #include "lha_test_util.h"
 #include "writing/lha/name_codec.h"
 
@@ -235,7 +236,7 @@ Bytes ourSources() {
     std::vector<fs::path> files;
     for (const char* dir : {"components/unlha32/src", "tests/unlha32"})
         for (const auto& e :
-             fs::recursive_directory_iterator(fs::path(UNLHA32_TEST_DATA) / "../../.." / dir))
+             fs::recursive_directory_iterator(fs::path(dozo::test::sourceTree()) / dir))
             if (e.path().extension() == ".cpp" || e.path().extension() == ".h")
                 files.push_back(e.path());
     std::sort(files.begin(), files.end());

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "build_tree.h"
 #include "leftover.h"
 #include "library.h"
 #include "unlha32.h"
@@ -520,7 +521,7 @@ TEST_F(Pack, CompressedDataThatDoesNotDecodeBackIsNeverCommitted) {
     ASSERT_EQ(run("u -a1 " + arg(dir / "old.lzh") + " " + arg(dir / "kept.txt")).code, UNLHA_OK);
     const Bytes old = readBytes(dir / "old.lzh");
     Alone flipped;
-    flipped.library = UNLHA32_FLIPPED_BIT_LIBRARY;
+    flipped.library = dozo::test::inBuildTree(UNLHA32_FLIPPED_BIT_LIBRARY);
     for (const auto& names : {listLine({"small1.txt", "small2.txt"}), listLine({"whole.txt"}),
                               listLine({"segments.txt"})}) {
         writeText(dir / "list", names);
@@ -647,7 +648,8 @@ TEST_F(PackUpdate, ConcurrentRunsBothLand) {
         writeBytes(dir / ("in" + std::to_string(writer) + ".txt"),
                    sampleText(3 << 20, 10 + writer));
     const auto call = [&](const std::string& line) {
-        return arg(UNLHA32_CALL) + " " + arg(libraryPath()) + " '" + line + "' 4096";
+        return arg(dozo::test::inBuildTree(UNLHA32_CALL)) + " " + arg(libraryPath()) + " '" + line +
+               "' 4096";
     };
     for (int round = 0; round < 8; ++round) {
         const fs::path archive = dir / "both.lzh";
