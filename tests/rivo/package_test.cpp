@@ -526,12 +526,8 @@ TEST_F(RivoPackage, ADisplayThatCannotShowADialogIsSaidSo) {
     const fs::path package = pack("d", randomBytes(10, 15), "pw");
     const fs::path bin = dir / "bin", log = dir / "log";
     fs::create_directory(bin);
-    const FakeDisplay display;
-    std::string unserved;
-    {
-        const FakeDisplay gone;
-        unserved = gone.name();
-    }
+    const FakeDisplay display, refusing(FakeDisplay::Kind::refusing);
+    const std::string unserved = refusing.name();
     const struct {
         std::string display;
         int dialogStatus;  // zenity exits 1 when GTK cannot open the display

@@ -71,7 +71,7 @@ RunResult run(const fs::path& program, const std::vector<std::string>& args,
     return r;
 }
 
-FakeDisplay::FakeDisplay() {
+FakeDisplay::FakeDisplay(Kind kind) {
     for (number_ = 1000 + ::getpid() % 20000;; ++number_) {
         fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
@@ -81,7 +81,7 @@ FakeDisplay::FakeDisplay() {
         const auto length =
             static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
         if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
-            ::listen(fd_, 16) == 0)
+            (kind == Kind::refusing || ::listen(fd_, 16) == 0))
             return;
         ::close(fd_);
         if (errno != EADDRINUSE) throw std::runtime_error("cannot listen as a display");

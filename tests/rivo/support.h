@@ -50,7 +50,10 @@ RunResult run(const fs::path& program, const std::vector<std::string>& args,
 // session it can reach. DISPLAY=name() points at it.
 class FakeDisplay {
 public:
-    FakeDisplay();
+    // A refusing display holds its name but takes no connection: a display
+    // nobody serves, whose number no other test can take meanwhile.
+    enum class Kind { listening, refusing };
+    explicit FakeDisplay(Kind kind = Kind::listening);
     ~FakeDisplay();
     FakeDisplay(const FakeDisplay&) = delete;
     FakeDisplay& operator=(const FakeDisplay&) = delete;
