@@ -164,14 +164,14 @@ TEST_P(CodecRoundTrip, SharedMemoryLeavesNothingBehind) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Methods, CodecRoundTrip,
-    ::testing::Combine(::testing::Values(Method::lh5, Method::lh6, Method::lh7),
-                       ::testing::Values(Level::normal, Level::max)),
-    [](const auto& test) {
-        return std::string(unlha::params(std::get<0>(test.param)).id).substr(1, 3) +
-               (std::get<1>(test.param) == Level::max ? "_max" : "_normal");
-    });
+INSTANTIATE_TEST_SUITE_P(Methods, CodecRoundTrip,
+                         ::testing::Combine(::testing::Values(Method::lh5, Method::lh6,
+                                                              Method::lh7),
+                                            ::testing::Values(Level::normal, Level::max)),
+                         [](const auto& test) {
+                             return lhatest::methodAndLevel(std::get<0>(test.param),
+                                                            std::get<1>(test.param));
+                         });
 
 TEST(Codec, TheWritersCheckRefusesWhatTheStreamDoesNotHold) {
     // Sound streams asked for what they do not give: the check stops on the

@@ -125,8 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::tuple{Method::lh6, Level::normal}, std::tuple{Method::lh6, Level::max},
                       std::tuple{Method::lh7, Level::normal}, std::tuple{Method::lh7, Level::max}),
     [](const auto& test) {
-        return std::string(unlha::params(std::get<0>(test.param)).id).substr(1, 3) +
-               (std::get<1>(test.param) == Level::max ? "_max" : "_normal");
+        return lhatest::methodAndLevel(std::get<0>(test.param), std::get<1>(test.param));
     });
 
 }  // namespace
