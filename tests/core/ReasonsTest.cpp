@@ -32,10 +32,6 @@ struct LineCase {
     const char* line;  // path ": " reason
 };
 
-void PrintTo(const LineCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 constexpr auto en = dozo::Language::English;
 constexpr auto ja = dozo::Language::Japanese;
 
@@ -73,10 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"NoPartsTold", en, unlha::kInput, cause::kNone, "", 0,
                  "/d/o.lzh: a file to pack cannot be read"}),
     [](const testing::TestParamInfo<LineCase>& test) { return std::string(test.param.name); });
-
-}  // namespace
-
-namespace {
 
 // A result that cannot replace its file says why, as the user who ran it:
 // the folder takes no file, the file is another user's, or its group is not

@@ -148,6 +148,11 @@ Bytes contents(int fd) {
     return out;
 }
 
+std::string methodAndLevel(unlha::Method method, unlha::Level level) {
+    return std::string(unlha::params(method).id).substr(1, 3) +
+           (level == unlha::Level::max ? "_max" : "_normal");
+}
+
 Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used, unlha::Level level) {
     const int fd = memfdWith({});
     const int in = memfdWith(data);

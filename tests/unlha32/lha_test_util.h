@@ -54,6 +54,9 @@ Bytes wrapRaw(const Bytes& packed, const Bytes& original, unlha::Method method);
 int memfdWith(const Bytes& data);
 Bytes contents(int fd);
 
+// A method and level as a test's name: "lh5_max".
+std::string methodAndLevel(unlha::Method method, unlha::Level level);
+
 // Archive holding `data` as "f.bin", written through ArchiveWriter.
 Bytes archiveOf(const Bytes& data, unlha::Method method, unlha::Method* used = nullptr,
                 unlha::Level level = unlha::Level::normal);

@@ -41,6 +41,28 @@ struct Result {
 // Calls Unlha with a roomy output buffer.
 Result run(const std::string& commandLine);
 
+// Listens to UnlhaSetFailureReport on this thread while it lives: how often
+// it was told and what it was told last.
+struct ToldFailure {
+    ToldFailure() { library().setFailureReport(&heard, this); }
+    ~ToldFailure() { library().setFailureReport(nullptr, nullptr); }
+    ToldFailure(const ToldFailure&) = delete;
+    ToldFailure& operator=(const ToldFailure&) = delete;
+
+    int calls = 0, code = 0, cause = -1;
+    std::string name;
+    int error = 0;
+
+    static void heard(void* context, int code, int cause, const char* name, int error) {
+        auto* self = static_cast<ToldFailure*>(context);
+        ++self->calls;
+        self->code = code;
+        self->cause = cause;
+        self->name = name;
+        self->error = error;
+    }
+};
+
 // Q + path + Q, as the application quotes arguments.
 std::string arg(const fs::path& path);
 

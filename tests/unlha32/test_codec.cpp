@@ -164,14 +164,14 @@ TEST_P(CodecRoundTrip, SharedMemoryLeavesNothingBehind) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Methods, CodecRoundTrip,
-    ::testing::Combine(::testing::Values(Method::lh5, Method::lh6, Method::lh7),
-                       ::testing::Values(Level::normal, Level::max)),
-    [](const auto& test) {
-        return std::string(unlha::params(std::get<0>(test.param)).id).substr(1, 3) +
-               (std::get<1>(test.param) == Level::max ? "_max" : "_normal");
-    });
+INSTANTIATE_TEST_SUITE_P(Methods, CodecRoundTrip,
+                         ::testing::Combine(::testing::Values(Method::lh5, Method::lh6,
+                                                              Method::lh7),
+                                            ::testing::Values(Level::normal, Level::max)),
+                         [](const auto& test) {
+                             return lhatest::methodAndLevel(std::get<0>(test.param),
+                                                            std::get<1>(test.param));
+                         });
 
 TEST(Codec, TheWritersCheckRefusesWhatTheStreamDoesNotHold) {
     // Sound streams asked for what they do not give: the check stops on the
@@ -196,37 +196,22 @@ TEST(Codec, TheWritersCheckRefusesWhatTheStreamDoesNotHold) {
         const unlha::PackedBits segmentBits{segment, 0, tail, tailBits};
         const Bytes runs = unlha::compress(Bytes(20, 'a'), method, Level::normal);
         const Bytes literals = unlha::compress(distinct, method, Level::normal);
-        struct Case {
+        const std::uint64_t h = history.size(), n = distinct.size();
+        const struct {
             const char* name;
             unlha::PackedBits bits;
             std::span<const std::uint8_t> history;
             std::uint64_t length;
             std::string error;
             std::uint64_t decoded;
-        };
-        const Case cases[] = {
-            {"segment with its history", segmentBits, history, history.size(), "", history.size()},
-            {"segment without its history",
-             segmentBits,
-             {},
-             history.size(),
-             "a match before the data",
-             0},
+        } cases[] = {
+            {"segment with its history", segmentBits, history, h, "", h},
+            {"segment without its history", segmentBits, {}, h, "a match before the data", 0},
             {"a match past the length", {runs}, {}, 10, "a match past the end of the data", 1},
-            {"symbols past the length",
-             {literals},
-             {},
-             distinct.size() - 1,
-             "more symbols than data",
-             distinct.size() - 1},
-            {"a length past the stream",
-             {literals},
-             {},
-             distinct.size() + 1,
-             "empty block",
-             distinct.size()},
+            {"symbols past the length", {literals}, {}, n - 1, "more symbols than data", n - 1},
+            {"a length past the stream", {literals}, {}, n + 1, "empty block", n},
         };
-        for (const Case& c : cases) {
+        for (const auto& c : cases) {
             SCOPED_TRACE(c.name);
             unlha::DecoderMemory memory;
             const unlha::Decoded d = unlha::decode(method, c.bits, c.history, c.length, memory);
@@ -270,7 +255,7 @@ TEST(BlockCoder, SizesBlocksAsTheyAreWritten) {
     };
     for (const Method method : {Method::lh5, Method::lh7}) {
         const auto mp = unlha::params(method);
-        for (const Case& c : cases) {
+        for (const auto& c : cases) {
             SCOPED_TRACE(std::string(c.name) + " " + mp.id);
             std::vector<unlha::Token> tokens;
             std::vector<std::uint32_t> cFreq(unlha::kNumC), pFreq(mp.numP);

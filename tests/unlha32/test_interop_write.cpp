@@ -22,10 +22,6 @@ using unlha::Method;
 
 namespace {
 
-std::string levelName(Level level) {
-    return level == Level::max ? "max" : "normal";
-}
-
 struct Tree {
     std::map<std::string, Bytes> files;
     std::set<std::string> dirs;
@@ -151,8 +147,7 @@ protected:
 
     // Written on first use: CTest runs each case in its own process.
     static fs::path archive(Method m, Level level) {
-        const fs::path arc =
-            dir_->path() / ("out" + levelName(level) + unlha::params(m).id + ".lzh");
+        const fs::path arc = dir_->path() / ("out-" + methodAndLevel(m, level) + ".lzh");
         if (fs::exists(arc)) return arc;
         const Tree src = sourceTree();
         const int fd = ::open(arc.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -187,8 +182,8 @@ TEST_P(InteropWrite, PeerTestsAndExtractsByteIdentically) {
     const auto& [peer, method, level] = GetParam();
     if (::access(peer.program, X_OK) != 0) GTEST_SKIP() << peer.program << " is not installed";
     const fs::path arc = archive(method, level);
-    const fs::path dest = dir_->path() / ("x-" + std::string(peer.name) + levelName(level) +
-                                          unlha::params(method).id);
+    const fs::path dest =
+        dir_->path() / ("x-" + std::string(peer.name) + methodAndLevel(method, level));
     fs::create_directories(dest);
     std::string out;
     EXPECT_EQ(run(substitute(peer.test, arc, dest), dest.string() + ".test.log", &out), 0) << out;
@@ -215,16 +210,16 @@ TEST_P(InteropWrite, PeerTestsAndExtractsByteIdentically) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Peers, InteropWrite,
-    ::testing::Combine(::testing::ValuesIn(kPeers),
-                       ::testing::Values(Method::lh0, Method::lh5, Method::lh6, Method::lh7),
-                       ::testing::Values(Level::normal, Level::max)),
-    [](const auto& test) {
-        return std::string(std::get<0>(test.param).name) + "_" +
-               std::string(unlha::params(std::get<1>(test.param)).id).substr(1, 3) + "_" +
-               levelName(std::get<2>(test.param));
-    });
+INSTANTIATE_TEST_SUITE_P(Peers, InteropWrite,
+                         ::testing::Combine(::testing::ValuesIn(kPeers),
+                                            ::testing::Values(Method::lh0, Method::lh5, Method::lh6,
+                                                              Method::lh7),
+                                            ::testing::Values(Level::normal, Level::max)),
+                         [](const auto& test) {
+                             return std::string(std::get<0>(test.param).name) + "_" +
+                                    methodAndLevel(std::get<1>(test.param),
+                                                   std::get<2>(test.param));
+                         });
 
 }  // namespace
 
@@ -268,13 +263,13 @@ TEST_P(InteropSize, NoLargerThanJlha) {
     EXPECT_LE(ours, theirs) << "ours " << ours << ", jlha " << theirs;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Methods, InteropSize,
-    ::testing::Combine(::testing::Values(Method::lh5, Method::lh6, Method::lh7),
-                       ::testing::Values(Level::normal, Level::max)),
-    [](const auto& test) {
-        return std::string(unlha::params(std::get<0>(test.param)).id).substr(1, 3) + "_" +
-               levelName(std::get<1>(test.param));
-    });
+INSTANTIATE_TEST_SUITE_P(Methods, InteropSize,
+                         ::testing::Combine(::testing::Values(Method::lh5, Method::lh6,
+                                                              Method::lh7),
+                                            ::testing::Values(Level::normal, Level::max)),
+                         [](const auto& test) {
+                             return methodAndLevel(std::get<0>(test.param),
+                                                   std::get<1>(test.param));
+                         });
 
 }  // namespace

@@ -72,6 +72,13 @@ protected:
         return "u -a1 -r2 " + arg(archive) + " " + arg("@" + (dir / "list").string());
     }
     Result pack(const fs::path& archive) { return run(packLine(archive)); }
+    // Compressible: 4 KiB of noise over and over.
+    static Bytes repeatedNoise(std::size_t size) {
+        const Bytes unit = sampleBinary(4096, 7);
+        Bytes bytes;
+        while (bytes.size() < size) bytes.insert(bytes.end(), unit.begin(), unit.end());
+        return bytes;
+    }
 
     TempDir dir;
     ConfigHome config;
@@ -187,10 +194,7 @@ TEST_F(Progress, ExtractionStopsBetweenEntriesKeepingTheWholeOnesBefore) {
 // stored (noise) or compressed, before its entry is done.
 TEST_F(Progress, ALargeFileReportsItsBytesOnTheWay) {
     constexpr std::size_t kSize = 6 << 20;
-    const Bytes noise = sampleBinary(kSize, 7);
-    Bytes repeats;
-    while (repeats.size() < kSize)
-        repeats.insert(repeats.end(), noise.begin(), noise.begin() + 4096);
+    const Bytes noise = sampleBinary(kSize, 7), repeats = repeatedNoise(kSize);
     for (const auto& [name, bytes] :
          {std::pair{"stored", &noise}, std::pair{"packed", static_cast<const Bytes*>(&repeats)}}) {
         SCOPED_TRACE(name);
@@ -223,10 +227,7 @@ TEST_F(Progress, ALargeFileReportsItsBytesOnTheWay) {
 // or the first bytes of one that grew: the pack fails instead.
 TEST_F(Progress, AFileChangedWhileItIsPackedFailsThePack) {
     constexpr std::size_t kSize = 6 << 20;
-    const Bytes noise = sampleBinary(kSize, 7);
-    Bytes repeats;
-    while (repeats.size() < kSize)
-        repeats.insert(repeats.end(), noise.begin(), noise.begin() + 4096);
+    const Bytes noise = sampleBinary(kSize, 7), repeats = repeatedNoise(kSize);
     const struct {
         const char* name;
         const Bytes* bytes;
@@ -259,29 +260,14 @@ TEST_F(Progress, AFileChangedWhileItIsPackedFailsThePack) {
 // extraction keeps the whole files before it, does not place the one it was
 // writing, and tells which one that was.
 TEST_F(Progress, AStopInsideALargeFileEndsTheCommandThere) {
-    constexpr long long kSize = 12 << 20;
-    const Bytes noise = sampleBinary(kSize, 7);
-    Bytes repeats;
-    while (repeats.size() < static_cast<std::size_t>(kSize))
-        repeats.insert(repeats.end(), noise.begin(), noise.begin() + 4096);
     const fs::path large = dir / "in" / "large";
-    writeBytes(large, repeats);
-    std::string names = files[0].string() + "\r\n" + large.string() + "\r\n" + files[1].string();
-    writeText(dir / "list3", names);
-    const std::string packAll =
-        "u -a1 -r2 " + arg(dir / "all.lzh") + " " + arg("@" + (dir / "list3").string());
-    ASSERT_EQ(run(packAll).code, UNLHA_OK);
-    const Bytes all = readBytes(dir / "all.lzh");
+    writeBytes(large, repeatedNoise(12 << 20));
     ASSERT_EQ(run(packLine(dir / "old.lzh", 2)).code, UNLHA_OK);
     const Bytes old = readBytes(dir / "old.lzh");
+    files.insert(files.begin() + 1, large);  // f0, large, f1
+    ASSERT_EQ(run(packLine(dir / "all.lzh", 3)).code, UNLHA_OK);
+    const Bytes all = readBytes(dir / "all.lzh");
 
-    struct Told {
-        int cause = -1;
-        std::string name;
-        static void heard(void* context, int, int cause, const char* name, int) {
-            *static_cast<Told*>(context) = {cause, name};
-        }
-    };
     const fs::path out = dir / "out";
     const struct {
         const char* name;
@@ -298,10 +284,8 @@ TEST_F(Progress, AStopInsideALargeFileEndsTheCommandThere) {
         SCOPED_TRACE(c.name);
         Recorder recorder;
         recorder.stopAtBytes = 4 << 20;
-        Told told;
-        library().setFailureReport(&Told::heard, &told);
+        const ToldFailure told;
         const Result r = runFollowed(recorder, c.line);
-        library().setFailureReport(nullptr, nullptr);
         EXPECT_EQ(r.code, UNLHA_CANCELLED) << r.reason;
         EXPECT_EQ(told.cause, UNLHA_CAUSE_CANCELLED);
         // Within a mebibyte or so of the stop: nothing more was asked.

@@ -20,18 +20,19 @@
 using unlha::Level;
 using unlha::Method;
 
+namespace unlhatest {
 namespace {
 
 struct RoundTripInput {
     const char* name;
-    lhatest::Bytes data;
+    Bytes data;
     bool stored;  // kept as -lh0- whatever the method
 };
 
 // Built once per process: CTest runs each row in a process of its own.
 const std::vector<RoundTripInput>& roundTripInputs() {
     static const std::vector<RoundTripInput> inputs = [] {
-        using namespace lhatest;
+        using lhatest::binaryData, lhatest::mixedData, lhatest::textData;
         const Bytes mixed = mixedData((8 << 20) + 4097, 21);
         const auto head = [&mixed](std::size_t n) {
             return Bytes(mixed.begin(), mixed.begin() + static_cast<long>(n));
@@ -46,7 +47,7 @@ const std::vector<RoundTripInput>& roundTripInputs() {
             {"mixed-1200k", head(1200 << 10), false},
             {"mixed-under-2m", head((2 << 20) - 1), false},
             // Damaged once by the history's last positions at a segment start.
-            {"two-segments", readFile(unlhatest::testData("two-segments.bin")), false},
+            {"two-segments", readBytes(testData("two-segments.bin")), false},
             {"mixed-8m", mixed, false},
         };
     }();
@@ -57,7 +58,7 @@ class RoundTrip : public ::testing::TestWithParam<std::tuple<Method, Level>> {
 protected:
     Method method() const { return std::get<0>(GetParam()); }
 
-    lhatest::Bytes pack(int threads) {
+    Bytes pack(int threads) {
         const int fd = ::memfd_create("archive", 0);
         std::vector<unlha::ArchiveWriter::FileInput> files;
         for (const RoundTripInput& input : roundTripInputs())
@@ -71,33 +72,32 @@ protected:
         EXPECT_TRUE(writer.addFiles(files, method(), &failed) && writer.finish())
             << files[failed].entry.name << ": " << writer.error();
         for (const auto& f : files) ::close(f.fd);
-        const lhatest::Bytes archive = lhatest::contents(fd);
+        const Bytes archive = lhatest::contents(fd);
         ::close(fd);
         return archive;
     }
 
     // Every input, extracted into `folder`, as it was.
-    void expectEveryInputIn(const unlhatest::fs::path& folder, const char* reader) {
+    void expectEveryInputIn(const fs::path& folder, const char* reader) {
         for (const RoundTripInput& input : roundTripInputs())
-            EXPECT_TRUE(lhatest::readFile(folder / input.name) == input.data)
+            EXPECT_TRUE(readBytes(folder / input.name) == input.data)
                 << reader << ": " << input.name;
     }
 
-    unlhatest::TempDir dir_;
-    unlhatest::ConfigHome config_;
+    TempDir dir_;
+    ConfigHome config_;
 };
 
 TEST_P(RoundTrip, EveryInputComesBackWhateverTheThreads) {
-    for (const RoundTripInput& input : roundTripInputs())
-        lhatest::writeFile(dir_ / input.name, input.data);
-    const lhatest::Bytes archive = pack(1);
+    for (const RoundTripInput& input : roundTripInputs()) writeBytes(dir_ / input.name, input.data);
+    const Bytes archive = pack(1);
     for (const int threads : {2, 4})
         EXPECT_TRUE(pack(threads) == archive) << threads << " threads gave other bytes";
-    const unlhatest::fs::path path = dir_ / "all.lzh";
-    lhatest::writeFile(path, archive);
+    const fs::path path = dir_ / "all.lzh";
+    writeBytes(path, archive);
 
     // The method each entry was stored with, from our listing.
-    const unlhatest::Result listing = unlhatest::run("l -a1 " + unlhatest::arg(path));
+    const Result listing = run("l -a1 " + arg(path));
     ASSERT_EQ(listing.code, UNLHA_OK) << listing.reason;
     std::istringstream lines(listing.reason);
     for (const RoundTripInput& input : roundTripInputs()) {
@@ -107,15 +107,13 @@ TEST_P(RoundTrip, EveryInputComesBackWhateverTheThreads) {
         EXPECT_NE(line.find(std::string("\t") + expected + "\t"), std::string::npos) << line;
     }
 
-    const unlhatest::Result ours =
-        unlhatest::run("x -a1 " + unlhatest::arg(path) + " " + unlhatest::arg(dir_ / "ours"));
+    const Result ours = run("x -a1 " + arg(path) + " " + arg(dir_ / "ours"));
     ASSERT_EQ(ours.code, UNLHA_OK) << ours.reason;
     expectEveryInputIn(dir_ / "ours", "our reader");
 
     if (::access("/usr/bin/lhasa", X_OK) != 0) GTEST_SKIP() << "lhasa is not installed";
-    unlhatest::fs::create_directories(dir_ / "lhasa");
-    ASSERT_EQ(unlhatest::shell("cd " + unlhatest::arg(dir_ / "lhasa") + " && lhasa xq " +
-                               unlhatest::arg(path) + " >/dev/null 2>&1"),
+    fs::create_directories(dir_ / "lhasa");
+    ASSERT_EQ(shell("cd " + arg(dir_ / "lhasa") + " && lhasa xq " + arg(path) + " >/dev/null 2>&1"),
               0);
     expectEveryInputIn(dir_ / "lhasa", "lhasa");
 }
@@ -127,8 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::tuple{Method::lh6, Level::normal}, std::tuple{Method::lh6, Level::max},
                       std::tuple{Method::lh7, Level::normal}, std::tuple{Method::lh7, Level::max}),
     [](const auto& test) {
-        return std::string(unlha::params(std::get<0>(test.param)).id).substr(1, 3) +
-               (std::get<1>(test.param) == Level::max ? "_max" : "_normal");
+        return lhatest::methodAndLevel(std::get<0>(test.param), std::get<1>(test.param));
     });
 
 }  // namespace
+}  // namespace unlhatest
