@@ -47,7 +47,26 @@ protected:
         return package;
     }
 
+    // Runs a package as a file manager starts it: no terminal, a desktop
+    // session, and only the stand-ins of `bin` on PATH.
+    RunResult onDesktop(const fs::path& package, std::map<std::string, std::string> env = {},
+                        const std::vector<std::string>& args = {}) {
+        env.try_emplace("DISPLAY", display.name());
+        env.try_emplace("PATH", bin.string());
+        return run(package, args, RunOptions::environment(std::move(env)));
+    }
+
+    // A stand-in program (writeDialog) in `bin`, its log started afresh.
+    void standIn(const std::string& tool, const std::string& answer, int status = 0,
+                 int questionStatus = 0) {
+        fs::create_directories(bin);
+        fs::remove(log);
+        writeDialog(bin / tool, log, answer, status, questionStatus);
+    }
+
     TempDir dir;
+    const FakeDisplay display;
+    const fs::path bin = dir / "bin", log = dir / "log";
 };
 
 TEST_F(RivoPackage, RoundTripsAtChunkEdges) {
@@ -362,80 +381,54 @@ TEST_F(RivoPackage, WithoutTerminalOrDesktopItExplains) {
 // names the package and its folder, and the outcome comes back in a dialog
 // of the same program, in the user's language; a Cancel shows nothing more.
 TEST_F(RivoPackage, AsksAndAnswersThroughADialogWithoutATerminal) {
-    const Bytes content = randomBytes(10, 9);
+    const Bytes content = randomBytes(10, 9), old{'o', 'l', 'd'};
     const fs::path package = pack("z_1", content, "from dialog");
-    const fs::path bin = dir / "bin", log = dir / "log";
-    fs::create_directory(bin);
-    const FakeDisplay display;
-    using Calls = std::vector<std::vector<std::string>>;
     const struct {
         const char* tool;
         std::string answer;
         int status;
-        bool existing;
-        int replace;  // the answer to "replace it?": 0 yes, 1 no
+        int existing;  // -1 none; else the answer to "replace it?": 0 yes, 1 no
         std::string lang;
         int code;
-        Calls after;  // what the calls after the password's must hold
+        std::vector<std::string> outcome;  // what the last call holds; empty: none
     } cases[] = {
-        {"zenity", "from dialog", 0, false, 0, "C", 0, {{"--info", "--no-markup", "Restored"}}},
-        {"zenity", "wrong", 0, false, 0, "C", 1, {{"--error", "--no-markup", "Wrong password"}}},
-        {"zenity",
-         "from dialog",
-         0,
-         true,
-         0,
-         "C",
-         0,
-         {{"--question", "--no-markup", "z_1 already exists"}, {"--info", "Restored"}}},
-        {"zenity",
-         "from dialog",
-         0,
-         true,
-         1,
-         "C",
-         4,
-         {{"--question", "z_1 already exists"}, {"--error", "was kept; nothing was written"}}},
-        {"zenity", "from dialog", 0, false, 0, "ja_JP.UTF-8", 0, {{"--info", "を復元しました"}}},
-        {"zenity", "", 1, false, 0, "C", 6, {}},
-        {"kdialog", "from dialog", 0, false, 0, "C", 0, {{"--msgbox", "Restored"}}},
-        {"kdialog", "wrong", 0, false, 0, "C", 1, {{"--error", "Wrong password"}}},
-        {"kdialog",
-         "from dialog",
-         0,
-         true,
-         1,
-         "C",
-         4,
-         {{"--yesno", "z_1 already exists"}, {"--error", "was kept"}}},
+        {"zenity", "from dialog", 0, -1, "C", 0, {"--info", "Restored"}},
+        {"zenity", "wrong", 0, -1, "C", 1, {"--error", "Wrong password"}},
+        {"zenity", "from dialog", 0, 0, "C", 0, {"--info", "Restored"}},
+        {"zenity", "from dialog", 0, 1, "C", 4, {"--error", "was kept; nothing was written"}},
+        {"zenity", "from dialog", 0, -1, "ja_JP.UTF-8", 0, {"--info", "を復元しました"}},
+        {"zenity", "", 1, -1, "C", 6, {}},
+        {"kdialog", "from dialog", 0, -1, "C", 0, {"--msgbox", "Restored"}},
+        {"kdialog", "wrong", 0, -1, "C", 1, {"--error", "Wrong password"}},
+        {"kdialog", "from dialog", 0, 1, "C", 4, {"--error", "was kept"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.tool << " " << c.answer << " " << c.lang);
+        SCOPED_TRACE(::testing::Message()
+                     << c.tool << " " << c.answer << " " << c.existing << " " << c.lang);
+        const bool zenity = c.tool == std::string("zenity");
         fs::remove_all(bin);
-        fs::create_directory(bin);
-        fs::remove(log);
         fs::remove(dir / "z_1");
-        if (c.existing) writeFile(dir / "z_1", {'o', 'l', 'd'});
-        writeDialog(bin / c.tool, log, c.answer, c.status, c.replace);
-        const RunResult r =
-            run(package, {},
-                RunOptions::environment(
-                    {{"DISPLAY", display.name()}, {"LANG", c.lang}, {"PATH", bin.string()}}));
+        if (c.existing >= 0) writeFile(dir / "z_1", old);
+        standIn(c.tool, c.answer, c.status, c.existing);
+        const RunResult r = onDesktop(package, {{"LANG", c.lang}});
         EXPECT_EQ(r.exitCode, c.code) << r.err;
         const auto calls = dialogCalls(log);
-        ASSERT_EQ(calls.size(), 1 + c.after.size()) << r.err;
+        ASSERT_EQ(calls.size(), 1u + (c.existing >= 0) + !c.outcome.empty()) << r.err;
         // zenity doubles underscores (its mnemonics); kdialog shows them as they are.
-        const std::string packageName = c.tool == std::string("zenity") ? "z__1.exe" : "z_1.exe";
-        EXPECT_TRUE(hasArgument(calls[0], packageName)) << calls[0].back();
+        EXPECT_TRUE(hasArgument(calls[0], zenity ? "z__1.exe" : "z_1.exe")) << calls[0].back();
         EXPECT_TRUE(hasArgument(calls[0], dir.path().string())) << calls[0].back();
-        for (std::size_t i = 0; i < c.after.size(); ++i) {
-            for (const std::string& part : c.after[i])
-                EXPECT_TRUE(hasArgument(calls[1 + i], part)) << part;
-            // A double-clicking user has no option to give.
-            EXPECT_FALSE(hasArgument(calls[1 + i], "-f")) << calls[1 + i].back();
+        if (c.existing >= 0) {
+            EXPECT_TRUE(hasArgument(calls[1], zenity ? "--question" : "--yesno"));
+            EXPECT_TRUE(hasArgument(calls[1], "z_1 already exists")) << calls[1].back();
         }
-        if (c.code == 0 || c.existing) {
-            const Bytes old{'o', 'l', 'd'};
+        for (const std::string& part : c.outcome)
+            EXPECT_TRUE(hasArgument(calls.back(), part)) << part;
+        for (std::size_t i = 1; i < calls.size(); ++i) {
+            // zenity shows these texts as given; a double-clicking user has no option to give.
+            EXPECT_TRUE(!zenity || hasArgument(calls[i], "--no-markup")) << calls[i].back();
+            EXPECT_FALSE(hasArgument(calls[i], "-f")) << calls[i].back();
+        }
+        if (c.code == 0 || c.existing >= 0) {
             EXPECT_EQ(readFile(dir / "z_1"), c.code == 0 ? content : old);
         } else {
             EXPECT_FALSE(fs::exists(dir / "z_1"));
@@ -446,10 +439,7 @@ TEST_F(RivoPackage, AsksAndAnswersThroughADialogWithoutATerminal) {
     damaged.pop_back();
     writeFile(dir / "damaged.exe", damaged, 0755);
     fs::remove(log);
-    const RunResult r =
-        run(dir / "damaged.exe", {},
-            RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}}));
-    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_EQ(onDesktop(dir / "damaged.exe").exitCode, 3);
     const auto calls = dialogCalls(log);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_TRUE(hasArgument(calls[0], "--error"));
@@ -463,13 +453,8 @@ TEST_F(RivoPackage, KdialogShowsNamesAsText) {
     fs::create_directory(folder);
     const fs::path package = folder / "statement.pdf<!-- hidden .exe";
     fs::rename(pack("k", randomBytes(10, 21)), package);
-    const fs::path bin = dir / "bin", log = dir / "log";
-    fs::create_directory(bin);
-    writeDialog(bin / "kdialog", log, "pw");
-    const FakeDisplay display;
-    const RunResult r =
-        run(package, {},
-            RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}}));
+    standIn("kdialog", "pw");
+    const RunResult r = onDesktop(package);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     const auto calls = dialogCalls(log);
     ASSERT_EQ(calls.size(), 2u);
@@ -487,18 +472,14 @@ TEST_F(RivoPackage, KdialogShowsNamesAsText) {
 TEST_F(RivoPackage, WithoutADialogProgramItAsksInATerminalWindow) {
     const Bytes content = randomBytes(10, 22);
     const fs::path package = pack("t", content, "typed");
-    const fs::path bin = dir / "bin", log = dir / "log";
-    fs::create_directory(bin);
-    const FakeDisplay display;
-    const auto env = RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}});
-    RunResult r = run(package, {}, env);
+    RunResult r = onDesktop(package);
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_FALSE(fs::exists(log));
 
     // The stand-in terminal logs what it was asked to run, and the test runs
     // that on a terminal of its own.
-    writeDialog(bin / "x-terminal-emulator", log, "");
-    r = run(package, {"-o", dir / "out"}, env);
+    standIn("x-terminal-emulator", "");
+    r = onDesktop(package, {}, {"-o", dir / "out"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     const auto calls = dialogCalls(log);
     ASSERT_EQ(calls.size(), 1u);
@@ -524,9 +505,7 @@ TEST_F(RivoPackage, WithoutADialogProgramItAsksInATerminalWindow) {
 // shown where that is what happened.
 TEST_F(RivoPackage, ADisplayThatCannotShowADialogIsSaidSo) {
     const fs::path package = pack("d", randomBytes(10, 15), "pw");
-    const fs::path bin = dir / "bin", log = dir / "log";
-    fs::create_directory(bin);
-    const FakeDisplay display, refusing(FakeDisplay::Kind::refusing);
+    const FakeDisplay refusing(FakeDisplay::Kind::refusing);
     const std::string unserved = refusing.name();
     const struct {
         std::string display;
@@ -539,10 +518,8 @@ TEST_F(RivoPackage, ADisplayThatCannotShowADialogIsSaidSo) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.display);
-        fs::remove(log);
-        writeDialog(bin / "zenity", log, "pw", c.dialogStatus);
-        const RunResult r = run(
-            package, {}, RunOptions::environment({{"DISPLAY", c.display}, {"PATH", bin.string()}}));
+        standIn("zenity", "pw", c.dialogStatus);
+        const RunResult r = onDesktop(package, {{"DISPLAY", c.display}});
         EXPECT_EQ(r.exitCode, 2) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("--password-stdin"), std::string::npos) << r.err;
@@ -560,19 +537,13 @@ TEST_F(RivoPackage, TheOutcomeBoxShowsNamesAsTheTerminalDoes) {
     fs::create_directory(folder);
     const fs::path package = folder / "odd.exe";
     fs::rename(pack("odd\xff", content), package);
-    const fs::path bin = dir / "bin", log = dir / "log";
-    fs::create_directory(bin);
-    // An existing file is kept when asked: the outcome is that it was kept.
-    writeDialog(bin / "zenity", log, "pw", 0, 1);
-    const FakeDisplay display;
     for (const bool existing : {false, true}) {
         SCOPED_TRACE(existing);
-        fs::remove(log);
+        // An existing file is kept when asked: the outcome is that it was kept.
+        standIn("zenity", "pw", 0, 1);
         fs::remove(folder / "odd\xff");
         if (existing) writeFile(folder / "odd\xff", {'o', 'l', 'd'});
-        const RunResult r =
-            run(package, {},
-                RunOptions::environment({{"DISPLAY", display.name()}, {"PATH", bin.string()}}));
+        const RunResult r = onDesktop(package);
         EXPECT_EQ(r.exitCode, existing ? 4 : 0) << r.err;
         const std::string said = existing ? r.err : r.out;
         ASSERT_NE(said.find("back\\\\slash/odd\\xff"), std::string::npos) << said;
@@ -591,11 +562,9 @@ TEST_F(RivoPackage, TheOutcomeBoxShowsNamesAsTheTerminalDoes) {
 // in; a dialog program planted there never runs.
 TEST_F(RivoPackage, DialogsAreFoundInAbsolutePathEntriesOnly) {
     const fs::path package = pack("r", randomBytes(10, 16), "pw");
-    const fs::path log = dir / "log";
     fs::create_directory(dir / "rel");
     for (const char* planted : {"zenity", "kdialog", "rel/zenity"})
         writeDialog(dir / planted, log, "pw");
-    const FakeDisplay display;
     const std::string none = (dir / "none").string();  // absolute, and empty
     fs::create_directory(none);
     for (const std::string& path :

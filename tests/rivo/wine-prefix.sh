@@ -5,18 +5,15 @@
 #   wine-prefix.sh start DIR WINE64 WINESERVER
 #   wine-prefix.sh stop DIR WINESERVER
 #
-# start makes DIR/prefix afresh (64-bit, no display), maps the dialog font to
-# IPAGothic there (a fresh prefix has no Japanese glyphs), keeps its
-# wineserver running for the whole run (each Wine start is then quick) and
-# writes DIR/ready; without Wine it writes the reason to DIR/skip instead, and
-# the tests skip with it. DIR/locale gets a ja_JP.UTF-8 locale of the tests'
-# own (LOCPATH), so Wine's interface language can be Japanese without one
-# installed on the machine.
+# start makes DIR/prefix afresh (64-bit, no display) with the dialog font
+# mapped to IPAGothic (a fresh prefix has no Japanese glyphs), keeps its
+# wineserver running for the whole run and writes DIR/ready; without Wine it
+# writes the reason to DIR/skip, and the tests skip with it. DIR/locale gets a
+# ja_JP.UTF-8 locale of the tests' own (LOCPATH) for Wine's Japanese interface.
 #
-# Wine's desktop takes its display from the first program that needs it,
-# which is a console test without one; the programs of the dialog test
-# (rivo-dialog-test.exe and the probe) get a desktop of their own, "dialogs",
-# which the first of them opens on its display.
+# Wine's desktop takes its display from the first program that needs it, a
+# console test without one; the dialog test's programs (rivo-dialog-test.exe
+# and the probe) get a desktop of their own, "dialogs", on the test's display.
 set -uo pipefail
 action=$1 dir=$2
 # Wine keeps its server's socket in a folder it makes under TMPDIR: DIR/tmp,

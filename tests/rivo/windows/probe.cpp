@@ -46,17 +46,15 @@ struct Search {
     std::vector<std::wstring> seen;
 };
 
-BOOL CALLBACK child(HWND window, LPARAM context) {
-    auto& search = *reinterpret_cast<Search*>(context);
-    search.children.push_back(window);
-    return TRUE;
-}
-
 BOOL CALLBACK topLevel(HWND window, LPARAM context) {
     auto& search = *reinterpret_cast<Search*>(context);
     if (!::IsWindowVisible(window)) return TRUE;
     search.seen.push_back(textOf(window));
     search.children.clear();
+    const auto child = [](HWND c, LPARAM all) -> BOOL {
+        reinterpret_cast<Search*>(all)->children.push_back(c);
+        return TRUE;
+    };
     ::EnumChildWindows(window, child, context);
     bool found = false;
     HWND press = nullptr;
