@@ -121,12 +121,9 @@ TEST(AppDroppedFolder, TheInPlaceTabsAskOncePerFolderBeforeRewritingIt) {
         EXPECT_EQ(PanelTestWindow::readFile(files[0]), row.processed("aaaa"));
         EXPECT_EQ(PanelTestWindow::readFile(files[2]), row.processed("cc"));
         EXPECT_EQ(PanelTestWindow::readFile(outside), secret);
-        const QString& message = shown[1];
-        EXPECT_TRUE(message.startsWith(QStringLiteral("3 個のファイルのうち 1 個")))
-            << message.toStdString();
-        EXPECT_TRUE(message.contains(
+        EXPECT_TRUE(shown[1].contains(
             files[1] + "\n    " + dozo::Reasons::transform(dozo::Reasons::kReplacedSinceWalk, {})))
-            << message.toStdString();
+            << shown[1].toStdString();
         EXPECT_EQ(entries(list), QStringList{tree}) << "a run that was not stopped keeps its list";
         app.onMessage({});
     }

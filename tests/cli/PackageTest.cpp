@@ -59,6 +59,11 @@ TEST(Package, RefusalsLeaveNoPackage) {
          2,
          false},
         {"no terminal", {}, "", 2, false},
+        {"unknown system",
+         {QStringLiteral("--password-stdin"), QStringLiteral("--for"), QStringLiteral("macos")},
+         "pw\n",
+         2,
+         false},
         {"no package library", {QStringLiteral("--password-stdin")}, "pw\n", 2, true},
     };
     for (const Case& c : cases) {
@@ -191,38 +196,21 @@ protected:
 };
 
 // Most who receive an .exe use Windows: that is the package made unless
-// --for linux says otherwise.
+// --for linux says otherwise (the packages the other tests open).
 TEST_F(FastPackages, TheRecipientsSystemIsWindowsUnlessLinuxIsAsked) {
     writeFile(dir / "report.txt", randomBytes(100, 42));
-    const struct {
-        QStringList options;
-        int exit;
-        QByteArray starts;
-    } cases[] = {
-        {{}, 0, "MZ"},
-        {{QStringLiteral("--for"), QStringLiteral("linux")},
-         0,
-         "\x7f"
-         "ELF"},
-        {{QStringLiteral("--for=windows")}, 0, "MZ"},
-        {{QStringLiteral("--for"), QStringLiteral("macos")}, 2, {}},
-        {{QStringLiteral("--for")}, 2, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.options.join(' ').toStdString());
+    for (const QStringList& chosen :
+         {QStringList{}, QStringList{QStringLiteral("--for=windows")}}) {
+        SCOPED_TRACE(chosen.join(' ').toStdString());
         options.input = "pw\n";
         const CliResult r =
             runCli(QStringList{QStringLiteral("package"), QStringLiteral("--password-stdin")} +
-                       c.options + QStringList{q(dir / "report.txt")},
+                       chosen + QStringList{q(dir / "report.txt")},
                    options);
-        EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
-        if (c.exit == 0) {
-            const Bytes made = readFile(dir / "report.exe");
-            EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(made.data()), c.starts.size()),
-                      c.starts);
-        } else {
-            EXPECT_TRUE(r.err.contains(QStringLiteral("--for"))) << r.err.toStdString();
-        }
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const Bytes made = readFile(dir / "report.exe");
+        ASSERT_GE(made.size(), 2u);
+        EXPECT_EQ(Bytes(made.begin(), made.begin() + 2), (Bytes{'M', 'Z'}));
         std::filesystem::remove(dir / "report.exe");
     }
 }
