@@ -154,7 +154,6 @@ TEST_P(AppPackageProposal, SaveDialogProposesTheTargetWithExe) {
     EXPECT_EQ(save.kind, Kind::SaveFile);
     EXPECT_EQ(save.title, QStringLiteral("暗号化後のファイル名"));
     EXPECT_EQ(save.filter, kPackageTypes);
-    EXPECT_EQ(save.type, kWindows);
     EXPECT_EQ(save.proposedName, env.scratch(GetParam().proposed));
 }
 

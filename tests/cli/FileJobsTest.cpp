@@ -368,7 +368,6 @@ TEST(FileJobs, AKilledRunsScratchFilesAreSweptAtTheNextStart) {
               0);
     const std::set<std::string> left = listDir(work);
     ASSERT_EQ(left.size(), 5u);  // Temp.$$$, three extra work files and the list file
-    ASSERT_TRUE(left.contains("Temp.$$$"));
     const std::string users = *left.begin();
     std::filesystem::remove(work / users);
     writeFile(work / users, Bytes(3, 'u'));
