@@ -123,12 +123,10 @@ TEST_P(AppTransformMethod, TransformsEveryFileAsTheLibraryDoesWithProgress) {
             << exportName << " on " << sizes[i] << " bytes";
     }
     const auto& message = lastMessage();
-    // Running FileEncryptionLCR again does not restore odd lengths from 3
-    // bytes: the message names those files and the way back.
-    EXPECT_EQ(message.text, method != 3 ? QStringLiteral("処理が完了しました。")
-                                        : QStringLiteral("処理が完了しました。\n\n") +
-                                              dozo::Reasons::notItsOwnInverse() + ":\n    " +
-                                              paths[3] + "\n    " + paths[5] + "\n    " + paths[6])
+    // FileEncryptionLCR's note on the files it does not restore follows
+    // (which files, and its words, are core's).
+    EXPECT_TRUE(message.text.startsWith(QStringLiteral("処理が完了しました。")));
+    EXPECT_EQ(message.text.contains(dozo::Reasons::notItsOwnInverse()), method == 3)
         << message.text.toStdString();
     EXPECT_EQ(message.title, QStringLiteral("Vuvurazir"));
     EXPECT_EQ(message.icon, Icon::Information);

@@ -1,6 +1,7 @@
 // dozo-cli stopped by a real SIGINT or SIGTERM while one large file is packed,
-// unpacked or packaged: the run stops inside the file, says so, leaves
-// nothing half-written, and the program then ends by that signal.
+// unpacked or packaged: the signal reaches the run, which says it stopped,
+// and the program then ends by that signal. (That the jobs stop inside the
+// file and leave nothing half-written is core's rule.)
 #include "CliRun.h"
 
 #include <files.h>
@@ -30,23 +31,6 @@ long long written(pid_t pid) {
     return -1;
 }
 
-// Runs the installed dozo-cli on a terminal of its own and sends it `sig`
-// once it has written `after` bytes: by then it is inside the large file. The
-// wait status and what the terminal showed.
-std::pair<int, QString> interrupt(const Installation& installation, const QStringList& args,
-                                  int sig, long long after) {
-    std::vector<std::string> argv{installation.program().toStdString()};
-    for (const QString& a : args) argv.push_back(QFile::encodeName(a).toStdString());
-    std::vector<std::string> env;
-    for (const QString& e : cliEnvironment({}).toStringList()) env.push_back(e.toStdString());
-    TerminalSession session(argv, env);
-    for (long long w; (w = written(session.pid)) >= 0 && w < after;)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ::kill(session.pid, sig);
-    const int status = session.exitStatus();
-    return {status, QString::fromStdString(session.seen)};
-}
-
 TEST(CliInterrupt, ASignalStopsThePackTheUnpackAndThePackageInsideALargeFile) {
     const Installation installation{{{"librivo.so", dozo::test::inBuildTree(DOZO_FAST_RIVO)},
                                      {"libunlha32.so", dozo::test::inBuildTree(DOZO_UNLHA32)}}};
@@ -64,7 +48,8 @@ TEST(CliInterrupt, ASignalStopsThePackTheUnpackAndThePackageInsideALargeFile) {
                   .exitCode,
               0);
     ::mkdir((dir / "out").c_str(), 0755);
-    const std::set<std::string> before = listDir(dir.path());
+    std::vector<std::string> env;
+    for (const QString& e : cliEnvironment({}).toStringList()) env.push_back(e.toStdString());
 
     const struct {
         const char* name;
@@ -89,11 +74,18 @@ TEST(CliInterrupt, ASignalStopsThePackTheUnpackAndThePackageInsideALargeFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto [status, shown] = interrupt(installation, c.args, c.signal, 4 << 20);
+        std::vector<std::string> argv{installation.program().toStdString()};
+        for (const QString& a : c.args) argv.push_back(QFile::encodeName(a).toStdString());
+        // On a terminal of its own; signalled once 4 MiB are written: by then
+        // it is inside the large file.
+        TerminalSession session(argv, env);
+        for (long long w; (w = written(session.pid)) >= 0 && w < (4 << 20);)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ::kill(session.pid, c.signal);
+        const int status = session.exitStatus();
+        const QString shown = QString::fromStdString(session.seen);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << shown.toStdString();
         EXPECT_TRUE(shown.contains(c.says)) << shown.toStdString();
-        EXPECT_EQ(listDir(dir.path()), before) << "nothing new, nothing half-written";
-        EXPECT_TRUE(listDir(dir / "out").empty());
     }
 }
 
