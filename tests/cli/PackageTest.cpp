@@ -74,6 +74,13 @@ TEST(Package, RefusalsLeaveNoPackage) {
         EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
         EXPECT_FALSE(QFile::exists(q(dir / "out.exe")));
     }
+    // A system it does not know (here none: the value is the target's name) is
+    // refused by the option's name.
+    const CliResult bare = runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
+                                   QStringLiteral("--for"), q(dir / "target.bin")},
+                                  {.input = "pw\n"});
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_TRUE(bare.err.contains(QStringLiteral("--for"))) << bare.err.toStdString();
     // Written over its own target, the package would take the only copy.
     const CliResult self = runCli({QStringLiteral("package"), QStringLiteral("--password-stdin"),
                                    q(dir / "target.bin"), q(dir / "target.bin")},
